@@ -1,0 +1,45 @@
+# Two commands from a clean clone: `make run` and `make test`.
+# Each installs what is missing, configures, builds, and then runs the program or the tests.
+
+BUILD_DIR     ?= build
+ASAN_DIR      ?= build-asan
+BENCH_DIR     ?= build-bench
+BUILD_TYPE    ?= RelWithDebInfo
+JOBS          ?= $(shell nproc)
+# CI sets CI=true: warnings become errors there.
+WERROR        := $(if $(filter true,$(CI)),ON,OFF)
+CMAKE_FLAGS   := -G Ninja -DQUARVEL_WERROR=$(WERROR)
+
+.PHONY: all deps build run test sanitize bench clean
+
+all: build
+
+deps:
+	@./scripts/install-deps.sh
+
+$(BUILD_DIR)/build.ninja: | deps
+	cmake -S . -B $(BUILD_DIR) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+
+build: deps $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+run: build
+	./$(BUILD_DIR)/src/app/quarvel-view
+
+test: build
+	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# The whole test suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize: deps
+	cmake -S . -B $(ASAN_DIR) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DQUARVEL_SANITIZE=ON
+	cmake --build $(ASAN_DIR) -j $(JOBS)
+	cd $(ASAN_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# Optimised build of the benchmark programs, then each of them in turn.
+bench: deps
+	cmake -S . -B $(BENCH_DIR) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BENCH_DIR) -j $(JOBS)
+	@for b in $(BENCH_DIR)/bench/bench_*; do echo "== $$b"; $$b --benchmark_repetitions=5 --benchmark_report_aggregates_only=true --benchmark_min_time=0.2 | grep -E "^(BM_.*_median|Run on|CPU)"; done
+
+clean:
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(BENCH_DIR)

@@ -1,0 +1,34 @@
+#pragma once
+// Floating-point values to text, exactly as the blob table, the messages and the axis
+// labels print them.
+//
+// Both forms read the process-wide decimal and thousands separators. They start as "."
+// and ","; the window replaces them from the user's locale at start-up and whenever
+// the system reports changed settings. Only the user-interface thread replaces them.
+
+#include <string>
+#include <string_view>
+
+namespace quarvel {
+
+// The general form with `precision` significant digits (clamped to 2 ... 18):
+// fixed notation for decimal exponents from -3 to the precision, scientific
+// otherwise ("1E-5", "1.23456789012346E15"); "INF", "-INF", "NAN".
+// At most 23 characters for the default precision.
+std::string FormatGeneral(long double value, int precision = 15);
+
+// The pattern form: "#" and "0" placeholders, "." and "," flags, quoted literals,
+// "E+"/"E-" exponents and up to three ";"-separated sections (positive; negative;
+// zero). An empty first section gives the general form.
+// Throws EConvertError "Format string too long" for a pattern above 224 characters.
+std::string FormatPattern(std::string_view pattern, long double value);
+
+// The separators in use, each one character (UTF-8 encoded).
+const std::string& DecimalSeparator();
+const std::string& ThousandsSeparator();
+
+// Takes the first character of each given separator; an empty text restores the
+// default ("." and "," respectively).
+void SetNumberSeparators(std::string_view decimalSeparator, std::string_view thousandsSeparator);
+
+}  // namespace quarvel

@@ -1,0 +1,11 @@
+#include "model/CheckedFloat.h"
+
+#include "format/Exception.h"
+
+namespace quarvel {
+
+void RaiseInvalidOp() { throw EInvalidOp(); }
+void RaiseZeroDivide() { throw EZeroDivide(); }
+void RaiseOverflow() { throw EOverflow(); }
+
+}  // namespace quarvel

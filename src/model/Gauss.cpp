@@ -1,0 +1,41 @@
+#include "model/Gauss.h"
+
+#include "model/CheckedFloat.h"
+
+namespace quarvel {
+namespace {
+
+constexpr long double kTwoPi = 6.283185307179586476925286766559005768L;
+TBlobRegistry* gMainRegistry = nullptr;
+
+}  // namespace
+
+double NormalDensity(double x, double mean, double spread) {
+  const Checked d = Checked(x) - mean;
+  const Checked e = -(d * d) / (Checked(spread) * spread * 2);
+  return (Exp(e) / (Sqrt(kTwoPi) * spread)).ToDouble();
+}
+
+double CombineDensities(double densityX, double densityY) {
+  return Sqrt(Checked(densityY) * densityX).ToDouble();
+}
+
+double TGauss3D::BlobValue(double x, double y) const {
+  const double px = NormalDensity(x, MX, DX);
+  const double py = NormalDensity(y, MY, DY);
+  return CombineDensities(px, py);
+}
+
+TBlobRegistry* MainBlobRegistry() { return gMainRegistry; }
+void SetMainBlobRegistry(TBlobRegistry* registry) { gMainRegistry = registry; }
+
+std::unique_ptr<TGauss3D> CreateBlob(double mx, double dx, double my, double dy) {
+  auto blob = std::make_unique<TGauss3D>(mx, dx, my, dy);
+  if (gMainRegistry) {
+    gMainRegistry->RegisterBlob(std::move(blob));
+    return nullptr;
+  }
+  return blob;
+}
+
+}  // namespace quarvel
