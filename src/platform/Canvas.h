@@ -1,0 +1,71 @@
+#pragma once
+// The framework canvas: a drawing surface with its own pen, brush and font objects.
+//
+// Callers change Pen(), Brush() and Font(); a changed object takes effect at the next
+// operation, which makes it current on the surface with these side effects:
+//   - a changed brush: bsSolid sets opaque background mode with the brush colour as
+//     background colour; any other style sets transparent mode with the bitwise
+//     complement of the brush colour;
+//   - a changed font: the text colour becomes the font colour;
+//   - a changed pen: its mode becomes the surface's mix mode.
+// So SetBkMode/SetBkColor issued after a brush change stay in force until the next
+// brush change. Colours are resolved (system colours to RGB) as they reach the surface.
+
+#include <string_view>
+
+#include "platform/GraphicsObjects.h"
+#include "platform/PixelSurface.h"
+
+namespace quarvel {
+
+class TCanvas {
+ public:
+  explicit TCanvas(TPixelSurface* surface);
+  TCanvas(const TCanvas&) = delete;
+  TCanvas& operator=(const TCanvas&) = delete;
+
+  TPen& Pen() { return pen_; }
+  TBrush& Brush() { return brush_; }
+  TFont& Font() { return font_; }
+  TPixelSurface& Surface() { return *surface_; }
+
+  TColor GetBkColor();
+  int GetBkMode();
+  unsigned GetTextAlign();
+  void SetBkColor(TColor color);
+  void SetBkMode(int mode);
+  void SetTextAlign(unsigned flags);
+  void SetClip(const TRect& clip);
+  void RemoveClip();
+
+  void MoveTo(int x, int y);
+  void LineTo(int x, int y);
+  TPoint PenPos() const { return surface_->PenPos(); }
+  void Polyline(const TPoint* points, int count);
+  void Polygon(const TPoint* points, int count);
+  void Rectangle(int x0, int y0, int x1, int y1);
+  void Ellipse(int x0, int y0, int x1, int y1);
+  void RoundRect(int x0, int y0, int x1, int y1, int cornerWidth, int cornerHeight);
+  void Arc(const TRect& box, TPoint start, TPoint end);
+  void Pie(const TRect& box, TPoint start, TPoint end);
+  void SetPixel(int x, int y, TColor color);
+  void FillRect(const TRect& rect);
+  void TextOut(int x, int y, std::string_view text);
+  TSize TextExtent(std::string_view text);
+  void RotatedTextOut(int x, int y, double degrees, std::string_view text);
+  // Plain copy of all of `source` with its top-left at (x, y).
+  void Draw(int x, int y, const TPixelSurface& source);
+
+ private:
+  void RequireState();
+
+  TPixelSurface* surface_;
+  TPen pen_;
+  TBrush brush_;
+  TFont font_;
+  bool penChanged_ = true;
+  bool brushChanged_ = true;
+  bool fontChanged_ = true;
+};
+
+}  // namespace quarvel

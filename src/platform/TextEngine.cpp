@@ -1,0 +1,134 @@
+#include "platform/TextEngine.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QString>
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+namespace quarvel {
+namespace {
+
+constexpr std::size_t kMaxCachedTexts = 2048;
+
+struct FontEntry {
+  QFont font;
+  std::unique_ptr<QFontMetrics> metrics;
+};
+
+std::string FontKey(const FontSpec& f) {
+  std::string key = f.name;
+  key += '\x1f';
+  key += std::to_string(f.pixelSize);
+  key += static_cast<char>('0' + (f.bold ? 1 : 0) + (f.italic ? 2 : 0) + (f.underline ? 4 : 0) + (f.strikeOut ? 8 : 0));
+  return key;
+}
+
+class Engine {
+ public:
+  FontEntry& FontFor(const FontSpec& spec) {
+    const std::string key = FontKey(spec);
+    auto it = fonts_.find(key);
+    if (it != fonts_.end()) return it->second;
+    static const bool substituted = [] {
+      // The classic dialog font of the window layout: same pixel height, sans.
+      QFont::insertSubstitution("MS Sans Serif", "Liberation Sans");
+      return true;
+    }();
+    (void)substituted;
+    FontEntry entry;
+    entry.font = QFont(QString::fromStdString(spec.name));
+    entry.font.setPixelSize(spec.pixelSize > 0 ? spec.pixelSize : 1);
+    entry.font.setBold(spec.bold);
+    entry.font.setItalic(spec.italic);
+    entry.font.setUnderline(spec.underline);
+    entry.font.setStrikeOut(spec.strikeOut);
+    entry.font.setStyleStrategy(QFont::NoAntialias);
+    entry.metrics = std::make_unique<QFontMetrics>(entry.font);
+    return fonts_.emplace(key, std::move(entry)).first->second;
+  }
+
+  const TextMask& Render(const FontSpec& spec, std::string_view text) {
+    std::string key = FontKey(spec);
+    key += '\x1e';
+    key.append(text);
+    auto it = texts_.find(key);
+    if (it != texts_.end()) return it->second;
+    if (texts_.size() >= kMaxCachedTexts) texts_.clear();
+
+    FontEntry& f = FontFor(spec);
+    const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    TextMask mask;
+    mask.advance = f.metrics->horizontalAdvance(s);
+    mask.ascent = f.metrics->ascent();
+    mask.height = f.metrics->height();
+    // Room for glyphs that overhang their cell (italics, some first and last glyphs).
+    mask.originX = mask.height;
+    mask.maskWidth = mask.advance + 2 * mask.height;
+    if (mask.height > 0 && mask.maskWidth > 0 && !s.isEmpty()) {
+      QImage image(mask.maskWidth, mask.height, QImage::Format_RGB32);
+      image.fill(0);
+      {
+        QPainter painter(&image);
+        painter.setFont(f.font);
+        painter.setPen(QColor(255, 255, 255));
+        painter.drawText(mask.originX, mask.ascent, s);
+      }
+      mask.coverage.resize(static_cast<std::size_t>(mask.maskWidth) * mask.height);
+      for (int y = 0; y < mask.height; ++y) {
+        const auto* row = reinterpret_cast<const uint32_t*>(image.constScanLine(y));
+        for (int x = 0; x < mask.maskWidth; ++x)
+          mask.coverage[static_cast<std::size_t>(y) * mask.maskWidth + x] = (row[x] & 0xFF) >= 128 ? 1 : 0;
+      }
+    }
+    return texts_.emplace(std::move(key), std::move(mask)).first->second;
+  }
+
+ private:
+  std::unordered_map<std::string, FontEntry> fonts_;
+  std::unordered_map<std::string, TextMask> texts_;
+};
+
+// The caches hold toolkit font objects, which must not outlive the application
+// object: they are dropped when it goes, and a later application starts afresh.
+Engine& TheEngine() {
+  static std::unique_ptr<Engine> engine;
+  static QCoreApplication* owner = nullptr;
+  QCoreApplication* app = QCoreApplication::instance();
+  if (!engine || owner != app) {
+    engine = std::make_unique<Engine>();
+    owner = app;
+    QObject::connect(app, &QObject::destroyed, [] { engine.reset(); owner = nullptr; });
+  }
+  return *engine;
+}
+
+}  // namespace
+
+bool TextEngineAvailable() { return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr; }
+
+TSize MeasureText(const FontSpec& font, std::string_view text) {
+  if (!TextEngineAvailable()) return {};
+  FontEntry& f = TheEngine().FontFor(font);
+  const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  return {f.metrics->horizontalAdvance(s), f.metrics->height()};
+}
+
+FontCell FontCellOf(const FontSpec& font) {
+  if (!TextEngineAvailable()) return {};
+  FontEntry& f = TheEngine().FontFor(font);
+  return {f.metrics->ascent(), f.metrics->descent(), f.metrics->height()};
+}
+
+const TextMask& RenderText(const FontSpec& font, std::string_view text) {
+  static const TextMask kEmpty;
+  if (!TextEngineAvailable()) return kEmpty;
+  return TheEngine().Render(font, text);
+}
+
+}  // namespace quarvel

@@ -1,0 +1,304 @@
+#include "chart/panel/ChartCanvas.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "PixelAsserts.h"
+
+namespace quarvel {
+namespace {
+
+using testing::FramePixels;
+using testing::PixelSet;
+using testing::PixelsOf;
+using testing::RectPixels;
+
+// A control's own surface and a chart canvas bound to it, as the panel creates them.
+struct Control {
+  explicit Control(int w = 200, int h = 240) : own(w, h) {
+    own.Canvas().Brush().SetColor(clWhite);
+    own.Canvas().FillRect({0, 0, w, h});
+    canvas.BindSurface(&own.Canvas());
+    canvas.ResetDrawingState();
+  }
+  TPixelSurface& Pixels() { return own.Surface(); }
+  TBitmap own;
+  TChartCanvas3D canvas;
+};
+
+TEST(ChartCanvas, LinesRectanglesAndThePlotClip) {
+  Control c;
+  c.canvas.DrawLine(0, 0, 5, 0);
+  EXPECT_EQ(PixelsOf(c.Pixels(), clBlack), RectPixels(0, 0, 5, 1));
+
+  Control r;
+  r.canvas.Brush().SetStyle(TBrushStyle::bsClear);
+  r.canvas.DrawRectangle(10, 20, 111, 221);
+  EXPECT_EQ(PixelsOf(r.Pixels(), clBlack), FramePixels(10, 20, 111, 221));
+
+  Control clip;
+  clip.canvas.ClipToPlotBox({10, 20, 110, 220}, 0, 0);
+  clip.canvas.Brush().SetColor(clRed);
+  clip.canvas.FillWithBrush({0, 0, 200, 240});
+  EXPECT_EQ(PixelsOf(clip.Pixels(), clRed), RectPixels(11, 21, 110, 219));
+  clip.canvas.RemoveClip();
+  clip.canvas.PlotPixel(0, 0, clBlue);
+  EXPECT_EQ(PixelsOf(clip.Pixels(), clBlue), (PixelSet{{0, 0}}));
+}
+
+TEST(ChartCanvas, ChartPensAppliedToTheCanvas) {
+  Control hidden;
+  TChartHiddenPen invisible;
+  hidden.canvas.ApplyChartPen(invisible);
+  hidden.canvas.Brush().SetColor(clRed);
+  hidden.canvas.DrawRectangle(2, 3, 9, 8);
+  EXPECT_TRUE(PixelsOf(hidden.Pixels(), clBlack).empty());
+  EXPECT_EQ(PixelsOf(hidden.Pixels(), clRed), RectPixels(2, 3, 9, 8));
+
+  Control dots;
+  TChartPen small;
+  small.SetColor(clBlue);
+  small.SetSmallDots(true);
+  dots.canvas.ApplyChartPen(small);
+  dots.canvas.DrawLine(0, 4, 8, 4);
+  EXPECT_EQ(PixelsOf(dots.Pixels(), clBlue), (PixelSet{{0, 4}, {2, 4}, {4, 4}, {6, 4}}));
+
+  Control grid;
+  TDottedGrayPen gray;
+  grid.canvas.ApplyChartPen(gray);
+  grid.canvas.DrawVerticalLine(3, 0, 9);
+  EXPECT_EQ(PixelsOf(grid.Pixels(), clGray), (PixelSet{{3, 0}, {3, 1}, {3, 2}, {3, 6}, {3, 7}, {3, 8}}));
+
+  Control axis;
+  TChartAxisPen axisPen;
+  axis.canvas.ApplyChartPen(axisPen);
+  EXPECT_EQ(axis.canvas.Pen().Width(), 2);
+  axis.canvas.DrawHorizontalLine(10, 20, 50);
+  EXPECT_EQ(PixelsOf(axis.Pixels(), clBlack), RectPixels(9, 49, 20, 51));
+}
+
+TEST(ChartCanvas, BrushChangeSetsTheBackgroundUntilTheNextChange) {
+  Control c;
+  c.canvas.Brush().SetColor(clRed);
+  c.canvas.Brush().SetStyle(TBrushStyle::bsSolid);
+  EXPECT_EQ(c.canvas.GetBackgroundMode(), OPAQUE);
+  EXPECT_EQ(c.canvas.GetBackgroundColor(), clRed);
+  c.canvas.SetBackgroundMode(TRANSPARENT);  // issued after the change: stays
+  c.canvas.DrawLine(0, 0, 1, 0);
+  EXPECT_EQ(c.canvas.GetBackgroundMode(), TRANSPARENT);
+  c.canvas.SetBackgroundColor(clBlue);
+  c.canvas.Brush().SetStyle(TBrushStyle::bsClear);  // replaced at the next operation
+  EXPECT_EQ(c.canvas.GetBackgroundMode(), TRANSPARENT);
+  EXPECT_EQ(c.canvas.GetBackgroundColor(), ~clRed & 0xFFFFFFu);
+}
+
+// One ring on (0, 0, W, H): top-left colour on column 0 and row 0 up to W-2 / H-2,
+// bottom-right colour on the last column and row.
+TEST(ChartCanvas, BevelFrameRings) {
+  Control c(12, 10);
+  TRect rect{0, 0, 12, 10};
+  c.canvas.DrawBevelFrame(rect, clRed, 2, clBlue);
+  EXPECT_EQ(rect, (TRect{2, 2, 10, 8}));
+  PixelSet topLeft, bottomRight;
+  for (int ring = 0; ring < 2; ++ring) {
+    const int l = ring, t = ring, r = 11 - ring, b = 9 - ring;
+    for (int y = t; y < b; ++y) topLeft.insert({l, y});
+    for (int x = l; x < r; ++x) topLeft.insert({x, t});
+    for (int y = t; y <= b; ++y) bottomRight.insert({r, y});
+    for (int x = l; x <= r; ++x) bottomRight.insert({x, b});
+  }
+  EXPECT_EQ(PixelsOf(c.Pixels(), clRed), topLeft);
+  EXPECT_EQ(PixelsOf(c.Pixels(), clBlue), bottomRight);
+}
+
+TEST(ChartCanvas, FlatFormsOfTheDepthOperations) {
+  Control c;
+  EXPECT_FALSE(c.canvas.RendersDepthNatively());
+  EXPECT_FALSE(c.canvas.RendersDepthText());
+  EXPECT_EQ(c.canvas.ProjectPointAtDepth(7, 9, 40), (TPoint{7, 9}));
+  int x = 3, y = 4;
+  c.canvas.PlaneToDepthPoint(x, y, 12);
+  EXPECT_EQ((TPoint{x, y}), (TPoint{3, 4}));
+
+  c.canvas.DrawDepthLine(5, 5, 0, 10);  // a line from (5, 5) to (5, 5): nothing
+  EXPECT_TRUE(PixelsOf(c.Pixels(), clBlack).empty());
+
+  c.canvas.Pen().SetStyle(TPenStyle::psClear);
+  c.canvas.Brush().SetColor(clRed);
+  c.canvas.DrawRectangleAtDepth({10, 10, 20, 15}, 3);
+  EXPECT_EQ(PixelsOf(c.Pixels(), clRed), RectPixels(10, 10, 20, 15));
+
+  Control dot;
+  dot.canvas.PlotPointAtDepth(4, 4, clBlue, 0);
+  dot.canvas.Pen().SetWidth(2);
+  dot.canvas.PlotPointAtDepth(10, 10, clBlue, 0);
+  EXPECT_EQ(PixelsOf(dot.Pixels(), clBlue), (PixelSet{{4, 4}}));
+  EXPECT_EQ(PixelsOf(dot.Pixels(), clBlack), RectPixels(9, 9, 11, 11));
+
+  c.canvas.EnterFrontPlane();
+  EXPECT_FALSE(c.canvas.DepthMode());
+  c.canvas.LeaveFrontPlane();
+}
+
+TEST(ChartCanvas, TextLineHeightIsTheFontCell) {
+  Control c;
+  c.canvas.Font().SetName("Arial");
+  c.canvas.Font().SetSize(8);
+  EXPECT_EQ(c.canvas.MeasureTextWidth(""), 0);
+  EXPECT_EQ(c.canvas.StandardLineHeight(), 12);
+  EXPECT_EQ(c.canvas.MeasureTextHeight("Нулевая"), 12);
+  EXPECT_EQ(c.canvas.MeasureTextWidth("W"), 10);
+}
+
+// The paint path: PrepareDrawing binds the buffer, FinishDrawing copies it to the
+// control and binds the control again.
+class BufferedPaint : public ::testing::Test {
+ protected:
+  Control control{100, 60};
+  TChartCanvas3D& canvas = control.canvas;
+  int paints = 0;
+
+  void Paint(TColor fill, int w = 100, int h = 60) {
+    if (canvas.RepaintFromBuffer()) return;
+    ++paints;
+    const TRect r = canvas.PrepareDrawing(&control.own.Canvas(), nullptr, clWhite, false, {0, 0, w, h});
+    EXPECT_EQ(r, (TRect{0, 0, w, h}));
+    canvas.Brush().SetColor(fill);
+    canvas.FillBackground(r);
+    canvas.ResetDrawingState();
+    canvas.FinishDrawing(&control.own.Canvas(), &control.own.Canvas(), {0, 0, w, h});
+  }
+};
+
+TEST_F(BufferedPaint, NotStaleOnlyCopiesTheBuffer) {
+  EXPECT_TRUE(canvas.IsStale());
+  Paint(clRed);
+  EXPECT_EQ(paints, 1);
+  EXPECT_FALSE(canvas.IsStale());
+  EXPECT_EQ(canvas.BoundSurface(), &control.own.Canvas());
+  EXPECT_EQ(PixelsOf(control.Pixels(), clRed).size(), 6000u);
+
+  control.own.Canvas().Brush().SetColor(clBlue);  // something covers the control
+  control.own.Canvas().FillRect({0, 0, 100, 60});
+  Paint(clGreen);
+  EXPECT_EQ(paints, 1);  // no drawing: the buffer was copied
+  EXPECT_EQ(PixelsOf(control.Pixels(), clRed).size(), 6000u);
+
+  canvas.MarkStale();
+  Paint(clGreen);
+  EXPECT_EQ(paints, 2);
+  EXPECT_EQ(PixelsOf(control.Pixels(), clGreen).size(), 6000u);
+}
+
+TEST_F(BufferedPaint, ResizeRecreatesTheBuffer) {
+  Paint(clRed);
+  const TBitmap* first = canvas.Buffer();
+  canvas.MarkStale();
+  Paint(clRed, 80, 50);
+  ASSERT_NE(canvas.Buffer(), nullptr);
+  EXPECT_EQ(canvas.Buffer()->Width(), 80);
+  EXPECT_EQ(canvas.Buffer()->Height(), 50);
+  (void)first;
+  canvas.MarkStale();
+  Paint(clRed, 0, 0);  // a control of no size still paints
+  EXPECT_EQ(canvas.Buffer()->Width(), 0);
+}
+
+TEST_F(BufferedPaint, SwitchingBufferingOffOrMonochromeDropsTheBuffer) {
+  Paint(clRed);
+  canvas.SetBufferedMode(false);
+  EXPECT_EQ(canvas.Buffer(), nullptr);
+  EXPECT_TRUE(canvas.IsStale());
+  EXPECT_FALSE(canvas.RepaintFromBuffer());
+  const TRect r = canvas.PrepareDrawing(&control.own.Canvas(), nullptr, clWhite, false, {5, 6, 50, 40});
+  EXPECT_EQ(r, (TRect{5, 6, 50, 40}));  // unbuffered: the destination itself
+  EXPECT_EQ(canvas.BoundSurface(), &control.own.Canvas());
+  canvas.FinishDrawing(&control.own.Canvas(), &control.own.Canvas(), r);
+  EXPECT_TRUE(canvas.IsStale());
+
+  canvas.SetBufferedMode(true);
+  TView3DOptions options;
+  int notified = 0;
+  options.OnChange = [&] { ++notified; };
+  canvas.PrepareDrawing(&control.own.Canvas(), &options, clWhite, false, {0, 0, 10, 10});
+  canvas.FinishDrawing(&control.own.Canvas(), &control.own.Canvas(), {0, 0, 10, 10});
+  canvas.SetMonochromeMode(true);
+  EXPECT_EQ(notified, 1);
+  EXPECT_EQ(canvas.Buffer(), nullptr);
+  EXPECT_TRUE(canvas.IsStale());
+  canvas.SetMonochromeMode(true);
+  EXPECT_EQ(notified, 1);
+}
+
+TEST(ChartPens, DefaultsNotificationsAndAssignment) {
+  const struct {
+    const char* name;
+    TChartPen pen;
+    TColor color;
+    int width;
+    TPenStyle style;
+    bool visible;
+  } cases[] = {
+      {"chart pen", TChartPen(), clBlack, 1, TPenStyle::psSolid, true},
+      {"hidden", TChartHiddenPen(), clBlack, 1, TPenStyle::psSolid, false},
+      {"dotted grey", TDottedGrayPen(), clGray, 1, TPenStyle::psDot, true},
+      {"dark grey", TDarkGrayPen(), clGray, 1, TPenStyle::psSolid, true},
+      {"arrow", TChartArrowPen(), clWhite, 1, TPenStyle::psSolid, true},
+      {"axis", TChartAxisPen(), clBlack, 2, TPenStyle::psSolid, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(c.pen.Color(), c.color);
+    EXPECT_EQ(c.pen.Width(), c.width);
+    EXPECT_EQ(c.pen.Style(), c.style);
+    EXPECT_EQ(c.pen.Visible(), c.visible);
+    EXPECT_FALSE(c.pen.SmallDots());
+    EXPECT_EQ(c.pen.Mode(), TPenMode::pmCopy);
+  }
+
+  TChartPen pen;
+  int changes = 0;
+  pen.OnChange = [&] { ++changes; };
+  pen.SetVisible(true);
+  pen.SetSmallDots(false);
+  EXPECT_EQ(changes, 0);
+  pen.SetVisible(false);
+  pen.SetSmallDots(true);
+  EXPECT_EQ(changes, 2);
+
+  TChartPen target;
+  target.Assign(TDottedGrayPen());
+  EXPECT_EQ(target.Style(), TPenStyle::psDot);
+  target.Assign(pen);
+  EXPECT_FALSE(target.Visible());
+  EXPECT_TRUE(target.SmallDots());
+  TPen plain;
+  plain.SetColor(clRed);
+  target.Assign(plain);  // a framework pen: Visible and SmallDots stay
+  EXPECT_FALSE(target.Visible());
+  EXPECT_EQ(target.Color(), clRed);
+
+  EXPECT_EQ(TChartBrush().Color(), clAutoColor);
+  EXPECT_EQ(TChartBrush().Style(), TBrushStyle::bsSolid);
+}
+
+TEST(View3DOptions, DefaultsAndChanges) {
+  TView3DOptions o;
+  EXPECT_EQ(o.Elevation(), 345);
+  EXPECT_EQ(o.Rotation(), 345);
+  EXPECT_EQ(o.Perspective(), 15);
+  EXPECT_EQ(o.Zoom(), 100);
+  EXPECT_TRUE(o.Orthogonal());
+  EXPECT_TRUE(o.ZoomText());
+  EXPECT_EQ(o.HorizOffset() + o.VertOffset() + o.Tilt(), 0);
+  int changes = 0;
+  o.OnChange = [&] { ++changes; };
+  o.SetZoom(100);
+  o.SetZoom(150);
+  o.SetTilt(5);
+  EXPECT_EQ(changes, 2);
+}
+
+}  // namespace
+}  // namespace quarvel

@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+
+#include <QFontInfo>
+#include <QGuiApplication>
+#include <QPalette>
+#include <QScreen>
+
+#include "PixelAsserts.h"
+#include "platform/Bitmap.h"
+#include "platform/Canvas.h"
+#include "platform/Color.h"
+#include "platform/QtRuntime.h"
+#include "platform/TextEngine.h"
+
+namespace quarvel {
+namespace {
+
+using testing::PixelsOf;
+
+FontSpec Arial8() {
+  FontSpec f;
+  f.name = "Arial";
+  f.pixelSize = 11;  // 8 points at 96 pixels per inch
+  return f;
+}
+
+// Fails clearly when the fonts or the DPI settings are not what the pictures assume.
+TEST(TextEngine, DeterministicFontSetup) {
+  ASSERT_TRUE(TextEngineAvailable());
+  EXPECT_DOUBLE_EQ(QGuiApplication::primaryScreen()->logicalDotsPerInch(), 96.0);
+  EXPECT_DOUBLE_EQ(QGuiApplication::primaryScreen()->devicePixelRatio(), 1.0);
+  QFont arial("Arial");
+  arial.setPixelSize(11);
+  EXPECT_EQ(QFontInfo(arial).family(), "Liberation Sans") << "install fonts-liberation2";
+
+  const FontCell cell = FontCellOf(Arial8());
+  EXPECT_EQ(cell.height, 12);
+  EXPECT_EQ(cell.ascent, 10);
+  EXPECT_EQ(cell.descent, 2);
+  EXPECT_EQ(MeasureText(Arial8(), "W").Width, 10);
+  EXPECT_EQ(MeasureText(Arial8(), "0").Width, 6);
+  EXPECT_EQ(MeasureText(Arial8(), "50").Width, 12);
+  EXPECT_EQ(MeasureText(Arial8(), "Нулевая проекция").Width, 94);
+}
+
+TEST(TextEngine, MeasuresThroughTheCanvasFont) {
+  TBitmap bitmap(10, 10);
+  TCanvas& c = bitmap.Canvas();
+  c.Font().SetName("Arial");
+  c.Font().SetSize(8);
+  EXPECT_EQ(c.Font().Height(), -11);
+  EXPECT_EQ(c.TextExtent("").Width, 0);
+  EXPECT_EQ(c.TextExtent("W"), (TSize{10, 12}));
+  c.Font().SetName("MS Sans Serif");  // the layout's font, substituted
+  EXPECT_EQ(c.TextExtent("W"), (TSize{10, 12}));
+}
+
+struct TextSheet {
+  TextSheet() : bitmap(60, 30) {
+    // A striped background, so that untouched pixels can be told from painted ones.
+    for (int y = 0; y < 30; ++y)
+      for (int x = 0; x < 60; ++x) bitmap.Surface().SetPixel(x, y, (x + y) % 2 ? clYellow : clAqua);
+    bitmap.Surface().SetFont(Arial8());
+    bitmap.Surface().SetTextColor(clBlue);
+    bitmap.Surface().SetBkColor(clRed);
+  }
+  TBitmap bitmap;
+  TPixelSurface& s() { return bitmap.Surface(); }
+};
+
+TEST(TextOut, TransparentModePaintsOnlyGlyphs) {
+  TextSheet sheet;
+  sheet.s().SetBkMode(TRANSPARENT);
+  sheet.s().TextOut(5, 4, "20,5");
+  const auto ink = PixelsOf(sheet.s(), clBlue);
+  EXPECT_GT(ink.size(), 20u);
+  EXPECT_TRUE(PixelsOf(sheet.s(), clRed).empty());
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 60; ++x) {
+      if (ink.count({x, y})) continue;
+      ASSERT_EQ(ColorOfPixel(sheet.s().PixelAt(x, y)), (x + y) % 2 ? clYellow : clAqua) << x << "," << y;
+    }
+  for (const auto& [x, y] : ink) {
+    EXPECT_GE(x, 5);
+    EXPECT_LT(x, 5 + MeasureText(Arial8(), "20,5").Width);
+    EXPECT_GE(y, 4);
+    EXPECT_LT(y, 4 + 12);
+  }
+}
+
+TEST(TextOut, OpaqueModeFillsTheCellAndAlignmentMovesIt) {
+  const int width = MeasureText(Arial8(), "123").Width;
+  const struct {
+    unsigned align;
+    int left, top;
+  } cases[] = {
+      {TA_LEFT | TA_TOP, 30, 14},
+      {TA_RIGHT | TA_TOP, 30 - width, 14},
+      {TA_CENTER | TA_TOP, 30 - width / 2, 14},
+      {TA_LEFT | TA_BOTTOM, 30, 14 - 12},
+      {TA_LEFT | TA_BASELINE, 30, 14 - 10},
+  };
+  for (const auto& c : cases) {
+    TextSheet sheet;
+    sheet.s().SetBkMode(OPAQUE);
+    sheet.s().SetTextAlign(c.align);
+    sheet.s().TextOut(30, 14, "123");
+    auto cell = PixelsOf(sheet.s(), clRed);
+    const auto ink = PixelsOf(sheet.s(), clBlue);
+    cell.insert(ink.begin(), ink.end());
+    EXPECT_EQ(cell, testing::RectPixels(c.left, c.top, c.left + width, c.top + 12)) << c.align;
+  }
+}
+
+TEST(TextOut, SameTextSamePixels) {
+  TextSheet a, b;
+  a.s().TextOut(3, 3, "0.001");
+  b.s().TextOut(3, 3, "0.001");
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 60; ++x) ASSERT_EQ(a.s().PixelAt(x, y), b.s().PixelAt(x, y));
+}
+
+TEST(TextOut, RotatedByNinetyDegreesRunsUpwards) {
+  TBitmap bitmap(40, 60);
+  TPixelSurface& s = bitmap.Surface();
+  s.SetFont(Arial8());
+  s.SetTextColor(clWhite);
+  s.RotatedTextOut(10, 50, 90, "1234");
+  const auto ink = PixelsOf(s, clWhite);
+  ASSERT_FALSE(ink.empty());
+  for (const auto& [x, y] : ink) {
+    EXPECT_GE(x, 10);
+    EXPECT_LT(x, 10 + 12);
+    EXPECT_LE(y, 50);
+    EXPECT_GT(y, 50 - MeasureText(Arial8(), "1234").Width - 1);
+  }
+}
+
+TEST(SystemColors, ClassicTableAndToolkitPalette) {
+  ResetSystemColors();
+  EXPECT_EQ(ColorToRGB(clBtnFace), 0xC0C0C0u);
+  EXPECT_EQ(ColorToRGB(clBtnShadow), 0x808080u);
+  EXPECT_EQ(ColorToRGB(clBtnHighlight), 0xFFFFFFu);
+  EXPECT_EQ(ColorToRGB(clWindowText), 0u);
+  EXPECT_EQ(ColorToRGB(clRed), 0x0000FFu);
+  EXPECT_EQ(ColorToRGB(0x12345678), 0x345678u);  // not a system colour: top byte dropped
+
+  LoadSystemColorsFromToolkit();
+  const QColor face = QGuiApplication::palette().color(QPalette::Active, QPalette::Button);
+  EXPECT_EQ(ColorToRGB(clBtnFace), static_cast<TColor>(face.red() | face.green() << 8 | face.blue() << 16));
+  ResetSystemColors();
+}
+
+}  // namespace
+}  // namespace quarvel

@@ -1,0 +1,38 @@
+#pragma once
+// Reading pictures back in tests: which pixels of a surface hold a colour.
+
+#include <set>
+#include <utility>
+
+#include "platform/PixelSurface.h"
+
+namespace quarvel::testing {
+
+using PixelSet = std::set<std::pair<int, int>>;
+
+// Every (x, y) whose pixel is `rgb`.
+inline PixelSet PixelsOf(const TPixelSurface& s, TColor rgb) {
+  PixelSet found;
+  for (int y = 0; y < s.Height(); ++y)
+    for (int x = 0; x < s.Width(); ++x)
+      if (s.PixelAt(x, y) == PixelOf(rgb)) found.insert({x, y});
+  return found;
+}
+
+// The pixels of the half-open rectangle.
+inline PixelSet RectPixels(int left, int top, int right, int bottom) {
+  PixelSet r;
+  for (int y = top; y < bottom; ++y)
+    for (int x = left; x < right; ++x) r.insert({x, y});
+  return r;
+}
+
+// The one-pixel outline of the half-open rectangle.
+inline PixelSet FramePixels(int left, int top, int right, int bottom) {
+  PixelSet r;
+  for (int x = left; x < right; ++x) r.insert({x, top}), r.insert({x, bottom - 1});
+  for (int y = top; y < bottom; ++y) r.insert({left, y}), r.insert({right - 1, y});
+  return r;
+}
+
+}  // namespace quarvel::testing
