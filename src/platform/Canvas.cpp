@@ -3,6 +3,9 @@
 namespace quarvel {
 
 TCanvas::TCanvas(TPixelSurface* surface) : surface_(surface) {
+  pen_.SetNotifyEveryAssignment(true);
+  brush_.SetNotifyEveryAssignment(true);
+  font_.SetNotifyEveryAssignment(true);
   pen_.OnChange = [this] { penChanged_ = true; };
   brush_.OnChange = [this] { brushChanged_ = true; };
   font_.OnChange = [this] { fontChanged_ = true; };

@@ -1,8 +1,9 @@
 #pragma once
 // The framework canvas: a drawing surface with its own pen, brush and font objects.
 //
-// Callers change Pen(), Brush() and Font(); a changed object takes effect at the next
-// operation, which makes it current on the surface with these side effects:
+// Callers change Pen(), Brush() and Font(); an assigned object (even to the values it
+// held) takes effect at the next operation, which makes it current on the surface
+// with these side effects:
 //   - a changed brush: bsSolid sets opaque background mode with the brush colour as
 //     background colour; any other style sets transparent mode with the bitwise
 //     complement of the brush colour;

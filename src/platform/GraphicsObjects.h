@@ -1,7 +1,9 @@
 #pragma once
 // The framework's pen, brush and font: plain settings with a change notification.
 // A setter that receives the value already held does nothing; any other change
-// stores it and raises OnChange (when bound).
+// stores it and raises OnChange (when bound). The objects of a drawing surface notify
+// on every assignment instead (SetNotifyEveryAssignment), because the surface makes an
+// assigned object current again at its next operation, side effects included.
 
 #include <functional>
 #include <string>
@@ -15,17 +17,23 @@ class TGraphicsObject {
  public:
   virtual ~TGraphicsObject() = default;
   std::function<void()> OnChange;
+  void SetNotifyEveryAssignment(bool v) { notifyEveryAssignment_ = v; }
 
  protected:
   void Changed() {
     if (OnChange) OnChange();
   }
+  // True when an assignment of `same` values must still notify.
+  bool Unchanged(bool same) const { return same && !notifyEveryAssignment_; }
   template <class T>
   void Set(T& field, const T& value) {
-    if (field == value) return;
+    if (Unchanged(field == value)) return;
     field = value;
     Changed();
   }
+
+ private:
+  bool notifyEveryAssignment_ = false;
 };
 
 class TPen : public TGraphicsObject {

@@ -1,0 +1,29 @@
+#pragma once
+// A chart host without a window: the control's surface is a bitmap of the client size.
+// Painting the chart into it renders the chart headlessly.
+
+#include "chart/panel/ChartPanel.h"
+#include "platform/Bitmap.h"
+
+namespace quarvel {
+
+class TBitmapHost : public TChartHost {
+ public:
+  TBitmapHost(int width, int height) : bitmap_(width, height) {}
+
+  int ClientWidth() const override { return bitmap_.Width(); }
+  int ClientHeight() const override { return bitmap_.Height(); }
+  TCanvas* OwnSurface() override { return &bitmap_.Canvas(); }
+  void Invalidate() override { ++Invalidations; }
+
+  // Resizes the client area (its pixels become undefined until the next paint).
+  void SetClientSize(int width, int height) { bitmap_.SetSize(width, height); }
+  TBitmap& Bitmap() { return bitmap_; }
+
+  int Invalidations = 0;
+
+ private:
+  TBitmap bitmap_;
+};
+
+}  // namespace quarvel

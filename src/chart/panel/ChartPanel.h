@@ -1,0 +1,148 @@
+#pragma once
+// The chart control's panel layers: the drawing canvas and its buffer, the margins and
+// the plotting rectangle, the paint entry and the bevels.
+//
+// The control itself is an abstract host (a window, or a bitmap when drawing without
+// one): it gives the client size, a surface of its own and whole-control invalidation.
+// A chart draws only inside its paint cycle, always completely, into the canvas'
+// off-screen buffer; until InvalidateChart marks it stale, a paint only copies the
+// buffer. PlotRect's right and bottom are its last column and row (inclusive).
+
+#include <functional>
+#include <memory>
+
+#include "chart/panel/ChartCanvas.h"
+#include "chart/panel/ChartPens.h"
+
+namespace quarvel {
+
+// The framework control a chart sits on.
+class TChartHost {
+ public:
+  virtual ~TChartHost() = default;
+  virtual int ClientWidth() const = 0;
+  virtual int ClientHeight() const = 0;
+  // The control's own surface (where a paint's result goes).
+  virtual TCanvas* OwnSurface() = 0;
+  // Requests a paint of the whole control later.
+  virtual void Invalidate() = 0;
+};
+
+enum class TBevelCut { bvNone, bvLowered, bvRaised, bvSpace };
+
+class TCustomChartPanel {
+ public:
+  explicit TCustomChartPanel(TChartHost* host);
+  virtual ~TCustomChartPanel();
+  TCustomChartPanel(const TCustomChartPanel&) = delete;
+  TCustomChartPanel& operator=(const TCustomChartPanel&) = delete;
+
+  TChartCanvas3D& ChartCanvas() { return *canvas_; }
+  const TChartCanvas3D& ChartCanvas() const { return *canvas_; }
+  TChartHost* Host() const { return host_; }
+  TView3DOptions& View3DOptions() { return view3DOptions_; }
+
+  // The control's paint entry: copy the buffer when it is current, else draw.
+  void HandlePaint();
+  // Marks the picture stale and asks the host for a paint (nothing before the panel
+  // is fully created).
+  void InvalidateChart();
+  // The host's size or position changed: everything is drawn again.
+  void HandleResize() { InvalidateChart(); }
+  // One complete drawing of the chart onto `surface` within `rect`.
+  void DrawChart(TCanvas* surface, const TRect& rect);
+  // Keeps PlotRect inside DrawBounds and non-empty; derives width, height, centre.
+  void UpdatePlotGeometry();
+  void DrawPanelBevels(const TRect& rect);
+  // Makes `font` the canvas font (name, size, style, colour).
+  void ApplyFont(const TFont& font);
+  // The walls' brush: see the wall drawing.
+  void PrepareFillBrush(TColor color, TBrushStyle style, TColor backColor);
+  // A change handler that invalidates the chart, for owned pens, brushes and fonts.
+  std::function<void()> StyleChangeHandler() {
+    return [this] { InvalidateChart(); };
+  }
+
+  TColor Color() const { return color_; }
+  void SetColor(TColor v) { SetAndInvalidate(color_, v); }
+  TBevelCut BevelInner() const { return bevelInner_; }
+  void SetBevelInner(TBevelCut v) { SetAndInvalidate(bevelInner_, v); }
+  TBevelCut BevelOuter() const { return bevelOuter_; }
+  void SetBevelOuter(TBevelCut v) { SetAndInvalidate(bevelOuter_, v); }
+  int BevelWidth() const { return bevelWidth_; }
+  void SetBevelWidth(int v) { SetAndInvalidate(bevelWidth_, v < 1 ? 1 : v); }
+  int BorderWidth() const { return borderWidth_; }
+  void SetBorderWidth(int v) { SetAndInvalidate(borderWidth_, v < 0 ? 0 : v); }
+  int MarginLeft() const { return marginLeft_; }
+  int MarginTop() const { return marginTop_; }
+  int MarginRight() const { return marginRight_; }
+  int MarginBottom() const { return marginBottom_; }
+  void SetMarginLeft(int v) { SetAndInvalidate(marginLeft_, v); }
+  void SetMarginTop(int v) { SetAndInvalidate(marginTop_, v); }
+  void SetMarginRight(int v) { SetAndInvalidate(marginRight_, v); }
+  void SetMarginBottom(int v) { SetAndInvalidate(marginBottom_, v); }
+  bool View3D() const { return view3D_; }
+  void SetView3D(bool v) { SetAndInvalidate(view3D_, v); }
+  int Chart3DPercent() const { return chart3DPercent_; }
+  // 1 ... 100, else ChartException "3D effect percent must be between 1 and 100".
+  void SetChart3DPercent(int v);
+  bool Monochrome() const { return canvas_->IsMonochrome(); }
+  void SetMonochrome(bool v) { canvas_->SetMonochromeMode(v); }
+  bool IsPrinting() const { return false; }
+  bool Created() const { return created_; }
+
+  TRect PlotRect;
+  int PlotWidth = 0;
+  int PlotHeight = 0;
+  int PlotCenterX = 0;
+  int PlotCenterY = 0;
+  int PlotDepth = 0;
+  TRect DrawBounds;
+
+ protected:
+  // The ordered draw steps of one paint.
+  virtual void DrawChartContents(const TRect& bounds) = 0;
+
+  template <class T>
+  void SetAndInvalidate(T& field, const T& value) {
+    if (field == value) return;
+    field = value;
+    InvalidateChart();
+  }
+
+ private:
+  TChartHost* host_;
+  TView3DOptions view3DOptions_;
+  std::unique_ptr<TChartCanvas3D> canvas_;
+  TColor color_ = clBtnFace;
+  TBevelCut bevelInner_ = TBevelCut::bvNone;
+  TBevelCut bevelOuter_ = TBevelCut::bvRaised;
+  int bevelWidth_ = 1;
+  int borderWidth_ = 0;
+  int marginLeft_ = 3, marginTop_ = 4, marginRight_ = 3, marginBottom_ = 4;
+  bool view3D_ = true;
+  int chart3DPercent_ = 15;
+  bool created_ = false;
+};
+
+// Adds the panel background (solid colour or gradient) and the zoom and panning
+// switches.
+class TCustomChartPanelExtended : public TCustomChartPanel {
+ public:
+  using TCustomChartPanel::TCustomChartPanel;
+
+  // Background, (no) back image, then the bevels.
+  virtual void PaintPanel(const TRect& rect);
+  virtual void FillPanelBackground(const TRect& rect);
+  virtual void DrawPanelImage(const TRect&) {}
+
+  bool GradientVisible() const { return gradientVisible_; }
+  void SetGradientVisible(bool v) { SetAndInvalidate(gradientVisible_, v); }
+  TColor GradientStartColor = clWhite;
+  TColor GradientEndColor = clYellow;
+
+ private:
+  bool gradientVisible_ = false;
+};
+
+}  // namespace quarvel

@@ -1,0 +1,376 @@
+#include "chart/series/Series.h"
+
+#include <algorithm>
+
+#include "chart/panel/ChartException.h"
+
+namespace quarvel {
+namespace {
+
+constexpr int kFarPixel = 32767;
+constexpr TColor kSeriesPalette[16] = {clRed,  clGreen, clYellow, clBlue, clWhite,  clGray,   clFuchsia, clTeal,
+                                       clNavy, clMaroon, clLime,  clOlive, clPurple, clSilver, clAqua,    clBlack};
+
+}  // namespace
+
+// ===========================================================================
+// TChartSeries
+
+TChartSeries::TChartSeries() {
+  XValues = std::make_unique<TChartValueList>(this, "X");
+  XValues->SetOrder(TChartListOrder::loAscending);
+  YValues = std::make_unique<TChartValueList>(this, "Y");
+}
+
+TChartSeries::~TChartSeries() {
+  RemoveAllPoints();
+  SetParentChart(nullptr);
+}
+
+int TChartSeries::AddPoint(double x, double y, const std::string& label, TColor color) {
+  XValues->PendingValue = x;
+  YValues->PendingValue = y;
+  if (OnBeforeAdd && !OnBeforeAdd(this)) return -1;
+  const int index = XValues->AddInOrder(XValues->PendingValue);
+  YValues->InsertAt(index, YValues->PendingValue);
+  pointColors_.insert(pointColors_.begin() + index, color);
+  pointLabels_.insert(pointLabels_.begin() + index, label);
+  if (OnAfterAdd) OnAfterAdd(this, index);
+  if (active_) RequestRepaint();
+  return index;
+}
+
+int TChartSeries::AppendY(double y, const std::string& label, TColor color) {
+  return AddPoint(static_cast<double>(PointCount()), y, label, color);
+}
+
+void TChartSeries::RemoveAllPoints() {
+  for (TChartValueList* list : ValueLists()) list->RemoveAllValues();
+  std::vector<TColor>().swap(pointColors_);
+  std::vector<std::string>().swap(pointLabels_);
+  if (OnClearValues) OnClearValues(this);
+  if (active_ && chart_) RequestRepaint();
+}
+
+std::string TChartSeries::PointLabel(int index) const {
+  return index >= 0 && index < static_cast<int>(pointLabels_.size()) ? pointLabels_[index] : std::string();
+}
+
+TColor TChartSeries::PointColor(int index) const {
+  if (index < 0 || index >= static_cast<int>(pointColors_.size())) return seriesColor_;
+  const TColor c = pointColors_[index];
+  if (c != clAutoColor) return c;
+  return colorEachPoint_ ? kSeriesPalette[index % 16] : seriesColor_;
+}
+
+int TChartSeries::XPixelOfPoint(int index) const { return horizAxisObject_->ValueToPixel(PointX(index)); }
+int TChartSeries::YPixelOfPoint(int index) const { return vertAxisObject_->ValueToPixel(PointY(index)); }
+int TChartSeries::XPixelOfValue(double value) const { return horizAxisObject_->ValueToPixel(value); }
+int TChartSeries::YPixelOfValue(double value) const { return vertAxisObject_->ValueToPixel(value); }
+
+bool TChartSeries::UsesAxis(const TCustomChartAxis* axis) const {
+  if (!TakesPartInAxes() || !axis) return false;
+  if (axis->IsHorizontal()) return horizAxis_ == THorizAxis::aBothHorizAxis || axis == horizAxisObject_;
+  return vertAxis_ == TVertAxis::aBothVertAxis || axis == vertAxisObject_;
+}
+
+void TChartSeries::RequestRepaint() {
+  if (chart_) chart_->InvalidateChart();
+}
+
+void TChartSeries::SetActive(bool v) {
+  if (v == active_) return;
+  active_ = v;
+  RequestRepaint();
+}
+
+void TChartSeries::SetSeriesColor(TColor v) {
+  if (v == seriesColor_) return;
+  seriesColor_ = v;
+  RequestRepaint();
+}
+
+void TChartSeries::SetColorEachPoint(bool v) {
+  colorEachPoint_ = v;
+  if (!v) std::fill(pointColors_.begin(), pointColors_.end(), clAutoColor);
+  RequestRepaint();
+}
+
+void TChartSeries::SetHorizAxis(THorizAxis v) {
+  if (v == horizAxis_) return;
+  horizAxis_ = v;
+  ResolveAxes();
+  RequestRepaint();
+}
+
+void TChartSeries::SetVertAxis(TVertAxis v) {
+  if (v == vertAxis_) return;
+  vertAxis_ = v;
+  ResolveAxes();
+  RequestRepaint();
+}
+
+void TChartSeries::SetMarksVisible(bool v) {
+  if (v == marksVisible_) return;
+  marksVisible_ = v;
+  RequestRepaint();
+}
+
+void TChartSeries::SetParentChart(TCustomAxisPanel* chart) {
+  if (chart == chart_) return;
+  if (chart_) chart_->DetachSeries(this);
+  chart_ = nullptr;
+  ResolveAxes();
+  if (chart) chart->AttachSeries(this);
+}
+
+void TChartSeries::ChartChanged(TCustomAxisPanel* chart) {
+  chart_ = chart;
+  ResolveAxes();
+}
+
+void TChartSeries::ResolveAxes() {
+  if (!chart_) {
+    horizAxisObject_ = vertAxisObject_ = nullptr;
+    return;
+  }
+  horizAxisObject_ = horizAxis_ == THorizAxis::aTopAxis ? &chart_->TopAxis() : &chart_->BottomAxis();
+  vertAxisObject_ = vertAxis_ == TVertAxis::aRightAxis ? static_cast<TCustomChartAxis*>(&chart_->RightAxis())
+                                                       : &chart_->LeftAxis();
+}
+
+void TChartSeries::FindVisibleRange() {
+  VisibleFirst = VisibleLast = -1;
+  const int count = PointCount();
+  if (count < 1) return;
+  if (!LimitToVisibleRange || XValues->Order() == TChartListOrder::loNone) {
+    VisibleFirst = 0;
+    VisibleLast = count - 1;
+    return;
+  }
+  const TCustomChartAxis& axis = *horizAxisObject_;
+  const TRect& plot = chart_->PlotRect;
+  const double nearValue = axis.PixelToValue(axis.Inverted() ? plot.Right : plot.Left);
+  int first = 0;
+  while (first < count && !(PointX(first) >= nearValue)) ++first;
+  if (first == count) return;
+  VisibleFirst = first;
+  const double farValue = axis.PixelToValue(axis.Inverted() ? plot.Left : plot.Right);
+  if (XValues->FinalValue() <= farValue) {
+    VisibleLast = count - 1;
+    return;
+  }
+  int last = VisibleFirst;
+  while (last < count && !(PointX(last) >= farValue)) ++last;
+  if (last == count) last = count - 1;
+  if (!includePointPastEnd_ && PointX(last) > farValue) --last;
+  if (last < VisibleFirst) {
+    // The first point at or beyond the near edge already lies beyond the far edge.
+    VisibleFirst = -1;
+    return;
+  }
+  VisibleLast = last;
+}
+
+void TChartSeries::DrawVisiblePoints() {
+  if (VisibleLast < VisibleFirst) return;
+  if (AscendingDrawOrder()) {
+    for (int i = VisibleFirst; i <= VisibleLast; ++i) DrawPoint(i);
+  } else {
+    for (int i = VisibleLast; i >= VisibleFirst; --i) DrawPoint(i);
+  }
+}
+
+void TChartSeries::PaintSeries() {
+  if (!chart_) return;
+  FindVisibleRange();
+  if (VisibleFirst == -1) return;
+  if (BeforeDrawValues) BeforeDrawValues(this);
+  const bool clipped = chart_->ClipPoints() && chart_->CanClipToPlot();
+  if (clipped) Canvas().ClipToPlotBox(chart_->PlotRect, 0, 0);
+  DrawVisiblePoints();
+  if (clipped) Canvas().RemoveClip();
+  if (AfterDrawValues) AfterDrawValues(this);
+}
+
+// ===========================================================================
+// TSeriesPointer
+
+TSeriesPointer::TSeriesPointer(TCustomSeries* owner) : owner_(owner) {}
+
+void TSeriesPointer::SetHorizSize(int v) {
+  if (v < 1) throw ChartException("Pointer size must be greater than zero");
+  Set(horizSize_, v);
+}
+
+void TSeriesPointer::SetVertSize(int v) {
+  if (v < 1) throw ChartException("Pointer size must be greater than zero");
+  Set(vertSize_, v);
+}
+
+void TSeriesPointer::ApplyPointerPenAndBrush(TChartCanvas3D& canvas, TColor color) {
+  canvas.ApplyChartPen(pen_);
+  if (pen_.Visible() && pen_.Color() == clAutoColor) canvas.Pen().SetColor(color);
+  canvas.Brush().Assign(brush_);
+  if (brush_.Color() == clAutoColor) canvas.Brush().SetColor(color);
+}
+
+void TSeriesPointer::DrawShapeAt(TChartCanvas3D& canvas, int x, int y, TColor color, TSeriesPointerStyle style) {
+  const int left = x - horizSize_, right = x + horizSize_, top = y - vertSize_, bottom = y + vertSize_;
+  switch (style) {
+    case TSeriesPointerStyle::psRectangle:
+      canvas.DrawRectangle(left, top, right + 1, bottom + 1);
+      break;
+    case TSeriesPointerStyle::psCircle:
+      canvas.DrawEllipse(left, top, right, bottom);
+      break;
+    case TSeriesPointerStyle::psTriangle: {
+      const TPoint p[3] = {{left, bottom}, {right, bottom}, {x, top}};
+      canvas.DrawPolygon(p, 2);
+      break;
+    }
+    case TSeriesPointerStyle::psDownTriangle: {
+      const TPoint p[3] = {{left, top}, {right, top}, {x, bottom}};
+      canvas.DrawPolygon(p, 2);
+      break;
+    }
+    case TSeriesPointerStyle::psCross:
+    case TSeriesPointerStyle::psDiagCross:
+    case TSeriesPointerStyle::psStar:
+      canvas.Pen().SetColor(color);
+      if (style != TSeriesPointerStyle::psDiagCross) {
+        canvas.DrawVerticalLine(x, top, bottom + 1);
+        canvas.DrawHorizontalLine(left, right + 1, y);
+      }
+      if (style != TSeriesPointerStyle::psCross) {
+        canvas.DrawLine(left, top, right + 1, bottom + 1);
+        canvas.DrawLine(left, bottom, right + 1, top - 1);
+      }
+      break;
+    case TSeriesPointerStyle::psDiamond: {
+      const TPoint p[4] = {{x, top}, {right, y}, {x, bottom}, {left, y}};
+      canvas.DrawPolygon(p, 3);
+      break;
+    }
+    case TSeriesPointerStyle::psSmallDot:
+      canvas.PlotPixel(x, y, color);
+      break;
+  }
+}
+
+// ===========================================================================
+// TCustomSeries and TLineSeries
+
+TCustomSeries::TCustomSeries() : pointer_(this) {
+  includePointPastEnd_ = true;
+  for (TGraphicsObject* o : std::initializer_list<TGraphicsObject*>{&linePen_, &areaLinesPen_, &pointer_.Pen(), &pointer_.Brush()})
+    o->OnChange = AppearanceChanged();
+}
+
+void TCustomSeries::PrepareLinePen(TChartCanvas3D& canvas, TColor color) {
+  canvas.ApplyChartPen(linePen_);
+  canvas.Brush().SetStyle(TBrushStyle::bsClear);
+  canvas.Pen().SetColor(color);
+}
+
+void TCustomSeries::DrawPointMarker(int x, int y, TColor color, int index) {
+  TChartCanvas3D& canvas = Canvas();
+  pointer_.ApplyPointerPenAndBrush(canvas, color);
+  const TSeriesPointerStyle style = OnGetPointerStyle ? OnGetPointerStyle(this, index) : pointer_.Style();
+  pointer_.DrawShapeAt(canvas, x, y, color, style);
+}
+
+int TCustomSeries::InterpolatedEdgeY(int j, double x) const {
+  const double x0 = PointX(j);
+  const double dx = static_cast<double>(static_cast<long double>(PointX(j + 1)) - x0);
+  if (dx == 0) return YPixelOfPoint(j);
+  const double y0 = PointY(j);
+  const long double y = (static_cast<long double>(PointY(j + 1)) - y0) * (static_cast<long double>(x) - x0) / dx + y0;
+  return YPixelOfValue(static_cast<double>(y));
+}
+
+void TCustomSeries::SegmentStep(int x, int y, TColor color) {
+  if ((x == PrevPixelX && y == PrevPixelY) || color == clNone) return;
+  if (!connectPoints_ || drawArea_) return;
+  TChartCanvas3D& canvas = Canvas();
+  PrepareLinePen(canvas, color);
+  if (!stairs_) {
+    canvas.DrawLine(PrevPixelX, PrevPixelY, x, y);
+  } else if (!invertedStairs_) {
+    canvas.DrawHorizontalLine(PrevPixelX, x, PrevPixelY);
+    canvas.DrawLineTo(x, y);
+  } else {
+    canvas.DrawVerticalLine(PrevPixelX, PrevPixelY, y);
+    canvas.DrawLineTo(x, y);
+  }
+}
+
+void TCustomSeries::PointerStep(int x, int y, TColor color, int index, bool last) {
+  if (!pointer_.Visible()) return;
+  if (PrevColor != clNone) DrawPointMarker(PrevPixelX, PrevPixelY, PrevColor, index - 1);
+  if (last && color != clNone) DrawPointMarker(x, y, color, index);
+}
+
+void TCustomSeries::DrawPoint(int index) {
+  const TColor color = PointColor(index);
+  const int x = XPixelOfPoint(index), y = YPixelOfPoint(index);
+  if (x <= -kFarPixel || x >= kFarPixel || y <= -kFarPixel || y >= kFarPixel) {
+    PrevColor = color;
+    return;
+  }
+  TChartCanvas3D& canvas = Canvas();
+  canvas.Pen().SetColor(clBlack);
+  canvas.Brush().SetColor(color);
+  if (PrevColor == clNone) {
+    PrevPixelX = x;
+    PrevPixelY = y;
+  }
+  const bool last = index == VisibleLast;
+  if (index == VisibleFirst) {
+    if (index > 0) {
+      const TCustomChartAxis& axis = *HorizAxisObject();
+      PrevPixelX = axis.Inverted() ? ParentChart()->PlotRect.Right : ParentChart()->PlotRect.Left;
+      PrevPixelY = stairs_ ? YPixelOfPoint(index - 1) : InterpolatedEdgeY(index - 1, axis.PixelToValue(PrevPixelX));
+      if (PointColor(index - 1) != clNone) SegmentStep(x, y, color);
+    }
+    if (last && pointer_.Visible()) DrawPointMarker(x, y, color, index);
+  } else {
+    SegmentStep(x, y, color);
+    PointerStep(x, y, color, index, last);
+  }
+  PrevPixelX = x;
+  PrevPixelY = y;
+  PrevColor = color;
+}
+
+void TCustomSeries::HorizPixelMargins(int& left, int& right) {
+  left = right = 0;
+  if (pointer_.Visible() && pointer_.InflateMargins()) {
+    left = std::max(left, pointer_.HorizSize() + 1);
+    right = std::max(right, pointer_.HorizSize() + 1);
+  }
+  if (stairs_ && connectPoints_) {
+    left = std::max(left, linePen_.Width());
+    right = std::max(right, linePen_.Width());
+  }
+}
+
+void TCustomSeries::VertPixelMargins(int& top, int& bottom) {
+  top = bottom = 0;
+  if (pointer_.Visible() && pointer_.InflateMargins()) {
+    top = std::max(top, pointer_.VertSize() + 1);
+    bottom = std::max(bottom, pointer_.VertSize() + 1);
+  }
+  if (stairs_ && connectPoints_) {
+    top = std::max(top, linePen_.Width());
+    bottom = std::max(bottom, linePen_.Width() + 1);
+  }
+  if (lineHeight_ > 0 && !drawArea_ && lineHeight_ > bottom) bottom = lineHeight_;
+}
+
+TLineSeries::TLineSeries() {
+  connectPoints_ = true;
+  Pointer().SetVisible(false);
+}
+
+}  // namespace quarvel

@@ -1,0 +1,264 @@
+#pragma once
+// Data series: the points (X and Y value lists, a colour and an optional label per
+// point), the two axes they are drawn against, and the series' step of the chart's
+// paint. TCustomSeries draws a connected line and marker shapes (its pointer);
+// TLineSeries is the line variant.
+//
+// Invariants: the X list, the Y list, the colours and the labels always hold the same
+// number of entries; VisibleFirst and VisibleLast are both -1 or satisfy
+// 0 <= VisibleFirst <= VisibleLast < PointCount (as of the last paint).
+// A series is owned by its creator; attached to a chart it is listed there until it
+// is detached or destroyed.
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "chart/axes/AxisPanel.h"
+#include "chart/axes/SeriesBase.h"
+#include "chart/series/ValueList.h"
+
+namespace quarvel {
+
+class TChartSeries : public TChartSeriesBase, public TValueListOwner {
+ public:
+  using SeriesEvent = std::function<void(TChartSeries* sender)>;
+  using BeforeAddEvent = std::function<bool(TChartSeries* sender)>;
+  using AfterAddEvent = std::function<void(TChartSeries* sender, int valueIndex)>;
+
+  TChartSeries();
+  ~TChartSeries() override;
+  TChartSeries(const TChartSeries&) = delete;
+  TChartSeries& operator=(const TChartSeries&) = delete;
+
+  // ---- points
+  // Adds a point where the X order puts it; -1 when OnBeforeAdd refuses.
+  int AddPoint(double x, double y, const std::string& label = "", TColor color = clAutoColor);
+  int AppendY(double y, const std::string& label = "", TColor color = clAutoColor);
+  void RemoveAllPoints();
+  int PointCount() const override { return XValues->ValueCount(); }
+  double PointX(int index) const override { return XValues->ValueAt(index); }
+  double PointY(int index) const override { return YValues->ValueAt(index); }
+  std::string PointLabel(int index) const override;
+  virtual TColor PointColor(int index) const;
+
+  // ---- mapping
+  int XPixelOfPoint(int index) const;
+  int YPixelOfPoint(int index) const;
+  int XPixelOfValue(double value) const;
+  int YPixelOfValue(double value) const;
+
+  // ---- what the chart and its axes ask
+  double LowestX() override { return XValues->Lowest(); }
+  double HighestX() override { return XValues->Highest(); }
+  double LowestY() override { return YValues->Lowest(); }
+  double HighestY() override { return YValues->Highest(); }
+  bool XDateTime() const override { return XValues->DateTime(); }
+  bool YDateTime() const override { return YValues->DateTime(); }
+  bool UsesAxis(const TCustomChartAxis* axis) const override;
+  void HorizPixelMargins(int& left, int& right) override { left = right = 0; }
+  void VertPixelMargins(int& top, int& bottom) override { top = bottom = 0; }
+  virtual bool TakesPartInAxes() const { return true; }
+
+  // ---- drawing
+  void PaintSeries() override;
+  void FindVisibleRange();
+  virtual void DrawVisiblePoints();
+  virtual void DrawPoint(int) {}
+  virtual bool AscendingDrawOrder() const { return true; }
+  void RequestRepaint();
+
+  // ---- settings
+  bool Active() const override { return active_; }
+  void SetActive(bool v);
+  TColor SeriesColor() const override { return seriesColor_; }
+  void SetSeriesColor(TColor v) override;
+  bool ColorEachPoint() const { return colorEachPoint_; }
+  void SetColorEachPoint(bool v);
+  THorizAxis HorizAxis() const override { return horizAxis_; }
+  void SetHorizAxis(THorizAxis v);
+  TVertAxis VertAxis() const override { return vertAxis_; }
+  void SetVertAxis(TVertAxis v);
+  TCustomChartAxis* HorizAxisObject() const override { return horizAxisObject_; }
+  TCustomChartAxis* VertAxisObject() const override { return vertAxisObject_; }
+  TCustomAxisPanel* ParentChart() const { return chart_; }
+  // Detaches from the current chart and attaches to `chart` (either may be null).
+  void SetParentChart(TCustomAxisPanel* chart);
+  void ChartChanged(TCustomAxisPanel* chart) override;
+  bool MarksVisible() const { return marksVisible_; }
+  void SetMarksVisible(bool v);
+  int MarksArrowLength = 8;
+  std::string Title;
+  std::string ValueFormat = "#,##0.###";
+  std::string PercentFormat = "##0.## %";
+  bool ShowInLegend = true;
+
+  std::unique_ptr<TChartValueList> XValues;
+  std::unique_ptr<TChartValueList> YValues;
+
+  int VisibleFirst = -1;
+  int VisibleLast = -1;
+  bool LimitToVisibleRange = true;
+
+  SeriesEvent AfterDrawValues;
+  SeriesEvent BeforeDrawValues;
+  AfterAddEvent OnAfterAdd;
+  BeforeAddEvent OnBeforeAdd;
+  SeriesEvent OnClearValues;
+  SeriesEvent OnClick;
+  SeriesEvent OnDblClick;
+
+  // TValueListOwner
+  void RepaintChart() override { RequestRepaint(); }
+  void RefreshDependents() override {}
+
+ protected:
+  // Keeps the first point beyond the far edge in the visible range.
+  bool includePointPastEnd_ = false;
+  TChartCanvas3D& Canvas() const { return chart_->ChartCanvas(); }
+  // The change handler for pens and brushes the series owns.
+  std::function<void()> AppearanceChanged() {
+    return [this] { RequestRepaint(); };
+  }
+
+ private:
+  void ResolveAxes();
+
+  bool active_ = true;
+  TColor seriesColor_ = clAutoColor;
+  bool colorEachPoint_ = false;
+  std::vector<TColor> pointColors_;
+  std::vector<std::string> pointLabels_;
+  THorizAxis horizAxis_ = THorizAxis::aBottomAxis;
+  TVertAxis vertAxis_ = TVertAxis::aLeftAxis;
+  TCustomChartAxis* horizAxisObject_ = nullptr;
+  TCustomChartAxis* vertAxisObject_ = nullptr;
+  TCustomAxisPanel* chart_ = nullptr;
+  bool marksVisible_ = true;
+};
+
+enum class TSeriesPointerStyle : uint8_t {
+  psRectangle, psCircle, psTriangle, psDownTriangle, psCross, psDiagCross, psStar, psDiamond, psSmallDot
+};
+
+class TCustomSeries;
+
+// The marker shape drawn on each point: 2 x HorizSize + 1 wide, 2 x VertSize + 1 high.
+class TSeriesPointer {
+ public:
+  explicit TSeriesPointer(TCustomSeries* owner);
+
+  TChartBrush& Brush() { return brush_; }
+  TChartPen& Pen() { return pen_; }
+  int HorizSize() const { return horizSize_; }
+  // Sizes below 1: ChartException "Pointer size must be greater than zero".
+  void SetHorizSize(int v);
+  int VertSize() const { return vertSize_; }
+  void SetVertSize(int v);
+  bool InflateMargins() const { return inflateMargins_; }
+  void SetInflateMargins(bool v) { Set(inflateMargins_, v); }
+  TSeriesPointerStyle Style() const { return style_; }
+  void SetStyle(TSeriesPointerStyle v) { Set(style_, v); }
+  bool Visible() const { return visible_; }
+  void SetVisible(bool v) { Set(visible_, v); }
+  bool Dark3D() const { return dark3D_; }
+  void SetDark3D(bool v) { Set(dark3D_, v); }
+  bool Draw3D() const { return draw3D_; }
+  void SetDraw3D(bool v) { Set(draw3D_, v); }
+
+  // The canvas pen and brush for a point of `color` (automatic colours take it).
+  void ApplyPointerPenAndBrush(TChartCanvas3D& canvas, TColor color);
+  void DrawShapeAt(TChartCanvas3D& canvas, int x, int y, TColor color, TSeriesPointerStyle style);
+
+ private:
+  template <class T>
+  void Set(T& field, const T& value);
+
+  TCustomSeries* owner_;
+  bool dark3D_ = true;
+  bool draw3D_ = true;
+  TChartBrush brush_;
+  int horizSize_ = 4;
+  bool inflateMargins_ = true;
+  TChartPen pen_;
+  TSeriesPointerStyle style_ = TSeriesPointerStyle::psRectangle;
+  int vertSize_ = 4;
+  bool visible_ = true;
+};
+
+class TCustomSeries : public TChartSeries {
+ public:
+  using GetPointerStyleEvent = std::function<TSeriesPointerStyle(TChartSeries* sender, int valueIndex)>;
+
+  TCustomSeries();
+
+  void DrawPoint(int index) override;
+  virtual void DrawPointMarker(int x, int y, TColor color, int index);
+  void PrepareLinePen(TChartCanvas3D& canvas, TColor color);
+  int InterpolatedEdgeY(int j, double x) const;
+  void HorizPixelMargins(int& left, int& right) override;
+  void VertPixelMargins(int& top, int& bottom) override;
+
+  TChartPen& LinePen() { return linePen_; }
+  TChartPen& AreaLinesPen() { return areaLinesPen_; }
+  TSeriesPointer& Pointer() { return pointer_; }
+  bool ConnectPoints() const { return connectPoints_; }
+  void SetConnectPoints(bool v) { Set(connectPoints_, v); }
+  bool Stairs() const { return stairs_; }
+  void SetStairs(bool v) { Set(stairs_, v); }
+  bool InvertedStairs() const { return invertedStairs_; }
+  void SetInvertedStairs(bool v) { Set(invertedStairs_, v); }
+  bool DrawArea() const { return drawArea_; }
+  void SetDrawArea(bool v) { Set(drawArea_, v); }
+  int LineHeight() const { return lineHeight_; }
+  void SetLineHeight(int v) { Set(lineHeight_, v); }
+  bool Dark3D() const { return dark3D_; }
+  void SetDark3D(bool v) { Set(dark3D_, v); }
+
+  GetPointerStyleEvent OnGetPointerStyle;
+
+  int PrevPixelX = 0;
+  int PrevPixelY = 0;
+  TColor PrevColor = 0;
+
+ protected:
+  bool connectPoints_ = false;
+
+ private:
+  template <class T>
+  void Set(T& field, const T& value) {
+    if (field == value) return;
+    field = value;
+    RequestRepaint();
+  }
+  void SegmentStep(int x, int y, TColor color);
+  void PointerStep(int x, int y, TColor color, int index, bool last);
+
+  TChartPen areaLinesPen_;
+  bool dark3D_ = true;
+  bool drawArea_ = false;
+  bool invertedStairs_ = false;
+  int lineHeight_ = 0;
+  TChartPen linePen_;
+  TSeriesPointer pointer_;
+  bool stairs_ = false;
+};
+
+class TLineSeries : public TCustomSeries {
+ public:
+  TLineSeries();
+};
+
+}  // namespace quarvel
+
+namespace quarvel {
+
+template <class T>
+void TSeriesPointer::Set(T& field, const T& value) {
+  if (field == value) return;
+  field = value;
+  owner_->RequestRepaint();
+}
+
+}  // namespace quarvel
