@@ -104,8 +104,8 @@ void TChartTitle::DrawTitleBlock(bool atTop) {
     for (const auto& line : text_) {
       DrawTitleLine(line, y, left, right, wW);
       y += lineHeight;
+      bottom = y;
     }
-    bottom = y;
   } else {
     for (auto it = text_.rbegin(); it != text_.rend(); ++it) {
       const int y = bottom - lineHeight;

@@ -1,0 +1,226 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "MainChart.h"
+#include "ModelFixtures.h"
+#include "PixelAsserts.h"
+#include "chart/panel/ChartException.h"
+#include "platform/GraphicsObjects.h"
+
+namespace quarvel {
+namespace {
+
+using testing::MainChart;
+using testing::PixelSet;
+using testing::PixelsOf;
+
+TEST(MulDiv, RoundsHalvesAwayFromZero) {
+  const struct {
+    int n, m, d, result;
+  } cases[] = {{3, 651, 100, 20}, {4, 302, 100, 12}, {3, 650, 100, 20}, {4, 250, 100, 10},
+               {-3, 650, 100, -20}, {1, 1, 2, 1}, {-1, 1, 2, -1}, {2000000000, 2, 4, 1000000000}, {1, 1, 0, -1}};
+  for (const auto& c : cases) EXPECT_EQ(MulDiv(c.n, c.m, c.d), c.result) << c.n << "*" << c.m << "/" << c.d;
+}
+
+TEST(ChartLayout, MarginsGiveThePlotRectangle) {
+  MainChart view;
+  view.chart.Title().SetVisible(false);
+  view.chart.SetAxisVisible(false);
+  view.Redraw();
+  EXPECT_EQ(view.chart.PlotRect, (TRect{20, 12, 631, 290}));
+  EXPECT_EQ(view.chart.PlotWidth, 611);
+  EXPECT_EQ(view.chart.PlotCenterX, 325);
+}
+
+TEST(ChartLayout, TitleAndFootTakeTheirLines) {
+  const struct {
+    const char* name;
+    std::vector<std::string> title, foot;
+    bool titleVisible;
+    TRect plot;
+  } cases[] = {
+      {"one title line", {"Нулевая проекция"}, {}, true, {20, 12 + 12 + 5, 631, 290}},
+      {"two title lines", {"a", "b"}, {}, true, {20, 12 + 24 + 5, 631, 290}},
+      {"no lines", {}, {}, true, {20, 12, 631, 290}},
+      {"invisible title", {"a"}, {}, false, {20, 12, 631, 290}},
+      {"foot line", {}, {"f"}, true, {20, 12, 631, 290 - 12 - 5}},
+  };
+  for (const auto& c : cases) {
+    MainChart view;
+    view.chart.SetAxisVisible(false);
+    view.chart.Title().SetText(c.title);
+    view.chart.Title().SetVisible(c.titleVisible);
+    view.chart.Foot().SetText(c.foot);
+    view.Redraw();
+    EXPECT_EQ(view.chart.PlotRect, c.plot) << c.name;
+  }
+}
+
+TEST(ChartLayout, TitleLineIsCentredAndBlue) {
+  MainChart view;
+  view.chart.SetAxisVisible(false);
+  view.Redraw();
+  const PixelSet ink = PixelsOf(view.host.Bitmap().Surface(), clBlue);
+  ASSERT_FALSE(ink.empty());
+  const int left = (20 + 631) / 2 - 94 / 2;
+  for (const auto& [x, y] : ink) {
+    EXPECT_GE(x, left);
+    EXPECT_LT(x, left + 94);
+    EXPECT_GE(y, 12);
+    EXPECT_LT(y, 24);
+  }
+  EXPECT_EQ(view.chart.Title().TitleBlockRect, (TRect{20, 12, 631, 24}));
+}
+
+TEST(ChartLayout, BevelAndBackWallPixels) {
+  ResetSystemColors();
+  MainChart view(200, 120);
+  view.chart.Title().SetVisible(false);
+  view.chart.SetAxisVisible(false);
+  view.Redraw();
+  const TPixelSurface& s = view.host.Bitmap().Surface();
+  auto at = [&](int x, int y) { return ColorOfPixel(s.PixelAt(x, y)); };
+  EXPECT_EQ(at(0, 0), 0x808080u);      // shadow, top-left
+  EXPECT_EQ(at(0, 118), 0x808080u);    // left column down to H - 2
+  EXPECT_EQ(at(0, 119), 0xFFFFFFu);    // the bottom-left corner is highlight
+  EXPECT_EQ(at(198, 0), 0x808080u);    // top row up to W - 2
+  EXPECT_EQ(at(199, 0), 0xFFFFFFu);    // the top-right corner is highlight
+  EXPECT_EQ(at(199, 119), 0xFFFFFFu);
+  EXPECT_EQ(at(1, 1), 0xC0C0C0u);      // button face inside
+
+  // The back wall lies on the plot's own border pixels, left ... right inclusive.
+  const TRect p = view.chart.PlotRect;
+  PixelSet frame;
+  for (int x = p.Left; x <= p.Right; ++x) frame.insert({x, p.Top}), frame.insert({x, p.Bottom});
+  for (int y = p.Top; y <= p.Bottom; ++y) frame.insert({p.Left, y}), frame.insert({p.Right, y});
+  EXPECT_EQ(PixelsOf(s, clBlack), frame);
+}
+
+TEST(ChartLayout, AxesTakeTheirRoom) {
+  MainChart view;
+  auto model = testing::StartUpPhantom(0);
+  view.Feed(model->Points);
+  // The first paint measures the left axis' labels before any pixel length is known
+  // (increment 1e-12, so long labels); from the second paint on the labels are those
+  // of the real increment.
+  view.Redraw();
+  const int firstLeft = view.chart.PlotRect.Left;
+  view.Redraw();
+  // Bottom axis: one line (12) and the tick size (2 + 4); left axis: the widest of
+  // "14" and "0" with a trailing space (12 + 3) and 6.
+  EXPECT_EQ(view.chart.PlotRect.Bottom, 290 - 12 - 6);
+  EXPECT_EQ(view.chart.PlotRect.Left, 20 + 12 + 3 + 6);
+  EXPECT_GT(firstLeft, view.chart.PlotRect.Left);
+  EXPECT_EQ(view.chart.PlotRect.Top, 29);
+  EXPECT_EQ(view.chart.BottomAxis().LinePosition, view.chart.PlotRect.Bottom);
+  // Ticks of the bottom axis: rows LinePosition + 1 ... + 4, grey.
+  const TPixelSurface& s = view.host.Bitmap().Surface();
+  const int line = view.chart.BottomAxis().LinePosition;
+  const int tick = view.chart.BottomAxis().TickPositions().front();
+  for (int y = line + 1; y <= line + 4; ++y) EXPECT_EQ(ColorOfPixel(s.PixelAt(tick, y)), clGray) << y;
+  EXPECT_NE(ColorOfPixel(s.PixelAt(tick, line + 5)), clGray);
+}
+
+TEST(ChartSettings, SettersCheckAndInvalidateOnlyOnChange) {
+  MainChart view;
+  view.Redraw();
+  const int before = view.host.Invalidations;
+  view.chart.SetMarginTop(4);
+  EXPECT_EQ(view.host.Invalidations, before);
+  EXPECT_FALSE(view.chart.ChartCanvas().IsStale());
+  view.chart.SetMarginTop(5);
+  EXPECT_EQ(view.host.Invalidations, before + 1);
+  EXPECT_TRUE(view.chart.ChartCanvas().IsStale());
+
+  try {
+    view.chart.SetChart3DPercent(0);
+    FAIL();
+  } catch (const ChartException& e) {
+    EXPECT_EQ(e.Message(), "3D effect percent must be between 1 and 100");
+  }
+  EXPECT_EQ(view.chart.Chart3DPercent(), 15);
+  EXPECT_THROW(view.chart.SetMaxPointsPerPage(-1), ChartException);
+  EXPECT_THROW(view.series.Pointer().SetHorizSize(0), ChartException);
+  EXPECT_EQ(view.series.Pointer().HorizSize(), 1);
+}
+
+// Records the events of one paint.
+struct EventLog {
+  explicit EventLog(MainChart& view) {
+    view.chart.OnBeforeDrawAxes = [this](auto*) { log.push_back("axes"); };
+    view.chart.OnBeforeDrawSeries = [this](auto*) { log.push_back("series"); };
+    view.chart.OnAfterDraw = [this](auto*) { log.push_back("after"); };
+    view.series.BeforeDrawValues = [this](auto*) { log.push_back("before values"); };
+    view.series.AfterDrawValues = [this](auto*) { log.push_back("after values"); };
+  }
+  std::vector<std::string> log;
+};
+
+TEST(ChartPaint, EventsInTheirOrderAndNotForAnEmptySeries) {
+  MainChart view;
+  EventLog events(view);
+  view.Redraw();
+  EXPECT_EQ(events.log, (std::vector<std::string>{"axes", "series", "after"}));
+  events.log.clear();
+  view.series.AddPoint(1, 2);
+  view.Redraw();
+  EXPECT_EQ(events.log, (std::vector<std::string>{"axes", "series", "before values", "after values", "after"}));
+  events.log.clear();
+  view.chart.HandlePaint();  // not stale: the buffer is copied, nothing is drawn
+  EXPECT_TRUE(events.log.empty());
+  view.series.RemoveAllPoints();
+  view.chart.HandlePaint();
+  EXPECT_EQ(events.log, (std::vector<std::string>{"axes", "series", "after"}));
+}
+
+TEST(ChartPaint, ResizeRedrawsAtTheNewSize) {
+  MainChart view;
+  view.Redraw();
+  view.host.SetClientSize(300, 200);
+  view.chart.HandleResize();
+  view.chart.HandlePaint();
+  EXPECT_EQ(view.chart.ChartCanvas().Buffer()->Width(), 300);
+  EXPECT_EQ(view.chart.PlotRect.Right, 300 - MulDiv(3, 300, 100) - 0);
+}
+
+TEST(ChartPaint, EmptyChartShowsAllFourAxes) {
+  MainChart view;
+  view.series.SetParentChart(nullptr);
+  int drawn = 0;
+  view.chart.OnBeforeDrawAxes = [&](auto*) { ++drawn; };
+  view.Redraw();
+  EXPECT_EQ(drawn, 1);
+  for (int i = 0; i < 4; ++i) EXPECT_TRUE(view.chart.AxisIsShown(view.chart.AxisList()[i])) << i;
+  EXPECT_FALSE(view.chart.AxisIsShown(&view.chart.DepthAxis()));
+  view.series.SetParentChart(&view.chart);
+  EXPECT_TRUE(view.chart.AxisIsShown(&view.chart.BottomAxis()));
+  EXPECT_FALSE(view.chart.AxisIsShown(&view.chart.TopAxis()));
+}
+
+TEST(ChartPaint, TinyAndDegenerateChartsStillPaint) {
+  const struct {
+    int w, h;
+    std::vector<std::pair<double, double>> points;
+  } cases[] = {
+      {1, 1, {{1, 1}}},
+      {0, 0, {{1, 1}, {2, 2}}},
+      {651, 302, {{1, 5}, {2, 5}, {3, 5}}},           // constant series
+      {651, 302, {{1, 1}, {1 + 1e-10, 1 + 1e-10}}},   // range 1e-10
+      {651, 302, {{-1.7e308, -1.7e308}, {1.7e308, 1.7e308}}},
+      {651, 302, {{1e30, 1}, {1e30 + 1e16, 2}}},
+      {20, 15, {{1, 1}, {2, 2}}},
+  };
+  for (const auto& c : cases) {
+    MainChart view(c.w, c.h);
+    for (const auto& [x, y] : c.points) view.series.AddPoint(x, y);
+    view.Redraw();
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_LE(view.chart.AxisList()[i]->TickPositions().size(), TCustomChartAxis::kMaxTickPositions);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quarvel
