@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "chart/axes/AxisPanel.h"
-#include "chart/panel/BitmapHost.h"
+#include "platform/BitmapHost.h"
 #include "chart/series/Series.h"
 #include "model/Cubic.h"
 

@@ -13,20 +13,9 @@
 
 #include "chart/panel/ChartCanvas.h"
 #include "chart/panel/ChartPens.h"
+#include "platform/ControlHost.h"
 
 namespace quarvel {
-
-// The framework control a chart sits on.
-class TChartHost {
- public:
-  virtual ~TChartHost() = default;
-  virtual int ClientWidth() const = 0;
-  virtual int ClientHeight() const = 0;
-  // The control's own surface (where a paint's result goes).
-  virtual TCanvas* OwnSurface() = 0;
-  // Requests a paint of the whole control later.
-  virtual void Invalidate() = 0;
-};
 
 enum class TBevelCut { bvNone, bvLowered, bvRaised, bvSpace };
 

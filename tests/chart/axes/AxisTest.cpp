@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "chart/axes/AxisPanel.h"
-#include "chart/panel/BitmapHost.h"
+#include "platform/BitmapHost.h"
 #include "chart/panel/ChartException.h"
 
 namespace quarvel {

@@ -1,9 +1,9 @@
 #pragma once
-// A chart host without a window: the control's surface is a bitmap of the client size.
-// Painting the chart into it renders the chart headlessly.
+// A control host without a window: the control's surface is a bitmap of the client
+// size. Painting a chart into it renders the chart headlessly.
 
-#include "chart/panel/ChartPanel.h"
 #include "platform/Bitmap.h"
+#include "platform/ControlHost.h"
 
 namespace quarvel {
 

@@ -1,0 +1,22 @@
+#pragma once
+// The framework control that something draws itself on (the chart, here): its client
+// size, a surface of its own, and whole-control invalidation. A window widget and a
+// plain bitmap (for drawing without a window) both provide it.
+
+#include "platform/Canvas.h"
+
+namespace quarvel {
+
+// The framework control a chart sits on.
+class TChartHost {
+ public:
+  virtual ~TChartHost() = default;
+  virtual int ClientWidth() const = 0;
+  virtual int ClientHeight() const = 0;
+  // The control's own surface (where a paint's result goes).
+  virtual TCanvas* OwnSurface() = 0;
+  // Requests a paint of the whole control later.
+  virtual void Invalidate() = 0;
+};
+
+}  // namespace quarvel
