@@ -1,0 +1,63 @@
+#pragma once
+// The application object and the top-level form.
+//
+// TApplication starts the toolkit with deterministic pixels (96 DPI, no scaling, one
+// fixed widget style), keeps the main-form reference, runs the message loop until the
+// main form closes, and shows any exception that leaves an event handler in a message
+// box with its message; the program then goes on.
+
+#include <QApplication>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/window/Controls.h"
+
+namespace quarvel {
+
+class TForm;
+
+class TApplication {
+ public:
+  // Needs a display (or an offscreen platform chosen through QT_QPA_PLATFORM).
+  TApplication(int& argc, char** argv);
+  ~TApplication();
+
+  static TApplication* Instance() { return instance_; }
+  TForm* MainForm() const { return mainForm_; }
+  // The first form made main becomes the main form; later calls keep it.
+  void SetMainForm(TForm* form);
+  // A form going away stops being the main form.
+  void FormDestroyed(TForm* form);
+  // Shows the form and runs the message loop until it closes; the exit code.
+  int Run();
+
+  // How an exception that left an event handler is shown: a message box by default.
+  std::function<void(const std::string& message)> ShowException;
+
+ private:
+  class Toolkit;
+  std::unique_ptr<Toolkit> toolkit_;
+  TForm* mainForm_ = nullptr;
+  static TApplication* instance_;
+};
+
+// A top-level window with a client area, a caption, a colour and a font. Closing it
+// runs OnDestroy's owner code through the destructor of the derived form.
+class TForm : public TWinControl {
+ public:
+  TForm();
+  ~TForm() override;
+  void SetCaption(const std::string& caption);
+  void SetClientSize(int width, int height);
+  // The font by name and character height in pixels.
+  void SetFontFace(const std::string& name, int pixelHeight);
+
+ protected:
+  void changeEvent(QEvent* event) override;
+  // The system reported changed regional settings.
+  virtual void LocaleChanged() {}
+};
+
+}  // namespace quarvel

@@ -1,0 +1,321 @@
+#include "platform/window/Controls.h"
+
+#include <QButtonGroup>
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QRadioButton>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+
+#include <algorithm>
+
+namespace quarvel {
+namespace {
+
+QColor ToQColor(TColor color) {
+  const TColor rgb = ColorToRGB(color);
+  return QColor(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF);
+}
+
+// One ring of a bevel: top and left in one colour, right and bottom in the other.
+void DrawBevelRing(QPainter& p, const QRect& r, TPanelBevel bevel) {
+  if (bevel == TPanelBevel::bvNone) return;
+  const QColor shadow = ToQColor(clBtnShadow), light = ToQColor(clBtnHighlight);
+  const QColor topLeft = bevel == TPanelBevel::bvLowered ? shadow : light;
+  const QColor bottomRight = bevel == TPanelBevel::bvLowered ? light : shadow;
+  p.fillRect(QRect(r.left(), r.top(), r.width() - 1, 1), topLeft);
+  p.fillRect(QRect(r.left(), r.top(), 1, r.height() - 1), topLeft);
+  p.fillRect(QRect(r.right(), r.top(), 1, r.height()), bottomRight);
+  p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), bottomRight);
+}
+
+}  // namespace
+
+QImage ImageOf(const TBitmap& bitmap) {
+  return QImage(reinterpret_cast<const uchar*>(bitmap.ScanLine(0)), bitmap.Width(), bitmap.Height(),
+                bitmap.Width() * 4, QImage::Format_RGB32);
+}
+
+// ===========================================================================
+// Alignment
+
+TWinControl::TWinControl(QWidget* parent) : QWidget(parent) {}
+
+void TWinControl::SetColor(TColor color) {
+  color_ = color;
+  QPalette p = palette();
+  p.setColor(QPalette::Window, ToQColor(color));
+  setPalette(p);
+  setAutoFillBackground(true);
+  update();
+}
+
+void TWinControl::Place(QWidget* child, const TRect& bounds, TAlign align, bool anchorRight) {
+  child->setGeometry(bounds.Left, bounds.Top, bounds.Width(), bounds.Height());
+  children_.push_back({child, align, anchorRight, width() - bounds.Right});
+}
+
+void TWinControl::AlignControls() {
+  QRect free = AlignRect();
+  auto of = [&](TAlign align) {
+    std::vector<Child*> list;
+    for (Child& c : children_)
+      if (c.align == align) list.push_back(&c);
+    return list;
+  };
+  auto tops = of(TAlign::alTop);
+  std::stable_sort(tops.begin(), tops.end(), [](Child* a, Child* b) { return a->widget->y() < b->widget->y(); });
+  for (Child* c : tops) {
+    const int h = c->widget->height();
+    c->widget->setGeometry(free.left(), free.top(), free.width(), h);
+    free.setTop(free.top() + h);
+  }
+  auto bottoms = of(TAlign::alBottom);
+  std::stable_sort(bottoms.begin(), bottoms.end(), [](Child* a, Child* b) { return a->widget->y() > b->widget->y(); });
+  for (Child* c : bottoms) {
+    const int h = c->widget->height();
+    c->widget->setGeometry(free.left(), free.bottom() + 1 - h, free.width(), h);
+    free.setBottom(free.bottom() - h);
+  }
+  for (Child* c : of(TAlign::alLeft)) {
+    const int w = c->widget->width();
+    c->widget->setGeometry(free.left(), free.top(), w, free.height());
+    free.setLeft(free.left() + w);
+  }
+  for (Child* c : of(TAlign::alRight)) {
+    const int w = c->widget->width();
+    c->widget->setGeometry(free.right() + 1 - w, free.top(), w, free.height());
+    free.setRight(free.right() - w);
+  }
+  for (Child* c : of(TAlign::alClient)) c->widget->setGeometry(free.left(), free.top(), std::max(0, free.width()), std::max(0, free.height()));
+  for (Child& c : children_)
+    if (c.align == TAlign::alNone && c.anchorRight)
+      c.widget->move(width() - c.rightDistance - c.widget->width(), c.widget->y());
+}
+
+void TWinControl::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  AlignControls();
+}
+
+// ===========================================================================
+// Panel and splitter
+
+TPanel::TPanel(QWidget* parent) : TWinControl(parent) { SetColor(clBtnFace); }
+
+void TPanel::SetBevels(TPanelBevel outer, TPanelBevel inner) {
+  outer_ = outer;
+  inner_ = inner;
+  AlignControls();
+  update();
+}
+
+int TPanel::BevelRings() const { return (outer_ != TPanelBevel::bvNone) + (inner_ != TPanelBevel::bvNone); }
+
+QRect TPanel::AlignRect() const {
+  const int n = BevelRings();
+  return rect().adjusted(n, n, -n, -n);
+}
+
+void TPanel::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.fillRect(rect(), ToQColor(Color()));
+  QRect r = rect();
+  DrawBevelRing(p, r, outer_);
+  if (outer_ != TPanelBevel::bvNone) r.adjust(1, 1, -1, -1);
+  DrawBevelRing(p, r, inner_);
+}
+
+TSplitter::TSplitter(QWidget* parent) : QWidget(parent) { setCursor(Qt::SplitVCursor); }
+
+QWidget* TSplitter::ControlAbove() const {
+  auto* owner = dynamic_cast<TWinControl*>(parentWidget());
+  if (!owner) return nullptr;
+  QWidget* above = nullptr;
+  for (const auto& c : owner->children_)
+    if (c.align == TAlign::alTop && c.widget != this && c.widget->y() + c.widget->height() <= y() &&
+        (!above || c.widget->y() > above->y()))
+      above = c.widget;
+  return above;
+}
+
+void TSplitter::mousePressEvent(QMouseEvent* event) {
+  if (QWidget* above = ControlAbove()) {
+    pressY_ = static_cast<int>(event->globalPosition().y());
+    startHeight_ = above->height();
+  }
+}
+
+void TSplitter::mouseMoveEvent(QMouseEvent* event) {
+  QWidget* above = ControlAbove();
+  if (pressY_ < 0 || !above) return;
+  auto* owner = static_cast<TWinControl*>(parentWidget());
+  const int maxHeight = std::max(30, owner->height() - above->y() - height() - 30);
+  const int h = std::clamp(startHeight_ + static_cast<int>(event->globalPosition().y()) - pressY_, 30, maxHeight);
+  above->resize(above->width(), h);
+  owner->AlignControls();
+}
+
+void TSplitter::mouseReleaseEvent(QMouseEvent*) { pressY_ = -1; }
+
+void TSplitter::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.fillRect(rect(), ToQColor(clBtnFace));
+}
+
+// ===========================================================================
+// Buttons and lists
+
+TSpeedButton::TSpeedButton(QWidget* parent, const std::string& caption) : QToolButton(parent) {
+  setText(QString::fromStdString(caption));
+  setAutoRaise(true);
+  connect(this, &QToolButton::clicked, [this] {
+    if (OnClick) OnClick(this);
+  });
+}
+
+TRadioGroup::TRadioGroup(QWidget* parent, const std::string& caption, const std::vector<std::string>& items)
+    : QGroupBox(QString::fromStdString(caption), parent), group_(new QButtonGroup(this)) {
+  auto* layout = new QVBoxLayout(this);
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    auto* button = new QRadioButton(QString::fromStdString(items[i]), this);
+    group_->addButton(button, static_cast<int>(i));
+    layout->addWidget(button);
+  }
+  layout->addStretch();
+  connect(group_, &QButtonGroup::idClicked, [this](int) {
+    if (OnClick) OnClick(this);
+  });
+}
+
+int TRadioGroup::ItemIndex() const { return group_->checkedId(); }
+
+void TRadioGroup::SetItemIndex(int index) {
+  if (QAbstractButton* b = group_->button(index)) b->setChecked(true);
+}
+
+QWidget* TRadioGroup::Button(int index) const { return group_->button(index); }
+
+TPaintBox::TPaintBox(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
+
+void TPaintBox::paintEvent(QPaintEvent*) {
+  buffer_.SetSize(width(), height());
+  buffer_.Canvas().Brush().SetStyle(TBrushStyle::bsSolid);
+  buffer_.Canvas().Brush().SetColor(clBtnFace);
+  buffer_.Canvas().FillRect({0, 0, width(), height()});
+  if (OnPaint) OnPaint(this);
+  QPainter p(this);
+  p.drawImage(0, 0, ImageOf(buffer_));
+}
+
+void TListRow::SetCaption(const std::string& text) { item_->setText(0, QString::fromStdString(text)); }
+
+void TListRow::AddSubItem(const std::string& text) { item_->setText(++subItems_, QString::fromStdString(text)); }
+
+TListView::TListView(QWidget* parent, const std::vector<std::string>& columns) : QTreeWidget(parent) {
+  QStringList labels;
+  for (const auto& c : columns) labels << QString::fromStdString(c);
+  setColumnCount(static_cast<int>(columns.size()));
+  setHeaderLabels(labels);
+  setRootIsDecorated(false);
+  setItemsExpandable(false);
+  setSelectionBehavior(QAbstractItemView::SelectRows);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setFrameShape(QFrame::NoFrame);
+  header()->setSectionsClickable(false);
+  header()->setSectionResizeMode(QHeaderView::Stretch);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);  // the columns share the width
+  connect(this, &QTreeWidget::currentItemChanged, [this] {
+    if (OnChange) OnChange(this);
+  });
+}
+
+void TListView::BeginUpdate() {
+  if (updates_++ == 0) setUpdatesEnabled(false);
+}
+
+void TListView::EndUpdate() {
+  if (updates_ > 0 && --updates_ == 0) setUpdatesEnabled(true);
+}
+
+void TListView::Clear() { clear(); }
+
+TListRow TListView::AddRow() { return TListRow(new QTreeWidgetItem(this)); }
+
+std::string TListView::Cell(int row, int column) const {
+  const QTreeWidgetItem* item = topLevelItem(row);
+  return item ? item->text(column).toStdString() : std::string();
+}
+
+// ===========================================================================
+// The chart's control
+
+TChartControl::TChartControl(QWidget* parent) : QWidget(parent) {
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setAttribute(Qt::WA_NoSystemBackground);
+  setMouseTracking(true);
+}
+
+void TChartControl::paintEvent(QPaintEvent*) {
+  surface_.SetSize(width(), height());
+  if (OnPaint) OnPaint();
+  QPainter p(this);
+  p.drawImage(0, 0, ImageOf(surface_));
+}
+
+void TChartControl::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  surface_.SetSize(width(), height());
+  if (OnResize) OnResize();
+}
+
+namespace {
+
+int ButtonNumber(Qt::MouseButton b) {
+  switch (b) {
+    case Qt::LeftButton: return 1;
+    case Qt::RightButton: return 2;
+    case Qt::MiddleButton: return 3;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+void TChartControl::mousePressEvent(QMouseEvent* e) {
+  if (OnMouseDown)
+    OnMouseDown(ButtonNumber(e->button()), e->modifiers() & Qt::ShiftModifier, false, e->position().toPoint().x(),
+                e->position().toPoint().y());
+}
+
+void TChartControl::mouseDoubleClickEvent(QMouseEvent* e) {
+  if (OnMouseDown)
+    OnMouseDown(ButtonNumber(e->button()), e->modifiers() & Qt::ShiftModifier, true, e->position().toPoint().x(),
+                e->position().toPoint().y());
+}
+
+void TChartControl::mouseMoveEvent(QMouseEvent* e) {
+  if (OnMouseMove) OnMouseMove(e->modifiers() & Qt::ShiftModifier, e->position().toPoint().x(), e->position().toPoint().y());
+}
+
+void TChartControl::mouseReleaseEvent(QMouseEvent* e) {
+  if (OnMouseUp)
+    OnMouseUp(ButtonNumber(e->button()), e->modifiers() & Qt::ShiftModifier, e->position().toPoint().x(),
+              e->position().toPoint().y());
+}
+
+void TChartControl::wheelEvent(QWheelEvent* e) {
+  // Fine-grained deltas (touchpads) add up to whole notches of 120.
+  wheelRemainder_ += e->angleDelta().y();
+  const int notches = wheelRemainder_ / 120;
+  wheelRemainder_ -= notches * 120;
+  if (notches != 0 && OnWheel) OnWheel(notches, e->position().toPoint().x(), e->position().toPoint().y());
+  e->accept();
+}
+
+void TChartControl::leaveEvent(QEvent*) {
+  if (OnMouseLeave) OnMouseLeave();
+}
+
+}  // namespace quarvel

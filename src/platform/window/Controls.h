@@ -1,0 +1,204 @@
+#pragma once
+// The windowing framework layer: the controls the main window is built from, adapted
+// from the toolkit's widgets to the names and behaviour the window uses.
+//
+// Containers lay out their children by alignment (top, bottom, left, right, client,
+// none) the classic way: top-aligned children stack downwards in the order of their
+// top edges, right-aligned ones from the right, and a client-aligned child takes what
+// is left; anchored children keep their distance to the right edge. A panel's
+// aligned children sit inside its bevels. Children are owned by their parent widget.
+
+#include <QGroupBox>
+#include <QImage>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Bitmap.h"
+#include "platform/Color.h"
+#include "platform/ControlHost.h"
+
+class QButtonGroup;
+
+namespace quarvel {
+
+enum class TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+enum class TPanelBevel { bvNone, bvLowered, bvRaised };
+
+using TNotifyEvent = std::function<void(QWidget* sender)>;
+
+// A widget that aligns its children.
+class TWinControl : public QWidget {
+ public:
+  explicit TWinControl(QWidget* parent = nullptr);
+
+  // Places `child` (already parented here) at the given rectangle with an alignment;
+  // `anchorRight` alone keeps its distance to the right edge. The children are
+  // aligned when AlignControls runs (after all of them are placed, and on resizes).
+  void Place(QWidget* child, const TRect& bounds, TAlign align, bool anchorRight = false);
+  // Lays the children out again (after a size change or a splitter move).
+  void AlignControls();
+  TColor Color() const { return color_; }
+  void SetColor(TColor color);
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  // The area the aligned children share.
+  virtual QRect AlignRect() const { return rect(); }
+
+ private:
+  friend class TSplitter;
+  struct Child {
+    QWidget* widget;
+    TAlign align;
+    bool anchorRight;
+    int rightDistance;
+  };
+  std::vector<Child> children_;
+  TColor color_ = clBtnFace;
+};
+
+// A panel with an outer and an inner bevel of one pixel each.
+class TPanel : public TWinControl {
+ public:
+  explicit TPanel(QWidget* parent);
+  void SetBevels(TPanelBevel outer, TPanelBevel inner);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  QRect AlignRect() const override;
+
+ private:
+  int BevelRings() const;
+  TPanelBevel outer_ = TPanelBevel::bvRaised;
+  TPanelBevel inner_ = TPanelBevel::bvNone;
+};
+
+// Moves the boundary between the top-aligned control above it and the rest.
+class TSplitter : public QWidget {
+ public:
+  explicit TSplitter(QWidget* parent);
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  QWidget* ControlAbove() const;
+  int pressY_ = -1;
+  int startHeight_ = 0;
+};
+
+// A flat push button.
+class TSpeedButton : public QToolButton {
+ public:
+  TSpeedButton(QWidget* parent, const std::string& caption);
+  TNotifyEvent OnClick;
+};
+
+// A group of radio buttons with a caption; OnClick follows each change of the item.
+class TRadioGroup : public QGroupBox {
+ public:
+  TRadioGroup(QWidget* parent, const std::string& caption, const std::vector<std::string>& items);
+  int ItemIndex() const;
+  void SetItemIndex(int index);
+  QWidget* Button(int index) const;
+  TNotifyEvent OnClick;
+
+ private:
+  QButtonGroup* group_;
+};
+
+// Paints through its OnPaint handler on a canvas of its own size; what the handler
+// draws is shown when it returns.
+class TPaintBox : public QWidget {
+ public:
+  explicit TPaintBox(QWidget* parent);
+  TCanvas& Canvas() { return buffer_.Canvas(); }
+  void Invalidate() { update(); }
+  TNotifyEvent OnPaint;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  TBitmap buffer_;
+};
+
+// One row of a report list view: a caption and sub-item texts.
+class TListRow {
+ public:
+  explicit TListRow(QTreeWidgetItem* item) : item_(item) {}
+  void SetCaption(const std::string& text);
+  void AddSubItem(const std::string& text);
+
+ private:
+  QTreeWidgetItem* item_;
+  int subItems_ = 0;
+};
+
+// A read-only report list with auto-sized columns and whole-row selection.
+class TListView : public QTreeWidget {
+ public:
+  TListView(QWidget* parent, const std::vector<std::string>& columns);
+  void BeginUpdate();
+  void EndUpdate();
+  void Clear();
+  TListRow AddRow();
+  int RowCount() const { return topLevelItemCount(); }
+  std::string Cell(int row, int column) const;
+  TNotifyEvent OnChange;
+
+ private:
+  int updates_ = 0;
+};
+
+// The control a chart draws itself on: its own surface is a bitmap of the client
+// size, shown on every paint. Paint, size, mouse and wheel notifications go to the
+// bound handlers; the background is never erased.
+class TChartControl : public QWidget, public TChartHost {
+ public:
+  explicit TChartControl(QWidget* parent);
+
+  int ClientWidth() const override { return width(); }
+  int ClientHeight() const override { return height(); }
+  TCanvas* OwnSurface() override { return &surface_.Canvas(); }
+  void Invalidate() override { update(); }
+  const TBitmap& Surface() const { return surface_; }
+
+  std::function<void()> OnPaint;
+  std::function<void()> OnResize;
+  // Button 1 left, 2 right, 3 middle; `shift` when the shift key is held.
+  std::function<void(int button, bool shift, bool doubleClick, int x, int y)> OnMouseDown;
+  std::function<void(bool shift, int x, int y)> OnMouseMove;
+  std::function<void(int button, bool shift, int x, int y)> OnMouseUp;
+  // One call per whole notch of 120: +1 up, -1 down.
+  std::function<void(int notches, int x, int y)> OnWheel;
+  std::function<void()> OnMouseLeave;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+
+ private:
+  TBitmap surface_;
+  int wheelRemainder_ = 0;
+};
+
+// The toolkit image view of a bitmap (no copy) for showing it on a widget.
+QImage ImageOf(const TBitmap& bitmap);
+
+}  // namespace quarvel

@@ -1,0 +1,291 @@
+#include "ui/MainFormUnit.h"
+
+#include <QLocale>
+
+#include <cmath>
+#include <stdexcept>
+
+#include "format/NumberFormat.h"
+#include "model/CheckedFloat.h"
+
+namespace quarvel {
+namespace {
+
+// ---------------------------------------------------------------------------
+// The window's layout, as the form resource stores it (positions and sizes in pixels:
+// left, top, width, height), in the order the controls are created. Parents are named;
+// events are bound by handler name.
+
+enum class Kind { Splitter, Panel, SpeedButton, PaintBox, RadioGroup, ListView, Chart };
+
+struct LayoutRow {
+  const char* name;
+  Kind kind;
+  const char* parent;
+  int left, top, width, height;
+  TAlign align;
+  bool anchorRightOnly;
+  TPanelBevel bevelOuter, bevelInner;
+  const char* caption;
+  const char* event;  // the handler bound to the control's event
+};
+
+constexpr int kClientWidth = 651, kClientHeight = 482;
+constexpr TPanelBevel kNone = TPanelBevel::bvNone, kLowered = TPanelBevel::bvLowered;
+
+const LayoutRow kLayout[] = {
+    {"Splitter1", Kind::Splitter, "formMain", 0, 177, 651, 3, TAlign::alTop, false, kNone, kNone, "", ""},
+    {"panelTop", Kind::Panel, "formMain", 0, 0, 651, 29, TAlign::alTop, false, kNone, kNone, "", ""},
+    {"Panel1", Kind::Panel, "panelTop", 588, 0, 63, 29, TAlign::alRight, false, kNone, kNone, "", ""},
+    {"btnClose", Kind::SpeedButton, "Panel1", 11, 4, 49, 22, TAlign::alNone, true, kNone, kNone, "Close", "btnCloseClick"},
+    {"Panel2", Kind::Panel, "formMain", 0, 29, 651, 148, TAlign::alTop, false, kNone, kLowered, "", ""},
+    {"panelNormal", Kind::Panel, "Panel2", 4, 8, 128, 128, TAlign::alNone, false, kNone, kLowered, "", ""},
+    {"boxNormal", Kind::PaintBox, "panelNormal", 1, 1, 126, 126, TAlign::alClient, false, kNone, kNone, "", "boxNormalPaint"},
+    {"grpResolution", Kind::RadioGroup, "Panel2", 148, 8, 128, 128, TAlign::alNone, false, kNone, kNone, "grpResolution", "grpResolutionClick"},
+    {"Panel3", Kind::Panel, "Panel2", 284, 12, 256, 128, TAlign::alNone, false, kNone, kLowered, "", ""},
+    {"listGausses", Kind::ListView, "Panel3", 1, 1, 254, 126, TAlign::alClient, false, kNone, kNone, "", "listGaussesChange"},
+    {"chartMain", Kind::Chart, "formMain", 0, 180, 651, 302, TAlign::alClient, false, kNone, kLowered, "", ""},
+};
+
+const std::vector<std::string> kResolutionItems = {"128x128", "256x256", "512x512"};
+const std::vector<std::string> kBlobColumns = {"MX", "DX", "MY", "DY"};
+const char* const kChartTitle = "Нулевая проекция";
+
+}  // namespace
+
+void ReadLocaleSeparators() {
+  const QLocale locale;  // the user's locale (unless the program set another)
+  SetNumberSeparators(locale.decimalPoint().toStdString(), locale.groupSeparator().toStdString());
+}
+
+TformMain::TformMain() {
+  SetCaption("Quarvel view");
+  SetColor(clBtnFace);
+  SetFontFace("MS Sans Serif", 11);
+  SetClientSize(kClientWidth, kClientHeight);
+  CreateControls();
+}
+
+TformMain::~TformMain() {
+  FormDestroy(this);
+  if (MainBlobRegistry() == this) SetMainBlobRegistry(nullptr);
+  seriesMain.reset();
+  chartMain.reset();
+}
+
+std::unique_ptr<TformMain> TformMain::Create(TApplication& application) {
+  auto form = std::make_unique<TformMain>();
+  application.SetMainForm(form.get());
+  if (application.MainForm() == form.get()) SetMainBlobRegistry(form.get());
+  form->FormCreate(form.get());
+  return form;
+}
+
+std::function<void(QWidget*)> TformMain::Handler(const std::string& name) {
+  const std::map<std::string, void (TformMain::*)(QWidget*)> handlers = {
+      {"FormCreate", &TformMain::FormCreate},         {"FormDestroy", &TformMain::FormDestroy},
+      {"btnCloseClick", &TformMain::btnCloseClick},   {"grpResolutionClick", &TformMain::grpResolutionClick},
+      {"listGaussesChange", &TformMain::listGaussesChange}, {"boxNormalPaint", &TformMain::boxNormalPaint},
+  };
+  auto it = handlers.find(name);
+  if (it == handlers.end()) throw std::logic_error("layout names an unknown handler: " + name);
+  return [this, method = it->second](QWidget* sender) { (this->*method)(sender); };
+}
+
+void TformMain::CreateControls() {
+  std::map<std::string, TWinControl*> containers = {{"formMain", this}};
+  for (const LayoutRow& row : kLayout) {
+    TWinControl* parent = containers.at(row.parent);
+    QWidget* widget = nullptr;
+    switch (row.kind) {
+      case Kind::Splitter:
+        widget = Splitter1 = new TSplitter(parent);
+        break;
+      case Kind::Panel: {
+        auto* panel = new TPanel(parent);
+        panel->SetBevels(row.bevelOuter, row.bevelInner);
+        containers[row.name] = panel;
+        widget = panel;
+        const std::string name = row.name;
+        if (name == "panelTop") panelTop = panel;
+        else if (name == "Panel1") Panel1 = panel;
+        else if (name == "Panel2") Panel2 = panel;
+        else if (name == "panelNormal") panelNormal = panel;
+        else if (name == "Panel3") Panel3 = panel;
+        break;
+      }
+      case Kind::SpeedButton:
+        widget = btnClose = new TSpeedButton(parent, row.caption);
+        btnClose->OnClick = Handler(row.event);
+        break;
+      case Kind::PaintBox:
+        widget = boxNormal = new TPaintBox(parent);
+        boxNormal->OnPaint = Handler(row.event);
+        break;
+      case Kind::RadioGroup:
+        widget = grpResolution = new TRadioGroup(parent, row.caption, kResolutionItems);
+        grpResolution->SetItemIndex(0);
+        grpResolution->OnClick = Handler(row.event);
+        break;
+      case Kind::ListView:
+        widget = listGausses = new TListView(parent, kBlobColumns);
+        listGausses->OnChange = Handler(row.event);
+        break;
+      case Kind::Chart:
+        widget = chartMainControl = new TChartControl(parent);
+        break;
+    }
+    widget->setObjectName(row.name);
+    parent->Place(widget, {row.left, row.top, row.left + row.width, row.top + row.height}, row.align, row.anchorRightOnly);
+  }
+  // Aligned once all are placed: the order of the top-aligned controls is that of
+  // their top edges in the layout.
+  AlignControls();
+  for (TWinControl* c : {static_cast<TWinControl*>(panelTop), static_cast<TWinControl*>(Panel1), static_cast<TWinControl*>(Panel2),
+                         static_cast<TWinControl*>(panelNormal), static_cast<TWinControl*>(Panel3)})
+    c->AlignControls();
+  ConfigureChart();
+}
+
+void TformMain::ConfigureChart() {
+  chartMain = std::make_unique<TChart>(chartMainControl);
+  chartMain->BackWall().Brush().SetColor(clWhite);
+  chartMain->BackWall().Brush().SetStyle(TBrushStyle::bsClear);
+  chartMain->Title().SetText({kChartTitle});
+  chartMain->SetLegendVisible(false);
+  chartMain->SetView3D(false);
+  chartMain->SetBevelInner(TBevelCut::bvLowered);
+  chartMain->SetBevelOuter(TBevelCut::bvNone);
+
+  seriesMain = std::make_unique<TLineSeries>();
+  seriesMain->SetSeriesColor(clRed);
+  seriesMain->SetMarksVisible(false);
+  seriesMain->MarksArrowLength = 8;
+  seriesMain->Pointer().SetVisible(true);
+  seriesMain->Pointer().SetStyle(TSeriesPointerStyle::psRectangle);
+  seriesMain->Pointer().SetHorizSize(1);
+  seriesMain->Pointer().SetVertSize(1);
+  seriesMain->Pointer().SetInflateMargins(true);
+  seriesMain->XValues->SetOrder(TChartListOrder::loAscending);
+  seriesMain->YValues->SetOrder(TChartListOrder::loNone);
+  seriesMain->AfterDrawValues = [this](TChartSeries* sender) { seriesMainAfterDrawValues(sender); };
+  seriesMain->SetParentChart(chartMain.get());
+
+  chartMainControl->OnPaint = [this] { chartMain->HandlePaint(); };
+  chartMainControl->OnResize = [this] { chartMain->HandleResize(); };
+}
+
+// ---------------------------------------------------------------------------
+// Handlers
+
+void TformMain::FormCreate(QWidget*) {
+  CreateBlob(7.0, 2.0, 12.0, 2.0);
+  CreateBlob(9.0, 3.0, 7.0, 1.0);
+  CreateBlob(15.0, 1.0, 8.0, 3.0);
+}
+
+void TformMain::FormDestroy(QWidget*) { ListFreeAll(Blobs); }
+
+void TformMain::btnCloseClick(QWidget*) { close(); }
+
+void TformMain::grpResolutionClick(QWidget*) {
+  Resolution = static_cast<uint8_t>(grpResolution->ItemIndex() & 0xFF);
+  RecomputeAll();
+}
+
+void TformMain::listGaussesChange(QWidget*) {}
+
+void TformMain::RegisterBlob(std::unique_ptr<TGauss3D> blob) {
+  AdoptBlob(std::move(blob));
+  RecomputeAll();
+}
+
+void TformMain::RecomputeAll() {
+  ++UpdateCycles;
+  ResetGrid();
+  listGausses->BeginUpdate();
+  try {
+    listGausses->Clear();
+    for (int i = 0; i < BlobCount(); ++i) {
+      const TGauss3D* blob = BlobAt(i);
+      if (blob->Enabled) AddBlobToGrid(*blob);
+      TListRow row = listGausses->AddRow();
+      FillBlobRow(row, *blob);
+    }
+  } catch (...) {
+    listGausses->EndUpdate();
+    throw;
+  }
+  listGausses->EndUpdate();
+
+  ComputeProjection();
+  ResampleProjection();
+
+  seriesMain->RemoveAllPoints();
+  for (int i = 0; i < ResolutionPointCount(); ++i) seriesMain->AddPoint(Points[i].X, Points[i].Y, "", clAutoColor);
+
+  boxNormal->Invalidate();
+  update();
+}
+
+void TformMain::FillBlobRow(TListRow& row, const TGauss3D& blob) {
+  row.SetCaption(FormatGeneral(blob.MX));
+  row.AddSubItem(FormatGeneral(blob.DX));
+  row.AddSubItem(FormatGeneral(blob.MY));
+  row.AddSubItem(FormatGeneral(blob.DY));
+}
+
+void TformMain::LocaleChanged() {
+  ReadLocaleSeparators();
+  listGausses->BeginUpdate();
+  listGausses->Clear();
+  for (int i = 0; i < BlobCount(); ++i) {
+    TListRow row = listGausses->AddRow();
+    FillBlobRow(row, *BlobAt(i));
+  }
+  listGausses->EndUpdate();
+  chartMain->InvalidateChart();
+}
+
+// ---------------------------------------------------------------------------
+// The grid image
+
+void TformMain::boxNormalPaint(QWidget*) {
+  // The bitmap lives within this paint only, and goes on every path.
+  auto bitmap = std::make_unique<TBitmap24>();
+  bitmap->SetHeight(kGridSize);
+  bitmap->SetWidth(kGridSize);
+  bitmap->FillBlack({0, 0, bitmap->Width(), bitmap->Height()});
+  PaintGrid(*bitmap);
+  bitmap->DrawOn(boxNormal->Canvas(), 0, 0);
+}
+
+void TformMain::PaintGrid(TBitmap24& bitmap) const {
+  for (int iy = 0; iy < kGridSize; ++iy) {
+    uint8_t* row = bitmap.ScanLine(iy);
+    for (int ix = 0; ix < kGridSize; ++ix) row[3 * ix + 1] = GreenLevel(Grid[ix][iy]);
+  }
+}
+
+uint8_t TformMain::GreenLevel(double v) const {
+  const long double level = std::nearbyint((Checked(v) / GridMax * 255).Value());
+  if (level > 255) return 255;
+  return static_cast<uint8_t>(static_cast<int64_t>(level) & 0xFF);
+}
+
+// ---------------------------------------------------------------------------
+// The stems over the chart: at the points the resampling inserted.
+
+void TformMain::seriesMainAfterDrawValues(TChartSeries* sender) {
+  TChartCanvas3D& canvas = chartMain->ChartCanvas();
+  for (int i = 0; i < sender->PointCount(); ++i) {
+    if (Resolution == 0) return;
+    const bool inserted = Resolution == 1 ? i % 2 == 1 : i % 4 != 0;
+    if (!inserted) continue;
+    canvas.Pen().SetColor(clBlue);
+    canvas.MovePenTo(sender->XPixelOfPoint(i), sender->YPixelOfValue(0.0));
+    canvas.DrawLineTo(sender->XPixelOfPoint(i), sender->YPixelOfPoint(i));
+  }
+}
+
+}  // namespace quarvel

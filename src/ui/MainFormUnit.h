@@ -1,0 +1,80 @@
+#pragma once
+// The main window: the whole user interface and the owner of the model.
+//
+// It holds the blob list, the density grid, the projection and the resampled points
+// (as the projection model it derives from), shows the blobs in a read-only table, the
+// grid as a green image and the projection as a line chart, and lets the user choose
+// the chart's resolution. Everything shown is rebuilt by one routine, RecomputeAll,
+// which runs once for every blob created at start-up and again for every resolution
+// choice. Nothing is drawn inside it: it invalidates, and painting follows.
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "chart/axes/AxisPanel.h"
+#include "chart/series/Series.h"
+#include "model/ProjectionModel.h"
+#include "platform/Bitmap24.h"
+#include "platform/window/Application.h"
+
+namespace quarvel {
+
+class TformMain : public TForm, public TProjectionModel, public TBlobRegistry {
+ public:
+  // Creates the controls from the layout table; FormCreate runs in Create.
+  TformMain();
+  ~TformMain() override;
+
+  // Creates the main window: the application's main-window reference is set before
+  // the window's creation code (FormCreate) runs, so the start-up blobs register.
+  static std::unique_ptr<TformMain> Create(TApplication& application);
+
+  // ---- event handlers, bound by name through the layout table
+  void FormCreate(QWidget* sender);
+  void FormDestroy(QWidget* sender);
+  void btnCloseClick(QWidget* sender);
+  void grpResolutionClick(QWidget* sender);
+  void listGaussesChange(QWidget* sender);
+  void boxNormalPaint(QWidget* sender);
+  void seriesMainAfterDrawValues(TChartSeries* sender);
+
+  // ---- the update cycle and its helpers
+  void RegisterBlob(std::unique_ptr<TGauss3D> blob) override;
+  void RecomputeAll();
+  void FillBlobRow(TListRow& row, const TGauss3D& blob);
+  void PaintGrid(TBitmap24& bitmap) const;
+  uint8_t GreenLevel(double v) const;
+
+  // ---- controls (owned by their parent widgets; the chart objects by the window)
+  TPanel* panelTop = nullptr;
+  TPanel* Panel1 = nullptr;
+  TSpeedButton* btnClose = nullptr;
+  TPanel* Panel2 = nullptr;
+  TPanel* panelNormal = nullptr;
+  TPaintBox* boxNormal = nullptr;
+  TRadioGroup* grpResolution = nullptr;
+  TChartControl* chartMainControl = nullptr;
+  std::unique_ptr<TChart> chartMain;
+  std::unique_ptr<TLineSeries> seriesMain;
+  TSplitter* Splitter1 = nullptr;
+  TPanel* Panel3 = nullptr;
+  TListView* listGausses = nullptr;
+
+  // How many update cycles ran (start-up runs three before the window is shown).
+  int UpdateCycles = 0;
+
+ protected:
+  void LocaleChanged() override;
+
+ private:
+  void CreateControls();
+  void ConfigureChart();
+  std::function<void(QWidget*)> Handler(const std::string& name);
+};
+
+// Reads the decimal and thousands separators from the user's locale.
+void ReadLocaleSeparators();
+
+}  // namespace quarvel

@@ -1,0 +1,161 @@
+#include "ui/MainFormUnit.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+
+#include "Golden.h"
+#include "WindowTesting.h"
+#include "format/NumberFormat.h"
+
+namespace quarvel {
+namespace {
+
+using testing::ClickRadio;
+
+// The main window as the program creates it, shown on the offscreen platform.
+class MainWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing::ShownErrors().clear();
+    form = TformMain::Create(*TApplication::Instance());
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  }
+  void TearDown() override { form.reset(); }
+
+  // The whole client area as the window paints it.
+  std::unique_ptr<TBitmap> Picture() {
+    const QImage image = form->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    auto b = std::make_unique<TBitmap>(image.width(), image.height());
+    for (int y = 0; y < image.height(); ++y)
+      std::copy_n(reinterpret_cast<const uint32_t*>(image.constScanLine(y)), image.width(), b->ScanLine(y));
+    return b;
+  }
+  int StemCount() {
+    // Blue pixels below the title are stem pixels.
+    int columns = 0;
+    const TBitmap& s = form->chartMainControl->Surface();
+    for (int x = 0; x < s.Width(); ++x)
+      for (int y = form->chartMain->PlotRect.Top; y < s.Height(); ++y)
+        if (ColorOfPixel(s.PixelAt(x, y)) == clBlue) {
+          ++columns;
+          break;
+        }
+    return columns;
+  }
+
+  std::unique_ptr<TformMain> form;
+};
+
+TEST_F(MainWindow, StartUpTableAndCycles) {
+  EXPECT_EQ(form->UpdateCycles, 3);
+  EXPECT_EQ(form->windowTitle().toStdString(), "Quarvel view");
+  EXPECT_EQ(form->width(), 651);
+  EXPECT_EQ(form->height(), 482);
+  ASSERT_EQ(form->listGausses->RowCount(), 3);
+  const char* expected[3][4] = {{"7", "2", "12", "2"}, {"9", "3", "7", "1"}, {"15", "1", "8", "3"}};
+  for (int r = 0; r < 3; ++r)
+    for (int c = 0; c < 4; ++c) EXPECT_EQ(form->listGausses->Cell(r, c), expected[r][c]) << r << "," << c;
+  EXPECT_EQ(form->seriesMain->PointCount(), 128);
+}
+
+TEST_F(MainWindow, LayoutOfTheControls) {
+  const struct {
+    QWidget* widget;
+    QRect geometry;
+  } cases[] = {
+      {form->panelTop, {0, 0, 651, 29}},       {form->Panel1, {588, 0, 63, 29}},
+      {form->btnClose, {11, 4, 49, 22}},       {form->Panel2, {0, 29, 651, 148}},
+      {form->panelNormal, {4, 8, 128, 128}},   {form->boxNormal, {1, 1, 126, 126}},
+      {form->grpResolution, {148, 8, 128, 128}}, {form->Panel3, {284, 12, 256, 128}},
+      {form->listGausses, {1, 1, 254, 126}},   {form->Splitter1, {0, 177, 651, 3}},
+      {form->chartMainControl, {0, 180, 651, 302}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.widget->geometry(), c.geometry) << c.widget->objectName().toStdString();
+}
+
+TEST_F(MainWindow, ResolutionClicksRefillTheChart) {
+  const struct {
+    int item, points, stems;
+  } cases[] = {{1, 255, 127}, {2, 509, 381}, {0, 128, 0}};
+  for (const auto& c : cases) {
+    ClickRadio(form->grpResolution->Button(c.item));
+    EXPECT_EQ(form->Resolution, c.item);
+    EXPECT_EQ(form->seriesMain->PointCount(), c.points);
+    form->chartMainControl->repaint();
+    EXPECT_EQ(StemCount(), c.stems) << c.item;
+    EXPECT_EQ(form->listGausses->RowCount(), 3);
+  }
+}
+
+TEST_F(MainWindow, GridImageFollowsTheGreenLevels) {
+  form->boxNormal->repaint();
+  const QImage image = form->boxNormal->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  ASSERT_EQ(image.size(), QSize(126, 126));
+  for (int iy = 0; iy < 126; ++iy)
+    for (int ix = 0; ix < 126; ++ix) {
+      const QRgb p = image.pixel(ix, iy);
+      ASSERT_EQ(qGreen(p), form->GreenLevel(form->Grid[ix][iy])) << ix << "," << iy;
+      ASSERT_EQ(qRed(p) + qBlue(p), 0);
+    }
+  EXPECT_EQ(form->GreenLevel(form->GridMax), 255);
+  EXPECT_EQ(form->GreenLevel(form->Grid[53][40]), 255);
+  EXPECT_EQ(form->GreenLevel(form->GridMax / 2), 128);   // 127.5 to the even integer
+  EXPECT_EQ(form->GreenLevel(form->GridMax / 4), 64);    // 63.75
+  EXPECT_EQ(form->GreenLevel(form->Grid[0][0]), 0);
+}
+
+TEST_F(MainWindow, FailingCycleIsShownAndTheProgramGoesOn) {
+  const int points = form->seriesMain->PointCount();
+  // A blob with a zero spread makes the next cycle fail with a floating-point error.
+  form->AdoptBlob(std::make_unique<TGauss3D>(5, 0, 5, 1));
+  ClickRadio(form->grpResolution->Button(1));
+  ASSERT_EQ(testing::ShownErrors().size(), 1u);
+  EXPECT_EQ(testing::ShownErrors()[0], "Floating point division by zero");
+  EXPECT_EQ(form->seriesMain->PointCount(), points);  // the chart keeps its points
+  EXPECT_TRUE(form->listGausses->updatesEnabled());   // the bulk update was ended
+  EXPECT_EQ(form->listGausses->RowCount(), 3);        // rows filled before the error stay
+  EXPECT_TRUE(form->isVisible());
+}
+
+TEST_F(MainWindow, LocaleChangeRereadsTheSeparators) {
+  form->AdoptBlob(std::make_unique<TGauss3D>(2.5, 1, 3, 1));
+  form->RecomputeAll();
+  EXPECT_EQ(form->listGausses->Cell(3, 0), "2.5");
+  QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+  QEvent change(QEvent::LocaleChange);
+  QApplication::sendEvent(form.get(), &change);
+  EXPECT_EQ(DecimalSeparator(), ",");
+  EXPECT_EQ(ThousandsSeparator(), ".");
+  EXPECT_EQ(form->listGausses->Cell(3, 0), "2,5");
+  QLocale::setDefault(QLocale::c());
+  QApplication::sendEvent(form.get(), &change);
+  EXPECT_EQ(form->listGausses->Cell(3, 0), "2.5");
+}
+
+TEST_F(MainWindow, CloseButtonClosesAndFreesTheBlobs) {
+  QTest::mouseClick(form->btnClose, Qt::LeftButton);
+  EXPECT_FALSE(form->isVisible());
+  form.reset();
+  EXPECT_EQ(MainBlobRegistry(), nullptr);
+}
+
+TEST_F(MainWindow, DestroyingFreesEveryBlob) {
+  form->FormDestroy(form.get());
+  EXPECT_EQ(form->Blobs, nullptr);
+  EXPECT_EQ(form->BlobCount(), 0);
+}
+
+TEST_F(MainWindow, GoldenPictureAtEachResolution) {
+  const char* names[] = {"window_128", "window_256", "window_512"};
+  for (int item : {0, 1, 2}) {
+    ClickRadio(form->grpResolution->Button(item));
+    form->repaint();
+    EXPECT_EQ(testing::CompareWithGolden(*Picture(), names[item]), "") << names[item];
+  }
+}
+
+}  // namespace
+}  // namespace quarvel
