@@ -1,0 +1,78 @@
+// The main window on the offscreen platform: creating it (three update cycles) up to
+// its first painted frame, and a resolution click up to the repainted window, with the
+// process's peak memory.
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QTest>
+
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "ui/MainFormUnit.h"
+
+namespace {
+
+using quarvel::TformMain;
+
+double PeakResidentMegabytes() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss / 1024.0;
+}
+
+void Click(QWidget* button) { QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(8, button->height() / 2)); }
+
+void BM_CreateToFirstFrame(benchmark::State& state) {
+  for (auto _ : state) {
+    auto form = TformMain::Create(*quarvel::TApplication::Instance());
+    form->show();
+    form->repaint();  // paints every control now, the chart included
+    benchmark::DoNotOptimize(form->chartMainControl->Surface().ScanLine(0));
+    state.PauseTiming();
+    form.reset();
+    QApplication::processEvents();
+    state.ResumeTiming();
+  }
+  state.counters["peak_MB"] = PeakResidentMegabytes();
+}
+BENCHMARK(BM_CreateToFirstFrame)->Unit(benchmark::kMillisecond);
+
+void BM_ResolutionClickToRepaint(benchmark::State& state) {
+  auto form = TformMain::Create(*quarvel::TApplication::Instance());
+  form->show();
+  form->repaint();
+  const int item = static_cast<int>(state.range(0));
+  const int other = item == 0 ? 1 : 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    Click(form->grpResolution->Button(other));
+    form->repaint();
+    state.ResumeTiming();
+    Click(form->grpResolution->Button(item));
+    form->repaint();
+  }
+  state.counters["peak_MB"] = PeakResidentMegabytes();
+}
+BENCHMARK(BM_ResolutionClickToRepaint)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  // Process start to the first frame = the application object's start-up (measured
+  // once here, it cannot be repeated in one process) + BM_CreateToFirstFrame.
+  const auto start = std::chrono::steady_clock::now();
+  quarvel::TApplication application(argc, argv);
+  const auto ready = std::chrono::steady_clock::now();
+  std::printf("application start-up: %.2f ms\n", std::chrono::duration<double, std::milli>(ready - start).count());
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
