@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QStyleFactory>
 
+#include <cstdio>
 #include <exception>
 
 #include "platform/QtRuntime.h"
@@ -13,7 +14,23 @@ namespace quarvel {
 
 TApplication* TApplication::instance_ = nullptr;
 
-// The toolkit's application object, catching what escapes an event handler.
+void RunHandler(const std::function<void()>& handler) {
+  std::string message;
+  try {
+    handler();
+    return;
+  } catch (const std::exception& e) {
+    message = e.what();
+  } catch (...) {
+    message = "Unknown error";
+  }
+  TApplication* app = TApplication::Instance();
+  if (app && app->ShowException) app->ShowException(message);
+  else std::fprintf(stderr, "%s\n", message.c_str());
+}
+
+// The toolkit's application object; as a last resort it catches what escapes an
+// event handler that is not run through RunHandler.
 class TApplication::Toolkit : public QApplication {
  public:
   Toolkit(int& argc, char** argv, TApplication* owner) : QApplication(argc, argv), owner_(owner) {}

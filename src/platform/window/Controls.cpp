@@ -171,7 +171,7 @@ TSpeedButton::TSpeedButton(QWidget* parent, const std::string& caption) : QToolB
   setText(QString::fromStdString(caption));
   setAutoRaise(true);
   connect(this, &QToolButton::clicked, [this] {
-    if (OnClick) OnClick(this);
+    if (OnClick) RunHandler([this] { OnClick(this); });
   });
 }
 
@@ -185,7 +185,7 @@ TRadioGroup::TRadioGroup(QWidget* parent, const std::string& caption, const std:
   }
   layout->addStretch();
   connect(group_, &QButtonGroup::idClicked, [this](int) {
-    if (OnClick) OnClick(this);
+    if (OnClick) RunHandler([this] { OnClick(this); });
   });
 }
 
@@ -204,7 +204,7 @@ void TPaintBox::paintEvent(QPaintEvent*) {
   buffer_.Canvas().Brush().SetStyle(TBrushStyle::bsSolid);
   buffer_.Canvas().Brush().SetColor(clBtnFace);
   buffer_.Canvas().FillRect({0, 0, width(), height()});
-  if (OnPaint) OnPaint(this);
+  if (OnPaint) RunHandler([this] { OnPaint(this); });
   QPainter p(this);
   p.drawImage(0, 0, ImageOf(buffer_));
 }
@@ -227,7 +227,7 @@ TListView::TListView(QWidget* parent, const std::vector<std::string>& columns) :
   header()->setSectionResizeMode(QHeaderView::Stretch);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);  // the columns share the width
   connect(this, &QTreeWidget::currentItemChanged, [this] {
-    if (OnChange) OnChange(this);
+    if (OnChange) RunHandler([this] { OnChange(this); });
   });
 }
 
@@ -259,7 +259,7 @@ TChartControl::TChartControl(QWidget* parent) : QWidget(parent) {
 
 void TChartControl::paintEvent(QPaintEvent*) {
   surface_.SetSize(width(), height());
-  if (OnPaint) OnPaint();
+  if (OnPaint) RunHandler(OnPaint);
   QPainter p(this);
   p.drawImage(0, 0, ImageOf(surface_));
 }
@@ -267,7 +267,7 @@ void TChartControl::paintEvent(QPaintEvent*) {
 void TChartControl::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   surface_.SetSize(width(), height());
-  if (OnResize) OnResize();
+  if (OnResize) RunHandler(OnResize);
 }
 
 namespace {
@@ -284,25 +284,27 @@ int ButtonNumber(Qt::MouseButton b) {
 }  // namespace
 
 void TChartControl::mousePressEvent(QMouseEvent* e) {
-  if (OnMouseDown)
-    OnMouseDown(ButtonNumber(e->button()), e->modifiers() & Qt::ShiftModifier, false, e->position().toPoint().x(),
-                e->position().toPoint().y());
+  const QPoint p = e->position().toPoint();
+  const bool shift = e->modifiers() & Qt::ShiftModifier;
+  if (OnMouseDown) RunHandler([&] { OnMouseDown(ButtonNumber(e->button()), shift, false, p.x(), p.y()); });
 }
 
 void TChartControl::mouseDoubleClickEvent(QMouseEvent* e) {
-  if (OnMouseDown)
-    OnMouseDown(ButtonNumber(e->button()), e->modifiers() & Qt::ShiftModifier, true, e->position().toPoint().x(),
-                e->position().toPoint().y());
+  const QPoint p = e->position().toPoint();
+  const bool shift = e->modifiers() & Qt::ShiftModifier;
+  if (OnMouseDown) RunHandler([&] { OnMouseDown(ButtonNumber(e->button()), shift, true, p.x(), p.y()); });
 }
 
 void TChartControl::mouseMoveEvent(QMouseEvent* e) {
-  if (OnMouseMove) OnMouseMove(e->modifiers() & Qt::ShiftModifier, e->position().toPoint().x(), e->position().toPoint().y());
+  const QPoint p = e->position().toPoint();
+  const bool shift = e->modifiers() & Qt::ShiftModifier;
+  if (OnMouseMove) RunHandler([&] { OnMouseMove(shift, p.x(), p.y()); });
 }
 
 void TChartControl::mouseReleaseEvent(QMouseEvent* e) {
-  if (OnMouseUp)
-    OnMouseUp(ButtonNumber(e->button()), e->modifiers() & Qt::ShiftModifier, e->position().toPoint().x(),
-              e->position().toPoint().y());
+  const QPoint p = e->position().toPoint();
+  const bool shift = e->modifiers() & Qt::ShiftModifier;
+  if (OnMouseUp) RunHandler([&] { OnMouseUp(ButtonNumber(e->button()), shift, p.x(), p.y()); });
 }
 
 void TChartControl::wheelEvent(QWheelEvent* e) {
@@ -310,12 +312,13 @@ void TChartControl::wheelEvent(QWheelEvent* e) {
   wheelRemainder_ += e->angleDelta().y();
   const int notches = wheelRemainder_ / 120;
   wheelRemainder_ -= notches * 120;
-  if (notches != 0 && OnWheel) OnWheel(notches, e->position().toPoint().x(), e->position().toPoint().y());
+  const QPoint p = e->position().toPoint();
+  if (notches != 0 && OnWheel) RunHandler([&] { OnWheel(notches, p.x(), p.y()); });
   e->accept();
 }
 
 void TChartControl::leaveEvent(QEvent*) {
-  if (OnMouseLeave) OnMouseLeave();
+  if (OnMouseLeave) RunHandler(OnMouseLeave);
 }
 
 }  // namespace quarvel

@@ -32,6 +32,10 @@ enum class TPanelBevel { bvNone, bvLowered, bvRaised };
 
 using TNotifyEvent = std::function<void(QWidget* sender)>;
 
+// Runs an event handler; an exception that leaves it is shown by the application (in
+// a message box) and the program goes on. Exceptions never unwind through the toolkit.
+void RunHandler(const std::function<void()>& handler);
+
 // A widget that aligns its children.
 class TWinControl : public QWidget {
  public:
