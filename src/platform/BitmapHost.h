@@ -15,12 +15,14 @@ class TBitmapHost : public TChartHost {
   int ClientHeight() const override { return bitmap_.Height(); }
   TCanvas* OwnSurface() override { return &bitmap_.Canvas(); }
   void Invalidate() override { ++Invalidations; }
+  void ShowSurface() override { ++SurfaceShows; }
 
   // Resizes the client area (its pixels become undefined until the next paint).
   void SetClientSize(int width, int height) { bitmap_.SetSize(width, height); }
   TBitmap& Bitmap() { return bitmap_; }
 
   int Invalidations = 0;
+  int SurfaceShows = 0;
 
  private:
   TBitmap bitmap_;

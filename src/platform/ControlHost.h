@@ -17,6 +17,9 @@ class TChartHost {
   virtual TCanvas* OwnSurface() = 0;
   // Requests a paint of the whole control later.
   virtual void Invalidate() = 0;
+  // The own surface was drawn on outside a paint (a zoom box): show it as it is,
+  // without asking the owner to paint.
+  virtual void ShowSurface() {}
 };
 
 }  // namespace quarvel

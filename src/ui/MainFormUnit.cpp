@@ -173,6 +173,27 @@ void TformMain::ConfigureChart() {
 
   chartMainControl->OnPaint = [this] { chartMain->HandlePaint(); };
   chartMainControl->OnResize = [this] { chartMain->HandleResize(); };
+  // The chart answers the mouse itself: zoom, undo, pan and wheel scrolling.
+  auto buttonOf = [](int button) {
+    return button == 2 ? TMouseButton::mbRight : button == 3 ? TMouseButton::mbMiddle : TMouseButton::mbLeft;
+  };
+  auto shiftOf = [](bool shift, bool doubleClick) {
+    return static_cast<TShiftState>((shift ? ssShift : 0u) | (doubleClick ? ssDouble : 0u));
+  };
+  chartMainControl->OnMouseDown = [this, buttonOf, shiftOf](int button, bool shift, bool doubleClick, int x, int y) {
+    if (button != 0) chartMain->ChartMouseDown(buttonOf(button), shiftOf(shift, doubleClick), x, y);
+  };
+  chartMainControl->OnMouseMove = [this, shiftOf](bool shift, int x, int y) { chartMain->ChartMouseMove(shiftOf(shift, false), x, y); };
+  chartMainControl->OnMouseUp = [this, buttonOf, shiftOf](int button, bool shift, int x, int y) {
+    if (button != 0) chartMain->ChartMouseUp(buttonOf(button), shiftOf(shift, false), x, y);
+  };
+  chartMainControl->OnWheel = [this](int notches, int, int) {
+    for (int i = 0; i < std::abs(notches); ++i) {
+      if (notches > 0) chartMain->ChartWheelUp();
+      else chartMain->ChartWheelDown();
+    }
+  };
+  chartMainControl->OnMouseLeave = [this] { chartMain->ChartMouseLeave(); };
 }
 
 // ---------------------------------------------------------------------------

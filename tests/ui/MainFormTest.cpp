@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QTest>
+#include <QWheelEvent>
 
 #include "Golden.h"
 #include "WindowTesting.h"
@@ -146,6 +147,54 @@ TEST_F(MainWindow, DestroyingFreesEveryBlob) {
   form->FormDestroy(form.get());
   EXPECT_EQ(form->Blobs, nullptr);
   EXPECT_EQ(form->BlobCount(), 0);
+}
+
+// Real mouse events on the chart's control: zoom, keep the zoom across a resolution
+// change, undo it, pan, and scroll with the wheel.
+TEST_F(MainWindow, MouseZoomPanAndWheel) {
+  QWidget* chart = form->chartMainControl;
+  TChart& c = *form->chartMain;
+  const double left = c.BottomAxis().PixelToValue(100), right = c.BottomAxis().PixelToValue(200);
+  QTest::mousePress(chart, Qt::LeftButton, {}, QPoint(100, 80));
+  QTest::mouseMove(chart, QPoint(150, 120));
+  QTest::mouseMove(chart, QPoint(200, 160));
+  QTest::mouseRelease(chart, Qt::LeftButton, {}, QPoint(200, 160));
+  EXPECT_TRUE(c.IsZoomedIn());
+  EXPECT_EQ(c.BottomAxis().Minimum(), left);
+  EXPECT_EQ(c.BottomAxis().Maximum(), right);
+
+  ClickRadio(form->grpResolution->Button(2));  // the zoom stays
+  EXPECT_EQ(form->seriesMain->PointCount(), 509);
+  EXPECT_EQ(c.BottomAxis().Minimum(), left);
+
+  QTest::mousePress(chart, Qt::LeftButton, {}, QPoint(200, 160));
+  QTest::mouseMove(chart, QPoint(100, 80));
+  QTest::mouseRelease(chart, Qt::LeftButton, {}, QPoint(100, 80));
+  chart->repaint();
+  EXPECT_FALSE(c.IsZoomedIn());
+  EXPECT_TRUE(c.BottomAxis().Automatic());
+  EXPECT_DOUBLE_EQ(c.BottomAxis().Minimum(), 1.0);  // the whole new projection
+  EXPECT_DOUBLE_EQ(c.BottomAxis().Maximum(), 20.0);
+
+  QTest::mousePress(chart, Qt::RightButton, {}, QPoint(300, 150));
+  QTest::mouseMove(chart, QPoint(310, 150));
+  QTest::mouseRelease(chart, Qt::RightButton, {}, QPoint(310, 150));
+  EXPECT_LT(c.BottomAxis().Minimum(), 1.0);
+
+  const double top = c.LeftAxis().Maximum(), bottom = c.LeftAxis().Minimum();
+  QWheelEvent notch(QPointF(300, 150), chart->mapToGlobal(QPointF(300, 150)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                    Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(chart, &notch);
+  EXPECT_DOUBLE_EQ(c.LeftAxis().Maximum(), top + (top - bottom) * 0.03);
+  // Touchpad deltas add up to whole notches.
+  QWheelEvent fine(QPointF(300, 150), chart->mapToGlobal(QPointF(300, 150)), QPoint(), QPoint(0, 60), Qt::NoButton,
+                   Qt::NoModifier, Qt::NoScrollPhase, false);
+  const double afterOne = c.LeftAxis().Maximum();
+  QApplication::sendEvent(chart, &fine);
+  EXPECT_EQ(c.LeftAxis().Maximum(), afterOne);
+  QApplication::sendEvent(chart, &fine);
+  EXPECT_LT(c.LeftAxis().Maximum(), afterOne);
+  EXPECT_TRUE(testing::ShownErrors().empty());
 }
 
 TEST_F(MainWindow, GoldenPictureAtEachResolution) {

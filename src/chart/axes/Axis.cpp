@@ -208,7 +208,10 @@ void TCustomChartAxis::WidenRangeForMargins(const TRect& margins) {
   StartPixel += nearPixels;
   EndPixel -= farPixels;
   PixelLength = EndPixel - StartPixel;
-  const double a = PixelToValue(s), b = PixelToValue(e);
+  // An axis too short for its margins keeps its range (the mapping would give 0 at
+  // both ends and collapse the range to nothing).
+  const bool room = PixelLength >= 1;
+  const double a = room ? PixelToValue(s) : EffectiveMinimum, b = room ? PixelToValue(e) : EffectiveMaximum;
   PlaceAxisPixels();
   EffectiveMinimum = a;
   EffectiveMaximum = b;
@@ -292,6 +295,13 @@ void TCustomChartAxis::ApplyFixedRange(double min, double max) {
     Changed();
   }
   if (static_cast<long double>(maximum_) - minimum_ < 1e-10L) maximum_ = static_cast<double>(minimum_ + 1e-10L);
+}
+
+void TCustomChartAxis::ShiftAxisRange(double offset) {
+  automatic_ = automaticMaximum_ = automaticMinimum_ = false;
+  maximum_ = static_cast<double>(static_cast<long double>(maximum_) + offset);
+  minimum_ = static_cast<double>(static_cast<long double>(minimum_) + offset);
+  Changed();
 }
 
 // ===========================================================================

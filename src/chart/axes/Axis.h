@@ -69,6 +69,8 @@ class TCustomChartAxis {
   double IncrementForLabelCount(int maxLabels) const;
   int LabelExtent(double value);
   void ApplyFixedRange(double min, double max);
+  // Moves both ends by offset and makes the axis non-automatic (the mouse wheel).
+  void ShiftAxisRange(double offset);
   // The values the default label walk produces for increment inc, largest first.
   std::vector<double> LabelValues(double inc) const;
 

@@ -91,8 +91,32 @@ class TCustomAxisPanel : public TCustomChartPanelExtended {
   int maxPointsPerPage_ = 0;
 };
 
+enum class TChartClickedPartStyle { cpNone, cpLegend, cpAxis, cpSeries, cpTitle, cpFoot, cpChartRect };
+
+// What lies under a pixel of the chart.
+struct TChartClickedPart {
+  TChartClickedPartStyle Part = TChartClickedPartStyle::cpNone;
+  TCustomChartAxis* Axis = nullptr;
+  TChartSeriesBase* Series = nullptr;
+  int PointIndex = -1;
+};
+
+// The values an axis had before the first zoom or pan.
+struct TSavedAxisState {
+  bool Automatic = true, AutomaticMinimum = true, AutomaticMaximum = true;
+  double Minimum = 0, Maximum = 0;
+};
+
 class TCustomChart : public TCustomAxisPanel {
  public:
+  using MouseEvent = std::function<void(TCustomChart* sender, TMouseButton button, TShiftState shift, int x, int y)>;
+  using AxisClickEvent =
+      std::function<void(TCustomChart* sender, TCustomChartAxis* axis, TMouseButton button, TShiftState shift, int x, int y)>;
+  using SeriesClickEvent = std::function<void(TCustomChart* sender, TChartSeriesBase* series, int index,
+                                              TMouseButton button, TShiftState shift, int x, int y)>;
+  using AllowScrollEvent =
+      std::function<void(TCustomChart* sender, TCustomChartAxis* axis, double& newMin, double& newMax, bool& allow)>;
+
   explicit TCustomChart(TChartHost* host);
   ~TCustomChart() override;
 
@@ -109,7 +133,34 @@ class TCustomChart : public TCustomAxisPanel {
 
   bool SeriesColorIsFree(TColor color, bool checkBackgrounds) const override;
 
+  // ---- mouse zoom and scroll
+  TChartClickedPart HitTestChart(int x, int y);
+  void ChartMouseDown(TMouseButton button, TShiftState shift, int x, int y);
+  void ChartMouseMove(TShiftState shift, int x, int y);
+  void ChartMouseUp(TMouseButton button, TShiftState shift, int x, int y);
+  void ChartMouseLeave() { PanTrack.InProgress = false; }
+  void ChartWheelDown() { WheelNotch(+1); }
+  void ChartWheelUp() { WheelNotch(-1); }
+  void ZoomToBox();
+  // Targets as (minimum, maximum) for the left, right, top and bottom axis.
+  void ApplyZoomRanges(const std::array<std::pair<double, double>, 4>& leftRightTopBottom);
+  void RestoreAxesAfterZoom();
+  void PaintZoomFrame() override;
+  bool IsZoomedIn() const { return isZoomedIn_; }
+  bool SavePending() const { return savePending_; }
+
+  bool EventHandled = false;
+  MouseEvent OnClickLegend;
+  AxisClickEvent OnClickAxis;
+  SeriesClickEvent OnClickSeries;
+  MouseEvent OnClickBackground;
+  ChartEvent OnZoom;
+  ChartEvent OnUndoZoom;
+  ChartEvent OnScroll;
+  AllowScrollEvent OnAllowScroll;
+
  protected:
+  bool ZoomBoxInProgress() const override { return ZoomBox.InProgress; }
   void DrawTitleBlocks() override;
   void FitAxesIntoPlot() override;
   void ApplySeriesPixelMargins() override;
@@ -119,6 +170,18 @@ class TCustomChart : public TCustomAxisPanel {
   std::unique_ptr<TChartTitle> title_, foot_;
   std::unique_ptr<TChartWall> backWall_, leftWall_, bottomWall_;
   bool legendVisible_ = true;
+
+  void BeginZoomOrPan(TMouseButton button, TShiftState shift, int x, int y, bool& handled);
+  void BackgroundStep(TMouseButton button, TShiftState shift, int x, int y, bool& handled);
+  void SaveAxisStates();
+  bool PanDirection(bool horizontal, int newPixel, int oldPixel);
+  void PanAxis(TCustomChartAxis& axis, int oldPixel, int newPixel);
+  void WheelNotch(int direction);
+  std::array<TCustomChartAxis*, 4> ZoomAxes();  // top, left, right, bottom
+
+  std::array<TSavedAxisState, 4> savedAxisState_;
+  bool savePending_ = true;
+  bool isZoomedIn_ = false;
 };
 
 // The chart control as the window uses it.

@@ -42,6 +42,15 @@ class TChartSeriesBase {
   virtual void VertPixelMargins(int& top, int& bottom) = 0;
   // The series' step of the chart's paint.
   virtual void PaintSeries() = 0;
+  // The index of a drawn point under the pixel (or of the nearer end of a segment
+  // under it), -1 for none.
+  virtual int PointUnderPixel(int, int) { return -1; }
+  // The series' part of a click: raises OnDblClick or OnClick when bound, setting
+  // eventHandled first (a handler may clear it to let the chart go on).
+  virtual void ClickStep(bool doubleClick, bool& eventHandled) {
+    (void)doubleClick;
+    (void)eventHandled;
+  }
   // Called by the chart when the series is attached to it or detached (null).
   virtual void ChartChanged(TCustomAxisPanel* chart) = 0;
 };

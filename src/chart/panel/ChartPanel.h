@@ -13,6 +13,7 @@
 
 #include "chart/panel/ChartCanvas.h"
 #include "chart/panel/ChartPens.h"
+#include "chart/panel/ZoomRecord.h"
 #include "platform/ControlHost.h"
 
 namespace quarvel {
@@ -80,6 +81,10 @@ class TCustomChartPanel {
   bool IsPrinting() const { return false; }
   bool Created() const { return created_; }
 
+  // The mouse drags of the zoom and scroll behaviour (handled by the upper layers).
+  TZoomPanningRecord ZoomBox;
+  TZoomPanningRecord PanTrack;
+
   TRect PlotRect;
   int PlotWidth = 0;
   int PlotHeight = 0;
@@ -125,6 +130,15 @@ class TCustomChartPanelExtended : public TCustomChartPanel {
   virtual void FillPanelBackground(const TRect& rect);
   virtual void DrawPanelImage(const TRect&) {}
 
+  bool AllowZoom() const { return allowZoom_; }
+  void SetAllowZoom(bool v) { allowZoom_ = v; }
+  TPanningMode AllowPanning() const { return allowPanning_; }
+  void SetAllowPanning(TPanningMode v) { allowPanning_ = v; }
+  bool AnimatedZoom() const { return animatedZoom_; }
+  void SetAnimatedZoom(bool v) { animatedZoom_ = v; }
+  int AnimatedZoomSteps() const { return animatedZoomSteps_; }
+  void SetAnimatedZoomSteps(int v) { animatedZoomSteps_ = v; }
+
   bool GradientVisible() const { return gradientVisible_; }
   void SetGradientVisible(bool v) { SetAndInvalidate(gradientVisible_, v); }
   TColor GradientStartColor = clWhite;
@@ -132,6 +146,10 @@ class TCustomChartPanelExtended : public TCustomChartPanel {
 
  private:
   bool gradientVisible_ = false;
+  bool allowZoom_ = true;
+  TPanningMode allowPanning_ = TPanningMode::pmBoth;
+  bool animatedZoom_ = false;
+  int animatedZoomSteps_ = 8;
 };
 
 }  // namespace quarvel

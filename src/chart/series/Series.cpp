@@ -193,6 +193,17 @@ void TChartSeries::PaintSeries() {
   if (AfterDrawValues) AfterDrawValues(this);
 }
 
+void TChartSeries::ClickStep(bool doubleClick, bool& eventHandled) {
+  eventHandled = false;
+  if (doubleClick && OnDblClick) {
+    eventHandled = true;
+    OnDblClick(this);
+  } else if (OnClick) {
+    eventHandled = true;
+    OnClick(this);
+  }
+}
+
 // ===========================================================================
 // TSeriesPointer
 
@@ -366,6 +377,28 @@ void TCustomSeries::VertPixelMargins(int& top, int& bottom) {
     bottom = std::max(bottom, linePen_.Width() + 1);
   }
   if (lineHeight_ > 0 && !drawArea_ && lineHeight_ > bottom) bottom = lineHeight_;
+}
+
+int TCustomSeries::PointUnderPixel(int x, int y) {
+  if (!ParentChart() || VisibleFirst < 0 || !HorizAxisObject() || !VertAxisObject()) return -1;
+  const int last = std::min(VisibleLast, PointCount() - 1);
+  if (pointer_.Visible()) {
+    for (int i = VisibleFirst; i <= last; ++i) {
+      if (PointColor(i) == clNone) continue;
+      if (std::abs(x - XPixelOfPoint(i)) <= pointer_.HorizSize() && std::abs(y - YPixelOfPoint(i)) <= pointer_.VertSize())
+        return i;
+    }
+  }
+  if (!connectPoints_) return -1;
+  for (int i = VisibleFirst + 1; i <= last; ++i) {
+    if (PointColor(i) == clNone || PointColor(i - 1) == clNone) continue;
+    const double ax = XPixelOfPoint(i - 1), ay = YPixelOfPoint(i - 1), bx = XPixelOfPoint(i), by = YPixelOfPoint(i);
+    const double dx = bx - ax, dy = by - ay, length2 = dx * dx + dy * dy;
+    const double t = length2 > 0 ? std::clamp(((x - ax) * dx + (y - ay) * dy) / length2, 0.0, 1.0) : 0.0;
+    const double px = ax + t * dx - x, py = ay + t * dy - y;
+    if (px * px + py * py <= 1.0) return t < 0.5 ? i - 1 : i;
+  }
+  return -1;
 }
 
 TLineSeries::TLineSeries() {

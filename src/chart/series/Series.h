@@ -109,6 +109,8 @@ class TChartSeries : public TChartSeriesBase, public TValueListOwner {
   SeriesEvent OnClick;
   SeriesEvent OnDblClick;
 
+  void ClickStep(bool doubleClick, bool& eventHandled) override;
+
   // TValueListOwner
   void RepaintChart() override { RequestRepaint(); }
   void RefreshDependents() override {}
@@ -199,6 +201,10 @@ class TCustomSeries : public TChartSeries {
   int InterpolatedEdgeY(int j, double x) const;
   void HorizPixelMargins(int& left, int& right) override;
   void VertPixelMargins(int& top, int& bottom) override;
+  // A point is hit within its pointer's rectangle (when pointers are shown), a
+  // segment within one pixel of the line between two drawn points (the nearer end
+  // is answered). Only the points of the last paint's visible range count.
+  int PointUnderPixel(int x, int y) override;
 
   TChartPen& LinePen() { return linePen_; }
   TChartPen& AreaLinesPen() { return areaLinesPen_; }

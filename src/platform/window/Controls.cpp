@@ -258,8 +258,10 @@ TChartControl::TChartControl(QWidget* parent) : QWidget(parent) {
 }
 
 void TChartControl::paintEvent(QPaintEvent*) {
+  const bool sizeChanged = surface_.Width() != width() || surface_.Height() != height();
   surface_.SetSize(width(), height());
-  if (OnPaint) RunHandler(OnPaint);
+  if (OnPaint && (paintWanted_ || !surfaceOnly_ || sizeChanged)) RunHandler(OnPaint);
+  surfaceOnly_ = paintWanted_ = false;
   QPainter p(this);
   p.drawImage(0, 0, ImageOf(surface_));
 }

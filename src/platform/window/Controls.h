@@ -174,7 +174,14 @@ class TChartControl : public QWidget, public TChartHost {
   int ClientWidth() const override { return width(); }
   int ClientHeight() const override { return height(); }
   TCanvas* OwnSurface() override { return &surface_.Canvas(); }
-  void Invalidate() override { update(); }
+  void Invalidate() override {
+    paintWanted_ = true;  // the owner must paint, whatever else is pending
+    update();
+  }
+  void ShowSurface() override {
+    surfaceOnly_ = true;
+    update();
+  }
   const TBitmap& Surface() const { return surface_; }
 
   std::function<void()> OnPaint;
@@ -200,6 +207,8 @@ class TChartControl : public QWidget, public TChartHost {
  private:
   TBitmap surface_;
   int wheelRemainder_ = 0;
+  bool surfaceOnly_ = false;  // a paint was asked for only to show the own surface
+  bool paintWanted_ = false;  // the owner asked to paint
 };
 
 // The toolkit image view of a bitmap (no copy) for showing it on a widget.

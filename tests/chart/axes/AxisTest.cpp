@@ -81,6 +81,12 @@ TEST(AxisMapping, MarginsWidenTheRange) {
   EXPECT_EQ(a.ValueToPixel(1), 22);
   EXPECT_EQ(a.ValueToPixel(20), 618);
   EXPECT_EQ(a.Minimum(), 0);  // the properties keep the unwidened values
+
+  // Margins that leave no pixels keep the range instead of collapsing it.
+  f.Horizontal(20, 22, 1, 20);
+  a.WidenRangeForMargins({2, 0, 2, 0});
+  EXPECT_EQ(a.EffectiveMinimum, 1);
+  EXPECT_EQ(a.EffectiveMaximum, 20);
 }
 
 TEST(NiceSteps, OneTwoFiveSequence) {

@@ -1,0 +1,267 @@
+// The chart's answers to the mouse: a left drag zooms into a box (or undoes the zoom
+// when dragged towards any other corner than the lower right), a right drag pans the
+// axes, and a wheel notch scrolls the vertical axes.
+
+#include <cmath>
+#include <cstdlib>
+
+#include "chart/axes/AxisPanel.h"
+
+namespace quarvel {
+namespace {
+
+constexpr int kMinZoomBox = 16;
+constexpr int kAxisBandWidening = 3;
+constexpr double kAnimatedZoomFactor = 3.0;
+constexpr TMouseButton kZoomButton = TMouseButton::mbLeft;
+constexpr TMouseButton kPanButton = TMouseButton::mbRight;
+
+bool Between(int v, int a, int b) { return a <= b ? (a <= v && v <= b) : (b <= v && v <= a); }
+
+}  // namespace
+
+std::array<TCustomChartAxis*, 4> TCustomChart::ZoomAxes() { return {&TopAxis(), &LeftAxis(), &RightAxis(), &BottomAxis()}; }
+
+TChartClickedPart TCustomChart::HitTestChart(int x, int y) {
+  TChartClickedPart hit;
+  for (int i = SeriesCount() - 1; i >= 0; --i) {
+    TChartSeriesBase* s = SeriesAt(i);
+    if (!s->Active()) continue;
+    const int index = s->PointUnderPixel(x, y);
+    if (index >= 0) {
+      hit.Part = TChartClickedPartStyle::cpSeries;
+      hit.Series = s;
+      hit.PointIndex = index;
+      return hit;
+    }
+  }
+  for (TCustomChartAxis* axis : AxisList()) {
+    if (!AxisIsShown(axis)) continue;
+    const int along = axis->IsHorizontal() ? x : y, across = axis->IsHorizontal() ? y : x;
+    const int labels = axis->LabelsPosition, line = axis->LinePosition;
+    const bool inBand = labels > line ? Between(across, line - kAxisBandWidening, labels)
+                                      : Between(across, labels, line + kAxisBandWidening);
+    if (Between(along, axis->StartPixel, axis->EndPixel) && inBand) {
+      hit.Part = TChartClickedPartStyle::cpAxis;
+      hit.Axis = axis;
+      return hit;
+    }
+  }
+  if (Title().Visible() && Title().TitleBlockRect.Contains(x, y)) hit.Part = TChartClickedPartStyle::cpTitle;
+  else if (Foot().Visible() && Foot().TitleBlockRect.Contains(x, y)) hit.Part = TChartClickedPartStyle::cpFoot;
+  else if (PlotRect.Contains(x, y) && SeriesCount() > 0) hit.Part = TChartClickedPartStyle::cpChartRect;
+  // An invisible legend is never hit.
+  return hit;
+}
+
+void TCustomChart::BeginZoomOrPan(TMouseButton button, TShiftState, int x, int y, bool& handled) {
+  // No keys are required for either drag.
+  if (AllowZoom() && button == kZoomButton) {
+    ZoomBox.ActivateDrag(x, y);
+    PaintZoomFrame();
+    handled = true;
+  }
+  if (AllowPanning() != TPanningMode::pmNone && button == kPanButton) {
+    PanTrack.ActivateDrag(x, y);
+    handled = true;
+  }
+}
+
+void TCustomChart::BackgroundStep(TMouseButton button, TShiftState shift, int x, int y, bool& handled) {
+  if (OnClickBackground) {
+    EventHandled = true;
+    OnClickBackground(this, button, shift, x, y);
+    handled = EventHandled;
+  }
+  if (!handled) BeginZoomOrPan(button, shift, x, y, handled);
+}
+
+void TCustomChart::ChartMouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+  if (ZoomBox.InProgress || PanTrack.InProgress) return;
+  if (EventHandled) {
+    EventHandled = false;
+    return;
+  }
+  const TChartClickedPart part = HitTestChart(x, y);
+  bool handled = false;
+  switch (part.Part) {
+    case TChartClickedPartStyle::cpLegend:
+      if (OnClickLegend) {
+        EventHandled = true;
+        OnClickLegend(this, button, shift, x, y);
+        handled = EventHandled;
+      }
+      break;
+    case TChartClickedPartStyle::cpAxis:
+      if (OnClickAxis) {
+        EventHandled = true;
+        OnClickAxis(this, part.Axis, button, shift, x, y);
+        handled = EventHandled;
+      }
+      if (!handled) BeginZoomOrPan(button, shift, x, y, handled);
+      break;
+    case TChartClickedPartStyle::cpSeries:
+      EventHandled = false;
+      part.Series->ClickStep((shift & ssDouble) != 0, EventHandled);
+      handled = EventHandled;
+      if (OnClickSeries) {
+        EventHandled = true;
+        OnClickSeries(this, part.Series, part.PointIndex, button, shift, x, y);
+        handled = EventHandled;
+      }
+      if (!handled) BeginZoomOrPan(button, shift, x, y, handled);
+      break;
+    case TChartClickedPartStyle::cpChartRect:
+      BackgroundStep(button, shift, x, y, handled);
+      break;
+    default:
+      break;
+  }
+  // Title, foot and nothing: no drag starts. Anything else not handled gets the
+  // background step once more.
+  const bool inert = part.Part == TChartClickedPartStyle::cpTitle || part.Part == TChartClickedPartStyle::cpFoot ||
+                     part.Part == TChartClickedPartStyle::cpNone;
+  if (!handled && !inert && !ZoomBox.InProgress && !PanTrack.InProgress) BackgroundStep(button, shift, x, y, handled);
+  EventHandled = false;
+}
+
+void TCustomChart::PaintZoomFrame() {
+  TChartCanvas3D& canvas = ChartCanvas();
+  TColor color = ColorToRGB(Color());
+  if (color == clWhite) color = clBlack;
+  canvas.Pen().SetColor(color);
+  canvas.Pen().SetMode(TPenMode::pmNotXor);
+  canvas.Pen().SetStyle(TPenStyle::psSolid);
+  canvas.Pen().SetWidth(1);
+  canvas.Brush().SetStyle(TBrushStyle::bsClear);
+  canvas.DrawRectangle(ZoomBox.StartX, ZoomBox.StartY, ZoomBox.EndX, ZoomBox.EndY);
+  // Outside a paint the frame went straight onto the control's surface.
+  if (canvas.BoundSurface() == Host()->OwnSurface()) Host()->ShowSurface();
+}
+
+void TCustomChart::SaveAxisStates() {
+  if (!savePending_) return;
+  const auto axes = ZoomAxes();
+  for (std::size_t i = 0; i < axes.size(); ++i)
+    savedAxisState_[i] = {axes[i]->Automatic(), axes[i]->AutomaticMinimum(), axes[i]->AutomaticMaximum(),
+                          axes[i]->Minimum(), axes[i]->Maximum()};
+  savePending_ = false;
+}
+
+void TCustomChart::PanAxis(TCustomChartAxis& axis, int oldPixel, int newPixel) {
+  const double d = static_cast<double>(static_cast<long double>(axis.PixelToValue(oldPixel)) - axis.PixelToValue(newPixel));
+  double newMin = static_cast<double>(static_cast<long double>(axis.Minimum()) + d);
+  double newMax = static_cast<double>(static_cast<long double>(axis.Maximum()) + d);
+  bool allow = true;
+  if (OnAllowScroll) OnAllowScroll(this, &axis, newMin, newMax, allow);
+  if (allow) axis.ApplyFixedRange(newMin, newMax);
+}
+
+bool TCustomChart::PanDirection(bool horizontal, int newPixel, int oldPixel) {
+  if (newPixel == oldPixel) return false;
+  const TPanningMode mode = AllowPanning();
+  if (!(mode == TPanningMode::pmBoth || (horizontal && mode == TPanningMode::pmHorizontal) ||
+        (!horizontal && mode == TPanningMode::pmVertical)))
+    return false;
+  for (TCustomChartAxis* axis : AxisList())
+    if (!axis->IsDepthAxis() && axis->IsHorizontal() == horizontal) PanAxis(*axis, oldPixel, newPixel);
+  return true;
+}
+
+void TCustomChart::ChartMouseMove(TShiftState, int x, int y) {
+  if (ZoomBox.InProgress) {
+    if (x == ZoomBox.EndX && y == ZoomBox.EndY) return;
+    PaintZoomFrame();
+    ZoomBox.EndX = x;
+    ZoomBox.EndY = y;
+    PaintZoomFrame();
+    return;
+  }
+  if (PanTrack.InProgress) {
+    if (!PlotRect.Contains(x, y)) {
+      PanTrack.InProgress = false;
+      return;
+    }
+    if (x == PanTrack.EndX && y == PanTrack.EndY) return;
+    SaveAxisStates();
+    bool scrolled = PanDirection(true, x, PanTrack.EndX);
+    scrolled = PanDirection(false, y, PanTrack.EndY) || scrolled;
+    PanTrack.EndX = x;
+    PanTrack.EndY = y;
+    if (scrolled) {
+      if (OnScroll) OnScroll(this);
+      InvalidateChart();
+    }
+  }
+  // No series of this system has a cursor of its own; nothing else to do.
+}
+
+void TCustomChart::ChartMouseUp(TMouseButton button, TShiftState, int x, int y) {
+  if (ZoomBox.InProgress && button == kZoomButton) {
+    ZoomBox.InProgress = false;
+    PaintZoomFrame();
+    ChartCanvas().Pen().SetMode(TPenMode::pmCopy);
+    ZoomBox.EndX = x;
+    ZoomBox.EndY = y;
+    if (std::abs(ZoomBox.EndX - ZoomBox.StartX) > kMinZoomBox && std::abs(ZoomBox.EndY - ZoomBox.StartY) > kMinZoomBox) {
+      if (ZoomBox.EndX > ZoomBox.StartX && ZoomBox.EndY > ZoomBox.StartY) ZoomToBox();
+      else RestoreAxesAfterZoom();
+      InvalidateChart();
+    }
+  }
+  PanTrack.InProgress = false;
+}
+
+void TCustomChart::ZoomToBox() {
+  ZoomBox.NormaliseBox();
+  auto horizontal = [&](TCustomChartAxis& a) { return std::pair{a.PixelToValue(ZoomBox.StartX), a.PixelToValue(ZoomBox.EndX)}; };
+  auto vertical = [&](TCustomChartAxis& a) { return std::pair{a.PixelToValue(ZoomBox.EndY), a.PixelToValue(ZoomBox.StartY)}; };
+  ApplyZoomRanges({vertical(LeftAxis()), vertical(RightAxis()), horizontal(TopAxis()), horizontal(BottomAxis())});
+}
+
+void TCustomChart::ApplyZoomRanges(const std::array<std::pair<double, double>, 4>& targets) {
+  SaveAxisStates();
+  const std::array<TCustomChartAxis*, 4> axes = {&LeftAxis(), &RightAxis(), &TopAxis(), &BottomAxis()};
+  if (AnimatedZoom()) {
+    for (int step = 1; step < AnimatedZoomSteps(); ++step) {
+      for (std::size_t i = 0; i < axes.size(); ++i) {
+        TCustomChartAxis& a = *axes[i];
+        a.ApplyFixedRange(static_cast<double>(a.Minimum() + (targets[i].first - static_cast<long double>(a.Minimum())) / kAnimatedZoomFactor),
+                          static_cast<double>(a.Maximum() - (a.Maximum() - static_cast<long double>(targets[i].second)) / kAnimatedZoomFactor));
+      }
+      InvalidateChart();
+      HandlePaint();
+      Host()->ShowSurface();
+    }
+  }
+  for (std::size_t i = 0; i < axes.size(); ++i) axes[i]->ApplyFixedRange(targets[i].first, targets[i].second);
+  isZoomedIn_ = true;
+  if (OnZoom) OnZoom(this);
+}
+
+void TCustomChart::RestoreAxesAfterZoom() {
+  if (!savePending_) {
+    const auto axes = ZoomAxes();
+    for (std::size_t i = 0; i < axes.size(); ++i) {
+      const TSavedAxisState& s = savedAxisState_[i];
+      axes[i]->SetAutomatic(s.Automatic);
+      axes[i]->SetAutomaticMinimum(s.AutomaticMinimum);
+      axes[i]->SetAutomaticMaximum(s.AutomaticMaximum);
+      if (!axes[i]->Automatic()) axes[i]->ApplyFixedRange(s.Minimum, s.Maximum);
+    }
+  }
+  savePending_ = true;
+  if (OnUndoZoom) OnUndoZoom(this);
+  InvalidateChart();
+  isZoomedIn_ = false;
+}
+
+void TCustomChart::WheelNotch(int direction) {
+  for (TCustomChartAxis* axis : AxisList()) {
+    if (axis->IsHorizontal()) continue;
+    const double offset = static_cast<double>((static_cast<long double>(axis->Maximum()) - axis->Minimum()) * 3 * 0.01L);
+    axis->ShiftAxisRange(direction * offset);
+  }
+}
+
+}  // namespace quarvel

@@ -1,0 +1,219 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "MainChart.h"
+#include "ModelFixtures.h"
+
+namespace quarvel {
+namespace {
+
+using testing::MainChart;
+
+// The projection chart at "256x256", painted twice (the layout settles).
+struct ZoomFixture : ::testing::Test {
+  void SetUp() override {
+    view.Feed(testing::StartUpPhantom(1)->Points);
+    view.Redraw();
+    view.Redraw();
+  }
+  void Drag(TMouseButton button, int x0, int y0, int x1, int y1) {
+    view.chart.ChartMouseDown(button, 0, x0, y0);
+    view.chart.ChartMouseMove(0, (x0 + x1) / 2, (y0 + y1) / 2);
+    view.chart.ChartMouseMove(0, x1, y1);
+    view.chart.ChartMouseUp(button, 0, x1, y1);
+  }
+  std::vector<uint32_t> Screen() {
+    const TBitmap& b = view.host.Bitmap();
+    return {b.ScanLine(0), b.ScanLine(0) + b.Width() * b.Height()};
+  }
+  bool AnyAutomatic() {
+    for (int i = 0; i < 4; ++i) {
+      const TCustomChartAxis* a = view.chart.AxisList()[i];
+      if (a->Automatic() || a->AutomaticMinimum() || a->AutomaticMaximum()) return true;
+    }
+    return false;
+  }
+  MainChart view;
+};
+
+TEST_F(ZoomFixture, DragTowardsTheLowerRightZoomsToTheBox) {
+  TChart& c = view.chart;
+  const double x100 = c.BottomAxis().PixelToValue(100), x200 = c.BottomAxis().PixelToValue(200);
+  const double y160 = c.LeftAxis().PixelToValue(160), y80 = c.LeftAxis().PixelToValue(80);
+  int zooms = 0;
+  c.OnZoom = [&](auto*) { ++zooms; };
+  const int invalidations = view.host.Invalidations;
+  Drag(TMouseButton::mbLeft, 100, 80, 200, 160);
+  EXPECT_EQ(zooms, 1);
+  EXPECT_TRUE(c.IsZoomedIn());
+  EXPECT_FALSE(AnyAutomatic());
+  EXPECT_GT(view.host.Invalidations, invalidations);
+  EXPECT_EQ(c.BottomAxis().Minimum(), x100);
+  EXPECT_EQ(c.BottomAxis().Maximum(), x200);
+  EXPECT_EQ(c.LeftAxis().Minimum(), y160);
+  EXPECT_EQ(c.LeftAxis().Maximum(), y80);
+  view.Redraw();
+  EXPECT_EQ(c.BottomAxis().EffectiveMinimum, x100);  // fixed ends are not widened
+
+  // The reverse drag undoes the zoom: automatic scaling again.
+  int undos = 0;
+  c.OnUndoZoom = [&](auto*) { ++undos; };
+  Drag(TMouseButton::mbLeft, 200, 160, 100, 80);
+  EXPECT_EQ(undos, 1);
+  EXPECT_FALSE(c.IsZoomedIn());
+  EXPECT_TRUE(c.SavePending());
+  for (int i = 0; i < 4; ++i) EXPECT_TRUE(c.AxisList()[i]->Automatic()) << i;
+}
+
+TEST_F(ZoomFixture, SmallBoxesChangeNothingAndTheFrameLeavesNoTrace) {
+  const std::vector<uint32_t> before = Screen();
+  for (auto [dx, dy] : {std::pair{16, 50}, {50, 16}, {-16, -40}, {3, 3}}) {
+    view.chart.ChartMouseDown(TMouseButton::mbLeft, 0, 200, 100);
+    EXPECT_TRUE(view.chart.ZoomBox.InProgress);
+    view.chart.ChartMouseMove(0, 230, 140);
+    EXPECT_NE(Screen(), before);  // the box is visible while dragging
+    view.chart.ChartMouseMove(0, 200 + dx, 100 + dy);
+    view.chart.ChartMouseUp(TMouseButton::mbLeft, 0, 200 + dx, 100 + dy);
+    EXPECT_EQ(Screen(), before) << dx << "," << dy;
+    EXPECT_TRUE(AnyAutomatic());
+    EXPECT_TRUE(view.chart.ChartCanvas().IsStale() == false);
+  }
+}
+
+TEST_F(ZoomFixture, RightDragPansByTheValueOfItsPixels) {
+  TChart& c = view.chart;
+  const double minimum = c.BottomAxis().Minimum(), maximum = c.BottomAxis().Maximum();
+  const double shift = c.BottomAxis().PixelToValue(300) - c.BottomAxis().PixelToValue(310);
+  int scrolls = 0;
+  c.OnScroll = [&](auto*) { ++scrolls; };
+  c.ChartMouseDown(TMouseButton::mbRight, 0, 300, 150);
+  c.ChartMouseMove(0, 310, 150);
+  EXPECT_EQ(scrolls, 1);
+  EXPECT_LT(shift, 0);  // dragging right shows lower values
+  EXPECT_DOUBLE_EQ(c.BottomAxis().Minimum(), minimum + shift);
+  EXPECT_DOUBLE_EQ(c.BottomAxis().Maximum(), maximum + shift);
+  EXPECT_FALSE(c.BottomAxis().Automatic());
+  EXPECT_TRUE(c.LeftAxis().Automatic());  // the mouse stayed on its row
+
+  // Leaving the plotting rectangle ends the panning.
+  c.ChartMouseMove(0, 5, 150);
+  EXPECT_FALSE(c.PanTrack.InProgress);
+  c.ChartMouseMove(0, 320, 150);
+  EXPECT_EQ(scrolls, 1);
+}
+
+TEST_F(ZoomFixture, PanShiftIsTheValueWidthOfTheDrag) {
+  TChart& c = view.chart;
+  // Fix the axes first so that Minimum is the range on screen.
+  c.BottomAxis().ApplyFixedRange(1, 20);
+  view.Redraw();
+  const double shift = c.BottomAxis().PixelToValue(300) - c.BottomAxis().PixelToValue(310);
+  c.ChartMouseDown(TMouseButton::mbRight, 0, 300, 150);
+  c.ChartMouseMove(0, 310, 150);
+  c.ChartMouseUp(TMouseButton::mbRight, 0, 310, 150);
+  EXPECT_DOUBLE_EQ(c.BottomAxis().Minimum(), 1 + shift);
+  EXPECT_DOUBLE_EQ(c.BottomAxis().Maximum(), 20 + shift);
+  EXPECT_LT(shift, 0);  // dragging right shows lower values
+}
+
+TEST_F(ZoomFixture, PressOnTheTitleStartsNothing) {
+  const TRect title = view.chart.Title().TitleBlockRect;
+  const int x = (title.Left + title.Right) / 2, y = title.Top + 2;
+  EXPECT_EQ(view.chart.HitTestChart(x, y).Part, TChartClickedPartStyle::cpTitle);
+  view.chart.ChartMouseDown(TMouseButton::mbLeft, 0, x, y);
+  view.chart.ChartMouseDown(TMouseButton::mbRight, 0, x, y);
+  EXPECT_FALSE(view.chart.ZoomBox.InProgress);
+  EXPECT_FALSE(view.chart.PanTrack.InProgress);
+}
+
+TEST_F(ZoomFixture, HitTestOrder) {
+  TChart& c = view.chart;
+  const int px = view.series.XPixelOfPoint(100), py = view.series.YPixelOfPoint(100);
+  const TChartClickedPart onPoint = c.HitTestChart(px, py);
+  EXPECT_EQ(onPoint.Part, TChartClickedPartStyle::cpSeries);
+  EXPECT_EQ(onPoint.PointIndex, 100);
+  EXPECT_EQ(c.HitTestChart(px, c.BottomAxis().LinePosition + 5).Part, TChartClickedPartStyle::cpAxis);
+  EXPECT_EQ(c.HitTestChart(px, c.BottomAxis().LinePosition + 5).Axis, &c.BottomAxis());
+  EXPECT_EQ(c.HitTestChart(c.PlotRect.Right - 2, c.PlotRect.Top + 2).Part, TChartClickedPartStyle::cpChartRect);
+  EXPECT_EQ(c.HitTestChart(2, 2).Part, TChartClickedPartStyle::cpNone);
+
+  int clicks = 0;
+  view.series.OnClick = [&](TChartSeries*) { ++clicks; };
+  c.ChartMouseDown(TMouseButton::mbLeft, 0, px, py);
+  EXPECT_EQ(clicks, 1);
+  EXPECT_FALSE(c.ZoomBox.InProgress);  // the bound click handled the press
+  c.ChartMouseUp(TMouseButton::mbLeft, 0, px, py);
+  view.series.OnClick = [&](TChartSeries*) {
+    ++clicks;
+    c.EventHandled = false;  // let the default zoom go on
+  };
+  c.ChartMouseDown(TMouseButton::mbLeft, 0, px, py);
+  EXPECT_TRUE(c.ZoomBox.InProgress);
+  c.ChartMouseUp(TMouseButton::mbLeft, 0, px, py);
+}
+
+TEST(Wheel, ScrollsTheVerticalAxesAndLeavesNothingToUndo) {
+  MainChart view;
+  view.series.Pointer().SetVisible(false);  // no pixel margins: the axis shows 0 ... 10
+  view.series.AddPoint(1, 0);
+  view.series.AddPoint(2, 10);
+  view.Redraw();
+  TChart& c = view.chart;
+  ASSERT_EQ(c.LeftAxis().Minimum(), 0);
+  ASSERT_EQ(c.LeftAxis().Maximum(), 10);
+  c.ChartWheelDown();
+  EXPECT_DOUBLE_EQ(c.LeftAxis().Minimum(), 0.3);
+  EXPECT_DOUBLE_EQ(c.LeftAxis().Maximum(), 10.3);
+  EXPECT_FALSE(c.LeftAxis().Automatic());
+  EXPECT_TRUE(c.BottomAxis().Automatic());
+  c.ChartWheelUp();  // 3 % of the range 0.3 ... 10.3 back down
+  EXPECT_NEAR(c.LeftAxis().Minimum(), 0, 1e-15);
+  EXPECT_NEAR(c.LeftAxis().Maximum(), 10, 1e-14);
+  // An undo finds no saved state: the axes stay where the wheel put them.
+  c.ChartMouseDown(TMouseButton::mbLeft, 0, 300, 200);
+  c.ChartMouseUp(TMouseButton::mbLeft, 0, 250, 150);
+  EXPECT_FALSE(c.LeftAxis().Automatic());
+  EXPECT_NEAR(c.LeftAxis().Maximum(), 10, 1e-14);
+}
+
+// Long random sequences of mouse, wheel, leave and resize events: the axes keep finite
+// ranges, painting finishes, nothing breaks.
+TEST(ZoomFuzz, RandomEventSequences) {
+  std::mt19937 rng(7);
+  auto model = testing::StartUpPhantom(2);
+  MainChart view;
+  view.Feed(model->Points);
+  TChart& c = view.chart;
+  const std::pair<int, int> sizes[] = {{1, 1}, {651, 302}, {4000, 3000}, {30, 20}, {200, 640}, {2, 300}};
+  for (int step = 0; step < 3000; ++step) {
+    const int w = std::max(1, view.host.ClientWidth()), h = std::max(1, view.host.ClientHeight());
+    const int x = static_cast<int>(rng() % (w + 40)) - 20, y = static_cast<int>(rng() % (h + 40)) - 20;
+    const auto button = rng() % 2 ? TMouseButton::mbLeft : TMouseButton::mbRight;
+    switch (rng() % 9) {
+      case 0: c.ChartMouseDown(button, 0, x, y); break;
+      case 1: case 2: case 3: c.ChartMouseMove(0, x, y); break;
+      case 4: c.ChartMouseUp(button, 0, x, y); break;
+      case 5: rng() % 2 ? c.ChartWheelDown() : c.ChartWheelUp(); break;
+      case 6: c.ChartMouseLeave(); break;
+      case 7:
+        if (rng() % 8 == 0) {
+          const auto [sw, sh] = sizes[rng() % std::size(sizes)];
+          view.host.SetClientSize(sw, sh);
+          c.HandleResize();
+        }
+        break;
+      default: break;
+    }
+    c.HandlePaint();
+    for (TCustomChartAxis* a : {static_cast<TCustomChartAxis*>(&c.BottomAxis()), static_cast<TCustomChartAxis*>(&c.LeftAxis())}) {
+      ASSERT_TRUE(std::isfinite(a->EffectiveMinimum) && std::isfinite(a->EffectiveMaximum)) << step;
+      ASSERT_GE(a->EffectiveMaximum - a->EffectiveMinimum, 1e-10 * (1 - 1e-6)) << step;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quarvel
