@@ -46,6 +46,23 @@ void BM_ChartRepaintFromBuffer(benchmark::State& state) {
 }
 BENCHMARK(BM_ChartRepaintFromBuffer)->Unit(benchmark::kMicrosecond);
 
+// One pan step: a right-button mouse move of one pixel, then the full repaint.
+void BM_PanStep(benchmark::State& state) {
+  testing::MainChart view;
+  view.Feed(testing::StartUpPhantom(2)->Points);
+  view.Redraw();
+  view.Redraw();
+  int x = 300, direction = 1;
+  view.chart.ChartMouseDown(TMouseButton::mbRight, 0, x, 150);
+  for (auto _ : state) {
+    if (x > 400 || x < 200) direction = -direction;
+    x += direction;
+    view.chart.ChartMouseMove(0, x, 150);
+    view.chart.HandlePaint();
+  }
+}
+BENCHMARK(BM_PanStep)->Unit(benchmark::kMicrosecond);
+
 // The same kind of picture through a plain painter: background, frame, 40 grid lines,
 // 30 labels, the 508 segments and 509 outlined markers.
 void BM_ChartPainterBaseline(benchmark::State& state) {
