@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "format/NumberFormat.h"
-#include "model/CheckedFloat.h"
+#include "ui/ProjectionView.h"
 
 namespace quarvel {
 namespace {
@@ -49,7 +49,6 @@ const LayoutRow kLayout[] = {
 
 const std::vector<std::string> kResolutionItems = {"128x128", "256x256", "512x512"};
 const std::vector<std::string> kBlobColumns = {"MX", "DX", "MY", "DY"};
-const char* const kChartTitle = "Нулевая проекция";
 
 }  // namespace
 
@@ -149,27 +148,9 @@ void TformMain::CreateControls() {
 
 void TformMain::ConfigureChart() {
   chartMain = std::make_unique<TChart>(chartMainControl);
-  chartMain->BackWall().Brush().SetColor(clWhite);
-  chartMain->BackWall().Brush().SetStyle(TBrushStyle::bsClear);
-  chartMain->Title().SetText({kChartTitle});
-  chartMain->SetLegendVisible(false);
-  chartMain->SetView3D(false);
-  chartMain->SetBevelInner(TBevelCut::bvLowered);
-  chartMain->SetBevelOuter(TBevelCut::bvNone);
-
   seriesMain = std::make_unique<TLineSeries>();
-  seriesMain->SetSeriesColor(clRed);
-  seriesMain->SetMarksVisible(false);
-  seriesMain->MarksArrowLength = 8;
-  seriesMain->Pointer().SetVisible(true);
-  seriesMain->Pointer().SetStyle(TSeriesPointerStyle::psRectangle);
-  seriesMain->Pointer().SetHorizSize(1);
-  seriesMain->Pointer().SetVertSize(1);
-  seriesMain->Pointer().SetInflateMargins(true);
-  seriesMain->XValues->SetOrder(TChartListOrder::loAscending);
-  seriesMain->YValues->SetOrder(TChartListOrder::loNone);
+  ConfigureProjectionChart(*chartMain, *seriesMain);
   seriesMain->AfterDrawValues = [this](TChartSeries* sender) { seriesMainAfterDrawValues(sender); };
-  seriesMain->SetParentChart(chartMain.get());
 
   chartMainControl->OnPaint = [this] { chartMain->HandlePaint(); };
   chartMainControl->OnResize = [this] { chartMain->HandleResize(); };
@@ -242,8 +223,7 @@ void TformMain::RecomputeAll() {
   ComputeProjection();
   ResampleProjection();
 
-  seriesMain->RemoveAllPoints();
-  for (int i = 0; i < ResolutionPointCount(); ++i) seriesMain->AddPoint(Points[i].X, Points[i].Y, "", clAutoColor);
+  FeedProjectionChart(*seriesMain, *this);
 
   boxNormal->Invalidate();
   update();
@@ -281,32 +261,15 @@ void TformMain::boxNormalPaint(QWidget*) {
   bitmap->DrawOn(boxNormal->Canvas(), 0, 0);
 }
 
-void TformMain::PaintGrid(TBitmap24& bitmap) const {
-  for (int iy = 0; iy < kGridSize; ++iy) {
-    uint8_t* row = bitmap.ScanLine(iy);
-    for (int ix = 0; ix < kGridSize; ++ix) row[3 * ix + 1] = GreenLevel(Grid[ix][iy]);
-  }
-}
+void TformMain::PaintGrid(TBitmap24& bitmap) const { PaintGridImage(*this, bitmap); }
 
-uint8_t TformMain::GreenLevel(double v) const {
-  const long double level = std::nearbyint((Checked(v) / GridMax * 255).Value());
-  if (level > 255) return 255;
-  return static_cast<uint8_t>(static_cast<int64_t>(level) & 0xFF);
-}
+uint8_t TformMain::GreenLevel(double v) const { return quarvel::GreenLevel(v, GridMax); }
 
 // ---------------------------------------------------------------------------
 // The stems over the chart: at the points the resampling inserted.
 
 void TformMain::seriesMainAfterDrawValues(TChartSeries* sender) {
-  TChartCanvas3D& canvas = chartMain->ChartCanvas();
-  for (int i = 0; i < sender->PointCount(); ++i) {
-    if (Resolution == 0) return;
-    const bool inserted = Resolution == 1 ? i % 2 == 1 : i % 4 != 0;
-    if (!inserted) continue;
-    canvas.Pen().SetColor(clBlue);
-    canvas.MovePenTo(sender->XPixelOfPoint(i), sender->YPixelOfValue(0.0));
-    canvas.DrawLineTo(sender->XPixelOfPoint(i), sender->YPixelOfPoint(i));
-  }
+  DrawStems(*sender, chartMain->ChartCanvas(), Resolution);
 }
 
 }  // namespace quarvel

@@ -1,0 +1,67 @@
+// The chart under a stream of sizes, axis settings, points and mouse and wheel events,
+// painted after each: it must terminate without a crash or undefined behaviour.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "FuzzInput.h"
+#include "chart/axes/AxisPanel.h"
+#include "chart/series/Series.h"
+#include "format/Exception.h"
+#include "platform/BitmapHost.h"
+#include "platform/QtRuntime.h"
+
+namespace {
+
+using namespace quarvel;
+
+void Run(fuzzing::FuzzInput& in) {
+  TBitmapHost host(1 + in.Byte() * 3, 1 + in.Byte() * 2);
+  TChart chart(&host);
+  chart.Title().SetText({"Нулевая проекция"});
+  chart.SetLegendVisible(false);
+  chart.SetView3D(false);
+  TLineSeries series;
+  series.Pointer().SetVisible(true);
+  series.Pointer().SetHorizSize(1 + in.Byte() % 4);
+  series.Pointer().SetVertSize(1 + in.Byte() % 4);
+  series.SetParentChart(&chart);
+
+  for (int step = 0; step < 200 && !in.Empty(); ++step) {
+    const uint8_t op = in.Byte();
+    const int x = in.Word() % 1200 - 100, y = in.Word() % 900 - 100;
+    try {
+      switch (op % 16) {
+        case 0: series.AddPoint(in.Double(), in.Double()); break;
+        case 1: for (int i = 0; i < 20; ++i) series.AddPoint(i + in.Byte() / 16.0, in.Byte()); break;
+        case 2: series.RemoveAllPoints(); break;
+        case 3: chart.LeftAxis().ApplyFixedRange(in.Double(), in.Double()); break;
+        case 4: chart.BottomAxis().ApplyFixedRange(in.Double(), in.Double()); break;
+        case 5: chart.BottomAxis().SetAutomatic(true); chart.LeftAxis().SetAutomatic(true); break;
+        case 6: chart.LeftAxis().SetInverted(in.Byte() & 1); chart.BottomAxis().SetInverted(in.Byte() & 1); break;
+        case 7: chart.LeftAxis().SetIncrement(in.Double()); break;
+        case 8: chart.ChartMouseDown(op & 16 ? TMouseButton::mbRight : TMouseButton::mbLeft, 0, x, y); break;
+        case 9: case 10: chart.ChartMouseMove(0, x, y); break;
+        case 11: chart.ChartMouseUp(op & 16 ? TMouseButton::mbRight : TMouseButton::mbLeft, 0, x, y); break;
+        case 12: op & 16 ? chart.ChartWheelDown() : chart.ChartWheelUp(); break;
+        case 13: host.SetClientSize(in.Word() % 1000, in.Word() % 800); chart.HandleResize(); break;
+        case 14: chart.SetMarginLeft(in.Byte() % 120); chart.SetMarginTop(in.Byte() % 120); break;
+        default: chart.LeftAxis().SetLabelsSeparation(in.Byte() % 200); chart.ChartMouseLeave(); break;
+      }
+    } catch (const Exception&) {
+      // Rejected settings (a negative increment, for instance) are fine.
+    }
+    chart.HandlePaint();
+  }
+  series.SetParentChart(nullptr);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  static quarvel::HeadlessToolkit toolkit;
+  quarvel::fuzzing::FuzzInput in(data, size);
+  Run(in);
+  return 0;
+}

@@ -1,0 +1,33 @@
+#pragma once
+// How the window shows the model, as pieces the window and the export tool share: the
+// projection chart's configuration, its feed, the stems over it, and the grid image.
+
+#include <cstdint>
+
+#include "chart/axes/AxisPanel.h"
+#include "chart/series/Series.h"
+#include "model/ProjectionModel.h"
+#include "platform/Bitmap24.h"
+
+namespace quarvel {
+
+// The chart's layout properties: lowered inner bevel, the title "Нулевая проекция",
+// no legend, 2D, a clear white back wall; the series red with 3 x 3 rectangle
+// pointers, attached to the chart.
+void ConfigureProjectionChart(TChart& chart, TLineSeries& series);
+
+// Replaces the series' points with the model's first ResolutionPointCount points.
+void FeedProjectionChart(TLineSeries& series, const TProjectionModel& model);
+
+// Blue stems from the value 0 to every point the resampling inserted (odd indices at
+// resolution 1, indices not divisible by 4 at resolution 2, none at 0).
+void DrawStems(TChartSeries& series, TChartCanvas3D& canvas, int resolution);
+
+// The green level of a cell: v / gridMax * 255 rounded half to even, at most 255.
+// Raises a floating-point error for gridMax 0.
+uint8_t GreenLevel(double v, double gridMax);
+
+// Writes the green bytes of all 128 x 128 pixels (row iy, column ix = Grid[ix][iy]).
+void PaintGridImage(const TProjectionModel& model, TBitmap24& bitmap);
+
+}  // namespace quarvel
