@@ -1,0 +1,119 @@
+// Soak: a million random mouse, wheel, resize and resolution events at the main window
+// on the offscreen platform, the window repainted every 100 events. Reports events per
+// second, the resident memory after warming up and at the end (it must not grow), the
+// peak, and any error the window reported.
+//   soak_window [events]      (default 1000000)
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QWheelEvent>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <string>
+
+#include "ui/MainFormUnit.h"
+
+namespace {
+
+double ResidentMegabytes() {
+  std::ifstream statm("/proc/self/statm");
+  long pages = 0, resident = 0;
+  statm >> pages >> resident;
+  return resident * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024 * 1024);
+}
+
+double PeakMegabytes() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss / 1024.0;
+}
+
+void Mouse(QWidget* w, QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons held, QPoint p) {
+  QMouseEvent e(type, QPointF(p), w->mapToGlobal(QPointF(p)), button, held, Qt::NoModifier);
+  QApplication::sendEvent(w, &e);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  const long events = argc > 1 ? std::atol(argv[1]) : 1000000;
+  quarvel::TApplication application(argc, argv);
+  long errors = 0;
+  std::string lastError;
+  application.ShowException = [&](const std::string& m) {
+    ++errors;
+    lastError = m;
+  };
+  auto form = quarvel::TformMain::Create(application);
+  form->show();
+  form->repaint();
+  QWidget* chart = form->chartMainControl;
+
+  std::mt19937 rng(2026);
+  Qt::MouseButtons held = Qt::NoButton;
+  auto step = [&](long i) {
+    const int w = std::max(1, chart->width()), h = std::max(1, chart->height());
+    const QPoint p(static_cast<int>(rng() % (w + 20)) - 10, static_cast<int>(rng() % (h + 20)) - 10);
+    const unsigned kind = rng() % 1000;
+    if (kind < 300) {
+      Mouse(chart, QEvent::MouseMove, Qt::NoButton, held, p);
+    } else if (kind < 450) {
+      const Qt::MouseButton b = rng() % 2 ? Qt::LeftButton : Qt::RightButton;
+      held |= b;
+      Mouse(chart, QEvent::MouseButtonPress, b, held, p);
+    } else if (kind < 600) {
+      const Qt::MouseButton b = rng() % 2 ? Qt::LeftButton : Qt::RightButton;
+      held &= ~Qt::MouseButtons(b);
+      Mouse(chart, QEvent::MouseButtonRelease, b, held, p);
+    } else if (kind < 800) {
+      QWheelEvent e(QPointF(p), chart->mapToGlobal(QPointF(p)), QPoint(), QPoint(0, rng() % 2 ? 120 : -120), held,
+                    Qt::NoModifier, Qt::NoScrollPhase, false);
+      QApplication::sendEvent(chart, &e);
+    } else if (kind < 900) {
+      QEvent leave(QEvent::Leave);
+      QApplication::sendEvent(chart, &leave);
+    } else if (kind < 998) {
+      form->resize(200 + static_cast<int>(rng() % 1400), 250 + static_cast<int>(rng() % 950));
+    } else {
+      form->grpResolution->SetItemIndex(static_cast<int>(rng() % 3));
+      form->grpResolutionClick(form->grpResolution);
+    }
+    // What the message loop does between the user's actions: deliver the window
+    // system's queued events (exposes after resizes) and paint.
+    if (i % 100 == 99) {
+      QApplication::processEvents();
+      form->repaint();
+    }
+  };
+
+  // Warm up, and visit the largest window size once: buffers and caches reach their size.
+  form->resize(1600, 1200);
+  form->repaint();
+  for (long i = 0; i < 10000; ++i) step(i);
+  const double startResident = ResidentMegabytes();
+  const auto start = std::chrono::steady_clock::now();
+  double quarters[4] = {};
+  for (long i = 0; i < events; ++i) {
+    step(i);
+    if ((i + 1) % std::max(1L, events / 4) == 0 && (i + 1) / std::max(1L, events / 4) <= 4)
+      quarters[(i + 1) / std::max(1L, events / 4) - 1] = ResidentMegabytes();
+  }
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double endResident = ResidentMegabytes();
+
+  std::printf("events: %ld in %.1f s (%.0f per second)\n", events, seconds, events / seconds);
+  std::printf("resident memory: %.1f MB after warm-up, %.1f MB at the end; peak %.1f MB\n", startResident, endResident,
+              PeakMegabytes());
+  std::printf("resident memory after each quarter: %.1f, %.1f, %.1f, %.1f MB\n", quarters[0], quarters[1], quarters[2],
+              quarters[3]);
+  std::printf("errors reported by the window: %ld%s%s\n", errors, errors ? ", last: " : "", lastError.c_str());
+  return errors == 0 ? 0 : 1;
+}
