@@ -129,11 +129,3 @@ void BM_BufferCopy(benchmark::State& state) {
 BENCHMARK(BM_BufferCopy)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  quarvel::HeadlessToolkit toolkit;
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

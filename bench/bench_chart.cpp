@@ -98,11 +98,3 @@ void BM_ChartPainterBaseline(benchmark::State& state) {
 BENCHMARK(BM_ChartPainterBaseline)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  quarvel::HeadlessToolkit toolkit;
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

@@ -1,23 +1,11 @@
 #include "MainChart.h"
 
+#include "ui/ProjectionView.h"
+
 namespace quarvel::testing {
 
 MainChart::MainChart(int width, int height) : host(width, height), chart(&host) {
-  chart.BackWall().Brush().SetColor(clWhite);
-  chart.BackWall().Brush().SetStyle(TBrushStyle::bsClear);
-  chart.Title().SetText({"Нулевая проекция"});
-  chart.SetLegendVisible(false);
-  chart.SetView3D(false);
-  chart.SetBevelInner(TBevelCut::bvLowered);
-  chart.SetBevelOuter(TBevelCut::bvNone);
-  series.SetSeriesColor(clRed);
-  series.SetMarksVisible(false);
-  series.Pointer().SetVisible(true);
-  series.Pointer().SetStyle(TSeriesPointerStyle::psRectangle);
-  series.Pointer().SetHorizSize(1);
-  series.Pointer().SetVertSize(1);
-  series.Pointer().SetInflateMargins(true);
-  series.SetParentChart(&chart);
+  ConfigureProjectionChart(chart, series);
 }
 
 MainChart::~MainChart() { series.SetParentChart(nullptr); }

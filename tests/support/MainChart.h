@@ -1,7 +1,6 @@
 #pragma once
-// A chart configured as the main window's projection chart, drawn without a window:
-// 651 x 302, lowered inner bevel, the title "Нулевая проекция", no legend, 2D, a clear
-// white back wall, and one red line series with 3 x 3 rectangle pointers.
+// The main window's projection chart (configured by the window's own code), drawn
+// without a window into a 651 x 302 bitmap by default.
 
 #include <vector>
 

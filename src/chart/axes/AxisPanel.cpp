@@ -5,12 +5,6 @@
 #include "chart/panel/ChartException.h"
 
 namespace quarvel {
-namespace {
-
-constexpr TColor kSeriesPalette[16] = {clRed,  clGreen, clYellow, clBlue, clWhite,  clGray,   clFuchsia, clTeal,
-                                       clNavy, clMaroon, clLime,  clOlive, clPurple, clSilver, clAqua,    clBlack};
-
-}  // namespace
 
 TCustomAxisPanel::TCustomAxisPanel(TChartHost* host) : TCustomChartPanelExtended(host) {
   bottomAxis_ = std::make_unique<TChartAxis>(this, true, false);

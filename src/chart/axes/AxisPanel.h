@@ -22,6 +22,11 @@
 
 namespace quarvel {
 
+// The chart's default series colours, in the order a new series is offered them.
+inline constexpr std::array<TColor, 16> kSeriesPalette = {clRed,  clGreen,  clYellow, clBlue, clWhite,  clGray,
+                                                          clFuchsia, clTeal, clNavy, clMaroon, clLime, clOlive,
+                                                          clPurple, clSilver, clAqua, clBlack};
+
 class TCustomAxisPanel : public TCustomChartPanelExtended {
  public:
   using ChartEvent = std::function<void(TCustomAxisPanel* sender)>;

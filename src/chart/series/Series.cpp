@@ -8,8 +8,6 @@ namespace quarvel {
 namespace {
 
 constexpr int kFarPixel = 32767;
-constexpr TColor kSeriesPalette[16] = {clRed,  clGreen, clYellow, clBlue, clWhite,  clGray,   clFuchsia, clTeal,
-                                       clNavy, clMaroon, clLime,  clOlive, clPurple, clSilver, clAqua,    clBlack};
 
 }  // namespace
 
