@@ -30,7 +30,7 @@ void TCanvas::RequireState() {
     brushChanged_ = false;
   }
   if (fontChanged_) {
-    surface_->SetFont(font_.Spec());
+    surface_->SetFont(font_.Face());
     surface_->SetTextColor(ColorToRGB(font_.Color()));
     fontChanged_ = false;
   }

@@ -45,15 +45,15 @@ void TFont::Assign(const TFont& source) {
   Changed();
 }
 
-FontSpec TFont::Spec() const {
-  FontSpec spec;
-  spec.name = name_;
-  spec.pixelSize = std::abs(height_);
-  spec.bold = style_ & fsBold;
-  spec.italic = style_ & fsItalic;
-  spec.underline = style_ & fsUnderline;
-  spec.strikeOut = style_ & fsStrikeOut;
-  return spec;
+FontFace TFont::Face() const {
+  FontFace face;
+  face.name = name_;
+  face.pixelSize = std::abs(height_);
+  face.bold = style_ & fsBold;
+  face.italic = style_ & fsItalic;
+  face.underline = style_ & fsUnderline;
+  face.strikeOut = style_ & fsStrikeOut;
+  return face;
 }
 
 }  // namespace quarvel

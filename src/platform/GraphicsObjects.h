@@ -92,7 +92,7 @@ class TFont : public TGraphicsObject {
   void Assign(const TFont& source);
 
   // The font as the text engine resolves it.
-  FontSpec Spec() const;
+  FontFace Face() const;
 
  private:
   std::string name_ = "MS Sans Serif";

@@ -50,14 +50,14 @@ inline constexpr unsigned TA_BASELINE = 24;
 
 // A font as the text engine resolves it: family name, character height in pixels
 // (the em size), style flags.
-struct FontSpec {
+struct FontFace {
   std::string name = "Arial";
   int pixelSize = 13;
   bool bold = false;
   bool italic = false;
   bool underline = false;
   bool strikeOut = false;
-  friend bool operator==(const FontSpec&, const FontSpec&) = default;
+  friend bool operator==(const FontFace&, const FontFace&) = default;
 };
 
 struct TSize {
@@ -82,8 +82,8 @@ class TPixelSurface {
   void SetMixMode(TPenMode mode) { mode_ = mode; }
   TPenMode MixMode() const { return mode_; }
   void SetBrush(TColor rgb, TBrushStyle style);
-  void SetFont(const FontSpec& font) { font_ = font; }
-  const FontSpec& Font() const { return font_; }
+  void SetFont(const FontFace& font) { font_ = font; }
+  const FontFace& Font() const { return font_; }
   void SetTextColor(TColor rgb) { textColor_ = rgb & 0xFFFFFF; }
   void SetBkColor(TColor rgb) { bkColor_ = rgb & 0xFFFFFF; }
   TColor BkColor() const { return bkColor_; }
@@ -157,7 +157,7 @@ class TPixelSurface {
   int bkMode_ = OPAQUE;
   TColor textColor_ = clBlack;
   unsigned textAlign_ = TA_LEFT | TA_TOP;
-  FontSpec font_;
+  FontFace font_;
   bool monochrome_ = false;
 
   TPoint penPos_;

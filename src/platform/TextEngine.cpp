@@ -21,7 +21,7 @@ struct FontEntry {
   std::unique_ptr<QFontMetrics> metrics;
 };
 
-std::string FontKey(const FontSpec& f) {
+std::string FontKey(const FontFace& f) {
   std::string key = f.name;
   key += '\x1f';
   key += std::to_string(f.pixelSize);
@@ -31,8 +31,8 @@ std::string FontKey(const FontSpec& f) {
 
 class Engine {
  public:
-  FontEntry& FontFor(const FontSpec& spec) {
-    const std::string key = FontKey(spec);
+  FontEntry& FontFor(const FontFace& face) {
+    const std::string key = FontKey(face);
     auto it = fonts_.find(key);
     if (it != fonts_.end()) return it->second;
     static const bool substituted = [] {
@@ -42,26 +42,26 @@ class Engine {
     }();
     (void)substituted;
     FontEntry entry;
-    entry.font = QFont(QString::fromStdString(spec.name));
-    entry.font.setPixelSize(spec.pixelSize > 0 ? spec.pixelSize : 1);
-    entry.font.setBold(spec.bold);
-    entry.font.setItalic(spec.italic);
-    entry.font.setUnderline(spec.underline);
-    entry.font.setStrikeOut(spec.strikeOut);
+    entry.font = QFont(QString::fromStdString(face.name));
+    entry.font.setPixelSize(face.pixelSize > 0 ? face.pixelSize : 1);
+    entry.font.setBold(face.bold);
+    entry.font.setItalic(face.italic);
+    entry.font.setUnderline(face.underline);
+    entry.font.setStrikeOut(face.strikeOut);
     entry.font.setStyleStrategy(QFont::NoAntialias);
     entry.metrics = std::make_unique<QFontMetrics>(entry.font);
     return fonts_.emplace(key, std::move(entry)).first->second;
   }
 
-  const TextMask& Render(const FontSpec& spec, std::string_view text) {
-    std::string key = FontKey(spec);
+  const TextMask& Render(const FontFace& face, std::string_view text) {
+    std::string key = FontKey(face);
     key += '\x1e';
     key.append(text);
     auto it = texts_.find(key);
     if (it != texts_.end()) return it->second;
     if (texts_.size() >= kMaxCachedTexts) texts_.clear();
 
-    FontEntry& f = FontFor(spec);
+    FontEntry& f = FontFor(face);
     const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     TextMask mask;
     mask.advance = f.metrics->horizontalAdvance(s);
@@ -112,20 +112,20 @@ Engine& TheEngine() {
 
 bool TextEngineAvailable() { return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr; }
 
-TSize MeasureText(const FontSpec& font, std::string_view text) {
+TSize MeasureText(const FontFace& font, std::string_view text) {
   if (!TextEngineAvailable()) return {};
   FontEntry& f = TheEngine().FontFor(font);
   const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
   return {f.metrics->horizontalAdvance(s), f.metrics->height()};
 }
 
-FontCell FontCellOf(const FontSpec& font) {
+FontCell FontCellOf(const FontFace& font) {
   if (!TextEngineAvailable()) return {};
   FontEntry& f = TheEngine().FontFor(font);
   return {f.metrics->ascent(), f.metrics->descent(), f.metrics->height()};
 }
 
-const TextMask& RenderText(const FontSpec& font, std::string_view text) {
+const TextMask& RenderText(const FontFace& font, std::string_view text) {
   static const TextMask kEmpty;
   if (!TextEngineAvailable()) return kEmpty;
   return TheEngine().Render(font, text);

@@ -28,16 +28,16 @@ struct TextMask {
 bool TextEngineAvailable();
 
 // The cell size of `text` in `font`.
-TSize MeasureText(const FontSpec& font, std::string_view text);
+TSize MeasureText(const FontFace& font, std::string_view text);
 // The font's ascent, descent and cell height.
 struct FontCell {
   int ascent = 0;
   int descent = 0;
   int height = 0;
 };
-FontCell FontCellOf(const FontSpec& font);
+FontCell FontCellOf(const FontFace& font);
 
 // The rendered text; the reference stays valid until the next call.
-const TextMask& RenderText(const FontSpec& font, std::string_view text);
+const TextMask& RenderText(const FontFace& font, std::string_view text);
 
 }  // namespace quarvel

@@ -17,8 +17,8 @@ namespace {
 
 using testing::PixelsOf;
 
-FontSpec Arial8() {
-  FontSpec f;
+FontFace Arial8() {
+  FontFace f;
   f.name = "Arial";
   f.pixelSize = 11;  // 8 points at 96 pixels per inch
   return f;
