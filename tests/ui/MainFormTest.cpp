@@ -77,6 +77,20 @@ TEST_F(MainWindow, LayoutOfTheControls) {
   for (const auto& c : cases) EXPECT_EQ(c.widget->geometry(), c.geometry) << c.widget->objectName().toStdString();
 }
 
+TEST_F(MainWindow, SplitterMovesTheBoundaryAndResizingRealigns) {
+  QTest::mousePress(form->Splitter1, Qt::LeftButton, {}, QPoint(300, 1));
+  QTest::mouseMove(form->Splitter1, QPoint(300, -39));
+  QTest::mouseRelease(form->Splitter1, Qt::LeftButton, {}, QPoint(300, -39));
+  EXPECT_EQ(form->Panel2->height(), 108);
+  EXPECT_EQ(form->Splitter1->y(), 137);
+  EXPECT_EQ(form->chartMainControl->geometry(), QRect(0, 140, 651, 342));
+  form->resize(800, 600);
+  QApplication::processEvents();
+  EXPECT_EQ(form->chartMainControl->geometry(), QRect(0, 140, 800, 460));
+  EXPECT_EQ(form->Panel1->geometry(), QRect(737, 0, 63, 29));  // right-aligned
+  EXPECT_EQ(form->btnClose->geometry(), QRect(11, 4, 49, 22));
+}
+
 TEST_F(MainWindow, ResolutionClicksRefillTheChart) {
   const struct {
     int item, points, stems;
