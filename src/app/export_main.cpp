@@ -132,7 +132,7 @@ std::string PointsCsv(const TformMain& form) {
   std::ostringstream out;
   out << "index,x,y,kind\n";
   for (int i = 0; i < form.ResolutionPointCount(); ++i) {
-    const bool inserted = form.Resolution == 1 ? i % 2 == 1 : form.Resolution == 2 ? i % 4 != 0 : false;
+    const bool inserted = IsInsertedPoint(form.Resolution, i);
     out << i << ',' << Shortest(form.Points[i].X) << ',' << Shortest(form.Points[i].Y) << ','
         << (inserted ? "inserted" : "sample") << '\n';
   }

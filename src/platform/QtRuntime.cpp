@@ -39,22 +39,29 @@ HeadlessToolkit::~HeadlessToolkit() = default;
 void LoadSystemColorsFromToolkit() {
   if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return;
   const QPalette p = QGuiApplication::palette();
-  const auto active = [&p](QPalette::ColorRole role) { return ToColor(p.color(QPalette::Active, role)); };
-  SetSystemColor(clWindow & 0xFF, active(QPalette::Base));
-  SetSystemColor(clWindowText & 0xFF, active(QPalette::WindowText));
-  SetSystemColor(clMenu & 0xFF, active(QPalette::Window));
-  SetSystemColor(clMenuText & 0xFF, active(QPalette::WindowText));
-  SetSystemColor(clHighlight & 0xFF, active(QPalette::Highlight));
-  SetSystemColor(clHighlightText & 0xFF, active(QPalette::HighlightedText));
-  SetSystemColor(clBtnFace & 0xFF, active(QPalette::Button));
-  SetSystemColor(clBtnShadow & 0xFF, active(QPalette::Dark));
-  SetSystemColor(clBtnText & 0xFF, active(QPalette::ButtonText));
-  SetSystemColor(clBtnHighlight & 0xFF, active(QPalette::Light));
-  SetSystemColor(cl3DDkShadow & 0xFF, active(QPalette::Shadow));
-  SetSystemColor(cl3DLight & 0xFF, active(QPalette::Midlight));
-  SetSystemColor(clGrayText & 0xFF, ToColor(p.color(QPalette::Disabled, QPalette::Text)));
-  SetSystemColor(clInfoText & 0xFF, active(QPalette::ToolTipText));
-  SetSystemColor(clInfoBk & 0xFF, active(QPalette::ToolTipBase));
+  struct Entry {
+    TColor color;
+    QPalette::ColorGroup group;
+    QPalette::ColorRole role;
+  };
+  const Entry table[] = {
+      {clWindow, QPalette::Active, QPalette::Base},
+      {clWindowText, QPalette::Active, QPalette::WindowText},
+      {clMenu, QPalette::Active, QPalette::Window},
+      {clMenuText, QPalette::Active, QPalette::WindowText},
+      {clHighlight, QPalette::Active, QPalette::Highlight},
+      {clHighlightText, QPalette::Active, QPalette::HighlightedText},
+      {clBtnFace, QPalette::Active, QPalette::Button},
+      {clBtnShadow, QPalette::Active, QPalette::Dark},
+      {clBtnText, QPalette::Active, QPalette::ButtonText},
+      {clBtnHighlight, QPalette::Active, QPalette::Light},
+      {cl3DDkShadow, QPalette::Active, QPalette::Shadow},
+      {cl3DLight, QPalette::Active, QPalette::Midlight},
+      {clGrayText, QPalette::Disabled, QPalette::Text},
+      {clInfoText, QPalette::Active, QPalette::ToolTipText},
+      {clInfoBk, QPalette::Active, QPalette::ToolTipBase},
+  };
+  for (const Entry& e : table) SetSystemColor(static_cast<int>(e.color & 0xFF), ToColor(p.color(e.group, e.role)));
 }
 
 }  // namespace quarvel

@@ -2,7 +2,6 @@
 
 #include <QLocale>
 
-#include <cmath>
 #include <stdexcept>
 
 #include "format/NumberFormat.h"
@@ -139,10 +138,7 @@ void TformMain::CreateControls() {
   }
   // Aligned once all are placed: the order of the top-aligned controls is that of
   // their top edges in the layout.
-  AlignControls();
-  for (TWinControl* c : {static_cast<TWinControl*>(panelTop), static_cast<TWinControl*>(Panel1), static_cast<TWinControl*>(Panel2),
-                         static_cast<TWinControl*>(panelNormal), static_cast<TWinControl*>(Panel3)})
-    c->AlignControls();
+  for (const auto& [name, container] : containers) container->AlignControls();
   ConfigureChart();
 }
 

@@ -33,11 +33,16 @@ void FeedProjectionChart(TLineSeries& series, const TProjectionModel& model) {
   for (int i = 0; i < model.ResolutionPointCount(); ++i) series.AddPoint(model.Points[i].X, model.Points[i].Y, "", clAutoColor);
 }
 
+bool IsInsertedPoint(int resolution, int index) {
+  if (resolution == 1) return index % 2 == 1;
+  if (resolution == 2) return index % 4 != 0;
+  return false;
+}
+
 void DrawStems(TChartSeries& series, TChartCanvas3D& canvas, int resolution) {
   for (int i = 0; i < series.PointCount(); ++i) {
     if (resolution == 0) return;
-    const bool inserted = resolution == 1 ? i % 2 == 1 : i % 4 != 0;
-    if (!inserted) continue;
+    if (!IsInsertedPoint(resolution, i)) continue;
     canvas.Pen().SetColor(clBlue);
     canvas.MovePenTo(series.XPixelOfPoint(i), series.YPixelOfValue(0.0));
     canvas.DrawLineTo(series.XPixelOfPoint(i), series.YPixelOfPoint(i));

@@ -19,8 +19,11 @@ void ConfigureProjectionChart(TChart& chart, TLineSeries& series);
 // Replaces the series' points with the model's first ResolutionPointCount points.
 void FeedProjectionChart(TLineSeries& series, const TProjectionModel& model);
 
-// Blue stems from the value 0 to every point the resampling inserted (odd indices at
-// resolution 1, indices not divisible by 4 at resolution 2, none at 0).
+// Whether point `index` of the resampled points was inserted by the resampling (odd
+// indices at resolution 1, indices not divisible by 4 at resolution 2, none at 0).
+bool IsInsertedPoint(int resolution, int index);
+
+// Blue stems from the value 0 to every point the resampling inserted.
 void DrawStems(TChartSeries& series, TChartCanvas3D& canvas, int resolution);
 
 // The green level of a cell: v / gridMax * 255 rounded half to even, at most 255.

@@ -72,17 +72,11 @@ void CheckAngle(int angle, const std::string& subject) {
 TChartAxisTitle::TChartAxisTitle(TCustomChartPanel* panel, int defaultAngle)
     : TChartFontObject(panel), angle_(defaultAngle) {}
 
-void TChartAxisTitle::SetCaption(const std::string& v) {
-  if (v == caption_) return;
-  caption_ = v;
-  panel_->InvalidateChart();
-}
+void TChartAxisTitle::SetCaption(const std::string& v) { Set(caption_, v); }
 
 void TChartAxisTitle::SetAngle(int v) {
   CheckAngle(v, "Axis Title");
-  if (v == angle_) return;
-  angle_ = v;
-  panel_->InvalidateChart();
+  Set(angle_, v);
 }
 
 // ===========================================================================

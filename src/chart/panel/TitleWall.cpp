@@ -16,15 +16,13 @@ void InitChartFont(TFont& font) {
   font.SetStyle(0);
 }
 
-TChartFontObject::TChartFontObject(TCustomChartPanel* panel) : panel_(panel) {
+TChartFontObject::TChartFontObject(TCustomChartPanel* panel, TColor color) : TChartPart(panel) {
   InitChartFont(font_);
+  font_.SetColor(color);
   font_.OnChange = panel->StyleChangeHandler();
 }
 
-TChartTitle::TChartTitle(TCustomChartPanel* panel) : TChartFontObject(panel) {
-  font_.OnChange = nullptr;
-  font_.SetColor(clBlue);
-  font_.OnChange = panel->StyleChangeHandler();
+TChartTitle::TChartTitle(TCustomChartPanel* panel) : TChartFontObject(panel, clBlue) {
   brush_.OnChange = panel->StyleChangeHandler();
   frame_.OnChange = panel->StyleChangeHandler();
 }
@@ -135,7 +133,7 @@ void TChartTitle::DrawTitleLine(const std::string& text, int y, int left, int ri
   else canvas.OutputText(x, y, text);
 }
 
-TChartWall::TChartWall(TCustomChartPanel* panel, TColor defaultColor) : panel_(panel), color_(defaultColor) {
+TChartWall::TChartWall(TCustomChartPanel* panel, TColor defaultColor) : TChartPart(panel), color_(defaultColor) {
   brush_.OnChange = panel->StyleChangeHandler();
   pen_.OnChange = panel->StyleChangeHandler();
 }

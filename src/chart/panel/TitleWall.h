@@ -16,16 +16,32 @@ namespace quarvel {
 // The default chart font: "Arial", 8 points, black, no style.
 void InitChartFont(TFont& font);
 
-// A chart part that owns a font; font changes invalidate the chart.
-class TChartFontObject {
+// A part of a chart whose setters store a changed value and invalidate the chart.
+class TChartPart {
  public:
-  explicit TChartFontObject(TCustomChartPanel* panel);
-  virtual ~TChartFontObject() = default;
+  explicit TChartPart(TCustomChartPanel* panel) : panel_(panel) {}
+  virtual ~TChartPart() = default;
+
+ protected:
+  template <class T>
+  void Set(T& field, const T& value) {
+    if (field == value) return;
+    field = value;
+    panel_->InvalidateChart();
+  }
+
+  TCustomChartPanel* panel_;
+};
+
+// A chart part that owns a font (the default chart font in `color`); font changes
+// invalidate the chart.
+class TChartFontObject : public TChartPart {
+ public:
+  explicit TChartFontObject(TCustomChartPanel* panel, TColor color = clBlack);
   TFont& Font() { return font_; }
   const TFont& Font() const { return font_; }
 
  protected:
-  TCustomChartPanel* panel_;
   TFont font_;
 };
 
@@ -59,12 +75,6 @@ class TChartTitle : public TChartFontObject {
   void DrawTitleBlock(bool atTop);
 
  private:
-  template <class T>
-  void Set(T& field, const T& value) {
-    if (field == value) return;
-    field = value;
-    panel_->InvalidateChart();
-  }
   void DrawTitleLine(const std::string& text, int y, int left, int right, int wW);
 
   bool adjustFrame_ = true;
@@ -76,7 +86,7 @@ class TChartTitle : public TChartFontObject {
   bool visible_ = true;
 };
 
-class TChartWall {
+class TChartWall : public TChartPart {
  public:
   TChartWall(TCustomChartPanel* panel, TColor defaultColor);
 
@@ -93,14 +103,6 @@ class TChartWall {
   void ApplyWallStyle();
 
  private:
-  template <class T>
-  void Set(T& field, const T& value) {
-    if (field == value) return;
-    field = value;
-    panel_->InvalidateChart();
-  }
-
-  TCustomChartPanel* panel_;
   TColor color_;
   TChartBrush brush_;
   bool dark3D_ = true;
