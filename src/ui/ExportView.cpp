@@ -1,0 +1,103 @@
+#include "ui/ExportView.h"
+
+#include <QBuffer>
+
+#include <charconv>
+#include <sstream>
+
+#include "platform/BitmapHost.h"
+#include "platform/window/Controls.h"
+#include "ui/ProjectionView.h"
+
+namespace quarvel {
+
+std::string ShortestText(double v) {
+  char buffer[32];
+  const auto end = std::to_chars(buffer, buffer + sizeof buffer, v).ptr;
+  return std::string(buffer, end);
+}
+
+// The chart measures its axis labels with the pixel length of the previous paint, so
+// the second paint is the lasting one.
+QImage WindowPicture(TformMain& form) {
+  form.show();
+  form.grab();
+  form.chartMain->InvalidateChart();
+  return form.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+QImage ChartPicture(const TformMain& form, int width, int height) {
+  TBitmapHost host(width, height);
+  TChart chart(&host);
+  TLineSeries series;
+  ConfigureProjectionChart(chart, series);
+  series.AfterDrawValues = [&](TChartSeries* sender) { DrawStems(*sender, chart.ChartCanvas(), form.Resolution); };
+  FeedProjectionChart(series, form);
+  for (int paint = 0; paint < 2; ++paint) {
+    chart.InvalidateChart();
+    chart.HandlePaint();
+  }
+  QImage image = ImageOf(host.Bitmap()).copy();
+  series.SetParentChart(nullptr);
+  return image;
+}
+
+QImage GridPicture(const TformMain& form) {
+  TBitmap24 bitmap;
+  bitmap.SetHeight(TProjectionModel::kGridSize);
+  bitmap.SetWidth(TProjectionModel::kGridSize);
+  PaintGridImage(form, bitmap);
+  QImage image(bitmap.Width(), bitmap.Height(), QImage::Format_RGB888);
+  for (int y = 0; y < bitmap.Height(); ++y) {
+    const uint8_t* from = bitmap.ScanLine(y);
+    uint8_t* to = image.scanLine(y);
+    for (int x = 0; x < bitmap.Width(); ++x) {
+      to[3 * x] = from[3 * x + 2];
+      to[3 * x + 1] = from[3 * x + 1];
+      to[3 * x + 2] = from[3 * x];
+    }
+  }
+  return image;
+}
+
+std::string PointsCsv(const TformMain& form) {
+  std::ostringstream out;
+  out << "index,x,y,kind\n";
+  for (int i = 0; i < form.ResolutionPointCount(); ++i) {
+    const bool inserted = IsInsertedPoint(form.Resolution, i);
+    out << i << ',' << ShortestText(form.Points[i].X) << ',' << ShortestText(form.Points[i].Y) << ','
+        << (inserted ? "inserted" : "sample") << '\n';
+  }
+  return out.str();
+}
+
+std::string ProjectionCsv(const TformMain& form) {
+  std::ostringstream out;
+  out << "ix,x,sum\n";
+  for (int ix = 0; ix < TProjectionModel::kGridSize; ++ix)
+    out << ix << ',' << ShortestText(TProjectionModel::GridCoordinate(ix)) << ',' << ShortestText(form.Projection[ix])
+        << '\n';
+  return out.str();
+}
+
+std::string GridCsv(const TformMain& form) {
+  std::ostringstream out;
+  out << "ix,iy,x,y,value\n";
+  for (int ix = 0; ix < TProjectionModel::kGridSize; ++ix)
+    for (int iy = 0; iy < TProjectionModel::kGridSize; ++iy)
+      out << ix << ',' << iy << ',' << ShortestText(TProjectionModel::GridCoordinate(ix)) << ','
+          << ShortestText(TProjectionModel::GridCoordinate(iy)) << ',' << ShortestText(form.Grid[ix][iy]) << '\n';
+  return out.str();
+}
+
+QByteArray PngBytes(const QImage& image) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  image.save(&buffer, "PNG");
+  return bytes;
+}
+
+QByteArray TextBytes(const std::string& text) { return QByteArray(text.data(), static_cast<qsizetype>(text.size())); }
+
+}  // namespace quarvel
