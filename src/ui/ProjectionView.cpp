@@ -39,14 +39,22 @@ bool IsInsertedPoint(int resolution, int index) {
   return false;
 }
 
+TRect StemClipRect(const TRect& plotRect) {
+  // PlotRect's right and bottom are its last column and row (the frame's).
+  return {plotRect.Left, plotRect.Top, plotRect.Right + 1, plotRect.Bottom + 2};
+}
+
 void DrawStems(TChartSeries& series, TChartCanvas3D& canvas, int resolution) {
+  if (resolution == 0 || !series.ParentChart()) return;
+  // The series has removed its own clip before raising the event; none is left after.
+  canvas.ClipToRect(StemClipRect(series.ParentChart()->PlotRect));
   for (int i = 0; i < series.PointCount(); ++i) {
-    if (resolution == 0) return;
     if (!IsInsertedPoint(resolution, i)) continue;
     canvas.Pen().SetColor(clBlue);
     canvas.MovePenTo(series.XPixelOfPoint(i), series.YPixelOfValue(0.0));
     canvas.DrawLineTo(series.XPixelOfPoint(i), series.YPixelOfPoint(i));
   }
+  canvas.RemoveClip();
 }
 
 uint8_t GreenLevel(double v, double gridMax) {

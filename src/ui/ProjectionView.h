@@ -23,7 +23,15 @@ void FeedProjectionChart(TLineSeries& series, const TProjectionModel& model);
 // indices at resolution 1, indices not divisible by 4 at resolution 2, none at 0).
 bool IsInsertedPoint(int resolution, int index);
 
-// Blue stems from the value 0 to every point the resampling inserted.
+// The rectangle the stems are clipped to (half-open): the plotting rectangle with its
+// frame, and one row more at the bottom. The value 0 lies just under the plot for this
+// projection (its smallest value is above 0), so the stems start on the row under the
+// frame; that row stays, so the start-up pictures keep their stems' feet, while a zoomed
+// or panned chart draws no stem over the labels, the title or the bevel.
+TRect StemClipRect(const TRect& plotRect);
+
+// Blue stems from the value 0 to every point the resampling inserted, clipped to
+// StemClipRect of the chart's plotting rectangle.
 void DrawStems(TChartSeries& series, TChartCanvas3D& canvas, int resolution);
 
 // The green level of a cell: v / gridMax * 255 rounded half to even, at most 255.

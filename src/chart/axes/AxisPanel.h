@@ -12,13 +12,16 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "chart/axes/Axis.h"
 #include "chart/axes/SeriesBase.h"
+#include "chart/axes/ViewHistory.h"
 #include "chart/panel/ChartPanel.h"
 #include "chart/panel/TitleWall.h"
+#include "platform/ViewKeys.h"
 
 namespace quarvel {
 
@@ -110,7 +113,26 @@ struct TChartClickedPart {
 struct TSavedAxisState {
   bool Automatic = true, AutomaticMinimum = true, AutomaticMaximum = true;
   double Minimum = 0, Maximum = 0;
+  friend bool operator==(const TSavedAxisState&, const TSavedAxisState&) = default;
 };
+
+// Everything that decides what the chart shows of its series: the top, left, right and
+// bottom axes' ranges and automatic flags, and the zoom's saved state with its flags,
+// so that going back to a view also brings back what an undo drag would restore.
+struct TChartViewState {
+  std::array<TSavedAxisState, 4> Axes;
+  std::array<TSavedAxisState, 4> Saved;
+  bool SavePending = true;
+  bool ZoomedIn = false;
+  friend bool operator==(const TChartViewState&, const TChartViewState&) = default;
+};
+
+// The centred range `scale` times as wide as min ... max; min ... max itself when the
+// result would not be finite. Formed in extended precision, ends rounded to double.
+std::pair<double, double> ScaledRange(double min, double max, double scale);
+// min ... max moved by `fraction` of its width (positive: towards higher values); the
+// range itself when the result would not be finite.
+std::pair<double, double> ShiftedRange(double min, double max, double fraction);
 
 class TCustomChart : public TCustomAxisPanel {
  public:
@@ -143,7 +165,7 @@ class TCustomChart : public TCustomAxisPanel {
   void ChartMouseDown(TMouseButton button, TShiftState shift, int x, int y);
   void ChartMouseMove(TShiftState shift, int x, int y);
   void ChartMouseUp(TMouseButton button, TShiftState shift, int x, int y);
-  void ChartMouseLeave() { PanTrack.InProgress = false; }
+  void ChartMouseLeave();
   void ChartWheelDown() { WheelNotch(+1); }
   void ChartWheelUp() { WheelNotch(-1); }
   void ZoomToBox();
@@ -153,6 +175,44 @@ class TCustomChart : public TCustomAxisPanel {
   void PaintZoomFrame() override;
   bool IsZoomedIn() const { return isZoomedIn_; }
   bool SavePending() const { return savePending_; }
+
+  // ---- way back, history and keys (ChartNavigation.cpp)
+  // A double click: with the zoom button inside the plotting rectangle it resets the
+  // view; any other goes on as a press with the double-click flag.
+  void ChartDoubleClick(TMouseButton button, TShiftState shift, int x, int y);
+  // A key while the chart has the keyboard focus; false when the chart did nothing
+  // with it (Esc with no drag in progress), so that it may go elsewhere.
+  bool ChartKeyDown(TViewKey key);
+  // Every axis back to automatic scaling; the saved zoom state is armed again, as
+  // after an undo. One history step.
+  void ResetView();
+  // Zooms about the centre of the visible ranges: in by the key zoom factor, or out.
+  void ZoomByKey(bool zoomIn);
+  // Pans the axes of one direction by a tenth of their visible range; `direction` +1
+  // shows higher values, -1 lower ones.
+  void PanByKey(bool horizontal, int direction);
+  // Steps through the view history; false when there is no step that way.
+  bool GoBack();
+  bool GoForward();
+  bool CanGoBack() const { return history_.CanGoBack(); }
+  bool CanGoForward() const { return history_.CanGoForward(); }
+  // Esc: erases the zoom frame and drops the zoom, or ends the pan; the release that
+  // follows does nothing. False when no drag was in progress.
+  bool CancelDrag();
+  TChartViewState CaptureViewState() const;
+  void ApplyViewState(const TChartViewState& state);
+
+  static constexpr std::size_t kHistoryDepth = 100;
+  // Wheel notches closer together than this (milliseconds) make one history step.
+  static constexpr long long kWheelMergeWindow = 500;
+  // The key zoom shows 1 / 1.25 of the visible range (zooming in) or 1.25 times it.
+  static constexpr double kKeyZoomFactor = 1.25;
+  static constexpr double kKeyPanFraction = 0.1;
+  // The clock that decides which wheel notches merge (milliseconds); replaceable.
+  std::function<long long()> HistoryClock;
+  // A press and release of the pan button at one pixel, with no move in between (the
+  // place for a context menu).
+  MouseEvent OnContextClick;
 
   bool EventHandled = false;
   MouseEvent OnClickLegend;
@@ -182,7 +242,17 @@ class TCustomChart : public TCustomAxisPanel {
   bool PanDirection(bool horizontal, int newPixel, int oldPixel);
   void PanAxis(TCustomChartAxis& axis, int oldPixel, int newPixel);
   void WheelNotch(int direction);
-  std::array<TCustomChartAxis*, 4> ZoomAxes();  // top, left, right, bottom
+  std::array<TCustomChartAxis*, 4> ZoomAxes() const;  // top, left, right, bottom
+  void ScrollAxisTo(TCustomChartAxis& axis, double newMin, double newMax);
+  void RecordStep(const TChartViewState& before, int mergeKind = 0);
+  // The pan track's history step: opened by its first step, closed when it ends.
+  void ClosePanStep();
+  void EndPanTrack();
+
+  TViewHistory<TChartViewState> history_{kHistoryDepth};
+  std::optional<TChartViewState> panBefore_;
+  bool contextCandidate_ = false;
+  int contextX_ = 0, contextY_ = 0;
 
   std::array<TSavedAxisState, 4> savedAxisState_;
   bool savePending_ = true;

@@ -15,12 +15,16 @@ constexpr int kAxisBandWidening = 3;
 constexpr double kAnimatedZoomFactor = 3.0;
 constexpr TMouseButton kZoomButton = TMouseButton::mbLeft;
 constexpr TMouseButton kPanButton = TMouseButton::mbRight;
+constexpr int kWheelStep = 1;  // the history's merge kind of wheel notches
 
 bool Between(int v, int a, int b) { return a <= b ? (a <= v && v <= b) : (b <= v && v <= a); }
 
 }  // namespace
 
-std::array<TCustomChartAxis*, 4> TCustomChart::ZoomAxes() { return {&TopAxis(), &LeftAxis(), &RightAxis(), &BottomAxis()}; }
+std::array<TCustomChartAxis*, 4> TCustomChart::ZoomAxes() const {
+  const auto& a = AxisList();  // bottom, top, left, right, depth
+  return {a[1], a[2], a[3], a[0]};
+}
 
 TChartClickedPart TCustomChart::HitTestChart(int x, int y) {
   TChartClickedPart hit;
@@ -77,6 +81,9 @@ void TCustomChart::BackgroundStep(TMouseButton button, TShiftState shift, int x,
 }
 
 void TCustomChart::ChartMouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+  contextCandidate_ = button == kPanButton && !ZoomBox.InProgress && !PanTrack.InProgress;
+  contextX_ = x;
+  contextY_ = y;
   if (ZoomBox.InProgress || PanTrack.InProgress) return;
   if (EventHandled) {
     EventHandled = false;
@@ -152,6 +159,10 @@ void TCustomChart::PanAxis(TCustomChartAxis& axis, int oldPixel, int newPixel) {
   const double d = static_cast<double>(static_cast<long double>(axis.PixelToValue(oldPixel)) - axis.PixelToValue(newPixel));
   double newMin = static_cast<double>(static_cast<long double>(axis.Minimum()) + d);
   double newMax = static_cast<double>(static_cast<long double>(axis.Maximum()) + d);
+  ScrollAxisTo(axis, newMin, newMax);
+}
+
+void TCustomChart::ScrollAxisTo(TCustomChartAxis& axis, double newMin, double newMax) {
   bool allow = true;
   if (OnAllowScroll) OnAllowScroll(this, &axis, newMin, newMax, allow);
   if (allow) axis.ApplyFixedRange(newMin, newMax);
@@ -169,6 +180,7 @@ bool TCustomChart::PanDirection(bool horizontal, int newPixel, int oldPixel) {
 }
 
 void TCustomChart::ChartMouseMove(TShiftState, int x, int y) {
+  if (x != contextX_ || y != contextY_) contextCandidate_ = false;
   if (ZoomBox.InProgress) {
     if (x == ZoomBox.EndX && y == ZoomBox.EndY) return;
     PaintZoomFrame();
@@ -179,10 +191,11 @@ void TCustomChart::ChartMouseMove(TShiftState, int x, int y) {
   }
   if (PanTrack.InProgress) {
     if (!PlotRect.Contains(x, y)) {
-      PanTrack.InProgress = false;
+      EndPanTrack();
       return;
     }
     if (x == PanTrack.EndX && y == PanTrack.EndY) return;
+    if (!panBefore_) panBefore_ = CaptureViewState();
     SaveAxisStates();
     bool scrolled = PanDirection(true, x, PanTrack.EndX);
     scrolled = PanDirection(false, y, PanTrack.EndY) || scrolled;
@@ -196,7 +209,9 @@ void TCustomChart::ChartMouseMove(TShiftState, int x, int y) {
   // No series of this system has a cursor of its own; nothing else to do.
 }
 
-void TCustomChart::ChartMouseUp(TMouseButton button, TShiftState, int x, int y) {
+void TCustomChart::ChartMouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+  const bool contextClick = contextCandidate_ && button == kPanButton && x == contextX_ && y == contextY_;
+  contextCandidate_ = false;
   if (ZoomBox.InProgress && button == kZoomButton) {
     ZoomBox.InProgress = false;
     PaintZoomFrame();
@@ -204,12 +219,15 @@ void TCustomChart::ChartMouseUp(TMouseButton button, TShiftState, int x, int y) 
     ZoomBox.EndX = x;
     ZoomBox.EndY = y;
     if (std::abs(ZoomBox.EndX - ZoomBox.StartX) > kMinZoomBox && std::abs(ZoomBox.EndY - ZoomBox.StartY) > kMinZoomBox) {
+      const TChartViewState before = CaptureViewState();
       if (ZoomBox.EndX > ZoomBox.StartX && ZoomBox.EndY > ZoomBox.StartY) ZoomToBox();
       else RestoreAxesAfterZoom();
       InvalidateChart();
+      RecordStep(before);
     }
   }
-  PanTrack.InProgress = false;
+  EndPanTrack();
+  if (contextClick && OnContextClick) OnContextClick(this, button, shift, x, y);
 }
 
 void TCustomChart::ZoomToBox() {
@@ -257,11 +275,14 @@ void TCustomChart::RestoreAxesAfterZoom() {
 }
 
 void TCustomChart::WheelNotch(int direction) {
+  ClosePanStep();  // a pan under way goes on as a new step
+  const TChartViewState before = CaptureViewState();
   for (TCustomChartAxis* axis : AxisList()) {
     if (axis->IsHorizontal()) continue;
     const double offset = static_cast<double>((static_cast<long double>(axis->Maximum()) - axis->Minimum()) * 3 * 0.01L);
     axis->ShiftAxisRange(direction * offset);
   }
+  RecordStep(before, kWheelStep);
 }
 
 }  // namespace quarvel

@@ -1,10 +1,14 @@
 #include "platform/window/Controls.h"
 
 #include <QButtonGroup>
+#include <QContextMenuEvent>
+#include <QFocusEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRadioButton>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
@@ -28,6 +32,33 @@ void DrawBevelRing(QPainter& p, const QRect& r, TPanelBevel bevel) {
   p.fillRect(QRect(r.left(), r.top(), 1, r.height() - 1), topLeft);
   p.fillRect(QRect(r.right(), r.top(), 1, r.height()), bottomRight);
   p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), bottomRight);
+}
+
+// The readout of a control: shown when the mouse rests (a tooltip event), then moved
+// along with the mouse while it is shown; hidden where there is nothing to read and
+// while a button is held.
+bool ShowReadout(QWidget* widget, const TReadoutEvent& readout, QPoint local, QPoint global) {
+  std::string text;
+  if (readout) RunHandler([&] { text = readout(local.x(), local.y()); });
+  if (text.empty()) {
+    QToolTip::hideText();
+    return false;
+  }
+  QToolTip::showText(global, QString::fromStdString(text), widget);
+  return true;
+}
+
+void FollowReadout(QWidget* widget, const TReadoutEvent& readout, const QMouseEvent& e) {
+  if (!readout || !QToolTip::isVisible()) return;
+  if (e.buttons() != Qt::NoButton) QToolTip::hideText();
+  else ShowReadout(widget, readout, e.position().toPoint(), e.globalPosition().toPoint());
+}
+
+bool HandleToolTipEvent(QWidget* widget, const TReadoutEvent& readout, QEvent* event) {
+  if (event->type() != QEvent::ToolTip || !readout) return false;
+  auto* help = static_cast<QHelpEvent*>(event);
+  if (!ShowReadout(widget, readout, help->pos(), help->globalPos())) event->ignore();
+  return true;
 }
 
 }  // namespace
@@ -197,7 +228,17 @@ void TRadioGroup::SetItemIndex(int index) {
 
 QWidget* TRadioGroup::Button(int index) const { return group_->button(index); }
 
-TPaintBox::TPaintBox(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
+TPaintBox::TPaintBox(QWidget* parent) : QWidget(parent) {
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setMouseTracking(true);  // the readout follows the mouse
+}
+
+bool TPaintBox::event(QEvent* event) { return HandleToolTipEvent(this, OnReadout, event) || QWidget::event(event); }
+
+void TPaintBox::mouseMoveEvent(QMouseEvent* event) {
+  FollowReadout(this, OnReadout, *event);
+  QWidget::mouseMoveEvent(event);
+}
 
 void TPaintBox::paintEvent(QPaintEvent*) {
   buffer_.SetSize(width(), height());
@@ -255,6 +296,7 @@ TChartControl::TChartControl(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAttribute(Qt::WA_NoSystemBackground);
   setMouseTracking(true);
+  setFocusPolicy(Qt::StrongFocus);
 }
 
 void TChartControl::paintEvent(QPaintEvent*) {
@@ -264,6 +306,14 @@ void TChartControl::paintEvent(QPaintEvent*) {
   surfaceOnly_ = paintWanted_ = false;
   QPainter p(this);
   p.drawImage(0, 0, ImageOf(surface_));
+  if (focusFrame_ && hasFocus()) {
+    // Alternate pixels one ring inside the bevel, over the picture, not in it.
+    QPen pen(ToQColor(clWindowText), 1);
+    pen.setDashPattern({1, 1});
+    p.setPen(pen);
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(QRect(1, 1, width() - 3, height() - 3));
+  }
 }
 
 void TChartControl::resizeEvent(QResizeEvent* event) {
@@ -286,6 +336,7 @@ int ButtonNumber(Qt::MouseButton b) {
 }  // namespace
 
 void TChartControl::mousePressEvent(QMouseEvent* e) {
+  QToolTip::hideText();
   const QPoint p = e->position().toPoint();
   const bool shift = e->modifiers() & Qt::ShiftModifier;
   if (OnMouseDown) RunHandler([&] { OnMouseDown(ButtonNumber(e->button()), shift, false, p.x(), p.y()); });
@@ -301,6 +352,7 @@ void TChartControl::mouseMoveEvent(QMouseEvent* e) {
   const QPoint p = e->position().toPoint();
   const bool shift = e->modifiers() & Qt::ShiftModifier;
   if (OnMouseMove) RunHandler([&] { OnMouseMove(shift, p.x(), p.y()); });
+  FollowReadout(this, OnReadout, *e);
 }
 
 void TChartControl::mouseReleaseEvent(QMouseEvent* e) {
@@ -322,5 +374,70 @@ void TChartControl::wheelEvent(QWheelEvent* e) {
 void TChartControl::leaveEvent(QEvent*) {
   if (OnMouseLeave) RunHandler(OnMouseLeave);
 }
+
+TViewKey ViewKeyOf(const QKeyEvent& e) {
+  if (e.matches(QKeySequence::ZoomIn)) return TViewKey::vkZoomIn;
+  if (e.matches(QKeySequence::ZoomOut)) return TViewKey::vkZoomOut;
+  if (e.matches(QKeySequence::Back)) return TViewKey::vkBack;
+  if (e.matches(QKeySequence::Forward)) return TViewKey::vkForward;
+  // Shift is part of typing "+" on most layouts; the keypad flag does not matter.
+  const Qt::KeyboardModifiers mods = e.modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
+  const bool plain = mods == Qt::NoModifier, alt = mods == Qt::AltModifier;
+  switch (e.key()) {
+    case Qt::Key_Plus:
+    case Qt::Key_Equal: return plain ? TViewKey::vkZoomIn : TViewKey::vkNone;
+    case Qt::Key_Minus: return plain ? TViewKey::vkZoomOut : TViewKey::vkNone;
+    case Qt::Key_Left: return plain ? TViewKey::vkPanLeft : alt ? TViewKey::vkBack : TViewKey::vkNone;
+    case Qt::Key_Right: return plain ? TViewKey::vkPanRight : alt ? TViewKey::vkForward : TViewKey::vkNone;
+    case Qt::Key_Up: return plain ? TViewKey::vkPanUp : TViewKey::vkNone;
+    case Qt::Key_Down: return plain ? TViewKey::vkPanDown : TViewKey::vkNone;
+    case Qt::Key_Home: return plain ? TViewKey::vkReset : TViewKey::vkNone;
+    case Qt::Key_Backspace: return plain ? TViewKey::vkBack : TViewKey::vkNone;
+    case Qt::Key_Escape: return plain ? TViewKey::vkCancel : TViewKey::vkNone;
+    default: return TViewKey::vkNone;
+  }
+}
+
+void TChartControl::keyPressEvent(QKeyEvent* e) {
+  const TViewKey key = ViewKeyOf(*e);
+  bool used = false;
+  if (key != TViewKey::vkNone && OnViewKey) RunHandler([&] { used = OnViewKey(key); });
+  if (!used) {
+    QWidget::keyPressEvent(e);
+    return;
+  }
+  e->accept();
+  SetFocusFrame(true);
+}
+
+void TChartControl::SetFocusFrame(bool shown) {
+  if (focusFrame_ == shown) return;
+  focusFrame_ = shown;
+  ShowSurface();  // the frame is drawn over the surface; the chart need not paint
+}
+
+void TChartControl::focusInEvent(QFocusEvent* e) {
+  const Qt::FocusReason r = e->reason();
+  if (r == Qt::TabFocusReason || r == Qt::BacktabFocusReason || r == Qt::ShortcutFocusReason) SetFocusFrame(true);
+  QWidget::focusInEvent(e);
+}
+
+void TChartControl::focusOutEvent(QFocusEvent* e) {
+  // A menu opened over the chart takes the focus only for a while.
+  if (e->reason() != Qt::PopupFocusReason) SetFocusFrame(false);
+  QWidget::focusOutEvent(e);
+}
+
+void TChartControl::contextMenuEvent(QContextMenuEvent* e) {
+  // The mouse's menu comes from the chart (a right click without movement).
+  if (e->reason() != QContextMenuEvent::Keyboard || !OnContextKey) {
+    e->ignore();
+    return;
+  }
+  RunHandler([&] { OnContextKey(width() / 2, height() / 2); });
+  e->accept();
+}
+
+bool TChartControl::event(QEvent* event) { return HandleToolTipEvent(this, OnReadout, event) || QWidget::event(event); }
 
 }  // namespace quarvel

@@ -22,6 +22,7 @@
 #include "platform/Bitmap.h"
 #include "platform/Color.h"
 #include "platform/ControlHost.h"
+#include "platform/ViewKeys.h"
 
 class QButtonGroup;
 
@@ -31,6 +32,8 @@ enum class TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 enum class TPanelBevel { bvNone, bvLowered, bvRaised };
 
 using TNotifyEvent = std::function<void(QWidget* sender)>;
+// The text shown in a tooltip for a pixel of a control; empty shows none there.
+using TReadoutEvent = std::function<std::string(int x, int y)>;
 
 // Runs an event handler; an exception that leaves it is shown by the application (in
 // a message box) and the program goes on. Exceptions never unwind through the toolkit.
@@ -128,9 +131,13 @@ class TPaintBox : public QWidget {
   TCanvas& Canvas() { return buffer_.Canvas(); }
   void Invalidate() { update(); }
   TNotifyEvent OnPaint;
+  // The readout under a resting mouse, following it while shown.
+  TReadoutEvent OnReadout;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  bool event(QEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
 
  private:
   TBitmap buffer_;
@@ -165,8 +172,10 @@ class TListView : public QTreeWidget {
 };
 
 // The control a chart draws itself on: its own surface is a bitmap of the client
-// size, shown on every paint. Paint, size, mouse and wheel notifications go to the
-// bound handlers; the background is never erased.
+// size, shown on every paint. Paint, size, mouse, wheel and key notifications go to the
+// bound handlers; the background is never erased. It takes the keyboard focus by click
+// and by Tab, and shows a dotted focus frame inside its bevel only when the focus came
+// by the keyboard (or a view key was used) - never in the surface itself.
 class TChartControl : public QWidget, public TChartHost {
  public:
   explicit TChartControl(QWidget* parent);
@@ -193,6 +202,13 @@ class TChartControl : public QWidget, public TChartHost {
   // One call per whole notch of 120: +1 up, -1 down.
   std::function<void(int notches, int x, int y)> OnWheel;
   std::function<void()> OnMouseLeave;
+  // A view key while focused; returns whether it was used (else it goes to the parent).
+  std::function<bool(TViewKey key)> OnViewKey;
+  // The context-menu key, with the centre of the control.
+  std::function<void(int x, int y)> OnContextKey;
+  // The readout under a resting mouse, following it while shown; none during drags.
+  TReadoutEvent OnReadout;
+  bool FocusFrameShown() const { return focusFrame_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -203,9 +219,16 @@ class TChartControl : public QWidget, public TChartHost {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
   void leaveEvent(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  bool event(QEvent* event) override;
 
  private:
+  void SetFocusFrame(bool shown);
   TBitmap surface_;
+  bool focusFrame_ = false;
   int wheelRemainder_ = 0;
   bool surfaceOnly_ = false;  // a paint was asked for only to show the own surface
   bool paintWanted_ = false;  // the owner asked to paint
@@ -213,5 +236,8 @@ class TChartControl : public QWidget, public TChartHost {
 
 // The toolkit image view of a bitmap (no copy) for showing it on a widget.
 QImage ImageOf(const TBitmap& bitmap);
+
+// The view key a key press stands for (vkNone for any other key).
+TViewKey ViewKeyOf(const QKeyEvent& event);
 
 }  // namespace quarvel

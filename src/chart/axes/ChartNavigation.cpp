@@ -1,0 +1,186 @@
+// The chart's ways back and its keyboard: reset, the view history, Esc during a drag,
+// and zooming and panning by key. Every change of the view by the mouse or the keys
+// goes into the history as one step (see ViewHistory.h); going back or forward only
+// applies a recorded view and records nothing.
+
+#include <chrono>
+#include <cmath>
+
+#include "chart/axes/AxisPanel.h"
+
+namespace quarvel {
+namespace {
+
+bool Finite(long double a, long double b) { return std::isfinite(static_cast<double>(a)) && std::isfinite(static_cast<double>(b)); }
+
+long long SteadyMilliseconds() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+std::pair<double, double> ScaledRange(double min, double max, double scale) {
+  const long double centre = (static_cast<long double>(min) + max) / 2;
+  const long double half = (static_cast<long double>(max) - min) / 2 * scale;
+  if (!Finite(centre - half, centre + half)) return {min, max};
+  return {static_cast<double>(centre - half), static_cast<double>(centre + half)};
+}
+
+std::pair<double, double> ShiftedRange(double min, double max, double fraction) {
+  const long double d = (static_cast<long double>(max) - min) * fraction;
+  if (!Finite(min + d, max + d)) return {min, max};
+  return {static_cast<double>(min + d), static_cast<double>(max + d)};
+}
+
+TChartViewState TCustomChart::CaptureViewState() const {
+  TChartViewState state;
+  const auto axes = ZoomAxes();
+  for (std::size_t i = 0; i < axes.size(); ++i)
+    state.Axes[i] = {axes[i]->Automatic(), axes[i]->AutomaticMinimum(), axes[i]->AutomaticMaximum(), axes[i]->Minimum(),
+                     axes[i]->Maximum()};
+  state.Saved = savedAxisState_;
+  state.SavePending = savePending_;
+  state.ZoomedIn = isZoomedIn_;
+  return state;
+}
+
+void TCustomChart::ApplyViewState(const TChartViewState& state) {
+  const auto axes = ZoomAxes();
+  for (std::size_t i = 0; i < axes.size(); ++i) {
+    const TSavedAxisState& s = state.Axes[i];
+    // The range first (it clears the automatic flags), then the flags as they were:
+    // an automatic end takes its value from the series again at the next paint.
+    axes[i]->ApplyFixedRange(s.Minimum, s.Maximum);
+    axes[i]->SetAutomaticMinimum(s.AutomaticMinimum);
+    axes[i]->SetAutomaticMaximum(s.AutomaticMaximum);
+  }
+  savedAxisState_ = state.Saved;
+  savePending_ = state.SavePending;
+  isZoomedIn_ = state.ZoomedIn;
+  InvalidateChart();
+}
+
+void TCustomChart::RecordStep(const TChartViewState& before, int mergeKind) {
+  const long long now = HistoryClock ? HistoryClock() : SteadyMilliseconds();
+  history_.Record(before, CaptureViewState(), mergeKind, now, kWheelMergeWindow);
+}
+
+void TCustomChart::ClosePanStep() {
+  if (!panBefore_) return;
+  const TChartViewState before = *panBefore_;
+  panBefore_.reset();
+  RecordStep(before);
+}
+
+void TCustomChart::EndPanTrack() {
+  PanTrack.InProgress = false;
+  ClosePanStep();
+}
+
+void TCustomChart::ChartMouseLeave() {
+  contextCandidate_ = false;
+  EndPanTrack();
+}
+
+bool TCustomChart::CancelDrag() {
+  contextCandidate_ = false;
+  if (ZoomBox.InProgress) {
+    ZoomBox.InProgress = false;
+    PaintZoomFrame();  // drawn twice, the frame is gone
+    ChartCanvas().Pen().SetMode(TPenMode::pmCopy);
+    return true;
+  }
+  if (PanTrack.InProgress) {
+    EndPanTrack();
+    return true;
+  }
+  return false;
+}
+
+void TCustomChart::ResetView() {
+  CancelDrag();
+  const TChartViewState before = CaptureViewState();
+  for (TCustomChartAxis* axis : ZoomAxes()) axis->SetAutomatic(true);
+  savePending_ = true;
+  isZoomedIn_ = false;
+  if (OnUndoZoom) OnUndoZoom(this);
+  InvalidateChart();
+  RecordStep(before);
+}
+
+void TCustomChart::ZoomByKey(bool zoomIn) {
+  if (!AllowZoom()) return;
+  CancelDrag();
+  const TChartViewState before = CaptureViewState();
+  SaveAxisStates();
+  const double scale = zoomIn ? 1 / kKeyZoomFactor : kKeyZoomFactor;
+  // The visible ranges (automatic ends include the series' margins), in the order the
+  // zoom box applies its ranges: left, right, top, bottom.
+  for (TCustomChartAxis* axis : {&LeftAxis(), &RightAxis(), &TopAxis(), &BottomAxis()}) {
+    const auto [min, max] = ScaledRange(axis->EffectiveMinimum, axis->EffectiveMaximum, scale);
+    axis->ApplyFixedRange(min, max);
+  }
+  isZoomedIn_ = true;
+  if (OnZoom) OnZoom(this);
+  InvalidateChart();
+  RecordStep(before);
+}
+
+void TCustomChart::PanByKey(bool horizontal, int direction) {
+  const TPanningMode mode = AllowPanning();
+  if (!(mode == TPanningMode::pmBoth || (horizontal && mode == TPanningMode::pmHorizontal) ||
+        (!horizontal && mode == TPanningMode::pmVertical)))
+    return;
+  CancelDrag();
+  const TChartViewState before = CaptureViewState();
+  SaveAxisStates();
+  for (TCustomChartAxis* axis : AxisList()) {
+    if (axis->IsDepthAxis() || axis->IsHorizontal() != horizontal) continue;
+    const auto [min, max] = ShiftedRange(axis->EffectiveMinimum, axis->EffectiveMaximum, direction * kKeyPanFraction);
+    ScrollAxisTo(*axis, min, max);
+  }
+  if (OnScroll) OnScroll(this);
+  InvalidateChart();
+  RecordStep(before);
+}
+
+bool TCustomChart::GoBack() {
+  CancelDrag();
+  const auto state = history_.Back();
+  if (state) ApplyViewState(*state);
+  return state.has_value();
+}
+
+bool TCustomChart::GoForward() {
+  CancelDrag();
+  const auto state = history_.Forward();
+  if (state) ApplyViewState(*state);
+  return state.has_value();
+}
+
+void TCustomChart::ChartDoubleClick(TMouseButton button, TShiftState shift, int x, int y) {
+  if (button == TMouseButton::mbLeft && PlotRect.Contains(x, y) && SeriesCount() > 0) {
+    ResetView();
+    return;
+  }
+  ChartMouseDown(button, shift | ssDouble, x, y);
+}
+
+bool TCustomChart::ChartKeyDown(TViewKey key) {
+  switch (key) {
+    case TViewKey::vkZoomIn: ZoomByKey(true); return true;
+    case TViewKey::vkZoomOut: ZoomByKey(false); return true;
+    case TViewKey::vkPanLeft: PanByKey(true, -1); return true;
+    case TViewKey::vkPanRight: PanByKey(true, +1); return true;
+    case TViewKey::vkPanUp: PanByKey(false, +1); return true;
+    case TViewKey::vkPanDown: PanByKey(false, -1); return true;
+    case TViewKey::vkReset: ResetView(); return true;
+    case TViewKey::vkBack: GoBack(); return true;
+    case TViewKey::vkForward: GoForward(); return true;
+    case TViewKey::vkCancel: return CancelDrag();
+    case TViewKey::vkNone: break;
+  }
+  return false;
+}
+
+}  // namespace quarvel
