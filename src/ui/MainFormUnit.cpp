@@ -158,7 +158,9 @@ void TformMain::ConfigureChart() {
     return static_cast<TShiftState>((shift ? ssShift : 0u) | (doubleClick ? ssDouble : 0u));
   };
   chartMainControl->OnMouseDown = [this, buttonOf, shiftOf](int button, bool shift, bool doubleClick, int x, int y) {
-    if (button != 0) chartMain->ChartMouseDown(buttonOf(button), shiftOf(shift, doubleClick), x, y);
+    if (button == 0) return;
+    if (doubleClick) chartMain->ChartDoubleClick(buttonOf(button), shiftOf(shift, false), x, y);
+    else chartMain->ChartMouseDown(buttonOf(button), shiftOf(shift, false), x, y);
   };
   chartMainControl->OnMouseMove = [this, shiftOf](bool shift, int x, int y) { chartMain->ChartMouseMove(shiftOf(shift, false), x, y); };
   chartMainControl->OnMouseUp = [this, buttonOf, shiftOf](int button, bool shift, int x, int y) {
@@ -171,6 +173,7 @@ void TformMain::ConfigureChart() {
     }
   };
   chartMainControl->OnMouseLeave = [this] { chartMain->ChartMouseLeave(); };
+  BindChartCommands();
 }
 
 // ---------------------------------------------------------------------------

@@ -8,6 +8,9 @@
 // which runs once for every blob created at start-up and again for every resolution
 // choice. Nothing is drawn inside it: it invalidates, and painting follows.
 
+#include <QImage>
+#include <QPointer>
+
 #include <functional>
 #include <map>
 #include <memory>
@@ -18,6 +21,10 @@
 #include "model/ProjectionModel.h"
 #include "platform/Bitmap24.h"
 #include "platform/window/Application.h"
+
+class QAction;
+class QDialog;
+class QMenu;
 
 namespace quarvel {
 
@@ -65,12 +72,43 @@ class TformMain : public TForm, public TProjectionModel, public TBlobRegistry {
   // How many update cycles ran (start-up runs three before the window is shown).
   int UpdateCycles = 0;
 
+  // ---- the chart as a tool (ChartCommands.cpp): its menu, copy, save, readouts
+  // The chart's own picture as shown now: zoom and stems included, no zoom frame (a
+  // drag in progress is cancelled first).
+  QImage ChartImage();
+  void CopyChartImage();
+  // Ask for a file, then write it through the export tool's writer; EOutputError
+  // (shown in a message box by the handler guard) when it cannot be written.
+  void SaveChartImage();
+  void SaveChartPoints();
+  void ShowMouseAndKeys();
+  // The chart's menu at a pixel of the chart's control (not modal).
+  void ShowChartMenu(int x, int y);
+  // The readout texts; empty outside the plotting rectangle and the image.
+  std::string ChartReadoutText(int x, int y);
+  std::string GridReadoutText(int x, int y) const;
+  // Asks where to save (caption, proposed file name, filter, default suffix); empty
+  // when cancelled. A file dialog; tests put their own answer here.
+  std::function<QString(const QString&, const QString&, const QString&, const QString&)> AskSavePath;
+
+  QMenu* menuChart = nullptr;
+  QAction* actResetView = nullptr;
+  QAction* actBack = nullptr;
+  QAction* actForward = nullptr;
+  QAction* actCopyImage = nullptr;
+  QAction* actSaveImage = nullptr;
+  QAction* actSavePoints = nullptr;
+  QAction* actMouseAndKeys = nullptr;
+  QAction* actClose = nullptr;
+  QPointer<QDialog> dialogMouseAndKeys;
+
  protected:
   void LocaleChanged() override;
 
  private:
   void CreateControls();
   void ConfigureChart();
+  void BindChartCommands();
   std::function<void(QWidget*)> Handler(const std::string& name);
 };
 

@@ -1,0 +1,63 @@
+#include "ui/MouseAndKeys.h"
+
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace quarvel {
+
+const std::vector<TGestureRow>& MouseAndKeysRows() {
+  static const std::vector<TGestureRow> rows = {
+      {"Left drag towards the lower right", "Zooms into the box"},
+      {"Left drag towards another corner", "Undoes the zoom: the view before the first zoom or pan"},
+      {"Right drag", "Pans the chart"},
+      {"Mouse wheel", "Scrolls the vertical axis by 3 % of its range per notch"},
+      {"Double click in the plot", "Resets the view: automatic scaling on every axis"},
+      {"Right click without moving", "Opens the chart's menu"},
+      {"Mouse resting on the plot or the image", "Shows the value under the cursor"},
+      {"Esc while dragging", "Cancels the zoom box or ends the pan"},
+      {"+ or Ctrl++", "Zooms in about the centre of the plot"},
+      {"- or Ctrl+-", "Zooms out about the centre of the plot"},
+      {"Arrow keys", "Pan by a tenth of the visible range"},
+      {"Home", "Resets the view"},
+      {"Alt+Left or Backspace", "Back to the previous view"},
+      {"Alt+Right", "Forward to the next view"},
+      {"Ctrl+C", "Copies the chart as shown to the clipboard"},
+      {"Ctrl+S", "Saves the chart as shown as a PNG image"},
+      {"Ctrl+Q or Ctrl+W", "Closes the window"},
+  };
+  return rows;
+}
+
+QDialog* CreateMouseAndKeysDialog(QWidget* parent) {
+  auto* dialog = new QDialog(parent);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->setWindowTitle("Mouse and keys");
+  auto* layout = new QVBoxLayout(dialog);
+  layout->addWidget(new QLabel("The keys from Esc to Alt+Right act on the chart when it has the keyboard focus "
+                               "(click it, or Tab from the table).",
+                               dialog));
+  const auto& rows = MouseAndKeysRows();
+  auto* table = new QTableWidget(static_cast<int>(rows.size()), 2, dialog);
+  table->setObjectName("tableMouseAndKeys");
+  table->setHorizontalHeaderLabels({"Gesture or key", "What it does"});
+  table->verticalHeader()->hide();
+  table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table->setSelectionMode(QAbstractItemView::NoSelection);
+  for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
+    table->setItem(r, 0, new QTableWidgetItem(QString::fromUtf8(rows[r].Gesture)));
+    table->setItem(r, 1, new QTableWidgetItem(QString::fromUtf8(rows[r].Effect)));
+  }
+  table->resizeColumnsToContents();
+  table->horizontalHeader()->setStretchLastSection(true);
+  layout->addWidget(table);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::close);
+  layout->addWidget(buttons);
+  dialog->resize(620, 520);
+  return dialog;
+}
+
+}  // namespace quarvel
