@@ -50,13 +50,21 @@ QDialog* CreateMouseAndKeysDialog(QWidget* parent) {
     table->setItem(r, 0, new QTableWidgetItem(QString::fromUtf8(rows[r].Gesture)));
     table->setItem(r, 1, new QTableWidgetItem(QString::fromUtf8(rows[r].Effect)));
   }
+  table->setFocusPolicy(Qt::NoFocus);
+  table->setWordWrap(false);
   table->resizeColumnsToContents();
+  table->resizeRowsToContents();
   table->horizontalHeader()->setStretchLastSection(true);
+  // Tall enough for every row: nothing to scroll.
+  int height = table->horizontalHeader()->height() + 2 * table->frameWidth();
+  for (int r = 0; r < table->rowCount(); ++r) height += table->rowHeight(r);
+  table->setMinimumHeight(height);
+  table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   layout->addWidget(table);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
   QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::close);
   layout->addWidget(buttons);
-  dialog->resize(620, 520);
+  dialog->resize(640, dialog->sizeHint().height());
   return dialog;
 }
 

@@ -13,6 +13,14 @@ namespace {
 
 bool Finite(long double a, long double b) { return std::isfinite(static_cast<double>(a)) && std::isfinite(static_cast<double>(b)); }
 
+// The range an axis shows: its fixed ends as they are now, its automatic ends as the
+// last paint widened them for the series' margins. (The paint's cached range alone
+// would be stale after a key that has not been painted yet.)
+std::pair<double, double> VisibleRange(const TCustomChartAxis& axis) {
+  return {axis.AutomaticMinimum() ? axis.EffectiveMinimum : axis.Minimum(),
+          axis.AutomaticMaximum() ? axis.EffectiveMaximum : axis.Maximum()};
+}
+
 long long SteadyMilliseconds() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
@@ -114,10 +122,10 @@ void TCustomChart::ZoomByKey(bool zoomIn) {
   const TChartViewState before = CaptureViewState();
   SaveAxisStates();
   const double scale = zoomIn ? 1 / kKeyZoomFactor : kKeyZoomFactor;
-  // The visible ranges (automatic ends include the series' margins), in the order the
-  // zoom box applies its ranges: left, right, top, bottom.
+  // In the order the zoom box applies its ranges: left, right, top, bottom.
   for (TCustomChartAxis* axis : {&LeftAxis(), &RightAxis(), &TopAxis(), &BottomAxis()}) {
-    const auto [min, max] = ScaledRange(axis->EffectiveMinimum, axis->EffectiveMaximum, scale);
+    const auto [lo, hi] = VisibleRange(*axis);
+    const auto [min, max] = ScaledRange(lo, hi, scale);
     axis->ApplyFixedRange(min, max);
   }
   isZoomedIn_ = true;
@@ -136,7 +144,8 @@ void TCustomChart::PanByKey(bool horizontal, int direction) {
   SaveAxisStates();
   for (TCustomChartAxis* axis : AxisList()) {
     if (axis->IsDepthAxis() || axis->IsHorizontal() != horizontal) continue;
-    const auto [min, max] = ShiftedRange(axis->EffectiveMinimum, axis->EffectiveMaximum, direction * kKeyPanFraction);
+    const auto [lo, hi] = VisibleRange(*axis);
+    const auto [min, max] = ShiftedRange(lo, hi, direction * kKeyPanFraction);
     ScrollAxisTo(*axis, min, max);
   }
   if (OnScroll) OnScroll(this);
