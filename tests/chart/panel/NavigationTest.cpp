@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -339,6 +340,57 @@ TEST_F(Navigation, NearestPointWithinThreePixels) {
   const TRect& plot = view.chart.PlotRect;  // the curve lies low at the left end
   EXPECT_EQ(NearestPointWithin(s, plot.Left + 1, plot.Top + 1, 3), -1);
   EXPECT_EQ(NearestPointWithin(s, x, y, -1), -1);
+}
+
+// Long random sequences of mouse gestures, keys and history steps (keys held down far
+// past any sensible zoom too): the ranges stay finite and wide enough, every paint
+// finishes, and the history stays bounded.
+TEST(NavigationFuzz, RandomGesturesAndKeys) {
+  std::mt19937 rng(11);
+  auto model = testing::StartUpPhantom(2);
+  MainChart view;
+  view.Feed(model->Points);
+  view.Redraw();
+  TChart& c = view.chart;
+  long long now = 0;
+  c.HistoryClock = [&] { return now; };
+  const TViewKey keys[] = {TViewKey::vkZoomIn, TViewKey::vkZoomOut, TViewKey::vkPanLeft, TViewKey::vkPanRight,
+                           TViewKey::vkPanUp,  TViewKey::vkPanDown, TViewKey::vkReset,   TViewKey::vkBack,
+                           TViewKey::vkForward, TViewKey::vkCancel};
+  int backs = 0;
+  for (int step = 0; step < 4000; ++step) {
+    now += rng() % 700;
+    const int x = static_cast<int>(rng() % 700) - 20, y = static_cast<int>(rng() % 340) - 20;
+    const auto button = rng() % 2 ? TMouseButton::mbLeft : TMouseButton::mbRight;
+    switch (rng() % 10) {
+      case 0: c.ChartMouseDown(button, 0, x, y); break;
+      case 1: case 2: c.ChartMouseMove(0, x, y); break;
+      case 3: c.ChartMouseUp(button, 0, x, y); break;
+      case 4: rng() % 2 ? c.ChartWheelDown() : c.ChartWheelUp(); break;
+      case 5: c.ChartDoubleClick(button, 0, x, y); break;
+      case 6: {  // a key held down
+        const TViewKey k = keys[rng() % std::size(keys)];
+        for (int n = static_cast<int>(rng() % 40); n >= 0; --n) c.ChartKeyDown(k);
+        backs += k == TViewKey::vkBack;
+        break;
+      }
+      default: c.ChartKeyDown(keys[rng() % std::size(keys)]); break;
+    }
+    if (rng() % 3 == 0) c.HandlePaint();
+    for (int i = 0; i < 4; ++i) {
+      const TCustomChartAxis* a = c.AxisList()[i];
+      ASSERT_TRUE(std::isfinite(a->Minimum()) && std::isfinite(a->Maximum())) << step;
+      ASSERT_GE(static_cast<long double>(a->Maximum()) - a->Minimum(), 0) << step;
+    }
+  }
+  view.Redraw();
+  EXPECT_GT(backs, 0);
+  for (int n = 0; n < 200; ++n) c.GoBack();
+  EXPECT_FALSE(c.CanGoBack());
+  int forward = 0;
+  while (c.GoForward()) ++forward;
+  EXPECT_LE(forward, static_cast<int>(TCustomChart::kHistoryDepth));
+  EXPECT_GT(forward, 10);
 }
 
 }  // namespace
