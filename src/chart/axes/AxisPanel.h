@@ -239,6 +239,7 @@ class TCustomChart : public TCustomAxisPanel {
   void BeginZoomOrPan(TMouseButton button, TShiftState shift, int x, int y, bool& handled);
   void BackgroundStep(TMouseButton button, TShiftState shift, int x, int y, bool& handled);
   void SaveAxisStates();
+  bool PanAllowed(bool horizontal) const;
   bool PanDirection(bool horizontal, int newPixel, int oldPixel);
   void PanAxis(TCustomChartAxis& axis, int oldPixel, int newPixel);
   void WheelNotch(int direction);

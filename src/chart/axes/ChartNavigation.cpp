@@ -109,6 +109,7 @@ void TCustomChart::ResetView() {
   CancelDrag();
   const TChartViewState before = CaptureViewState();
   for (TCustomChartAxis* axis : ZoomAxes()) axis->SetAutomatic(true);
+  savedAxisState_ = {};
   savePending_ = true;
   isZoomedIn_ = false;
   if (OnUndoZoom) OnUndoZoom(this);
@@ -135,10 +136,7 @@ void TCustomChart::ZoomByKey(bool zoomIn) {
 }
 
 void TCustomChart::PanByKey(bool horizontal, int direction) {
-  const TPanningMode mode = AllowPanning();
-  if (!(mode == TPanningMode::pmBoth || (horizontal && mode == TPanningMode::pmHorizontal) ||
-        (!horizontal && mode == TPanningMode::pmVertical)))
-    return;
+  if (!PanAllowed(horizontal)) return;
   CancelDrag();
   const TChartViewState before = CaptureViewState();
   SaveAxisStates();

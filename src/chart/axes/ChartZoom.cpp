@@ -168,12 +168,14 @@ void TCustomChart::ScrollAxisTo(TCustomChartAxis& axis, double newMin, double ne
   if (allow) axis.ApplyFixedRange(newMin, newMax);
 }
 
-bool TCustomChart::PanDirection(bool horizontal, int newPixel, int oldPixel) {
-  if (newPixel == oldPixel) return false;
+bool TCustomChart::PanAllowed(bool horizontal) const {
   const TPanningMode mode = AllowPanning();
-  if (!(mode == TPanningMode::pmBoth || (horizontal && mode == TPanningMode::pmHorizontal) ||
-        (!horizontal && mode == TPanningMode::pmVertical)))
-    return false;
+  return mode == TPanningMode::pmBoth || (horizontal && mode == TPanningMode::pmHorizontal) ||
+         (!horizontal && mode == TPanningMode::pmVertical);
+}
+
+bool TCustomChart::PanDirection(bool horizontal, int newPixel, int oldPixel) {
+  if (newPixel == oldPixel || !PanAllowed(horizontal)) return false;
   for (TCustomChartAxis* axis : AxisList())
     if (!axis->IsDepthAxis() && axis->IsHorizontal() == horizontal) PanAxis(*axis, oldPixel, newPixel);
   return true;
