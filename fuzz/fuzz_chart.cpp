@@ -1,4 +1,4 @@
-// The chart under a stream of sizes, axis settings, points and mouse and wheel events,
+// The chart under a stream of sizes, axis settings, points, mouse, wheel and view keys,
 // painted after each: it must terminate without a crash or undefined behaviour.
 
 #include <cstddef>
@@ -47,7 +47,16 @@ void Run(fuzzing::FuzzInput& in) {
         case 12: op & 16 ? chart.ChartWheelDown() : chart.ChartWheelUp(); break;
         case 13: host.SetClientSize(in.Word() % 1000, in.Word() % 800); chart.HandleResize(); break;
         case 14: chart.SetMarginLeft(in.Byte() % 120); chart.SetMarginTop(in.Byte() % 120); break;
-        default: chart.LeftAxis().SetLabelsSeparation(in.Byte() % 200); chart.ChartMouseLeave(); break;
+        case 15:
+          if (op & 16) {
+            chart.LeftAxis().SetLabelsSeparation(in.Byte() % 200);
+            chart.ChartMouseLeave();
+          } else {
+            const uint8_t key = in.Byte();
+            if (key == 0xFF) chart.ChartDoubleClick(TMouseButton::mbLeft, 0, x, y);
+            else for (int n = key >> 4; n >= 0; --n) chart.ChartKeyDown(static_cast<TViewKey>(key % 11));
+          }
+          break;
       }
     } catch (const Exception&) {
       // Rejected settings (a negative increment, for instance) are fine.
