@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QFile>
 #include <QGuiApplication>
 #include <QMenu>
@@ -266,6 +267,13 @@ TEST_F(WindowTools, RightClickOpensTheMenuOnlyWithoutMovement) {
     if (!a->isSeparator()) items << a->text();
   EXPECT_EQ(items.join("|").toStdString(),
             "Reset view\tHome|Back\tAlt+Left|Forward\tAlt+Right|Copy image|Save image…|Save points as CSV…|Mouse and keys…");
+  form->menuChart->close();
+  // The menu key opens it too, over the middle of the chart.
+  QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(0, 0));
+  QApplication::sendEvent(chart, &key);
+  ASSERT_EQ(QApplication::activePopupWidget(), form->menuChart);
+  EXPECT_TRUE(form->menuChart->geometry().contains(chart->mapToGlobal(QPoint(chart->width() / 2, chart->height() / 2)) +
+                                                   QPoint(2, 2)));
   form->menuChart->close();
 }
 
