@@ -119,6 +119,12 @@ TEST_F(ExportTarget, AnEmptyPhantomIsValidAndTheModelsOwnErrorExitsOne) {
   const Outcome fit = Export({"points", Path("p.csv"), "--phantom", empty, "--resolution", "512x512"});
   EXPECT_EQ(fit.exitCode, 1);
   EXPECT_EQ(fit.err.toStdString(), "quarvel-export: X1 = 1; Y1 = 0; X2 = 1; Y2 = 4.2992125981467E-6\n");
+  // A valid file whose blob overflows the grid (the peak of a denormal spread at the
+  // grid coordinate 1): the error of the window's creation, exit 1.
+  const QString overflow = Input("overflow.csv", "mx,dx,my,dy\n1,5e-324,1,1\n");
+  const Outcome creation = Export({"grid", Path("g.png"), "--phantom", overflow});
+  EXPECT_EQ(creation.exitCode, 1);
+  EXPECT_EQ(creation.err.toStdString(), "quarvel-export: Floating point overflow\n");
   EXPECT_TRUE(Entries().isEmpty());
 }
 
