@@ -66,11 +66,11 @@ std::string Quoted(std::string_view field) {
   constexpr std::size_t kShown = 40;
   std::string out = "\"";
   for (std::size_t i = 0; i < field.size(); ++i) {
-    if (i == kShown) {
+    const auto c = static_cast<unsigned char>(field[i]);
+    if (i >= kShown && (c & 0xC0) != 0x80) {  // cut between characters, not inside one
       out += "...";
       break;
     }
-    const auto c = static_cast<unsigned char>(field[i]);
     if (c < 0x20 || c == 0x7F) {
       static const char kHex[] = "0123456789abcdef";
       out += "\\x";

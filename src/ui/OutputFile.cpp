@@ -101,6 +101,8 @@ void WriteOutputFile(const QString& path, const QByteArray& bytes) {
     WriteInPlace(name, bytes);
     return;
   }
+  // A file the user may not write is not replaced either, though its folder would allow it.
+  if (::access(name.c_str(), W_OK) != 0) Fail(name, errno);
   // Through a symbolic link the file it names is replaced, not the link.
   char resolved[PATH_MAX];
   const bool linked = ::realpath(name.c_str(), resolved) != nullptr;

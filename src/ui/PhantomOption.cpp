@@ -16,9 +16,7 @@ std::optional<std::vector<TPhantomBlob>> PhantomFromArguments(int argc, char** a
     } else if (arg.rfind(option + "=", 0) == 0) {
       value = arg.substr(option.size() + 1);
     }
-    if (!value) continue;
-    if (path) throw EPhantomError("option 'phantom' given more than once");
-    path = *value;
+    if (value) path = *value;  // the last one counts, as with the export tool's options
   }
   if (!path) return std::nullopt;
   return ReadPhantomFile(*path);

@@ -10,8 +10,8 @@
 
 namespace quarvel {
 
-// The blobs of the file the option names; empty without the option. Raises
-// EPhantomError for a bad file, for the option without a file name, or given twice.
+// The blobs of the file the option names (the last one when given more than once);
+// empty without the option. Raises EPhantomError for a bad file or a missing file name.
 std::optional<std::vector<TPhantomBlob>> PhantomFromArguments(int argc, char** argv);
 
 }  // namespace quarvel

@@ -226,6 +226,11 @@ TEST_F(ExportTarget, OutputErrorsNameTheFileAndTheReasonAndLeaveNothing) {
     const Outcome r = Export({"points", Path("locked/p.csv")});
     EXPECT_EQ(r.err.toStdString(), "quarvel-export: cannot write " + Path("locked/p.csv").toStdString() + ": Permission denied\n");
     chmod(Path("locked").toStdString().c_str(), 0755);
+    { std::ofstream(Path("readonly.csv").toStdString()) << "keep"; }
+    chmod(Path("readonly.csv").toStdString().c_str(), 0444);
+    const Outcome readOnly = Export({"points", Path("readonly.csv")});
+    EXPECT_EQ(readOnly.err.toStdString(), "quarvel-export: cannot write " + Path("readonly.csv").toStdString() + ": Permission denied\n");
+    EXPECT_EQ(QFile(Path("readonly.csv")).size(), 4);
   }
   EXPECT_EQ(QDir(Path("folder")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).size(), 0);
 }

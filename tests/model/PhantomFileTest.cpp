@@ -71,7 +71,7 @@ TEST(PhantomFile, EachErrorIsOneLineWithFileLineColumnAndReason) {
   const struct {
     const char* name;
     std::string text;
-    const char* message;
+    std::string message;
   } cases[] = {
       {"empty file", "", "p.csv:1:1: missing header: expected the header \"mx,dx,my,dy\" or \"mx,dx,my,dy,enabled\""},
       {"comments only", "# a\n\n", "p.csv:3:1: missing header: expected the header \"mx,dx,my,dy\" or \"mx,dx,my,dy,enabled\""},
@@ -91,6 +91,8 @@ TEST(PhantomFile, EachErrorIsOneLineWithFileLineColumnAndReason) {
       {"two signs", "mx,dx,my,dy\n+-7,2,12,2\n", "p.csv:2:1: MX is not a number: \"+-7\""},
       {"hexadecimal", "mx,dx,my,dy\n0x7,2,12,2\n", "p.csv:2:1: MX is not a number: \"0x7\""},
       {"control characters shown escaped", "mx,dx,my,dy\n7\x1b[2J,2,12,2\n", "p.csv:2:1: MX is not a number: \"7\\x1b[2J\""},
+      {"long field cut between characters", "mx,dx,my,dy\n" + std::string(39, 'x') + "\xC3\xA9\xC3\xA9,2,12,2\n",
+       "p.csv:2:1: MX is not a number: \"" + std::string(39, 'x') + "\xC3\xA9...\""},
       {"column in characters", "mx,dx,my,dy\n\xC3\xA9,2,12,2\n", "p.csv:2:1: MX is not a number: \"\xC3\xA9\""},
       {"column after a wide character", "mx,dx,my,dy\n# \xC3\xA9\xFF\n", "p.csv:2:4: not UTF-8 text"},
       {"zero spread", "mx,dx,my,dy\n7,0,12,2\n", "p.csv:2:3: DX must be finite and greater than 0, not \"0\""},
