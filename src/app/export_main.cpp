@@ -20,10 +20,10 @@
 #include <stdexcept>
 #include <string>
 
+#include "model/PhantomFile.h"
 #include "platform/window/Application.h"
 #include "platform/window/Controls.h"
 #include "ui/ExportView.h"
-#include "model/PhantomFile.h"
 #include "ui/MainFormUnit.h"
 #include "ui/OutputFile.h"
 
