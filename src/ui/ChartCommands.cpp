@@ -2,6 +2,7 @@
 // saving what it shows, the readouts under the mouse and the mouse-and-keys dialog.
 // The chart itself owns the view operations; this file binds keys and menus to them.
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QClipboard>
 #include <QDir>
@@ -25,7 +26,11 @@ namespace {
 // the values under the mouse.
 constexpr int kReadoutRadius = 3;
 
-const char* const kResolutionNames[] = {"128x128", "256x256", "512x512"};
+// "projection-256x256.png": what it shows, at which resolution.
+QString ProposedName(const TRadioGroup& group, const char* what, const char* suffix) {
+  const auto* item = qobject_cast<const QAbstractButton*>(group.Button(group.ItemIndex()));
+  return QString("%1-%2.%3").arg(what, item ? item->text() : QString("chart"), suffix);
+}
 
 QString AskWithFileDialog(QWidget* parent, const QString& caption, const QString& name, const QString& filter,
                           const QString& suffix) {
@@ -109,15 +114,15 @@ void TformMain::CopyChartImage() { QGuiApplication::clipboard()->setImage(ChartI
 
 void TformMain::SaveChartImage() {
   const QImage image = ChartImage();  // as shown when asked, not after the dialog
-  const QString name = QString("projection-%1.png").arg(kResolutionNames[Resolution % 3]);
-  const QString path = AskSavePath("Save image", name, "PNG images (*.png)", "png");
+  const QString path =
+      AskSavePath("Save image", ProposedName(*grpResolution, "projection", "png"), "PNG images (*.png)", "png");
   if (!path.isEmpty()) WriteOutputFile(path, PngBytes(image));
 }
 
 void TformMain::SaveChartPoints() {
   const std::string text = PointsCsv(*this);
-  const QString name = QString("points-%1.csv").arg(kResolutionNames[Resolution % 3]);
-  const QString path = AskSavePath("Save points as CSV", name, "CSV files (*.csv)", "csv");
+  const QString path =
+      AskSavePath("Save points as CSV", ProposedName(*grpResolution, "points", "csv"), "CSV files (*.csv)", "csv");
   if (!path.isEmpty()) WriteOutputFile(path, TextBytes(text));
 }
 

@@ -11,7 +11,9 @@
 namespace quarvel {
 namespace {
 
-bool Finite(long double a, long double b) { return std::isfinite(static_cast<double>(a)) && std::isfinite(static_cast<double>(b)); }
+bool Finite(long double a, long double b) {
+  return std::isfinite(static_cast<double>(a)) && std::isfinite(static_cast<double>(b));
+}
 
 // The range an axis shows: its fixed ends as they are now, its automatic ends as the
 // last paint widened them for the series' margins. (The paint's cached range alone
@@ -22,7 +24,8 @@ std::pair<double, double> VisibleRange(const TCustomChartAxis& axis) {
 }
 
 long long SteadyMilliseconds() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 }  // namespace
