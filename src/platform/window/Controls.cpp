@@ -419,12 +419,16 @@ void TChartControl::SetFocusFrame(bool shown) {
 void TChartControl::focusInEvent(QFocusEvent* e) {
   const Qt::FocusReason r = e->reason();
   if (r == Qt::TabFocusReason || r == Qt::BacktabFocusReason || r == Qt::ShortcutFocusReason) SetFocusFrame(true);
+  else if (focusFrame_) ShowSurface();  // back from a menu or another window
   QWidget::focusInEvent(e);
 }
 
 void TChartControl::focusOutEvent(QFocusEvent* e) {
-  // A menu opened over the chart takes the focus only for a while.
-  if (e->reason() != Qt::PopupFocusReason) SetFocusFrame(false);
+  // A menu over the chart or another window takes the focus only for a while: the
+  // frame hides (it is drawn only with the focus) and comes back with it.
+  const Qt::FocusReason r = e->reason();
+  if (r != Qt::PopupFocusReason && r != Qt::ActiveWindowFocusReason) SetFocusFrame(false);
+  else if (focusFrame_) ShowSurface();
   QWidget::focusOutEvent(e);
 }
 
