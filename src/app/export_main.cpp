@@ -15,6 +15,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "AppIdentity.h"
 #include "platform/window/Application.h"
 #include "platform/window/Controls.h"
 #include "ui/ExportView.h"
@@ -62,15 +63,25 @@ int Run(TApplication& application) {
       "  points FILE.csv       the resampled projection: index,x,y,kind\n"
       "  projection FILE.csv   the zero projection: ix,x,sum\n"
       "FILE may be - for standard output.");
-  parser.addHelpOption();
-  parser.addVersionOption();
+  const QCommandLineOption helpOption({"h", "help"}, "Shows this help and exits.");
+  const QCommandLineOption versionOption({"v", "version"}, "Shows the version and exits.");
+  parser.addOptions({helpOption, versionOption});
   parser.addPositionalArgument("command", "window, chart, grid, points or projection");
   parser.addPositionalArgument("file", "the output file, or - for standard output");
   const QCommandLineOption resolutionOption("resolution", "128x128, 256x256 or 512x512 (default 128x128).", "resolution", "128x128");
   const QCommandLineOption sizeOption("size", "The chart's size, WxH (default 651x302).", "size", "651x302");
   parser.addOption(resolutionOption);
   parser.addOption(sizeOption);
-  parser.process(QCoreApplication::arguments());
+  // parse(), not process(): a usage error is exit status 2, like every other one.
+  if (!parser.parse(QCoreApplication::arguments())) throw ExportError(parser.errorText().toStdString(), kUsageError);
+  if (parser.isSet(helpOption)) {
+    std::fputs(qPrintable(parser.helpText()), stdout);
+    return 0;
+  }
+  if (parser.isSet(versionOption)) {
+    std::printf("quarvel-export %s\n", kVersion);
+    return 0;
+  }
 
   const QStringList args = parser.positionalArguments();
   if (args.size() != 2) throw ExportError("expected a command and a file (see --help)", kUsageError);
@@ -107,9 +118,8 @@ int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
   qInstallMessageHandler(QuietToolkitMessages);
   try {
+    ApplyApplicationIdentity("quarvel-export");
     TApplication application(argc, argv);
-    QCoreApplication::setApplicationName("quarvel-export");
-    QCoreApplication::setApplicationVersion(QUARVEL_VERSION);
     ReadLocaleSeparators();
     // Handler errors go to standard error here, never to a message box.
     std::string failure;
