@@ -10,10 +10,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <optional>
+#include <vector>
 
 #include "AppIdentity.h"
 #include "platform/window/Application.h"
 #include "ui/MainFormUnit.h"
+#include "ui/PhantomOption.h"
 
 namespace {
 
@@ -44,12 +47,22 @@ void PreferWaylandWithoutX() {
 int main(int argc, char** argv) {
   quarvel::ApplyApplicationIdentity("quarvel-view");
 
+  // A phantom file given with --phantom is read first: a bad one is a usage error.
+  std::optional<std::vector<quarvel::TPhantomBlob>> phantom;
+  try {
+    phantom = quarvel::PhantomFromArguments(argc, argv);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "quarvel-view: %s\n", e.what());
+    return 2;
+  }
+
   QCommandLineParser parser;
   parser.setApplicationDescription("Shows a projection phantom: its blobs, their density grid and its zero projection.");
   const QCommandLineOption help({"h", "help"}, "Shows this help and exits.");
   const QCommandLineOption version({"v", "version"}, "Shows the version and exits.");
   parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);  // -platform is one word
-  parser.addOptions({help, version});
+  const QCommandLineOption phantomFile("phantom", "Shows the blobs of a phantom file (CSV: mx,dx,my,dy[,enabled]).", "FILE");
+  parser.addOptions({help, version, phantomFile});
   QStringList arguments;
   for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
   if (!parser.parse(arguments)) return UsageError(parser.errorText().remove(QRegularExpression("\\.$")));
@@ -76,7 +89,8 @@ int main(int argc, char** argv) {
     int toolkitArgc = 1;
     quarvel::TApplication application(toolkitArgc, argv, quarvel::TScreenScaling::FollowScreen);
     quarvel::ReadLocaleSeparators();
-    auto form = quarvel::TformMain::Create(application);
+    auto form = phantom ? quarvel::TformMain::Create(application, std::move(*phantom))
+                        : quarvel::TformMain::Create(application);
     return application.Run();
   } catch (const std::exception& e) {
     std::fprintf(stderr, "quarvel-view: %s\n", e.what());
