@@ -41,9 +41,8 @@ TEST(ChartDescription, CountsPointsAndNamesTheVisibleRanges) {
 class AccessibleWindow : public ::testing::Test {
  protected:
   void SetUp() override {
-    form = TformMain::Create(*TApplication::Instance());
-    form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    form = testing::ShowMainWindow();
+    ASSERT_TRUE(form);
   }
   static QString Text(QWidget* widget, QAccessible::Text what) {
     QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);

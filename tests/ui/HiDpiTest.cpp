@@ -72,9 +72,8 @@ class ScaledWindow : public ::testing::Test {
  protected:
   void SetUp() override {
     testing::ShownErrors().clear();
-    form = TformMain::Create(*TApplication::Instance());
-    form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    form = testing::ShowMainWindow();
+    ASSERT_TRUE(form);
     ASSERT_EQ(form->devicePixelRatioF(), 2.0) << "the test screen should have ratio 2";
   }
   QImage Grab() { return form->grab().toImage().convertToFormat(QImage::Format_RGB32); }
