@@ -13,6 +13,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <cmath>
 
 namespace quarvel {
 namespace {
@@ -37,9 +38,10 @@ void DrawBevelRing(QPainter& p, const QRect& r, TPanelBevel bevel) {
 // The readout of a control: shown when the mouse rests (a tooltip event), then moved
 // along with the mouse while it is shown; hidden where there is nothing to read and
 // while a button is held.
-bool ShowReadout(QWidget* widget, const TReadoutEvent& readout, QPoint local, QPoint global) {
+bool ShowReadout(QWidget* widget, const TReadoutEvent& readout, QPointF local, QPoint global) {
+  const QPoint p = PicturePoint(*widget, local);  // what the control's picture has there
   std::string text;
-  if (readout) RunHandler([&] { text = readout(local.x(), local.y()); });
+  if (readout) RunHandler([&] { text = readout(p.x(), p.y()); });
   if (text.empty()) {
     QToolTip::hideText();
     return false;
@@ -51,17 +53,50 @@ bool ShowReadout(QWidget* widget, const TReadoutEvent& readout, QPoint local, QP
 void FollowReadout(QWidget* widget, const TReadoutEvent& readout, const QMouseEvent& e) {
   if (!readout || !QToolTip::isVisible()) return;
   if (e.buttons() != Qt::NoButton) QToolTip::hideText();
-  else ShowReadout(widget, readout, e.position().toPoint(), e.globalPosition().toPoint());
+  else ShowReadout(widget, readout, e.position(), e.globalPosition().toPoint());
 }
 
 bool HandleToolTipEvent(QWidget* widget, const TReadoutEvent& readout, QEvent* event) {
   if (event->type() != QEvent::ToolTip || !readout) return false;
   auto* help = static_cast<QHelpEvent*>(event);
-  if (!ShowReadout(widget, readout, help->pos(), help->globalPos())) event->ignore();
+  if (!ShowReadout(widget, readout, QPointF(help->pos()), help->globalPos())) event->ignore();
   return true;
 }
 
+// Shows a control's picture with each pixel as a k x k block of device pixels, copied,
+// never interpolated. At ratio 1 it is drawn as it is.
+void ShowPicture(QPainter& p, const QImage& picture, qreal devicePixelRatio) {
+  if (devicePixelRatio == 1.0) {
+    p.drawImage(0, 0, picture);
+    return;
+  }
+  const int k = PictureScale(devicePixelRatio);
+  QImage blocks = k == 1 ? picture.copy()
+                         : picture.scaled(picture.width() * k, picture.height() * k, Qt::IgnoreAspectRatio,
+                                          Qt::FastTransformation);
+  blocks.setDevicePixelRatio(devicePixelRatio);  // one image pixel per device pixel
+  p.drawImage(QPointF(0, 0), blocks);
+}
+
 }  // namespace
+
+int PictureScale(qreal devicePixelRatio) { return std::max(1, static_cast<int>(std::lround(devicePixelRatio))); }
+
+QSize PictureSize(const QSize& logicalSize, qreal ratio) {
+  if (ratio == 1.0) return logicalSize;
+  const int k = PictureScale(ratio);
+  const auto across = [&](int logical) {
+    const int device = static_cast<int>(std::ceil(logical * ratio - 1e-9));
+    return (std::max(0, device) + k - 1) / k;
+  };
+  return {across(logicalSize.width()), across(logicalSize.height())};
+}
+
+QPoint PicturePoint(const QPointF& position, qreal ratio) {
+  if (ratio == 1.0) return position.toPoint();
+  const qreal perPixel = ratio / PictureScale(ratio);
+  return {static_cast<int>(std::floor(position.x() * perPixel)), static_cast<int>(std::floor(position.y() * perPixel))};
+}
 
 QImage ImageOf(const TBitmap& bitmap) {
   return QImage(reinterpret_cast<const uchar*>(bitmap.ScanLine(0)), bitmap.Width(), bitmap.Height(),
@@ -241,13 +276,14 @@ void TPaintBox::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void TPaintBox::paintEvent(QPaintEvent*) {
-  buffer_.SetSize(width(), height());
+  const QSize size = PictureSize(*this);
+  buffer_.SetSize(size.width(), size.height());
   buffer_.Canvas().Brush().SetStyle(TBrushStyle::bsSolid);
   buffer_.Canvas().Brush().SetColor(clBtnFace);
-  buffer_.Canvas().FillRect({0, 0, width(), height()});
+  buffer_.Canvas().FillRect({0, 0, size.width(), size.height()});
   if (OnPaint) RunHandler([this] { OnPaint(this); });
   QPainter p(this);
-  p.drawImage(0, 0, ImageOf(buffer_));
+  ShowPicture(p, ImageOf(buffer_), devicePixelRatioF());
 }
 
 void TListRow::SetCaption(const std::string& text) { item_->setText(0, QString::fromStdString(text)); }
@@ -300,12 +336,16 @@ TChartControl::TChartControl(QWidget* parent) : QWidget(parent) {
 }
 
 void TChartControl::paintEvent(QPaintEvent*) {
-  const bool sizeChanged = surface_.Width() != width() || surface_.Height() != height();
-  surface_.SetSize(width(), height());
+  // The picture size also changes without a resize when the window moves to a screen
+  // of another pixel ratio.
+  const QSize size = PictureSize(*this);
+  const bool sizeChanged = surface_.Width() != size.width() || surface_.Height() != size.height();
+  surface_.SetSize(size.width(), size.height());
+  if (sizeChanged && OnResize) RunHandler(OnResize);
   if (OnPaint && (paintWanted_ || !surfaceOnly_ || sizeChanged)) RunHandler(OnPaint);
   surfaceOnly_ = paintWanted_ = false;
   QPainter p(this);
-  p.drawImage(0, 0, ImageOf(surface_));
+  ShowPicture(p, ImageOf(surface_), devicePixelRatioF());
   if (focusFrame_ && hasFocus()) {
     // Alternate pixels one ring inside the bevel, over the picture, not in it.
     QPen pen(ToQColor(clWindowText), 1);
@@ -318,7 +358,8 @@ void TChartControl::paintEvent(QPaintEvent*) {
 
 void TChartControl::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
-  surface_.SetSize(width(), height());
+  const QSize size = PictureSize(*this);
+  surface_.SetSize(size.width(), size.height());
   if (OnResize) RunHandler(OnResize);
 }
 
@@ -337,26 +378,26 @@ int ButtonNumber(Qt::MouseButton b) {
 
 void TChartControl::mousePressEvent(QMouseEvent* e) {
   QToolTip::hideText();
-  const QPoint p = e->position().toPoint();
+  const QPoint p = PicturePoint(*this, e->position());
   const bool shift = e->modifiers() & Qt::ShiftModifier;
   if (OnMouseDown) RunHandler([&] { OnMouseDown(ButtonNumber(e->button()), shift, false, p.x(), p.y()); });
 }
 
 void TChartControl::mouseDoubleClickEvent(QMouseEvent* e) {
-  const QPoint p = e->position().toPoint();
+  const QPoint p = PicturePoint(*this, e->position());
   const bool shift = e->modifiers() & Qt::ShiftModifier;
   if (OnMouseDown) RunHandler([&] { OnMouseDown(ButtonNumber(e->button()), shift, true, p.x(), p.y()); });
 }
 
 void TChartControl::mouseMoveEvent(QMouseEvent* e) {
-  const QPoint p = e->position().toPoint();
+  const QPoint p = PicturePoint(*this, e->position());
   const bool shift = e->modifiers() & Qt::ShiftModifier;
   if (OnMouseMove) RunHandler([&] { OnMouseMove(shift, p.x(), p.y()); });
   FollowReadout(this, OnReadout, *e);
 }
 
 void TChartControl::mouseReleaseEvent(QMouseEvent* e) {
-  const QPoint p = e->position().toPoint();
+  const QPoint p = PicturePoint(*this, e->position());
   const bool shift = e->modifiers() & Qt::ShiftModifier;
   if (OnMouseUp) RunHandler([&] { OnMouseUp(ButtonNumber(e->button()), shift, p.x(), p.y()); });
 }
@@ -366,7 +407,7 @@ void TChartControl::wheelEvent(QWheelEvent* e) {
   wheelRemainder_ += e->angleDelta().y();
   const int notches = wheelRemainder_ / 120;
   wheelRemainder_ -= notches * 120;
-  const QPoint p = e->position().toPoint();
+  const QPoint p = PicturePoint(*this, e->position());
   if (notches != 0 && OnWheel) RunHandler([&] { OnWheel(notches, p.x(), p.y()); });
   e->accept();
 }
