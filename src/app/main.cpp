@@ -1,6 +1,12 @@
 // The program entry: start the application, create the main window (its three blobs
 // run the update cycle three times), and run the message loop until it closes.
 
+#include <QCoreApplication>
+#include <QEvent>
+#include <QTimer>
+
+#include <time.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -19,6 +25,30 @@ bool DisplayAvailable() {
   return (x11 && *x11) || (wayland && *wayland);
 }
 
+// For the start-up measurement (scripts/startup.sh) only: with
+// QUARVEL_EXIT_AFTER_FIRST_FRAME set, the program prints the wall-clock time in
+// microseconds once the chart's first frame has been painted and handed to the window
+// system (the event loop runs again after the paint), then quits.
+class FirstFrameProbe : public QObject {
+ public:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint && !fired_) {
+      fired_ = true;
+      QTimer::singleShot(0, [] {
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME, &now);
+        std::printf("first-frame %lld\n", static_cast<long long>(now.tv_sec) * 1000000 + now.tv_nsec / 1000);
+        std::fflush(stdout);
+        QCoreApplication::exit(0);
+      });
+    }
+    return false;
+  }
+
+ private:
+  bool fired_ = false;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -32,6 +62,8 @@ int main(int argc, char** argv) {
     quarvel::TApplication application(argc, argv);
     quarvel::ReadLocaleSeparators();
     auto form = quarvel::TformMain::Create(application);
+    FirstFrameProbe probe;
+    if (std::getenv("QUARVEL_EXIT_AFTER_FIRST_FRAME")) form->chartMainControl->installEventFilter(&probe);
     return application.Run();
   } catch (const std::exception& e) {
     std::fprintf(stderr, "quarvel-view: %s\n", e.what());
