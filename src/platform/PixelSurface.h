@@ -127,8 +127,18 @@ class TPixelSurface {
   // Copies all of `source` with its top-left at (x, y), within this surface's clip.
   void CopyFrom(const TPixelSurface& source, int x, int y);
 
+  // Common cases (one-pixel pens in copy mode: axis-parallel lines of any style, solid
+  // sloped lines, solid outlined rectangles) take fast paths that give exactly the
+  // pixels and the pattern position of the general per-pixel path. Off, every
+  // operation takes the general path (for tests that compare the two).
+  void SetFastPaths(bool enabled) { fastPaths_ = enabled; }
+
  private:
   void Segment(int x0, int y0, int x1, int y1);
+  // The fast paths (see SetFastPaths); each answers false when it does not apply.
+  bool FastSegment(int x0, int y0, int x1, int y1);
+  void AxisSegment(int x0, int y0, int x1, int y1);
+  bool FastRectangle(int x0, int y0, int x1, int y1);
   // Outlines and fills the pixels whose centres `inside` admits within the box;
   // `border` tells which of them belong to the outline.
   template <class Inside, class Border>
@@ -162,6 +172,7 @@ class TPixelSurface {
 
   TPoint penPos_;
   int patternPos_ = 0;  // position in the pen's style pattern, in pixels
+  bool fastPaths_ = true;
 };
 
 }  // namespace quarvel

@@ -89,9 +89,29 @@ class Engine {
     return texts_.emplace(std::move(key), std::move(mask)).first->second;
   }
 
+  // The cell size, from the rendered text when it is kept, else measured once and
+  // remembered: the chart measures the same few texts on every paint, and shaping
+  // them each time would cost more than drawing them.
+  TSize Measure(const FontFace& face, std::string_view text) {
+    std::string key = FontKey(face);
+    key += '\x1e';
+    key.append(text);
+    auto rendered = texts_.find(key);
+    if (rendered != texts_.end()) return {rendered->second.advance, rendered->second.height};
+    auto it = extents_.find(key);
+    if (it != extents_.end()) return it->second;
+    if (extents_.size() >= kMaxCachedTexts) extents_.clear();
+    FontEntry& f = FontFor(face);
+    const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    const TSize size{f.metrics->horizontalAdvance(s), f.metrics->height()};
+    extents_.emplace(std::move(key), size);
+    return size;
+  }
+
  private:
   std::unordered_map<std::string, FontEntry> fonts_;
   std::unordered_map<std::string, TextMask> texts_;
+  std::unordered_map<std::string, TSize> extents_;
 };
 
 // The caches hold toolkit font objects, which must not outlive the application
@@ -114,9 +134,7 @@ bool TextEngineAvailable() { return qobject_cast<QGuiApplication*>(QCoreApplicat
 
 TSize MeasureText(const FontFace& font, std::string_view text) {
   if (!TextEngineAvailable()) return {};
-  FontEntry& f = TheEngine().FontFor(font);
-  const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-  return {f.metrics->horizontalAdvance(s), f.metrics->height()};
+  return TheEngine().Measure(font, text);
 }
 
 FontCell FontCellOf(const FontFace& font) {
