@@ -168,7 +168,12 @@ void TPixelSurface::Segment(int x0, int y0, int x1, int y1) {
 // One-pixel pens in copy mode on a colour surface: every pixel the line visits is
 // either stored as it is (pen, background) or left alone.
 bool TPixelSurface::FastSegment(int x0, int y0, int x1, int y1) {
-  if (!fastPaths_ || penWidth_ != 1 || mode_ != TPenMode::pmCopy || monochrome_) return false;
+  if (!fastPaths_ || mode_ != TPenMode::pmCopy || monochrome_) return false;
+  if (penWidth_ > 1) {
+    if (x0 != x1 && y0 != y1) return false;
+    WideAxisSegment(x0, y0, x1, y1);
+    return true;
+  }
   if (x0 == x1 || y0 == y1) {
     AxisSegment(x0, y0, x1, y1);
     return true;
@@ -241,6 +246,24 @@ void TPixelSurface::AxisSegment(int x0, int y0, int x1, int y1) {
     if (const uint8_t t = table[phase]) *p = ink[t];
     if (++phase == period) phase = 0;
   }
+}
+
+// A wide pen on a horizontal or vertical line: the squares of the visited pixels make
+// one solid band (the style does not apply to wide pens, nor does the pattern move).
+void TPixelSurface::WideAxisSegment(int x0, int y0, int x1, int y1) {
+  const int64_t steps = std::max(std::abs(static_cast<int64_t>(x1) - x0), std::abs(static_cast<int64_t>(y1) - y0));
+  if (steps == 0) return;
+  // The last visited pixel is one step short of the end.
+  const int64_t lastX = x1 == x0 ? x0 : (x1 > x0 ? x1 - 1LL : x1 + 1LL);
+  const int64_t lastY = y1 == y0 ? y0 : (y1 > y0 ? y1 - 1LL : y1 + 1LL);
+  const int64_t before = penWidth_ / 2, after = penWidth_ - 1 - penWidth_ / 2;
+  const int64_t left = std::max<int64_t>(std::min<int64_t>(x0, lastX) - before, clip_.Left);
+  const int64_t right = std::min<int64_t>(std::max<int64_t>(x0, lastX) + after + 1, clip_.Right);
+  const int64_t top = std::max<int64_t>(std::min<int64_t>(y0, lastY) - before, clip_.Top);
+  const int64_t bottom = std::min<int64_t>(std::max<int64_t>(y0, lastY) + after + 1, clip_.Bottom);
+  if (left >= right) return;
+  for (int64_t y = top; y < bottom; ++y)
+    std::fill_n(pixels_ + static_cast<std::size_t>(y) * width_ + left, right - left, penPixel_);
 }
 
 // A solid one-pixel outline in copy mode around a solid or clear fill, row by row.
@@ -541,6 +564,21 @@ void TPixelSurface::TextOut(int x, int y, std::string_view text) {
   }
   const uint32_t ink = PixelOf(textColor_);
   const int maskLeft = left - mask.originX;
+  if (fastPaths_) {
+    // Each row's columns inside the clip, stored straight into the buffer.
+    const uint32_t stored = Mono(ink);
+    const int64_t from = std::max<int64_t>(0, static_cast<int64_t>(clip_.Left) - maskLeft);
+    const int64_t to = std::min<int64_t>(mask.maskWidth, static_cast<int64_t>(clip_.Right) - maskLeft);
+    for (int row = 0; row < mask.height && from < to; ++row) {
+      const int64_t y = static_cast<int64_t>(top) + row;
+      if (y < clip_.Top || y >= clip_.Bottom) continue;
+      const uint8_t* cover = mask.coverage.data() + static_cast<std::size_t>(row) * mask.maskWidth;
+      uint32_t* dest = pixels_ + static_cast<std::size_t>(y) * width_ + (maskLeft + from);
+      for (int64_t col = from; col < to; ++col)
+        if (cover[col]) dest[col - from] = stored;
+    }
+    return;
+  }
   for (int row = 0; row < mask.height; ++row) {
     const uint8_t* cover = mask.coverage.data() + static_cast<std::size_t>(row) * mask.maskWidth;
     for (int col = 0; col < mask.maskWidth; ++col)

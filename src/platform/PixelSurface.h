@@ -127,8 +127,8 @@ class TPixelSurface {
   // Copies all of `source` with its top-left at (x, y), within this surface's clip.
   void CopyFrom(const TPixelSurface& source, int x, int y);
 
-  // Common cases (one-pixel pens in copy mode: axis-parallel lines of any style, solid
-  // sloped lines, solid outlined rectangles) take fast paths that give exactly the
+  // Common cases (pens in copy mode: axis-parallel lines of any style and width, solid
+  // one-pixel sloped lines, solid outlined rectangles; text) take fast paths that give exactly the
   // pixels and the pattern position of the general per-pixel path. Off, every
   // operation takes the general path (for tests that compare the two).
   void SetFastPaths(bool enabled) { fastPaths_ = enabled; }
@@ -138,6 +138,7 @@ class TPixelSurface {
   // The fast paths (see SetFastPaths); each answers false when it does not apply.
   bool FastSegment(int x0, int y0, int x1, int y1);
   void AxisSegment(int x0, int y0, int x1, int y1);
+  void WideAxisSegment(int x0, int y0, int x1, int y1);
   bool FastRectangle(int x0, int y0, int x1, int y1);
   // Outlines and fills the pixels whose centres `inside` admits within the box;
   // `border` tells which of them belong to the outline.

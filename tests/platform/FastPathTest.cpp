@@ -164,5 +164,28 @@ TEST(FastPaths, RectanglesMatchTheGeneralPath) {
           }
 }
 
+TEST(FastPaths, TextMatchesTheGeneralPath) {
+  const TPoint places[] = {{4, 4}, {-20, 10}, {30, -6}, {40, 30}, {-100000, 5}, {100000, 5}, {5, 100000}};
+  for (const TPoint& at : places)
+    for (const TRect* clip : kClips)
+      for (bool monochrome : {false, true})
+        for (unsigned align : {TA_LEFT | TA_TOP, TA_CENTER | TA_BOTTOM})
+          for (int bkMode : {TRANSPARENT, OPAQUE}) {
+            Pair pair;
+            pair.Both([&](TPixelSurface& s) {
+              s.SetFont({"Arial", 11});
+              s.SetTextColor(0x2040C0);
+              s.SetBkColor(0xE0E0E0);
+              s.SetBkMode(bkMode);
+              s.SetTextAlign(align);
+              s.SetMonochrome(monochrome);
+              if (clip) s.SetClip(*clip);
+              s.TextOut(at.X, at.Y, "W0 jg, 12.5");
+            });
+            EXPECT_EQ(pair.Difference(), "") << "at " << at.X << ", " << at.Y << (clip ? ", clipped" : "")
+                                             << (monochrome ? ", monochrome" : "") << ", mode " << bkMode;
+          }
+}
+
 }  // namespace
 }  // namespace quarvel
