@@ -74,6 +74,7 @@ uint32_t Mix(TPenMode mode, uint32_t pen, uint32_t dest) {
 TPixelSurface::TPixelSurface(uint32_t* pixels, int width, int height) { Rebind(pixels, width, height); }
 
 void TPixelSurface::Rebind(uint32_t* pixels, int width, int height) {
+  ++generation_;
   pixels_ = pixels;
   width_ = std::max(0, width);
   height_ = std::max(0, height);

@@ -72,11 +72,20 @@ class TPixelSurface {
 
   int Width() const { return width_; }
   int Height() const { return height_; }
-  uint32_t* Pixels() { return pixels_; }
+  // Writable access counts as a change (see Generation).
+  uint32_t* Pixels() {
+    ++generation_;
+    return pixels_;
+  }
   const uint32_t* Pixels() const { return pixels_; }
   uint32_t PixelAt(int x, int y) const { return pixels_[static_cast<std::size_t>(y) * width_ + x]; }
   // Re-targets the surface at another buffer (the drawing state stays).
   void Rebind(uint32_t* pixels, int width, int height);
+  // A count that changes whenever the pixels may have changed: on Touch (which the
+  // framework canvas calls before each of its operations), Rebind and writable
+  // access. Equal counts mean equal pixels.
+  uint64_t Generation() const { return generation_; }
+  void Touch() { ++generation_; }
 
   void SetPen(TColor rgb, int width, TPenStyle style);
   void SetMixMode(TPenMode mode) { mode_ = mode; }
@@ -174,6 +183,7 @@ class TPixelSurface {
   TPoint penPos_;
   int patternPos_ = 0;  // position in the pen's style pattern, in pixels
   bool fastPaths_ = true;
+  uint64_t generation_ = 0;
 };
 
 }  // namespace quarvel
