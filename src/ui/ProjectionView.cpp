@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "chart/axes/PixelRounding.h"
 #include "model/CheckedFloat.h"
 
 namespace quarvel {
@@ -50,7 +51,7 @@ void DrawStems(TChartSeries& series, TChartCanvas3D& canvas, int resolution) {
 }
 
 uint8_t GreenLevel(double v, double gridMax) {
-  const long double level = std::nearbyint((Checked(v) / gridMax * 255).Value());
+  const long double level = RoundHalfEvenIntegral((Checked(v) / gridMax * 255).Value());
   if (level > 255) return 255;
   return static_cast<uint8_t>(static_cast<int64_t>(level) & 0xFF);
 }

@@ -22,4 +22,18 @@ inline int RoundHalfEven(long double v) {
 #endif
 }
 
+// The same rounding kept as an extended-precision value: exactly std::nearbyint(v)
+// for every v (infinities and NaNs pass through), by the processor's own
+// round-to-integer in its current mode. Unlike the library call it may set the
+// inexact flag, which nothing here reads.
+inline long double RoundHalfEvenIntegral(long double v) {
+#if defined(__x86_64__) || defined(__i386__)
+  long double result;
+  __asm__("frndint" : "=t"(result) : "0"(v));
+  return result;
+#else
+  return std::nearbyint(v);
+#endif
+}
+
 }  // namespace quarvel

@@ -79,6 +79,21 @@ TEST(PixelRounding, HalfToEvenLikeTheLibraryForEveryInput) {
   }
 }
 
+TEST(PixelRounding, IntegralRoundingIsTheLibrarysForEveryInput) {
+  const long double inf = std::numeric_limits<long double>::infinity();
+  const long double specials[] = {0.0L, -0.0L, 0.5L, -0.5L, 1.5L, 2.5L, -2.5L, 254.5L, 255.5L, 1e300L, -1e300L,
+                                  0x1p63L + 0.5L, 0x1p64L, inf, -inf, std::numeric_limits<long double>::denorm_min(),
+                                  0.4999999999999999999L, 0.5000000000000000001L};
+  for (long double v : specials) EXPECT_EQ(RoundHalfEvenIntegral(v), std::nearbyint(v)) << static_cast<double>(v);
+  const long double nan = RoundHalfEvenIntegral(std::numeric_limits<long double>::quiet_NaN());
+  EXPECT_TRUE(std::isnan(nan));
+  for (int k = -20000; k <= 20000; ++k)
+    for (long double frac : {0.0L, 0.25L, 0.5L, 0.75L, 0.5L - 0x1p-60L}) {
+      const long double v = k / 64.0L + frac;
+      EXPECT_EQ(RoundHalfEvenIntegral(v), std::nearbyint(v)) << static_cast<double>(v);
+    }
+}
+
 TEST(AxisMapping, ValueToPixelAndBack) {
   AxisFixture f;
   TCustomChartAxis& h = f.Horizontal(40, 640, 1, 20);
