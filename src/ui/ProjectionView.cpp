@@ -41,12 +41,16 @@ bool IsInsertedPoint(int resolution, int index) {
 }
 
 void DrawStems(TChartSeries& series, TChartCanvas3D& canvas, int resolution) {
+  if (resolution == 0 || series.PointCount() == 0) return;
+  // The mapping is a pure function of the axes, which stay as they are within the
+  // handler: the foot of every stem and each point's column are mapped once.
+  const int foot = series.YPixelOfValue(0.0);
   for (int i = 0; i < series.PointCount(); ++i) {
-    if (resolution == 0) return;
     if (!IsInsertedPoint(resolution, i)) continue;
+    const int x = series.XPixelOfPoint(i);
     canvas.Pen().SetColor(clBlue);
-    canvas.MovePenTo(series.XPixelOfPoint(i), series.YPixelOfValue(0.0));
-    canvas.DrawLineTo(series.XPixelOfPoint(i), series.YPixelOfPoint(i));
+    canvas.MovePenTo(x, foot);
+    canvas.DrawLineTo(x, series.YPixelOfPoint(i));
   }
 }
 
