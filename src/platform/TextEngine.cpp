@@ -54,11 +54,9 @@ class Engine {
   }
 
   const TextMask& Render(const FontFace& face, std::string_view text) {
-    std::string key = FontKey(face);
-    key += '\x1e';
-    key.append(text);
-    auto it = texts_.find(key);
+    auto it = texts_.find(TextKey(face, text));
     if (it != texts_.end()) return it->second;
+    std::string key = scratch_;
     if (texts_.size() >= kMaxCachedTexts) texts_.clear();
 
     FontEntry& f = FontFor(face);
@@ -93,9 +91,7 @@ class Engine {
   // remembered: the chart measures the same few texts on every paint, and shaping
   // them each time would cost more than drawing them.
   TSize Measure(const FontFace& face, std::string_view text) {
-    std::string key = FontKey(face);
-    key += '\x1e';
-    key.append(text);
+    const std::string& key = TextKey(face, text);
     auto rendered = texts_.find(key);
     if (rendered != texts_.end()) return {rendered->second.advance, rendered->second.height};
     auto it = extents_.find(key);
@@ -104,11 +100,27 @@ class Engine {
     FontEntry& f = FontFor(face);
     const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     const TSize size{f.metrics->horizontalAdvance(s), f.metrics->height()};
-    extents_.emplace(std::move(key), size);
+    extents_.emplace(key, size);
     return size;
   }
 
  private:
+  // The cache key of a text in a font, built in a buffer kept between calls (a
+  // lookup then allocates nothing); valid until the next call.
+  const std::string& TextKey(const FontFace& face, std::string_view text) {
+    if (!(face == keyFace_) || fontKey_.empty()) {
+      keyFace_ = face;
+      fontKey_ = FontKey(face);
+    }
+    scratch_.assign(fontKey_);
+    scratch_ += '\x1e';
+    scratch_.append(text);
+    return scratch_;
+  }
+
+  FontFace keyFace_;
+  std::string fontKey_;
+  std::string scratch_;
   std::unordered_map<std::string, FontEntry> fonts_;
   std::unordered_map<std::string, TextMask> texts_;
   std::unordered_map<std::string, TSize> extents_;
