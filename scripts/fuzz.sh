@@ -2,14 +2,14 @@
 # Builds the libFuzzer targets with clang and runs each for the given number of seconds
 # (default 600) on its seed corpus in fuzz/corpus/<target>. New inputs go to
 # build-fuzz/corpus/<target>; crashes to build-fuzz/crashes/.
-#   scripts/fuzz.sh [seconds] [target ...]     targets: format_pattern decimal chart
+#   scripts/fuzz.sh [seconds] [target ...]     targets: format_pattern decimal chart phantom
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh clang libclang-rt-14-dev
 seconds=${1:-600}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(format_pattern decimal chart)
+[ ${#targets[@]} -eq 0 ] && targets=(format_pattern decimal chart phantom)
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUARVEL_FUZZ=ON -DQUARVEL_BUILD_TESTS=OFF -DQUARVEL_BUILD_BENCH=OFF >/dev/null

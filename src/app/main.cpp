@@ -13,6 +13,7 @@
 
 #include "platform/window/Application.h"
 #include "ui/MainFormUnit.h"
+#include "ui/PhantomOption.h"
 
 namespace {
 
@@ -52,6 +53,14 @@ class FirstFrameProbe : public QObject {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A phantom file given with --phantom is read first: a bad one is a usage error.
+  std::optional<std::vector<quarvel::TPhantomBlob>> phantom;
+  try {
+    phantom = quarvel::PhantomFromArguments(argc, argv);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "quarvel-view: %s\n", e.what());
+    return 2;
+  }
   if (!DisplayAvailable()) {
     std::fprintf(stderr,
                  "quarvel-view: no display (neither DISPLAY nor WAYLAND_DISPLAY is set); "
@@ -61,7 +70,8 @@ int main(int argc, char** argv) {
   try {
     quarvel::TApplication application(argc, argv);
     quarvel::ReadLocaleSeparators();
-    auto form = quarvel::TformMain::Create(application);
+    auto form = phantom ? quarvel::TformMain::Create(application, std::move(*phantom))
+                        : quarvel::TformMain::Create(application);
     FirstFrameProbe probe;
     if (std::getenv("QUARVEL_EXIT_AFTER_FIRST_FRAME")) form->chartMainControl->installEventFilter(&probe);
     return application.Run();
