@@ -78,10 +78,17 @@ class Engine {
         painter.drawText(mask.originX, mask.ascent, s);
       }
       mask.coverage.resize(static_cast<std::size_t>(mask.maskWidth) * mask.height);
+      mask.rowFirst.assign(mask.height, 0);
+      mask.rowEnd.assign(mask.height, 0);
       for (int y = 0; y < mask.height; ++y) {
         const auto* row = reinterpret_cast<const uint32_t*>(image.constScanLine(y));
-        for (int x = 0; x < mask.maskWidth; ++x)
-          mask.coverage[static_cast<std::size_t>(y) * mask.maskWidth + x] = (row[x] & 0xFF) >= 128 ? 1 : 0;
+        for (int x = 0; x < mask.maskWidth; ++x) {
+          const bool set = (row[x] & 0xFF) >= 128;
+          mask.coverage[static_cast<std::size_t>(y) * mask.maskWidth + x] = set ? 1 : 0;
+          if (!set) continue;
+          if (mask.rowEnd[y] == 0) mask.rowFirst[y] = x;
+          mask.rowEnd[y] = x + 1;
+        }
       }
     }
     return texts_.emplace(std::move(key), std::move(mask)).first->second;
