@@ -46,6 +46,30 @@ bool PatternOn(const Pattern& p, int position) {
   return false;
 }
 
+// Visits the pixels of the one-pixel line from (x0, y0) up to, not including,
+// (x1, y1), one per step of the longer axis; returns the number of steps.
+template <class Visit>
+int WalkLine(int x0, int y0, int x1, int y1, Visit visit) {
+  const int dx = std::abs(x1 - x0), dy = std::abs(y1 - y0);
+  const int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
+  const int steps = std::max(dx, dy);
+  int err = dx - dy;
+  int x = x0, y = y0;
+  for (int i = 0; i < steps; ++i) {
+    visit(x, y);
+    const int e2 = 2 * err;
+    if (e2 > -dy) {
+      err -= dy;
+      x += sx;
+    }
+    if (e2 < dx) {
+      err += dx;
+      y += sy;
+    }
+  }
+  return steps;
+}
+
 uint32_t Mix(TPenMode mode, uint32_t pen, uint32_t dest) {
   uint32_t r = 0;
   switch (mode) {
@@ -144,23 +168,7 @@ void TPixelSurface::PenPixel(int x, int y) {
 void TPixelSurface::Segment(int x0, int y0, int x1, int y1) {
   if (penStyle_ == TPenStyle::psClear) return;
   if (FastSegment(x0, y0, x1, y1)) return;
-  const int dx = std::abs(x1 - x0), dy = std::abs(y1 - y0);
-  const int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
-  const int steps = std::max(dx, dy);
-  int err = dx - dy;
-  int x = x0, y = y0;
-  for (int i = 0; i < steps; ++i) {
-    PenPixel(x, y);
-    const int e2 = 2 * err;
-    if (e2 > -dy) {
-      err -= dy;
-      x += sx;
-    }
-    if (e2 < dx) {
-      err += dx;
-      y += sy;
-    }
-  }
+  WalkLine(x0, y0, x1, y1, [this](int x, int y) { PenPixel(x, y); });
 }
 
 // ===========================================================================
@@ -181,25 +189,10 @@ bool TPixelSurface::FastSegment(int x0, int y0, int x1, int y1) {
   }
   if (penStyle_ != TPenStyle::psSolid && penStyle_ != TPenStyle::psInsideFrame) return false;
   // The general path's stepping, storing straight into the clipped buffer.
-  const int dx = std::abs(x1 - x0), dy = std::abs(y1 - y0);
-  const int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
-  const int steps = std::max(dx, dy);
   const TRect c = clip_;
-  int err = dx - dy;
-  int x = x0, y = y0;
-  for (int i = 0; i < steps; ++i) {
+  patternPos_ += WalkLine(x0, y0, x1, y1, [&](int x, int y) {
     if (x >= c.Left && x < c.Right && y >= c.Top && y < c.Bottom) pixels_[static_cast<std::size_t>(y) * width_ + x] = penPixel_;
-    const int e2 = 2 * err;
-    if (e2 > -dy) {
-      err -= dy;
-      x += sx;
-    }
-    if (e2 < dx) {
-      err += dx;
-      y += sy;
-    }
-  }
-  patternPos_ += steps;
+  });
   return true;
 }
 
