@@ -21,7 +21,7 @@ for _ in \$(seq 1 100); do
   sleep 0.1
 done
 sleep 0.5
-/usr/bin/import -window root -crop 651x482+0+0 "$work/shot.png"
+/usr/bin/import -window root -crop 651x482+0+0 +repage "$work/shot.png"  # +repage: no page offset in the PNG
 kill \$app
 SHOOT
 chmod +x "$work/shoot.sh"

@@ -49,6 +49,10 @@ class Engine {
     entry.font.setUnderline(face.underline);
     entry.font.setStrikeOut(face.strikeOut);
     entry.font.setStyleStrategy(QFont::NoAntialias);
+    // Named, not left to the toolkit: it turns hinting off on a scaled screen and
+    // follows the desktop's font settings otherwise, and either would change glyph
+    // pixels. Light (vertical) hinting is what it picks at ratio 1 here.
+    entry.font.setHintingPreference(QFont::PreferVerticalHinting);
     entry.metrics = std::make_unique<QFontMetrics>(entry.font);
     return fonts_.emplace(key, std::move(entry)).first->second;
   }

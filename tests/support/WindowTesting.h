@@ -4,10 +4,12 @@
 #include <QApplication>
 #include <QTest>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/window/Application.h"
+#include "ui/MainFormUnit.h"
 
 namespace quarvel::testing {
 
@@ -18,6 +20,15 @@ std::vector<std::string>& ShownErrors();
 inline void ClickRadio(QWidget* button) {
   QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(8, button->height() / 2));
   QApplication::processEvents();
+}
+
+// The main window as the program creates it, shown and exposed (an empty pointer when
+// it never was exposed).
+inline std::unique_ptr<TformMain> ShowMainWindow() {
+  auto form = TformMain::Create(*TApplication::Instance());
+  form->show();
+  if (!QTest::qWaitForWindowExposed(form.get())) form.reset();
+  return form;
 }
 
 }  // namespace quarvel::testing
