@@ -6,6 +6,12 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <QCoreApplication>
+#include <QEvent>
+#include <QTimer>
+
+#include <time.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -41,6 +47,30 @@ void PreferWaylandWithoutX() {
   if (!IsSet("QT_QPA_PLATFORM") && !IsSet("DISPLAY") && IsSet("WAYLAND_DISPLAY"))
     setenv("QT_QPA_PLATFORM", "wayland;xcb", 1);
 }
+
+// For the start-up measurement (scripts/startup.sh) only: with
+// QUARVEL_EXIT_AFTER_FIRST_FRAME set, the program prints the wall-clock time in
+// microseconds once the chart's first frame has been painted and handed to the window
+// system (the event loop runs again after the paint), then quits.
+class FirstFrameProbe : public QObject {
+ public:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint && !fired_) {
+      fired_ = true;
+      QTimer::singleShot(0, [] {
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME, &now);
+        std::printf("first-frame %lld\n", static_cast<long long>(now.tv_sec) * 1000000 + now.tv_nsec / 1000);
+        std::fflush(stdout);
+        QCoreApplication::exit(0);
+      });
+    }
+    return false;
+  }
+
+ private:
+  bool fired_ = false;
+};
 
 }  // namespace
 
@@ -91,6 +121,8 @@ int main(int argc, char** argv) {
     quarvel::ReadLocaleSeparators();
     auto form = phantom ? quarvel::TformMain::Create(application, std::move(*phantom))
                         : quarvel::TformMain::Create(application);
+    FirstFrameProbe probe;
+    if (std::getenv("QUARVEL_EXIT_AFTER_FIRST_FRAME")) form->chartMainControl->installEventFilter(&probe);
     return application.Run();
   } catch (const std::exception& e) {
     std::fprintf(stderr, "quarvel-view: %s\n", e.what());

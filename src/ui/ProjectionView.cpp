@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "chart/axes/PixelRounding.h"
 #include "model/CheckedFloat.h"
 
 namespace quarvel {
@@ -45,20 +46,24 @@ TRect StemClipRect(const TRect& plotRect) {
 }
 
 void DrawStems(TChartSeries& series, TChartCanvas3D& canvas, int resolution) {
-  if (resolution == 0 || !series.ParentChart()) return;
+  if (resolution == 0 || series.PointCount() == 0 || !series.ParentChart()) return;
   // The series has removed its own clip before raising the event; none is left after.
   canvas.ClipToRect(StemClipRect(series.ParentChart()->PlotRect));
+  // The mapping is a pure function of the axes, which stay as they are within the
+  // handler: the foot of every stem and each point's column are mapped once.
+  const int foot = series.YPixelOfValue(0.0);
   for (int i = 0; i < series.PointCount(); ++i) {
     if (!IsInsertedPoint(resolution, i)) continue;
+    const int x = series.XPixelOfPoint(i);
     canvas.Pen().SetColor(clBlue);
-    canvas.MovePenTo(series.XPixelOfPoint(i), series.YPixelOfValue(0.0));
-    canvas.DrawLineTo(series.XPixelOfPoint(i), series.YPixelOfPoint(i));
+    canvas.MovePenTo(x, foot);
+    canvas.DrawLineTo(x, series.YPixelOfPoint(i));
   }
   canvas.RemoveClip();
 }
 
 uint8_t GreenLevel(double v, double gridMax) {
-  const long double level = std::nearbyint((Checked(v) / gridMax * 255).Value());
+  const long double level = RoundHalfEvenIntegral((Checked(v) / gridMax * 255).Value());
   if (level > 255) return 255;
   return static_cast<uint8_t>(static_cast<int64_t>(level) & 0xFF);
 }

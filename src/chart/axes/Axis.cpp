@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "chart/axes/AxisPanel.h"
+#include "chart/axes/PixelRounding.h"
 #include "chart/panel/ChartException.h"
 #include "format/MessageFormat.h"
 #include "format/NumberFormat.h"
@@ -17,7 +18,7 @@ constexpr long double kMaxPixelOffset = 2147483647.0L;
 constexpr int kMaxStepSearch = 4000;
 
 // Round half to even, the rounding of the chart's integer pixels.
-int RoundEven(long double v) { return static_cast<int>(std::nearbyint(v)); }
+int RoundEven(long double v) { return RoundHalfEven(v); }
 
 std::vector<std::string> SplitLines(const std::string& text) {
   std::vector<std::string> lines;
