@@ -162,10 +162,20 @@ void TPixelSurface::Segment(int x0, int y0, int x1, int y1) {
     for (int y = a; y < b; ++y) pixels_[static_cast<std::size_t>(y) * width_ + x0] = penPixel_;
     return;
   }
+  // A wide pen's squares overlap; a mix mode other than copy must combine each pixel
+  // of the band once, so the band is collected first.
+  std::vector<std::pair<int, int>> band;
+  const bool once = penWidth_ > 1 && mode_ != TPenMode::pmCopy;
   int err = dx - dy;
   int x = x0, y = y0;
   for (int i = 0; i < steps; ++i) {
-    PenPixel(x, y);
+    if (once) {
+      const int from = -(penWidth_ / 2);
+      for (int by = y + from; by < y + from + penWidth_; ++by)
+        for (int bx = x + from; bx < x + from + penWidth_; ++bx) band.emplace_back(by, bx);
+    } else {
+      PenPixel(x, y);
+    }
     const int e2 = 2 * err;
     if (e2 > -dy) {
       err -= dy;
@@ -176,6 +186,10 @@ void TPixelSurface::Segment(int x0, int y0, int x1, int y1) {
       y += sy;
     }
   }
+  if (!once) return;
+  std::sort(band.begin(), band.end());
+  band.erase(std::unique(band.begin(), band.end()), band.end());
+  for (const auto& [by, bx] : band) Combine(bx, by, penPixel_);
 }
 
 void TPixelSurface::MoveTo(int x, int y) {

@@ -16,8 +16,24 @@ constexpr double kMinIncrement = 1e-12;
 constexpr long double kMaxPixelOffset = 2147483647.0L;
 constexpr int kMaxStepSearch = 4000;
 
+// Pixel positions are kept within +-2^30 so that their sums, differences and midpoints
+// stay within a 32-bit integer.
+constexpr long double kPixelLimit = 1073741824.0L;
+
 // Round half to even, the rounding of the chart's integer pixels.
 int RoundEven(long double v) { return static_cast<int>(std::nearbyint(v)); }
+
+// Round half to even, limited to +-kPixelLimit (a NaN gives 0): for positions that come
+// from settings of any size (StartPosition, EndPosition, PositionPercent).
+int RoundPixel(long double v) {
+  if (std::isnan(v)) return 0;
+  return static_cast<int>(std::nearbyint(std::clamp(v, -kPixelLimit, kPixelLimit)));
+}
+
+int ClampPixel(long long v) {
+  const auto limit = static_cast<long long>(kPixelLimit);
+  return static_cast<int>(std::clamp(v, -limit, limit));
+}
 
 std::vector<std::string> SplitLines(const std::string& text) {
   std::vector<std::string> lines;
@@ -171,8 +187,8 @@ void TCustomChartAxis::PlaceAxisPixels() {
   const TRect& p = chart_->PlotRect;
   const int origin = isHorizontal_ ? p.Left : p.Top;
   const long double length = isHorizontal_ ? chart_->PlotWidth : chart_->PlotHeight;
-  StartPixel = origin + RoundEven(length * 0.01L * startPosition_);
-  EndPixel = origin + RoundEven(length * 0.01L * endPosition_);
+  StartPixel = ClampPixel(static_cast<long long>(origin) + RoundPixel(length * 0.01L * startPosition_));
+  EndPixel = ClampPixel(static_cast<long long>(origin) + RoundPixel(length * 0.01L * endPosition_));
   PixelLength = EndPixel - StartPixel;
   CenterPixel = (StartPixel + EndPixel) / 2;
 }
@@ -182,9 +198,14 @@ int TCustomChartAxis::ValueToPixel(double value) const {
   const double t =
       static_cast<double>((static_cast<long double>(value) - EffectiveMinimum) * PixelLength / EffectiveRange);
   if (!(std::fabs(t) < kMaxPixelOffset)) return CenterPixel;  // too far, or not a number
-  const int offset = RoundEven(t);
-  if (isHorizontal_) return inverted_ ? EndPixel - offset : StartPixel + offset;
-  return inverted_ ? StartPixel + offset : EndPixel - offset;
+  // The pixel is formed in 64 bits: near the end of the offset range it need not fit
+  // a 32-bit integer, and such a value maps to the centre too.
+  const long long offset = std::llrint(t);
+  long long pixel;
+  if (isHorizontal_) pixel = inverted_ ? EndPixel - offset : StartPixel + offset;
+  else pixel = inverted_ ? StartPixel + offset : EndPixel - offset;
+  if (pixel < std::numeric_limits<int>::min() || pixel > std::numeric_limits<int>::max()) return CenterPixel;
+  return static_cast<int>(pixel);
 }
 
 double TCustomChartAxis::PixelToValue(int pixel) const {
@@ -402,9 +423,9 @@ int TCustomChartAxis::Offset(int position) const {
   if (positionPercent_ == 0) return position;
   const TRect& p = chart_->PlotRect;
   const long double across = isHorizontal_ ? p.Height() : p.Width();
-  int off = RoundEven(positionPercent_ * 0.01L * across);
+  long long off = RoundPixel(positionPercent_ * 0.01L * across);
   if (isOtherSide_) off = -off;
-  return isHorizontal_ ? position - off : position + off;
+  return ClampPixel(isHorizontal_ ? position - off : position + off);
 }
 
 void TCustomChartAxis::ReserveAxisSpace(TRect& rect, bool reserve) {
@@ -459,11 +480,35 @@ void TCustomChartAxis::DrawAxisLabel(int position, const std::string& text) {
   canvas.SetTextAlignment(TA_LEFT | TA_TOP);
 }
 
-// A tick at `position` along the axis, starting one pixel beyond the line and running
-// `length` pixels outward (inward when negative, starting one pixel inside).
-void TCustomChartAxis::DrawTick(int position, int length, int depth) {
+// The title is centred in the band ReserveAxisSpace took for it, across the axis, and
+// on the axis' middle along it; a turned title is turned about the band's centre.
+void TCustomChartAxis::DrawAxisTitle() {
   TChartCanvas3D& canvas = chart_->ChartCanvas();
-  const int sign = length < 0 ? -1 : 1;
+  const int size = AxisTitleSize();
+  chart_->ApplyFont(Title.Font());
+  canvas.Brush().SetStyle(TBrushStyle::bsClear);
+  const int middle = (StartPixel + EndPixel) / 2;
+  const int outward = (isHorizontal_ ? !isOtherSide_ : isOtherSide_) ? 1 : -1;
+  const int across = TitlePosition + outward * (size / 2);
+  const long double cx = isHorizontal_ ? middle : across, cy = isHorizontal_ ? across : middle;
+  const long double radians = Title.Angle() * 3.14159265358979323846L / 180;
+  const long double half = canvas.StandardLineHeight() * 0.5L;
+  // The top centre of the unturned text cell, moved from the centre against the text's
+  // up direction, which a counter-clockwise turn by the angle makes (-sin, -cos).
+  const int x = RoundEven(cx - half * std::sin(radians)), y = RoundEven(cy - half * std::cos(radians));
+  canvas.SetTextAlignment(TA_CENTER | TA_TOP);
+  if (Title.Angle() == 0) canvas.OutputTextAtDepth(x, y, Title.Caption(), isOtherSide_ ? chart_->PlotDepth : 0);
+  else canvas.OutputRotatedText(x, y, Title.Angle(), Title.Caption());
+  canvas.SetTextAlignment(TA_LEFT | TA_TOP);
+}
+
+// A tick at `position` along the axis, starting one pixel outside the line (inside
+// for direction -1, the inner ticks) and running `length` pixels outward (inward when
+// negative): the start row does not depend on the sign of the length, so a tick of
+// length -3 covers the line's own row and the rows next to it.
+void TCustomChartAxis::DrawTick(int position, int length, int depth, int direction) {
+  TChartCanvas3D& canvas = chart_->ChartCanvas();
+  const int sign = direction;
   if (isHorizontal_) {
     const int from = isOtherSide_ ? LinePosition - sign : LinePosition + sign;
     const int to = isOtherSide_ ? from - length : from + length;
@@ -486,7 +531,7 @@ void TCustomChartAxis::DrawTicks(TChartPen& pen, int length, int direction) {
   if (!pen.Visible()) return;
   chart_->ChartCanvas().ApplyChartPen(pen);
   const int depth = isOtherSide_ ? chart_->PlotDepth : 0;
-  for (int p : tickPositions_) DrawTick(p, direction * length, depth);
+  for (int p : tickPositions_) DrawTick(p, direction * length, depth, direction);
 }
 
 void TCustomChartAxis::DrawMinor(TChartPen& pen, bool grid) {
@@ -496,7 +541,7 @@ void TCustomChartAxis::DrawMinor(TChartPen& pen, bool grid) {
   auto mark = [&](int position) {
     if (!(StartPixel < position && position < EndPixel)) return;
     if (grid) DrawGridLine(position);
-    else DrawTick(position, minorTickLength_, depth);
+    else DrawTick(position, minorTickLength_, depth, 1);
   };
   for (int position : MinorMarkPositions(tickPositions_, minorTickCount_)) mark(position);
 }
@@ -540,6 +585,7 @@ void TCustomChartAxis::DrawAxis(bool placeLine) {
     const int edge = isHorizontal_ ? (isOtherSide_ ? p.Top : p.Bottom) : (isOtherSide_ ? p.Right : p.Left);
     LinePosition = Offset(edge);
   }
+  if (!Title.Caption().empty()) DrawAxisTitle();
   tickPositions_.clear();
 
   auto produce = [&](double v) {

@@ -60,9 +60,11 @@ class TCustomChartPanel {
   TBevelCut BevelOuter() const { return bevelOuter_; }
   void SetBevelOuter(TBevelCut v) { SetAndInvalidate(bevelOuter_, v); }
   int BevelWidth() const { return bevelWidth_; }
-  void SetBevelWidth(int v) { SetAndInvalidate(bevelWidth_, v < 1 ? 1 : v); }
+  // ChartException "Bevel width must be >= 1" below 1; the old width stays.
+  void SetBevelWidth(int v);
   int BorderWidth() const { return borderWidth_; }
-  void SetBorderWidth(int v) { SetAndInvalidate(borderWidth_, v < 0 ? 0 : v); }
+  // ChartException "Border width must be >= 0" when negative; the old width stays.
+  void SetBorderWidth(int v);
   int MarginLeft() const { return marginLeft_; }
   int MarginTop() const { return marginTop_; }
   int MarginRight() const { return marginRight_; }
@@ -79,6 +81,9 @@ class TCustomChartPanel {
   bool Monochrome() const { return canvas_->IsMonochrome(); }
   void SetMonochrome(bool v) { canvas_->SetMonochromeMode(v); }
   bool IsPrinting() const { return false; }
+  // True while the owner applies its design-time settings (see SetBackColor).
+  bool Loading() const { return loading_; }
+  void SetLoading(bool v) { loading_ = v; }
   bool Created() const { return created_; }
 
   // The mouse drags of the zoom and scroll behaviour (handled by the upper layers).
@@ -117,6 +122,7 @@ class TCustomChartPanel {
   bool view3D_ = true;
   int chart3DPercent_ = 15;
   bool created_ = false;
+  bool loading_ = false;
 };
 
 // Adds the panel background (solid colour or gradient) and the zoom and panning
