@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include "Golden.h"
@@ -133,6 +135,32 @@ TEST_F(MainWindow, FailingCycleIsShownAndTheProgramGoesOn) {
   EXPECT_TRUE(form->listGausses->updatesEnabled());   // the bulk update was ended
   EXPECT_EQ(form->listGausses->RowCount(), 3);        // rows filled before the error stay
   EXPECT_TRUE(form->isVisible());
+}
+
+// The application's own reporter: a real message box with the text, closed here.
+TEST_F(MainWindow, FailureInAHandlerShowsAMessageBox) {
+  TApplication& app = *TApplication::Instance();
+  const auto recorder = app.ShowException;
+  app.ShowException = testing::MessageBoxReporter();
+  std::string text;
+  int looks = 0;
+  QTimer watcher;
+  QObject::connect(&watcher, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box) {
+      text = box->text().toStdString();
+      box->done(QMessageBox::Ok);
+    }
+    if (box || ++looks > 500) watcher.stop();
+  });
+  watcher.start(10);
+  form->AdoptBlob(std::make_unique<TGauss3D>(5, 0, 5, 1));
+  ClickRadio(form->grpResolution->Button(2));  // returns once the box is closed
+  app.ShowException = recorder;
+  EXPECT_EQ(text, "Floating point division by zero");
+  EXPECT_TRUE(testing::ShownErrors().empty());  // the recorder was not used
+  EXPECT_TRUE(form->isVisible());
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
 TEST_F(MainWindow, LocaleChangeRereadsTheSeparators) {
