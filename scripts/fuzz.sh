@@ -20,5 +20,5 @@ for t in "${targets[@]}"; do
   mkdir -p "build-fuzz/corpus/$t"
   echo "== fuzz_$t for ${seconds}s"
   QT_QPA_PLATFORM=offscreen ./build-fuzz/fuzz/fuzz_$t -max_total_time="$seconds" -print_final_stats=1 \
-    -artifact_prefix=build-fuzz/crashes/$t- -max_len=4096 "build-fuzz/corpus/$t" "fuzz/corpus/$t"
+    -artifact_prefix=build-fuzz/crashes/$t- -max_len=4096 -len_control=0 "build-fuzz/corpus/$t" "fuzz/corpus/$t"
 done
