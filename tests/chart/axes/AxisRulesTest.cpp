@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <set>
 #include <vector>
 
@@ -122,7 +123,7 @@ TEST(AxisMappingRules, PixelsBeyondThirtyTwoBitsGoToTheCentre) {
 
 // The window's chart with fixed ranges and no points: only axes, labels, ticks, grid.
 struct AxesOnly : MainChart {
-  AxesOnly() {
+  explicit AxesOnly(int height = 302) : MainChart(651, height) {
     chart.Title().SetVisible(false);
     chart.LeftAxis().ApplyFixedRange(0, 50);
     chart.BottomAxis().ApplyFixedRange(0, 10);
@@ -309,6 +310,7 @@ TEST(LabelIncrement, GapAndLabelCountOfTheSearch) {
       {"9 steps of 1 fit", 200, 10, 0, 9, 1},
       {"a gap of a whole label leaves 8", 200, 100, 0, 9, 2},
       {"no spacing rule: the start step", 200, 0, 0, 50, 1},
+      {"a range of exactly 1 starts at 1", 200, 10, 0, 1, 1},
       {"shorter than half a label", 5, 10, 0, 50, 1e-12},
   };
   for (const auto& c : cases) {
@@ -339,6 +341,70 @@ TEST(AutomaticRange, ActiveSeriesDecideAndInactiveOnesOnlyWhenNoneIs) {
   EXPECT_EQ(bottom.Maximum(), 100);
   shown.SetParentChart(nullptr);
   hidden.SetParentChart(nullptr);
+}
+
+TEST(AutomaticRange, MarginsWidenOnlyTheAutomaticEnds) {
+  // A fixed maximum keeps its value; the automatic minimum gets the pointer's margin.
+  MainChart view;
+  for (double x : {1.0, 2.0, 3.0}) view.series.AddPoint(x, x);
+  view.chart.LeftAxis().SetAutomaticMaximum(false);
+  view.chart.LeftAxis().SetMaximum(10);
+  view.Redraw();
+  EXPECT_EQ(view.chart.LeftAxis().EffectiveMaximum, 10);
+  EXPECT_LT(view.chart.LeftAxis().EffectiveMinimum, 1);
+
+  // Unequal margins on the two ends.
+  PlacedAxes f({20, 50, 620, 350});
+  TCustomChartAxis& a = f.Place(f.chart.BottomAxis(), 1, 20);
+  a.WidenRangeForMargins({3, 0, 1, 0});
+  EXPECT_NEAR(a.EffectiveMinimum, 1 - 3 * 19 / 596.0, 1e-12);
+  EXPECT_NEAR(a.EffectiveMaximum, 20 + 1 * 19 / 596.0, 1e-12);
+}
+
+TEST(AxisSpace, LabelsAndMinorTicksDecideTheRoomTaken) {
+  const struct {
+    const char* name;
+    bool labels;
+    int minorLength;
+    int leftOfLine;  // PlotRect.Left - the margin, without the label width
+  } cases[] = {
+      {"labels, ticks of 4 on a line of 2", true, 2, 6},
+      {"no labels: only the ticks", false, 2, 6},
+      {"minor ticks longer than the ticks", true, 10, 10},
+  };
+  for (const auto& c : cases) {
+    AxesOnly view;
+    view.chart.LeftAxis().SetLabels(c.labels);
+    view.chart.LeftAxis().SetMinorTickLength(c.minorLength);
+    view.Redraw();
+    const int labels = c.labels ? view.chart.LeftAxis().MaxValueLabelWidth() : 0;
+    EXPECT_EQ(view.chart.PlotRect.Left, MulDiv(3, 651, 100) + labels + c.leftOfLine) << c.name;
+  }
+}
+
+TEST(AxisTickRules, MinorMarksOnlyStrictlyInsideTheAxis) {
+  // 0 ... 52.5 over 210 pixels, labels every 5 (20 pixels): the minor marks above the
+  // top label fall 5, 10 and 15 pixels above it, the second one on StartPixel itself.
+  auto build = [](int height) {
+    auto view = std::make_unique<AxesOnly>(height);
+    view->chart.LeftAxis().ApplyFixedRange(0, 52.5);
+    view->chart.LeftAxis().SetIncrement(5);
+    view->Redraw();
+    return view;
+  };
+  // The margins are percentages of the height: find the height that gives 210.
+  int height = 302;
+  auto view = build(height);
+  for (int tries = 0; tries < 10 && view->chart.LeftAxis().PixelLength != 210; ++tries) {
+    height += 210 - view->chart.LeftAxis().PixelLength;
+    view = build(height);
+  }
+  const TCustomChartAxis& a = view->chart.LeftAxis();
+  ASSERT_EQ(a.PixelLength, 210);
+  ASSERT_EQ(a.TickPositions().front(), a.StartPixel + 10);
+  const int line = a.LinePosition;
+  EXPECT_EQ(view->At(line - 2, a.StartPixel + 5), clGray);  // inside: drawn
+  EXPECT_NE(view->At(line - 2, a.StartPixel), clGray);      // on the end: not drawn
 }
 
 TEST(AutomaticRange, FlagsAreCoupled) {

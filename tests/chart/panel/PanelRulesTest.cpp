@@ -203,6 +203,12 @@ TEST(BackWall, BrushesFillThePlotInside) {
       {"cross on the brush colour", clRed, clWhite, TBrushStyle::bsCross, clRed, clWhite},
       {"cross in the back colour turns black", clWhite, clWhite, TBrushStyle::bsCross, clBlack, clWhite},
       {"cross in black on black turns white", clBlack, clBlack, TBrushStyle::bsCross, clWhite, clBlack},
+      {"forward diagonal", clBlue, clWhite, TBrushStyle::bsFDiagonal, clBlue, clWhite},
+  };
+  // Which pixels of the 8 x 8 pattern cell are lines, by style.
+  auto onLine = [](TBrushStyle style, int x, int y) {
+    if (style == TBrushStyle::bsFDiagonal) return ((x - y) & 7) == 0;
+    return (x & 7) == 0 || (y & 7) == 0;
   };
   for (const auto& c : cases) {
     BarePanel view(120, 90);
@@ -214,7 +220,7 @@ TEST(BackWall, BrushesFillThePlotInside) {
     int wrong = 0;
     for (int y = p.Top + 1; y < p.Bottom; ++y)
       for (int x = p.Left + 1; x < p.Right; ++x) {
-        const bool line = (x & 7) == 0 || (y & 7) == 0;
+        const bool line = onLine(c.style, x, y);
         if (view.At(x, y) != (line ? c.lines : c.gaps)) ++wrong;
       }
     EXPECT_EQ(wrong, 0) << c.name;
@@ -258,6 +264,41 @@ TEST(PaintCycle, DrawingStateIsResetAfterEveryPaint) {
   EXPECT_EQ(canvas.Pen().Style(), TPenStyle::psSolid);
   EXPECT_EQ(canvas.Brush().Color(), clWhite);
   EXPECT_EQ(canvas.Brush().Style(), TBrushStyle::bsSolid);
+}
+
+TEST(PanelLayout, PlotWithoutWidthOrHeightSpansTheControl) {
+  // Margins that meet: right = left, bottom = top. The plot then reaches a control's
+  // width (height) beyond its left (top) edge; crossed margins leave one pixel.
+  const struct {
+    const char* name;
+    int left, top, right, bottom;
+    TRect plot;
+  } cases[] = {
+      {"margins that meet", 50, 50, 50, 50, {50, 40, 150, 120}},
+      {"margins that cross", 60, 60, 60, 60, {60, 48, 61, 49}},
+  };
+  for (const auto& c : cases) {
+    BarePanel view;
+    view.chart.SetMarginLeft(c.left);
+    view.chart.SetMarginTop(c.top);
+    view.chart.SetMarginRight(c.right);
+    view.chart.SetMarginBottom(c.bottom);
+    view.Redraw();
+    EXPECT_EQ(view.chart.PlotRect, c.plot) << c.name;
+  }
+}
+
+TEST(ChartPensOnTheCanvas, SmallDotsKeepTheMixMode) {
+  BarePanel view;
+  TChartCanvas3D& canvas = view.chart.ChartCanvas();
+  TChartPen dots;
+  dots.SetSmallDots(true);
+  dots.SetColor(clRed);
+  canvas.Pen().SetMode(TPenMode::pmXor);
+  canvas.ApplyChartPen(dots);
+  EXPECT_EQ(canvas.Pen().Style(), TPenStyle::psAlternate);
+  EXPECT_EQ(canvas.Pen().Mode(), TPenMode::pmXor);
+  EXPECT_EQ(canvas.Pen().Color(), clRed);
 }
 
 TEST(PublishedSettings, PagingAndWallDefaultsExistAndInvalidate) {

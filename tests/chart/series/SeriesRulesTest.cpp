@@ -74,6 +74,10 @@ TEST(SeriesRules, ValuesWithoutANumberLeaveTheStatistics) {
   EXPECT_EQ(series.YValues->Sum(), 3);
   EXPECT_EQ(series.PointColor(0), clNone);
   EXPECT_EQ(series.PointColor(1), series.SeriesColor());
+  series.AddPoint(kNaN, 7);  // no x: goes last and is not drawn; its x is not counted
+  EXPECT_EQ(series.PointColor(series.PointCount() - 1), clNone);
+  EXPECT_EQ(series.HighestX(), 4);
+  EXPECT_EQ(series.HighestY(), 7);
 
   // A first value without a number: the vertical axis still spans the others.
   MainChart view;
@@ -116,6 +120,31 @@ TEST(SeriesRules, FirstSegmentComesInFromThePlotEdge) {
     EXPECT_FALSE(wanted.empty());
     EXPECT_EQ(drawn, wanted) << (inverted ? "inverted" : "plain");
   }
+}
+
+TEST(SeriesRules, NoSegmentFromTheEdgeOutOfANullPoint) {
+  MainChart view;
+  view.series.Pointer().SetVisible(false);
+  for (double x : {1.0, 2.0, 3.0, 4.0, 5.0}) view.series.AddPoint(x, x, "", x == 3.0 ? clNone : clAutoColor);
+  view.chart.BottomAxis().ApplyFixedRange(3.5, 5);
+  view.chart.LeftAxis().ApplyFixedRange(0, 6);
+  view.Redraw();
+  ASSERT_EQ(view.series.VisibleFirst, 3);
+  const TRect p = view.chart.PlotRect;
+  EXPECT_EQ(RedIn(view.host.Bitmap().Surface(), p.Left, view.series.XPixelOfPoint(3) - 1, p.Top, p.Bottom + 1), 0);
+  EXPECT_GT(RedIn(view.host.Bitmap().Surface(), view.series.XPixelOfPoint(3) + 1, p.Right, p.Top, p.Bottom + 1), 0);
+}
+
+TEST(SeriesRules, PointersAreAskedForOnlyForDrawnPoints) {
+  MainChart view;
+  for (double x : {1.0, 2.0, 3.0, 4.0}) view.series.AddPoint(x, x, "", x == 2.0 ? clNone : clAutoColor);
+  std::vector<int> asked;
+  view.series.OnGetPointerStyle = [&](TChartSeries*, int index) {
+    asked.push_back(index);
+    return TSeriesPointerStyle::psRectangle;
+  };
+  view.Redraw();
+  EXPECT_EQ(asked, (std::vector<int>{0, 2, 3}));
 }
 
 TEST(SeriesRules, ALoneVisiblePointGetsItsPointer) {
