@@ -188,6 +188,11 @@ TEST(AxisLabelRules, TickOnLabelsOnlyAndLabelsSwitches) {
   EXPECT_EQ(ticked.chart.LeftAxis().TickPositions(), ticks);
   EXPECT_EQ(ticked.GridRows(), grid);
   EXPECT_EQ(ticked.LabelInk(), 0);
+  // Ticks at every label value and labels: each position once.
+  AxesOnly both;
+  both.chart.LeftAxis().SetTickOnLabelsOnly(false);
+  both.Redraw();
+  EXPECT_EQ(both.chart.LeftAxis().TickPositions(), ticks);
   const int line = ticked.chart.LeftAxis().LinePosition;
   for (int p : ticks)
     for (int x = line - 4; x <= line - 1; ++x) EXPECT_EQ(ticked.At(x, p), clGray) << x << "," << p;

@@ -257,13 +257,24 @@ TEST(PaintCycle, DrawingStateIsResetAfterEveryPaint) {
     canvas.Brush().SetStyle(TBrushStyle::bsCross);
     canvas.SetBackgroundMode(OPAQUE);
   };
+  // The reset comes before OnAfterDraw: that handler already sees the fresh state.
+  struct {
+    TColor pen = 0, brush = 0;
+    int width = 0;
+    TPenStyle penStyle = TPenStyle::psClear;
+    TBrushStyle brushStyle = TBrushStyle::bsClear;
+  } seen;
+  view.chart.OnAfterDraw = [&](TCustomAxisPanel*) {
+    TChartCanvas3D& canvas = view.chart.ChartCanvas();
+    seen = {canvas.Pen().Color(), canvas.Brush().Color(), canvas.Pen().Width(), canvas.Pen().Style(),
+            canvas.Brush().Style()};
+  };
   view.Redraw();
-  TChartCanvas3D& canvas = view.chart.ChartCanvas();
-  EXPECT_EQ(canvas.Pen().Color(), clBlack);
-  EXPECT_EQ(canvas.Pen().Width(), 1);
-  EXPECT_EQ(canvas.Pen().Style(), TPenStyle::psSolid);
-  EXPECT_EQ(canvas.Brush().Color(), clWhite);
-  EXPECT_EQ(canvas.Brush().Style(), TBrushStyle::bsSolid);
+  EXPECT_EQ(seen.pen, clBlack);
+  EXPECT_EQ(seen.width, 1);
+  EXPECT_EQ(seen.penStyle, TPenStyle::psSolid);
+  EXPECT_EQ(seen.brush, clWhite);
+  EXPECT_EQ(seen.brushStyle, TBrushStyle::bsSolid);
 }
 
 TEST(PanelLayout, PlotWithoutWidthOrHeightSpansTheControl) {
