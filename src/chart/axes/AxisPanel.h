@@ -153,7 +153,10 @@ class TCustomChart : public TCustomAxisPanel {
   void ChartMouseDown(TMouseButton button, TShiftState shift, int x, int y);
   void ChartMouseMove(TShiftState shift, int x, int y);
   void ChartMouseUp(TMouseButton button, TShiftState shift, int x, int y);
-  void ChartMouseLeave() { PanTrack.InProgress = false; }
+  void ChartMouseLeave() {
+    ShowCursor(LoadedCursor());
+    PanTrack.InProgress = false;
+  }
   void ChartWheelDown() { WheelNotch(+1); }
   void ChartWheelUp() { WheelNotch(-1); }
   void ZoomToBox();

@@ -83,7 +83,21 @@ class TCustomChartPanel {
   bool IsPrinting() const { return false; }
   // True while the owner applies its design-time settings (see SetBackColor).
   bool Loading() const { return loading_; }
-  void SetLoading(bool v) { loading_ = v; }
+  // Ending the loading remembers the cursor the chart has then (LoadedCursor).
+  void SetLoading(bool v) {
+    if (loading_ && !v) loadedCursor_ = cursor_;
+    loading_ = v;
+  }
+  // The chart's own cursor (an id, 0 the default): drags show the default cursor, the
+  // next move without a drag shows the own one again, leaving the control the one it
+  // had when loading ended.
+  int Cursor() const { return cursor_; }
+  void SetCursor(int v) {
+    cursor_ = v;
+    host_->ShowCursor(v);
+  }
+  int LoadedCursor() const { return loadedCursor_; }
+  void ShowCursor(int v) { host_->ShowCursor(v); }
   bool Created() const { return created_; }
 
   // The mouse drags of the zoom and scroll behaviour (handled by the upper layers).
@@ -123,6 +137,7 @@ class TCustomChartPanel {
   int chart3DPercent_ = 15;
   bool created_ = false;
   bool loading_ = false;
+  int cursor_ = 0, loadedCursor_ = 0;
 };
 
 // Adds the panel background (solid colour or gradient) and the zoom and panning
