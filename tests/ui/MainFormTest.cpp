@@ -64,6 +64,8 @@ TEST_F(MainWindow, StartUpTableAndCycles) {
   EXPECT_EQ(form->seriesMain->PointCount(), 128);
 }
 
+TEST_F(MainWindow, OpensAtItsDesignedPosition) { EXPECT_EQ(form->pos(), QPoint(459, 122)); }
+
 TEST_F(MainWindow, LayoutOfTheControls) {
   const struct {
     QWidget* widget;
