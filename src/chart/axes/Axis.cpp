@@ -48,13 +48,18 @@ std::vector<std::string> SplitLines(const std::string& text) {
 
 }  // namespace
 
+// The recursion x -> x * 0.1 (or x * 10) down to 1 <= x < 10 and back, as a loop: the
+// same roundings in the same order, without a call per decade (a range of 1e300 walks
+// some 300 decades for each of its steps).
 double NextNiceStep(double x) {
   if (!(x > 0) || !std::isfinite(x)) return x;
-  if (x >= 10) return static_cast<double>(NextNiceStep(static_cast<double>(x * 0.1L)) * 10.0L);
-  if (x < 1) return static_cast<double>(NextNiceStep(static_cast<double>(x * 10.0L)) * 0.1L);
-  if (x < 2) return 2;
-  if (x < 5) return 5;
-  return 10;
+  int down = 0, up = 0;
+  for (; x >= 10; ++down) x = static_cast<double>(x * 0.1L);
+  for (; x < 1; ++up) x = static_cast<double>(x * 10.0L);
+  double step = x < 2 ? 2 : x < 5 ? 5 : 10;
+  for (; down > 0; --down) step = static_cast<double>(step * 10.0L);
+  for (; up > 0; --up) step = static_cast<double>(step * 0.1L);
+  return step;
 }
 
 std::vector<int> MinorMarkPositions(const std::vector<int>& p, int m) {
@@ -259,9 +264,12 @@ double TCustomChartAxis::IncrementForLabelCount(int maxLabels) const {
   if (maxLabels < 1) return kMinIncrement;
   double step = increment_ > 0 ? increment_ : (std::fabs(EffectiveRange) >= 1 ? 1.0 : kMinIncrement);
   if (labelsSeparation_ > 0) {
-    long long n = static_cast<long long>(maxLabels) + 1;
     // The step only grows; a range that is not a finite number would grow it forever,
-    // so the search gives up after a bounded number of steps.
+    // so the search gives up after a bounded number of steps. From a start of 1e-12 or
+    // more those steps pass every double and end at infinity: that is the answer at once.
+    // (From a denormal start the roundings can stall the steps below 1e-12.)
+    if (!std::isfinite(EffectiveRange) && step >= kMinIncrement) return std::numeric_limits<double>::infinity();
+    long long n = static_cast<long long>(maxLabels) + 1;
     for (int guard = 0; n > maxLabels && guard < kMaxStepSearch; ++guard) {
       const double q = static_cast<double>(static_cast<long double>(EffectiveRange) / step);
       if (std::fabs(q) < kMaxPixelOffset) {

@@ -301,6 +301,25 @@ TEST(AxisTitle, DrawnInTheBandItReserves) {
   EXPECT_LE(std::abs((minY + maxY) / 2 - (left.StartPixel + left.EndPixel) / 2), 2);
 }
 
+// The step rule as first written, one call per decade: the oracle of the loop.
+double RecursiveNiceStep(double x) {
+  if (!(x > 0) || !std::isfinite(x)) return x;
+  if (x >= 10) return static_cast<double>(RecursiveNiceStep(static_cast<double>(x * 0.1L)) * 10.0L);
+  if (x < 1) return static_cast<double>(RecursiveNiceStep(static_cast<double>(x * 10.0L)) * 0.1L);
+  return x < 2 ? 2 : x < 5 ? 5 : 10;
+}
+
+TEST(NiceSteps, SameRoundingsAsTheRecursiveRuleOverTheWholeRange) {
+  std::vector<double> xs = {std::numeric_limits<double>::denorm_min(), std::numeric_limits<double>::min(),
+                            std::numeric_limits<double>::max(), 9.999999999999999e-13, 1e-12, 0.1, 9.999999999999998};
+  for (double x = 1e-320; x < 1e308; x *= 1.37) xs.push_back(x);
+  int differing = 0;
+  for (double x : xs)
+    if (NextNiceStep(x) != RecursiveNiceStep(x) && differing++ < 3) ADD_FAILURE() << x;
+  EXPECT_EQ(differing, 0);
+  EXPECT_GT(xs.size(), 4000u);
+}
+
 TEST(LabelIncrement, GapAndLabelCountOfTheSearch) {
   // Labels 12 pixels high on a vertical axis 200 pixels long: gap Round(1.2) = 1, at
   // most Round(200 / 13) = 15 labels.
@@ -318,6 +337,16 @@ TEST(LabelIncrement, GapAndLabelCountOfTheSearch) {
       {"a range of exactly 1 starts at 1", 200, 10, 0, 1, 1},
       {"shorter than half a label", 5, 10, 0, 50, 1e-12},
   };
+  for (double range : {std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()}) {
+    PlacedAxes f({100, 50, 700, 250});
+    TCustomChartAxis& a = f.Place(f.chart.LeftAxis(), 0, 1);
+    a.EffectiveRange = range;  // the search never ends by itself: its bound gives infinity
+    EXPECT_EQ(a.IncrementForLabelCount(15), std::numeric_limits<double>::infinity()) << range;
+    a.SetIncrement(3e-12);
+    EXPECT_EQ(a.IncrementForLabelCount(15), std::numeric_limits<double>::infinity()) << range;
+    a.SetIncrement(5e-324);  // a denormal start stalls: the least increment
+    EXPECT_EQ(a.IncrementForLabelCount(15), 1e-12) << range;
+  }
   for (const auto& c : cases) {
     PlacedAxes f({100, 50, 700, 50 + c.length});
     TCustomChartAxis& a = f.Place(f.chart.LeftAxis(), c.min, c.max);
