@@ -125,7 +125,7 @@ int main(int argc, char** argv) {
   // Warm up, and visit the largest window size once: buffers and caches reach their size.
   form->resize(1600, 1200);
   form->repaint();
-  for (long i = 0; i < 5000; ++i) step(i);
+  for (long i = 0; i < 20000; ++i) step(i);  // caches (glyph masks, buffers) fill up here
   Settle(form.get());
   const double startResident = ResidentMegabytes();
   const auto start = std::chrono::steady_clock::now();
