@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each for the given number of seconds
 # (default 600) on its seed corpus in fuzz/corpus/<target>. New inputs go to
-# build-fuzz/corpus/<target>; crashes to build-fuzz/crashes/.
+# build-fuzz/corpus/<target>; crashes to build-fuzz/crashes/. A finding becomes a
+# regression test by copying it to fuzz/regressions/<target>/ (the suite replays that
+# folder and the seed corpus through each target: tests fuzz_replay_<target>), with the
+# fault mended.
 #   scripts/fuzz.sh [seconds] [target ...]     targets: format_pattern decimal chart
 set -euo pipefail
 cd "$(dirname "$0")/.."
