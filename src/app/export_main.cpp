@@ -1,20 +1,26 @@
 // quarvel-export: renders and exports, without a display, exactly what the window
 // computes and shows. The window's own code does the work: the main window is created
-// offscreen (its three start-up blobs, then the chosen resolution through the radio
-// group's handler), and each command reads or paints from it.
+// offscreen (its three start-up blobs, or those of a phantom file, then the chosen
+// resolution through the radio group's handler), and each command reads or paints from it.
 
 #include <QCommandLineParser>
 #include <QFile>
 #include <QImage>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
+#include "model/PhantomFile.h"
 #include "platform/window/Application.h"
 #include "platform/window/Controls.h"
 #include "ui/ExportView.h"
@@ -50,7 +56,50 @@ std::pair<int, int> ParseSize(const QString& text) {
   return {w, h};
 }
 
-int Run(TApplication& application) {
+// What each command writes; only the chart takes a size (the window keeps its layout's).
+struct Command {
+  QString name;
+  bool png, csv, sized;
+  std::string Kinds() const { return png && csv ? "png or csv" : png ? "png" : "csv"; }
+};
+const Command kCommands[] = {
+    {"window", true, false, false}, {"chart", true, false, true}, {"grid", true, true, false},
+    {"points", false, true, false}, {"projection", false, true, false},
+};
+
+// The output kind: --format when given, else the file's .png or .csv ending, else the
+// command's only kind for standard output or a name without an ending (a device, a
+// pipe). Whatever contradicts the command or the format is a usage error.
+bool WritesPng(const Command& command, const QString& file, const QString& format) {
+  const QString base = file.section('/', -1);
+  const int dot = base.lastIndexOf('.');
+  const QString ending = file == "-" || dot <= 0 ? QString() : base.mid(dot + 1).toLower();
+  const std::string name = command.name.toStdString(), quoted = "'" + file.toStdString() + "'";
+  QString kind = format;
+  if (!format.isEmpty()) {
+    if (format != "png" && format != "csv")
+      throw ExportError("bad format '" + format.toStdString() + "' (png or csv)", kUsageError);
+    if ((ending == "png" || ending == "csv") && ending != format)
+      throw ExportError(quoted + " ends in ." + ending.toStdString() + ", but the format is " + format.toStdString(),
+                        kUsageError);
+  } else if (ending == "png" || ending == "csv") {
+    kind = ending;
+  } else if (command.png != command.csv && ending.isEmpty()) {
+    kind = command.png ? "png" : "csv";
+  } else if (ending.isEmpty()) {
+    throw ExportError(name + " writes " + command.Kinds() + ": give --format for " + quoted, kUsageError);
+  } else {
+    throw ExportError(quoted + " ends in neither .png nor .csv: give --format (" + name + " writes " + command.Kinds() + ")",
+                      kUsageError);
+  }
+  if ((kind == "png" && !command.png) || (kind == "csv" && !command.csv))
+    throw ExportError(name + " writes " + command.Kinds() + (format.isEmpty() ? ", but " + quoted + " ends in ." : ", not ") +
+                          kind.toStdString(),
+                      kUsageError);
+  return kind == "png";
+}
+
+int Run(TApplication& application, const std::string& handlerFailure) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
       "Exports what the Quarvel view window computes and shows.\n\n"
@@ -61,38 +110,72 @@ int Run(TApplication& application) {
       "  grid FILE.csv         the grid cells: ix,iy,x,y,value\n"
       "  points FILE.csv       the resampled projection: index,x,y,kind\n"
       "  projection FILE.csv   the zero projection: ix,x,sum\n"
-      "FILE may be - for standard output.");
-  parser.addHelpOption();
-  parser.addVersionOption();
+      "FILE may be - for standard output. The format follows the file's ending, or --format.");
+  const QCommandLineOption helpOption = parser.addHelpOption();
+  const QCommandLineOption versionOption = parser.addVersionOption();
   parser.addPositionalArgument("command", "window, chart, grid, points or projection");
   parser.addPositionalArgument("file", "the output file, or - for standard output");
   const QCommandLineOption resolutionOption("resolution", "128x128, 256x256 or 512x512 (default 128x128).", "resolution", "128x128");
-  const QCommandLineOption sizeOption("size", "The chart's size, WxH (default 651x302).", "size", "651x302");
+  const QCommandLineOption sizeOption("size", "The chart's size, WxH (default 651x302); chart only.", "size", "651x302");
+  const QCommandLineOption formatOption("format", "png or csv (default: from the file's ending).", "format");
+  const QCommandLineOption phantomOption("phantom", "Blobs from a CSV file (mx,dx,my,dy[,enabled]) instead of the built-in three.", "file");
   parser.addOption(resolutionOption);
   parser.addOption(sizeOption);
-  parser.process(QCoreApplication::arguments());
+  parser.addOption(formatOption);
+  parser.addOption(phantomOption);
+  if (!parser.parse(QCoreApplication::arguments())) throw ExportError(parser.errorText().toStdString(), kUsageError);
+  if (parser.isSet(helpOption)) parser.showHelp(0);
+  if (parser.isSet(versionOption)) parser.showVersion();
 
   const QStringList args = parser.positionalArguments();
   if (args.size() != 2) throw ExportError("expected a command and a file (see --help)", kUsageError);
-  const QString command = args[0], file = args[1];
-  const bool csv = file.endsWith(".csv", Qt::CaseInsensitive);
+  const QString file = args[1];
+  const Command* command = nullptr;
+  for (const Command& c : kCommands)
+    if (c.name == args[0]) command = &c;
+  if (!command) throw ExportError("unknown command '" + args[0].toStdString() + "' (see --help)", kUsageError);
   const int resolution = ParseResolution(parser.value(resolutionOption));
+  if (parser.isSet(sizeOption) && !command->sized)
+    throw ExportError("--size applies only to chart, not to " + command->name.toStdString(), kUsageError);
   const auto [width, height] = ParseSize(parser.value(sizeOption));
-  if (command != "window" && command != "chart" && command != "grid" && command != "points" && command != "projection")
-    throw ExportError("unknown command '" + command.toStdString() + "' (see --help)", kUsageError);
+  const bool png = WritesPng(*command, file, parser.value(formatOption));
+  std::optional<std::vector<TPhantomBlob>> phantom;
+  if (parser.isSet(phantomOption)) {
+    try {
+      phantom = ReadPhantomFile(parser.value(phantomOption).toStdString());
+    } catch (const EPhantomError& e) {
+      throw ExportError(e.Message(), kUsageError);
+    }
+  }
 
-  auto form = TformMain::Create(application);
+  auto form = phantom ? TformMain::Create(application, std::move(*phantom)) : TformMain::Create(application);
+  if (!handlerFailure.empty()) throw std::runtime_error(handlerFailure);
   if (resolution != 0) {
     form->grpResolution->SetItemIndex(resolution);
     form->grpResolutionClick(form->grpResolution);
   }
 
-  if (command == "window") WriteOutputFile(file, PngBytes(WindowPicture(*form)));
-  else if (command == "chart") WriteOutputFile(file, PngBytes(ChartPicture(*form, width, height)));
-  else if (command == "grid") WriteOutputFile(file, csv ? TextBytes(GridCsv(*form)) : PngBytes(GridPicture(*form)));
-  else if (command == "points") WriteOutputFile(file, TextBytes(PointsCsv(*form)));
+  const QString& name = command->name;
+  if (name == "window") WriteOutputFile(file, PngBytes(WindowPicture(*form)));
+  else if (name == "chart") WriteOutputFile(file, PngBytes(ChartPicture(*form, width, height)));
+  else if (name == "grid") WriteOutputFile(file, png ? PngBytes(GridPicture(*form)) : TextBytes(GridCsv(*form)));
+  else if (name == "points") WriteOutputFile(file, TextBytes(PointsCsv(*form)));
   else WriteOutputFile(file, TextBytes(ProjectionCsv(*form)));
   return 0;
+}
+
+// Errors are one line: a message of several lines (the fit error's four) is joined.
+void PrintError(const std::string& message) {
+  std::string line;
+  for (std::size_t i = 0; i < message.size(); ++i) {
+    if (message[i] == '\r' || message[i] == '\n') {
+      while (i + 1 < message.size() && (message[i + 1] == '\r' || message[i + 1] == '\n')) ++i;
+      if (i + 1 < message.size()) line += "; ";
+    } else {
+      line += message[i];
+    }
+  }
+  std::fprintf(stderr, "quarvel-export: %s\n", line.c_str());
 }
 
 }  // namespace
@@ -103,8 +186,26 @@ void QuietToolkitMessages(QtMsgType type, const QMessageLogContext&, const QStri
   if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "quarvel-export: %s\n", qPrintable(message));
 }
 
+// A standard descriptor the caller closed would be taken by the next file the process
+// opens, and "-" would then write into that file. A read-only placeholder keeps the
+// number taken, so that writing to it fails as writing to a closed descriptor does.
+void HoldClosedStandardDescriptors() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    const int placeholder = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (placeholder >= 0 && placeholder != fd) {
+      dup2(placeholder, fd);
+      close(placeholder);
+    }
+  }
+}
+
 int main(int argc, char** argv) {
+  HoldClosedStandardDescriptors();
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  // A reader that goes away (a pipe, a FIFO) is an output error with its reason, not a
+  // silent end by signal.
+  std::signal(SIGPIPE, SIG_IGN);
   qInstallMessageHandler(QuietToolkitMessages);
   try {
     TApplication application(argc, argv);
@@ -114,17 +215,17 @@ int main(int argc, char** argv) {
     // Handler errors go to standard error here, never to a message box.
     std::string failure;
     application.ShowException = [&failure](const std::string& message) { failure = message; };
-    const int code = Run(application);
+    const int code = Run(application, failure);
     if (!failure.empty()) throw std::runtime_error(failure);
     return code;
   } catch (const ExportError& e) {
-    std::fprintf(stderr, "quarvel-export: %s\n", e.what());
+    PrintError(e.what());
     return e.exitCode;
   } catch (const EOutputError& e) {
-    std::fprintf(stderr, "quarvel-export: %s\n", e.what());
+    PrintError(e.what());
     return kOutputError;
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "quarvel-export: %s\n", e.what());
+    PrintError(e.what());
     return 1;
   }
 }

@@ -7,6 +7,7 @@
 
 #include "platform/window/Application.h"
 #include "ui/MainFormUnit.h"
+#include "ui/PhantomOption.h"
 
 namespace {
 
@@ -22,6 +23,14 @@ bool DisplayAvailable() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A phantom file given with --phantom is read first: a bad one is a usage error.
+  std::optional<std::vector<quarvel::TPhantomBlob>> phantom;
+  try {
+    phantom = quarvel::PhantomFromArguments(argc, argv);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "quarvel-view: %s\n", e.what());
+    return 2;
+  }
   if (!DisplayAvailable()) {
     std::fprintf(stderr,
                  "quarvel-view: no display (neither DISPLAY nor WAYLAND_DISPLAY is set); "
@@ -31,7 +40,8 @@ int main(int argc, char** argv) {
   try {
     quarvel::TApplication application(argc, argv);
     quarvel::ReadLocaleSeparators();
-    auto form = quarvel::TformMain::Create(application);
+    auto form = phantom ? quarvel::TformMain::Create(application, std::move(*phantom))
+                        : quarvel::TformMain::Create(application);
     return application.Run();
   } catch (const std::exception& e) {
     std::fprintf(stderr, "quarvel-view: %s\n", e.what());

@@ -30,7 +30,12 @@ TBlobRegistry* MainBlobRegistry() { return gMainRegistry; }
 void SetMainBlobRegistry(TBlobRegistry* registry) { gMainRegistry = registry; }
 
 std::unique_ptr<TGauss3D> CreateBlob(double mx, double dx, double my, double dy) {
+  return CreateBlob(mx, dx, my, dy, true);
+}
+
+std::unique_ptr<TGauss3D> CreateBlob(double mx, double dx, double my, double dy, bool enabled) {
   auto blob = std::make_unique<TGauss3D>(mx, dx, my, dy);
+  blob->Enabled = enabled;
   if (gMainRegistry) {
     gMainRegistry->RegisterBlob(std::move(blob));
     return nullptr;

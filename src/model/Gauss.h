@@ -51,5 +51,8 @@ void SetMainBlobRegistry(TBlobRegistry* registry);
 // update cycle, and may throw) and the result is empty; without one, the blob is only
 // constructed and returned to its creator.
 std::unique_ptr<TGauss3D> CreateBlob(double mx, double dx, double my, double dy);
+// The same with the blob's Enabled flag set before it is handed over (a phantom file's
+// blob that takes no part in the grid).
+std::unique_ptr<TGauss3D> CreateBlob(double mx, double dx, double my, double dy, bool enabled);
 
 }  // namespace quarvel

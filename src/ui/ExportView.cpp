@@ -3,6 +3,7 @@
 #include <QBuffer>
 
 #include <charconv>
+#include <memory>
 #include <sstream>
 
 #include "platform/BitmapHost.h"
@@ -26,20 +27,29 @@ QImage WindowPicture(TformMain& form) {
   return form.grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
+// The chart paints straight into the host's bitmap (no off-screen buffer of its own),
+// and the picture handed back is that bitmap, owned by the image: a large chart is held
+// once, not three times.
 QImage ChartPicture(const TformMain& form, int width, int height) {
-  TBitmapHost host(width, height);
-  TChart chart(&host);
-  TLineSeries series;
-  ConfigureProjectionChart(chart, series);
-  series.AfterDrawValues = [&](TChartSeries* sender) { DrawStems(*sender, chart.ChartCanvas(), form.Resolution); };
-  FeedProjectionChart(series, form);
-  for (int paint = 0; paint < 2; ++paint) {
-    chart.InvalidateChart();
-    chart.HandlePaint();
+  auto host = std::make_unique<TBitmapHost>(width, height);
+  {
+    TChart chart(host.get());
+    chart.ChartCanvas().SetBufferedMode(false);
+    TLineSeries series;
+    ConfigureProjectionChart(chart, series);
+    series.AfterDrawValues = [&](TChartSeries* sender) { DrawStems(*sender, chart.ChartCanvas(), form.Resolution); };
+    FeedProjectionChart(series, form);
+    for (int paint = 0; paint < 2; ++paint) {
+      chart.InvalidateChart();
+      chart.HandlePaint();
+    }
+    series.SetParentChart(nullptr);
   }
-  QImage image = ImageOf(host.Bitmap()).copy();
-  series.SetParentChart(nullptr);
-  return image;
+  TBitmap& bitmap = host->Bitmap();
+  uchar* pixels = reinterpret_cast<uchar*>(bitmap.ScanLine(0));
+  const int w = bitmap.Width(), h = bitmap.Height();
+  return QImage(pixels, w, h, w * 4, QImage::Format_RGB32,
+                [](void* owner) { delete static_cast<TBitmapHost*>(owner); }, host.release());
 }
 
 QImage GridPicture(const TformMain& form) {

@@ -81,6 +81,15 @@ std::unique_ptr<TformMain> TformMain::Create(TApplication& application) {
   return form;
 }
 
+std::unique_ptr<TformMain> TformMain::Create(TApplication& application, std::vector<TPhantomBlob> phantom) {
+  auto form = std::make_unique<TformMain>();
+  form->StartupPhantom = std::move(phantom);
+  application.SetMainForm(form.get());
+  if (application.MainForm() == form.get()) SetMainBlobRegistry(form.get());
+  RunHandler([&form] { form->FormCreate(form.get()); });
+  return form;
+}
+
 std::function<void(QWidget*)> TformMain::Handler(const std::string& name) {
   const std::map<std::string, void (TformMain::*)(QWidget*)> handlers = {
       {"FormCreate", &TformMain::FormCreate},         {"FormDestroy", &TformMain::FormDestroy},
@@ -179,6 +188,11 @@ void TformMain::ConfigureChart() {
 // Handlers
 
 void TformMain::FormCreate(QWidget*) {
+  if (StartupPhantom) {
+    for (const TPhantomBlob& b : *StartupPhantom) CreateBlob(b.MX, b.DX, b.MY, b.DY, b.Enabled);
+    if (StartupPhantom->empty()) RecomputeAll();
+    return;
+  }
   CreateBlob(7.0, 2.0, 12.0, 2.0);
   CreateBlob(9.0, 3.0, 7.0, 1.0);
   CreateBlob(15.0, 1.0, 8.0, 3.0);

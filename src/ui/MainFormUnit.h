@@ -11,10 +11,13 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "chart/axes/AxisPanel.h"
 #include "chart/series/Series.h"
+#include "model/PhantomFile.h"
 #include "model/ProjectionModel.h"
 #include "platform/Bitmap24.h"
 #include "platform/window/Application.h"
@@ -30,6 +33,12 @@ class TformMain : public TForm, public TProjectionModel, public TBlobRegistry {
   // Creates the main window: the application's main-window reference is set before
   // the window's creation code (FormCreate) runs, so the start-up blobs register.
   static std::unique_ptr<TformMain> Create(TApplication& application);
+  // The main window with a phantom file's blobs in place of the built-in three:
+  // FormCreate creates them in file order, each registering as the built-in ones do (one
+  // update cycle per blob). With no blob at all it runs the cycle once, so that the grid,
+  // the projection and the points are those of an empty phantom. An error from these
+  // cycles leaves FormCreate as from any event handler: it is shown, the window goes on.
+  static std::unique_ptr<TformMain> Create(TApplication& application, std::vector<TPhantomBlob> phantom);
 
   // ---- event handlers, bound by name through the layout table
   void FormCreate(QWidget* sender);
@@ -64,6 +73,9 @@ class TformMain : public TForm, public TProjectionModel, public TBlobRegistry {
 
   // How many update cycles ran (start-up runs three before the window is shown).
   int UpdateCycles = 0;
+
+  // The blobs FormCreate creates instead of the built-in three, when set.
+  std::optional<std::vector<TPhantomBlob>> StartupPhantom;
 
  protected:
   void LocaleChanged() override;

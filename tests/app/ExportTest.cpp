@@ -81,7 +81,8 @@ TEST_F(ExportTool, TablesAsCsv) {
       {{"points", "-", "--resolution", "256x256"}, "index,x,y,kind", 255},
       {{"points", "-", "--resolution", "512x512"}, "index,x,y,kind", 509},
       {{"projection", "-"}, "ix,x,sum", 128},
-      {{"grid", "-"}, "", 0},  // no .csv ending: the picture
+      {{"grid", "-", "--format", "csv"}, "ix,iy,x,y,value", 128 * 128},
+      {{"grid", "-", "--format", "png"}, "", 0},  // the picture
   };
   for (const auto& c : cases) {
     const Result r = Export(c.args);
