@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "MainChart.h"
+#include "PlacedAxis.h"
 #include "PixelAsserts.h"
 #include "chart/axes/AxisPanel.h"
 #include "platform/BitmapHost.h"
@@ -30,13 +31,7 @@ struct PlacedAxes {
     chart.PlotRect = plot;
     chart.UpdatePlotGeometry();
   }
-  TCustomChartAxis& Place(TCustomChartAxis& a, double min, double max) {
-    a.PlaceAxisPixels();
-    a.EffectiveMinimum = min;
-    a.EffectiveMaximum = max;
-    a.EffectiveRange = max - min;
-    return a;
-  }
+  TCustomChartAxis& Place(TCustomChartAxis& a, double min, double max) { return testing::PlaceWithRange(a, min, max); }
   TBitmapHost host;
   TChart chart;
 };

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "PlacedAxis.h"
 #include "chart/axes/AxisPanel.h"
 #include "platform/BitmapHost.h"
 #include "chart/panel/ChartException.h"
@@ -21,11 +22,7 @@ struct AxisFixture {
   TCustomChartAxis& Place(TCustomChartAxis& a, int start, int end, double min, double max) {
     chart.PlotRect = {start, start, end, end};
     chart.PlotWidth = chart.PlotHeight = end - start;
-    a.PlaceAxisPixels();
-    a.EffectiveMinimum = min;
-    a.EffectiveMaximum = max;
-    a.EffectiveRange = max - min;
-    return a;
+    return testing::PlaceWithRange(a, min, max);
   }
   TBitmapHost host;
   TChart chart;
