@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <unordered_map>
 
 #include "chart/axes/AxisPanel.h"
 #include "chart/panel/ChartException.h"
@@ -260,6 +261,19 @@ double TCustomChartAxis::ComputeLabelIncrement() {
   return IncrementForLabelCount(maxLabels);
 }
 
+namespace {
+
+// The increment search walks the same chain of steps (1, 2, 5, 10, ...) on every call,
+// through hundreds of decades for a huge range: the steps are remembered.
+double RememberedNiceStep(double x) {
+  thread_local std::unordered_map<double, double> known;
+  if (const auto it = known.find(x); it != known.end()) return it->second;
+  if (known.size() >= 8192) known.clear();
+  return known[x] = NextNiceStep(x);
+}
+
+}  // namespace
+
 double TCustomChartAxis::IncrementForLabelCount(int maxLabels) const {
   if (maxLabels < 1) return kMinIncrement;
   double step = increment_ > 0 ? increment_ : (std::fabs(EffectiveRange) >= 1 ? 1.0 : kMinIncrement);
@@ -274,9 +288,9 @@ double TCustomChartAxis::IncrementForLabelCount(int maxLabels) const {
       const double q = static_cast<double>(static_cast<long double>(EffectiveRange) / step);
       if (std::fabs(q) < kMaxPixelOffset) {
         n = std::llrint(q);
-        if (n > maxLabels) step = NextNiceStep(step);
+        if (n > maxLabels) step = RememberedNiceStep(step);
       } else {
-        step = NextNiceStep(step);
+        step = RememberedNiceStep(step);
       }
     }
   }
