@@ -10,7 +10,7 @@ JOBS          ?= $(shell nproc)
 WERROR        := $(if $(filter true,$(CI)),ON,OFF)
 CMAKE_FLAGS   := -G Ninja -DQUARVEL_WERROR=$(WERROR)
 
-.PHONY: all deps build run test sanitize bench clean
+.PHONY: all deps build run test package sanitize bench clean
 
 all: build
 
@@ -23,11 +23,17 @@ $(BUILD_DIR)/build.ninja: | deps
 build: deps $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
-run: build
+# Builds only the viewer, then opens its window.
+run: deps $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target quarvel-view
 	./$(BUILD_DIR)/src/app/quarvel-view
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# The Debian package, written to $(BUILD_DIR)/quarvel-view_<version>_<arch>.deb.
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 # The whole test suite under AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize: deps

@@ -8,11 +8,14 @@
 #include <QTest>
 
 #include <sys/resource.h>
+#include <time.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <vector>
 
 #include "ui/MainFormUnit.h"
 
@@ -60,6 +63,41 @@ void BM_ResolutionClickToRepaint(benchmark::State& state) {
   state.counters["peak_MB"] = PeakResidentMegabytes();
 }
 BENCHMARK(BM_ResolutionClickToRepaint)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
+// The chart's control repainting itself while its picture is current (a window
+// uncovered), beside one plain copy of a frame of the same size, interleaved.
+void BM_ChartControlRepaintFromBuffer(benchmark::State& state) {
+  auto form = TformMain::Create(*quarvel::TApplication::Instance());
+  form->show();
+  if (!QTest::qWaitForWindowExposed(form.get())) state.SkipWithError("the window was not exposed");
+  form->repaint();
+  QWidget* control = form->chartMainControl;
+  const std::size_t pixels = static_cast<std::size_t>(control->width()) * control->height();
+  std::vector<uint32_t> from(pixels, 0xFF808080u), to(pixels);
+  // The thread's processor time: waiting for the processor on a shared machine does
+  // not count.
+  auto now = [] {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec * 1e6 + t.tv_nsec * 1e-3;
+  };
+  double repaintUs = 0, copyUs = 0;
+  for (auto _ : state) {
+    const double start = now();
+    control->repaint();
+    const double middle = now();
+    std::memcpy(to.data(), from.data(), pixels * sizeof(uint32_t));
+    benchmark::DoNotOptimize(to.data());
+    const double end = now();
+    repaintUs += middle - start;
+    copyUs += end - middle;
+  }
+  const double n = static_cast<double>(state.iterations());
+  state.counters["repaint_us"] = repaintUs / n;
+  state.counters["copy_us"] = copyUs / n;
+  state.counters["repaint/copy"] = repaintUs / copyUs;
+}
+BENCHMARK(BM_ChartControlRepaintFromBuffer)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -9,6 +9,9 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   fonts-liberation2 fonts-dejavu-core
+  # the desktop application: the Wayland platform plugin, the icon renderer, the
+  # validators of the desktop entry and the metainfo, a headless Wayland compositor
+  qt6-wayland librsvg2-bin desktop-file-utils appstream weston
   "$@"
 )
 

@@ -23,7 +23,7 @@ for _ in \$(seq 1 100); do
 done
 sleep 0.5
 at=\$(xwininfo -name "Quarvel view" | awk '/Absolute upper-left X/ {x = \$4} /Absolute upper-left Y/ {y = \$4} END {print x "+" y}')
-/usr/bin/import -window root -crop 651x482+\$at "$work/shot.png"
+/usr/bin/import -window root -crop 651x482+\$at +repage "$work/shot.png"  # +repage: no page offset in the PNG
 kill \$app
 SHOOT
 chmod +x "$work/shoot.sh"

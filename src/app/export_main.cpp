@@ -20,6 +20,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "AppIdentity.h"
 #include "model/PhantomFile.h"
 #include "platform/window/Application.h"
 #include "platform/window/Controls.h"
@@ -208,9 +209,8 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
   qInstallMessageHandler(QuietToolkitMessages);
   try {
+    ApplyApplicationIdentity("quarvel-export");
     TApplication application(argc, argv);
-    QCoreApplication::setApplicationName("quarvel-export");
-    QCoreApplication::setApplicationVersion(QUARVEL_VERSION);
     ReadLocaleSeparators();
     // Handler errors go to standard error here, never to a message box.
     std::string failure;

@@ -12,6 +12,7 @@ TCanvas::TCanvas(TPixelSurface* surface) : surface_(surface) {
 }
 
 void TCanvas::RequireState() {
+  surface_->Touch();
   if (penChanged_) {
     surface_->SetPen(ColorToRGB(pen_.Color()), pen_.Width(), pen_.Style());
     surface_->SetMixMode(pen_.Mode());

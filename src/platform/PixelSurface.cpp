@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <cstdlib>
 #include <numbers>
@@ -45,6 +46,30 @@ bool PatternOn(const Pattern& p, int position) {
   return false;
 }
 
+// Visits the pixels of the one-pixel line from (x0, y0) up to, not including,
+// (x1, y1), one per step of the longer axis; returns the number of steps.
+template <class Visit>
+int WalkLine(int x0, int y0, int x1, int y1, Visit visit) {
+  const int dx = std::abs(x1 - x0), dy = std::abs(y1 - y0);
+  const int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
+  const int steps = std::max(dx, dy);
+  int err = dx - dy;
+  int x = x0, y = y0;
+  for (int i = 0; i < steps; ++i) {
+    visit(x, y);
+    const int e2 = 2 * err;
+    if (e2 > -dy) {
+      err -= dy;
+      x += sx;
+    }
+    if (e2 < dx) {
+      err += dx;
+      y += sy;
+    }
+  }
+  return steps;
+}
+
 uint32_t Mix(TPenMode mode, uint32_t pen, uint32_t dest) {
   uint32_t r = 0;
   switch (mode) {
@@ -73,6 +98,7 @@ uint32_t Mix(TPenMode mode, uint32_t pen, uint32_t dest) {
 TPixelSurface::TPixelSurface(uint32_t* pixels, int width, int height) { Rebind(pixels, width, height); }
 
 void TPixelSurface::Rebind(uint32_t* pixels, int width, int height) {
+  ++generation_;
   pixels_ = pixels;
   width_ = std::max(0, width);
   height_ = std::max(0, height);
@@ -141,55 +167,136 @@ void TPixelSurface::PenPixel(int x, int y) {
 
 void TPixelSurface::Segment(int x0, int y0, int x1, int y1) {
   if (penStyle_ == TPenStyle::psClear) return;
-  const int dx = std::abs(x1 - x0), dy = std::abs(y1 - y0);
-  const int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
-  const int steps = std::max(dx, dy);
-  // A solid one-pixel copy pen on an axis-parallel line, the common case: no per-pixel
-  // style or mix work.
-  const bool plain = penWidth_ == 1 && mode_ == TPenMode::pmCopy && !monochrome_ &&
-                     (penStyle_ == TPenStyle::psSolid || penStyle_ == TPenStyle::psInsideFrame);
-  if (plain && dy == 0) {
-    if (y0 < clip_.Top || y0 >= clip_.Bottom) return;
-    const int a = std::max(sx > 0 ? x0 : x1 + 1, clip_.Left);
-    const int b = std::min(sx > 0 ? x1 : x0 + 1, clip_.Right);
-    if (a < b) std::fill_n(pixels_ + static_cast<std::size_t>(y0) * width_ + a, b - a, penPixel_);
-    return;
-  }
-  if (plain && dx == 0) {
-    if (x0 < clip_.Left || x0 >= clip_.Right) return;
-    const int a = std::max(sy > 0 ? y0 : y1 + 1, clip_.Top);
-    const int b = std::min(sy > 0 ? y1 : y0 + 1, clip_.Bottom);
-    for (int y = a; y < b; ++y) pixels_[static_cast<std::size_t>(y) * width_ + x0] = penPixel_;
-    return;
-  }
-  // A wide pen's squares overlap; a mix mode other than copy must combine each pixel
-  // of the band once, so the band is collected first.
-  std::vector<std::pair<int, int>> band;
-  const bool once = penWidth_ > 1 && mode_ != TPenMode::pmCopy;
-  int err = dx - dy;
-  int x = x0, y = y0;
-  for (int i = 0; i < steps; ++i) {
-    if (once) {
-      const int from = -(penWidth_ / 2);
+  if (FastSegment(x0, y0, x1, y1)) return;
+  if (penWidth_ > 1 && mode_ != TPenMode::pmCopy) {
+    // A wide pen's squares overlap; a mix mode other than copy must combine each pixel
+    // of the band once, so the band is collected first.
+    std::vector<std::pair<int, int>> band;
+    const int from = -(penWidth_ / 2);
+    WalkLine(x0, y0, x1, y1, [&](int x, int y) {
       for (int by = y + from; by < y + from + penWidth_; ++by)
         for (int bx = x + from; bx < x + from + penWidth_; ++bx) band.emplace_back(by, bx);
-    } else {
-      PenPixel(x, y);
-    }
-    const int e2 = 2 * err;
-    if (e2 > -dy) {
-      err -= dy;
-      x += sx;
-    }
-    if (e2 < dx) {
-      err += dx;
-      y += sy;
-    }
+    });
+    std::sort(band.begin(), band.end());
+    band.erase(std::unique(band.begin(), band.end()), band.end());
+    for (const auto& [by, bx] : band) Combine(bx, by, penPixel_);
+    return;
   }
-  if (!once) return;
-  std::sort(band.begin(), band.end());
-  band.erase(std::unique(band.begin(), band.end()), band.end());
-  for (const auto& [by, bx] : band) Combine(bx, by, penPixel_);
+  WalkLine(x0, y0, x1, y1, [this](int x, int y) { PenPixel(x, y); });
+}
+
+// ===========================================================================
+// Fast paths: the same pixels as the general path, without its per-pixel calls.
+
+// One-pixel pens in copy mode on a colour surface: every pixel the line visits is
+// either stored as it is (pen, background) or left alone.
+bool TPixelSurface::FastSegment(int x0, int y0, int x1, int y1) {
+  if (!fastPaths_ || mode_ != TPenMode::pmCopy || monochrome_) return false;
+  if (penWidth_ > 1) {
+    if (x0 != x1 && y0 != y1) return false;
+    WideAxisSegment(x0, y0, x1, y1);
+    return true;
+  }
+  if (x0 == x1 || y0 == y1) {
+    AxisSegment(x0, y0, x1, y1);
+    return true;
+  }
+  if (penStyle_ != TPenStyle::psSolid && penStyle_ != TPenStyle::psInsideFrame) return false;
+  // The general path's stepping, storing straight into the clipped buffer.
+  const TRect c = clip_;
+  patternPos_ += WalkLine(x0, y0, x1, y1, [&](int x, int y) {
+    if (x >= c.Left && x < c.Right && y >= c.Top && y < c.Bottom) pixels_[static_cast<std::size_t>(y) * width_ + x] = penPixel_;
+  });
+  return true;
+}
+
+// A horizontal or vertical one-pixel line of any style: only the steps inside the clip
+// are visited, the pattern read from a table of one period.
+void TPixelSurface::AxisSegment(int x0, int y0, int x1, int y1) {
+  const bool horizontal = y0 == y1;
+  const int64_t from = horizontal ? x0 : y0, to = horizontal ? x1 : y1;
+  const int64_t steps = to > from ? to - from : from - to;
+  const int step = to > from ? 1 : -1;
+  const int64_t across = horizontal ? y0 : x0;
+  const int64_t lo = horizontal ? clip_.Left : clip_.Top, hi = horizontal ? clip_.Right : clip_.Bottom;
+  const int64_t acrossLo = horizontal ? clip_.Top : clip_.Left, acrossHi = horizontal ? clip_.Bottom : clip_.Right;
+  const int64_t startPosition = patternPos_;
+  patternPos_ = static_cast<int>(startPosition + steps);
+  if (across < acrossLo || across >= acrossHi) return;
+  // Steps i = first ... last - 1 land inside lo <= from + i * step < hi.
+  const int64_t first = std::max<int64_t>(0, step > 0 ? lo - from : from - hi + 1);
+  const int64_t last = std::min<int64_t>(steps, step > 0 ? hi - from : from - lo + 1);
+  if (first >= last) return;
+  const std::ptrdiff_t stride = horizontal ? step : static_cast<std::ptrdiff_t>(step) * width_;
+  uint32_t* p = pixels_ + (horizontal ? static_cast<std::size_t>(y0) * width_ + (from + first * step)
+                                      : static_cast<std::size_t>(from + first * step) * width_ + x0);
+  const int64_t count = last - first;
+  const Pattern* pattern = PatternOf(penStyle_);
+  if (penStyle_ != TPenStyle::psAlternate && !pattern) {
+    if (horizontal && step > 0) std::fill_n(p, count, penPixel_);
+    else for (int64_t i = 0; i < count; ++i, p += stride) *p = penPixel_;
+    return;
+  }
+  // One period of the style: 1 on, 0 off (left alone), 2 off (painted with the
+  // background colour in opaque mode).
+  uint8_t table[24];
+  int period = 2;
+  if (pattern) {
+    period = pattern->period;
+    for (int at = 0; at < period; ++at) table[at] = PatternOn(*pattern, at) ? 1 : (bkMode_ == OPAQUE ? 2 : 0);
+  } else {
+    table[0] = 1;
+    table[1] = 0;
+  }
+  const uint32_t ink[3] = {0, penPixel_, PixelOf(bkColor_)};
+  int phase = static_cast<int>((startPosition + first) % period);
+  for (int64_t i = 0; i < count; ++i, p += stride) {
+    if (const uint8_t t = table[phase]) *p = ink[t];
+    if (++phase == period) phase = 0;
+  }
+}
+
+// A wide pen on a horizontal or vertical line: the squares of the visited pixels make
+// one solid band (the style does not apply to wide pens, nor does the pattern move).
+void TPixelSurface::WideAxisSegment(int x0, int y0, int x1, int y1) {
+  const int64_t steps = std::max(std::abs(static_cast<int64_t>(x1) - x0), std::abs(static_cast<int64_t>(y1) - y0));
+  if (steps == 0) return;
+  // The last visited pixel is one step short of the end.
+  const int64_t lastX = x1 == x0 ? x0 : (x1 > x0 ? x1 - 1LL : x1 + 1LL);
+  const int64_t lastY = y1 == y0 ? y0 : (y1 > y0 ? y1 - 1LL : y1 + 1LL);
+  const int64_t before = penWidth_ / 2, after = penWidth_ - 1 - penWidth_ / 2;
+  const int64_t left = std::max<int64_t>(std::min<int64_t>(x0, lastX) - before, clip_.Left);
+  const int64_t right = std::min<int64_t>(std::max<int64_t>(x0, lastX) + after + 1, clip_.Right);
+  const int64_t top = std::max<int64_t>(std::min<int64_t>(y0, lastY) - before, clip_.Top);
+  const int64_t bottom = std::min<int64_t>(std::max<int64_t>(y0, lastY) + after + 1, clip_.Bottom);
+  if (left >= right) return;
+  for (int64_t y = top; y < bottom; ++y)
+    std::fill_n(pixels_ + static_cast<std::size_t>(y) * width_ + left, right - left, penPixel_);
+}
+
+// A solid one-pixel outline in copy mode around a solid or clear fill, row by row.
+bool TPixelSurface::FastRectangle(int x0, int y0, int x1, int y1) {
+  if (!fastPaths_ || penWidth_ != 1 || mode_ != TPenMode::pmCopy || monochrome_) return false;
+  if (penStyle_ != TPenStyle::psSolid && penStyle_ != TPenStyle::psInsideFrame) return false;
+  if (brushStyle_ != TBrushStyle::bsSolid && brushStyle_ != TBrushStyle::bsClear) return false;
+  if (static_cast<int64_t>(x1) - x0 < 2 || static_cast<int64_t>(y1) - y0 < 2) return false;
+  const bool fill = brushStyle_ == TBrushStyle::bsSolid;
+  const TRect c = clip_;
+  const int left = std::max(x0, c.Left), right = std::min(x1, c.Right);
+  for (int y = std::max(y0, c.Top); y < std::min(y1, c.Bottom); ++y) {
+    uint32_t* row = pixels_ + static_cast<std::size_t>(y) * width_;
+    if (y == y0 || y == y1 - 1) {
+      if (left < right) std::fill_n(row + left, right - left, penPixel_);
+      continue;
+    }
+    if (x0 >= c.Left && x0 < c.Right) row[x0] = penPixel_;
+    if (x1 - 1 >= c.Left && x1 - 1 < c.Right) row[x1 - 1] = penPixel_;
+    const int a = std::max(x0 + 1, c.Left), b = std::min(x1 - 1, c.Right);
+    if (fill && a < b) std::fill_n(row + a, b - a, brushPixel_);
+  }
+  // The general path's outline is a polyline of four sides from the top-left corner.
+  patternPos_ = static_cast<int>(2 * (static_cast<int64_t>(x1) - 1 - x0) + 2 * (static_cast<int64_t>(y1) - 1 - y0));
+  return true;
 }
 
 void TPixelSurface::MoveTo(int x, int y) {
@@ -250,6 +357,7 @@ void TPixelSurface::Rectangle(int x0, int y0, int x1, int y1) {
   if (x1 < x0) std::swap(x0, x1);
   if (y1 < y0) std::swap(y0, y1);
   if (x0 == x1 || y0 == y1) return;
+  if (FastRectangle(x0, y0, x1, y1)) return;
   if (penStyle_ == TPenStyle::psClear) {
     for (int y = y0; y < y1; ++y) FillSpan(y, x0, x1, true);
     return;
@@ -464,6 +572,25 @@ void TPixelSurface::TextOut(int x, int y, std::string_view text) {
   }
   const uint32_t ink = PixelOf(textColor_);
   const int maskLeft = left - mask.originX;
+  if (fastPaths_) {
+    // Each row's columns inside the clip, stored straight into the buffer.
+    const uint32_t stored = Mono(ink);
+    const int64_t from = std::max<int64_t>(0, static_cast<int64_t>(clip_.Left) - maskLeft);
+    const int64_t to = std::min<int64_t>(mask.maskWidth, static_cast<int64_t>(clip_.Right) - maskLeft);
+    const bool spans = mask.rowFirst.size() == static_cast<std::size_t>(mask.height);
+    for (int row = 0; row < mask.height && from < to; ++row) {
+      const int64_t y = static_cast<int64_t>(top) + row;
+      if (y < clip_.Top || y >= clip_.Bottom) continue;
+      const int64_t a = spans ? std::max<int64_t>(from, mask.rowFirst[row]) : from;
+      const int64_t b = spans ? std::min<int64_t>(to, mask.rowEnd[row]) : to;
+      if (a >= b) continue;
+      const uint8_t* cover = mask.coverage.data() + static_cast<std::size_t>(row) * mask.maskWidth;
+      uint32_t* dest = pixels_ + static_cast<std::size_t>(y) * width_ + (maskLeft + a);
+      for (int64_t col = a; col < b; ++col)
+        if (cover[col]) dest[col - a] = stored;
+    }
+    return;
+  }
   for (int row = 0; row < mask.height; ++row) {
     const uint8_t* cover = mask.coverage.data() + static_cast<std::size_t>(row) * mask.maskWidth;
     for (int col = 0; col < mask.maskWidth; ++col)

@@ -72,11 +72,20 @@ class TPixelSurface {
 
   int Width() const { return width_; }
   int Height() const { return height_; }
-  uint32_t* Pixels() { return pixels_; }
+  // Writable access counts as a change (see Generation).
+  uint32_t* Pixels() {
+    ++generation_;
+    return pixels_;
+  }
   const uint32_t* Pixels() const { return pixels_; }
   uint32_t PixelAt(int x, int y) const { return pixels_[static_cast<std::size_t>(y) * width_ + x]; }
   // Re-targets the surface at another buffer (the drawing state stays).
   void Rebind(uint32_t* pixels, int width, int height);
+  // A count that changes whenever the pixels may have changed: on Touch (which the
+  // framework canvas calls before each of its operations), Rebind and writable
+  // access. Equal counts mean equal pixels.
+  uint64_t Generation() const { return generation_; }
+  void Touch() { ++generation_; }
 
   void SetPen(TColor rgb, int width, TPenStyle style);
   void SetMixMode(TPenMode mode) { mode_ = mode; }
@@ -127,8 +136,19 @@ class TPixelSurface {
   // Copies all of `source` with its top-left at (x, y), within this surface's clip.
   void CopyFrom(const TPixelSurface& source, int x, int y);
 
+  // Common cases (pens in copy mode: axis-parallel lines of any style and width, solid
+  // one-pixel sloped lines, solid outlined rectangles; text) take fast paths that give exactly the
+  // pixels and the pattern position of the general per-pixel path. Off, every
+  // operation takes the general path (for tests that compare the two).
+  void SetFastPaths(bool enabled) { fastPaths_ = enabled; }
+
  private:
   void Segment(int x0, int y0, int x1, int y1);
+  // The fast paths (see SetFastPaths); each answers false when it does not apply.
+  bool FastSegment(int x0, int y0, int x1, int y1);
+  void AxisSegment(int x0, int y0, int x1, int y1);
+  void WideAxisSegment(int x0, int y0, int x1, int y1);
+  bool FastRectangle(int x0, int y0, int x1, int y1);
   // Outlines and fills the pixels whose centres `inside` admits within the box;
   // `border` tells which of them belong to the outline.
   template <class Inside, class Border>
@@ -162,6 +182,8 @@ class TPixelSurface {
 
   TPoint penPos_;
   int patternPos_ = 0;  // position in the pen's style pattern, in pixels
+  bool fastPaths_ = true;
+  uint64_t generation_ = 0;
 };
 
 }  // namespace quarvel

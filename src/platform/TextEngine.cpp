@@ -49,16 +49,18 @@ class Engine {
     entry.font.setUnderline(face.underline);
     entry.font.setStrikeOut(face.strikeOut);
     entry.font.setStyleStrategy(QFont::NoAntialias);
+    // Named, not left to the toolkit: it turns hinting off on a scaled screen and
+    // follows the desktop's font settings otherwise, and either would change glyph
+    // pixels. Light (vertical) hinting is what it picks at ratio 1 here.
+    entry.font.setHintingPreference(QFont::PreferVerticalHinting);
     entry.metrics = std::make_unique<QFontMetrics>(entry.font);
     return fonts_.emplace(key, std::move(entry)).first->second;
   }
 
   const TextMask& Render(const FontFace& face, std::string_view text) {
-    std::string key = FontKey(face);
-    key += '\x1e';
-    key.append(text);
-    auto it = texts_.find(key);
+    auto it = texts_.find(TextKey(face, text));
     if (it != texts_.end()) return it->second;
+    std::string key = scratch_;
     if (texts_.size() >= kMaxCachedTexts) texts_.clear();
 
     FontEntry& f = FontFor(face);
@@ -80,18 +82,59 @@ class Engine {
         painter.drawText(mask.originX, mask.ascent, s);
       }
       mask.coverage.resize(static_cast<std::size_t>(mask.maskWidth) * mask.height);
+      mask.rowFirst.assign(mask.height, 0);
+      mask.rowEnd.assign(mask.height, 0);
       for (int y = 0; y < mask.height; ++y) {
         const auto* row = reinterpret_cast<const uint32_t*>(image.constScanLine(y));
-        for (int x = 0; x < mask.maskWidth; ++x)
-          mask.coverage[static_cast<std::size_t>(y) * mask.maskWidth + x] = (row[x] & 0xFF) >= 128 ? 1 : 0;
+        for (int x = 0; x < mask.maskWidth; ++x) {
+          const bool set = (row[x] & 0xFF) >= 128;
+          mask.coverage[static_cast<std::size_t>(y) * mask.maskWidth + x] = set ? 1 : 0;
+          if (!set) continue;
+          if (mask.rowEnd[y] == 0) mask.rowFirst[y] = x;
+          mask.rowEnd[y] = x + 1;
+        }
       }
     }
     return texts_.emplace(std::move(key), std::move(mask)).first->second;
   }
 
+  // The cell size, from the rendered text when it is kept, else measured once and
+  // remembered: the chart measures the same few texts on every paint, and shaping
+  // them each time would cost more than drawing them.
+  TSize Measure(const FontFace& face, std::string_view text) {
+    const std::string& key = TextKey(face, text);
+    auto rendered = texts_.find(key);
+    if (rendered != texts_.end()) return {rendered->second.advance, rendered->second.height};
+    auto it = extents_.find(key);
+    if (it != extents_.end()) return it->second;
+    if (extents_.size() >= kMaxCachedTexts) extents_.clear();
+    FontEntry& f = FontFor(face);
+    const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    const TSize size{f.metrics->horizontalAdvance(s), f.metrics->height()};
+    extents_.emplace(key, size);
+    return size;
+  }
+
  private:
+  // The cache key of a text in a font, built in a buffer kept between calls (a
+  // lookup then allocates nothing); valid until the next call.
+  const std::string& TextKey(const FontFace& face, std::string_view text) {
+    if (!(face == keyFace_) || fontKey_.empty()) {
+      keyFace_ = face;
+      fontKey_ = FontKey(face);
+    }
+    scratch_.assign(fontKey_);
+    scratch_ += '\x1e';
+    scratch_.append(text);
+    return scratch_;
+  }
+
+  FontFace keyFace_;
+  std::string fontKey_;
+  std::string scratch_;
   std::unordered_map<std::string, FontEntry> fonts_;
   std::unordered_map<std::string, TextMask> texts_;
+  std::unordered_map<std::string, TSize> extents_;
 };
 
 // The caches hold toolkit font objects, which must not outlive the application
@@ -114,9 +157,7 @@ bool TextEngineAvailable() { return qobject_cast<QGuiApplication*>(QCoreApplicat
 
 TSize MeasureText(const FontFace& font, std::string_view text) {
   if (!TextEngineAvailable()) return {};
-  FontEntry& f = TheEngine().FontFor(font);
-  const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-  return {f.metrics->horizontalAdvance(s), f.metrics->height()};
+  return TheEngine().Measure(font, text);
 }
 
 FontCell FontCellOf(const FontFace& font) {

@@ -22,6 +22,9 @@ struct TextMask {
   int originX = 0;    // the cell's left edge within the mask (glyphs may overhang it)
   int maskWidth = 0;
   std::vector<uint8_t> coverage;  // maskWidth x height, 1 where a glyph pixel is set
+  // Per row, the columns from rowFirst to rowEnd - 1 hold all of its set pixels (both
+  // 0 for an empty row); empty vectors when not computed.
+  std::vector<int> rowFirst, rowEnd;
 };
 
 // True when a font engine is available (a toolkit GUI application exists).

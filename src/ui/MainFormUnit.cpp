@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "format/NumberFormat.h"
+#include "ui/Accessibility.h"
 #include "ui/ProjectionView.h"
 
 namespace quarvel {
@@ -151,6 +152,7 @@ void TformMain::CreateControls() {
   // their top edges in the layout.
   for (const auto& [name, container] : containers) container->AlignControls();
   ConfigureChart();
+  DescribeControls(*this);
 }
 
 void TformMain::ConfigureChart() {
@@ -159,7 +161,10 @@ void TformMain::ConfigureChart() {
   ConfigureProjectionChart(*chartMain, *seriesMain);
   seriesMain->AfterDrawValues = [this](TChartSeries* sender) { seriesMainAfterDrawValues(sender); };
 
-  chartMainControl->OnPaint = [this] { chartMain->HandlePaint(); };
+  chartMainControl->OnPaint = [this] {
+    chartMain->HandlePaint();
+    UpdateChartDescription(*this);  // the points and ranges it now shows
+  };
   chartMainControl->OnResize = [this] { chartMain->HandleResize(); };
   // The chart answers the mouse itself: zoom, undo, pan and wheel scrolling.
   auto buttonOf = [](int button) {

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "chart/axes/PixelRounding.h"
 #include "model/CheckedFloat.h"
 
 namespace quarvel {
@@ -40,17 +41,21 @@ bool IsInsertedPoint(int resolution, int index) {
 }
 
 void DrawStems(TChartSeries& series, TChartCanvas3D& canvas, int resolution) {
+  if (resolution == 0 || series.PointCount() == 0) return;
+  // The mapping is a pure function of the axes, which stay as they are within the
+  // handler: the foot of every stem and each point's column are mapped once.
+  const int foot = series.YPixelOfValue(0.0);
   for (int i = 0; i < series.PointCount(); ++i) {
-    if (resolution == 0) return;
     if (!IsInsertedPoint(resolution, i)) continue;
+    const int x = series.XPixelOfPoint(i);
     canvas.Pen().SetColor(clBlue);
-    canvas.MovePenTo(series.XPixelOfPoint(i), series.YPixelOfValue(0.0));
-    canvas.DrawLineTo(series.XPixelOfPoint(i), series.YPixelOfPoint(i));
+    canvas.MovePenTo(x, foot);
+    canvas.DrawLineTo(x, series.YPixelOfPoint(i));
   }
 }
 
 uint8_t GreenLevel(double v, double gridMax) {
-  const long double level = std::nearbyint((Checked(v) / gridMax * 255).Value());
+  const long double level = RoundHalfEvenIntegral((Checked(v) / gridMax * 255).Value());
   if (level > 255) return 255;
   return static_cast<uint8_t>(static_cast<int64_t>(level) & 0xFF);
 }

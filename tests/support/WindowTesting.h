@@ -5,10 +5,12 @@
 #include <QTest>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/window/Application.h"
+#include "ui/MainFormUnit.h"
 
 namespace quarvel::testing {
 
@@ -22,6 +24,15 @@ std::function<void(const std::string&)>& MessageBoxReporter();
 inline void ClickRadio(QWidget* button) {
   QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(8, button->height() / 2));
   QApplication::processEvents();
+}
+
+// The main window as the program creates it, shown and exposed (an empty pointer when
+// it never was exposed).
+inline std::unique_ptr<TformMain> ShowMainWindow() {
+  auto form = TformMain::Create(*TApplication::Instance());
+  form->show();
+  if (!QTest::qWaitForWindowExposed(form.get())) form.reset();
+  return form;
 }
 
 }  // namespace quarvel::testing

@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "chart/axes/AxisPanel.h"
+#include "chart/axes/PixelRounding.h"
 #include "chart/panel/ChartException.h"
 #include "format/MessageFormat.h"
 #include "format/NumberFormat.h"
@@ -22,7 +23,7 @@ constexpr int kMaxStepSearch = 4000;
 constexpr long double kPixelLimit = 1073741824.0L;
 
 // Round half to even, the rounding of the chart's integer pixels.
-int RoundEven(long double v) { return static_cast<int>(std::nearbyint(v)); }
+int RoundEven(long double v) { return RoundHalfEven(v); }
 
 // Round half to even, limited to +-kPixelLimit (a NaN gives 0): for positions that come
 // from settings of any size (StartPosition, EndPosition, PositionPercent).

@@ -31,7 +31,19 @@ void TChartCanvas::ApplyChartPen(const TChartPen& pen) {
   Pen().Assign(pen);
 }
 
-void TChartCanvas3D::DropBuffer() { buffer_.reset(); }
+void TChartCanvas3D::DropBuffer() {
+  buffer_.reset();
+  shownOn_ = nullptr;
+}
+
+void TChartCanvas3D::NoteShown(TCanvas* surface) {
+  const TPixelSurface& s = surface->Surface();
+  const bool whole = s.Width() == buffer_->Width() && s.Height() == buffer_->Height() &&
+                     s.Clip() == TRect{0, 0, s.Width(), s.Height()};
+  shownOn_ = whole ? &s : nullptr;
+  shownGeneration_ = s.Generation();
+  bufferGeneration_ = buffer_->Surface().Generation();
+}
 
 void TChartCanvas3D::SetMonochromeMode(bool monochrome) {
   if (monochrome == monochrome_) return;
@@ -179,13 +191,19 @@ void TChartCanvas3D::FinishDrawing(TCanvas* destination, TCanvas* afterwards, co
   if (buffered_ && buffer_ && destination) {
     destination->Draw(bounds.Left, bounds.Top, buffer_->Surface());
     stale_ = false;
+    if (bounds.Left == 0 && bounds.Top == 0) NoteShown(destination);
+    else shownOn_ = nullptr;
   }
   BindSurface(afterwards);
 }
 
 bool TChartCanvas3D::RepaintFromBuffer() {
   if (stale_ || !buffer_ || !surface_) return false;
+  if (shownOn_ == &surface_->Surface() && shownGeneration_ == shownOn_->Generation() &&
+      bufferGeneration_ == buffer_->Surface().Generation())
+    return true;  // the surface still shows exactly the buffer
   surface_->Draw(0, 0, buffer_->Surface());
+  NoteShown(surface_);
   return true;
 }
 

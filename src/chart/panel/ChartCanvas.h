@@ -194,6 +194,8 @@ class TChartCanvas3D final : public TCanvas3D {
 
  private:
   void DropBuffer();
+  // Notes that `surface` now shows the whole buffer, when it does.
+  void NoteShown(TCanvas* surface);
 
   TView3DOptions* options_ = nullptr;
   bool orthogonal_ = false;
@@ -207,6 +209,12 @@ class TChartCanvas3D final : public TCanvas3D {
   TRect lastBounds_;
   bool zoomText_ = true;
   double zoomFactor_ = 1.0;
+  // The surface the whole buffer was last copied to, with its own and the buffer's
+  // generation right after: while neither has changed, the surface still shows the
+  // buffer and a repaint from the buffer need not copy it again.
+  const TPixelSurface* shownOn_ = nullptr;
+  uint64_t shownGeneration_ = 0;
+  uint64_t bufferGeneration_ = 0;
 };
 
 }  // namespace quarvel

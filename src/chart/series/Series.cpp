@@ -309,6 +309,7 @@ int TCustomSeries::InterpolatedEdgeY(int j, double x) const {
 void TCustomSeries::SegmentStep(int x, int y, TColor color) {
   if ((x == PrevPixelX && y == PrevPixelY) || color == clNone) return;
   if (!connectPoints_ || drawArea_) return;
+  lastMarker_.valid = false;
   TChartCanvas3D& canvas = Canvas();
   PrepareLinePen(canvas, color);
   if (!stairs_) {
@@ -324,8 +325,28 @@ void TCustomSeries::SegmentStep(int x, int y, TColor color) {
 
 void TCustomSeries::PointerStep(int x, int y, TColor color, int index, bool last) {
   if (!pointer_.Visible()) return;
-  if (PrevColor != clNone) DrawPointMarker(PrevPixelX, PrevPixelY, PrevColor, index - 1);
-  if (last && color != clNone) DrawPointMarker(x, y, color, index);
+  if (PrevColor != clNone) DrawMarkerOnce(PrevPixelX, PrevPixelY, PrevColor, index - 1);
+  if (last && color != clNone) DrawMarkerOnce(x, y, color, index);
+}
+
+// Thousands of points can share a pixel (a long series on a short axis); their markers
+// then cover the same pixels with the same values, which a copying pen leaves as they
+// are. A style chosen per point or another mix mode always draws.
+void TCustomSeries::DrawMarkerOnce(int x, int y, TColor color, int index) {
+  const bool repeat = lastMarker_.valid && lastMarker_.x == x && lastMarker_.y == y && lastMarker_.color == color &&
+                      !OnGetPointerStyle && pointer_.Pen().Mode() == TPenMode::pmCopy;
+  if (repeat) {
+    pointer_.ApplyPointerPenAndBrush(Canvas(), color);
+    return;
+  }
+  DrawPointMarker(x, y, color, index);
+  lastMarker_ = {true, x, y, color};
+}
+
+void TCustomSeries::DrawVisiblePoints() {
+  lastMarker_.valid = false;
+  TChartSeries::DrawVisiblePoints();
+  lastMarker_.valid = false;
 }
 
 void TCustomSeries::DrawPoint(int index) {

@@ -197,6 +197,11 @@ class TCustomSeries : public TChartSeries {
   TCustomSeries();
 
   void DrawPoint(int index) override;
+  // Draws one marker. While the points are drawn, a marker that would land exactly on
+  // the one drawn just before it, in the same colour, with nothing drawn in between,
+  // only makes the pointer's pen and brush current: with the pointer pen copying,
+  // drawing it again would change no pixel. An override must therefore draw the same
+  // pixels whenever it is called with the same position and colour.
   virtual void DrawPointMarker(int x, int y, TColor color, int index);
   void PrepareLinePen(TChartCanvas3D& canvas, TColor color);
   int InterpolatedEdgeY(int j, double x) const;
@@ -241,6 +246,17 @@ class TCustomSeries : public TChartSeries {
   }
   void SegmentStep(int x, int y, TColor color);
   void PointerStep(int x, int y, TColor color, int index, bool last);
+  void DrawVisiblePoints() override;
+  // DrawPointMarker, or only its pen and brush when the marker repeats the last one.
+  void DrawMarkerOnce(int x, int y, TColor color, int index);
+
+  // The marker drawn last in the current drawing of the points, while nothing else
+  // has been drawn since.
+  struct LastMarker {
+    bool valid = false;
+    int x = 0, y = 0;
+    TColor color = 0;
+  } lastMarker_;
 
   TChartPen areaLinesPen_;
   bool dark3D_ = true;

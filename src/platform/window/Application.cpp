@@ -6,7 +6,9 @@
 #include <QStyleFactory>
 
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
+#include <vector>
 
 #include "platform/QtRuntime.h"
 
@@ -53,9 +55,58 @@ class TApplication::Toolkit : public QApplication {
   TApplication* owner_;
 };
 
-TApplication::TApplication(int& argc, char** argv) {
-  PrepareDeterministicToolkit(false);
+namespace {
+
+// While the toolkit's application object is being constructed, its messages are held
+// back: when it cannot open any platform it ends with a fatal message and an abort,
+// which becomes one line naming the reasons and exit status 2. When construction
+// succeeds the held messages go on to the previous handler as they came.
+struct StartupMessages {
+  struct Held {
+    QtMsgType type;
+    QString category, text;
+  };
+  std::vector<Held> held;
+  QtMessageHandler previous = nullptr;
+};
+StartupMessages* gStartup = nullptr;
+
+void HoldStartupMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (type != QtFatalMsg) {
+    gStartup->held.push_back({type, QString::fromUtf8(context.category ? context.category : ""), text});
+    return;
+  }
+  // The fatal message itself only says that no platform could start; the reasons are
+  // what the platforms reported before it ("could not connect to display :93").
+  QStringList reasons;
+  for (const auto& m : gStartup->held) {
+    const QString line = m.text.simplified();
+    if (line.isEmpty() || line.contains("even though it was found") || reasons.contains(line)) continue;
+    reasons << line;
+  }
+  if (reasons.isEmpty()) reasons << "no platform plugin could be started";
+  std::fprintf(stderr, "%s: cannot open a window: %s\n", qPrintable(QCoreApplication::applicationName()),
+               qPrintable(reasons.join("; ")));
+  std::fflush(stderr);
+  std::_Exit(2);
+}
+
+}  // namespace
+
+TApplication::TApplication(int& argc, char** argv, TScreenScaling scaling) {
+  if (scaling == TScreenScaling::Off) PrepareDeterministicToolkit(false);
+  StartupMessages startup;
+  gStartup = &startup;
+  startup.previous = qInstallMessageHandler(HoldStartupMessage);
   toolkit_ = std::make_unique<Toolkit>(argc, argv, this);
+  qInstallMessageHandler(startup.previous);
+  gStartup = nullptr;
+  for (const auto& m : startup.held) {
+    const QByteArray category = m.category.toUtf8();
+    const QMessageLogContext context(nullptr, 0, nullptr, category.isEmpty() ? nullptr : category.constData());
+    if (startup.previous) startup.previous(m.type, context, m.text);
+    else qt_message_output(m.type, context, m.text);
+  }
   QApplication::setStyle(QStyleFactory::create("Fusion"));
   QFont::insertSubstitution("MS Sans Serif", "Liberation Sans");
   LoadSystemColorsFromToolkit();

@@ -1,10 +1,11 @@
 #pragma once
 // The application object and the top-level form.
 //
-// TApplication starts the toolkit with deterministic pixels (96 DPI, no scaling, one
-// fixed widget style), keeps the main-form reference, runs the message loop until the
-// main form closes, and shows any exception that leaves an event handler in a message
-// box with its message; the program then goes on.
+// TApplication starts the toolkit with deterministic pixels (96 DPI, one fixed widget
+// style; no scaling, or the screen's own scaling for a window on a desktop), keeps the
+// main-form reference, runs the message loop until the main form closes, and shows
+// any exception that leaves an event handler in a message box with its message; the
+// program then goes on.
 
 #include <QApplication>
 
@@ -18,10 +19,17 @@ namespace quarvel {
 
 class TForm;
 
+// Whether the toolkit scales windows to the screen's device pixel ratio. At ratio 1
+// both give the same pixels; headless pictures never scale.
+enum class TScreenScaling { Off, FollowScreen };
+
 class TApplication {
  public:
-  // Needs a display (or an offscreen platform chosen through QT_QPA_PLATFORM).
-  TApplication(int& argc, char** argv);
+  // Needs a display (or an offscreen platform chosen through QT_QPA_PLATFORM). When
+  // the toolkit can open no window at all (no display, an unreachable one, a platform
+  // plugin that cannot load) the process writes one line, "<program>: cannot open a
+  // window: <reason>", to standard error and exits with status 2 instead of aborting.
+  TApplication(int& argc, char** argv, TScreenScaling scaling = TScreenScaling::Off);
   ~TApplication();
 
   static TApplication* Instance() { return instance_; }

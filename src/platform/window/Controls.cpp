@@ -9,6 +9,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <cmath>
 
 namespace quarvel {
 namespace {
@@ -30,7 +31,40 @@ void DrawBevelRing(QPainter& p, const QRect& r, TPanelBevel bevel) {
   p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), bottomRight);
 }
 
+// Shows a control's picture with each pixel as a k x k block of device pixels, copied,
+// never interpolated. At ratio 1 it is drawn as it is.
+void ShowPicture(QPainter& p, const QImage& picture, qreal devicePixelRatio) {
+  if (devicePixelRatio == 1.0) {
+    p.drawImage(0, 0, picture);
+    return;
+  }
+  const int k = PictureScale(devicePixelRatio);
+  QImage blocks = k == 1 ? picture.copy()
+                         : picture.scaled(picture.width() * k, picture.height() * k, Qt::IgnoreAspectRatio,
+                                          Qt::FastTransformation);
+  blocks.setDevicePixelRatio(devicePixelRatio);  // one image pixel per device pixel
+  p.drawImage(QPointF(0, 0), blocks);
+}
+
 }  // namespace
+
+int PictureScale(qreal devicePixelRatio) { return std::max(1, static_cast<int>(std::lround(devicePixelRatio))); }
+
+QSize PictureSize(const QSize& logicalSize, qreal ratio) {
+  if (ratio == 1.0) return logicalSize;
+  const int k = PictureScale(ratio);
+  const auto across = [&](int logical) {
+    const int device = static_cast<int>(std::ceil(logical * ratio - 1e-9));
+    return (std::max(0, device) + k - 1) / k;
+  };
+  return {across(logicalSize.width()), across(logicalSize.height())};
+}
+
+QPoint PicturePoint(const QPointF& position, qreal ratio) {
+  if (ratio == 1.0) return position.toPoint();
+  const qreal perPixel = ratio / PictureScale(ratio);
+  return {static_cast<int>(std::floor(position.x() * perPixel)), static_cast<int>(std::floor(position.y() * perPixel))};
+}
 
 QImage ImageOf(const TBitmap& bitmap) {
   return QImage(reinterpret_cast<const uchar*>(bitmap.ScanLine(0)), bitmap.Width(), bitmap.Height(),
@@ -200,13 +234,14 @@ QWidget* TRadioGroup::Button(int index) const { return group_->button(index); }
 TPaintBox::TPaintBox(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
 
 void TPaintBox::paintEvent(QPaintEvent*) {
-  buffer_.SetSize(width(), height());
+  const QSize size = PictureSize(*this);
+  buffer_.SetSize(size.width(), size.height());
   buffer_.Canvas().Brush().SetStyle(TBrushStyle::bsSolid);
   buffer_.Canvas().Brush().SetColor(clBtnFace);
-  buffer_.Canvas().FillRect({0, 0, width(), height()});
+  buffer_.Canvas().FillRect({0, 0, size.width(), size.height()});
   if (OnPaint) RunHandler([this] { OnPaint(this); });
   QPainter p(this);
-  p.drawImage(0, 0, ImageOf(buffer_));
+  ShowPicture(p, ImageOf(buffer_), devicePixelRatioF());
 }
 
 void TListRow::SetCaption(const std::string& text) { item_->setText(0, QString::fromStdString(text)); }
@@ -258,17 +293,22 @@ TChartControl::TChartControl(QWidget* parent) : QWidget(parent) {
 }
 
 void TChartControl::paintEvent(QPaintEvent*) {
-  const bool sizeChanged = surface_.Width() != width() || surface_.Height() != height();
-  surface_.SetSize(width(), height());
+  // The picture size also changes without a resize when the window moves to a screen
+  // of another pixel ratio.
+  const QSize size = PictureSize(*this);
+  const bool sizeChanged = surface_.Width() != size.width() || surface_.Height() != size.height();
+  surface_.SetSize(size.width(), size.height());
+  if (sizeChanged && OnResize) RunHandler(OnResize);
   if (OnPaint && (paintWanted_ || !surfaceOnly_ || sizeChanged)) RunHandler(OnPaint);
   surfaceOnly_ = paintWanted_ = false;
   QPainter p(this);
-  p.drawImage(0, 0, ImageOf(surface_));
+  ShowPicture(p, ImageOf(surface_), devicePixelRatioF());
 }
 
 void TChartControl::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
-  surface_.SetSize(width(), height());
+  const QSize size = PictureSize(*this);
+  surface_.SetSize(size.width(), size.height());
   if (OnResize) RunHandler(OnResize);
 }
 
@@ -286,25 +326,25 @@ int ButtonNumber(Qt::MouseButton b) {
 }  // namespace
 
 void TChartControl::mousePressEvent(QMouseEvent* e) {
-  const QPoint p = e->position().toPoint();
+  const QPoint p = PicturePoint(*this, e->position());
   const bool shift = e->modifiers() & Qt::ShiftModifier;
   if (OnMouseDown) RunHandler([&] { OnMouseDown(ButtonNumber(e->button()), shift, false, p.x(), p.y()); });
 }
 
 void TChartControl::mouseDoubleClickEvent(QMouseEvent* e) {
-  const QPoint p = e->position().toPoint();
+  const QPoint p = PicturePoint(*this, e->position());
   const bool shift = e->modifiers() & Qt::ShiftModifier;
   if (OnMouseDown) RunHandler([&] { OnMouseDown(ButtonNumber(e->button()), shift, true, p.x(), p.y()); });
 }
 
 void TChartControl::mouseMoveEvent(QMouseEvent* e) {
-  const QPoint p = e->position().toPoint();
+  const QPoint p = PicturePoint(*this, e->position());
   const bool shift = e->modifiers() & Qt::ShiftModifier;
   if (OnMouseMove) RunHandler([&] { OnMouseMove(shift, p.x(), p.y()); });
 }
 
 void TChartControl::mouseReleaseEvent(QMouseEvent* e) {
-  const QPoint p = e->position().toPoint();
+  const QPoint p = PicturePoint(*this, e->position());
   const bool shift = e->modifiers() & Qt::ShiftModifier;
   if (OnMouseUp) RunHandler([&] { OnMouseUp(ButtonNumber(e->button()), shift, p.x(), p.y()); });
 }
@@ -314,7 +354,7 @@ void TChartControl::wheelEvent(QWheelEvent* e) {
   wheelRemainder_ += e->angleDelta().y();
   const int notches = wheelRemainder_ / 120;
   wheelRemainder_ -= notches * 120;
-  const QPoint p = e->position().toPoint();
+  const QPoint p = PicturePoint(*this, e->position());
   if (notches != 0 && OnWheel) RunHandler([&] { OnWheel(notches, p.x(), p.y()); });
   e->accept();
 }

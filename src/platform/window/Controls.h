@@ -120,8 +120,24 @@ class TRadioGroup : public QGroupBox {
   QButtonGroup* group_;
 };
 
-// Paints through its OnPaint handler on a canvas of its own size; what the handler
-// draws is shown when it returns.
+// Controls that draw their own picture (the paint box, the chart's control) keep it
+// crisp on any screen: the picture has one pixel per k x k block of device pixels,
+// k being the device pixel ratio rounded to the nearest whole number (at least 1), and
+// it covers the control. At an integer ratio the picture is the control's logical
+// size; at ratio 1 picture, device and logical pixels are the same.
+int PictureScale(qreal devicePixelRatio);
+// The size of a control's own picture: its device size divided by the scale, rounded up.
+QSize PictureSize(const QSize& logicalSize, qreal devicePixelRatio);
+// The picture pixel under a mouse position in the control's logical coordinates (at
+// ratio 1 the nearest pixel, as the toolkit rounds it).
+QPoint PicturePoint(const QPointF& position, qreal devicePixelRatio);
+inline QSize PictureSize(const QWidget& control) { return PictureSize(control.size(), control.devicePixelRatioF()); }
+inline QPoint PicturePoint(const QWidget& control, const QPointF& position) {
+  return PicturePoint(position, control.devicePixelRatioF());
+}
+
+// Paints through its OnPaint handler on a canvas of its own picture size; what the
+// handler draws is shown when it returns.
 class TPaintBox : public QWidget {
  public:
   explicit TPaintBox(QWidget* parent);
@@ -164,15 +180,16 @@ class TListView : public QTreeWidget {
   int updates_ = 0;
 };
 
-// The control a chart draws itself on: its own surface is a bitmap of the client
-// size, shown on every paint. Paint, size, mouse and wheel notifications go to the
-// bound handlers; the background is never erased.
+// The control a chart draws itself on: its own surface is a bitmap of the picture
+// size (the client size at ratios 1 and 2), shown on every paint. Paint, size, mouse
+// and wheel notifications go to the bound handlers, mouse positions in picture
+// pixels; the background is never erased.
 class TChartControl : public QWidget, public TChartHost {
  public:
   explicit TChartControl(QWidget* parent);
 
-  int ClientWidth() const override { return width(); }
-  int ClientHeight() const override { return height(); }
+  int ClientWidth() const override { return PictureSize(*this).width(); }
+  int ClientHeight() const override { return PictureSize(*this).height(); }
   TCanvas* OwnSurface() override { return &surface_.Canvas(); }
   void Invalidate() override {
     paintWanted_ = true;  // the owner must paint, whatever else is pending

@@ -7,6 +7,7 @@
 
 #include "PlacedAxis.h"
 #include "chart/axes/AxisPanel.h"
+#include "chart/axes/PixelRounding.h"
 #include "platform/BitmapHost.h"
 #include "chart/panel/ChartException.h"
 
@@ -27,6 +28,68 @@ struct AxisFixture {
   TBitmapHost host;
   TChart chart;
 };
+
+// The pixel rounding against the library's round-to-integer of the same extended value.
+// Outside the int range the library's result converts to INT_MIN on this processor;
+// the table states that as the expected value rather than converting out of range.
+TEST(PixelRounding, HalfToEvenLikeTheLibraryForEveryInput) {
+  const long double inf = std::numeric_limits<long double>::infinity();
+  const struct {
+    const char* name;
+    long double v;
+    int expected;
+  } cases[] = {
+      {"zero", 0.0L, 0},
+      {"negative zero", -0.0L, 0},
+      {"half down to even", 2.5L, 2},
+      {"half up to even", 3.5L, 4},
+      {"negative half", -2.5L, -2},
+      {"negative half up", -3.5L, -4},
+      {"one half", 0.5L, 0},
+      {"minus one half", -0.5L, 0},
+      {"just above a half", 0.5000000000000000001L, 1},
+      {"just below a half", 0.4999999999999999999L, 0},
+      {"extended tie near a double", 1.5L + 0x1p-62L, 2},
+      {"largest int", 2147483647.0L, 2147483647},
+      {"largest int plus a bit", 2147483647.4L, 2147483647},
+      {"rounds past the largest int", 2147483647.5L, std::numeric_limits<int>::min()},
+      {"smallest int", -2147483648.0L, std::numeric_limits<int>::min()},
+      {"smallest int minus a half", -2147483648.5L, std::numeric_limits<int>::min()},
+      {"below the int range", -2147483649.0L, std::numeric_limits<int>::min()},
+      {"above the int range", 3e9L, std::numeric_limits<int>::min()},
+      {"huge", 1e300L, std::numeric_limits<int>::min()},
+      {"infinity", inf, std::numeric_limits<int>::min()},
+      {"minus infinity", -inf, std::numeric_limits<int>::min()},
+      {"not a number", std::numeric_limits<long double>::quiet_NaN(), std::numeric_limits<int>::min()},
+  };
+  for (const auto& c : cases) EXPECT_EQ(RoundHalfEven(c.v), c.expected) << c.name;
+
+  // A sweep of ties, near-ties and ordinary values in the int range.
+  for (long long k = -3000; k <= 3000; ++k) {
+    for (long double frac : {0.0L, 0.25L, 0.5L, 0.75L, 0.5L - 0x1p-60L, 0.5L + 0x1p-60L}) {
+      for (long double scale : {1.0L, 1048576.0L}) {
+        const long double v = k * scale + frac;
+        if (std::fabs(v) >= 2147483647.0L) continue;
+        EXPECT_EQ(RoundHalfEven(v), static_cast<int>(std::nearbyint(v))) << static_cast<double>(v);
+      }
+    }
+  }
+}
+
+TEST(PixelRounding, IntegralRoundingIsTheLibrarysForEveryInput) {
+  const long double inf = std::numeric_limits<long double>::infinity();
+  const long double specials[] = {0.0L, -0.0L, 0.5L, -0.5L, 1.5L, 2.5L, -2.5L, 254.5L, 255.5L, 1e300L, -1e300L,
+                                  0x1p63L + 0.5L, 0x1p64L, inf, -inf, std::numeric_limits<long double>::denorm_min(),
+                                  0.4999999999999999999L, 0.5000000000000000001L};
+  for (long double v : specials) EXPECT_EQ(RoundHalfEvenIntegral(v), std::nearbyint(v)) << static_cast<double>(v);
+  const long double nan = RoundHalfEvenIntegral(std::numeric_limits<long double>::quiet_NaN());
+  EXPECT_TRUE(std::isnan(nan));
+  for (int k = -20000; k <= 20000; ++k)
+    for (long double frac : {0.0L, 0.25L, 0.5L, 0.75L, 0.5L - 0x1p-60L}) {
+      const long double v = k / 64.0L + frac;
+      EXPECT_EQ(RoundHalfEvenIntegral(v), std::nearbyint(v)) << static_cast<double>(v);
+    }
+}
 
 TEST(AxisMapping, ValueToPixelAndBack) {
   AxisFixture f;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <vector>
 
 #include "PixelAsserts.h"
@@ -193,6 +195,49 @@ TEST_F(BufferedPaint, NotStaleOnlyCopiesTheBuffer) {
   Paint(clGreen);
   EXPECT_EQ(paints, 2);
   EXPECT_EQ(PixelsOf(control.Pixels(), clGreen).size(), 6000u);
+}
+
+// A repaint copies the buffer only when the control's surface may no longer show it;
+// every way of changing the surface must bring the copy back.
+TEST_F(BufferedPaint, RepaintCopiesOnlyWhenTheSurfaceChanged) {
+  Paint(clRed);
+  const auto redEverywhere = [&] { return PixelsOf(control.Pixels(), clRed).size() == 6000u; };
+  const uint64_t shown = control.own.Surface().Generation();
+  Paint(clGreen);
+  EXPECT_EQ(control.own.Surface().Generation(), shown);  // nothing copied: still the buffer
+  EXPECT_TRUE(redEverywhere());
+
+  const struct {
+    const char* name;
+    std::function<void()> change;
+  } changes[] = {
+      {"a canvas operation", [&] { control.own.Canvas().SetPixel(3, 4, clBlue); }},
+      {"a write through the pixels", [&] { control.own.Surface().Pixels()[7] = 0xFF0000FFu; }},
+      {"a not-XOR frame", [&] {
+         control.own.Canvas().Pen().SetMode(TPenMode::pmNotXor);
+         control.own.Canvas().Rectangle(10, 10, 50, 40);
+         control.own.Canvas().Pen().SetMode(TPenMode::pmCopy);
+       }},
+      {"a clip on the surface", [&] { control.own.Canvas().SetClip({0, 0, 10, 10}); }},
+  };
+  for (const auto& c : changes) {
+    c.change();
+    Paint(clGreen);
+    EXPECT_EQ(paints, 1) << c.name;
+    EXPECT_TRUE(redEverywhere()) << c.name;
+    control.own.Canvas().RemoveClip();
+    Paint(clGreen);
+    EXPECT_TRUE(redEverywhere()) << c.name;
+  }
+  // A clipped surface got only part of the buffer: the next repaint copies again.
+  control.own.Canvas().SetClip({0, 0, 10, 10});
+  control.own.Canvas().Brush().SetColor(clBlue);
+  control.own.Canvas().FillRect({0, 0, 100, 60});
+  Paint(clGreen);
+  control.own.Canvas().RemoveClip();
+  control.own.Canvas().FillRect({20, 20, 30, 30});
+  Paint(clGreen);
+  EXPECT_TRUE(redEverywhere());
 }
 
 TEST_F(BufferedPaint, ResizeRecreatesTheBuffer) {

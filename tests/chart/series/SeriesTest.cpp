@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
 #include "MainChart.h"
 #include "PixelAsserts.h"
 
@@ -169,6 +173,57 @@ TEST(SeriesDrawing, FirstVisiblePointStartsAtTheEdge) {
   EXPECT_EQ(view.series.InterpolatedEdgeY(2, 3.5), view.series.YPixelOfValue(3.5));
   EXPECT_EQ(view.series.InterpolatedEdgeY(2, 3.25), view.series.YPixelOfValue(3.25));
   EXPECT_NE(view.series.YPixelOfValue(3.5), view.series.YPixelOfValue(3.25));
+}
+
+// Markers that repeat the previous one are skipped while drawing; a per-point style
+// handler turns the skipping off, so the same chart drawn with a handler that answers
+// the same style is the reference, pixel for pixel.
+TEST(SeriesDrawing, RepeatedMarkersLeaveThePictureAsDrawingThemDoes) {
+  const struct {
+    const char* name;
+    TSeriesPointerStyle style;
+    TPenMode mode;
+    TPenStyle penStyle;
+    int penWidth;
+    TBrushStyle brush;
+    bool colourRuns;   // points change colour every few points
+    bool nullPoints;   // some points are null
+  } cases[] = {
+      {"rectangles", TSeriesPointerStyle::psRectangle, TPenMode::pmCopy, TPenStyle::psSolid, 1, TBrushStyle::bsSolid, false, false},
+      {"colour runs", TSeriesPointerStyle::psRectangle, TPenMode::pmCopy, TPenStyle::psSolid, 1, TBrushStyle::bsSolid, true, false},
+      {"null points", TSeriesPointerStyle::psRectangle, TPenMode::pmCopy, TPenStyle::psSolid, 1, TBrushStyle::bsSolid, true, true},
+      {"dotted wide pen, hatched", TSeriesPointerStyle::psRectangle, TPenMode::pmCopy, TPenStyle::psDot, 2, TBrushStyle::bsCross, false, false},
+      {"circles", TSeriesPointerStyle::psCircle, TPenMode::pmCopy, TPenStyle::psSolid, 1, TBrushStyle::bsSolid, true, false},
+      {"crosses", TSeriesPointerStyle::psStar, TPenMode::pmCopy, TPenStyle::psSolid, 1, TBrushStyle::bsClear, false, false},
+      {"small dots", TSeriesPointerStyle::psSmallDot, TPenMode::pmCopy, TPenStyle::psSolid, 1, TBrushStyle::bsSolid, true, false},
+      {"not-xor pen draws every marker", TSeriesPointerStyle::psRectangle, TPenMode::pmNotXor, TPenStyle::psSolid, 1, TBrushStyle::bsSolid, false, false},
+      {"xor pen, colour runs", TSeriesPointerStyle::psDiamond, TPenMode::pmXor, TPenStyle::psSolid, 1, TBrushStyle::bsSolid, true, true},
+  };
+  for (const auto& c : cases) {
+    std::vector<uint32_t> pictures[2];
+    for (int withHandler = 0; withHandler < 2; ++withHandler) {
+      MainChart view(200, 140);
+      view.series.Pointer().SetStyle(c.style);
+      view.series.Pointer().Pen().SetMode(c.mode);
+      view.series.Pointer().Pen().SetStyle(c.penStyle);
+      view.series.Pointer().Pen().SetWidth(c.penWidth);
+      view.series.Pointer().Brush().SetStyle(c.brush);
+      if (withHandler) view.series.OnGetPointerStyle = [&](TChartSeries*, int) { return c.style; };
+      // 6,000 points on about 150 columns: runs of equal pixels, steps between them,
+      // and the extremes at the clip edges.
+      for (int i = 0; i < 6000; ++i) {
+        const double x = i * 0.01;
+        TColor colour = clAutoColor;
+        if (c.colourRuns && (i / 7) % 3 == 1) colour = clGreen;
+        if (c.nullPoints && i % 97 == 50) colour = clNone;
+        view.series.AddPoint(x, std::floor(std::sin(x / 6) * 8) + (i % 40 == 0 ? 3 : 0), "", colour);
+      }
+      view.Redraw();
+      const TBitmap& b = view.host.Bitmap();
+      pictures[withHandler].assign(b.ScanLine(0), b.ScanLine(0) + b.Width() * b.Height());
+    }
+    EXPECT_TRUE(pictures[0] == pictures[1]) << c.name;
+  }
 }
 
 }  // namespace

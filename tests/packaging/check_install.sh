@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# The installed application as a user gets it, from `cmake --install` or from the
+# Debian package: the files in their places and nothing else, a desktop entry and
+# metainfo that validate, icons of their sizes, man pages that render, and programs
+# that run from where they were installed.
+#   check_install.sh install|deb BUILD_DIR APP_ID VERSION
+set -euo pipefail
+mode=$1 build=$2 id=$3 version=$4
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+expected_files() {
+  printf '%s\n' \
+    bin/quarvel-export \
+    bin/quarvel-view \
+    "share/applications/$id.desktop" \
+    "share/icons/hicolor/256x256/apps/$id.png" \
+    "share/icons/hicolor/48x48/apps/$id.png" \
+    "share/icons/hicolor/scalable/apps/$id.svg" \
+    share/man/man1/quarvel-export.1 \
+    share/man/man1/quarvel-view.1 \
+    "share/metainfo/$id.metainfo.xml" | sort
+}
+
+check_files() {  # the installed tree under $1
+  local root=$1
+  diff -u <(expected_files) <(cd "$root" && find . -type f -printf '%P\n' -o -type l -printf '%P\n' | sort) ||
+    fail "the installed files differ from the expected list (- expected, + installed)"
+
+  desktop-file-validate "$root/share/applications/$id.desktop" || fail "desktop-file-validate"
+  appstreamcli validate --no-net "$root/share/metainfo/$id.metainfo.xml" >"$work/appstream.log" 2>&1 ||
+    { cat "$work/appstream.log"; fail "appstreamcli validate --no-net"; }
+
+  # The entry starts the installed viewer and shows the installed icon; the metainfo
+  # launches this entry.
+  grep -qx "Exec=quarvel-view" "$root/share/applications/$id.desktop" || fail "the entry's Exec is not quarvel-view"
+  grep -qx "Icon=$id" "$root/share/applications/$id.desktop" || fail "the entry's Icon is not $id"
+  grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$root/share/metainfo/$id.metainfo.xml" ||
+    fail "the metainfo does not launch $id.desktop"
+  grep -q "<id>$id</id>" "$root/share/metainfo/$id.metainfo.xml" || fail "the metainfo's id is not $id"
+
+  for size in 48 256; do
+    file "$root/share/icons/hicolor/${size}x${size}/apps/$id.png" | grep -q "PNG image data, $size x $size," ||
+      fail "the ${size} px icon is not a ${size} x ${size} PNG"
+  done
+  for page in quarvel-view quarvel-export; do
+    local warnings
+    warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$root/share/man/man1/$page.1" 2>&1 >/dev/null)
+    [ -z "$warnings" ] || fail "man $page: $warnings"
+  done
+}
+
+check_programs() {  # the programs under $1 run from there
+  local root=$1
+  [ "$("$root/bin/quarvel-export" --version)" = "quarvel-export $version" ] || fail "installed quarvel-export --version"
+  [ "$("$root/bin/quarvel-view" --version)" = "quarvel-view $version" ] || fail "installed quarvel-view --version"
+  local out="$work/grid.png"
+  "$root/bin/quarvel-export" grid "$out" || fail "installed quarvel-export grid"
+  file "$out" | grep -q "PNG image data, 128 x 128," || fail "installed quarvel-export wrote no 128 x 128 grid"
+}
+
+case $mode in
+  install)
+    cmake --install "$build" --prefix "$work/prefix" >"$work/install.log" || { cat "$work/install.log"; fail "cmake --install"; }
+    check_files "$work/prefix"
+    check_programs "$work/prefix"
+    ;;
+  deb)
+    cpack -G DEB -B "$work/pkg" --config "$build/CPackConfig.cmake" >"$work/cpack.log" 2>&1 ||
+      { cat "$work/cpack.log"; fail "cpack -G DEB"; }
+    deb=$(find "$work/pkg" -maxdepth 1 -name '*.deb')
+    [ -n "$deb" ] || fail "cpack wrote no .deb"
+    [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "package version is not $version"
+    [ "$(dpkg-deb -f "$deb" Section)" = "science" ] || fail "package section"
+    [ -n "$(dpkg-deb -f "$deb" Description)" ] || fail "package description"
+    # dpkg-shlibdeps filled in the toolkit's libraries.
+    depends=$(dpkg-deb -f "$deb" Depends)
+    for lib in libqt6widgets6 libqt6gui6 libqt6core6 libc6; do
+      grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
+    done
+    # The package holds the installed files under /usr, and nothing else.
+    diff -u <(expected_files | sed 's|^|usr/|') \
+      <(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sed 's|^\./||' | sort) ||
+      fail "dpkg-deb -c lists other files than the install (- expected, + packaged)"
+    dpkg-deb -x "$deb" "$work/root"
+    check_files "$work/root/usr"
+    check_programs "$work/root/usr"
+    ;;
+  *) fail "unknown mode $mode" ;;
+esac
+echo "ok: $mode"

@@ -1,0 +1,128 @@
+// The window on a screen of device pixel ratio 2 (offscreen, QT_SCALE_FACTOR=2): the
+// widgets scale as the toolkit scales them, the chart and the grid image show the
+// exact pictures of ratio 1 with each pixel a 2 x 2 block, and the mouse works in the
+// same pixels as at ratio 1.
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QTest>
+
+#include <cmath>
+
+#include "MainChart.h"
+#include "WindowTesting.h"
+#include "ui/MainFormUnit.h"
+
+namespace quarvel {
+namespace {
+
+TEST(PictureGeometry, RoundsTheRatioAndCoversTheControl) {
+  const struct {
+    const char* name;
+    qreal ratio;
+    int scale;
+    QSize picture;   // of a 651 x 302 control
+    QPoint pixel;    // under the logical position (100.5, 80.25)
+  } rows[] = {
+      {"ratio 1: the control's own pixels", 1.0, 1, {651, 302}, {101, 80}},
+      {"1.25 rounds to 1: one picture pixel per device pixel", 1.25, 1, {814, 378}, {125, 100}},
+      {"1.5 rounds to 2", 1.5, 2, {489, 227}, {75, 60}},
+      {"1.75 rounds to 2", 1.75, 2, {570, 265}, {87, 70}},
+      {"2: the logical picture, 2 x 2 blocks", 2.0, 2, {651, 302}, {100, 80}},
+      {"2.5 rounds to 3 (halves up)", 2.5, 3, {543, 252}, {83, 66}},
+      {"3: the logical picture, 3 x 3 blocks", 3.0, 3, {651, 302}, {100, 80}},
+      {"below 1 still one device pixel each", 0.5, 1, {326, 151}, {50, 40}},
+  };
+  for (const auto& r : rows) {
+    EXPECT_EQ(PictureScale(r.ratio), r.scale) << r.name;
+    EXPECT_EQ(PictureSize(QSize(651, 302), r.ratio), r.picture) << r.name;
+    EXPECT_EQ(PicturePoint(QPointF(100.5, 80.25), r.ratio), r.pixel) << r.name;
+  }
+  EXPECT_EQ(PictureSize(QSize(0, 0), 2.0), QSize(0, 0));
+}
+
+// The golden picture with each pixel as a k x k block.
+QImage Blocks(const QImage& picture, int k) {
+  QImage out(picture.width() * k, picture.height() * k, QImage::Format_RGB32);
+  for (int y = 0; y < out.height(); ++y)
+    for (int x = 0; x < out.width(); ++x) out.setPixel(x, y, picture.pixel(x / k, y / k));
+  return out;
+}
+
+QImage Golden(const char* name) {
+  return QImage(QString(QUARVEL_GOLDEN_DIR) + "/" + name + ".png").convertToFormat(QImage::Format_RGB32);
+}
+
+// Where the pictures differ, for the failure message; empty when they are equal.
+std::string Difference(const QImage& actual, const QImage& expected, const std::string& name) {
+  if (actual.size() != expected.size())
+    return name + ": size " + std::to_string(actual.width()) + "x" + std::to_string(actual.height());
+  int count = 0, firstX = -1, firstY = -1;
+  for (int y = 0; y < actual.height(); ++y)
+    for (int x = 0; x < actual.width(); ++x)
+      if (actual.pixel(x, y) != expected.pixel(x, y) && count++ == 0) firstX = x, firstY = y;
+  if (count == 0) return "";
+  actual.save(QString::fromStdString(name + "-hidpi-actual.png"));
+  return name + ": " + std::to_string(count) + " device pixels differ, the first at " + std::to_string(firstX) + "," +
+         std::to_string(firstY) + " (actual picture written beside the test)";
+}
+
+class ScaledWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing::ShownErrors().clear();
+    form = testing::ShowMainWindow();
+    ASSERT_TRUE(form);
+    ASSERT_EQ(form->devicePixelRatioF(), 2.0) << "the test screen should have ratio 2";
+  }
+  QImage Grab() { return form->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+  std::unique_ptr<TformMain> form;
+};
+
+TEST_F(ScaledWindow, ChartAndGridImageAreTheLogicalPicturesInTwoByTwoBlocks) {
+  const char* windows[] = {"window_128", "window_256", "window_512"};
+  for (int item : {0, 1, 2}) {
+    testing::ClickRadio(form->grpResolution->Button(item));
+    form->repaint();
+    const QImage shot = Grab();
+    ASSERT_EQ(shot.size(), QSize(1302, 964));
+    const QImage golden = Golden(windows[item]);
+    const std::string name = windows[item];
+    // The chart fills the client area below the splitter: logical (0, 180), 651 x 302.
+    EXPECT_EQ(Difference(shot.copy(0, 360, 1302, 604), Blocks(golden.copy(0, 180, 651, 302), 2), name + " chart"), "");
+    // The grid image's box: logical (5, 38), 126 x 126, inside its bevel.
+    EXPECT_EQ(Difference(shot.copy(10, 76, 252, 252), Blocks(golden.copy(5, 38, 126, 126), 2), name + " grid"), "");
+  }
+  EXPECT_EQ(form->chartMainControl->Surface().Width(), 651);
+  EXPECT_EQ(form->chartMainControl->Surface().Height(), 302);
+}
+
+TEST_F(ScaledWindow, ZoomDragGivesTheRangesOfRatioOne) {
+  // The same drag on the chart drawn at ratio 1 without a window.
+  testing::MainChart reference;
+  reference.Feed(form->Points);
+  reference.Redraw();
+  reference.chart.ChartMouseDown(TMouseButton::mbLeft, 0, 100, 80);
+  reference.chart.ChartMouseMove(0, 150, 120);
+  reference.chart.ChartMouseMove(0, 200, 160);
+  reference.chart.ChartMouseUp(TMouseButton::mbLeft, 0, 200, 160);
+  ASSERT_TRUE(reference.chart.IsZoomedIn());
+
+  form->repaint();
+  QWidget* chart = form->chartMainControl;
+  QTest::mousePress(chart, Qt::LeftButton, {}, QPoint(100, 80));
+  QTest::mouseMove(chart, QPoint(150, 120));
+  QTest::mouseMove(chart, QPoint(200, 160));
+  QTest::mouseRelease(chart, Qt::LeftButton, {}, QPoint(200, 160));
+  TChart& c = *form->chartMain;
+  ASSERT_TRUE(c.IsZoomedIn());
+  EXPECT_EQ(c.BottomAxis().Minimum(), reference.chart.BottomAxis().Minimum());
+  EXPECT_EQ(c.BottomAxis().Maximum(), reference.chart.BottomAxis().Maximum());
+  EXPECT_EQ(c.LeftAxis().Minimum(), reference.chart.LeftAxis().Minimum());
+  EXPECT_EQ(c.LeftAxis().Maximum(), reference.chart.LeftAxis().Maximum());
+  EXPECT_TRUE(testing::ShownErrors().empty());
+}
+
+}  // namespace
+}  // namespace quarvel
