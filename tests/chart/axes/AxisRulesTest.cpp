@@ -65,7 +65,9 @@ TEST(AxisMappingRules, BothDirectionsPlainAndInverted) {
     a.SetInverted(c.inverted);
     EXPECT_EQ(a.ValueToPixel(c.value), c.pixel) << c.name;
     // Back from the pixel: the value whose pixel it is (exact for whole values).
-    if (c.value == std::floor(c.value)) EXPECT_DOUBLE_EQ(a.PixelToValue(c.pixel), c.value) << c.name;
+    if (c.value == std::floor(c.value)) {
+      EXPECT_DOUBLE_EQ(a.PixelToValue(c.pixel), c.value) << c.name;
+    }
   }
 }
 
