@@ -1,5 +1,6 @@
 // The chart under a stream of sizes, axis settings, points, mouse, wheel and view keys,
-// painted after each: it must terminate without a crash or undefined behaviour.
+// painted after every batch of operations and at the end: it must terminate without a
+// crash or undefined behaviour. An input is read to its end (up to 2000 operations).
 
 #include <cstddef>
 #include <cstdint>
@@ -17,7 +18,9 @@ namespace {
 using namespace quarvel;
 
 void Run(fuzzing::FuzzInput& in) {
-  TBitmapHost host(1 + in.Byte() * 3, 1 + in.Byte() * 2);
+  // Sizes up to 400 x 300: small enough for hundreds of runs a second, large enough for
+  // every layout case (axes that do not fit, titles wider than the plot).
+  TBitmapHost host(1 + in.Byte(), 1 + in.Byte() * 3 / 4);
   TChart chart(&host);
   chart.Title().SetText({"Нулевая проекция"});
   chart.SetLegendVisible(false);
@@ -28,13 +31,17 @@ void Run(fuzzing::FuzzInput& in) {
   series.Pointer().SetVertSize(1 + in.Byte() % 4);
   series.SetParentChart(&chart);
 
-  for (int step = 0; step < 200 && !in.Empty(); ++step) {
+  constexpr int kBatch = 128;       // painting is the costly part: once per batch
+  constexpr int kMaxPoints = 1000;  // the window's chart holds at most 509
+  for (int step = 0; step < 2000 && !in.Empty(); ++step) {
     const uint8_t op = in.Byte();
     const int x = in.Word() % 1200 - 100, y = in.Word() % 900 - 100;
     try {
       switch (op % 16) {
         case 0: series.AddPoint(in.Double(), in.Double()); break;
-        case 1: for (int i = 0; i < 20; ++i) series.AddPoint(i + in.Byte() / 16.0, in.Byte()); break;
+        case 1:
+          for (int i = 0; i < 20 && series.PointCount() < kMaxPoints; ++i) series.AddPoint(i + in.Byte() / 16.0, in.Byte());
+          break;
         case 2: series.RemoveAllPoints(); break;
         case 3: chart.LeftAxis().ApplyFixedRange(in.Double(), in.Double()); break;
         case 4: chart.BottomAxis().ApplyFixedRange(in.Double(), in.Double()); break;
@@ -45,7 +52,7 @@ void Run(fuzzing::FuzzInput& in) {
         case 9: case 10: chart.ChartMouseMove(0, x, y); break;
         case 11: chart.ChartMouseUp(op & 16 ? TMouseButton::mbRight : TMouseButton::mbLeft, 0, x, y); break;
         case 12: op & 16 ? chart.ChartWheelDown() : chart.ChartWheelUp(); break;
-        case 13: host.SetClientSize(in.Word() % 1000, in.Word() % 800); chart.HandleResize(); break;
+        case 13: host.SetClientSize(in.Word() % 400, in.Word() % 300); chart.HandleResize(); break;
         case 14: chart.SetMarginLeft(in.Byte() % 120); chart.SetMarginTop(in.Byte() % 120); break;
         case 15:
           if (op & 16) {
@@ -61,8 +68,9 @@ void Run(fuzzing::FuzzInput& in) {
     } catch (const Exception&) {
       // Rejected settings (a negative increment, for instance) are fine.
     }
-    chart.HandlePaint();
+    if (step % kBatch == kBatch - 1) chart.HandlePaint();
   }
+  chart.HandlePaint();
   series.SetParentChart(nullptr);
 }
 

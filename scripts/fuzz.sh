@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each for the given number of seconds
 # (default 600) on its seed corpus in fuzz/corpus/<target>. New inputs go to
-# build-fuzz/corpus/<target>; crashes to build-fuzz/crashes/.
+# build-fuzz/corpus/<target>; crashes to build-fuzz/crashes/. A finding becomes a
+# regression test by copying it to fuzz/regressions/<target>/ (the suite replays that
+# folder and the seed corpus through each target: tests fuzz_replay_<target>), with the
+# fault mended.
 #   scripts/fuzz.sh [seconds] [target ...]     targets: format_pattern decimal chart phantom
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -20,5 +23,5 @@ for t in "${targets[@]}"; do
   mkdir -p "build-fuzz/corpus/$t"
   echo "== fuzz_$t for ${seconds}s"
   QT_QPA_PLATFORM=offscreen ./build-fuzz/fuzz/fuzz_$t -max_total_time="$seconds" -print_final_stats=1 \
-    -artifact_prefix=build-fuzz/crashes/$t- -max_len=4096 "build-fuzz/corpus/$t" "fuzz/corpus/$t"
+    -artifact_prefix=build-fuzz/crashes/$t- -max_len=4096 -len_control=0 "build-fuzz/corpus/$t" "fuzz/corpus/$t"
 done

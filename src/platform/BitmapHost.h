@@ -16,6 +16,7 @@ class TBitmapHost : public TChartHost {
   TCanvas* OwnSurface() override { return &bitmap_.Canvas(); }
   void Invalidate() override { ++Invalidations; }
   void ShowSurface() override { ++SurfaceShows; }
+  void ShowCursor(int cursor) override { ShownCursor = cursor; }
 
   // Resizes the client area (its pixels become undefined until the next paint).
   void SetClientSize(int width, int height) { bitmap_.SetSize(width, height); }
@@ -23,6 +24,7 @@ class TBitmapHost : public TChartHost {
 
   int Invalidations = 0;
   int SurfaceShows = 0;
+  int ShownCursor = 0;
 
  private:
   TBitmap bitmap_;

@@ -20,6 +20,10 @@ class TChartHost {
   // The own surface was drawn on outside a paint (a zoom box): show it as it is,
   // without asking the owner to paint.
   virtual void ShowSurface() {}
+  // Shows the cursor with this id over the control (0: the default cursor).
+  virtual void ShowCursor(int) {}
+  // Whether the control sits in a parent window (a bitmap host stands for one).
+  virtual bool HasParentWindow() const { return true; }
 };
 
 }  // namespace quarvel

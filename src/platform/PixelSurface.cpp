@@ -168,6 +168,20 @@ void TPixelSurface::PenPixel(int x, int y) {
 void TPixelSurface::Segment(int x0, int y0, int x1, int y1) {
   if (penStyle_ == TPenStyle::psClear) return;
   if (FastSegment(x0, y0, x1, y1)) return;
+  if (penWidth_ > 1 && mode_ != TPenMode::pmCopy) {
+    // A wide pen's squares overlap; a mix mode other than copy must combine each pixel
+    // of the band once, so the band is collected first.
+    std::vector<std::pair<int, int>> band;
+    const int from = -(penWidth_ / 2);
+    WalkLine(x0, y0, x1, y1, [&](int x, int y) {
+      for (int by = y + from; by < y + from + penWidth_; ++by)
+        for (int bx = x + from; bx < x + from + penWidth_; ++bx) band.emplace_back(by, bx);
+    });
+    std::sort(band.begin(), band.end());
+    band.erase(std::unique(band.begin(), band.end()), band.end());
+    for (const auto& [by, bx] : band) Combine(bx, by, penPixel_);
+    return;
+  }
   WalkLine(x0, y0, x1, y1, [this](int x, int y) { PenPixel(x, y); });
 }
 

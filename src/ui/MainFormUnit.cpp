@@ -62,6 +62,8 @@ TformMain::TformMain() {
   SetColor(clBtnFace);
   SetFontFace("MS Sans Serif", 11);
   SetClientSize(kClientWidth, kClientHeight);
+  // The designed position; window systems that place windows themselves ignore it.
+  move(459, 122);
   CreateControls();
 }
 

@@ -6,6 +6,7 @@ namespace quarvel::testing {
 
 MainChart::MainChart(int width, int height) : host(width, height), chart(&host) {
   ConfigureProjectionChart(chart, series);
+  series.AfterDrawValues = [this](TChartSeries* sender) { DrawStems(*sender, chart.ChartCanvas(), resolution); };
 }
 
 MainChart::~MainChart() { series.SetParentChart(nullptr); }

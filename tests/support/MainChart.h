@@ -1,6 +1,7 @@
 #pragma once
-// The main window's projection chart (configured by the window's own code), drawn
-// without a window into a 651 x 302 bitmap by default.
+// The main window's projection chart (configured by the window's own code, with the
+// window's stem handler bound), drawn without a window into a 651 x 302 bitmap by
+// default.
 
 #include <vector>
 
@@ -23,6 +24,8 @@ struct MainChart {
   TBitmapHost host;
   TChart chart;
   TLineSeries series;
+  // The radio group's index the stems follow: 0 draws none.
+  int resolution = 0;
 };
 
 }  // namespace quarvel::testing

@@ -16,6 +16,11 @@ std::vector<std::string>& ShownErrors() {
   return errors;
 }
 
+std::function<void(const std::string&)>& MessageBoxReporter() {
+  static std::function<void(const std::string&)> reporter;
+  return reporter;
+}
+
 }  // namespace quarvel::testing
 
 int main(int argc, char** argv) {
@@ -29,6 +34,7 @@ int main(int argc, char** argv) {
   unsetenv("QT_SCALE_FACTOR");
 #endif
   quarvel::TApplication application(argc, argv, quarvel::TScreenScaling::FollowScreen);
+  quarvel::testing::MessageBoxReporter() = application.ShowException;
   application.ShowException = [](const std::string& message) { quarvel::testing::ShownErrors().push_back(message); };
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +16,9 @@ namespace quarvel::testing {
 
 // The messages the application would have shown in message boxes, in order.
 std::vector<std::string>& ShownErrors();
+// The application's own way of showing them (a message box), which the test entry
+// replaces by the recorder above.
+std::function<void(const std::string&)>& MessageBoxReporter();
 
 // Clicks a radio button where it reacts (its indicator, not its middle).
 inline void ClickRadio(QWidget* button) {

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include "Golden.h"
@@ -61,6 +63,8 @@ TEST_F(MainWindow, StartUpTableAndCycles) {
     for (int c = 0; c < 4; ++c) EXPECT_EQ(form->listGausses->Cell(r, c), expected[r][c]) << r << "," << c;
   EXPECT_EQ(form->seriesMain->PointCount(), 128);
 }
+
+TEST_F(MainWindow, OpensAtItsDesignedPosition) { EXPECT_EQ(form->pos(), QPoint(459, 122)); }
 
 TEST_F(MainWindow, LayoutOfTheControls) {
   const struct {
@@ -133,6 +137,32 @@ TEST_F(MainWindow, FailingCycleIsShownAndTheProgramGoesOn) {
   EXPECT_TRUE(form->listGausses->updatesEnabled());   // the bulk update was ended
   EXPECT_EQ(form->listGausses->RowCount(), 3);        // rows filled before the error stay
   EXPECT_TRUE(form->isVisible());
+}
+
+// The application's own reporter: a real message box with the text, closed here.
+TEST_F(MainWindow, FailureInAHandlerShowsAMessageBox) {
+  TApplication& app = *TApplication::Instance();
+  const auto recorder = app.ShowException;
+  app.ShowException = testing::MessageBoxReporter();
+  std::string text;
+  int looks = 0;
+  QTimer watcher;
+  QObject::connect(&watcher, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box) {
+      text = box->text().toStdString();
+      box->done(QMessageBox::Ok);
+    }
+    if (box || ++looks > 500) watcher.stop();
+  });
+  watcher.start(10);
+  form->AdoptBlob(std::make_unique<TGauss3D>(5, 0, 5, 1));
+  ClickRadio(form->grpResolution->Button(2));  // returns once the box is closed
+  app.ShowException = recorder;
+  EXPECT_EQ(text, "Floating point division by zero");
+  EXPECT_TRUE(testing::ShownErrors().empty());  // the recorder was not used
+  EXPECT_TRUE(form->isVisible());
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
 TEST_F(MainWindow, LocaleChangeRereadsTheSeparators) {
@@ -225,6 +255,13 @@ TEST(MainWindowLifetime, OpenAndCloseAHundredTimes) {
     ASSERT_EQ(MainBlobRegistry(), nullptr);
     ASSERT_EQ(TApplication::Instance()->MainForm(), nullptr);
   }
+}
+
+// The first frame the user sees: the chart's first paint measures its left labels
+// before its axes have pixels, so its left margin is wider than in the settled
+// pictures below, which a second paint gives.
+TEST_F(MainWindow, GoldenPictureOfTheStartUpFrame) {
+  EXPECT_EQ(testing::CompareWithGolden(*Picture(), "window_startup"), "");
 }
 
 TEST_F(MainWindow, GoldenPictureAtEachResolution) {

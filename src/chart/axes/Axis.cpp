@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <unordered_map>
 
 #include "chart/axes/AxisPanel.h"
 #include "chart/axes/PixelRounding.h"
@@ -17,8 +18,24 @@ constexpr double kMinIncrement = 1e-12;
 constexpr long double kMaxPixelOffset = 2147483647.0L;
 constexpr int kMaxStepSearch = 4000;
 
+// Pixel positions are kept within +-2^30 so that their sums, differences and midpoints
+// stay within a 32-bit integer.
+constexpr long double kPixelLimit = 1073741824.0L;
+
 // Round half to even, the rounding of the chart's integer pixels.
 int RoundEven(long double v) { return RoundHalfEven(v); }
+
+// Round half to even, limited to +-kPixelLimit (a NaN gives 0): for positions that come
+// from settings of any size (StartPosition, EndPosition, PositionPercent).
+int RoundPixel(long double v) {
+  if (std::isnan(v)) return 0;
+  return static_cast<int>(std::nearbyint(std::clamp(v, -kPixelLimit, kPixelLimit)));
+}
+
+int ClampPixel(long long v) {
+  const auto limit = static_cast<long long>(kPixelLimit);
+  return static_cast<int>(std::clamp(v, -limit, limit));
+}
 
 std::vector<std::string> SplitLines(const std::string& text) {
   std::vector<std::string> lines;
@@ -33,13 +50,18 @@ std::vector<std::string> SplitLines(const std::string& text) {
 
 }  // namespace
 
+// The recursion x -> x * 0.1 (or x * 10) down to 1 <= x < 10 and back, as a loop: the
+// same roundings in the same order, without a call per decade (a range of 1e300 walks
+// some 300 decades for each of its steps).
 double NextNiceStep(double x) {
   if (!(x > 0) || !std::isfinite(x)) return x;
-  if (x >= 10) return static_cast<double>(NextNiceStep(static_cast<double>(x * 0.1L)) * 10.0L);
-  if (x < 1) return static_cast<double>(NextNiceStep(static_cast<double>(x * 10.0L)) * 0.1L);
-  if (x < 2) return 2;
-  if (x < 5) return 5;
-  return 10;
+  int down = 0, up = 0;
+  for (; x >= 10; ++down) x = static_cast<double>(x * 0.1L);
+  for (; x < 1; ++up) x = static_cast<double>(x * 10.0L);
+  double step = x < 2 ? 2 : x < 5 ? 5 : 10;
+  for (; down > 0; --down) step = static_cast<double>(step * 10.0L);
+  for (; up > 0; --up) step = static_cast<double>(step * 0.1L);
+  return step;
 }
 
 std::vector<int> MinorMarkPositions(const std::vector<int>& p, int m) {
@@ -172,8 +194,8 @@ void TCustomChartAxis::PlaceAxisPixels() {
   const TRect& p = chart_->PlotRect;
   const int origin = isHorizontal_ ? p.Left : p.Top;
   const long double length = isHorizontal_ ? chart_->PlotWidth : chart_->PlotHeight;
-  StartPixel = origin + RoundEven(length * 0.01L * startPosition_);
-  EndPixel = origin + RoundEven(length * 0.01L * endPosition_);
+  StartPixel = ClampPixel(static_cast<long long>(origin) + RoundPixel(length * 0.01L * startPosition_));
+  EndPixel = ClampPixel(static_cast<long long>(origin) + RoundPixel(length * 0.01L * endPosition_));
   PixelLength = EndPixel - StartPixel;
   CenterPixel = (StartPixel + EndPixel) / 2;
 }
@@ -183,9 +205,14 @@ int TCustomChartAxis::ValueToPixel(double value) const {
   const double t =
       static_cast<double>((static_cast<long double>(value) - EffectiveMinimum) * PixelLength / EffectiveRange);
   if (!(std::fabs(t) < kMaxPixelOffset)) return CenterPixel;  // too far, or not a number
-  const int offset = RoundEven(t);
-  if (isHorizontal_) return inverted_ ? EndPixel - offset : StartPixel + offset;
-  return inverted_ ? StartPixel + offset : EndPixel - offset;
+  // The pixel is formed in 64 bits: near the end of the offset range it need not fit
+  // a 32-bit integer, and such a value maps to the centre too.
+  const long long offset = std::llrint(t);
+  long long pixel;
+  if (isHorizontal_) pixel = inverted_ ? EndPixel - offset : StartPixel + offset;
+  else pixel = inverted_ ? StartPixel + offset : EndPixel - offset;
+  if (pixel < std::numeric_limits<int>::min() || pixel > std::numeric_limits<int>::max()) return CenterPixel;
+  return static_cast<int>(pixel);
 }
 
 double TCustomChartAxis::PixelToValue(int pixel) const {
@@ -235,20 +262,36 @@ double TCustomChartAxis::ComputeLabelIncrement() {
   return IncrementForLabelCount(maxLabels);
 }
 
+namespace {
+
+// The increment search walks the same chain of steps (1, 2, 5, 10, ...) on every call,
+// through hundreds of decades for a huge range: the steps are remembered.
+double RememberedNiceStep(double x) {
+  thread_local std::unordered_map<double, double> known;
+  if (const auto it = known.find(x); it != known.end()) return it->second;
+  if (known.size() >= 8192) known.clear();
+  return known[x] = NextNiceStep(x);
+}
+
+}  // namespace
+
 double TCustomChartAxis::IncrementForLabelCount(int maxLabels) const {
   if (maxLabels < 1) return kMinIncrement;
   double step = increment_ > 0 ? increment_ : (std::fabs(EffectiveRange) >= 1 ? 1.0 : kMinIncrement);
   if (labelsSeparation_ > 0) {
-    long long n = static_cast<long long>(maxLabels) + 1;
     // The step only grows; a range that is not a finite number would grow it forever,
-    // so the search gives up after a bounded number of steps.
+    // so the search gives up after a bounded number of steps. From a start of 1e-12 or
+    // more those steps pass every double and end at infinity: that is the answer at once.
+    // (From a denormal start the roundings can stall the steps below 1e-12.)
+    if (!std::isfinite(EffectiveRange) && step >= kMinIncrement) return std::numeric_limits<double>::infinity();
+    long long n = static_cast<long long>(maxLabels) + 1;
     for (int guard = 0; n > maxLabels && guard < kMaxStepSearch; ++guard) {
       const double q = static_cast<double>(static_cast<long double>(EffectiveRange) / step);
       if (std::fabs(q) < kMaxPixelOffset) {
         n = std::llrint(q);
-        if (n > maxLabels) step = NextNiceStep(step);
+        if (n > maxLabels) step = RememberedNiceStep(step);
       } else {
-        step = NextNiceStep(step);
+        step = RememberedNiceStep(step);
       }
     }
   }
@@ -403,9 +446,9 @@ int TCustomChartAxis::Offset(int position) const {
   if (positionPercent_ == 0) return position;
   const TRect& p = chart_->PlotRect;
   const long double across = isHorizontal_ ? p.Height() : p.Width();
-  int off = RoundEven(positionPercent_ * 0.01L * across);
+  long long off = RoundPixel(positionPercent_ * 0.01L * across);
   if (isOtherSide_) off = -off;
-  return isHorizontal_ ? position - off : position + off;
+  return ClampPixel(isHorizontal_ ? position - off : position + off);
 }
 
 void TCustomChartAxis::ReserveAxisSpace(TRect& rect, bool reserve) {
@@ -460,11 +503,35 @@ void TCustomChartAxis::DrawAxisLabel(int position, const std::string& text) {
   canvas.SetTextAlignment(TA_LEFT | TA_TOP);
 }
 
-// A tick at `position` along the axis, starting one pixel beyond the line and running
-// `length` pixels outward (inward when negative, starting one pixel inside).
-void TCustomChartAxis::DrawTick(int position, int length, int depth) {
+// The title is centred in the band ReserveAxisSpace took for it, across the axis, and
+// on the axis' middle along it; a turned title is turned about the band's centre.
+void TCustomChartAxis::DrawAxisTitle() {
   TChartCanvas3D& canvas = chart_->ChartCanvas();
-  const int sign = length < 0 ? -1 : 1;
+  const int size = AxisTitleSize();
+  chart_->ApplyFont(Title.Font());
+  canvas.Brush().SetStyle(TBrushStyle::bsClear);
+  const int middle = (StartPixel + EndPixel) / 2;
+  const int outward = (isHorizontal_ ? !isOtherSide_ : isOtherSide_) ? 1 : -1;
+  const int across = TitlePosition + outward * (size / 2);
+  const long double cx = isHorizontal_ ? middle : across, cy = isHorizontal_ ? across : middle;
+  const long double radians = Title.Angle() * 3.14159265358979323846L / 180;
+  const long double half = canvas.StandardLineHeight() * 0.5L;
+  // The top centre of the unturned text cell, moved from the centre against the text's
+  // up direction, which a counter-clockwise turn by the angle makes (-sin, -cos).
+  const int x = RoundEven(cx - half * std::sin(radians)), y = RoundEven(cy - half * std::cos(radians));
+  canvas.SetTextAlignment(TA_CENTER | TA_TOP);
+  if (Title.Angle() == 0) canvas.OutputTextAtDepth(x, y, Title.Caption(), isOtherSide_ ? chart_->PlotDepth : 0);
+  else canvas.OutputRotatedText(x, y, Title.Angle(), Title.Caption());
+  canvas.SetTextAlignment(TA_LEFT | TA_TOP);
+}
+
+// A tick at `position` along the axis, starting one pixel outside the line (inside
+// for direction -1, the inner ticks) and running `length` pixels outward (inward when
+// negative): the start row does not depend on the sign of the length, so a tick of
+// length -3 covers the line's own row and the rows next to it.
+void TCustomChartAxis::DrawTick(int position, int length, int depth, int direction) {
+  TChartCanvas3D& canvas = chart_->ChartCanvas();
+  const int sign = direction;
   if (isHorizontal_) {
     const int from = isOtherSide_ ? LinePosition - sign : LinePosition + sign;
     const int to = isOtherSide_ ? from - length : from + length;
@@ -487,7 +554,7 @@ void TCustomChartAxis::DrawTicks(TChartPen& pen, int length, int direction) {
   if (!pen.Visible()) return;
   chart_->ChartCanvas().ApplyChartPen(pen);
   const int depth = isOtherSide_ ? chart_->PlotDepth : 0;
-  for (int p : tickPositions_) DrawTick(p, direction * length, depth);
+  for (int p : tickPositions_) DrawTick(p, direction * length, depth, direction);
 }
 
 void TCustomChartAxis::DrawMinor(TChartPen& pen, bool grid) {
@@ -497,7 +564,7 @@ void TCustomChartAxis::DrawMinor(TChartPen& pen, bool grid) {
   auto mark = [&](int position) {
     if (!(StartPixel < position && position < EndPixel)) return;
     if (grid) DrawGridLine(position);
-    else DrawTick(position, minorTickLength_, depth);
+    else DrawTick(position, minorTickLength_, depth, 1);
   };
   for (int position : MinorMarkPositions(tickPositions_, minorTickCount_)) mark(position);
 }
@@ -541,6 +608,7 @@ void TCustomChartAxis::DrawAxis(bool placeLine) {
     const int edge = isHorizontal_ ? (isOtherSide_ ? p.Top : p.Bottom) : (isOtherSide_ ? p.Right : p.Left);
     LinePosition = Offset(edge);
   }
+  if (!Title.Caption().empty()) DrawAxisTitle();
   tickPositions_.clear();
 
   auto produce = [&](double v) {

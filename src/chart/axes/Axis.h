@@ -184,7 +184,8 @@ class TCustomChartAxis {
   // Shrinks rect by n on the axis side and returns the new edge.
   int Shrink(TRect& rect, int n) const;
   int Offset(int position) const;
-  void DrawTick(int position, int length, int depth);
+  void DrawTick(int position, int length, int depth, int direction);
+  void DrawAxisTitle();
   void DrawGridLine(int position);
   void DrawTicks(TChartPen& pen, int length, int direction);
   void DrawMinor(TChartPen& pen, bool grid);

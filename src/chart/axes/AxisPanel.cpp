@@ -132,7 +132,8 @@ TCustomChart::~TCustomChart() = default;
 
 void TCustomChart::SetBackColor(TColor color) {
   backWall_->SetColor(color);
-  backWall_->Brush().SetStyle(TBrushStyle::bsSolid);
+  // While the design-time settings are applied the brush style is theirs to set.
+  if (Host() && Host()->HasParentWindow() && !Loading()) backWall_->Brush().SetStyle(TBrushStyle::bsSolid);
 }
 
 bool TCustomChart::SeriesColorIsFree(TColor color, bool checkBackgrounds) const {

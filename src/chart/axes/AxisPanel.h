@@ -72,6 +72,13 @@ class TCustomAxisPanel : public TCustomChartPanelExtended {
   int MaxPointsPerPage() const { return maxPointsPerPage_; }
   // ChartException "MaxPointsPerPage must be >= 0" for a negative value.
   void SetMaxPointsPerPage(int v);
+  // Paging and 3D walls are not drawn by this chart; the settings are kept.
+  int Page() const { return page_; }
+  void SetPage(int v) { SetAndInvalidate(page_, v); }
+  bool ScaleLastPage() const { return scaleLastPage_; }
+  void SetScaleLastPage(bool v) { SetAndInvalidate(scaleLastPage_, v); }
+  bool View3DWalls() const { return view3DWalls_; }
+  void SetView3DWalls(bool v) { SetAndInvalidate(view3DWalls_, v); }
 
   ChartEvent OnBeforeDrawAxes;
   ChartEvent OnBeforeDrawSeries;
@@ -97,6 +104,9 @@ class TCustomAxisPanel : public TCustomChartPanelExtended {
   bool axisVisible_ = true;
   bool clipPoints_ = true;
   int maxPointsPerPage_ = 0;
+  int page_ = 1;
+  bool scaleLastPage_ = true;
+  bool view3DWalls_ = true;
 };
 
 enum class TChartClickedPartStyle { cpNone, cpLegend, cpAxis, cpSeries, cpTitle, cpFoot, cpChartRect };

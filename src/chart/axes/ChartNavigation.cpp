@@ -89,6 +89,7 @@ void TCustomChart::EndPanTrack() {
 }
 
 void TCustomChart::ChartMouseLeave() {
+  ShowCursor(LoadedCursor());
   contextCandidate_ = false;
   EndPanTrack();
 }

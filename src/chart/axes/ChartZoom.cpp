@@ -61,11 +61,13 @@ TChartClickedPart TCustomChart::HitTestChart(int x, int y) {
 void TCustomChart::BeginZoomOrPan(TMouseButton button, TShiftState, int x, int y, bool& handled) {
   // No keys are required for either drag.
   if (AllowZoom() && button == kZoomButton) {
+    ShowCursor(0);
     ZoomBox.ActivateDrag(x, y);
     PaintZoomFrame();
     handled = true;
   }
   if (AllowPanning() != TPanningMode::pmNone && button == kPanButton) {
+    ShowCursor(0);
     PanTrack.ActivateDrag(x, y);
     handled = true;
   }
@@ -207,8 +209,10 @@ void TCustomChart::ChartMouseMove(TShiftState, int x, int y) {
       if (OnScroll) OnScroll(this);
       InvalidateChart();
     }
+    return;
   }
-  // No series of this system has a cursor of its own; nothing else to do.
+  // No series of this system has a cursor of its own: the chart's own cursor is put back.
+  ShowCursor(Cursor());
 }
 
 void TCustomChart::ChartMouseUp(TMouseButton button, TShiftState shift, int x, int y) {

@@ -25,7 +25,7 @@ void TChartCanvas::ApplyChartPen(const TChartPen& pen) {
     Pen().SetColor(ColorToRGB(pen.Color()));
     Pen().SetWidth(1);
     Pen().SetStyle(TPenStyle::psAlternate);
-    Pen().SetMode(TPenMode::pmCopy);
+    // A new platform pen: the surface's mix mode is not the pen's, it stays as it is.
     return;
   }
   Pen().Assign(pen);

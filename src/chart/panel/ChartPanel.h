@@ -60,9 +60,11 @@ class TCustomChartPanel {
   TBevelCut BevelOuter() const { return bevelOuter_; }
   void SetBevelOuter(TBevelCut v) { SetAndInvalidate(bevelOuter_, v); }
   int BevelWidth() const { return bevelWidth_; }
-  void SetBevelWidth(int v) { SetAndInvalidate(bevelWidth_, v < 1 ? 1 : v); }
+  // ChartException "Bevel width must be >= 1" below 1; the old width stays.
+  void SetBevelWidth(int v);
   int BorderWidth() const { return borderWidth_; }
-  void SetBorderWidth(int v) { SetAndInvalidate(borderWidth_, v < 0 ? 0 : v); }
+  // ChartException "Border width must be >= 0" when negative; the old width stays.
+  void SetBorderWidth(int v);
   int MarginLeft() const { return marginLeft_; }
   int MarginTop() const { return marginTop_; }
   int MarginRight() const { return marginRight_; }
@@ -79,6 +81,23 @@ class TCustomChartPanel {
   bool Monochrome() const { return canvas_->IsMonochrome(); }
   void SetMonochrome(bool v) { canvas_->SetMonochromeMode(v); }
   bool IsPrinting() const { return false; }
+  // True while the owner applies its design-time settings (see SetBackColor).
+  bool Loading() const { return loading_; }
+  // Ending the loading remembers the cursor the chart has then (LoadedCursor).
+  void SetLoading(bool v) {
+    if (loading_ && !v) loadedCursor_ = cursor_;
+    loading_ = v;
+  }
+  // The chart's own cursor (an id, 0 the default): drags show the default cursor, the
+  // next move without a drag shows the own one again, leaving the control the one it
+  // had when loading ended.
+  int Cursor() const { return cursor_; }
+  void SetCursor(int v) {
+    cursor_ = v;
+    host_->ShowCursor(v);
+  }
+  int LoadedCursor() const { return loadedCursor_; }
+  void ShowCursor(int v) { host_->ShowCursor(v); }
   bool Created() const { return created_; }
 
   // The mouse drags of the zoom and scroll behaviour (handled by the upper layers).
@@ -117,6 +136,8 @@ class TCustomChartPanel {
   bool view3D_ = true;
   int chart3DPercent_ = 15;
   bool created_ = false;
+  bool loading_ = false;
+  int cursor_ = 0, loadedCursor_ = 0;
 };
 
 // Adds the panel background (solid colour or gradient) and the zoom and panning

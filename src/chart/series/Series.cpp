@@ -1,6 +1,7 @@
 #include "chart/series/Series.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "chart/panel/ChartException.h"
 
@@ -56,15 +57,22 @@ std::string TChartSeries::PointLabel(int index) const {
 
 TColor TChartSeries::PointColor(int index) const {
   if (index < 0 || index >= static_cast<int>(pointColors_.size())) return seriesColor_;
+  // A point without a number is not drawn, like a null point.
+  if (std::isnan(PointX(index)) || std::isnan(PointY(index))) return clNone;
   const TColor c = pointColors_[index];
   if (c != clAutoColor) return c;
   return colorEachPoint_ ? kSeriesPalette[index % 16] : seriesColor_;
 }
 
-int TChartSeries::XPixelOfPoint(int index) const { return horizAxisObject_->ValueToPixel(PointX(index)); }
-int TChartSeries::YPixelOfPoint(int index) const { return vertAxisObject_->ValueToPixel(PointY(index)); }
-int TChartSeries::XPixelOfValue(double value) const { return horizAxisObject_->ValueToPixel(value); }
-int TChartSeries::YPixelOfValue(double value) const { return vertAxisObject_->ValueToPixel(value); }
+const TCustomChartAxis& TChartSeries::MappingAxis(const TCustomChartAxis* axis) const {
+  if (!axis) throw ChartException("Series has no parent chart: its points have no pixels");
+  return *axis;
+}
+
+int TChartSeries::XPixelOfPoint(int index) const { return MappingAxis(horizAxisObject_).ValueToPixel(PointX(index)); }
+int TChartSeries::YPixelOfPoint(int index) const { return MappingAxis(vertAxisObject_).ValueToPixel(PointY(index)); }
+int TChartSeries::XPixelOfValue(double value) const { return MappingAxis(horizAxisObject_).ValueToPixel(value); }
+int TChartSeries::YPixelOfValue(double value) const { return MappingAxis(vertAxisObject_).ValueToPixel(value); }
 
 bool TChartSeries::UsesAxis(const TCustomChartAxis* axis) const {
   if (!TakesPartInAxes() || !axis) return false;

@@ -43,7 +43,7 @@ class TChartSeries : public TChartSeriesBase, public TValueListOwner {
   std::string PointLabel(int index) const override;
   virtual TColor PointColor(int index) const;
 
-  // ---- mapping
+  // ---- mapping (ChartException when the series has no chart, so no axes)
   int XPixelOfPoint(int index) const;
   int YPixelOfPoint(int index) const;
   int XPixelOfValue(double value) const;
@@ -125,6 +125,7 @@ class TChartSeries : public TChartSeriesBase, public TValueListOwner {
   }
 
  private:
+  const TCustomChartAxis& MappingAxis(const TCustomChartAxis* axis) const;
   void ResolveAxes();
 
   bool active_ = true;

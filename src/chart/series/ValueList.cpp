@@ -114,11 +114,15 @@ void TChartValueList::SetValueSource(const std::string& value) {
 const TChartValueList::Statistics& TChartValueList::Stats() {
   if (!statsStale_) return stats_;
   Statistics s;
-  if (!values_.empty()) {
-    const double first = ValueAt(0);
+  // Values that are not numbers (points without a value) are left out.
+  int i = 0;
+  while (i < ValueCount() && std::isnan(ValueAt(i))) ++i;
+  if (i < ValueCount()) {
+    const double first = ValueAt(i);
     s = {first, first, first, std::fabs(first)};
-    for (int i = 1; i < ValueCount(); ++i) {
+    for (++i; i < ValueCount(); ++i) {
       const double v = ValueAt(i);
+      if (std::isnan(v)) continue;
       if (v < s.lowest) s.lowest = v;
       else if (v > s.highest) s.highest = v;
       s.sum = static_cast<double>(static_cast<long double>(s.sum) + v);

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "PlacedAxis.h"
 #include "chart/axes/AxisPanel.h"
 #include "chart/axes/PixelRounding.h"
 #include "platform/BitmapHost.h"
@@ -18,15 +19,11 @@ struct AxisFixture {
   AxisFixture() : host(651, 302), chart(&host) {}
   TCustomChartAxis& Horizontal(int start, int end, double min, double max) { return Place(chart.BottomAxis(), start, end, min, max); }
   TCustomChartAxis& Vertical(int start, int end, double min, double max) { return Place(chart.LeftAxis(), start, end, min, max); }
-  static TCustomChartAxis& Place(TCustomChartAxis& a, int start, int end, double min, double max) {
-    a.StartPixel = start;
-    a.EndPixel = end;
-    a.PixelLength = end - start;
-    a.CenterPixel = (start + end) / 2;
-    a.EffectiveMinimum = min;
-    a.EffectiveMaximum = max;
-    a.EffectiveRange = max - min;
-    return a;
+  // The pixels come from the axis' own placement on a plot from start to end.
+  TCustomChartAxis& Place(TCustomChartAxis& a, int start, int end, double min, double max) {
+    chart.PlotRect = {start, start, end, end};
+    chart.PlotWidth = chart.PlotHeight = end - start;
+    return testing::PlaceWithRange(a, min, max);
   }
   TBitmapHost host;
   TChart chart;
@@ -100,9 +97,14 @@ TEST(AxisMapping, ValueToPixelAndBack) {
   const struct {
     double value;
     int pixel;
-  } horizontal[] = {{1, 40}, {20, 640}, {10.5, 340}, {1 + 2.5 * 19 / 600.0, 42}, {1 + 3.5 * 19 / 600.0, 44}};
+  } horizontal[] = {{1, 40}, {20, 640}, {10.5, 340}};
   for (const auto& c : horizontal) EXPECT_EQ(h.ValueToPixel(c.value), c.pixel) << c.value;
   EXPECT_DOUBLE_EQ(h.PixelToValue(340), 10.5);
+  // On 0 ... 600 over 600 pixels a value is its offset: exact ties round to even.
+  TCustomChartAxis& ties = f.Horizontal(40, 640, 0, 600);
+  EXPECT_EQ(ties.ValueToPixel(2.5), 42);
+  EXPECT_EQ(ties.ValueToPixel(3.5), 44);
+  EXPECT_EQ(ties.ValueToPixel(4.5), 44);
 
   TCustomChartAxis& v = f.Vertical(10, 210, 0, 50);
   EXPECT_EQ(v.ValueToPixel(50), 10);
@@ -117,6 +119,7 @@ TEST(AxisMapping, ValueToPixelAndBack) {
 TEST(AxisMapping, DegenerateRangesMapToTheCentre) {
   AxisFixture f;
   TCustomChartAxis& a = f.Horizontal(40, 640, 5, 5);
+  EXPECT_EQ(a.CenterPixel, 340);
   EXPECT_EQ(a.ValueToPixel(5), 340);
   EXPECT_EQ(a.ValueToPixel(-1e300), 340);
   EXPECT_DOUBLE_EQ(a.PixelToValue(100), 5);
@@ -125,6 +128,8 @@ TEST(AxisMapping, DegenerateRangesMapToTheCentre) {
   f.Horizontal(40, 640, -std::numeric_limits<double>::max(), std::numeric_limits<double>::max());
   a.EffectiveRange = std::numeric_limits<double>::infinity();
   EXPECT_EQ(a.ValueToPixel(std::numeric_limits<double>::quiet_NaN()), 340);
+  f.Horizontal(40, 41, 0, 0);
+  EXPECT_EQ(a.ValueToPixel(7), 40);  // (40 + 41) div 2
   f.Horizontal(40, 40, 0, 10);
   EXPECT_EQ(a.PixelToValue(40), 0.0);  // PixelLength < 1
 }

@@ -138,9 +138,13 @@ TEST(ChartCanvas, FlatFormsOfTheDepthOperations) {
   EXPECT_EQ(PixelsOf(dot.Pixels(), clBlue), (PixelSet{{4, 4}}));
   EXPECT_EQ(PixelsOf(dot.Pixels(), clBlack), RectPixels(9, 9, 11, 11));
 
+  // The front plane leaves depth mode for the titles and restores it afterwards.
+  c.canvas.PrepareDrawing(&c.own.Canvas(), nullptr, clWhite, true, {0, 0, 200, 240});
+  ASSERT_TRUE(c.canvas.DepthMode());
   c.canvas.EnterFrontPlane();
   EXPECT_FALSE(c.canvas.DepthMode());
   c.canvas.LeaveFrontPlane();
+  EXPECT_TRUE(c.canvas.DepthMode());
 }
 
 TEST(ChartCanvas, TextLineHeightIsTheFontCell) {
@@ -240,11 +244,17 @@ TEST_F(BufferedPaint, ResizeRecreatesTheBuffer) {
   Paint(clRed);
   const TBitmap* first = canvas.Buffer();
   canvas.MarkStale();
+  Paint(clRed);
+  EXPECT_EQ(canvas.Buffer(), first);  // same size: the buffer is reused
+  canvas.MarkStale();
   Paint(clRed, 80, 50);
   ASSERT_NE(canvas.Buffer(), nullptr);
   EXPECT_EQ(canvas.Buffer()->Width(), 80);
   EXPECT_EQ(canvas.Buffer()->Height(), 50);
-  (void)first;
+  const TBitmap* resized = canvas.Buffer();
+  canvas.MarkStale();
+  Paint(clRed, 80, 50);
+  EXPECT_EQ(canvas.Buffer(), resized);
   canvas.MarkStale();
   Paint(clRed, 0, 0);  // a control of no size still paints
   EXPECT_EQ(canvas.Buffer()->Width(), 0);

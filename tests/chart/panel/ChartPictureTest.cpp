@@ -15,6 +15,7 @@ TEST(ChartPicture, ProjectionAtEachResolution) {
   for (uint8_t resolution : {0, 1, 2}) {
     auto model = testing::StartUpPhantom(resolution);
     testing::MainChart view;
+    view.resolution = resolution;
     view.Feed(model->Points);
     view.Redraw();
     EXPECT_EQ(testing::CompareWithGolden(view.host.Bitmap(), names[resolution]), "") << names[resolution];

@@ -144,7 +144,8 @@ TEST(SeriesDrawing, NullAndFarPointsBreakOrSkipTheLine) {
   const int ymid = view.series.YPixelOfPoint(1);
   const TPixelSurface& s = view.host.Bitmap().Surface();
   for (int x = x0 + 2; x < x2 - 1; ++x)
-    for (int y = ymid - 1; y < view.series.YPixelOfPoint(0) - 1; ++y) ASSERT_NE(ColorOfPixel(s.PixelAt(x, y)), clRed);
+    for (int y = ymid - 1; y <= view.series.YPixelOfPoint(0) + 1; ++y)  // the bridge's row included
+      ASSERT_NE(ColorOfPixel(s.PixelAt(x, y)), clRed) << x << "," << y;
 
   // A point mapping beyond 32767 pixels is skipped; its neighbours connect directly.
   MainChart far;
@@ -166,10 +167,12 @@ TEST(SeriesDrawing, FirstVisiblePointStartsAtTheEdge) {
   view.chart.BottomAxis().ApplyFixedRange(3.5, 5);
   view.Redraw();
   EXPECT_EQ(view.series.VisibleFirst, 3);
-  // The first segment starts at the plot's left edge, interpolated between points 2 and 3.
-  const int edge = view.chart.PlotRect.Left;
-  const int expectedY = view.series.YPixelOfValue(3.0 + (view.chart.BottomAxis().PixelToValue(edge) - 3.0));
-  EXPECT_EQ(view.series.InterpolatedEdgeY(2, view.chart.BottomAxis().PixelToValue(edge)), expectedY);
+  // The first segment starts at the plot's left edge, where x is 3.5: on the line from
+  // (3, 3) to (4, 4) that is the height 3.5 (the drawn pixels: SeriesRules).
+  EXPECT_EQ(view.chart.BottomAxis().PixelToValue(view.chart.PlotRect.Left), 3.5);
+  EXPECT_EQ(view.series.InterpolatedEdgeY(2, 3.5), view.series.YPixelOfValue(3.5));
+  EXPECT_EQ(view.series.InterpolatedEdgeY(2, 3.25), view.series.YPixelOfValue(3.25));
+  EXPECT_NE(view.series.YPixelOfValue(3.5), view.series.YPixelOfValue(3.25));
 }
 
 // Markers that repeat the previous one are skipped while drawing; a per-point style
