@@ -448,6 +448,7 @@ void TChartControl::keyPressEvent(QKeyEvent* e) {
     return;
   }
   e->accept();
+  QToolTip::hideText();  // the view moved under the readout
   SetFocusFrame(true);
 }
 
