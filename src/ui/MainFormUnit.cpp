@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "format/NumberFormat.h"
+#include "format/ScopeExit.h"
 #include "ui/Accessibility.h"
 #include "ui/ProjectionView.h"
 
@@ -225,8 +226,9 @@ void TformMain::RegisterBlob(std::unique_ptr<TGauss3D> blob) {
 void TformMain::RecomputeAll() {
   ++UpdateCycles;
   ResetGrid();
-  listGausses->BeginUpdate();
-  try {
+  {
+    listGausses->BeginUpdate();
+    TScopeExit endUpdate([this] { listGausses->EndUpdate(); });
     listGausses->Clear();
     for (int i = 0; i < BlobCount(); ++i) {
       const TGauss3D* blob = BlobAt(i);
@@ -234,11 +236,7 @@ void TformMain::RecomputeAll() {
       TListRow row = listGausses->AddRow();
       FillBlobRow(row, *blob);
     }
-  } catch (...) {
-    listGausses->EndUpdate();
-    throw;
   }
-  listGausses->EndUpdate();
 
   ComputeProjection();
   ResampleProjection();
@@ -258,13 +256,15 @@ void TformMain::FillBlobRow(TListRow& row, const TGauss3D& blob) {
 
 void TformMain::LocaleChanged() {
   ReadLocaleSeparators();
-  listGausses->BeginUpdate();
-  listGausses->Clear();
-  for (int i = 0; i < BlobCount(); ++i) {
-    TListRow row = listGausses->AddRow();
-    FillBlobRow(row, *BlobAt(i));
+  {
+    listGausses->BeginUpdate();
+    TScopeExit endUpdate([this] { listGausses->EndUpdate(); });
+    listGausses->Clear();
+    for (int i = 0; i < BlobCount(); ++i) {
+      TListRow row = listGausses->AddRow();
+      FillBlobRow(row, *BlobAt(i));
+    }
   }
-  listGausses->EndUpdate();
   chartMain->InvalidateChart();
 }
 

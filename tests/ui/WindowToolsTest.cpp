@@ -269,7 +269,7 @@ TEST_F(WindowTools, RightClickOpensTheMenuOnlyWithoutMovement) {
             "Reset view\tHome|Back\tAlt+Left|Forward\tAlt+Right|Copy image|Save image…|Save points as CSV…|Mouse and keys…");
   form->menuChart->close();
   // The menu key opens it too, over the middle of the chart.
-  QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(0, 0));
+  QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(0, 0), chart->mapToGlobal(QPoint(0, 0)));
   QApplication::sendEvent(chart, &key);
   ASSERT_EQ(QApplication::activePopupWidget(), form->menuChart);
   EXPECT_TRUE(form->menuChart->geometry().contains(chart->mapToGlobal(QPoint(chart->width() / 2, chart->height() / 2)) +

@@ -10,6 +10,7 @@
 #include "chart/panel/ChartException.h"
 #include "format/MessageFormat.h"
 #include "format/NumberFormat.h"
+#include "format/ScopeExit.h"
 
 namespace quarvel {
 namespace {
@@ -413,17 +414,18 @@ int TCustomChartAxis::MaxValueLabelWidth() {
     lo = static_cast<double>(std::trunc(static_cast<long double>(EffectiveMinimum) / inc) * inc);
     hi = static_cast<double>(std::trunc(static_cast<long double>(EffectiveMaximum) / inc) * inc);
   }
+  // The widths are those of the plain labels: the handler is out of the way meanwhile,
+  // and back afterwards even when a label cannot be formatted.
   auto suspended = std::move(chart_->OnGetAxisLabel);
   chart_->OnGetAxisLabel = nullptr;
+  TScopeExit restore([&] { chart_->OnGetAxisLabel = std::move(suspended); });
   TChartCanvas3D& canvas = chart_->ChartCanvas();
   auto widest = [&](const std::string& text) {
     int w = 0;
     for (const auto& line : SplitLines(text)) w = std::max(w, canvas.MeasureTextWidth(line));
     return w;
   };
-  const int result = std::max(widest(FormatAxisLabel(hi)), widest(FormatAxisLabel(lo))) + canvas.MeasureTextWidth(" ");
-  chart_->OnGetAxisLabel = std::move(suspended);
-  return result;
+  return std::max(widest(FormatAxisLabel(hi)), widest(FormatAxisLabel(lo))) + canvas.MeasureTextWidth(" ");
 }
 
 std::string TCustomChartAxis::FormatAxisLabel(double value) {

@@ -16,6 +16,7 @@
 #include "PlacedAxis.h"
 #include "PixelAsserts.h"
 #include "chart/axes/AxisPanel.h"
+#include "format/Exception.h"
 #include "platform/BitmapHost.h"
 
 namespace quarvel {
@@ -460,6 +461,23 @@ TEST(AutomaticRange, FlagsAreCoupled) {
     a.SetAutomatic(true);
     EXPECT_TRUE(a.AutomaticMinimum() && a.AutomaticMaximum()) << c.name;
   }
+}
+
+// Measuring the labels moves the label handler out of the way; a pattern too long to
+// format must not lose it.
+TEST(AxisSpace, LabelHandlerSurvivesALabelThatCannotBeFormatted) {
+  TBitmapHost host(400, 300);
+  TChart chart(&host);
+  int calls = 0;
+  chart.OnGetAxisLabel = [&](TCustomChartAxis*, TChartSeriesBase*, int, std::string&) { ++calls; };
+  TCustomChartAxis& axis = chart.LeftAxis();
+  axis.SetAxisValuesFormat(std::string(225, '0'));
+  EXPECT_THROW(axis.MaxValueLabelWidth(), EConvertError);
+  ASSERT_TRUE(chart.OnGetAxisLabel) << "the handler was lost";
+  const int before = calls;
+  std::string text;
+  chart.OnGetAxisLabel(&axis, nullptr, -1, text);
+  EXPECT_EQ(calls, before + 1) << "the handler put back is the one bound";
 }
 
 }  // namespace
