@@ -144,13 +144,16 @@ TEST_F(MainWindow, FailureInAHandlerShowsAMessageBox) {
   TApplication& app = *TApplication::Instance();
   const auto recorder = app.ShowException;
   app.ShowException = testing::MessageBoxReporter();
-  std::string text;
+  const QString displayName = QGuiApplication::applicationDisplayName();
+  QGuiApplication::setApplicationDisplayName("Quarvel view");  // as the programs set it
+  std::string text, title;
   int looks = 0;
   QTimer watcher;
   QObject::connect(&watcher, &QTimer::timeout, [&] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     if (box) {
       text = box->text().toStdString();
+      title = box->windowTitle().toStdString();
       box->done(QMessageBox::Ok);
     }
     if (box || ++looks > 500) watcher.stop();
@@ -159,7 +162,9 @@ TEST_F(MainWindow, FailureInAHandlerShowsAMessageBox) {
   form->AdoptBlob(std::make_unique<TGauss3D>(5, 0, 5, 1));
   ClickRadio(form->grpResolution->Button(2));  // returns once the box is closed
   app.ShowException = recorder;
+  QGuiApplication::setApplicationDisplayName(displayName);
   EXPECT_EQ(text, "Floating point division by zero");
+  EXPECT_EQ(title, "Quarvel view");
   EXPECT_TRUE(testing::ShownErrors().empty());  // the recorder was not used
   EXPECT_TRUE(form->isVisible());
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
