@@ -101,7 +101,7 @@ struct PainterPicture {
     for (Label& l : labels) l.text.prepare(QTransform(), font);
     for (int i = 0; i < series.PointCount(); ++i) points.emplace_back(series.XPixelOfPoint(i), series.YPixelOfPoint(i));
     for (int i = 0; i < series.PointCount(); ++i)
-      if (IsInsertedPoint(w.resolution, i))
+      if (TProjectionModel::IsInsertedPoint(w.resolution, i))
         stems.emplace_back(points[i].x(), series.YPixelOfValue(0.0), points[i].x(), points[i].y());
   }
 

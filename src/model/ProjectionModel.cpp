@@ -78,6 +78,12 @@ void TProjectionModel::ComputeProjection() {
 
 int TProjectionModel::ResolutionPointCount() const { return kPointCounts[Resolution % 3]; }
 
+bool TProjectionModel::IsInsertedPoint(int resolution, int index) {
+  if (resolution == 1) return index % 2 == 1;
+  if (resolution == 2) return index % 4 != 0;
+  return false;
+}
+
 void TProjectionModel::ResampleProjection() {
   switch (Resolution) {
     case 1:

@@ -41,6 +41,12 @@ class TProjectionModel {
   int ResolutionPointCount() const;
   // Rebuilds Points for the current Resolution.
   void ResampleProjection();
+  // Whether point `index` of the points resampled at `resolution` was inserted by the
+  // search rather than taken from the samples: each insertion pass puts one point between
+  // every two neighbours, so odd indices at 1, indices not divisible by 4 at 2, none at 0.
+  static bool IsInsertedPoint(int resolution, int index);
+  // The same for Points at the model's own Resolution.
+  bool IsInsertedPoint(int index) const { return IsInsertedPoint(Resolution, index); }
   void RefineOnce();
   void RefineTwice();
   // Fits Fit1 (near 0 at xl, near yr at xr) and Fit2 (near 0 at xr, near yl at xl),

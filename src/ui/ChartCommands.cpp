@@ -144,7 +144,7 @@ std::string TformMain::ChartReadoutText(int x, int y) {
   if (chart.ZoomBox.InProgress || chart.PanTrack.InProgress) return "";
   const int i = NearestPointWithin(*seriesMain, x, y, kReadoutRadius);
   if (i >= 0)
-    return "point " + std::to_string(i) + ", " + (IsInsertedPoint(Resolution, i) ? "inserted" : "sample") +
+    return "point " + std::to_string(i) + ", " + (IsInsertedPoint(i) ? "inserted" : "sample") +
            "\nx = " + FormatGeneral(seriesMain->PointX(i)) + "\ny = " + FormatGeneral(seriesMain->PointY(i));
   return "x = " + FormatReadoutValue(h.PixelToValue(x), PixelValueWidth(h)) +
          "\ny = " + FormatReadoutValue(v.PixelToValue(y), PixelValueWidth(v));

@@ -74,7 +74,7 @@ std::string PointsCsv(const TformMain& form) {
   std::ostringstream out;
   out << "index,x,y,kind\n";
   for (int i = 0; i < form.ResolutionPointCount(); ++i) {
-    const bool inserted = IsInsertedPoint(form.Resolution, i);
+    const bool inserted = form.IsInsertedPoint(i);
     out << i << ',' << ShortestText(form.Points[i].X) << ',' << ShortestText(form.Points[i].Y) << ','
         << (inserted ? "inserted" : "sample") << '\n';
   }

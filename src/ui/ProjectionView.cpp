@@ -34,12 +34,6 @@ void FeedProjectionChart(TLineSeries& series, const TProjectionModel& model) {
   for (int i = 0; i < model.ResolutionPointCount(); ++i) series.AddPoint(model.Points[i].X, model.Points[i].Y, "", clAutoColor);
 }
 
-bool IsInsertedPoint(int resolution, int index) {
-  if (resolution == 1) return index % 2 == 1;
-  if (resolution == 2) return index % 4 != 0;
-  return false;
-}
-
 TRect StemClipRect(const TRect& plotRect) {
   // PlotRect's right and bottom are its last column and row (the frame's).
   return {plotRect.Left, plotRect.Top, plotRect.Right + 1, plotRect.Bottom + 2};
@@ -53,7 +47,7 @@ void DrawStems(TChartSeries& series, TChartCanvas3D& canvas, int resolution) {
   // handler: the foot of every stem and each point's column are mapped once.
   const int foot = series.YPixelOfValue(0.0);
   for (int i = 0; i < series.PointCount(); ++i) {
-    if (!IsInsertedPoint(resolution, i)) continue;
+    if (!TProjectionModel::IsInsertedPoint(resolution, i)) continue;
     const int x = series.XPixelOfPoint(i);
     canvas.Pen().SetColor(clBlue);
     canvas.MovePenTo(x, foot);

@@ -19,10 +19,6 @@ void ConfigureProjectionChart(TChart& chart, TLineSeries& series);
 // Replaces the series' points with the model's first ResolutionPointCount points.
 void FeedProjectionChart(TLineSeries& series, const TProjectionModel& model);
 
-// Whether point `index` of the resampled points was inserted by the resampling (odd
-// indices at resolution 1, indices not divisible by 4 at resolution 2, none at 0).
-bool IsInsertedPoint(int resolution, int index);
-
 // The rectangle the stems are clipped to (half-open): the plotting rectangle with its
 // frame, and one row more at the bottom. The value 0 lies just under the plot for this
 // projection (its smallest value is above 0), so the stems start on the row under the
