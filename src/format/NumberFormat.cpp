@@ -14,7 +14,6 @@ std::string gDecimalSeparator = ".";
 std::string gThousandsSeparator = ",";
 
 constexpr std::size_t kMaxPatternLength = 224;
-constexpr int kGeneralPrecision = 15;
 constexpr int kAllDecimals = 9999;
 constexpr int kMaxExponentPadding = 4;
 
