@@ -27,6 +27,12 @@ constexpr Pattern kDot = {{3, 3}, 2, 6};
 constexpr Pattern kDashDot = {{9, 6, 3, 6}, 4, 24};
 constexpr Pattern kDashDotDot = {{9, 3, 3, 3, 3, 3}, 6, 24};
 
+// Every style's period (24, 6) and the alternate pen's 2 divide this, so the pattern
+// position is kept modulo it: the same phase, and no overflow on lines of billions of
+// steps.
+constexpr int kPatternCycle = 24;
+int PatternPosition(int64_t position) { return static_cast<int>(position % kPatternCycle); }
+
 const Pattern* PatternOf(TPenStyle style) {
   switch (style) {
     case TPenStyle::psDash: return &kDash;
@@ -48,16 +54,17 @@ bool PatternOn(const Pattern& p, int position) {
 
 // Visits the pixels of the one-pixel line from (x0, y0) up to, not including,
 // (x1, y1), one per step of the longer axis; returns the number of steps.
+// The error terms are 64-bit: coordinates far apart (a deep zoom) overflow 32 bits.
 template <class Visit>
-int WalkLine(int x0, int y0, int x1, int y1, Visit visit) {
-  const int dx = std::abs(x1 - x0), dy = std::abs(y1 - y0);
+int64_t WalkLine(int x0, int y0, int x1, int y1, Visit visit) {
+  const int64_t dx = std::abs(static_cast<int64_t>(x1) - x0), dy = std::abs(static_cast<int64_t>(y1) - y0);
   const int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
-  const int steps = std::max(dx, dy);
-  int err = dx - dy;
+  const int64_t steps = std::max(dx, dy);
+  int64_t err = dx - dy;
   int x = x0, y = y0;
-  for (int i = 0; i < steps; ++i) {
+  for (int64_t i = 0; i < steps; ++i) {
     visit(x, y);
-    const int e2 = 2 * err;
+    const int64_t e2 = 2 * err;
     if (e2 > -dy) {
       err -= dy;
       x += sx;
@@ -152,7 +159,8 @@ void TPixelSurface::PenPixel(int x, int y) {
       for (int dx = from; dx < from + penWidth_; ++dx) Combine(x + dx, y + dy, penPixel_);
     return;
   }
-  const int position = patternPos_++;
+  const int position = patternPos_;
+  patternPos_ = PatternPosition(static_cast<int64_t>(position) + 1);
   if (penStyle_ == TPenStyle::psAlternate) {
     if (position % 2 == 0) Combine(x, y, penPixel_);
     return;
@@ -204,9 +212,9 @@ bool TPixelSurface::FastSegment(int x0, int y0, int x1, int y1) {
   if (penStyle_ != TPenStyle::psSolid && penStyle_ != TPenStyle::psInsideFrame) return false;
   // The general path's stepping, storing straight into the clipped buffer.
   const TRect c = clip_;
-  patternPos_ += WalkLine(x0, y0, x1, y1, [&](int x, int y) {
+  patternPos_ = PatternPosition(patternPos_ + WalkLine(x0, y0, x1, y1, [&](int x, int y) {
     if (x >= c.Left && x < c.Right && y >= c.Top && y < c.Bottom) pixels_[static_cast<std::size_t>(y) * width_ + x] = penPixel_;
-  });
+  }));
   return true;
 }
 
@@ -221,7 +229,7 @@ void TPixelSurface::AxisSegment(int x0, int y0, int x1, int y1) {
   const int64_t lo = horizontal ? clip_.Left : clip_.Top, hi = horizontal ? clip_.Right : clip_.Bottom;
   const int64_t acrossLo = horizontal ? clip_.Top : clip_.Left, acrossHi = horizontal ? clip_.Bottom : clip_.Right;
   const int64_t startPosition = patternPos_;
-  patternPos_ = static_cast<int>(startPosition + steps);
+  patternPos_ = PatternPosition(startPosition + steps);
   if (across < acrossLo || across >= acrossHi) return;
   // Steps i = first ... last - 1 land inside lo <= from + i * step < hi.
   const int64_t first = std::max<int64_t>(0, step > 0 ? lo - from : from - hi + 1);
@@ -295,7 +303,7 @@ bool TPixelSurface::FastRectangle(int x0, int y0, int x1, int y1) {
     if (fill && a < b) std::fill_n(row + a, b - a, brushPixel_);
   }
   // The general path's outline is a polyline of four sides from the top-left corner.
-  patternPos_ = static_cast<int>(2 * (static_cast<int64_t>(x1) - 1 - x0) + 2 * (static_cast<int64_t>(y1) - 1 - y0));
+  patternPos_ = PatternPosition(2 * (static_cast<int64_t>(x1) - 1 - x0) + 2 * (static_cast<int64_t>(y1) - 1 - y0));
   return true;
 }
 
