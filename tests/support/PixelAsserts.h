@@ -19,6 +19,23 @@ inline PixelSet PixelsOf(const TPixelSurface& s, TColor rgb) {
   return found;
 }
 
+// Every (x, y) whose colour is `rgb`, whatever the alpha byte (mix modes combine it too).
+inline PixelSet PixelsOfColor(const TPixelSurface& s, TColor rgb) {
+  PixelSet found;
+  for (int y = 0; y < s.Height(); ++y)
+    for (int x = 0; x < s.Width(); ++x)
+      if (ColorOfPixel(s.PixelAt(x, y)) == rgb) found.insert({x, y});
+  return found;
+}
+
+// How many pixels of columns x0 ... x1 - 1 and rows y0 ... y1 - 1 have the colour `rgb`.
+inline int CountOfColor(const TPixelSurface& s, TColor rgb, int x0, int x1, int y0, int y1) {
+  int n = 0;
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x) n += ColorOfPixel(s.PixelAt(x, y)) == rgb;
+  return n;
+}
+
 // The pixels of the half-open rectangle.
 inline PixelSet RectPixels(int left, int top, int right, int bottom) {
   PixelSet r;

@@ -22,12 +22,7 @@ using testing::PixelsOf;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-int RedIn(const TPixelSurface& s, int x0, int x1, int y0, int y1) {
-  int n = 0;
-  for (int y = y0; y < y1; ++y)
-    for (int x = x0; x < x1; ++x) n += ColorOfPixel(s.PixelAt(x, y)) == clRed;
-  return n;
-}
+int RedIn(const TPixelSurface& s, int x0, int x1, int y0, int y1) { return testing::CountOfColor(s, clRed, x0, x1, y0, y1); }
 
 TEST(SeriesRules, PointsWithoutAValueBreakTheLineAndHaveNoPointer) {
   const struct {
