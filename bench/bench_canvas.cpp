@@ -26,7 +26,8 @@ struct FrameWork {
   FrameWork() {
     for (int i = 0; i < 509; ++i) {
       const double t = i / 508.0;
-      curve.push_back({40 + static_cast<int>(t * 580), 270 - static_cast<int>(220 * std::exp(-std::pow((t - 0.7) * 4, 2)))});
+      curve.push_back({40 + static_cast<int>(t * 580),
+                       270 - static_cast<int>(220 * std::exp(-std::pow((t - 0.7) * 4, 2)))});
     }
     for (int i = 0; i < 30; ++i) labels.push_back(std::to_string(i * 250) + (i % 3 ? ",5" : ""));
   }
@@ -106,7 +107,8 @@ void BM_FramePainterBaseline(benchmark::State& state) {
     for (std::size_t i = 1; i < w.curve.size(); ++i)
       p.drawLine(w.curve[i - 1].X, w.curve[i - 1].Y, w.curve[i].X, w.curve[i].Y);
     p.setPen(QPen(Qt::blue, 0));
-    for (int i = 0; i < 92; ++i) p.drawLine(w.curve[i * 5 + 1].X, w.curve[i * 5 + 1].Y, w.curve[i * 5 + 1].X, 280);
+    for (int i = 0; i < 92; ++i)
+      p.drawLine(w.curve[i * 5 + 1].X, w.curve[i * 5 + 1].Y, w.curve[i * 5 + 1].X, 280);
     p.setPen(QPen(Qt::black, 0));
     p.setBrush(Qt::red);
     for (const TPoint& pt : w.curve) p.drawRect(pt.X - 1, pt.Y - 1, 2, 2);

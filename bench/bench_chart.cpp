@@ -74,7 +74,8 @@ QColor ToQColor(TColor color) {
 // The chart's picture taken apart into what a plain painter needs to draw it: the same
 // geometry (plot rectangle, ticks, labels, points, stems) read from a painted chart.
 struct PainterPicture {
-  explicit PainterPicture(WindowChart& w) : image(w.view.host.Bitmap().Width(), w.view.host.Bitmap().Height(), QImage::Format_RGB32) {
+  explicit PainterPicture(WindowChart& w)
+      : image(w.view.host.Bitmap().Width(), w.view.host.Bitmap().Height(), QImage::Format_RGB32) {
     TChart& chart = w.view.chart;
     TLineSeries& series = w.view.series;
     plot = chart.PlotRect;
@@ -99,7 +100,8 @@ struct PainterPicture {
       }
     }
     for (Label& l : labels) l.text.prepare(QTransform(), font);
-    for (int i = 0; i < series.PointCount(); ++i) points.emplace_back(series.XPixelOfPoint(i), series.YPixelOfPoint(i));
+    for (int i = 0; i < series.PointCount(); ++i)
+      points.emplace_back(series.XPixelOfPoint(i), series.YPixelOfPoint(i));
     for (int i = 0; i < series.PointCount(); ++i)
       if (TProjectionModel::IsInsertedPoint(w.resolution, i))
         stems.emplace_back(points[i].x(), series.YPixelOfValue(0.0), points[i].x(), points[i].y());
@@ -129,7 +131,8 @@ struct PainterPicture {
     p.drawLines(ticks.data(), static_cast<int>(ticks.size()));
     p.setPen(QPen(Qt::gray, 0, Qt::DotLine));
     p.drawLines(grid.data(), static_cast<int>(grid.size()));
-    p.setClipRect(plot.Left + 1, plot.Top + 1, plot.Right - plot.Left - 1, plot.Bottom - plot.Top - 2);
+    p.setClipRect(plot.Left + 1, plot.Top + 1, plot.Right - plot.Left - 1,
+                  plot.Bottom - plot.Top - 2);
     p.setPen(QPen(Qt::red, 0));
     p.drawPolyline(points.data(), static_cast<int>(points.size()));
     for (const QPoint& q : points) {
@@ -164,12 +167,15 @@ struct PainterPicture {
 // the finished frame copied out.
 struct FloorPicture {
   explicit FloorPicture(const TBitmap& picture)
-      : width(picture.Width()), height(picture.Height()), frame(static_cast<std::size_t>(width) * height),
+      : width(picture.Width()),
+        height(picture.Height()),
+        frame(static_cast<std::size_t>(width) * height),
         shown(frame.size()) {
     background = picture.PixelAt(width / 2, 2);  // the panel's colour, above the title
     for (int y = 0; y < height; ++y)
       for (int x = 0; x < width; ++x)
-        if (picture.PixelAt(x, y) != background) ink.push_back({static_cast<uint32_t>(y * width + x), picture.PixelAt(x, y)});
+        if (picture.PixelAt(x, y) != background)
+          ink.push_back({static_cast<uint32_t>(y * width + x), picture.PixelAt(x, y)});
   }
   void Draw() {
     std::fill(frame.begin(), frame.end(), background);
@@ -200,7 +206,9 @@ struct Stopwatch {
     f();
     total += ThreadMicroseconds() - start;
   }
-  double Mean(const benchmark::State& state) const { return total / static_cast<double>(state.iterations()); }
+  double Mean(const benchmark::State& state) const {
+    return total / static_cast<double>(state.iterations());
+  }
   double total = 0;
 };
 
@@ -228,7 +236,8 @@ void BM_ChartSideBySide(benchmark::State& state) {
       benchmark::DoNotOptimize(copy.data());
     });
   }
-  const double chart = chartTime.Mean(state), painterUs = painterTime.Mean(state), floorUs = floorTime.Mean(state);
+  const double chart = chartTime.Mean(state), painterUs = painterTime.Mean(state),
+               floorUs = floorTime.Mean(state);
   state.counters["chart_us"] = chart;
   state.counters["painter_us"] = painterUs;
   state.counters["floor_us"] = floorUs;

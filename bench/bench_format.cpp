@@ -9,7 +9,8 @@
 
 namespace {
 
-const std::vector<double> kValues = {0.0, 7.0, 12.0, 2.5, -1234.5678, 0.0005, 15.54, 1.0 / 3, 1e-5, 123456.789};
+const std::vector<double> kValues = {0.0,    7.0,   12.0,    2.5,  -1234.5678,
+                                     0.0005, 15.54, 1.0 / 3, 1e-5, 123456.789};
 
 void BM_FormatGeneral(benchmark::State& state) {
   std::size_t i = 0;

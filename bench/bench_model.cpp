@@ -53,7 +53,8 @@ void BM_GridPointwise(benchmark::State& state) {
   auto model = Phantom(0);
   for (auto _ : state) {
     model->ResetGrid();
-    for (int i = 0; i < model->BlobCount(); ++i) quarvel::testing::AddBlobToGridPointwise(*model, *model->BlobAt(i));
+    for (int i = 0; i < model->BlobCount(); ++i)
+      quarvel::testing::AddBlobToGridPointwise(*model, *model->BlobAt(i));
     benchmark::DoNotOptimize(model->GridMax);
   }
 }
@@ -76,7 +77,8 @@ BENCHMARK(BM_FindCrossing)->Unit(benchmark::kMicrosecond);
 
 void BM_FindCrossingStepwise(benchmark::State& state) {
   const WideInterval w;
-  for (auto _ : state) benchmark::DoNotOptimize(quarvel::testing::SearchCrossingStepwise(w.fit1, w.fit2, 1, 2));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(quarvel::testing::SearchCrossingStepwise(w.fit1, w.fit2, 1, 2));
 }
 BENCHMARK(BM_FindCrossingStepwise)->Unit(benchmark::kMicrosecond);
 

@@ -29,7 +29,9 @@ double PeakResidentMegabytes() {
   return usage.ru_maxrss / 1024.0;
 }
 
-void Click(QWidget* button) { QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(8, button->height() / 2)); }
+void Click(QWidget* button) {
+  QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(8, button->height() / 2));
+}
 
 void BM_CreateToFirstFrame(benchmark::State& state) {
   for (auto _ : state) {
@@ -108,7 +110,8 @@ int main(int argc, char** argv) {
   const auto start = std::chrono::steady_clock::now();
   quarvel::TApplication application(argc, argv);
   const auto ready = std::chrono::steady_clock::now();
-  std::printf("application start-up: %.2f ms\n", std::chrono::duration<double, std::milli>(ready - start).count());
+  std::printf("application start-up: %.2f ms\n",
+              std::chrono::duration<double, std::milli>(ready - start).count());
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

@@ -76,7 +76,8 @@ int main(int argc, char** argv) {
   Qt::MouseButtons held = Qt::NoButton;
   auto step = [&](long i) {
     const int w = std::max(1, chart->width()), h = std::max(1, chart->height());
-    const QPoint p(static_cast<int>(rng() % (w + 20)) - 10, static_cast<int>(rng() % (h + 20)) - 10);
+    const QPoint p(static_cast<int>(rng() % (w + 20)) - 10,
+                   static_cast<int>(rng() % (h + 20)) - 10);
     const unsigned kind = rng() % 1000;
     if (kind < 300) {
       Mouse(chart, QEvent::MouseMove, Qt::NoButton, held, p);
@@ -89,8 +90,9 @@ int main(int argc, char** argv) {
       held &= ~Qt::MouseButtons(b);
       Mouse(chart, QEvent::MouseButtonRelease, b, held, p);
     } else if (kind < 800) {
-      QWheelEvent e(QPointF(p), chart->mapToGlobal(QPointF(p)), QPoint(), QPoint(0, rng() % 2 ? 120 : -120), held,
-                    Qt::NoModifier, Qt::NoScrollPhase, false);
+      QWheelEvent e(QPointF(p), chart->mapToGlobal(QPointF(p)), QPoint(),
+                    QPoint(0, rng() % 2 ? 120 : -120), held, Qt::NoModifier, Qt::NoScrollPhase,
+                    false);
       QApplication::sendEvent(chart, &e);
     } else if (kind < 900) {
       QEvent leave(QEvent::Leave);
@@ -109,8 +111,9 @@ int main(int argc, char** argv) {
       QTest::mouseRelease(splitter, Qt::LeftButton, {}, QPoint(splitter->width() / 2, 1 + dy));
     } else if (kind < 985) {
       QWidget* table = form->listGausses->viewport();
-      QTest::mouseClick(table, Qt::LeftButton, {}, QPoint(static_cast<int>(rng() % std::max(1, table->width())),
-                                                          static_cast<int>(rng() % std::max(1, table->height()))));
+      QTest::mouseClick(table, Qt::LeftButton, {},
+                        QPoint(static_cast<int>(rng() % std::max(1, table->width())),
+                               static_cast<int>(rng() % std::max(1, table->height()))));
       QTest::keyClick(form->listGausses, rng() % 2 ? Qt::Key_Down : Qt::Key_Up);
     } else {
       QTest::keyClick(form.get(), Qt::Key_Tab, rng() % 2 ? Qt::ShiftModifier : Qt::NoModifier);
@@ -135,17 +138,21 @@ int main(int argc, char** argv) {
     if ((i + 1) % std::max(1L, events / 4) == 0 && (i + 1) / std::max(1L, events / 4) <= 4)
       quarters[(i + 1) / std::max(1L, events / 4) - 1] = ResidentMegabytes();
   }
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   Settle(form.get());
   const double endResident = ResidentMegabytes();
 
   std::printf("events: %ld in %.1f s (%.0f per second)\n", events, seconds, events / seconds);
-  std::printf("resident memory: %.1f MB after warm-up, %.1f MB at the end; peak %.1f MB\n", startResident, endResident,
-              PeakMegabytes());
-  std::printf("resident memory after each quarter: %.1f, %.1f, %.1f, %.1f MB\n", quarters[0], quarters[1], quarters[2],
-              quarters[3]);
-  std::printf("errors reported by the window: %ld%s%s\n", errors, errors ? ", last: " : "", lastError.c_str());
+  std::printf("resident memory: %.1f MB after warm-up, %.1f MB at the end; peak %.1f MB\n",
+              startResident, endResident, PeakMegabytes());
+  std::printf("resident memory after each quarter: %.1f, %.1f, %.1f, %.1f MB\n", quarters[0],
+              quarters[1], quarters[2], quarters[3]);
+  std::printf("errors reported by the window: %ld%s%s\n", errors, errors ? ", last: " : "",
+              lastError.c_str());
   const bool grew = endResident > startResident * 1.05;
-  if (grew) std::printf("FAILED: resident memory grew by %.1f %%\n", (endResident / startResident - 1) * 100);
+  if (grew)
+    std::printf("FAILED: resident memory grew by %.1f %%\n",
+                (endResident / startResident - 1) * 100);
   return errors == 0 && !grew ? 0 : 1;
 }

@@ -39,7 +39,8 @@ class FuzzInput {
     return v;
   }
   std::string Rest() {
-    std::string s(reinterpret_cast<const char*>(data_ + std::min(pos_, size_)), size_ - std::min(pos_, size_));
+    std::string s(reinterpret_cast<const char*>(data_ + std::min(pos_, size_)),
+                  size_ - std::min(pos_, size_));
     pos_ = size_;
     return s;
   }

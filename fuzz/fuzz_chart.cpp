@@ -38,30 +38,65 @@ void Run(fuzzing::FuzzInput& in) {
     const int x = in.Word() % 1200 - 100, y = in.Word() % 900 - 100;
     try {
       switch (op % 16) {
-        case 0: series.AddPoint(in.Double(), in.Double()); break;
-        case 1:
-          for (int i = 0; i < 20 && series.PointCount() < kMaxPoints; ++i) series.AddPoint(i + in.Byte() / 16.0, in.Byte());
+        case 0:
+          series.AddPoint(in.Double(), in.Double());
           break;
-        case 2: series.RemoveAllPoints(); break;
-        case 3: chart.LeftAxis().ApplyFixedRange(in.Double(), in.Double()); break;
-        case 4: chart.BottomAxis().ApplyFixedRange(in.Double(), in.Double()); break;
-        case 5: chart.BottomAxis().SetAutomatic(true); chart.LeftAxis().SetAutomatic(true); break;
-        case 6: chart.LeftAxis().SetInverted(in.Byte() & 1); chart.BottomAxis().SetInverted(in.Byte() & 1); break;
-        case 7: chart.LeftAxis().SetIncrement(in.Double()); break;
-        case 8: chart.ChartMouseDown(op & 16 ? TMouseButton::mbRight : TMouseButton::mbLeft, 0, x, y); break;
-        case 9: case 10: chart.ChartMouseMove(0, x, y); break;
-        case 11: chart.ChartMouseUp(op & 16 ? TMouseButton::mbRight : TMouseButton::mbLeft, 0, x, y); break;
-        case 12: op & 16 ? chart.ChartWheelDown() : chart.ChartWheelUp(); break;
-        case 13: host.SetClientSize(in.Word() % 400, in.Word() % 300); chart.HandleResize(); break;
-        case 14: chart.SetMarginLeft(in.Byte() % 120); chart.SetMarginTop(in.Byte() % 120); break;
+        case 1:
+          for (int i = 0; i < 20 && series.PointCount() < kMaxPoints; ++i)
+            series.AddPoint(i + in.Byte() / 16.0, in.Byte());
+          break;
+        case 2:
+          series.RemoveAllPoints();
+          break;
+        case 3:
+          chart.LeftAxis().ApplyFixedRange(in.Double(), in.Double());
+          break;
+        case 4:
+          chart.BottomAxis().ApplyFixedRange(in.Double(), in.Double());
+          break;
+        case 5:
+          chart.BottomAxis().SetAutomatic(true);
+          chart.LeftAxis().SetAutomatic(true);
+          break;
+        case 6:
+          chart.LeftAxis().SetInverted(in.Byte() & 1);
+          chart.BottomAxis().SetInverted(in.Byte() & 1);
+          break;
+        case 7:
+          chart.LeftAxis().SetIncrement(in.Double());
+          break;
+        case 8:
+          chart.ChartMouseDown(op & 16 ? TMouseButton::mbRight : TMouseButton::mbLeft, 0, x, y);
+          break;
+        case 9:
+        case 10:
+          chart.ChartMouseMove(0, x, y);
+          break;
+        case 11:
+          chart.ChartMouseUp(op & 16 ? TMouseButton::mbRight : TMouseButton::mbLeft, 0, x, y);
+          break;
+        case 12:
+          op & 16 ? chart.ChartWheelDown() : chart.ChartWheelUp();
+          break;
+        case 13:
+          host.SetClientSize(in.Word() % 400, in.Word() % 300);
+          chart.HandleResize();
+          break;
+        case 14:
+          chart.SetMarginLeft(in.Byte() % 120);
+          chart.SetMarginTop(in.Byte() % 120);
+          break;
         case 15:
           if (op & 16) {
             chart.LeftAxis().SetLabelsSeparation(in.Byte() % 200);
             chart.ChartMouseLeave();
           } else {
             const uint8_t key = in.Byte();
-            if (key == 0xFF) chart.ChartDoubleClick(TMouseButton::mbLeft, 0, x, y);
-            else for (int n = key >> 4; n >= 0; --n) chart.ChartKeyDown(static_cast<TViewKey>(key % 11));
+            if (key == 0xFF)
+              chart.ChartDoubleClick(TMouseButton::mbLeft, 0, x, y);
+            else
+              for (int n = key >> 4; n >= 0; --n)
+                chart.ChartKeyDown(static_cast<TViewKey>(key % 11));
           }
           break;
       }

@@ -13,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const long double value = in.Extended();
   const int precision = static_cast<int8_t>(in.Byte());
   const int decimals = static_cast<int16_t>(in.Word());
-  const quarvel::DecimalForm d = quarvel::ToDecimalForm(value, precision < 0 ? -precision : precision, decimals);
+  const quarvel::DecimalForm d =
+      quarvel::ToDecimalForm(value, precision < 0 ? -precision : precision, decimals);
   if (d.digits.size() > 18) __builtin_trap();
   if (!d.digits.empty() && (d.digits.front() == '0' || d.digits.back() == '0')) __builtin_trap();
   for (char c : d.digits)

@@ -27,15 +27,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (blobs.size() > quarvel::kPhantomMaxBlobs) __builtin_trap();
     std::string again = "mx,dx,my,dy,enabled\n";
     for (const auto& b : blobs) {
-      if (!std::isfinite(b.MX) || !std::isfinite(b.MY) || !(b.DX > 0) || !(b.DY > 0)) __builtin_trap();
+      if (!std::isfinite(b.MX) || !std::isfinite(b.MY) || !(b.DX > 0) || !(b.DY > 0))
+        __builtin_trap();
       if (!std::isfinite(b.DX) || !std::isfinite(b.DY)) __builtin_trap();
-      again += Text(b.MX) + "," + Text(b.DX) + "," + Text(b.MY) + "," + Text(b.DY) + "," + (b.Enabled ? "1" : "0") + "\n";
+      again += Text(b.MX) + "," + Text(b.DX) + "," + Text(b.MY) + "," + Text(b.DY) + "," +
+               (b.Enabled ? "1" : "0") + "\n";
     }
     const auto reread = quarvel::ParsePhantom(again, "again.csv");
     if (reread.size() != blobs.size()) __builtin_trap();
     for (std::size_t i = 0; i < blobs.size(); ++i)
-      if (reread[i].MX != blobs[i].MX || reread[i].DX != blobs[i].DX || reread[i].MY != blobs[i].MY ||
-          reread[i].DY != blobs[i].DY || reread[i].Enabled != blobs[i].Enabled)
+      if (reread[i].MX != blobs[i].MX || reread[i].DX != blobs[i].DX ||
+          reread[i].MY != blobs[i].MY || reread[i].DY != blobs[i].DY ||
+          reread[i].Enabled != blobs[i].Enabled)
         __builtin_trap();
   } catch (const quarvel::EPhantomError& e) {
     const std::string& m = e.Message();

@@ -41,19 +41,23 @@ constexpr int kUsageError = 2;
 constexpr int kOutputError = 1;
 
 int ParseResolution(const QString& text) {
-  static const std::map<QString, int> kResolutions = {{"128x128", 0}, {"256x256", 1}, {"512x512", 2}};
+  static const std::map<QString, int> kResolutions = {
+      {"128x128", 0}, {"256x256", 1}, {"512x512", 2}};
   auto it = kResolutions.find(text);
   if (it == kResolutions.end())
-    throw ExportError("bad resolution '" + text.toStdString() + "' (128x128, 256x256 or 512x512)", kUsageError);
+    throw ExportError("bad resolution '" + text.toStdString() + "' (128x128, 256x256 or 512x512)",
+                      kUsageError);
   return it->second;
 }
 
 std::pair<int, int> ParseSize(const QString& text) {
   const QStringList parts = text.split('x');
   bool okW = false, okH = false;
-  const int w = parts.size() == 2 ? parts[0].toInt(&okW) : 0, h = parts.size() == 2 ? parts[1].toInt(&okH) : 0;
+  const int w = parts.size() == 2 ? parts[0].toInt(&okW) : 0,
+            h = parts.size() == 2 ? parts[1].toInt(&okH) : 0;
   if (!okW || !okH || w < 1 || h < 1 || w > 8000 || h > 8000)
-    throw ExportError("bad size '" + text.toStdString() + "' (WxH, each from 1 to 8000)", kUsageError);
+    throw ExportError("bad size '" + text.toStdString() + "' (WxH, each from 1 to 8000)",
+                      kUsageError);
   return {w, h};
 }
 
@@ -64,7 +68,7 @@ struct Command {
   std::string Kinds() const { return png && csv ? "png or csv" : png ? "png" : "csv"; }
 };
 const Command kCommands[] = {
-    {"window", true, false, false}, {"chart", true, false, true}, {"grid", true, true, false},
+    {"window", true, false, false}, {"chart", true, false, true},       {"grid", true, true, false},
     {"points", false, true, false}, {"projection", false, true, false},
 };
 
@@ -81,20 +85,24 @@ bool WritesPng(const Command& command, const QString& file, const QString& forma
     if (format != "png" && format != "csv")
       throw ExportError("bad format '" + format.toStdString() + "' (png or csv)", kUsageError);
     if ((ending == "png" || ending == "csv") && ending != format)
-      throw ExportError(quoted + " ends in ." + ending.toStdString() + ", but the format is " + format.toStdString(),
+      throw ExportError(quoted + " ends in ." + ending.toStdString() + ", but the format is " +
+                            format.toStdString(),
                         kUsageError);
   } else if (ending == "png" || ending == "csv") {
     kind = ending;
   } else if (command.png != command.csv && ending.isEmpty()) {
     kind = command.png ? "png" : "csv";
   } else if (ending.isEmpty()) {
-    throw ExportError(name + " writes " + command.Kinds() + ": give --format for " + quoted, kUsageError);
+    throw ExportError(name + " writes " + command.Kinds() + ": give --format for " + quoted,
+                      kUsageError);
   } else {
-    throw ExportError(quoted + " ends in neither .png nor .csv: give --format (" + name + " writes " + command.Kinds() + ")",
+    throw ExportError(quoted + " ends in neither .png nor .csv: give --format (" + name +
+                          " writes " + command.Kinds() + ")",
                       kUsageError);
   }
   if ((kind == "png" && !command.png) || (kind == "csv" && !command.csv))
-    throw ExportError(name + " writes " + command.Kinds() + (format.isEmpty() ? ", but " + quoted + " ends in ." : ", not ") +
+    throw ExportError(name + " writes " + command.Kinds() +
+                          (format.isEmpty() ? ", but " + quoted + " ends in ." : ", not ") +
                           kind.toStdString(),
                       kUsageError);
   return kind == "png";
@@ -116,28 +124,37 @@ int Run(TApplication& application, const std::string& handlerFailure) {
   const QCommandLineOption versionOption = parser.addVersionOption();
   parser.addPositionalArgument("command", "window, chart, grid, points or projection");
   parser.addPositionalArgument("file", "the output file, or - for standard output");
-  const QCommandLineOption resolutionOption("resolution", "128x128, 256x256 or 512x512 (default 128x128).", "resolution", "128x128");
-  const QCommandLineOption sizeOption("size", "The chart's size, WxH (default 651x302); chart only.", "size", "651x302");
-  const QCommandLineOption formatOption("format", "png or csv (default: from the file's ending).", "format");
-  const QCommandLineOption phantomOption("phantom", "Blobs from a CSV file (mx,dx,my,dy[,enabled]) instead of the built-in three.", "file");
+  const QCommandLineOption resolutionOption(
+      "resolution", "128x128, 256x256 or 512x512 (default 128x128).", "resolution", "128x128");
+  const QCommandLineOption sizeOption(
+      "size", "The chart's size, WxH (default 651x302); chart only.", "size", "651x302");
+  const QCommandLineOption formatOption("format", "png or csv (default: from the file's ending).",
+                                        "format");
+  const QCommandLineOption phantomOption(
+      "phantom", "Blobs from a CSV file (mx,dx,my,dy[,enabled]) instead of the built-in three.",
+      "file");
   parser.addOption(resolutionOption);
   parser.addOption(sizeOption);
   parser.addOption(formatOption);
   parser.addOption(phantomOption);
-  if (!parser.parse(QCoreApplication::arguments())) throw ExportError(parser.errorText().toStdString(), kUsageError);
+  if (!parser.parse(QCoreApplication::arguments()))
+    throw ExportError(parser.errorText().toStdString(), kUsageError);
   if (parser.isSet(helpOption)) parser.showHelp(0);
   if (parser.isSet(versionOption)) parser.showVersion();
 
   const QStringList args = parser.positionalArguments();
-  if (args.size() != 2) throw ExportError("expected a command and a file (see --help)", kUsageError);
+  if (args.size() != 2)
+    throw ExportError("expected a command and a file (see --help)", kUsageError);
   const QString file = args[1];
   const Command* command = nullptr;
   for (const Command& c : kCommands)
     if (c.name == args[0]) command = &c;
-  if (!command) throw ExportError("unknown command '" + args[0].toStdString() + "' (see --help)", kUsageError);
+  if (!command)
+    throw ExportError("unknown command '" + args[0].toStdString() + "' (see --help)", kUsageError);
   const int resolution = ParseResolution(parser.value(resolutionOption));
   if (parser.isSet(sizeOption) && !command->sized)
-    throw ExportError("--size applies only to chart, not to " + command->name.toStdString(), kUsageError);
+    throw ExportError("--size applies only to chart, not to " + command->name.toStdString(),
+                      kUsageError);
   const auto [width, height] = ParseSize(parser.value(sizeOption));
   const bool png = WritesPng(*command, file, parser.value(formatOption));
   std::optional<std::vector<TPhantomBlob>> phantom;
@@ -149,7 +166,8 @@ int Run(TApplication& application, const std::string& handlerFailure) {
     }
   }
 
-  auto form = phantom ? TformMain::Create(application, std::move(*phantom)) : TformMain::Create(application);
+  auto form = phantom ? TformMain::Create(application, std::move(*phantom))
+                      : TformMain::Create(application);
   if (!handlerFailure.empty()) throw std::runtime_error(handlerFailure);
   if (resolution != 0) {
     form->grpResolution->SetItemIndex(resolution);
@@ -157,11 +175,16 @@ int Run(TApplication& application, const std::string& handlerFailure) {
   }
 
   const QString& name = command->name;
-  if (name == "window") WriteOutputFile(file, PngBytes(WindowPicture(*form)));
-  else if (name == "chart") WriteOutputFile(file, PngBytes(ChartPicture(*form, width, height)));
-  else if (name == "grid") WriteOutputFile(file, png ? PngBytes(GridPicture(*form)) : TextBytes(GridCsv(*form)));
-  else if (name == "points") WriteOutputFile(file, TextBytes(PointsCsv(*form)));
-  else WriteOutputFile(file, TextBytes(ProjectionCsv(*form)));
+  if (name == "window")
+    WriteOutputFile(file, PngBytes(WindowPicture(*form)));
+  else if (name == "chart")
+    WriteOutputFile(file, PngBytes(ChartPicture(*form, width, height)));
+  else if (name == "grid")
+    WriteOutputFile(file, png ? PngBytes(GridPicture(*form)) : TextBytes(GridCsv(*form)));
+  else if (name == "points")
+    WriteOutputFile(file, TextBytes(PointsCsv(*form)));
+  else
+    WriteOutputFile(file, TextBytes(ProjectionCsv(*form)));
   return 0;
 }
 
@@ -184,7 +207,8 @@ void PrintError(const std::string& message) {
 // The toolkit's own notes (a missing runtime folder and the like) would add lines to
 // the one-line error contract; only its critical messages are passed on.
 void QuietToolkitMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
-  if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "quarvel-export: %s\n", qPrintable(message));
+  if (type == QtCriticalMsg || type == QtFatalMsg)
+    std::fprintf(stderr, "quarvel-export: %s\n", qPrintable(message));
 }
 
 // A standard descriptor the caller closed would be taken by the next file the process

@@ -39,7 +39,9 @@ bool IsSet(const char* name) {
 }
 
 // With neither display named there is nothing to try; say so plainly.
-bool DisplayNamed() { return IsSet("QT_QPA_PLATFORM") || IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY"); }
+bool DisplayNamed() {
+  return IsSet("QT_QPA_PLATFORM") || IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY");
+}
 
 // The toolkit tries Wayland first only when the session says it is a Wayland one; a
 // Wayland display with no X display beside it is one too, whatever the session says.
@@ -60,7 +62,8 @@ class FirstFrameProbe : public QObject {
       QTimer::singleShot(0, [] {
         timespec now{};
         clock_gettime(CLOCK_REALTIME, &now);
-        std::printf("first-frame %lld\n", static_cast<long long>(now.tv_sec) * 1000000 + now.tv_nsec / 1000);
+        std::printf("first-frame %lld\n",
+                    static_cast<long long>(now.tv_sec) * 1000000 + now.tv_nsec / 1000);
         std::fflush(stdout);
         QCoreApplication::exit(0);
       });
@@ -87,15 +90,19 @@ int main(int argc, char** argv) {
   }
 
   QCommandLineParser parser;
-  parser.setApplicationDescription("Shows a projection phantom: its blobs, their density grid and its zero projection.");
+  parser.setApplicationDescription(
+      "Shows a projection phantom: its blobs, their density grid and its zero projection.");
   const QCommandLineOption help({"h", "help"}, "Shows this help and exits.");
   const QCommandLineOption version({"v", "version"}, "Shows the version and exits.");
-  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);  // -platform is one word
-  const QCommandLineOption phantomFile("phantom", "Shows the blobs of a phantom file (CSV: mx,dx,my,dy[,enabled]).", "FILE");
+  parser.setSingleDashWordOptionMode(
+      QCommandLineParser::ParseAsLongOptions);  // -platform is one word
+  const QCommandLineOption phantomFile(
+      "phantom", "Shows the blobs of a phantom file (CSV: mx,dx,my,dy[,enabled]).", "FILE");
   parser.addOptions({help, version, phantomFile});
   QStringList arguments;
   for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
-  if (!parser.parse(arguments)) return UsageError(parser.errorText().remove(QRegularExpression("\\.$")));
+  if (!parser.parse(arguments))
+    return UsageError(parser.errorText().remove(QRegularExpression("\\.$")));
   if (!parser.positionalArguments().isEmpty())
     return UsageError("unexpected argument '" + parser.positionalArguments().first() + "'");
   if (parser.isSet(help)) {
@@ -109,7 +116,8 @@ int main(int argc, char** argv) {
 
   if (!DisplayNamed()) {
     std::fprintf(stderr,
-                 "quarvel-view: cannot open a window: no display (neither DISPLAY nor WAYLAND_DISPLAY is set); "
+                 "quarvel-view: cannot open a window: no display (neither DISPLAY nor "
+                 "WAYLAND_DISPLAY is set); "
                  "run it on a desktop, or without one as: xvfb-run -a quarvel-view\n");
     return 2;
   }
@@ -122,7 +130,8 @@ int main(int argc, char** argv) {
     auto form = phantom ? quarvel::TformMain::Create(application, std::move(*phantom))
                         : quarvel::TformMain::Create(application);
     FirstFrameProbe probe;
-    if (std::getenv("QUARVEL_EXIT_AFTER_FIRST_FRAME")) form->chartMainControl->installEventFilter(&probe);
+    if (std::getenv("QUARVEL_EXIT_AFTER_FIRST_FRAME"))
+      form->chartMainControl->installEventFilter(&probe);
     return application.Run();
   } catch (const std::exception& e) {
     std::fprintf(stderr, "quarvel-view: %s\n", e.what());

@@ -22,16 +22,17 @@ std::string FirstCharacter(std::string_view text, const char* fallback) {
   if (text.empty()) return fallback;
   std::size_t length = 1;
   const auto lead = static_cast<unsigned char>(text[0]);
-  if (lead >= 0xF0) length = 4;
-  else if (lead >= 0xE0) length = 3;
-  else if (lead >= 0xC0) length = 2;
+  if (lead >= 0xF0)
+    length = 4;
+  else if (lead >= 0xE0)
+    length = 3;
+  else if (lead >= 0xC0)
+    length = 2;
   length = std::min(length, text.size());
   return std::string(text.substr(0, length));
 }
 
-void AppendDecimal(std::string& out, int value) {
-  out += std::to_string(value);
-}
+void AppendDecimal(std::string& out, int value) { out += std::to_string(value); }
 
 // ---------------------------------------------------------------------------
 // Pattern sections
@@ -183,8 +184,10 @@ class PatternWriter {
       for (int k = 0; k < n; ++k) TakeNextDigit(out);
     } else if (extra_ < 0) {
       ++extra_;
-      if (place_ <= layout_.IntegerZeros()) WriteDigit('0', out);
-      else --place_;
+      if (place_ <= layout_.IntegerZeros())
+        WriteDigit('0', out);
+      else
+        --place_;
     } else {
       TakeNextDigit(out);
     }
@@ -223,12 +226,13 @@ class PatternWriter {
       ++j;
     }
     const int exponent = form_.digits.empty() ? 0 : form_.exponent - layout_.decimalIndex;
-    if (exponent < 0) out += '-';
-    else if (plusSign) out += '+';
+    if (exponent < 0)
+      out += '-';
+    else if (plusSign)
+      out += '+';
     std::string magnitude = std::to_string(exponent < 0 ? -exponent : exponent);
     const int padding = std::min(zeros, kMaxExponentPadding);
-    if (static_cast<int>(magnitude.size()) < padding)
-      out.append(padding - magnitude.size(), '0');
+    if (static_cast<int>(magnitude.size()) < padding) out.append(padding - magnitude.size(), '0');
     out += magnitude;
     return j;
   }
@@ -297,9 +301,9 @@ std::string FormatPattern(std::string_view pattern, long double value) {
   int used = ResolveSection(sections, SectionForValue(value));
   SectionLayout layout = ScanSection(sections.part[used]);
 
-  const DecimalForm form =
-      layout.scientific ? ToDecimalForm(value, layout.count, kAllDecimals)
-                        : ToDecimalForm(value, 18, layout.count - layout.decimalIndex);
+  const DecimalForm form = layout.scientific
+                               ? ToDecimalForm(value, layout.count, kAllDecimals)
+                               : ToDecimalForm(value, 18, layout.count - layout.decimalIndex);
   if (form.exponent == DecimalForm::kInfinity || form.exponent == DecimalForm::kNaN ||
       (!layout.scientific && form.exponent > 18))
     return FormatGeneral(value);

@@ -14,7 +14,8 @@ constexpr long double kRoundingSlack = 0x1p-48L;
 constexpr long double kInfinity = std::numeric_limits<long double>::infinity();
 
 long double AbsSize(const TCubic& c, long double m) {
-  return std::fabs(c.C3) * m * m * m + std::fabs(c.C2) * m * m + std::fabs(c.C1) * m + std::fabs(c.C0);
+  return std::fabs(c.C3) * m * m * m + std::fabs(c.C2) * m * m + std::fabs(c.C1) * m +
+         std::fabs(c.C0);
 }
 
 // Bounds how far the difference f = fit2 - fit1 can move away from its value at a
@@ -26,22 +27,27 @@ class SkipPlanner {
       : a3_(static_cast<long double>(fit2.C3) - fit1.C3),
         a2_(static_cast<long double>(fit2.C2) - fit1.C2),
         a1_(static_cast<long double>(fit2.C1) - fit1.C1) {
-    const long double m = std::max(std::fabs(static_cast<long double>(xl)), std::fabs(static_cast<long double>(xr)));
+    const long double m =
+        std::max(std::fabs(static_cast<long double>(xl)), std::fabs(static_cast<long double>(xr)));
     // Bounds |computed gap - |f(x)|| for every x of the search.
     probeError_ = 2 * kRoundingSlack * (AbsSize(fit1, m) + AbsSize(fit2, m));
   }
 
   // The allowance a skip may use: how much |f| may fall from `gap` before it could
   // reach `floor`, after both probes' rounding.
-  long double Allowance(long double gap, long double floor) const { return gap - floor - 2 * probeError_; }
+  long double Allowance(long double gap, long double floor) const {
+    return gap - floor - 2 * probeError_;
+  }
 
   // A length T such that |f(x + t) - f(x)| < allowance for all 0 <= t <= T.
   long double SafeReach(long double x, long double allowance) const {
     if (!(allowance > 0)) return 0;
     const long double ax = std::fabs(x);
-    const long double g1 = std::fabs((3 * a3_ * x + 2 * a2_) * x + a1_) +
-                           kRoundingSlack * ((3 * std::fabs(a3_) * ax + 2 * std::fabs(a2_)) * ax + std::fabs(a1_));
-    const long double g2 = std::fabs(3 * a3_ * x + a2_) + kRoundingSlack * (3 * std::fabs(a3_) * ax + std::fabs(a2_));
+    const long double g1 =
+        std::fabs((3 * a3_ * x + 2 * a2_) * x + a1_) +
+        kRoundingSlack * ((3 * std::fabs(a3_) * ax + 2 * std::fabs(a2_)) * ax + std::fabs(a1_));
+    const long double g2 =
+        std::fabs(3 * a3_ * x + a2_) + kRoundingSlack * (3 * std::fabs(a3_) * ax + std::fabs(a2_));
     const long double g3 = std::fabs(a3_) * (1 + kRoundingSlack);
     if (!std::isfinite(g1) || !std::isfinite(g2) || !std::isfinite(g3)) return 0;
 
@@ -137,7 +143,8 @@ CrossingResult SearchCrossing(const TCubic& fit1, const TCubic& fit2, double xl,
     const CrossingProbe p = ProbeCrossing(fit1, fit2, x);
     if (p.gap <= kCrossingTolerance) return {x, p.Sum(), true};
     smallest.Offer(x, p);
-    const long double reach = skipping ? planner.SafeReach(x, planner.Allowance(p.gap, kCrossingTolerance)) : 0;
+    const long double reach =
+        skipping ? planner.SafeReach(x, planner.Allowance(p.gap, kCrossingTolerance)) : 0;
     const double next = Advance(x, reach);
     if (!(next > x)) break;
     x = next;
@@ -150,7 +157,8 @@ CrossingResult SearchCrossing(const TCubic& fit1, const TCubic& fit2, double xl,
   for (double x = xl; x < xr;) {
     const CrossingProbe p = ProbeCrossing(fit1, fit2, x);
     smallest.Offer(x, p);
-    const long double reach = skipping ? planner.SafeReach(x, planner.Allowance(p.gap, smallest.gap)) : 0;
+    const long double reach =
+        skipping ? planner.SafeReach(x, planner.Allowance(p.gap, smallest.gap)) : 0;
     const double next = Advance(x, reach);
     if (!(next > x)) break;
     x = next;

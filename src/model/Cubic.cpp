@@ -15,10 +15,10 @@ void FitSteps(TCubic& cubic, Checked X1, Checked X2, Checked Y2) {
   const double d = (X2 - X1).ToDouble();
   const Checked K = kAnchor;
 
-  cubic.C3 = ((Checked(d) * d * K - d) /
-              ((Checked(q2) - X1 * X2) * (Checked(3) * q2 - Checked(3) * q1) - Checked(q2) * X2 +
-               Checked(3) * q1 * X2 - Checked(2) * q1 * X1))
-                 .ToDouble();
+  cubic.C3 =
+      ((Checked(d) * d * K - d) / ((Checked(q2) - X1 * X2) * (Checked(3) * q2 - Checked(3) * q1) -
+                                   Checked(q2) * X2 + Checked(3) * q1 * X2 - Checked(2) * q1 * X1))
+          .ToDouble();
   const Checked C3 = cubic.C3;
 
   cubic.C2 = (((Y2 - (X2 - X1) * K) - (X1 * X1 * 2 * X1 + (X2 * X2 * X2 - X1 * X1 * 3 * X2)) * C3) /

@@ -13,7 +13,8 @@
 namespace quarvel {
 namespace {
 
-constexpr const char* kHeaderText = "expected the header \"mx,dx,my,dy\" or \"mx,dx,my,dy,enabled\"";
+constexpr const char* kHeaderText =
+    "expected the header \"mx,dx,my,dy\" or \"mx,dx,my,dy,enabled\"";
 constexpr std::string_view kColumnNames[] = {"mx", "dx", "my", "dy", "enabled"};
 constexpr std::string_view kFieldNames[] = {"MX", "DX", "MY", "DY", "enabled"};
 
@@ -31,7 +32,8 @@ std::size_t InvalidUtf8Offset(std::string_view s) {
     }
     std::size_t length;
     unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
-    if (b >= 0xC2 && b <= 0xDF) length = 2;
+    if (b >= 0xC2 && b <= 0xDF)
+      length = 2;
     else if (b >= 0xE0 && b <= 0xEF) {
       length = 3;
       if (b == 0xE0) low = 0xA0;
@@ -109,12 +111,15 @@ std::optional<double> ReadNumber(std::string_view text) {
   const bool negative = text[0] == '-';
   if (wideEnd == last && wideError == std::errc()) {
     if (std::fabs(wide) > std::numeric_limits<double>::max())
-      return negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+      return negative ? -std::numeric_limits<double>::infinity()
+                      : std::numeric_limits<double>::infinity();
     return static_cast<double>(wide);
   }
-  const bool tiny = text.find("e-") != std::string_view::npos || text.find("E-") != std::string_view::npos;
+  const bool tiny =
+      text.find("e-") != std::string_view::npos || text.find("E-") != std::string_view::npos;
   if (tiny) return negative ? -0.0 : 0.0;
-  return negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+  return negative ? -std::numeric_limits<double>::infinity()
+                  : std::numeric_limits<double>::infinity();
 }
 
 struct Field {
@@ -156,8 +161,10 @@ class PhantomParser {
     if (first == line.size() || line[first] == '#') return;
 
     const std::vector<Field> fields = SplitFields(line);
-    if (columns_ == 0) Header(line, fields);
-    else Blob(line, fields);
+    if (columns_ == 0)
+      Header(line, fields);
+    else
+      Blob(line, fields);
   }
 
   std::vector<TPhantomBlob> Finish(int lines) {
@@ -169,16 +176,20 @@ class PhantomParser {
   }
 
   [[noreturn]] void Fail(int column, const std::string& reason) const {
-    throw EPhantomError(fileName_ + ":" + std::to_string(line_) + ":" + std::to_string(column) + ": " + reason);
+    throw EPhantomError(fileName_ + ":" + std::to_string(line_) + ":" + std::to_string(column) +
+                        ": " + reason);
   }
 
  private:
   void Header(std::string_view line, const std::vector<Field>& fields) {
     bool allNumbers = true;
     for (const Field& f : fields) allNumbers = allNumbers && ReadNumber(f.text).has_value();
-    if (allNumbers) Fail(ColumnOf(line, fields[0].offset), std::string("missing header before the first blob: ") + kHeaderText);
+    if (allNumbers)
+      Fail(ColumnOf(line, fields[0].offset),
+           std::string("missing header before the first blob: ") + kHeaderText);
     for (std::size_t i = 0; i < fields.size(); ++i)
-      if (i >= 5 || Lower(fields[i].text) != kColumnNames[i]) Fail(ColumnOf(line, fields[i].offset), kHeaderText);
+      if (i >= 5 || Lower(fields[i].text) != kColumnNames[i])
+        Fail(ColumnOf(line, fields[i].offset), kHeaderText);
     if (fields.size() < 4) Fail(ColumnOf(line, line.size()), kHeaderText);
     columns_ = static_cast<int>(fields.size());
   }
@@ -187,7 +198,8 @@ class PhantomParser {
     const auto count = static_cast<int>(fields.size());
     if (count != columns_) {
       const std::size_t at = count > columns_ ? fields[columns_].offset : line.size();
-      Fail(ColumnOf(line, at), "expected " + std::to_string(columns_) + " fields, found " + std::to_string(count));
+      Fail(ColumnOf(line, at),
+           "expected " + std::to_string(columns_) + " fields, found " + std::to_string(count));
     }
     if (blobs_.size() == kPhantomMaxBlobs) Fail(1, "more than 10000 blobs");
     double values[4];
@@ -200,15 +212,18 @@ class PhantomParser {
       const bool spread = i == 1 || i == 3;
       if (spread && !(std::isfinite(*v) && *v > 0))
         Fail(column, name + " must be finite and greater than 0, not " + Quoted(f.text));
-      if (!spread && !std::isfinite(*v)) Fail(column, name + " must be finite, not " + Quoted(f.text));
+      if (!spread && !std::isfinite(*v))
+        Fail(column, name + " must be finite, not " + Quoted(f.text));
       values[i] = *v;
     }
     bool enabled = true;
     if (columns_ == 5) {
       const std::string flag = Lower(fields[4].text);
-      if (flag == "0" || flag == "false") enabled = false;
+      if (flag == "0" || flag == "false")
+        enabled = false;
       else if (flag != "1" && flag != "true")
-        Fail(ColumnOf(line, fields[4].offset), "enabled must be 1, 0, true or false, not " + Quoted(fields[4].text));
+        Fail(ColumnOf(line, fields[4].offset),
+             "enabled must be 1, 0, true or false, not " + Quoted(fields[4].text));
     }
     blobs_.push_back({values[0], values[1], values[2], values[3], enabled});
   }
@@ -234,7 +249,9 @@ std::vector<TPhantomBlob> ParsePhantom(std::string_view text, const std::string&
 }
 
 std::vector<TPhantomBlob> ReadPhantomFile(const std::string& path) {
-  auto fail = [&path](int error) { throw EPhantomError(path + ": cannot read: " + std::strerror(error)); };
+  auto fail = [&path](int error) {
+    throw EPhantomError(path + ": cannot read: " + std::strerror(error));
+  };
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) fail(errno);
   PhantomParser parser(path);
@@ -256,7 +273,8 @@ std::vector<TPhantomBlob> ReadPhantomFile(const std::string& path) {
       pending.erase(0, start);
       // A line that already holds more than the limit (and a CR, and on the first line
       // a byte-order mark) fails now.
-      if (pending.size() > kPhantomMaxLineBytes + 1 + (number == 0 ? 3 : 0)) parser.Line(pending, ++number);
+      if (pending.size() > kPhantomMaxLineBytes + 1 + (number == 0 ? 3 : 0))
+        parser.Line(pending, ++number);
     }
     if (!pending.empty()) parser.Line(pending, ++number);
     std::vector<TPhantomBlob> blobs = parser.Finish(number);

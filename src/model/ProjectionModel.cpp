@@ -94,12 +94,14 @@ void TProjectionModel::ResampleProjection() {
       break;
     default: {
       Points.assign(kGridSize, {});
-      for (int i = 0; i < kGridSize; ++i) Points[i] = MakeProjectionPoint(GridCoordinate(i), Projection[i]);
+      for (int i = 0; i < kGridSize; ++i)
+        Points[i] = MakeProjectionPoint(GridCoordinate(i), Projection[i]);
     }
   }
 }
 
-void TProjectionModel::FindCrossing(double xl, double yl, double xr, double yr, double& x, double& y) {
+void TProjectionModel::FindCrossing(double xl, double yl, double xr, double yr, double& x,
+                                    double& y) {
   FitCubic(Fit1, xl, yl, xr, yr);
   FitCubic(Fit2, xr, yr, xl, yl);
   const CrossingResult r = SearchCrossing(Fit1, Fit2, xl, xr);
@@ -107,7 +109,8 @@ void TProjectionModel::FindCrossing(double xl, double yl, double xr, double yr, 
   y = r.Y;
 }
 
-std::vector<TProjectionPoint> TProjectionModel::InsertBetween(const std::vector<TProjectionPoint>& source) {
+std::vector<TProjectionPoint> TProjectionModel::InsertBetween(
+    const std::vector<TProjectionPoint>& source) {
   std::vector<TProjectionPoint> result(2 * source.size() - 1);
   double x = 0, y = 0;
   for (std::size_t k = 0; k + 1 < source.size(); ++k) {
@@ -121,7 +124,8 @@ std::vector<TProjectionPoint> TProjectionModel::InsertBetween(const std::vector<
 
 std::vector<TProjectionPoint> TProjectionModel::RefinedSamples() {
   std::vector<TProjectionPoint> samples(kGridSize);
-  for (int i = 0; i < kGridSize; ++i) samples[i] = MakeProjectionPoint(GridCoordinate(i), Projection[i]);
+  for (int i = 0; i < kGridSize; ++i)
+    samples[i] = MakeProjectionPoint(GridCoordinate(i), Projection[i]);
   return InsertBetween(samples);
 }
 
@@ -139,7 +143,9 @@ void TProjectionModel::RecomputeModel() {
   ResampleProjection();
 }
 
-TGauss3D* TProjectionModel::AdoptBlob(std::unique_ptr<TGauss3D> blob) { return ListAppend(Blobs, std::move(blob)); }
+TGauss3D* TProjectionModel::AdoptBlob(std::unique_ptr<TGauss3D> blob) {
+  return ListAppend(Blobs, std::move(blob));
+}
 
 TGauss3D* TProjectionModel::BlobAt(int index) const { return ListItemAt(Blobs.get(), index); }
 

@@ -28,7 +28,9 @@ class TBitmap {
   TPixelSurface& Surface() { return surface_; }
   const TPixelSurface& Surface() const { return surface_; }
   uint32_t PixelAt(int x, int y) const { return surface_.PixelAt(x, y); }
-  const uint32_t* ScanLine(int y) const { return surface_.Pixels() + static_cast<std::size_t>(y) * Width(); }
+  const uint32_t* ScanLine(int y) const {
+    return surface_.Pixels() + static_cast<std::size_t>(y) * Width();
+  }
   uint32_t* ScanLine(int y) { return surface_.Pixels() + static_cast<std::size_t>(y) * Width(); }
 
  private:

@@ -15,7 +15,8 @@ void TBitmap24::Resize(int width, int height) {
 
 void TBitmap24::FillBlack(const TRect& rect) {
   const TRect r = Intersect(rect, {0, 0, width_, height_});
-  for (int y = r.Top; y < r.Bottom; ++y) std::memset(ScanLine(y) + r.Left * 3, 0, static_cast<std::size_t>(r.Width()) * 3);
+  for (int y = r.Top; y < r.Bottom; ++y)
+    std::memset(ScanLine(y) + r.Left * 3, 0, static_cast<std::size_t>(r.Width()) * 3);
 }
 
 void TBitmap24::DrawOn(TCanvas& canvas, int x, int y) const {
@@ -24,7 +25,8 @@ void TBitmap24::DrawOn(TCanvas& canvas, int x, int y) const {
     const uint8_t* from = ScanLine(row);
     uint32_t* to = converted.ScanLine(row);
     for (int col = 0; col < width_; ++col)
-      to[col] = 0xFF000000u | (uint32_t{from[3 * col + 2]} << 16) | (uint32_t{from[3 * col + 1]} << 8) | from[3 * col];
+      to[col] = 0xFF000000u | (uint32_t{from[3 * col + 2]} << 16) |
+                (uint32_t{from[3 * col + 1]} << 8) | from[3 * col];
   }
   canvas.Draw(x, y, converted.Surface());
 }

@@ -17,7 +17,9 @@ class TBitmap24 {
   void SetWidth(int width) { Resize(width, height_); }
   void SetHeight(int height) { Resize(width_, height); }
   uint8_t* ScanLine(int row) { return bytes_.data() + static_cast<std::size_t>(row) * RowBytes(); }
-  const uint8_t* ScanLine(int row) const { return bytes_.data() + static_cast<std::size_t>(row) * RowBytes(); }
+  const uint8_t* ScanLine(int row) const {
+    return bytes_.data() + static_cast<std::size_t>(row) * RowBytes();
+  }
   // The black pattern fill of the rectangle (clipped to the bitmap).
   void FillBlack(const TRect& rect);
   // Draws the bitmap unscaled with its top-left at (x, y), within the canvas' clip.

@@ -17,7 +17,9 @@ int MulDiv(int n, int m, int d) {
 }
 
 void TPen::Assign(const TPen& source) {
-  if (Unchanged(color_ == source.color_ && width_ == source.width_ && style_ == source.style_ && mode_ == source.mode_)) return;
+  if (Unchanged(color_ == source.color_ && width_ == source.width_ && style_ == source.style_ &&
+                mode_ == source.mode_))
+    return;
   color_ = source.color_;
   width_ = source.width_;
   style_ = source.style_;
@@ -37,7 +39,9 @@ int TFont::Size() const { return -MulDiv(height_, 72, kPixelsPerInch); }
 void TFont::SetSize(int points) { SetHeight(-MulDiv(points, kPixelsPerInch, 72)); }
 
 void TFont::Assign(const TFont& source) {
-  if (Unchanged(name_ == source.name_ && height_ == source.height_ && color_ == source.color_ && style_ == source.style_)) return;
+  if (Unchanged(name_ == source.name_ && height_ == source.height_ && color_ == source.color_ &&
+                style_ == source.style_))
+    return;
   name_ = source.name_;
   height_ = source.height_;
   color_ = source.color_;

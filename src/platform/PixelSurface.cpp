@@ -35,11 +35,16 @@ int PatternPosition(int64_t position) { return static_cast<int>(position % kPatt
 
 const Pattern* PatternOf(TPenStyle style) {
   switch (style) {
-    case TPenStyle::psDash: return &kDash;
-    case TPenStyle::psDot: return &kDot;
-    case TPenStyle::psDashDot: return &kDashDot;
-    case TPenStyle::psDashDotDot: return &kDashDotDot;
-    default: return nullptr;
+    case TPenStyle::psDash:
+      return &kDash;
+    case TPenStyle::psDot:
+      return &kDot;
+    case TPenStyle::psDashDot:
+      return &kDashDot;
+    case TPenStyle::psDashDotDot:
+      return &kDashDotDot;
+    default:
+      return nullptr;
   }
 }
 
@@ -57,7 +62,8 @@ bool PatternOn(const Pattern& p, int position) {
 // The error terms are 64-bit: coordinates far apart (a deep zoom) overflow 32 bits.
 template <class Visit>
 int64_t WalkLine(int x0, int y0, int x1, int y1, Visit visit) {
-  const int64_t dx = std::abs(static_cast<int64_t>(x1) - x0), dy = std::abs(static_cast<int64_t>(y1) - y0);
+  const int64_t dx = std::abs(static_cast<int64_t>(x1) - x0),
+                dy = std::abs(static_cast<int64_t>(y1) - y0);
   const int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
   const int64_t steps = std::max(dx, dy);
   int64_t err = dx - dy;
@@ -80,37 +86,73 @@ int64_t WalkLine(int x0, int y0, int x1, int y1, Visit visit) {
 uint32_t Mix(TPenMode mode, uint32_t pen, uint32_t dest) {
   uint32_t r = 0;
   switch (mode) {
-    case TPenMode::pmBlack: r = 0; break;
-    case TPenMode::pmWhite: r = ~0u; break;
-    case TPenMode::pmNop: r = dest; break;
-    case TPenMode::pmNot: r = ~dest; break;
-    case TPenMode::pmCopy: r = pen; break;
-    case TPenMode::pmNotCopy: r = ~pen; break;
-    case TPenMode::pmMergePenNot: r = pen | ~dest; break;
-    case TPenMode::pmMaskPenNot: r = pen & ~dest; break;
-    case TPenMode::pmMergeNotPen: r = ~pen | dest; break;
-    case TPenMode::pmMaskNotPen: r = ~pen & dest; break;
-    case TPenMode::pmMerge: r = pen | dest; break;
-    case TPenMode::pmNotMerge: r = ~(pen | dest); break;
-    case TPenMode::pmMask: r = pen & dest; break;
-    case TPenMode::pmNotMask: r = ~(pen & dest); break;
-    case TPenMode::pmXor: r = pen ^ dest; break;
-    case TPenMode::pmNotXor: r = ~(pen ^ dest); break;
+    case TPenMode::pmBlack:
+      r = 0;
+      break;
+    case TPenMode::pmWhite:
+      r = ~0u;
+      break;
+    case TPenMode::pmNop:
+      r = dest;
+      break;
+    case TPenMode::pmNot:
+      r = ~dest;
+      break;
+    case TPenMode::pmCopy:
+      r = pen;
+      break;
+    case TPenMode::pmNotCopy:
+      r = ~pen;
+      break;
+    case TPenMode::pmMergePenNot:
+      r = pen | ~dest;
+      break;
+    case TPenMode::pmMaskPenNot:
+      r = pen & ~dest;
+      break;
+    case TPenMode::pmMergeNotPen:
+      r = ~pen | dest;
+      break;
+    case TPenMode::pmMaskNotPen:
+      r = ~pen & dest;
+      break;
+    case TPenMode::pmMerge:
+      r = pen | dest;
+      break;
+    case TPenMode::pmNotMerge:
+      r = ~(pen | dest);
+      break;
+    case TPenMode::pmMask:
+      r = pen & dest;
+      break;
+    case TPenMode::pmNotMask:
+      r = ~(pen & dest);
+      break;
+    case TPenMode::pmXor:
+      r = pen ^ dest;
+      break;
+    case TPenMode::pmNotXor:
+      r = ~(pen ^ dest);
+      break;
   }
   return kOpaque | (r & kRgbMask);
 }
 
 }  // namespace
 
-TPixelSurface::TPixelSurface(uint32_t* pixels, int width, int height) { Rebind(pixels, width, height); }
+TPixelSurface::TPixelSurface(uint32_t* pixels, int width, int height) {
+  Rebind(pixels, width, height);
+}
 
 void TPixelSurface::Rebind(uint32_t* pixels, int width, int height) {
   ++generation_;
   pixels_ = pixels;
   width_ = std::max(0, width);
   height_ = std::max(0, height);
-  if (!clipped_) clip_ = {0, 0, width_, height_};
-  else clip_ = Intersect(clip_, {0, 0, width_, height_});
+  if (!clipped_)
+    clip_ = {0, 0, width_, height_};
+  else
+    clip_ = Intersect(clip_, {0, 0, width_, height_});
 }
 
 void TPixelSurface::SetPen(TColor rgb, int width, TPenStyle style) {
@@ -166,8 +208,10 @@ void TPixelSurface::PenPixel(int x, int y) {
     return;
   }
   if (const Pattern* p = PatternOf(penStyle_)) {
-    if (PatternOn(*p, position)) Combine(x, y, penPixel_);
-    else if (bkMode_ == OPAQUE) Combine(x, y, PixelOf(bkColor_));
+    if (PatternOn(*p, position))
+      Combine(x, y, penPixel_);
+    else if (bkMode_ == OPAQUE)
+      Combine(x, y, PixelOf(bkColor_));
     return;
   }
   Combine(x, y, penPixel_);
@@ -213,8 +257,9 @@ bool TPixelSurface::FastSegment(int x0, int y0, int x1, int y1) {
   // The general path's stepping, storing straight into the clipped buffer.
   const TRect c = clip_;
   patternPos_ = PatternPosition(patternPos_ + WalkLine(x0, y0, x1, y1, [&](int x, int y) {
-    if (x >= c.Left && x < c.Right && y >= c.Top && y < c.Bottom) pixels_[static_cast<std::size_t>(y) * width_ + x] = penPixel_;
-  }));
+                                  if (x >= c.Left && x < c.Right && y >= c.Top && y < c.Bottom)
+                                    pixels_[static_cast<std::size_t>(y) * width_ + x] = penPixel_;
+                                }));
   return true;
 }
 
@@ -226,8 +271,10 @@ void TPixelSurface::AxisSegment(int x0, int y0, int x1, int y1) {
   const int64_t steps = to > from ? to - from : from - to;
   const int step = to > from ? 1 : -1;
   const int64_t across = horizontal ? y0 : x0;
-  const int64_t lo = horizontal ? clip_.Left : clip_.Top, hi = horizontal ? clip_.Right : clip_.Bottom;
-  const int64_t acrossLo = horizontal ? clip_.Top : clip_.Left, acrossHi = horizontal ? clip_.Bottom : clip_.Right;
+  const int64_t lo = horizontal ? clip_.Left : clip_.Top,
+                hi = horizontal ? clip_.Right : clip_.Bottom;
+  const int64_t acrossLo = horizontal ? clip_.Top : clip_.Left,
+                acrossHi = horizontal ? clip_.Bottom : clip_.Right;
   const int64_t startPosition = patternPos_;
   patternPos_ = PatternPosition(startPosition + steps);
   if (across < acrossLo || across >= acrossHi) return;
@@ -236,13 +283,16 @@ void TPixelSurface::AxisSegment(int x0, int y0, int x1, int y1) {
   const int64_t last = std::min<int64_t>(steps, step > 0 ? hi - from : from - lo + 1);
   if (first >= last) return;
   const std::ptrdiff_t stride = horizontal ? step : static_cast<std::ptrdiff_t>(step) * width_;
-  uint32_t* p = pixels_ + (horizontal ? static_cast<std::size_t>(y0) * width_ + (from + first * step)
-                                      : static_cast<std::size_t>(from + first * step) * width_ + x0);
+  uint32_t* p =
+      pixels_ + (horizontal ? static_cast<std::size_t>(y0) * width_ + (from + first * step)
+                            : static_cast<std::size_t>(from + first * step) * width_ + x0);
   const int64_t count = last - first;
   const Pattern* pattern = PatternOf(penStyle_);
   if (penStyle_ != TPenStyle::psAlternate && !pattern) {
-    if (horizontal && step > 0) std::fill_n(p, count, penPixel_);
-    else for (int64_t i = 0; i < count; ++i, p += stride) *p = penPixel_;
+    if (horizontal && step > 0)
+      std::fill_n(p, count, penPixel_);
+    else
+      for (int64_t i = 0; i < count; ++i, p += stride) *p = penPixel_;
     return;
   }
   // One period of the style: 1 on, 0 off (left alone), 2 off (painted with the
@@ -251,7 +301,8 @@ void TPixelSurface::AxisSegment(int x0, int y0, int x1, int y1) {
   int period = 2;
   if (pattern) {
     period = pattern->period;
-    for (int at = 0; at < period; ++at) table[at] = PatternOn(*pattern, at) ? 1 : (bkMode_ == OPAQUE ? 2 : 0);
+    for (int at = 0; at < period; ++at)
+      table[at] = PatternOn(*pattern, at) ? 1 : (bkMode_ == OPAQUE ? 2 : 0);
   } else {
     table[0] = 1;
     table[1] = 0;
@@ -267,7 +318,8 @@ void TPixelSurface::AxisSegment(int x0, int y0, int x1, int y1) {
 // A wide pen on a horizontal or vertical line: the squares of the visited pixels make
 // one solid band (the style does not apply to wide pens, nor does the pattern move).
 void TPixelSurface::WideAxisSegment(int x0, int y0, int x1, int y1) {
-  const int64_t steps = std::max(std::abs(static_cast<int64_t>(x1) - x0), std::abs(static_cast<int64_t>(y1) - y0));
+  const int64_t steps =
+      std::max(std::abs(static_cast<int64_t>(x1) - x0), std::abs(static_cast<int64_t>(y1) - y0));
   if (steps == 0) return;
   // The last visited pixel is one step short of the end.
   const int64_t lastX = x1 == x0 ? x0 : (x1 > x0 ? x1 - 1LL : x1 + 1LL);
@@ -303,7 +355,8 @@ bool TPixelSurface::FastRectangle(int x0, int y0, int x1, int y1) {
     if (fill && a < b) std::fill_n(row + a, b - a, brushPixel_);
   }
   // The general path's outline is a polyline of four sides from the top-left corner.
-  patternPos_ = PatternPosition(2 * (static_cast<int64_t>(x1) - 1 - x0) + 2 * (static_cast<int64_t>(y1) - 1 - y0));
+  patternPos_ = PatternPosition(2 * (static_cast<int64_t>(x1) - 1 - x0) +
+                                2 * (static_cast<int64_t>(y1) - 1 - y0));
   return true;
 }
 
@@ -320,19 +373,27 @@ void TPixelSurface::LineTo(int x, int y) {
 void TPixelSurface::Polyline(const TPoint* points, int count) {
   if (count < 2) return;
   patternPos_ = 0;
-  for (int i = 1; i < count; ++i) Segment(points[i - 1].X, points[i - 1].Y, points[i].X, points[i].Y);
+  for (int i = 1; i < count; ++i)
+    Segment(points[i - 1].X, points[i - 1].Y, points[i].X, points[i].Y);
 }
 
 bool TPixelSurface::HatchAt(int x, int y) const {
   const int hx = x & 7, hy = y & 7;
   switch (brushStyle_) {
-    case TBrushStyle::bsHorizontal: return hy == 0;
-    case TBrushStyle::bsVertical: return hx == 0;
-    case TBrushStyle::bsFDiagonal: return ((hx - hy) & 7) == 0;
-    case TBrushStyle::bsBDiagonal: return ((hx + hy) & 7) == 7;
-    case TBrushStyle::bsCross: return hx == 0 || hy == 0;
-    case TBrushStyle::bsDiagCross: return ((hx - hy) & 7) == 0 || ((hx + hy) & 7) == 7;
-    default: return true;
+    case TBrushStyle::bsHorizontal:
+      return hy == 0;
+    case TBrushStyle::bsVertical:
+      return hx == 0;
+    case TBrushStyle::bsFDiagonal:
+      return ((hx - hy) & 7) == 0;
+    case TBrushStyle::bsBDiagonal:
+      return ((hx + hy) & 7) == 7;
+    case TBrushStyle::bsCross:
+      return hx == 0 || hy == 0;
+    case TBrushStyle::bsDiagCross:
+      return ((hx - hy) & 7) == 0 || ((hx + hy) & 7) == 7;
+    default:
+      return true;
   }
 }
 
@@ -342,18 +403,24 @@ void TPixelSurface::FillSpan(int y, int x0, int x1, bool combine) {
   x0 = std::max(x0, clip_.Left);
   x1 = std::min(x1, clip_.Right);
   if (x0 >= x1) return;
-  if (brushStyle_ == TBrushStyle::bsSolid && !monochrome_ && (!combine || mode_ == TPenMode::pmCopy)) {
+  if (brushStyle_ == TBrushStyle::bsSolid && !monochrome_ &&
+      (!combine || mode_ == TPenMode::pmCopy)) {
     std::fill_n(pixels_ + static_cast<std::size_t>(y) * width_ + x0, x1 - x0, brushPixel_);
     return;
   }
   const uint32_t background = PixelOf(bkColor_);
   for (int x = x0; x < x1; ++x) {
     uint32_t pixel;
-    if (brushStyle_ == TBrushStyle::bsSolid || HatchAt(x, y)) pixel = brushPixel_;
-    else if (bkMode_ == OPAQUE) pixel = background;
-    else continue;
-    if (combine) Combine(x, y, pixel);
-    else Store(x, y, pixel);
+    if (brushStyle_ == TBrushStyle::bsSolid || HatchAt(x, y))
+      pixel = brushPixel_;
+    else if (bkMode_ == OPAQUE)
+      pixel = background;
+    else
+      continue;
+    if (combine)
+      Combine(x, y, pixel);
+    else
+      Store(x, y, pixel);
   }
 }
 
@@ -391,8 +458,10 @@ TRect Normalised(int x0, int y0, int x1, int y1) {
 struct EllipseTest {
   double cx, cy, a, b;
   EllipseTest(const TRect& box, double inset)
-      : cx((box.Left + box.Right) / 2.0), cy((box.Top + box.Bottom) / 2.0),
-        a(box.Width() / 2.0 - inset), b(box.Height() / 2.0 - inset) {}
+      : cx((box.Left + box.Right) / 2.0),
+        cy((box.Top + box.Bottom) / 2.0),
+        a(box.Width() / 2.0 - inset),
+        b(box.Height() / 2.0 - inset) {}
   bool operator()(double px, double py) const {
     if (a <= 0 || b <= 0) return false;
     const double u = (px - cx) / a, v = (py - cy) / b;
@@ -412,7 +481,8 @@ struct SectorTest {
     if (span == 0) span = 2 * std::numbers::pi;
   }
   bool operator()(double px, double py) const {
-    const double angle = std::fmod(std::atan2(cy - py, px - cx) - from + 4 * std::numbers::pi, 2 * std::numbers::pi);
+    const double angle =
+        std::fmod(std::atan2(cy - py, px - cx) - from + 4 * std::numbers::pi, 2 * std::numbers::pi);
     return angle <= span;
   }
 };
@@ -430,8 +500,10 @@ void TPixelSurface::Shape(const TRect& box, Inside inside, Border border) {
       if (outline && border(px, py)) {
         Combine(x, y, penPixel_);
       } else if (brushStyle_ != TBrushStyle::bsClear) {
-        if (brushStyle_ == TBrushStyle::bsSolid || HatchAt(x, y)) Combine(x, y, brushPixel_);
-        else if (bkMode_ == OPAQUE) Combine(x, y, background);
+        if (brushStyle_ == TBrushStyle::bsSolid || HatchAt(x, y))
+          Combine(x, y, brushPixel_);
+        else if (bkMode_ == OPAQUE)
+          Combine(x, y, background);
       }
     }
   }
@@ -451,7 +523,8 @@ void TPixelSurface::RoundRect(int x0, int y0, int x1, int y1, int cornerWidth, i
   const double ry = std::min(std::abs(cornerHeight), box.Height()) / 2.0;
   // Inside the box shrunk by `inset`, with its corners cut by the corner ellipses.
   auto within = [&](double px, double py, double inset) {
-    const double l = box.Left + inset, t = box.Top + inset, r = box.Right - inset, b = box.Bottom - inset;
+    const double l = box.Left + inset, t = box.Top + inset, r = box.Right - inset,
+                 b = box.Bottom - inset;
     if (px < l || px > r || py < t || py > b) return false;
     const double a = rx - inset, c = ry - inset;
     if (a <= 0 || c <= 0) return true;
@@ -460,8 +533,9 @@ void TPixelSurface::RoundRect(int x0, int y0, int x1, int y1, int cornerWidth, i
     const double u = (px - ex) / a, v = (py - ey) / c;
     return u * u + v * v <= 1.0;
   };
-  Shape(box, [&](double px, double py) { return within(px, py, 0); },
-        [&](double px, double py) { return !within(px, py, penWidth_); });
+  Shape(
+      box, [&](double px, double py) { return within(px, py, 0); },
+      [&](double px, double py) { return !within(px, py, penWidth_); });
 }
 
 void TPixelSurface::Arc(const TRect& box, TPoint start, TPoint end) {
@@ -481,8 +555,9 @@ void TPixelSurface::Pie(const TRect& box, TPoint start, TPoint end) {
   if (b.IsEmpty()) return;
   const EllipseTest outer(b, 0), inner(b, penWidth_);
   const SectorTest sector(b, start, end);
-  Shape(b, [&](double px, double py) { return outer(px, py) && sector(px, py); },
-        [&](double px, double py) { return !inner(px, py); });
+  Shape(
+      b, [&](double px, double py) { return outer(px, py) && sector(px, py); },
+      [&](double px, double py) { return !inner(px, py); });
   // The two radii.
   const int cx = (b.Left + b.Right) / 2, cy = (b.Top + b.Bottom) / 2;
   for (const TPoint& p : {start, end}) {
@@ -536,11 +611,15 @@ TSize TPixelSurface::TextExtent(std::string_view text) const {
 // The top-left corner of a text cell whose reference point is (x, y).
 TPoint TPixelSurface::TextOrigin(int x, int y, int advance, int height, int ascent) const {
   int left = x;
-  if ((textAlign_ & TA_CENTER) == TA_CENTER) left = x - advance / 2;
-  else if (textAlign_ & TA_RIGHT) left = x - advance;
+  if ((textAlign_ & TA_CENTER) == TA_CENTER)
+    left = x - advance / 2;
+  else if (textAlign_ & TA_RIGHT)
+    left = x - advance;
   int top = y;
-  if ((textAlign_ & TA_BASELINE) == TA_BASELINE) top = y - ascent;
-  else if (textAlign_ & TA_BOTTOM) top = y - height;
+  if ((textAlign_ & TA_BASELINE) == TA_BASELINE)
+    top = y - ascent;
+  else if (textAlign_ & TA_BOTTOM)
+    top = y - height;
   return {left, top};
 }
 
@@ -559,9 +638,11 @@ void TPixelSurface::RotatedTextOut(int x, int y, double degrees, std::string_vie
     for (int dx = static_cast<int>(-reach); dx <= reach; ++dx) {
       // Screen y grows downwards: a counter-clockwise turn on screen.
       const double u = dx * c - dy * s, v = dx * s + dy * c;
-      const int mx = static_cast<int>(std::floor(u + 0.5 - ox)), my = static_cast<int>(std::floor(v + 0.5 - oy));
+      const int mx = static_cast<int>(std::floor(u + 0.5 - ox)),
+                my = static_cast<int>(std::floor(v + 0.5 - oy));
       if (mx < 0 || my < 0 || mx >= mask.maskWidth || my >= mask.height) continue;
-      if (mask.coverage[static_cast<std::size_t>(my) * mask.maskWidth + mx]) Store(x + dx, y + dy, ink);
+      if (mask.coverage[static_cast<std::size_t>(my) * mask.maskWidth + mx])
+        Store(x + dx, y + dy, ink);
     }
 }
 
@@ -576,7 +657,8 @@ void TPixelSurface::TextOut(int x, int y, std::string_view text) {
     const TRect cell = Intersect({left, top, left + mask.advance, top + mask.height}, clip_);
     const uint32_t background = Mono(PixelOf(bkColor_));
     for (int row = cell.Top; row < cell.Bottom; ++row)
-      std::fill_n(pixels_ + static_cast<std::size_t>(row) * width_ + cell.Left, cell.Width(), background);
+      std::fill_n(pixels_ + static_cast<std::size_t>(row) * width_ + cell.Left, cell.Width(),
+                  background);
   }
   const uint32_t ink = PixelOf(textColor_);
   const int maskLeft = left - mask.originX;
@@ -584,7 +666,8 @@ void TPixelSurface::TextOut(int x, int y, std::string_view text) {
     // Each row's columns inside the clip, stored straight into the buffer.
     const uint32_t stored = Mono(ink);
     const int64_t from = std::max<int64_t>(0, static_cast<int64_t>(clip_.Left) - maskLeft);
-    const int64_t to = std::min<int64_t>(mask.maskWidth, static_cast<int64_t>(clip_.Right) - maskLeft);
+    const int64_t to =
+        std::min<int64_t>(mask.maskWidth, static_cast<int64_t>(clip_.Right) - maskLeft);
     const bool spans = mask.rowFirst.size() == static_cast<std::size_t>(mask.height);
     for (int row = 0; row < mask.height && from < to; ++row) {
       const int64_t y = static_cast<int64_t>(top) + row;
@@ -609,7 +692,8 @@ void TPixelSurface::TextOut(int x, int y, std::string_view text) {
 void TPixelSurface::CopyFrom(const TPixelSurface& source, int x, int y) {
   const TRect target = Intersect({x, y, x + source.width_, y + source.height_}, clip_);
   for (int row = target.Top; row < target.Bottom; ++row) {
-    const uint32_t* from = source.pixels_ + static_cast<std::size_t>(row - y) * source.width_ + (target.Left - x);
+    const uint32_t* from =
+        source.pixels_ + static_cast<std::size_t>(row - y) * source.width_ + (target.Left - x);
     std::memcpy(pixels_ + static_cast<std::size_t>(row) * width_ + target.Left, from,
                 static_cast<std::size_t>(target.Width()) * sizeof(uint32_t));
   }

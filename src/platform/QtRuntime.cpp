@@ -15,7 +15,8 @@ char gArg0[] = "quarvel";
 char* gArgv[] = {gArg0, nullptr};
 
 TColor ToColor(const QColor& c) {
-  return static_cast<TColor>(c.red()) | (static_cast<TColor>(c.green()) << 8) | (static_cast<TColor>(c.blue()) << 16);
+  return static_cast<TColor>(c.red()) | (static_cast<TColor>(c.green()) << 8) |
+         (static_cast<TColor>(c.blue()) << 16);
 }
 
 }  // namespace
@@ -61,7 +62,8 @@ void LoadSystemColorsFromToolkit() {
       {clInfoText, QPalette::Active, QPalette::ToolTipText},
       {clInfoBk, QPalette::Active, QPalette::ToolTipBase},
   };
-  for (const Entry& e : table) SetSystemColor(static_cast<int>(e.color & 0xFF), ToColor(p.color(e.group, e.role)));
+  for (const Entry& e : table)
+    SetSystemColor(static_cast<int>(e.color & 0xFF), ToColor(p.color(e.group, e.role)));
 }
 
 }  // namespace quarvel

@@ -25,7 +25,8 @@ std::string FontKey(const FontFace& f) {
   std::string key = f.name;
   key += '\x1f';
   key += std::to_string(f.pixelSize);
-  key += static_cast<char>('0' + (f.bold ? 1 : 0) + (f.italic ? 2 : 0) + (f.underline ? 4 : 0) + (f.strikeOut ? 8 : 0));
+  key += static_cast<char>('0' + (f.bold ? 1 : 0) + (f.italic ? 2 : 0) + (f.underline ? 4 : 0) +
+                           (f.strikeOut ? 8 : 0));
   return key;
 }
 
@@ -146,14 +147,19 @@ Engine& TheEngine() {
   if (!engine || owner != app) {
     engine = std::make_unique<Engine>();
     owner = app;
-    QObject::connect(app, &QObject::destroyed, [] { engine.reset(); owner = nullptr; });
+    QObject::connect(app, &QObject::destroyed, [] {
+      engine.reset();
+      owner = nullptr;
+    });
   }
   return *engine;
 }
 
 }  // namespace
 
-bool TextEngineAvailable() { return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr; }
+bool TextEngineAvailable() {
+  return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
+}
 
 TSize MeasureText(const FontFace& font, std::string_view text) {
   if (!TextEngineAvailable()) return {};

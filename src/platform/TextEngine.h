@@ -16,10 +16,10 @@
 namespace quarvel {
 
 struct TextMask {
-  int advance = 0;    // the text cell's width
-  int height = 0;     // the text cell's height (ascent + descent)
+  int advance = 0;  // the text cell's width
+  int height = 0;   // the text cell's height (ascent + descent)
   int ascent = 0;
-  int originX = 0;    // the cell's left edge within the mask (glyphs may overhang it)
+  int originX = 0;  // the cell's left edge within the mask (glyphs may overhang it)
   int maskWidth = 0;
   std::vector<uint8_t> coverage;  // maskWidth x height, 1 where a glyph pixel is set
   // Per row, the columns from rowFirst to rowEnd - 1 hold all of its set pixels (both

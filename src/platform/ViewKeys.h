@@ -7,16 +7,16 @@ namespace quarvel {
 
 enum class TViewKey {
   vkNone,
-  vkZoomIn,    // "+", "=" and the toolkit's zoom-in sequence
-  vkZoomOut,   // "-" and the zoom-out sequence
-  vkPanLeft,   // the arrow keys
+  vkZoomIn,   // "+", "=" and the toolkit's zoom-in sequence
+  vkZoomOut,  // "-" and the zoom-out sequence
+  vkPanLeft,  // the arrow keys
   vkPanRight,
   vkPanUp,
   vkPanDown,
-  vkReset,     // Home
-  vkBack,      // Alt+Left, Backspace, the toolkit's back sequence
-  vkForward,   // Alt+Right, the toolkit's forward sequence
-  vkCancel,    // Esc
+  vkReset,    // Home
+  vkBack,     // Alt+Left, Backspace, the toolkit's back sequence
+  vkForward,  // Alt+Right, the toolkit's forward sequence
+  vkCancel,   // Esc
 };
 
 }  // namespace quarvel

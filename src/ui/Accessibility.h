@@ -12,7 +12,8 @@ class TformMain;
 
 // "509 points; x 1 to 20; y 0.2 to 15.5": the point count and the visible ranges of
 // the bottom and left axes, three significant digits in the locale's separators.
-std::string ChartDescription(int points, double xMinimum, double xMaximum, double yMinimum, double yMaximum);
+std::string ChartDescription(int points, double xMinimum, double xMaximum, double yMinimum,
+                             double yMaximum);
 
 // Names and describes the window's controls and lets the chart take focus by Tab and
 // click; call once the controls exist.

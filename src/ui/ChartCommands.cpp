@@ -32,8 +32,8 @@ QString ProposedName(const TRadioGroup& group, const char* what, const char* suf
   return QString("%1-%2.%3").arg(what, item ? item->text() : QString("chart"), suffix);
 }
 
-QString AskWithFileDialog(QWidget* parent, const QString& caption, const QString& name, const QString& filter,
-                          const QString& suffix) {
+QString AskWithFileDialog(QWidget* parent, const QString& caption, const QString& name,
+                          const QString& filter, const QString& suffix) {
   QFileDialog dialog(parent, caption, QDir::current().filePath(name), filter);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setDefaultSuffix(suffix);
@@ -48,16 +48,20 @@ void TformMain::BindChartCommands() {
   chartMainControl->OnViewKey = [this](TViewKey key) { return chartMain->ChartKeyDown(key); };
   chartMainControl->OnReadout = [this](int x, int y) { return ChartReadoutText(x, y); };
   boxNormal->OnReadout = [this](int x, int y) { return GridReadoutText(x, y); };
-  chartMain->OnContextClick = [this](TCustomChart*, TMouseButton, TShiftState, int x, int y) { ShowChartMenu(x, y); };
+  chartMain->OnContextClick = [this](TCustomChart*, TMouseButton, TShiftState, int x, int y) {
+    ShowChartMenu(x, y);
+  };
   chartMainControl->OnContextKey = [this](int x, int y) { ShowChartMenu(x, y); };
-  AskSavePath = [this](const QString& caption, const QString& name, const QString& filter, const QString& suffix) {
+  AskSavePath = [this](const QString& caption, const QString& name, const QString& filter,
+                       const QString& suffix) {
     return AskWithFileDialog(this, caption, name, filter, suffix);
   };
 
   // Each command runs through the handler guard: an error is one message box.
   auto make = [this](const QString& text, std::function<void()> command) {
     auto* action = new QAction(text, this);
-    connect(action, &QAction::triggered, this, [command = std::move(command)] { RunHandler(command); });
+    connect(action, &QAction::triggered, this,
+            [command = std::move(command)] { RunHandler(command); });
     return action;
   };
   // The chart's own keys work while it has the focus (TChartControl); the menu only
@@ -114,15 +118,16 @@ void TformMain::CopyChartImage() { QGuiApplication::clipboard()->setImage(ChartI
 
 void TformMain::SaveChartImage() {
   const QImage image = ChartImage();  // as shown when asked, not after the dialog
-  const QString path =
-      AskSavePath("Save image", ProposedName(*grpResolution, "projection", "png"), "PNG images (*.png)", "png");
+  const QString path = AskSavePath("Save image", ProposedName(*grpResolution, "projection", "png"),
+                                   "PNG images (*.png)", "png");
   if (!path.isEmpty()) WriteOutputFile(path, PngBytes(image));
 }
 
 void TformMain::SaveChartPoints() {
   const std::string text = PointsCsv(*this);
   const QString path =
-      AskSavePath("Save points as CSV", ProposedName(*grpResolution, "points", "csv"), "CSV files (*.csv)", "csv");
+      AskSavePath("Save points as CSV", ProposedName(*grpResolution, "points", "csv"),
+                  "CSV files (*.csv)", "csv");
   if (!path.isEmpty()) WriteOutputFile(path, TextBytes(text));
 }
 
@@ -145,16 +150,19 @@ std::string TformMain::ChartReadoutText(int x, int y) {
   const int i = NearestPointWithin(*seriesMain, x, y, kReadoutRadius);
   if (i >= 0)
     return "point " + std::to_string(i) + ", " + (IsInsertedPoint(i) ? "inserted" : "sample") +
-           "\nx = " + FormatGeneral(seriesMain->PointX(i)) + "\ny = " + FormatGeneral(seriesMain->PointY(i));
+           "\nx = " + FormatGeneral(seriesMain->PointX(i)) +
+           "\ny = " + FormatGeneral(seriesMain->PointY(i));
   return "x = " + FormatReadoutValue(h.PixelToValue(x), PixelValueWidth(h)) +
          "\ny = " + FormatReadoutValue(v.PixelToValue(y), PixelValueWidth(v));
 }
 
 std::string TformMain::GridReadoutText(int x, int y) const {
   // The image sits at the box's top-left corner, one pixel per cell, row iy = Y index.
-  if (x < 0 || y < 0 || x >= boxNormal->width() || y >= boxNormal->height() || x >= kGridSize || y >= kGridSize)
+  if (x < 0 || y < 0 || x >= boxNormal->width() || y >= boxNormal->height() || x >= kGridSize ||
+      y >= kGridSize)
     return "";
-  return "cell (" + std::to_string(x) + ", " + std::to_string(y) + ")\nx = " + FormatGeneral(GridCoordinate(x)) +
+  return "cell (" + std::to_string(x) + ", " + std::to_string(y) +
+         ")\nx = " + FormatGeneral(GridCoordinate(x)) +
          "\ny = " + FormatGeneral(GridCoordinate(y)) + "\nvalue = " + FormatGeneral(Grid[x][y]);
 }
 

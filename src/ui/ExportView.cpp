@@ -37,7 +37,9 @@ QImage ChartPicture(const TformMain& form, int width, int height) {
     chart.ChartCanvas().SetBufferedMode(false);
     TLineSeries series;
     ConfigureProjectionChart(chart, series);
-    series.AfterDrawValues = [&](TChartSeries* sender) { DrawStems(*sender, chart.ChartCanvas(), form.Resolution); };
+    series.AfterDrawValues = [&](TChartSeries* sender) {
+      DrawStems(*sender, chart.ChartCanvas(), form.Resolution);
+    };
     FeedProjectionChart(series, form);
     for (int paint = 0; paint < 2; ++paint) {
       chart.InvalidateChart();
@@ -48,8 +50,9 @@ QImage ChartPicture(const TformMain& form, int width, int height) {
   TBitmap& bitmap = host->Bitmap();
   uchar* pixels = reinterpret_cast<uchar*>(bitmap.ScanLine(0));
   const int w = bitmap.Width(), h = bitmap.Height();
-  return QImage(pixels, w, h, w * 4, QImage::Format_RGB32,
-                [](void* owner) { delete static_cast<TBitmapHost*>(owner); }, host.release());
+  return QImage(
+      pixels, w, h, w * 4, QImage::Format_RGB32,
+      [](void* owner) { delete static_cast<TBitmapHost*>(owner); }, host.release());
 }
 
 QImage GridPicture(const TformMain& form) {
@@ -75,8 +78,8 @@ std::string PointsCsv(const TformMain& form) {
   out << "index,x,y,kind\n";
   for (int i = 0; i < form.ResolutionPointCount(); ++i) {
     const bool inserted = form.IsInsertedPoint(i);
-    out << i << ',' << ShortestText(form.Points[i].X) << ',' << ShortestText(form.Points[i].Y) << ','
-        << (inserted ? "inserted" : "sample") << '\n';
+    out << i << ',' << ShortestText(form.Points[i].X) << ',' << ShortestText(form.Points[i].Y)
+        << ',' << (inserted ? "inserted" : "sample") << '\n';
   }
   return out.str();
 }
@@ -85,8 +88,8 @@ std::string ProjectionCsv(const TformMain& form) {
   std::ostringstream out;
   out << "ix,x,sum\n";
   for (int ix = 0; ix < TProjectionModel::kGridSize; ++ix)
-    out << ix << ',' << ShortestText(TProjectionModel::GridCoordinate(ix)) << ',' << ShortestText(form.Projection[ix])
-        << '\n';
+    out << ix << ',' << ShortestText(TProjectionModel::GridCoordinate(ix)) << ','
+        << ShortestText(form.Projection[ix]) << '\n';
   return out.str();
 }
 
@@ -96,7 +99,8 @@ std::string GridCsv(const TformMain& form) {
   for (int ix = 0; ix < TProjectionModel::kGridSize; ++ix)
     for (int iy = 0; iy < TProjectionModel::kGridSize; ++iy)
       out << ix << ',' << iy << ',' << ShortestText(TProjectionModel::GridCoordinate(ix)) << ','
-          << ShortestText(TProjectionModel::GridCoordinate(iy)) << ',' << ShortestText(form.Grid[ix][iy]) << '\n';
+          << ShortestText(TProjectionModel::GridCoordinate(iy)) << ','
+          << ShortestText(form.Grid[ix][iy]) << '\n';
   return out.str();
 }
 
@@ -108,6 +112,8 @@ QByteArray PngBytes(const QImage& image) {
   return bytes;
 }
 
-QByteArray TextBytes(const std::string& text) { return QByteArray(text.data(), static_cast<qsizetype>(text.size())); }
+QByteArray TextBytes(const std::string& text) {
+  return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 }  // namespace quarvel

@@ -35,17 +35,28 @@ constexpr int kClientWidth = 651, kClientHeight = 482;
 constexpr TPanelBevel kNone = TPanelBevel::bvNone, kLowered = TPanelBevel::bvLowered;
 
 const LayoutRow kLayout[] = {
-    {"Splitter1", Kind::Splitter, "formMain", 0, 177, 651, 3, TAlign::alTop, false, kNone, kNone, "", ""},
-    {"panelTop", Kind::Panel, "formMain", 0, 0, 651, 29, TAlign::alTop, false, kNone, kNone, "", ""},
-    {"Panel1", Kind::Panel, "panelTop", 588, 0, 63, 29, TAlign::alRight, false, kNone, kNone, "", ""},
-    {"btnClose", Kind::SpeedButton, "Panel1", 11, 4, 49, 22, TAlign::alNone, true, kNone, kNone, "Close", "btnCloseClick"},
-    {"Panel2", Kind::Panel, "formMain", 0, 29, 651, 148, TAlign::alTop, false, kNone, kLowered, "", ""},
-    {"panelNormal", Kind::Panel, "Panel2", 4, 8, 128, 128, TAlign::alNone, false, kNone, kLowered, "", ""},
-    {"boxNormal", Kind::PaintBox, "panelNormal", 1, 1, 126, 126, TAlign::alClient, false, kNone, kNone, "", "boxNormalPaint"},
-    {"grpResolution", Kind::RadioGroup, "Panel2", 148, 8, 128, 128, TAlign::alNone, false, kNone, kNone, "grpResolution", "grpResolutionClick"},
-    {"Panel3", Kind::Panel, "Panel2", 284, 12, 256, 128, TAlign::alNone, false, kNone, kLowered, "", ""},
-    {"listGausses", Kind::ListView, "Panel3", 1, 1, 254, 126, TAlign::alClient, false, kNone, kNone, "", "listGaussesChange"},
-    {"chartMain", Kind::Chart, "formMain", 0, 180, 651, 302, TAlign::alClient, false, kNone, kLowered, "", ""},
+    {"Splitter1", Kind::Splitter, "formMain", 0, 177, 651, 3, TAlign::alTop, false, kNone, kNone,
+     "", ""},
+    {"panelTop", Kind::Panel, "formMain", 0, 0, 651, 29, TAlign::alTop, false, kNone, kNone, "",
+     ""},
+    {"Panel1", Kind::Panel, "panelTop", 588, 0, 63, 29, TAlign::alRight, false, kNone, kNone, "",
+     ""},
+    {"btnClose", Kind::SpeedButton, "Panel1", 11, 4, 49, 22, TAlign::alNone, true, kNone, kNone,
+     "Close", "btnCloseClick"},
+    {"Panel2", Kind::Panel, "formMain", 0, 29, 651, 148, TAlign::alTop, false, kNone, kLowered, "",
+     ""},
+    {"panelNormal", Kind::Panel, "Panel2", 4, 8, 128, 128, TAlign::alNone, false, kNone, kLowered,
+     "", ""},
+    {"boxNormal", Kind::PaintBox, "panelNormal", 1, 1, 126, 126, TAlign::alClient, false, kNone,
+     kNone, "", "boxNormalPaint"},
+    {"grpResolution", Kind::RadioGroup, "Panel2", 148, 8, 128, 128, TAlign::alNone, false, kNone,
+     kNone, "grpResolution", "grpResolutionClick"},
+    {"Panel3", Kind::Panel, "Panel2", 284, 12, 256, 128, TAlign::alNone, false, kNone, kLowered, "",
+     ""},
+    {"listGausses", Kind::ListView, "Panel3", 1, 1, 254, 126, TAlign::alClient, false, kNone, kNone,
+     "", "listGaussesChange"},
+    {"chartMain", Kind::Chart, "formMain", 0, 180, 651, 302, TAlign::alClient, false, kNone,
+     kLowered, "", ""},
 };
 
 const std::vector<std::string> kResolutionItems = {"128x128", "256x256", "512x512"};
@@ -83,7 +94,8 @@ std::unique_ptr<TformMain> TformMain::Create(TApplication& application) {
   return form;
 }
 
-std::unique_ptr<TformMain> TformMain::Create(TApplication& application, std::vector<TPhantomBlob> phantom) {
+std::unique_ptr<TformMain> TformMain::Create(TApplication& application,
+                                             std::vector<TPhantomBlob> phantom) {
   auto form = std::make_unique<TformMain>();
   form->StartupPhantom = std::move(phantom);
   application.SetMainForm(form.get());
@@ -94,9 +106,12 @@ std::unique_ptr<TformMain> TformMain::Create(TApplication& application, std::vec
 
 std::function<void(QWidget*)> TformMain::Handler(const std::string& name) {
   const std::map<std::string, void (TformMain::*)(QWidget*)> handlers = {
-      {"FormCreate", &TformMain::FormCreate},         {"FormDestroy", &TformMain::FormDestroy},
-      {"btnCloseClick", &TformMain::btnCloseClick},   {"grpResolutionClick", &TformMain::grpResolutionClick},
-      {"listGaussesChange", &TformMain::listGaussesChange}, {"boxNormalPaint", &TformMain::boxNormalPaint},
+      {"FormCreate", &TformMain::FormCreate},
+      {"FormDestroy", &TformMain::FormDestroy},
+      {"btnCloseClick", &TformMain::btnCloseClick},
+      {"grpResolutionClick", &TformMain::grpResolutionClick},
+      {"listGaussesChange", &TformMain::listGaussesChange},
+      {"boxNormalPaint", &TformMain::boxNormalPaint},
   };
   auto it = handlers.find(name);
   if (it == handlers.end()) throw std::logic_error("layout names an unknown handler: " + name);
@@ -118,11 +133,16 @@ void TformMain::CreateControls() {
         containers[row.name] = panel;
         widget = panel;
         const std::string name = row.name;
-        if (name == "panelTop") panelTop = panel;
-        else if (name == "Panel1") Panel1 = panel;
-        else if (name == "Panel2") Panel2 = panel;
-        else if (name == "panelNormal") panelNormal = panel;
-        else if (name == "Panel3") Panel3 = panel;
+        if (name == "panelTop")
+          panelTop = panel;
+        else if (name == "Panel1")
+          Panel1 = panel;
+        else if (name == "Panel2")
+          Panel2 = panel;
+        else if (name == "panelNormal")
+          panelNormal = panel;
+        else if (name == "Panel3")
+          Panel3 = panel;
         break;
       }
       case Kind::SpeedButton:
@@ -147,7 +167,8 @@ void TformMain::CreateControls() {
         break;
     }
     widget->setObjectName(row.name);
-    parent->Place(widget, {row.left, row.top, row.left + row.width, row.top + row.height}, row.align, row.anchorRightOnly);
+    parent->Place(widget, {row.left, row.top, row.left + row.width, row.top + row.height},
+                  row.align, row.anchorRightOnly);
   }
   // Aligned once all are placed: the order of the top-aligned controls is that of
   // their top edges in the layout.
@@ -169,24 +190,33 @@ void TformMain::ConfigureChart() {
   chartMainControl->OnResize = [this] { chartMain->HandleResize(); };
   // The chart answers the mouse itself: zoom, undo, pan and wheel scrolling.
   auto buttonOf = [](int button) {
-    return button == 2 ? TMouseButton::mbRight : button == 3 ? TMouseButton::mbMiddle : TMouseButton::mbLeft;
+    return button == 2   ? TMouseButton::mbRight
+           : button == 3 ? TMouseButton::mbMiddle
+                         : TMouseButton::mbLeft;
   };
   auto shiftOf = [](bool shift, bool doubleClick) {
     return static_cast<TShiftState>((shift ? ssShift : 0u) | (doubleClick ? ssDouble : 0u));
   };
-  chartMainControl->OnMouseDown = [this, buttonOf, shiftOf](int button, bool shift, bool doubleClick, int x, int y) {
+  chartMainControl->OnMouseDown = [this, buttonOf, shiftOf](int button, bool shift,
+                                                            bool doubleClick, int x, int y) {
     if (button == 0) return;
-    if (doubleClick) chartMain->ChartDoubleClick(buttonOf(button), shiftOf(shift, false), x, y);
-    else chartMain->ChartMouseDown(buttonOf(button), shiftOf(shift, false), x, y);
+    if (doubleClick)
+      chartMain->ChartDoubleClick(buttonOf(button), shiftOf(shift, false), x, y);
+    else
+      chartMain->ChartMouseDown(buttonOf(button), shiftOf(shift, false), x, y);
   };
-  chartMainControl->OnMouseMove = [this, shiftOf](bool shift, int x, int y) { chartMain->ChartMouseMove(shiftOf(shift, false), x, y); };
+  chartMainControl->OnMouseMove = [this, shiftOf](bool shift, int x, int y) {
+    chartMain->ChartMouseMove(shiftOf(shift, false), x, y);
+  };
   chartMainControl->OnMouseUp = [this, buttonOf, shiftOf](int button, bool shift, int x, int y) {
     if (button != 0) chartMain->ChartMouseUp(buttonOf(button), shiftOf(shift, false), x, y);
   };
   chartMainControl->OnWheel = [this](int notches, int, int) {
     for (int i = 0; i < std::abs(notches); ++i) {
-      if (notches > 0) chartMain->ChartWheelUp();
-      else chartMain->ChartWheelDown();
+      if (notches > 0)
+        chartMain->ChartWheelUp();
+      else
+        chartMain->ChartWheelDown();
     }
   };
   chartMainControl->OnMouseLeave = [this] { chartMain->ChartMouseLeave(); };

@@ -45,7 +45,8 @@ class TformMain : public TForm, public TProjectionModel, public TBlobRegistry {
   // update cycle per blob). With no blob at all it runs the cycle once, so that the grid,
   // the projection and the points are those of an empty phantom. An error from these
   // cycles leaves FormCreate as from any event handler: it is shown, the window goes on.
-  static std::unique_ptr<TformMain> Create(TApplication& application, std::vector<TPhantomBlob> phantom);
+  static std::unique_ptr<TformMain> Create(TApplication& application,
+                                           std::vector<TPhantomBlob> phantom);
 
   // ---- event handlers, bound by name through the layout table
   void FormCreate(QWidget* sender);
@@ -101,7 +102,8 @@ class TformMain : public TForm, public TProjectionModel, public TBlobRegistry {
   std::string GridReadoutText(int x, int y) const;
   // Asks where to save (caption, proposed file name, filter, default suffix); empty
   // when cancelled. A file dialog; tests put their own answer here.
-  std::function<QString(const QString&, const QString&, const QString&, const QString&)> AskSavePath;
+  std::function<QString(const QString&, const QString&, const QString&, const QString&)>
+      AskSavePath;
 
   QMenu* menuChart = nullptr;
   QAction* actResetView = nullptr;

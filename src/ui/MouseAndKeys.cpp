@@ -11,7 +11,8 @@ namespace quarvel {
 const std::vector<TGestureRow>& MouseAndKeysRows() {
   static const std::vector<TGestureRow> rows = {
       {"Left drag towards the lower right", "Zooms into the box"},
-      {"Left drag towards another corner", "Undoes the zoom: the view before the first zoom or pan"},
+      {"Left drag towards another corner",
+       "Undoes the zoom: the view before the first zoom or pan"},
       {"Right drag", "Pans the chart"},
       {"Mouse wheel", "Scrolls the vertical axis by 3 % of its range per notch"},
       {"Double click in the plot", "Resets the view: automatic scaling on every axis"},
@@ -36,9 +37,10 @@ QDialog* CreateMouseAndKeysDialog(QWidget* parent) {
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   dialog->setWindowTitle("Mouse and keys");
   auto* layout = new QVBoxLayout(dialog);
-  layout->addWidget(new QLabel("The keys from Esc to Alt+Right act on the chart when it has the keyboard focus "
-                               "(click it, or Tab from the table).",
-                               dialog));
+  layout->addWidget(
+      new QLabel("The keys from Esc to Alt+Right act on the chart when it has the keyboard focus "
+                 "(click it, or Tab from the table).",
+                 dialog));
   const auto& rows = MouseAndKeysRows();
   auto* table = new QTableWidget(static_cast<int>(rows.size()), 2, dialog);
   table->setObjectName("tableMouseAndKeys");

@@ -49,13 +49,14 @@ void WriteInPlace(const std::string& path, const QByteArray& bytes) {
 // A regular file is written under a temporary name beside it and renamed over it when
 // complete, so that it is never seen half-written; on failure the temporary file goes.
 // A new file gets the usual permissions (0666 less the umask), a replaced one keeps its.
-void WriteAtomically(const std::string& target, const std::string& shown, const struct stat* existing,
-                     const QByteArray& bytes) {
+void WriteAtomically(const std::string& target, const std::string& shown,
+                     const struct stat* existing, const QByteArray& bytes) {
   const std::size_t slash = target.rfind('/');
   const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
   // The temporary name must fit where the target's name just fits.
-  std::string temporary = folder + "." + (base.size() > 200 ? std::string("quarvel") : base) + ".XXXXXX";
+  std::string temporary =
+      folder + "." + (base.size() > 200 ? std::string("quarvel") : base) + ".XXXXXX";
   const int fd = ::mkstemp(temporary.data());
   if (fd < 0) Fail(shown, errno);
   int error = 0;
@@ -83,9 +84,11 @@ void WriteAtomically(const std::string& target, const std::string& shown, const 
 void WriteOutputFile(const QString& path, const QByteArray& bytes) {
   if (path == "-") {
     // Anything buffered on the stream goes first; then the bytes straight to the descriptor.
-    if (std::fflush(stdout) != 0) throw EOutputError(std::string("cannot write to standard output: ") + std::strerror(errno));
+    if (std::fflush(stdout) != 0)
+      throw EOutputError(std::string("cannot write to standard output: ") + std::strerror(errno));
     const int error = WriteAll(STDOUT_FILENO, bytes);
-    if (error != 0) throw EOutputError(std::string("cannot write to standard output: ") + std::strerror(error));
+    if (error != 0)
+      throw EOutputError(std::string("cannot write to standard output: ") + std::strerror(error));
     return;
   }
   const std::string name = path.toStdString();

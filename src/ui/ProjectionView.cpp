@@ -31,7 +31,8 @@ void ConfigureProjectionChart(TChart& chart, TLineSeries& series) {
 
 void FeedProjectionChart(TLineSeries& series, const TProjectionModel& model) {
   series.RemoveAllPoints();
-  for (int i = 0; i < model.ResolutionPointCount(); ++i) series.AddPoint(model.Points[i].X, model.Points[i].Y, "", clAutoColor);
+  for (int i = 0; i < model.ResolutionPointCount(); ++i)
+    series.AddPoint(model.Points[i].X, model.Points[i].Y, "", clAutoColor);
 }
 
 TRect StemClipRect(const TRect& plotRect) {
@@ -65,7 +66,8 @@ uint8_t GreenLevel(double v, double gridMax) {
 void PaintGridImage(const TProjectionModel& model, TBitmap24& bitmap) {
   for (int iy = 0; iy < TProjectionModel::kGridSize; ++iy) {
     uint8_t* row = bitmap.ScanLine(iy);
-    for (int ix = 0; ix < TProjectionModel::kGridSize; ++ix) row[3 * ix + 1] = GreenLevel(model.Grid[ix][iy], model.GridMax);
+    for (int ix = 0; ix < TProjectionModel::kGridSize; ++ix)
+      row[3 * ix + 1] = GreenLevel(model.Grid[ix][iy], model.GridMax);
   }
 }
 

@@ -32,7 +32,8 @@ struct Outcome {
   QByteArray out, err;
 };
 
-Outcome RunProgram(const QString& program, const QStringList& args, const QStringList& environment = {}) {
+Outcome RunProgram(const QString& program, const QStringList& args,
+                   const QStringList& environment = {}) {
   QProcess p;
   if (!environment.isEmpty()) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -62,7 +63,10 @@ class ExportTarget : public ::testing::Test {
     std::ofstream(path.toStdString(), std::ios::binary) << text;
     return path;
   }
-  QStringList Entries() const { return QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System); }
+  QStringList Entries() const {
+    return QDir(dir.path())
+        .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+  }
   static mode_t TypeOf(const QString& path) {
     struct stat s;
     return lstat(path.toStdString().c_str(), &s) == 0 ? (s.st_mode & S_IFMT) : 0;
@@ -93,16 +97,19 @@ TEST_F(ExportTarget, TheExamplePhantomGivesTheBuiltInOutputsByteForByte) {
 
 TEST_F(ExportTarget, ThePhantomDecidesTheNumbersWhateverTheLocale) {
   const QString one = Input("one.csv", "mx,dx,my,dy\n10.5,2.25,10.5,1.5\n");
-  const QString withDisabled = Input("two.csv", "mx,dx,my,dy,enabled\n10.5,2.25,10.5,1.5,1\n3,1,3,1,false\n");
+  const QString withDisabled =
+      Input("two.csv", "mx,dx,my,dy,enabled\n10.5,2.25,10.5,1.5,1\n3,1,3,1,false\n");
   const Outcome a = Export({"projection", "-", "--phantom", one});
   const Outcome b = Export({"projection", "-", "--phantom", withDisabled});
-  const Outcome german = Export({"projection", "-", "--phantom", one}, {"LANG=de_DE.UTF-8", "LC_ALL=de_DE.UTF-8"});
+  const Outcome german =
+      Export({"projection", "-", "--phantom", one}, {"LANG=de_DE.UTF-8", "LC_ALL=de_DE.UTF-8"});
   ASSERT_EQ(a.exitCode, 0) << a.err.toStdString();
   EXPECT_EQ(a.out, b.out);  // a disabled blob adds nothing
   EXPECT_EQ(a.out, german.out);
   EXPECT_NE(a.out, Export({"projection", "-"}).out);
   // The mean 10.5 lies halfway between columns 63 and 64, which hold the peak sum.
-  EXPECT_TRUE(a.out.contains("\n63,10.4251968503937,7.716080104030737\n64,10.5748031496063,7.716080104030737\n"));
+  EXPECT_TRUE(a.out.contains(
+      "\n63,10.4251968503937,7.716080104030737\n64,10.5748031496063,7.716080104030737\n"));
 }
 
 TEST_F(ExportTarget, AnEmptyPhantomIsValidAndTheModelsOwnErrorExitsOne) {
@@ -116,9 +123,11 @@ TEST_F(ExportTarget, AnEmptyPhantomIsValidAndTheModelsOwnErrorExitsOne) {
   EXPECT_EQ(lines[128], "127,20,0,sample");
   f.close();
   QFile::remove(Path("p.csv"));
-  const Outcome fit = Export({"points", Path("p.csv"), "--phantom", empty, "--resolution", "512x512"});
+  const Outcome fit =
+      Export({"points", Path("p.csv"), "--phantom", empty, "--resolution", "512x512"});
   EXPECT_EQ(fit.exitCode, 1);
-  EXPECT_EQ(fit.err.toStdString(), "quarvel-export: X1 = 1; Y1 = 0; X2 = 1; Y2 = 4.2992125981467E-6\n");
+  EXPECT_EQ(fit.err.toStdString(),
+            "quarvel-export: X1 = 1; Y1 = 0; X2 = 1; Y2 = 4.2992125981467E-6\n");
   // A valid file whose blob overflows the grid (the peak of a denormal spread at the
   // grid coordinate 1): the error of the window's creation, exit 1.
   const QString overflow = Input("overflow.csv", "mx,dx,my,dy\n1,5e-324,1,1\n");
@@ -138,8 +147,10 @@ TEST_F(ExportTarget, EveryUsageErrorExitsTwoWithOneLineAndWritesNothing) {
       {{"points", "P.csv", "--bogus"}, "Unknown option 'bogus'."},
       {{"points", "P.csv", "--resolution"}, "Missing value after '--resolution'."},
       {{"points", "P.csv", "--phantom"}, "Missing value after '--phantom'."},
-      {{"grid", "P.jpg"}, "'P.jpg' ends in neither .png nor .csv: give --format (grid writes png or csv)"},
-      {{"window", "P.txt"}, "'P.txt' ends in neither .png nor .csv: give --format (window writes png)"},
+      {{"grid", "P.jpg"},
+       "'P.jpg' ends in neither .png nor .csv: give --format (grid writes png or csv)"},
+      {{"window", "P.txt"},
+       "'P.txt' ends in neither .png nor .csv: give --format (window writes png)"},
       {{"grid", "-"}, "grid writes png or csv: give --format for '-'"},
       {{"grid", "P"}, "grid writes png or csv: give --format for 'P'"},
       {{"points", "P.png"}, "points writes csv, but 'P.png' ends in .png"},
@@ -151,16 +162,20 @@ TEST_F(ExportTarget, EveryUsageErrorExitsTwoWithOneLineAndWritesNothing) {
       {{"window", "P.png", "--size", "100x100"}, "--size applies only to chart, not to window"},
       {{"grid", "P.csv", "--size", "100x100"}, "--size applies only to chart, not to grid"},
       {{"points", "P.csv", "--size", "651x302"}, "--size applies only to chart, not to points"},
-      {{"points", "P.csv", "--phantom", bad}, bad.toStdString() + ":3:3: DX must be finite and greater than 0, not \"-3\""},
-      {{"points", "P.csv", "--phantom", missing}, missing.toStdString() + ": cannot read: No such file or directory"},
-      {{"points", "P.csv", "--phantom", inputs.path()}, inputs.path().toStdString() + ": cannot read: Is a directory"},
+      {{"points", "P.csv", "--phantom", bad},
+       bad.toStdString() + ":3:3: DX must be finite and greater than 0, not \"-3\""},
+      {{"points", "P.csv", "--phantom", missing},
+       missing.toStdString() + ": cannot read: No such file or directory"},
+      {{"points", "P.csv", "--phantom", inputs.path()},
+       inputs.path().toStdString() + ": cannot read: Is a directory"},
   };
   for (const auto& c : cases) {
     QStringList args = c.args;
     args.replaceInStrings(QRegularExpression("^P"), Path("out"));
     const Outcome r = Export(args);
     std::string expected = c.message;
-    for (std::size_t at; (at = expected.find("'P")) != std::string::npos;) expected.replace(at + 1, 1, Path("out").toStdString());
+    for (std::size_t at; (at = expected.find("'P")) != std::string::npos;)
+      expected.replace(at + 1, 1, Path("out").toStdString());
     EXPECT_EQ(r.exitCode, 2) << args.join(' ').toStdString();
     EXPECT_EQ(r.err.toStdString(), "quarvel-export: " + expected + "\n");
     EXPECT_TRUE(r.out.isEmpty());
@@ -174,11 +189,14 @@ TEST_F(ExportTarget, EveryUsageErrorExitsTwoWithOneLineAndWritesNothing) {
 
 TEST_F(ExportTarget, TheViewerRefusesABadPhantomBeforeItNeedsADisplay) {
   const QString bad = Input("bad.csv", "mx,dx,my\n");
-  const Outcome r = RunProgram(QUARVEL_VIEW_PROGRAM, {"--phantom", bad}, {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM="});
+  const Outcome r = RunProgram(QUARVEL_VIEW_PROGRAM, {"--phantom", bad},
+                               {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM="});
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_EQ(r.err.toStdString(),
-            "quarvel-view: " + bad.toStdString() + ":1:9: expected the header \"mx,dx,my,dy\" or \"mx,dx,my,dy,enabled\"\n");
-  const Outcome noValue = RunProgram(QUARVEL_VIEW_PROGRAM, {"--phantom"}, {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM="});
+            "quarvel-view: " + bad.toStdString() +
+                ":1:9: expected the header \"mx,dx,my,dy\" or \"mx,dx,my,dy,enabled\"\n");
+  const Outcome noValue = RunProgram(QUARVEL_VIEW_PROGRAM, {"--phantom"},
+                                     {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM="});
   EXPECT_EQ(noValue.exitCode, 2);
   EXPECT_EQ(noValue.err.toStdString(), "quarvel-view: missing value for option 'phantom'\n");
 }
@@ -210,10 +228,13 @@ TEST_F(ExportTarget, OutputErrorsNameTheFileAndTheReasonAndLeaveNothing) {
     QStringList args;
     std::string message;
   } cases[] = {
-      {{"points", Path("folder")}, "cannot write " + Path("folder").toStdString() + ": Is a directory"},
-      {{"points", Path("none/p.csv")}, "cannot write " + Path("none/p.csv").toStdString() + ": No such file or directory"},
+      {{"points", Path("folder")},
+       "cannot write " + Path("folder").toStdString() + ": Is a directory"},
+      {{"points", Path("none/p.csv")},
+       "cannot write " + Path("none/p.csv").toStdString() + ": No such file or directory"},
       {{"points", Path("folder/") + QString(300, 'x') + ".csv"},
-       "cannot write " + (Path("folder/") + QString(300, 'x')).toStdString() + ".csv: File name too long"},
+       "cannot write " + (Path("folder/") + QString(300, 'x')).toStdString() +
+           ".csv: File name too long"},
   };
   for (const auto& c : cases) {
     const Outcome r = Export(c.args);
@@ -224,21 +245,28 @@ TEST_F(ExportTarget, OutputErrorsNameTheFileAndTheReasonAndLeaveNothing) {
     QDir(dir.path()).mkdir("locked");
     chmod(Path("locked").toStdString().c_str(), 0555);
     const Outcome r = Export({"points", Path("locked/p.csv")});
-    EXPECT_EQ(r.err.toStdString(), "quarvel-export: cannot write " + Path("locked/p.csv").toStdString() + ": Permission denied\n");
+    EXPECT_EQ(r.err.toStdString(), "quarvel-export: cannot write " +
+                                       Path("locked/p.csv").toStdString() +
+                                       ": Permission denied\n");
     chmod(Path("locked").toStdString().c_str(), 0755);
     { std::ofstream(Path("readonly.csv").toStdString()) << "keep"; }
     chmod(Path("readonly.csv").toStdString().c_str(), 0444);
     const Outcome readOnly = Export({"points", Path("readonly.csv")});
-    EXPECT_EQ(readOnly.err.toStdString(), "quarvel-export: cannot write " + Path("readonly.csv").toStdString() + ": Permission denied\n");
+    EXPECT_EQ(readOnly.err.toStdString(), "quarvel-export: cannot write " +
+                                              Path("readonly.csv").toStdString() +
+                                              ": Permission denied\n");
     EXPECT_EQ(QFile(Path("readonly.csv")).size(), 4);
   }
-  EXPECT_EQ(QDir(Path("folder")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).size(), 0);
+  EXPECT_EQ(
+      QDir(Path("folder")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).size(),
+      0);
 }
 
 TEST_F(ExportTarget, StandardOutputIsWrittenDirectlyAndChecked) {
   const Outcome closed = Shell("\"$0\" points - >&-");
   EXPECT_EQ(closed.exitCode, 1);
-  EXPECT_EQ(closed.err.toStdString(), "quarvel-export: cannot write to standard output: Bad file descriptor\n");
+  EXPECT_EQ(closed.err.toStdString(),
+            "quarvel-export: cannot write to standard output: Bad file descriptor\n");
   const Outcome piped = Shell("\"$0\" grid - --format csv | wc -l");
   EXPECT_EQ(piped.exitCode, 0);
   EXPECT_EQ(piped.out.trimmed(), "16385");
@@ -267,7 +295,8 @@ TEST_F(ExportTarget, AFifoIsWrittenInPlaceAndAReaderGoingAwayIsAnError) {
   const Outcome broken = Export({"grid", fifo, "--format", "csv"});
   leaver.join();
   EXPECT_EQ(broken.exitCode, 1);
-  EXPECT_EQ(broken.err.toStdString(), "quarvel-export: cannot write " + fifo.toStdString() + ": Broken pipe\n");
+  EXPECT_EQ(broken.err.toStdString(),
+            "quarvel-export: cannot write " + fifo.toStdString() + ": Broken pipe\n");
   EXPECT_EQ(TypeOf(fifo), S_IFIFO);
 }
 
@@ -282,7 +311,8 @@ TEST_F(ExportTarget, ASocketIsNeverReplaced) {
   const Outcome r = Export({"points", Path("sock")});
   close(fd);
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.err.toStdString(), "quarvel-export: cannot write " + path + ": No such device or address\n");
+  EXPECT_EQ(r.err.toStdString(),
+            "quarvel-export: cannot write " + path + ": No such device or address\n");
   EXPECT_EQ(TypeOf(Path("sock")), S_IFSOCK);
 }
 
@@ -295,10 +325,12 @@ TEST_F(ExportTarget, CharacterDevicesAreWrittenInPlace) {
   EXPECT_EQ(toNull.exitCode, 0) << toNull.err.toStdString();
   const Outcome toFull = Export({"points", full});
   EXPECT_EQ(toFull.exitCode, 1);
-  EXPECT_EQ(toFull.err.toStdString(), "quarvel-export: cannot write " + full.toStdString() + ": No space left on device\n");
+  EXPECT_EQ(toFull.err.toStdString(),
+            "quarvel-export: cannot write " + full.toStdString() + ": No space left on device\n");
   const Outcome stdoutFull = Shell("\"$0\" projection - > '" + full + "'");
   EXPECT_EQ(stdoutFull.exitCode, 1);
-  EXPECT_EQ(stdoutFull.err.toStdString(), "quarvel-export: cannot write to standard output: No space left on device\n");
+  EXPECT_EQ(stdoutFull.err.toStdString(),
+            "quarvel-export: cannot write to standard output: No space left on device\n");
   EXPECT_EQ(TypeOf(null), S_IFCHR);
   EXPECT_EQ(TypeOf(full), S_IFCHR);
   EXPECT_EQ(Entries(), (QStringList{"full", "null"}));

@@ -43,7 +43,8 @@ TEST_F(ExportTool, WindowEqualsTheGoldenPicture) {
     const Result r = Export({"window", Path("w.png"), "--resolution", resolutions[i]});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     const QImage actual = QImage(Path("w.png")).convertToFormat(QImage::Format_RGB32);
-    const QImage golden = QImage(QString(QUARVEL_GOLDEN_DIR) + "/" + goldens[i] + ".png").convertToFormat(QImage::Format_RGB32);
+    const QImage golden = QImage(QString(QUARVEL_GOLDEN_DIR) + "/" + goldens[i] + ".png")
+                              .convertToFormat(QImage::Format_RGB32);
     ASSERT_FALSE(golden.isNull());
     EXPECT_EQ(actual, golden) << resolutions[i];
   }
@@ -125,9 +126,15 @@ TEST_F(ExportTool, ErrorsAreOneClearLineAndLeaveNoFile) {
     const char* message;
   } cases[] = {
       {{"bogus", "PATH"}, 2, "quarvel-export: unknown command 'bogus' (see --help)\n"},
-      {{"points", "PATH", "--resolution", "300x300"}, 2, "quarvel-export: bad resolution '300x300' (128x128, 256x256 or 512x512)\n"},
-      {{"chart", "PATH", "--size", "0x10"}, 2, "quarvel-export: bad size '0x10' (WxH, each from 1 to 8000)\n"},
-      {{"chart", "PATH", "--size", "8001x10"}, 2, "quarvel-export: bad size '8001x10' (WxH, each from 1 to 8000)\n"},
+      {{"points", "PATH", "--resolution", "300x300"},
+       2,
+       "quarvel-export: bad resolution '300x300' (128x128, 256x256 or 512x512)\n"},
+      {{"chart", "PATH", "--size", "0x10"},
+       2,
+       "quarvel-export: bad size '0x10' (WxH, each from 1 to 8000)\n"},
+      {{"chart", "PATH", "--size", "8001x10"},
+       2,
+       "quarvel-export: bad size '8001x10' (WxH, each from 1 to 8000)\n"},
       {{"chart"}, 2, "quarvel-export: expected a command and a file (see --help)\n"},
   };
   for (const auto& c : cases) {
@@ -145,7 +152,8 @@ TEST_F(ExportTool, ErrorsAreOneClearLineAndLeaveNoFile) {
   const Result missingFolder = Export({"points", Path("no/such/folder.csv")});
   EXPECT_EQ(missingFolder.exitCode, 1);
   // Nothing but the folder made above is left behind.
-  EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{"existing-folder"});
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+            QStringList{"existing-folder"});
 }
 
 TEST_F(ExportTool, HelpAndVersion) {

@@ -32,7 +32,8 @@ struct Result {
 // The environment without any display: the cases add what they name.
 QProcessEnvironment NoDisplay() {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_SESSION_TYPE", "WAYLAND_SOCKET"})
+  for (const char* name :
+       {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_SESSION_TYPE", "WAYLAND_SOCKET"})
     env.remove(name);
   return env;
 }
@@ -88,7 +89,8 @@ QString DeadSocket(const QTemporaryDir& dir) {
   address.sun_family = AF_UNIX;
   std::strncpy(address.sun_path, QFile::encodeName(path).constData(), sizeof address.sun_path - 1);
   const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-  EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0) << std::strerror(errno);
+  EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0)
+      << std::strerror(errno);
   close(fd);
   return path;
 }
@@ -109,13 +111,22 @@ TEST(ViewerWithoutWindow, SaysWhyInOneLineAndExitsWithTwo) {
     QString reason;  // part of the line
   } cases[] = {
       {"no display named", {}, "no display"},
-      {"an unreachable X display", {{"DISPLAY", unusedX}}, "could not connect to display " + unusedX},
-      {"a dead Wayland socket, Wayland session", {{"WAYLAND_DISPLAY", deadSocket}, {"XDG_SESSION_TYPE", "wayland"}},
+      {"an unreachable X display",
+       {{"DISPLAY", unusedX}},
+       "could not connect to display " + unusedX},
+      {"a dead Wayland socket, Wayland session",
+       {{"WAYLAND_DISPLAY", deadSocket}, {"XDG_SESSION_TYPE", "wayland"}},
        "wl_display"},
       {"a dead Wayland socket, nothing else", {{"WAYLAND_DISPLAY", deadSocket}}, "wl_display"},
-      {"Wayland chosen, socket dead", {{"QT_QPA_PLATFORM", "wayland"}, {"WAYLAND_DISPLAY", deadSocket}}, "wl_display"},
-      {"a platform plugin that does not exist", {{"QT_QPA_PLATFORM", "nosuchplatform"}}, "nosuchplatform"},
-      {"a platform that cannot start here", {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", unusedX}}, unusedX},
+      {"Wayland chosen, socket dead",
+       {{"QT_QPA_PLATFORM", "wayland"}, {"WAYLAND_DISPLAY", deadSocket}},
+       "wl_display"},
+      {"a platform plugin that does not exist",
+       {{"QT_QPA_PLATFORM", "nosuchplatform"}},
+       "nosuchplatform"},
+      {"a platform that cannot start here",
+       {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", unusedX}},
+       unusedX},
   };
   for (const auto& c : cases) {
     QProcessEnvironment env = NoDisplay();
@@ -124,7 +135,8 @@ TEST(ViewerWithoutWindow, SaysWhyInOneLineAndExitsWithTwo) {
     EXPECT_EQ(r.status, QProcess::NormalExit) << c.name << " (an abort or a crash)";
     EXPECT_EQ(r.exitCode, 2) << c.name;
     EXPECT_TRUE(IsOneLine(r.err)) << c.name << ": " << r.err.toStdString();
-    EXPECT_TRUE(r.err.startsWith("quarvel-view: cannot open a window: ")) << c.name << ": " << r.err.toStdString();
+    EXPECT_TRUE(r.err.startsWith("quarvel-view: cannot open a window: "))
+        << c.name << ": " << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(c.reason.toUtf8())) << c.name << ": " << r.err.toStdString();
   }
 }
@@ -135,7 +147,8 @@ TEST(ViewerWithoutWindow, SaysWhyInOneLineAndExitsWithTwo) {
 TEST(ViewerUnderWayland, OpensNativelyWithTheApplicationId) {
   const QString weston = QStandardPaths::findExecutable("weston");
   if (weston.isEmpty())
-    GTEST_SKIP() << "weston is not installed (scripts/install-deps.sh installs it): the native Wayland run is not checked";
+    GTEST_SKIP() << "weston is not installed (scripts/install-deps.sh installs it): the native "
+                    "Wayland run is not checked";
   QTemporaryDir runtime;  // private (0700), as the compositor requires
   QProcessEnvironment env = NoDisplay();
   env.insert("XDG_RUNTIME_DIR", runtime.path());
@@ -144,7 +157,8 @@ TEST(ViewerUnderWayland, OpensNativelyWithTheApplicationId) {
   compositor.setProcessEnvironment(env);
   compositor.setProcessChannelMode(QProcess::MergedChannels);
   compositor.setStandardOutputFile(runtime.filePath("weston.log"));
-  compositor.start(weston, {"--backend=headless-backend.so", "--socket=quarvel-test", "--idle-time=0", "--no-config"});
+  compositor.start(weston, {"--backend=headless-backend.so", "--socket=quarvel-test",
+                            "--idle-time=0", "--no-config"});
   ASSERT_TRUE(compositor.waitForStarted()) << compositor.errorString().toStdString();
   for (int i = 0; i < 200 && !QFile::exists(runtime.filePath("quarvel-test")); ++i)
     compositor.waitForFinished(50);  // returns at once if it ended
@@ -152,7 +166,8 @@ TEST(ViewerUnderWayland, OpensNativelyWithTheApplicationId) {
     QFile f(runtime.filePath("weston.log"));
     return f.open(QIODevice::ReadOnly) ? f.readAll().right(2000).toStdString() : std::string();
   };
-  ASSERT_TRUE(QFile::exists(runtime.filePath("quarvel-test"))) << "weston did not open its socket: " << westonLog();
+  ASSERT_TRUE(QFile::exists(runtime.filePath("quarvel-test")))
+      << "weston did not open its socket: " << westonLog();
 
   env.insert("WAYLAND_DISPLAY", "quarvel-test");
   env.insert("WAYLAND_DEBUG", "1");  // the client's protocol log, on standard error
@@ -162,8 +177,8 @@ TEST(ViewerUnderWayland, OpensNativelyWithTheApplicationId) {
   viewer.start(QUARVEL_VIEW_PROGRAM, QStringList{});
   QByteArray log;
   const auto seen = [&log] {
-    return log.contains("set_app_id(\"" QUARVEL_APP_ID "\")") && log.contains("set_title(\"Quarvel view\")") &&
-           log.contains(".attach(wl_buffer@");
+    return log.contains("set_app_id(\"" QUARVEL_APP_ID "\")") &&
+           log.contains("set_title(\"Quarvel view\")") && log.contains(".attach(wl_buffer@");
   };
   while (!seen() && viewer.state() != QProcess::NotRunning && viewer.waitForReadyRead(30000))
     log += viewer.readAllStandardError();
@@ -174,7 +189,8 @@ TEST(ViewerUnderWayland, OpensNativelyWithTheApplicationId) {
   compositor.kill();
   compositor.waitForFinished();
 
-  EXPECT_TRUE(running) << "the viewer ended under Wayland: " << log.right(2000).toStdString() << westonLog();
+  EXPECT_TRUE(running) << "the viewer ended under Wayland: " << log.right(2000).toStdString()
+                       << westonLog();
   EXPECT_TRUE(seen()) << log.right(4000).toStdString();
 }
 

@@ -37,7 +37,8 @@ const DecimalCase kDecimalCases[] = {
     {"carry from nothing to one", 0.0005, 18, 3, -2, false, "1"},
     {"exponent estimate near 1e-205", 1e-205, 18, 9999, -204, false, "1"},
     {"exponent estimate near 1e-264", 1e-264, 18, 9999, -263, false, "100000000000000001"},
-    {"smallest double denormal is normal in extended", 5e-324, 18, 9999, -323, false, "494065645841246544"},
+    {"smallest double denormal is normal in extended", 5e-324, 18, 9999, -323, false,
+     "494065645841246544"},
     {"largest double", 1.7976931348623157e308, 18, 9999, 309, false, "179769313486231571"},
     {"18 integer digits", 123456789012345678.0, 18, 0, 18, false, "12345678901234568"},
 };
@@ -76,7 +77,8 @@ TEST(DecimalForm, SpecialValuesAndInvalidEncodings) {
   EXPECT_FALSE(denormal.negative);
   EXPECT_TRUE(denormal.digits.empty());
   // Unnormal (integer bit clear, exponent field in range) and pseudo-infinity: not numbers.
-  EXPECT_EQ(ToDecimalForm(FromBits(0x4000000000000000ULL, 0x3FFF), 18, 9999).exponent, DecimalForm::kNaN);
+  EXPECT_EQ(ToDecimalForm(FromBits(0x4000000000000000ULL, 0x3FFF), 18, 9999).exponent,
+            DecimalForm::kNaN);
   EXPECT_EQ(ToDecimalForm(FromBits(0, 0x7FFF), 18, 9999).exponent, DecimalForm::kNaN);
 }
 

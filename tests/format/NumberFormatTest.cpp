@@ -47,7 +47,8 @@ TEST(FormatGeneral, Examples) {
       {std::numeric_limits<long double>::quiet_NaN(), "NAN"},
       {std::numeric_limits<long double>::max(), "1.18973149535723E4932"},
   };
-  for (const auto& c : cases) EXPECT_EQ(FormatGeneral(c.value), c.text) << static_cast<double>(c.value);
+  for (const auto& c : cases)
+    EXPECT_EQ(FormatGeneral(c.value), c.text) << static_cast<double>(c.value);
 }
 
 TEST(FormatGeneral, LongestTextFitsItsBound) {
@@ -91,7 +92,8 @@ TEST(FormatPattern, AxisLabelPattern) {
       {"#,##0.###", std::numeric_limits<long double>::quiet_NaN(), "NAN"},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(FormatPattern(c.pattern, c.value), c.text) << c.pattern << " with " << static_cast<double>(c.value);
+    EXPECT_EQ(FormatPattern(c.pattern, c.value), c.text)
+        << c.pattern << " with " << static_cast<double>(c.value);
 }
 
 TEST(FormatPattern, OtherPatterns) {
@@ -121,7 +123,8 @@ TEST(FormatPattern, OtherPatterns) {
       {"0", 1e17, "100000000000000000"},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(FormatPattern(c.pattern, c.value), c.text) << c.pattern << " with " << static_cast<double>(c.value);
+    EXPECT_EQ(FormatPattern(c.pattern, c.value), c.text)
+        << c.pattern << " with " << static_cast<double>(c.value);
 }
 
 TEST(FormatPattern, PatternLengthLimit) {

@@ -78,13 +78,15 @@ TEST(FindCrossing, SameAsStepwiseOnThePhantomIntervals) {
   const auto& p = model->Points;
   ASSERT_EQ(p.size(), 255u);
   // Both passes' intervals: samples to samples, and every neighbour pair of the first pass.
-  for (int i = 0; i + 2 < 255; i += 2) ExpectSameAsStepwise({p[i].X, p[i].Y, p[i + 2].X, p[i + 2].Y});
+  for (int i = 0; i + 2 < 255; i += 2)
+    ExpectSameAsStepwise({p[i].X, p[i].Y, p[i + 2].X, p[i + 2].Y});
   for (int k = 0; k + 1 < 255; ++k) ExpectSameAsStepwise({p[k].X, p[k].Y, p[k + 1].X, p[k + 1].Y});
 }
 
 TEST(FindCrossing, SameAsStepwiseOnRandomIntervals) {
   std::mt19937_64 rng(20261208);
-  std::uniform_real_distribution<double> start(-25, 25), width(1e-4, 0.3), value(-20, 40), tiny(0, 0.02);
+  std::uniform_real_distribution<double> start(-25, 25), width(1e-4, 0.3), value(-20, 40),
+      tiny(0, 0.02);
   for (int n = 0; n < 400; ++n) {
     const double xl = start(rng);
     const double yl = n % 7 == 0 ? tiny(rng) : value(rng);
@@ -94,15 +96,15 @@ TEST(FindCrossing, SameAsStepwiseOnRandomIntervals) {
 
 TEST(FindCrossing, SameAsStepwiseOnDegenerateIntervals) {
   const Interval cases[] = {
-      {1, 0, 1.1496062992125984, 0},          // an all-zero projection
-      {1, 0.005, 2, 3},                        // crossing at the start
-      {1, 3, 1.00001, 3},                      // one step wide
-      {1, 3, 1.000001, 3},                     // narrower than a step
-      {-0.05, 1, 0.05, 2},                     // across zero, where the steps change size
-      {0.99995, 2, 1.00005, 1},                // across a binary exponent boundary
-      {1.99, 1e-3, 2.01, 1e-3},                // another boundary, values near the tolerance
-      {1e3, 50, 1e3 + 0.2, 60},                // coarser steps far from the origin
-      {1, 1e-300, 1.1, 1e-300},                // values far below the tolerance
+      {1, 0, 1.1496062992125984, 0},  // an all-zero projection
+      {1, 0.005, 2, 3},               // crossing at the start
+      {1, 3, 1.00001, 3},             // one step wide
+      {1, 3, 1.000001, 3},            // narrower than a step
+      {-0.05, 1, 0.05, 2},            // across zero, where the steps change size
+      {0.99995, 2, 1.00005, 1},       // across a binary exponent boundary
+      {1.99, 1e-3, 2.01, 1e-3},       // another boundary, values near the tolerance
+      {1e3, 50, 1e3 + 0.2, 60},       // coarser steps far from the origin
+      {1, 1e-300, 1.1, 1e-300},       // values far below the tolerance
   };
   for (const Interval& i : cases) ExpectSameAsStepwise(i);
 }

@@ -52,7 +52,8 @@ TEST(FitCubic, FloatingPointErrorsBecomeTheFitError) {
   // X2 * X2 does not fit a double: overflow.
   EXPECT_EQ(FitErrorMessage(1, 0, 1e200, 1), "X1 = 1\r\nY1 = 0\r\nX2 = 1E200\r\nY2 = 1");
   // A NaN operand is an invalid operation.
-  EXPECT_EQ(FitErrorMessage(std::numeric_limits<double>::quiet_NaN(), 0, 1, 1), "X1 = NAN\r\nY1 = 0\r\nX2 = 1\r\nY2 = 1");
+  EXPECT_EQ(FitErrorMessage(std::numeric_limits<double>::quiet_NaN(), 0, 1, 1),
+            "X1 = NAN\r\nY1 = 0\r\nX2 = 1\r\nY2 = 1");
 }
 
 TEST(FitCubic, CoefficientsStoredBeforeTheErrorKeepTheirValues) {

@@ -14,7 +14,8 @@ namespace {
 TEST(NormalDensity, KnownValuesAndSymmetry) {
   EXPECT_NEAR(NormalDensity(7, 7, 2), 0.199471140200716, 1e-15);
   EXPECT_EQ(NormalDensity(3, 5, 1.5), NormalDensity(5, 3, 1.5));
-  EXPECT_NEAR(NormalDensity(9, 7, 2), std::exp(-0.5) / (2 * std::sqrt(2 * std::numbers::pi)), 1e-16);
+  EXPECT_NEAR(NormalDensity(9, 7, 2), std::exp(-0.5) / (2 * std::sqrt(2 * std::numbers::pi)),
+              1e-16);
   // The spread enters with its sign.
   EXPECT_EQ(NormalDensity(7, 7, -2), -NormalDensity(7, 7, 2));
   // Far in the tail the density underflows to zero without an error.
@@ -36,7 +37,8 @@ TEST(NormalDensity, ZeroSpreadRaisesFloatingPointError) {
 TEST(BlobValue, GeometricMeanOfTheTwoDensities) {
   const TGauss3D blob2(9, 3, 7, 1);
   EXPECT_NEAR(blob2.BlobValue(9, 7), 0.230329432980890, 1e-15);
-  EXPECT_EQ(blob2.BlobValue(9, 7), CombineDensities(NormalDensity(9, 9, 3), NormalDensity(7, 7, 1)));
+  EXPECT_EQ(blob2.BlobValue(9, 7),
+            CombineDensities(NormalDensity(9, 9, 3), NormalDensity(7, 7, 1)));
   // X pairs with MX/DX and Y with MY/DY: swapping the point changes the value.
   EXPECT_NE(blob2.BlobValue(7, 9), blob2.BlobValue(9, 7));
   // One negative spread makes the product negative: an invalid square root.

@@ -22,7 +22,8 @@ TEST(GridCoordinate, MapsIndicesOntoOneToTwenty) {
     int index;
     double value;
   } cases[] = {{0, 1.0}, {1, 1.1496062992125984}, {64, 10.5748031496063}, {127, 20.0}};
-  for (const auto& c : cases) EXPECT_DOUBLE_EQ(TProjectionModel::GridCoordinate(c.index), c.value) << c.index;
+  for (const auto& c : cases)
+    EXPECT_DOUBLE_EQ(TProjectionModel::GridCoordinate(c.index), c.value) << c.index;
   EXPECT_EQ(TProjectionModel::GridCoordinate(0), 1.0);
   EXPECT_EQ(TProjectionModel::GridCoordinate(127), 20.0);
 }
@@ -45,8 +46,10 @@ TEST(DensityGrid, OverlappingBlobsCombineByMaximum) {
   model.AddBlobToGrid(b);
   for (int ix : {0, 40, 53, 90})
     for (int iy : {0, 40, 70, 127}) {
-      const double x = TProjectionModel::GridCoordinate(ix), y = TProjectionModel::GridCoordinate(iy);
-      EXPECT_EQ(model.Grid[ix][iy], std::max(a.BlobValue(x, y), b.BlobValue(x, y))) << ix << "," << iy;
+      const double x = TProjectionModel::GridCoordinate(ix),
+                   y = TProjectionModel::GridCoordinate(iy);
+      EXPECT_EQ(model.Grid[ix][iy], std::max(a.BlobValue(x, y), b.BlobValue(x, y)))
+          << ix << "," << iy;
     }
 }
 
@@ -54,8 +57,9 @@ TEST(DensityGrid, StartUpPhantomMaximum) {
   const auto model = StartUpPhantom();
   EXPECT_NEAR(model->GridMax, 0.2302830, 5e-8);
   EXPECT_EQ(model->Grid[53][40], model->GridMax);
-  EXPECT_EQ(model->GridMax, TGauss3D(9, 3, 7, 1).BlobValue(TProjectionModel::GridCoordinate(53),
-                                                         TProjectionModel::GridCoordinate(40)));
+  EXPECT_EQ(model->GridMax, TGauss3D(9, 3, 7, 1)
+                                .BlobValue(TProjectionModel::GridCoordinate(53),
+                                           TProjectionModel::GridCoordinate(40)));
   EXPECT_NEAR(model->Grid[0][0], 1.09236e-5, 5e-10);
 }
 
@@ -80,11 +84,11 @@ TEST(DensityGrid, EqualsTheCellByCellFold) {
 // A failing blob raises where the cell-by-cell fold would, leaving the same cells.
 TEST(DensityGrid, FailingBlobLeavesTheSamePartialGrid) {
   const TGauss3D failing[] = {
-      TGauss3D(7, 0, 12, 2),        // zero spread along X: fails at the first cell
-      TGauss3D(7, 2, 12, 0),        // zero spread along Y
-      TGauss3D(9, -3, 7, 1),        // negative product: fails at the first cell
-      TGauss3D(20, 1e-320, 7, 1),   // overflow only where x = 20, the last column
-      TGauss3D(9, 3, 1, 1e-320),    // overflow only in the first row
+      TGauss3D(7, 0, 12, 2),       // zero spread along X: fails at the first cell
+      TGauss3D(7, 2, 12, 0),       // zero spread along Y
+      TGauss3D(9, -3, 7, 1),       // negative product: fails at the first cell
+      TGauss3D(20, 1e-320, 7, 1),  // overflow only where x = 20, the last column
+      TGauss3D(9, 3, 1, 1e-320),   // overflow only in the first row
   };
   for (const TGauss3D& blob : failing) {
     TProjectionModel fast, pointwise;

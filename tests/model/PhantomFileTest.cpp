@@ -49,7 +49,9 @@ TEST(PhantomFile, ReadsBlobsInOrder) {
 }
 
 TEST(PhantomFile, NumbersAreExactDoubles) {
-  const auto blobs = ParsePhantom("mx,dx,my,dy\n0.1,4.9406564584124654e-324,1.7976931348623157e308,0.30000000000000004\n", "p.csv");
+  const auto blobs = ParsePhantom(
+      "mx,dx,my,dy\n0.1,4.9406564584124654e-324,1.7976931348623157e308,0.30000000000000004\n",
+      "p.csv");
   ASSERT_EQ(blobs.size(), 1u);
   EXPECT_EQ(blobs[0].MX, 0.1);
   EXPECT_EQ(blobs[0].DX, std::nextafter(0.0, 1.0));
@@ -73,38 +75,59 @@ TEST(PhantomFile, EachErrorIsOneLineWithFileLineColumnAndReason) {
     std::string text;
     std::string message;
   } cases[] = {
-      {"empty file", "", "p.csv:1:1: missing header: expected the header \"mx,dx,my,dy\" or \"mx,dx,my,dy,enabled\""},
-      {"comments only", "# a\n\n", "p.csv:3:1: missing header: expected the header \"mx,dx,my,dy\" or \"mx,dx,my,dy,enabled\""},
+      {"empty file", "",
+       "p.csv:1:1: missing header: expected the header \"mx,dx,my,dy\" or \"mx,dx,my,dy,enabled\""},
+      {"comments only", "# a\n\n",
+       "p.csv:3:1: missing header: expected the header \"mx,dx,my,dy\" or \"mx,dx,my,dy,enabled\""},
       {"blob before the header", "# a\n 7,2,12,2\n",
-       "p.csv:2:2: missing header before the first blob: expected the header \"mx,dx,my,dy\" or \"mx,dx,my,dy,enabled\""},
-      {"wrong column name", "mx,dx,mz,dy\n", "p.csv:1:7: expected the header \"mx,dx,my,dy\" or \"mx,dx,my,dy,enabled\""},
-      {"columns out of order", "dx,mx,my,dy\n", "p.csv:1:1: expected the header \"mx,dx,my,dy\" or \"mx,dx,my,dy,enabled\""},
-      {"header too short", "mx,dx,my\n", "p.csv:1:9: expected the header \"mx,dx,my,dy\" or \"mx,dx,my,dy,enabled\""},
-      {"header too long", "mx,dx,my,dy,enabled,x\n", "p.csv:1:21: expected the header \"mx,dx,my,dy\" or \"mx,dx,my,dy,enabled\""},
+       "p.csv:2:2: missing header before the first blob: expected the header \"mx,dx,my,dy\" or "
+       "\"mx,dx,my,dy,enabled\""},
+      {"wrong column name", "mx,dx,mz,dy\n",
+       "p.csv:1:7: expected the header \"mx,dx,my,dy\" or \"mx,dx,my,dy,enabled\""},
+      {"columns out of order", "dx,mx,my,dy\n",
+       "p.csv:1:1: expected the header \"mx,dx,my,dy\" or \"mx,dx,my,dy,enabled\""},
+      {"header too short", "mx,dx,my\n",
+       "p.csv:1:9: expected the header \"mx,dx,my,dy\" or \"mx,dx,my,dy,enabled\""},
+      {"header too long", "mx,dx,my,dy,enabled,x\n",
+       "p.csv:1:21: expected the header \"mx,dx,my,dy\" or \"mx,dx,my,dy,enabled\""},
       {"too few fields", "mx,dx,my,dy\n7,2,12\n", "p.csv:2:7: expected 4 fields, found 3"},
       {"too many fields", "mx,dx,my,dy\n7,2,12,2,1\n", "p.csv:2:10: expected 4 fields, found 5"},
       {"decimal comma", "mx,dx,my,dy\n7,5,2,12,2\n", "p.csv:2:10: expected 4 fields, found 5"},
-      {"enabled missing", "mx,dx,my,dy,enabled\n7,2,12,2\n", "p.csv:2:9: expected 5 fields, found 4"},
+      {"enabled missing", "mx,dx,my,dy,enabled\n7,2,12,2\n",
+       "p.csv:2:9: expected 5 fields, found 4"},
       {"not a number", "mx,dx,my,dy\n7,2,twelve,2\n", "p.csv:2:5: MY is not a number: \"twelve\""},
       {"empty field", "mx,dx,my,dy\n7,,12,2\n", "p.csv:2:3: DX is not a number: \"\""},
       {"trailing text", "mx,dx,my,dy\n7,2,12,2x\n", "p.csv:2:8: DY is not a number: \"2x\""},
       {"two signs", "mx,dx,my,dy\n+-7,2,12,2\n", "p.csv:2:1: MX is not a number: \"+-7\""},
       {"hexadecimal", "mx,dx,my,dy\n0x7,2,12,2\n", "p.csv:2:1: MX is not a number: \"0x7\""},
-      {"control characters shown escaped", "mx,dx,my,dy\n7\x1b[2J,2,12,2\n", "p.csv:2:1: MX is not a number: \"7\\x1b[2J\""},
-      {"long field cut between characters", "mx,dx,my,dy\n" + std::string(39, 'x') + "\xC3\xA9\xC3\xA9,2,12,2\n",
+      {"control characters shown escaped", "mx,dx,my,dy\n7\x1b[2J,2,12,2\n",
+       "p.csv:2:1: MX is not a number: \"7\\x1b[2J\""},
+      {"long field cut between characters",
+       "mx,dx,my,dy\n" + std::string(39, 'x') + "\xC3\xA9\xC3\xA9,2,12,2\n",
        "p.csv:2:1: MX is not a number: \"" + std::string(39, 'x') + "\xC3\xA9...\""},
-      {"column in characters", "mx,dx,my,dy\n\xC3\xA9,2,12,2\n", "p.csv:2:1: MX is not a number: \"\xC3\xA9\""},
-      {"column after a wide character", "mx,dx,my,dy\n# \xC3\xA9\xFF\n", "p.csv:2:4: not UTF-8 text"},
-      {"zero spread", "mx,dx,my,dy\n7,0,12,2\n", "p.csv:2:3: DX must be finite and greater than 0, not \"0\""},
-      {"negative spread", "mx,dx,my,dy\n7,2,12,-2\n", "p.csv:2:8: DY must be finite and greater than 0, not \"-2\""},
-      {"infinite spread", "mx,dx,my,dy\n7,inf,12,2\n", "p.csv:2:3: DX must be finite and greater than 0, not \"inf\""},
-      {"spread beyond the range", "mx,dx,my,dy\n7,1e400,12,2\n", "p.csv:2:3: DX must be finite and greater than 0, not \"1e400\""},
-      {"spread below the range", "mx,dx,my,dy\n7,1e-400,12,2\n", "p.csv:2:3: DX must be finite and greater than 0, not \"1e-400\""},
-      {"NaN spread", "mx,dx,my,dy\n7,2,12,nan\n", "p.csv:2:8: DY must be finite and greater than 0, not \"nan\""},
-      {"infinite mean", "mx,dx,my,dy\n-infinity,2,12,2\n", "p.csv:2:1: MX must be finite, not \"-infinity\""},
-      {"mean beyond the range", "mx,dx,my,dy\n7,2,-1e999999,2\n", "p.csv:2:5: MY must be finite, not \"-1e999999\""},
+      {"column in characters", "mx,dx,my,dy\n\xC3\xA9,2,12,2\n",
+       "p.csv:2:1: MX is not a number: \"\xC3\xA9\""},
+      {"column after a wide character", "mx,dx,my,dy\n# \xC3\xA9\xFF\n",
+       "p.csv:2:4: not UTF-8 text"},
+      {"zero spread", "mx,dx,my,dy\n7,0,12,2\n",
+       "p.csv:2:3: DX must be finite and greater than 0, not \"0\""},
+      {"negative spread", "mx,dx,my,dy\n7,2,12,-2\n",
+       "p.csv:2:8: DY must be finite and greater than 0, not \"-2\""},
+      {"infinite spread", "mx,dx,my,dy\n7,inf,12,2\n",
+       "p.csv:2:3: DX must be finite and greater than 0, not \"inf\""},
+      {"spread beyond the range", "mx,dx,my,dy\n7,1e400,12,2\n",
+       "p.csv:2:3: DX must be finite and greater than 0, not \"1e400\""},
+      {"spread below the range", "mx,dx,my,dy\n7,1e-400,12,2\n",
+       "p.csv:2:3: DX must be finite and greater than 0, not \"1e-400\""},
+      {"NaN spread", "mx,dx,my,dy\n7,2,12,nan\n",
+       "p.csv:2:8: DY must be finite and greater than 0, not \"nan\""},
+      {"infinite mean", "mx,dx,my,dy\n-infinity,2,12,2\n",
+       "p.csv:2:1: MX must be finite, not \"-infinity\""},
+      {"mean beyond the range", "mx,dx,my,dy\n7,2,-1e999999,2\n",
+       "p.csv:2:5: MY must be finite, not \"-1e999999\""},
       {"NaN mean", "mx,dx,my,dy\nNaN,2,12,2\n", "p.csv:2:1: MX must be finite, not \"NaN\""},
-      {"bad flag", "mx,dx,my,dy,enabled\n7,2,12,2,yes\n", "p.csv:2:10: enabled must be 1, 0, true or false, not \"yes\""},
+      {"bad flag", "mx,dx,my,dy,enabled\n7,2,12,2,yes\n",
+       "p.csv:2:10: enabled must be 1, 0, true or false, not \"yes\""},
       {"not UTF-8", "mx,dx,my,dy\n# caf\xE9\n", "p.csv:2:6: not UTF-8 text"},
       {"overlong form", "mx,dx,my,dy\n7,\xC0\xAE,12,2\n", "p.csv:2:3: not UTF-8 text"},
       {"surrogate", "mx,dx,my,dy\n\xED\xA0\x80\n", "p.csv:2:1: not UTF-8 text"},
@@ -138,7 +161,8 @@ class PhantomFileOnDisk : public ::testing::Test {
 TEST_F(PhantomFileOnDisk, ReadsAsFromMemoryAcrossReadBoundaries) {
   // Long enough to cross the reader's pieces, with a CRLF split between two of them.
   std::string text = "mx,dx,my,dy,enabled\r\n";
-  for (int i = 0; i < 5000; ++i) text += "# padding padding padding\r\n" + std::to_string(i) + ".5,1,2,3,0\r\n";
+  for (int i = 0; i < 5000; ++i)
+    text += "# padding padding padding\r\n" + std::to_string(i) + ".5,1,2,3,0\r\n";
   const std::string path = Write("big.csv", text);
   const auto fromFile = ReadPhantomFile(path);
   const auto fromMemory = ParsePhantom(text, path);
@@ -157,11 +181,13 @@ TEST_F(PhantomFileOnDisk, UnreadableAndEndlessInputsFailWithTheirReason) {
     }
     return std::string("(accepted)");
   };
-  EXPECT_EQ(messageOf(dir + "/missing.csv"), dir + "/missing.csv: cannot read: No such file or directory");
+  EXPECT_EQ(messageOf(dir + "/missing.csv"),
+            dir + "/missing.csv: cannot read: No such file or directory");
   EXPECT_EQ(messageOf(dir), dir + ": cannot read: Is a directory");
   // A first line of a byte-order mark and 4096 bytes is still one line, wherever the
   // reads split it.
-  const std::string bomLine = Write("bom.csv", "\xEF\xBB\xBF" + std::string(4096 - 11, ' ') + "mx,dx,my,dy\n7,2,12,2\n");
+  const std::string bomLine =
+      Write("bom.csv", "\xEF\xBB\xBF" + std::string(4096 - 11, ' ') + "mx,dx,my,dy\n7,2,12,2\n");
   EXPECT_EQ(ReadPhantomFile(bomLine).size(), 1u);
   // An input without line ends fails once it is past the longest line, not at its end.
   const std::string fifo = dir + "/endless";

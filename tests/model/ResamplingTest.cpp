@@ -49,7 +49,8 @@ TEST(Resampling, PointCountsAndWhereTheSamplesLie) {
       ASSERT_EQ(sample.Y, model->Projection[i]);
     }
     for (int i = 0; i < c.count; ++i)
-      ASSERT_EQ(model->IsInsertedPoint(i), i % c.sampleStride != 0) << "resolution " << int(c.resolution) << ", " << i;
+      ASSERT_EQ(model->IsInsertedPoint(i), i % c.sampleStride != 0)
+          << "resolution " << int(c.resolution) << ", " << i;
     EXPECT_TRUE(std::is_sorted(model->Points.begin(), model->Points.end(),
                                [](const auto& a, const auto& b) { return a.X < b.X; }));
   }

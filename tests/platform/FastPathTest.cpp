@@ -29,7 +29,8 @@ struct Pair {
   Pair() : fast(kW, kH), general(kW, kH) {
     for (TBitmap* b : {&fast, &general})
       for (int y = 0; y < kH; ++y)
-        for (int x = 0; x < kW; ++x) b->ScanLine(y)[x] = 0xFF000000u | ((x * 2654435761u + y * 40503u) & 0xFFFFFFu);
+        for (int x = 0; x < kW; ++x)
+          b->ScanLine(y)[x] = 0xFF000000u | ((x * 2654435761u + y * 40503u) & 0xFFFFFFu);
     general.Surface().SetFastPaths(false);
   }
   void Both(const std::function<void(TPixelSurface&)>& draw) {
@@ -87,8 +88,10 @@ TEST(FastPaths, LinesMatchTheGeneralPath) {
       {"zero length", {{4, 4}, {4, 4}}},
       {"through the clip edges", {{-10, 4}, {60, 4}, {60, 29}, {-10, 29}}},
       {"off the canvas", {{-20, -5}, {100, -5}, {100, 80}}},
-      {"huge coordinates", {{-100000, 10}, {100000, 10}, {100000, -100000}, {20, -100000}, {20, 100000}}},
-      {"sloped, all octants", {{24, 18}, {40, 22}, {28, 34}, {20, 33}, {6, 25}, {3, 12}, {18, 1}, {30, 2}, {46, 14}}},
+      {"huge coordinates",
+       {{-100000, 10}, {100000, 10}, {100000, -100000}, {20, -100000}, {20, 100000}}},
+      {"sloped, all octants",
+       {{24, 18}, {40, 22}, {28, 34}, {20, 33}, {6, 25}, {3, 12}, {18, 1}, {30, 2}, {46, 14}}},
       {"sloped, off the canvas", {{-30, -40}, {70, 60}, {-5, 90}}},
       {"polyline of mixed sides", {{3, 3}, {30, 3}, {30, 20}, {10, 28}, {10, 5}}},
   };
@@ -105,7 +108,8 @@ TEST(FastPaths, LinesMatchTheGeneralPath) {
                 s.MoveTo(c.points.back().X, c.points.back().Y);
               } else {
                 s.MoveTo(c.points[0].X, c.points[0].Y);
-                for (std::size_t i = 1; i < c.points.size(); ++i) s.LineTo(c.points[i].X, c.points[i].Y);
+                for (std::size_t i = 1; i < c.points.size(); ++i)
+                  s.LineTo(c.points[i].X, c.points[i].Y);
               }
               // The pattern position carries on into a styled line from the pen.
               s.SetPen(0xFF00FF, 1, TPenStyle::psDashDotDot);
@@ -114,10 +118,10 @@ TEST(FastPaths, LinesMatchTheGeneralPath) {
               s.RemoveClip();
               s.LineTo(kW - 1, kH - 1);
             });
-            EXPECT_EQ(pair.Difference(), "") << c.name << ", pen width " << pen.width << " style "
-                                             << static_cast<int>(pen.style) << " mode " << static_cast<int>(pen.mode)
-                                             << (clip ? ", clipped" : "") << (monochrome ? ", monochrome" : "")
-                                             << (polyline ? ", polyline" : ", line to");
+            EXPECT_EQ(pair.Difference(), "")
+                << c.name << ", pen width " << pen.width << " style " << static_cast<int>(pen.style)
+                << " mode " << static_cast<int>(pen.mode) << (clip ? ", clipped" : "")
+                << (monochrome ? ", monochrome" : "") << (polyline ? ", polyline" : ", line to");
           }
 }
 
@@ -140,7 +144,9 @@ TEST(FastPaths, RectanglesMatchTheGeneralPath) {
   const struct {
     TColor color;
     TBrushStyle style;
-  } brushes[] = {{0x00FFFF, TBrushStyle::bsSolid}, {0, TBrushStyle::bsClear}, {0x808080, TBrushStyle::bsCross}};
+  } brushes[] = {{0x00FFFF, TBrushStyle::bsSolid},
+                 {0, TBrushStyle::bsClear},
+                 {0x808080, TBrushStyle::bsCross}};
   for (const auto& c : cases)
     for (const Pen& pen : kPens)
       for (const auto& brush : brushes)
@@ -157,15 +163,17 @@ TEST(FastPaths, RectanglesMatchTheGeneralPath) {
               s.RemoveClip();
               s.LineTo(kW - 1, kH - 2);  // from the untouched pen position
             });
-            EXPECT_EQ(pair.Difference(), "") << c.name << ", pen width " << pen.width << " style "
-                                             << static_cast<int>(pen.style) << " mode " << static_cast<int>(pen.mode)
-                                             << ", brush " << static_cast<int>(brush.style) << (clip ? ", clipped" : "")
-                                             << (monochrome ? ", monochrome" : "");
+            EXPECT_EQ(pair.Difference(), "")
+                << c.name << ", pen width " << pen.width << " style " << static_cast<int>(pen.style)
+                << " mode " << static_cast<int>(pen.mode) << ", brush "
+                << static_cast<int>(brush.style) << (clip ? ", clipped" : "")
+                << (monochrome ? ", monochrome" : "");
           }
 }
 
 TEST(FastPaths, TextMatchesTheGeneralPath) {
-  const TPoint places[] = {{4, 4}, {-20, 10}, {30, -6}, {40, 30}, {-100000, 5}, {100000, 5}, {5, 100000}};
+  const TPoint places[] = {{4, 4},       {-20, 10},   {30, -6},   {40, 30},
+                           {-100000, 5}, {100000, 5}, {5, 100000}};
   for (const TPoint& at : places)
     for (const TRect* clip : kClips)
       for (bool monochrome : {false, true})
@@ -182,8 +190,9 @@ TEST(FastPaths, TextMatchesTheGeneralPath) {
               if (clip) s.SetClip(*clip);
               s.TextOut(at.X, at.Y, "W0 jg, 12.5");
             });
-            EXPECT_EQ(pair.Difference(), "") << "at " << at.X << ", " << at.Y << (clip ? ", clipped" : "")
-                                             << (monochrome ? ", monochrome" : "") << ", mode " << bkMode;
+            EXPECT_EQ(pair.Difference(), "")
+                << "at " << at.X << ", " << at.Y << (clip ? ", clipped" : "")
+                << (monochrome ? ", monochrome" : "") << ", mode " << bkMode;
           }
 }
 

@@ -24,7 +24,9 @@ struct Sheet {
     s().SetBrush(clWhite, TBrushStyle::bsClear);
   }
   TPixelSurface& s() { return bitmap.Surface(); }
-  std::vector<uint32_t> Snapshot() { return {bitmap.ScanLine(0), bitmap.ScanLine(0) + bitmap.Width() * bitmap.Height()}; }
+  std::vector<uint32_t> Snapshot() {
+    return {bitmap.ScanLine(0), bitmap.ScanLine(0) + bitmap.Width() * bitmap.Height()};
+  }
   TBitmap bitmap;
 };
 
@@ -179,7 +181,8 @@ TEST(Shapes, PolygonAndEllipseStayInsideTheirBoxes) {
   ellipse.s().Ellipse(10, 5, 30, 25);
   const PixelSet outline = PixelsOf(ellipse.s(), clBlack), inside = PixelsOf(ellipse.s(), clRed);
   for (const auto& p : outline) EXPECT_TRUE(RectPixels(10, 5, 30, 25).count(p));
-  EXPECT_TRUE(outline.count({10, 15}) && outline.count({29, 15}) && outline.count({20, 5}) && outline.count({20, 24}));
+  EXPECT_TRUE(outline.count({10, 15}) && outline.count({29, 15}) && outline.count({20, 5}) &&
+              outline.count({20, 24}));
   EXPECT_TRUE(inside.count({20, 15}));
   EXPECT_FALSE(inside.count({10, 5}) || outline.count({10, 5}));  // corners stay outside
 }
@@ -211,10 +214,11 @@ TEST(MixModes, TableOfResults) {
     TPenMode mode;
     TColor expected;  // pen 0x0000FF over 0x00FF0F
   } cases[] = {
-      {TPenMode::pmCopy, 0x0000FF},   {TPenMode::pmXor, 0x00FFF0},   {TPenMode::pmNotXor, 0xFF000F},
-      {TPenMode::pmMerge, 0x00FFFF},  {TPenMode::pmMask, 0x00000F},  {TPenMode::pmNot, 0xFF00F0},
-      {TPenMode::pmNop, 0x00FF0F},    {TPenMode::pmBlack, 0x000000}, {TPenMode::pmWhite, 0xFFFFFF},
-      {TPenMode::pmNotCopy, 0xFFFF00},
+      {TPenMode::pmCopy, 0x0000FF},   {TPenMode::pmXor, 0x00FFF0},
+      {TPenMode::pmNotXor, 0xFF000F}, {TPenMode::pmMerge, 0x00FFFF},
+      {TPenMode::pmMask, 0x00000F},   {TPenMode::pmNot, 0xFF00F0},
+      {TPenMode::pmNop, 0x00FF0F},    {TPenMode::pmBlack, 0x000000},
+      {TPenMode::pmWhite, 0xFFFFFF},  {TPenMode::pmNotCopy, 0xFFFF00},
   };
   for (const auto& c : cases) {
     Sheet sheet(2, 1);
@@ -241,7 +245,8 @@ TEST(Surface, DegenerateSizesDrawNothingAndDoNotCrash) {
     s.TextOut(0, 0, "x");
     // Every pixel holds one of the colours drawn; nothing was written outside (the
     // sanitizer build checks that).
-    EXPECT_EQ(PixelsOf(s, clRed).size(), static_cast<std::size_t>(w * h) - PixelsOf(s, clBlack).size());
+    EXPECT_EQ(PixelsOf(s, clRed).size(),
+              static_cast<std::size_t>(w * h) - PixelsOf(s, clBlack).size());
   }
   TBitmap negative(-4, -4);
   EXPECT_EQ(negative.Width(), 0);

@@ -78,7 +78,8 @@ TEST(TextOut, TransparentModePaintsOnlyGlyphs) {
   for (int y = 0; y < 30; ++y)
     for (int x = 0; x < 60; ++x) {
       if (ink.count({x, y})) continue;
-      ASSERT_EQ(ColorOfPixel(sheet.s().PixelAt(x, y)), (x + y) % 2 ? clYellow : clAqua) << x << "," << y;
+      ASSERT_EQ(ColorOfPixel(sheet.s().PixelAt(x, y)), (x + y) % 2 ? clYellow : clAqua)
+          << x << "," << y;
     }
   for (const auto& [x, y] : ink) {
     EXPECT_GE(x, 5);
@@ -147,7 +148,8 @@ TEST(SystemColors, ClassicTableAndToolkitPalette) {
 
   LoadSystemColorsFromToolkit();
   const QColor face = QGuiApplication::palette().color(QPalette::Active, QPalette::Button);
-  EXPECT_EQ(ColorToRGB(clBtnFace), static_cast<TColor>(face.red() | face.green() << 8 | face.blue() << 16));
+  EXPECT_EQ(ColorToRGB(clBtnFace),
+            static_cast<TColor>(face.red() | face.green() << 8 | face.blue() << 16));
   ResetSystemColors();
 }
 

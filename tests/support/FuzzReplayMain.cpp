@@ -18,14 +18,16 @@ int main(int argc, char** argv) {
   std::vector<fs::path> inputs;
   for (int i = 1; i < argc; ++i) {
     const fs::path p(argv[i]);
-    if (fs::is_regular_file(p)) inputs.push_back(p);
+    if (fs::is_regular_file(p))
+      inputs.push_back(p);
     else if (fs::is_directory(p))
       for (const auto& entry : fs::recursive_directory_iterator(p))
         if (entry.is_regular_file()) inputs.push_back(entry.path());
   }
   for (const auto& path : inputs) {
     std::ifstream in(path, std::ios::binary);
-    const std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::vector<char> bytes{std::istreambuf_iterator<char>(in),
+                                  std::istreambuf_iterator<char>()};
     LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
   }
   std::printf("%zu inputs replayed\n", inputs.size());

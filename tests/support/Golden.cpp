@@ -15,13 +15,16 @@ namespace {
 QImage ToImage(const TBitmap& picture) {
   QImage image(picture.Width(), picture.Height(), QImage::Format_RGB32);
   for (int y = 0; y < picture.Height(); ++y)
-    std::copy(picture.ScanLine(y), picture.ScanLine(y) + picture.Width(), reinterpret_cast<uint32_t*>(image.scanLine(y)));
+    std::copy(picture.ScanLine(y), picture.ScanLine(y) + picture.Width(),
+              reinterpret_cast<uint32_t*>(image.scanLine(y)));
   return image;
 }
 
 }  // namespace
 
-bool SavePng(const TBitmap& picture, const std::string& path) { return ToImage(picture).save(QString::fromStdString(path), "PNG"); }
+bool SavePng(const TBitmap& picture, const std::string& path) {
+  return ToImage(picture).save(QString::fromStdString(path), "PNG");
+}
 
 std::string CompareWithGolden(const TBitmap& picture, const std::string& name) {
   const QString golden = QString(QUARVEL_GOLDEN_DIR) + "/" + QString::fromStdString(name) + ".png";
@@ -32,7 +35,8 @@ std::string CompareWithGolden(const TBitmap& picture, const std::string& name) {
     return actual.save(golden, "PNG") ? "" : "could not write " + golden.toStdString();
   }
   QImage expected;
-  if (!expected.load(golden)) return "no golden picture " + golden.toStdString() + " (run with QUARVEL_UPDATE_GOLDEN=1)";
+  if (!expected.load(golden))
+    return "no golden picture " + golden.toStdString() + " (run with QUARVEL_UPDATE_GOLDEN=1)";
   expected = expected.convertToFormat(QImage::Format_RGB32);
 
   const QString outDir = QDir::currentPath() + "/golden-diff";
@@ -41,9 +45,9 @@ std::string CompareWithGolden(const TBitmap& picture, const std::string& name) {
   const QString diffPath = outDir + "/" + QString::fromStdString(name) + ".diff.png";
   if (expected.size() != actual.size()) {
     actual.save(actualPath, "PNG");
-    return "size differs: expected " + std::to_string(expected.width()) + "x" + std::to_string(expected.height()) +
-           ", got " + std::to_string(actual.width()) + "x" + std::to_string(actual.height()) + "; actual picture in " +
-           actualPath.toStdString();
+    return "size differs: expected " + std::to_string(expected.width()) + "x" +
+           std::to_string(expected.height()) + ", got " + std::to_string(actual.width()) + "x" +
+           std::to_string(actual.height()) + "; actual picture in " + actualPath.toStdString();
   }
   int differing = 0;
   QImage diff(actual.size(), QImage::Format_RGB32);
@@ -64,8 +68,9 @@ std::string CompareWithGolden(const TBitmap& picture, const std::string& name) {
   if (differing == 0) return "";
   actual.save(actualPath, "PNG");
   diff.save(diffPath, "PNG");
-  return std::to_string(differing) + " pixels differ from " + golden.toStdString() + "; actual picture in " +
-         actualPath.toStdString() + ", differences in " + diffPath.toStdString();
+  return std::to_string(differing) + " pixels differ from " + golden.toStdString() +
+         "; actual picture in " + actualPath.toStdString() + ", differences in " +
+         diffPath.toStdString();
 }
 
 }  // namespace quarvel::testing

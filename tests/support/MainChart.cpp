@@ -6,7 +6,9 @@ namespace quarvel::testing {
 
 MainChart::MainChart(int width, int height) : host(width, height), chart(&host) {
   ConfigureProjectionChart(chart, series);
-  series.AfterDrawValues = [this](TChartSeries* sender) { DrawStems(*sender, chart.ChartCanvas(), resolution); };
+  series.AfterDrawValues = [this](TChartSeries* sender) {
+    DrawStems(*sender, chart.ChartCanvas(), resolution);
+  };
 }
 
 MainChart::~MainChart() { series.SetParentChart(nullptr); }

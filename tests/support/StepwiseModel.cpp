@@ -2,7 +2,8 @@
 
 namespace quarvel::testing {
 
-StepwiseCrossing SearchCrossingStepwise(const TCubic& fit1, const TCubic& fit2, double xl, double xr) {
+StepwiseCrossing SearchCrossingStepwise(const TCubic& fit1, const TCubic& fit2, double xl,
+                                        double xr) {
   StepwiseCrossing s;
   bool any = false;
   long double best = 0;
@@ -26,7 +27,8 @@ StepwiseCrossing SearchCrossingStepwise(const TCubic& fit1, const TCubic& fit2, 
 void AddBlobToGridPointwise(TProjectionModel& model, const TGauss3D& blob) {
   for (int iy = 0; iy < TProjectionModel::kGridSize; ++iy) {
     for (int ix = 0; ix < TProjectionModel::kGridSize; ++ix) {
-      const double v = blob.BlobValue(TProjectionModel::GridCoordinate(ix), TProjectionModel::GridCoordinate(iy));
+      const double v = blob.BlobValue(TProjectionModel::GridCoordinate(ix),
+                                      TProjectionModel::GridCoordinate(iy));
       if (v > model.GridMax) model.GridMax = v;
       if (v > model.Grid[ix][iy]) model.Grid[ix][iy] = v;
     }

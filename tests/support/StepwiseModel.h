@@ -18,7 +18,8 @@ struct StepwiseCrossing {
 
 // Probes xl, NextSearchX(xl), ... below xr one by one; without a crossing, the first
 // X of the smallest gap. Must not be given an interval where the step stops advancing.
-StepwiseCrossing SearchCrossingStepwise(const TCubic& fit1, const TCubic& fit2, double xl, double xr);
+StepwiseCrossing SearchCrossingStepwise(const TCubic& fit1, const TCubic& fit2, double xl,
+                                        double xr);
 
 // Folds a blob cell by cell with BlobValue.
 void AddBlobToGridPointwise(TProjectionModel& model, const TGauss3D& blob);

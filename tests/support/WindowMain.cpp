@@ -35,7 +35,9 @@ int main(int argc, char** argv) {
 #endif
   quarvel::TApplication application(argc, argv, quarvel::TScreenScaling::FollowScreen);
   quarvel::testing::MessageBoxReporter() = application.ShowException;
-  application.ShowException = [](const std::string& message) { quarvel::testing::ShownErrors().push_back(message); };
+  application.ShowException = [](const std::string& message) {
+    quarvel::testing::ShownErrors().push_back(message);
+  };
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -25,13 +25,17 @@ TEST(ChartDescription, CountsPointsAndNamesTheVisibleRanges) {
     double x0, x1, y0, y1;
     const char* expected;
   } rows[] = {
-      {"start-up ranges", 128, 1.0, 20.0, 0.17346, 15.5012, "128 points; x 1 to 20; y 0.173 to 15.5"},
+      {"start-up ranges", 128, 1.0, 20.0, 0.17346, 15.5012,
+       "128 points; x 1 to 20; y 0.173 to 15.5"},
       {"one point", 1, 2.0, 2.0, 3.0, 3.0, "1 point; x 2 to 2; y 3 to 3"},
       {"no points", 0, 0.0, 0.0, 0.0, 0.0, "0 points; x 0 to 0; y 0 to 0"},
-      {"a zoom straddling zero", 509, -0.5, 3.25, -1234.5, 0.0001234, "509 points; x -0.5 to 3.25; y -1.23E3 to 0.000123"},
-      {"three digits round", 255, 9.9999, 10.05, 0.0, 99.95, "255 points; x 10 to 10.1; y 0 to 100"},
+      {"a zoom straddling zero", 509, -0.5, 3.25, -1234.5, 0.0001234,
+       "509 points; x -0.5 to 3.25; y -1.23E3 to 0.000123"},
+      {"three digits round", 255, 9.9999, 10.05, 0.0, 99.95,
+       "255 points; x 10 to 10.1; y 0 to 100"},
   };
-  for (const auto& r : rows) EXPECT_EQ(ChartDescription(r.points, r.x0, r.x1, r.y0, r.y1), r.expected) << r.name;
+  for (const auto& r : rows)
+    EXPECT_EQ(ChartDescription(r.points, r.x0, r.x1, r.y0, r.y1), r.expected) << r.name;
 
   SetNumberSeparators(",", ".");
   EXPECT_EQ(ChartDescription(3, 1.5, 2.0, 0.25, 1.0), "3 points; x 1,5 to 2; y 0,25 to 1");
@@ -79,8 +83,9 @@ TEST_F(AccessibleWindow, ControlsHaveNamesAndDescriptions) {
 TEST_F(AccessibleWindow, ChartDescriptionFollowsResolutionAndZoom) {
   TChart& c = *form->chartMain;
   const auto expected = [&c](int points) {
-    return QString::fromStdString(ChartDescription(points, c.BottomAxis().Minimum(), c.BottomAxis().Maximum(),
-                                                   c.LeftAxis().Minimum(), c.LeftAxis().Maximum()));
+    return QString::fromStdString(ChartDescription(points, c.BottomAxis().Minimum(),
+                                                   c.BottomAxis().Maximum(), c.LeftAxis().Minimum(),
+                                                   c.LeftAxis().Maximum()));
   };
   QString text = ChartDescriptionNow();
   EXPECT_TRUE(text.startsWith("128 points; x 1 to 20; y ")) << text.toStdString();
@@ -111,8 +116,9 @@ TEST_F(AccessibleWindow, TabReachesEveryControlInOrder) {
     path.push_back(QApplication::focusWidget());
   }
   // Close, the checked radio button, the table, the chart, and round to Close again.
-  const std::vector<QWidget*> expected = {form->btnClose, form->grpResolution->Button(0), form->listGausses,
-                                          form->chartMainControl, form->btnClose};
+  const std::vector<QWidget*> expected = {form->btnClose, form->grpResolution->Button(0),
+                                          form->listGausses, form->chartMainControl,
+                                          form->btnClose};
   EXPECT_EQ(path, expected);
 }
 

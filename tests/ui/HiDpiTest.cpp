@@ -22,8 +22,8 @@ TEST(PictureGeometry, RoundsTheRatioAndCoversTheControl) {
     const char* name;
     qreal ratio;
     int scale;
-    QSize picture;   // of a 651 x 302 control
-    QPoint pixel;    // under the logical position (100.5, 80.25)
+    QSize picture;  // of a 651 x 302 control
+    QPoint pixel;   // under the logical position (100.5, 80.25)
   } rows[] = {
       {"ratio 1: the control's own pixels", 1.0, 1, {651, 302}, {101, 80}},
       {"1.25 rounds to 1: one picture pixel per device pixel", 1.25, 1, {814, 378}, {125, 100}},
@@ -51,21 +51,24 @@ QImage Blocks(const QImage& picture, int k) {
 }
 
 QImage Golden(const char* name) {
-  return QImage(QString(QUARVEL_GOLDEN_DIR) + "/" + name + ".png").convertToFormat(QImage::Format_RGB32);
+  return QImage(QString(QUARVEL_GOLDEN_DIR) + "/" + name + ".png")
+      .convertToFormat(QImage::Format_RGB32);
 }
 
 // Where the pictures differ, for the failure message; empty when they are equal.
 std::string Difference(const QImage& actual, const QImage& expected, const std::string& name) {
   if (actual.size() != expected.size())
-    return name + ": size " + std::to_string(actual.width()) + "x" + std::to_string(actual.height());
+    return name + ": size " + std::to_string(actual.width()) + "x" +
+           std::to_string(actual.height());
   int count = 0, firstX = -1, firstY = -1;
   for (int y = 0; y < actual.height(); ++y)
     for (int x = 0; x < actual.width(); ++x)
       if (actual.pixel(x, y) != expected.pixel(x, y) && count++ == 0) firstX = x, firstY = y;
   if (count == 0) return "";
   actual.save(QString::fromStdString(name + "-hidpi-actual.png"));
-  return name + ": " + std::to_string(count) + " device pixels differ, the first at " + std::to_string(firstX) + "," +
-         std::to_string(firstY) + " (actual picture written beside the test)";
+  return name + ": " + std::to_string(count) + " device pixels differ, the first at " +
+         std::to_string(firstX) + "," + std::to_string(firstY) +
+         " (actual picture written beside the test)";
 }
 
 class ScaledWindow : public ::testing::Test {
@@ -90,9 +93,13 @@ TEST_F(ScaledWindow, ChartAndGridImageAreTheLogicalPicturesInTwoByTwoBlocks) {
     const QImage golden = Golden(windows[item]);
     const std::string name = windows[item];
     // The chart fills the client area below the splitter: logical (0, 180), 651 x 302.
-    EXPECT_EQ(Difference(shot.copy(0, 360, 1302, 604), Blocks(golden.copy(0, 180, 651, 302), 2), name + " chart"), "");
+    EXPECT_EQ(Difference(shot.copy(0, 360, 1302, 604), Blocks(golden.copy(0, 180, 651, 302), 2),
+                         name + " chart"),
+              "");
     // The grid image's box: logical (5, 38), 126 x 126, inside its bevel.
-    EXPECT_EQ(Difference(shot.copy(10, 76, 252, 252), Blocks(golden.copy(5, 38, 126, 126), 2), name + " grid"), "");
+    EXPECT_EQ(Difference(shot.copy(10, 76, 252, 252), Blocks(golden.copy(5, 38, 126, 126), 2),
+                         name + " grid"),
+              "");
   }
   EXPECT_EQ(form->chartMainControl->Surface().Width(), 651);
   EXPECT_EQ(form->chartMainControl->Surface().Height(), 302);

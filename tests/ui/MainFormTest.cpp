@@ -33,7 +33,8 @@ class MainWindow : public ::testing::Test {
     const QImage image = form->grab().toImage().convertToFormat(QImage::Format_RGB32);
     auto b = std::make_unique<TBitmap>(image.width(), image.height());
     for (int y = 0; y < image.height(); ++y)
-      std::copy_n(reinterpret_cast<const uint32_t*>(image.constScanLine(y)), image.width(), b->ScanLine(y));
+      std::copy_n(reinterpret_cast<const uint32_t*>(image.constScanLine(y)), image.width(),
+                  b->ScanLine(y));
     return b;
   }
   int StemCount() {
@@ -60,7 +61,8 @@ TEST_F(MainWindow, StartUpTableAndCycles) {
   ASSERT_EQ(form->listGausses->RowCount(), 3);
   const char* expected[3][4] = {{"7", "2", "12", "2"}, {"9", "3", "7", "1"}, {"15", "1", "8", "3"}};
   for (int r = 0; r < 3; ++r)
-    for (int c = 0; c < 4; ++c) EXPECT_EQ(form->listGausses->Cell(r, c), expected[r][c]) << r << "," << c;
+    for (int c = 0; c < 4; ++c)
+      EXPECT_EQ(form->listGausses->Cell(r, c), expected[r][c]) << r << "," << c;
   EXPECT_EQ(form->seriesMain->PointCount(), 128);
 }
 
@@ -71,14 +73,20 @@ TEST_F(MainWindow, LayoutOfTheControls) {
     QWidget* widget;
     QRect geometry;
   } cases[] = {
-      {form->panelTop, {0, 0, 651, 29}},       {form->Panel1, {588, 0, 63, 29}},
-      {form->btnClose, {11, 4, 49, 22}},       {form->Panel2, {0, 29, 651, 148}},
-      {form->panelNormal, {4, 8, 128, 128}},   {form->boxNormal, {1, 1, 126, 126}},
-      {form->grpResolution, {148, 8, 128, 128}}, {form->Panel3, {284, 12, 256, 128}},
-      {form->listGausses, {1, 1, 254, 126}},   {form->Splitter1, {0, 177, 651, 3}},
+      {form->panelTop, {0, 0, 651, 29}},
+      {form->Panel1, {588, 0, 63, 29}},
+      {form->btnClose, {11, 4, 49, 22}},
+      {form->Panel2, {0, 29, 651, 148}},
+      {form->panelNormal, {4, 8, 128, 128}},
+      {form->boxNormal, {1, 1, 126, 126}},
+      {form->grpResolution, {148, 8, 128, 128}},
+      {form->Panel3, {284, 12, 256, 128}},
+      {form->listGausses, {1, 1, 254, 126}},
+      {form->Splitter1, {0, 177, 651, 3}},
       {form->chartMainControl, {0, 180, 651, 302}},
   };
-  for (const auto& c : cases) EXPECT_EQ(c.widget->geometry(), c.geometry) << c.widget->objectName().toStdString();
+  for (const auto& c : cases)
+    EXPECT_EQ(c.widget->geometry(), c.geometry) << c.widget->objectName().toStdString();
 }
 
 TEST_F(MainWindow, SplitterMovesTheBoundaryAndResizingRealigns) {
@@ -96,9 +104,7 @@ TEST_F(MainWindow, SplitterMovesTheBoundaryAndResizingRealigns) {
 }
 
 TEST_F(MainWindow, ResolutionClicksRefillTheChart) {
-  const struct {
-    int item, points, stems;
-  } cases[] = {{1, 255, 127}, {2, 509, 381}, {0, 128, 0}};
+  const struct { int item, points, stems; } cases[] = {{1, 255, 127}, {2, 509, 381}, {0, 128, 0}};
   for (const auto& c : cases) {
     ClickRadio(form->grpResolution->Button(c.item));
     EXPECT_EQ(form->Resolution, c.item);
@@ -121,8 +127,8 @@ TEST_F(MainWindow, GridImageFollowsTheGreenLevels) {
     }
   EXPECT_EQ(form->GreenLevel(form->GridMax), 255);
   EXPECT_EQ(form->GreenLevel(form->Grid[53][40]), 255);
-  EXPECT_EQ(form->GreenLevel(form->GridMax / 2), 128);   // 127.5 to the even integer
-  EXPECT_EQ(form->GreenLevel(form->GridMax / 4), 64);    // 63.75
+  EXPECT_EQ(form->GreenLevel(form->GridMax / 2), 128);  // 127.5 to the even integer
+  EXPECT_EQ(form->GreenLevel(form->GridMax / 4), 64);   // 63.75
   EXPECT_EQ(form->GreenLevel(form->Grid[0][0]), 0);
 }
 
@@ -231,13 +237,13 @@ TEST_F(MainWindow, MouseZoomPanAndWheel) {
   EXPECT_LT(c.BottomAxis().Minimum(), 1.0);
 
   const double top = c.LeftAxis().Maximum(), bottom = c.LeftAxis().Minimum();
-  QWheelEvent notch(QPointF(300, 150), chart->mapToGlobal(QPointF(300, 150)), QPoint(), QPoint(0, -120), Qt::NoButton,
-                    Qt::NoModifier, Qt::NoScrollPhase, false);
+  QWheelEvent notch(QPointF(300, 150), chart->mapToGlobal(QPointF(300, 150)), QPoint(),
+                    QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
   QApplication::sendEvent(chart, &notch);
   EXPECT_DOUBLE_EQ(c.LeftAxis().Maximum(), top + (top - bottom) * 0.03);
   // Touchpad deltas add up to whole notches.
-  QWheelEvent fine(QPointF(300, 150), chart->mapToGlobal(QPointF(300, 150)), QPoint(), QPoint(0, 60), Qt::NoButton,
-                   Qt::NoModifier, Qt::NoScrollPhase, false);
+  QWheelEvent fine(QPointF(300, 150), chart->mapToGlobal(QPointF(300, 150)), QPoint(),
+                   QPoint(0, 60), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
   const double afterOne = c.LeftAxis().Maximum();
   QApplication::sendEvent(chart, &fine);
   EXPECT_EQ(c.LeftAxis().Maximum(), afterOne);

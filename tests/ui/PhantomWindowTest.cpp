@@ -22,12 +22,19 @@ class PhantomWindow : public ::testing::Test {
 };
 
 TEST_F(PhantomWindow, TheFileBlobsFillTheTableOneCycleEach) {
-  Open({{2.5, 1.0, 3.0, 0.5, true}, {10.0, 4.0, 10.0, 4.0, false}, {18.0, 0.75, 1.5, 2.0, true}, {11, 1, 11, 1, true}});
+  Open({{2.5, 1.0, 3.0, 0.5, true},
+        {10.0, 4.0, 10.0, 4.0, false},
+        {18.0, 0.75, 1.5, 2.0, true},
+        {11, 1, 11, 1, true}});
   EXPECT_EQ(form->UpdateCycles, 4);
   ASSERT_EQ(form->listGausses->RowCount(), 4);
-  const char* expected[4][4] = {{"2.5", "1", "3", "0.5"}, {"10", "4", "10", "4"}, {"18", "0.75", "1.5", "2"}, {"11", "1", "11", "1"}};
+  const char* expected[4][4] = {{"2.5", "1", "3", "0.5"},
+                                {"10", "4", "10", "4"},
+                                {"18", "0.75", "1.5", "2"},
+                                {"11", "1", "11", "1"}};
   for (int r = 0; r < 4; ++r)
-    for (int c = 0; c < 4; ++c) EXPECT_EQ(form->listGausses->Cell(r, c), expected[r][c]) << r << "," << c;
+    for (int c = 0; c < 4; ++c)
+      EXPECT_EQ(form->listGausses->Cell(r, c), expected[r][c]) << r << "," << c;
   EXPECT_FALSE(form->BlobAt(1)->Enabled);
   // The disabled blob is listed but takes no part in the grid: at its mean (index 60
   // is near 10) only the enabled neighbours' tails remain.

@@ -31,7 +31,7 @@ namespace {
 using testing::ClickRadio;
 
 class WindowTools : public ::testing::Test {
-   public:
+ public:
   void SetUp() override {
     testing::ShownErrors().clear();
     form = TformMain::Create(*TApplication::Instance());
@@ -56,7 +56,9 @@ class WindowTools : public ::testing::Test {
   std::vector<double> Ranges() {
     chart->repaint();
     std::vector<double> r;
-    for (int i = 0; i < 4; ++i) r.insert(r.end(), {Chart().AxisList()[i]->EffectiveMinimum, Chart().AxisList()[i]->EffectiveMaximum});
+    for (int i = 0; i < 4; ++i)
+      r.insert(r.end(),
+               {Chart().AxisList()[i]->EffectiveMinimum, Chart().AxisList()[i]->EffectiveMaximum});
     return r;
   }
   void LeftDrag(QPoint from, QPoint to) {
@@ -73,12 +75,15 @@ class WindowTools : public ::testing::Test {
   }
   void Wheel(int notches) {
     for (int i = 0; i < std::abs(notches); ++i) {
-      QWheelEvent e(QPointF(300, 150), chart->mapToGlobal(QPointF(300, 150)), QPoint(), QPoint(0, notches > 0 ? 120 : -120),
-                    Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+      QWheelEvent e(QPointF(300, 150), chart->mapToGlobal(QPointF(300, 150)), QPoint(),
+                    QPoint(0, notches > 0 ? 120 : -120), Qt::NoButton, Qt::NoModifier,
+                    Qt::NoScrollPhase, false);
       QApplication::sendEvent(chart, &e);
     }
   }
-  void Key(int key, Qt::KeyboardModifiers mods = {}) { QTest::keyClick(chart, static_cast<Qt::Key>(key), mods); }
+  void Key(int key, Qt::KeyboardModifiers mods = {}) {
+    QTest::keyClick(chart, static_cast<Qt::Key>(key), mods);
+  }
   QImage Shown() { return ImageOf(chart->Surface()).copy(); }
 
   std::unique_ptr<TformMain> form;
@@ -92,8 +97,12 @@ TEST_F(WindowTools, ResetBringsBackTheStartUpView) {
     std::function<void(WindowTools&)> gesture;
     std::function<void(WindowTools&)> reset;
   } cases[] = {
-      {"wheel, Home", [](WindowTools& t) { t.Wheel(-3); }, [](WindowTools& t) { t.Key(Qt::Key_Home); }},
-      {"pan, double click", [](WindowTools& t) { t.RightDrag({300, 150}, {340, 120}); },
+      {"wheel, Home", [](WindowTools& t) { t.Wheel(-3); },
+       [](WindowTools& t) { t.Key(Qt::Key_Home); }},
+      {"pan, double click",
+       [](WindowTools& t) {
+         t.RightDrag({300, 150}, {340, 120});
+       },
        [](WindowTools& t) { QTest::mouseDClick(t.chart, Qt::LeftButton, {}, QPoint(250, 120)); }},
       {"nested zooms, menu",
        [](WindowTools& t) {
@@ -160,7 +169,8 @@ TEST_F(WindowTools, KeysZoomAndPanByExactAmounts) {
   const TCustomChartAxis& h = Chart().BottomAxis();
   const TCustomChartAxis& v = Chart().LeftAxis();
   // The visible ranges at start-up (automatic, widened for the markers).
-  const double a = h.EffectiveMinimum, b = h.EffectiveMaximum, c = v.EffectiveMinimum, d = v.EffectiveMaximum;
+  const double a = h.EffectiveMinimum, b = h.EffectiveMaximum, c = v.EffectiveMinimum,
+               d = v.EffectiveMaximum;
   Key(Qt::Key_Plus);
   EXPECT_DOUBLE_EQ(h.Minimum(), (a + b) / 2 - (b - a) / 2 / 1.25);
   EXPECT_DOUBLE_EQ(h.Maximum(), (a + b) / 2 + (b - a) / 2 / 1.25);
@@ -212,15 +222,18 @@ TEST_F(WindowTools, ReadoutTexts) {
   ClickRadio(form->grpResolution->Button(1));
   chart->repaint();
   EXPECT_EQ(form->ChartReadoutText(s.XPixelOfPoint(101), s.YPixelOfPoint(101) + 1),
-            "point 101, inserted\nx = " + FormatGeneral(s.PointX(101)) + "\ny = " + FormatGeneral(s.PointY(101)));
-  EXPECT_EQ(form->ChartReadoutText(s.XPixelOfPoint(100), s.YPixelOfPoint(100)).substr(0, 17), "point 100, sample");
+            "point 101, inserted\nx = " + FormatGeneral(s.PointX(101)) +
+                "\ny = " + FormatGeneral(s.PointY(101)));
+  EXPECT_EQ(form->ChartReadoutText(s.XPixelOfPoint(100), s.YPixelOfPoint(100)).substr(0, 17),
+            "point 100, sample");
   // Nothing outside the plot.
   EXPECT_EQ(form->ChartReadoutText(c.PlotRect.Left - 5, y), "");
   EXPECT_EQ(form->ChartReadoutText(x, c.PlotRect.Bottom + 3), "");
   // An image cell.
-  EXPECT_EQ(form->GridReadoutText(53, 40), "cell (53, 40)\nx = " + FormatGeneral(TProjectionModel::GridCoordinate(53)) +
-                                               "\ny = " + FormatGeneral(TProjectionModel::GridCoordinate(40)) +
-                                               "\nvalue = " + FormatGeneral(form->Grid[53][40]));
+  EXPECT_EQ(form->GridReadoutText(53, 40),
+            "cell (53, 40)\nx = " + FormatGeneral(TProjectionModel::GridCoordinate(53)) +
+                "\ny = " + FormatGeneral(TProjectionModel::GridCoordinate(40)) +
+                "\nvalue = " + FormatGeneral(form->Grid[53][40]));
   EXPECT_EQ(form->GridReadoutText(126, 3), "");  // beyond the box
   EXPECT_EQ(form->GridReadoutText(-1, 3), "");
 
@@ -266,14 +279,16 @@ TEST_F(WindowTools, RightClickOpensTheMenuOnlyWithoutMovement) {
   for (QAction* a : form->menuChart->actions())
     if (!a->isSeparator()) items << a->text();
   EXPECT_EQ(items.join("|").toStdString(),
-            "Reset view\tHome|Back\tAlt+Left|Forward\tAlt+Right|Copy image|Save image…|Save points as CSV…|Mouse and keys…");
+            "Reset view\tHome|Back\tAlt+Left|Forward\tAlt+Right|Copy image|Save image…|Save points "
+            "as CSV…|Mouse and keys…");
   form->menuChart->close();
   // The menu key opens it too, over the middle of the chart.
-  QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(0, 0), chart->mapToGlobal(QPoint(0, 0)));
+  QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(0, 0),
+                        chart->mapToGlobal(QPoint(0, 0)));
   QApplication::sendEvent(chart, &key);
   ASSERT_EQ(QApplication::activePopupWidget(), form->menuChart);
-  EXPECT_TRUE(form->menuChart->geometry().contains(chart->mapToGlobal(QPoint(chart->width() / 2, chart->height() / 2)) +
-                                                   QPoint(2, 2)));
+  EXPECT_TRUE(form->menuChart->geometry().contains(
+      chart->mapToGlobal(QPoint(chart->width() / 2, chart->height() / 2)) + QPoint(2, 2)));
   form->menuChart->close();
 }
 
@@ -309,7 +324,8 @@ TEST_F(WindowTools, SaveWritesTheChartAndThePointsOrSaysWhyNot) {
   QTest::keyClick(form.get(), Qt::Key_S, Qt::ControlModifier);
   QImage saved(answer);
   ASSERT_FALSE(saved.isNull());
-  EXPECT_EQ(saved.convertToFormat(QImage::Format_RGB32), ImageOf(*Chart().ChartCanvas().Buffer()).copy());
+  EXPECT_EQ(saved.convertToFormat(QImage::Format_RGB32),
+            ImageOf(*Chart().ChartCanvas().Buffer()).copy());
 
   answer = dir.filePath("points.csv");
   form->actSavePoints->trigger();
@@ -322,7 +338,8 @@ TEST_F(WindowTools, SaveWritesTheChartAndThePointsOrSaysWhyNot) {
   answer = dir.filePath("missing/chart.png");
   form->actSaveImage->trigger();
   ASSERT_EQ(testing::ShownErrors().size(), 1u);
-  EXPECT_NE(testing::ShownErrors()[0].find(answer.toStdString()), std::string::npos) << testing::ShownErrors()[0];
+  EXPECT_NE(testing::ShownErrors()[0].find(answer.toStdString()), std::string::npos)
+      << testing::ShownErrors()[0];
   EXPECT_TRUE(form->isVisible());
   // Cancelling the dialog writes nothing and says nothing.
   answer.clear();
@@ -339,7 +356,8 @@ TEST_F(WindowTools, StemsStayInsideThePlotWhenZoomedOrPanned) {
     int blue = 0, stray = 0;  // the title is written in blue too
     for (int y = 0; y < s.Height(); ++y)
       for (int x = 0; x < s.Width(); ++x)
-        if (ColorOfPixel(s.PixelAt(x, y)) == clBlue && !title.Contains(x, y)) ++(clip.Contains(x, y) ? blue : stray);
+        if (ColorOfPixel(s.PixelAt(x, y)) == clBlue && !title.Contains(x, y))
+          ++(clip.Contains(x, y) ? blue : stray);
     EXPECT_GT(blue, 0);
     return stray;
   };

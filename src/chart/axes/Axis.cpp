@@ -84,7 +84,8 @@ std::vector<int> MinorMarkPositions(const std::vector<int>& p, int m) {
 
 std::vector<int> CenteredGridPositions(const std::vector<int>& p) {
   std::vector<int> lines;
-  for (std::size_t i = 1; i < p.size(); ++i) lines.push_back(RoundEven((p[i] + static_cast<long double>(p[i - 1])) * 0.5L));
+  for (std::size_t i = 1; i < p.size(); ++i)
+    lines.push_back(RoundEven((p[i] + static_cast<long double>(p[i - 1])) * 0.5L));
   return lines;
 }
 
@@ -106,7 +107,8 @@ void TChartAxisTitle::SetAngle(int v) {
 // ===========================================================================
 // Construction and settings
 
-TCustomChartAxis::TCustomChartAxis(TCustomAxisPanel* chart, bool horizontal, bool otherSide, bool depth)
+TCustomChartAxis::TCustomChartAxis(TCustomAxisPanel* chart, bool horizontal, bool otherSide,
+                                   bool depth)
     : Title(chart, horizontal ? 0 : (otherSide ? 270 : 90)),
       chart_(chart),
       isHorizontal_(horizontal),
@@ -115,8 +117,8 @@ TCustomChartAxis::TCustomChartAxis(TCustomAxisPanel* chart, bool horizontal, boo
   if (depth) visible_ = false;
   InitChartFont(LabelsFont);
   const auto changed = chart->StyleChangeHandler();
-  for (TGraphicsObject* o : std::initializer_list<TGraphicsObject*>{&LabelsFont, &AxisPen, &Ticks, &TicksInner,
-                                                                     &MinorTicks, &Grid, &MinorGrid})
+  for (TGraphicsObject* o : std::initializer_list<TGraphicsObject*>{
+           &LabelsFont, &AxisPen, &Ticks, &TicksInner, &MinorTicks, &Grid, &MinorGrid})
     o->OnChange = changed;
   tickPositions_.reserve(kMaxTickPositions);
 }
@@ -184,8 +186,10 @@ void TCustomChartAxis::SetLabelsAngle(int v) {
 // Scaling and mapping
 
 void TCustomChartAxis::RefreshAutomaticRange() {
-  if (automatic_ || automaticMaximum_) maximum_ = chart_->AxisRangeFromSeries(this, false, isHorizontal_);
-  if (automatic_ || automaticMinimum_) minimum_ = chart_->AxisRangeFromSeries(this, true, isHorizontal_);
+  if (automatic_ || automaticMaximum_)
+    maximum_ = chart_->AxisRangeFromSeries(this, false, isHorizontal_);
+  if (automatic_ || automaticMinimum_)
+    minimum_ = chart_->AxisRangeFromSeries(this, true, isHorizontal_);
   EffectiveMaximum = maximum_;
   EffectiveMinimum = minimum_;
   EffectiveRange = static_cast<double>(static_cast<long double>(maximum_) - minimum_);
@@ -195,7 +199,8 @@ void TCustomChartAxis::PlaceAxisPixels() {
   const TRect& p = chart_->PlotRect;
   const int origin = isHorizontal_ ? p.Left : p.Top;
   const long double length = isHorizontal_ ? chart_->PlotWidth : chart_->PlotHeight;
-  StartPixel = ClampPixel(static_cast<long long>(origin) + RoundPixel(length * 0.01L * startPosition_));
+  StartPixel =
+      ClampPixel(static_cast<long long>(origin) + RoundPixel(length * 0.01L * startPosition_));
   EndPixel = ClampPixel(static_cast<long long>(origin) + RoundPixel(length * 0.01L * endPosition_));
   PixelLength = EndPixel - StartPixel;
   CenterPixel = (StartPixel + EndPixel) / 2;
@@ -203,16 +208,19 @@ void TCustomChartAxis::PlaceAxisPixels() {
 
 int TCustomChartAxis::ValueToPixel(double value) const {
   if (EffectiveRange == 0) return CenterPixel;
-  const double t =
-      static_cast<double>((static_cast<long double>(value) - EffectiveMinimum) * PixelLength / EffectiveRange);
+  const double t = static_cast<double>((static_cast<long double>(value) - EffectiveMinimum) *
+                                       PixelLength / EffectiveRange);
   if (!(std::fabs(t) < kMaxPixelOffset)) return CenterPixel;  // too far, or not a number
   // The pixel is formed in 64 bits: near the end of the offset range it need not fit
   // a 32-bit integer, and such a value maps to the centre too.
   const long long offset = std::llrint(t);
   long long pixel;
-  if (isHorizontal_) pixel = inverted_ ? EndPixel - offset : StartPixel + offset;
-  else pixel = inverted_ ? StartPixel + offset : EndPixel - offset;
-  if (pixel < std::numeric_limits<int>::min() || pixel > std::numeric_limits<int>::max()) return CenterPixel;
+  if (isHorizontal_)
+    pixel = inverted_ ? EndPixel - offset : StartPixel + offset;
+  else
+    pixel = inverted_ ? StartPixel + offset : EndPixel - offset;
+  if (pixel < std::numeric_limits<int>::min() || pixel > std::numeric_limits<int>::max())
+    return CenterPixel;
   return static_cast<int>(pixel);
 }
 
@@ -234,12 +242,14 @@ void TCustomChartAxis::WidenRangeForMargins(const TRect& margins) {
   // An axis too short for its margins keeps its range (the mapping would give 0 at
   // both ends and collapse the range to nothing).
   const bool room = PixelLength >= 1;
-  const double a = room ? PixelToValue(s) : EffectiveMinimum, b = room ? PixelToValue(e) : EffectiveMaximum;
+  const double a = room ? PixelToValue(s) : EffectiveMinimum,
+               b = room ? PixelToValue(e) : EffectiveMaximum;
   PlaceAxisPixels();
   EffectiveMinimum = a;
   EffectiveMaximum = b;
   if (EffectiveMinimum > EffectiveMaximum) std::swap(EffectiveMinimum, EffectiveMaximum);
-  EffectiveRange = static_cast<double>(static_cast<long double>(EffectiveMaximum) - EffectiveMinimum);
+  EffectiveRange =
+      static_cast<double>(static_cast<long double>(EffectiveMaximum) - EffectiveMinimum);
 }
 
 int TCustomChartAxis::LabelExtent(double value) {
@@ -278,13 +288,15 @@ double RememberedNiceStep(double x) {
 
 double TCustomChartAxis::IncrementForLabelCount(int maxLabels) const {
   if (maxLabels < 1) return kMinIncrement;
-  double step = increment_ > 0 ? increment_ : (std::fabs(EffectiveRange) >= 1 ? 1.0 : kMinIncrement);
+  double step =
+      increment_ > 0 ? increment_ : (std::fabs(EffectiveRange) >= 1 ? 1.0 : kMinIncrement);
   if (labelsSeparation_ > 0) {
     // The step only grows; a range that is not a finite number would grow it forever,
     // so the search gives up after a bounded number of steps. From a start of 1e-12 or
     // more those steps pass every double and end at infinity: that is the answer at once.
     // (From a denormal start the roundings can stall the steps below 1e-12.)
-    if (!std::isfinite(EffectiveRange) && step >= kMinIncrement) return std::numeric_limits<double>::infinity();
+    if (!std::isfinite(EffectiveRange) && step >= kMinIncrement)
+      return std::numeric_limits<double>::infinity();
     long long n = static_cast<long long>(maxLabels) + 1;
     for (int guard = 0; n > maxLabels && guard < kMaxStepSearch; ++guard) {
       const double q = static_cast<double>(static_cast<long double>(EffectiveRange) / step);
@@ -309,10 +321,13 @@ std::vector<double> TCustomChartAxis::LabelValues(double inc) const {
     const double q = static_cast<double>(static_cast<long double>(EffectiveMaximum) / inc);
     // Beyond 2^63 increments from zero the first label cannot be a whole multiple of
     // the increment: the walk then starts at the maximum itself.
-    if (std::fabs(q) < 0x1p63) v = static_cast<double>(static_cast<long double>(std::trunc(q)) * inc);
+    if (std::fabs(q) < 0x1p63)
+      v = static_cast<double>(static_cast<long double>(std::trunc(q)) * inc);
   }
-  for (int guard = 0; v > EffectiveMaximum && guard < 4; ++guard) v = static_cast<double>(static_cast<long double>(v) - inc);
-  const double low = static_cast<double>((static_cast<long double>(EffectiveMinimum) - 1e-12L) / 1.000000000001L);
+  for (int guard = 0; v > EffectiveMaximum && guard < 4; ++guard)
+    v = static_cast<double>(static_cast<long double>(v) - inc);
+  const double low =
+      static_cast<double>((static_cast<long double>(EffectiveMinimum) - 1e-12L) / 1.000000000001L);
   // At most as many labels as there are tick positions, and no further once the
   // increment is too small to change the value (a constant range).
   while (v >= low && values.size() < kMaxTickPositions) {
@@ -333,7 +348,8 @@ void TCustomChartAxis::ApplyFixedRange(double min, double max) {
     maximum_ = max;
     Changed();
   }
-  if (static_cast<long double>(maximum_) - minimum_ < 1e-10L) maximum_ = static_cast<double>(minimum_ + 1e-10L);
+  if (static_cast<long double>(maximum_) - minimum_ < 1e-10L)
+    maximum_ = static_cast<double>(minimum_ + 1e-10L);
 }
 
 void TCustomChartAxis::ShiftAxisRange(double offset) {
@@ -370,7 +386,8 @@ TAxisLabelStyle TCustomChartAxis::ResolvedLabelStyle() const {
     TChartSeriesBase* s = chart_->SeriesAt(i);
     if (!s->Active() || !s->UsesAxis(this)) continue;
     style = TAxisLabelStyle::talValue;
-    if (isHorizontal_ && s->PointCount() > 0 && !s->PointLabel(0).empty()) return TAxisLabelStyle::talText;
+    if (isHorizontal_ && s->PointCount() > 0 && !s->PointLabel(0).empty())
+      return TAxisLabelStyle::talText;
   }
   return style;
 }
@@ -383,18 +400,21 @@ int TCustomChartAxis::AxisLabelsSize() {
                                         : (labelsAngle_ == 90 || labelsAngle_ == 270);
   if (lineHeight) return canvas.StandardLineHeight();
   switch (ResolvedLabelStyle()) {
-    case TAxisLabelStyle::talValue: return MaxValueLabelWidth();
+    case TAxisLabelStyle::talValue:
+      return MaxValueLabelWidth();
     case TAxisLabelStyle::talMark:
     case TAxisLabelStyle::talText: {
       int widest = 0;
       for (int i = 0; i < chart_->SeriesCount(); ++i) {
         TChartSeriesBase* s = chart_->SeriesAt(i);
         if (!s->Active() || !s->UsesAxis(this)) continue;
-        for (int p = 0; p < s->PointCount(); ++p) widest = std::max(widest, canvas.MeasureTextWidth(s->PointLabel(p)));
+        for (int p = 0; p < s->PointCount(); ++p)
+          widest = std::max(widest, canvas.MeasureTextWidth(s->PointLabel(p)));
       }
       return widest;
     }
-    default: return 0;
+    default:
+      return 0;
   }
 }
 
@@ -403,7 +423,8 @@ int TCustomChartAxis::AxisTitleSize() {
   chart_->ApplyFont(Title.Font());
   TChartCanvas3D& canvas = chart_->ChartCanvas();
   const int angle = Title.Angle();
-  const bool lineHeight = isHorizontal_ ? (angle == 0 || angle == 180) : (angle == 90 || angle == 270);
+  const bool lineHeight =
+      isHorizontal_ ? (angle == 0 || angle == 180) : (angle == 90 || angle == 270);
   return lineHeight ? canvas.StandardLineHeight() : canvas.MeasureTextWidth(Title.Caption());
 }
 
@@ -425,7 +446,8 @@ int TCustomChartAxis::MaxValueLabelWidth() {
     for (const auto& line : SplitLines(text)) w = std::max(w, canvas.MeasureTextWidth(line));
     return w;
   };
-  return std::max(widest(FormatAxisLabel(hi)), widest(FormatAxisLabel(lo))) + canvas.MeasureTextWidth(" ");
+  return std::max(widest(FormatAxisLabel(hi)), widest(FormatAxisLabel(lo))) +
+         canvas.MeasureTextWidth(" ");
 }
 
 std::string TCustomChartAxis::FormatAxisLabel(double value) {
@@ -473,7 +495,8 @@ void TCustomChartAxis::ReserveAxisSpace(TRect& rect, bool reserve) {
 }
 
 void TCustomChartAxis::DrawAxisLabel(int position, const std::string& text) {
-  if (tickOnLabelsOnly_ && tickPositions_.size() < kMaxTickPositions) tickPositions_.push_back(position);
+  if (tickOnLabelsOnly_ && tickPositions_.size() < kMaxTickPositions)
+    tickPositions_.push_back(position);
   TChartCanvas3D& canvas = chart_->ChartCanvas();
   chart_->ApplyFont(LabelsFont);
   canvas.Brush().SetColor(chart_->Color());
@@ -499,8 +522,10 @@ void TCustomChartAxis::DrawAxisLabel(int position, const std::string& text) {
   const int z = isOtherSide_ ? chart_->PlotDepth : 0;
   for (const auto& line : lines) {
     y += h;
-    if (labelsAngle_ == 0) canvas.OutputTextAtDepth(x, y, line, z);
-    else canvas.OutputRotatedText(x, y, labelsAngle_, line);
+    if (labelsAngle_ == 0)
+      canvas.OutputTextAtDepth(x, y, line, z);
+    else
+      canvas.OutputRotatedText(x, y, labelsAngle_, line);
   }
   canvas.SetTextAlignment(TA_LEFT | TA_TOP);
 }
@@ -520,10 +545,13 @@ void TCustomChartAxis::DrawAxisTitle() {
   const long double half = canvas.StandardLineHeight() * 0.5L;
   // The top centre of the unturned text cell, moved from the centre against the text's
   // up direction, which a counter-clockwise turn by the angle makes (-sin, -cos).
-  const int x = RoundEven(cx - half * std::sin(radians)), y = RoundEven(cy - half * std::cos(radians));
+  const int x = RoundEven(cx - half * std::sin(radians)),
+            y = RoundEven(cy - half * std::cos(radians));
   canvas.SetTextAlignment(TA_CENTER | TA_TOP);
-  if (Title.Angle() == 0) canvas.OutputTextAtDepth(x, y, Title.Caption(), isOtherSide_ ? chart_->PlotDepth : 0);
-  else canvas.OutputRotatedText(x, y, Title.Angle(), Title.Caption());
+  if (Title.Angle() == 0)
+    canvas.OutputTextAtDepth(x, y, Title.Caption(), isOtherSide_ ? chart_->PlotDepth : 0);
+  else
+    canvas.OutputRotatedText(x, y, Title.Angle(), Title.Caption());
   canvas.SetTextAlignment(TA_LEFT | TA_TOP);
 }
 
@@ -548,8 +576,10 @@ void TCustomChartAxis::DrawTick(int position, int length, int depth, int directi
 void TCustomChartAxis::DrawGridLine(int position) {
   TChartCanvas3D& canvas = chart_->ChartCanvas();
   const TRect& p = chart_->PlotRect;
-  if (isHorizontal_) canvas.DrawVerticalLine(position, p.Top, p.Bottom);
-  else canvas.DrawHorizontalLine(p.Left, p.Right, position);
+  if (isHorizontal_)
+    canvas.DrawVerticalLine(position, p.Top, p.Bottom);
+  else
+    canvas.DrawHorizontalLine(p.Left, p.Right, position);
 }
 
 void TCustomChartAxis::DrawTicks(TChartPen& pen, int length, int direction) {
@@ -565,8 +595,10 @@ void TCustomChartAxis::DrawMinor(TChartPen& pen, bool grid) {
   const int depth = isOtherSide_ ? chart_->PlotDepth : 0;
   auto mark = [&](int position) {
     if (!(StartPixel < position && position < EndPixel)) return;
-    if (grid) DrawGridLine(position);
-    else DrawTick(position, minorTickLength_, depth, 1);
+    if (grid)
+      DrawGridLine(position);
+    else
+      DrawTick(position, minorTickLength_, depth, 1);
   };
   for (int position : MinorMarkPositions(tickPositions_, minorTickCount_)) mark(position);
 }
@@ -581,13 +613,15 @@ void TCustomChartAxis::DrawPointLabels() {
     if (!s->Active() || !s->UsesAxis(this)) continue;
     bool any = false;
     int lastPos = 0, lastHalf = 0;
-    for (int point = 0; point < s->PointCount() && tickPositions_.size() < kMaxTickPositions; ++point) {
+    for (int point = 0; point < s->PointCount() && tickPositions_.size() < kMaxTickPositions;
+         ++point) {
       const std::string text = s->PointLabel(point);
       if (text.empty()) continue;
       const int pos = ValueToPixel(isHorizontal_ ? s->PointX(point) : s->PointY(point));
       if (!(labelsOnAxis_ || (StartPixel < pos && pos < EndPixel))) continue;
       chart_->ApplyFont(LabelsFont);
-      const int extent = isHorizontal_ ? canvas.MeasureTextWidth(text) : canvas.StandardLineHeight();
+      const int extent =
+          isHorizontal_ ? canvas.MeasureTextWidth(text) : canvas.StandardLineHeight();
       const int half = extent / 2 + RoundEven(labelsSeparation_ * 0.01L * extent) / 2;
       if (any && std::abs(pos - lastPos) < half + lastHalf) continue;
       any = true;
@@ -607,7 +641,8 @@ void TCustomChartAxis::DrawAxis(bool placeLine) {
   const double inc = ComputeLabelIncrement();
   if (placeLine) {
     const TRect& p = chart_->PlotRect;
-    const int edge = isHorizontal_ ? (isOtherSide_ ? p.Top : p.Bottom) : (isOtherSide_ ? p.Right : p.Left);
+    const int edge =
+        isHorizontal_ ? (isOtherSide_ ? p.Top : p.Bottom) : (isOtherSide_ ? p.Right : p.Left);
     LinePosition = Offset(edge);
   }
   if (!Title.Caption().empty()) DrawAxisTitle();
@@ -616,7 +651,8 @@ void TCustomChartAxis::DrawAxis(bool placeLine) {
   auto produce = [&](double v) {
     const int pos = ValueToPixel(v);
     if (!(labelsOnAxis_ || (StartPixel < pos && pos < EndPixel))) return;
-    if (!tickOnLabelsOnly_ && tickPositions_.size() < kMaxTickPositions) tickPositions_.push_back(pos);
+    if (!tickOnLabelsOnly_ && tickPositions_.size() < kMaxTickPositions)
+      tickPositions_.push_back(pos);
     if (labels_) DrawAxisLabel(pos, FormatAxisLabel(v));
   };
   if (inc > 0 && EffectiveMaximum >= EffectiveMinimum) {
@@ -624,7 +660,9 @@ void TCustomChartAxis::DrawAxis(bool placeLine) {
       case TAxisLabelStyle::talValue:
         if (chart_->OnGetNextAxisLabel) {
           double v = 0;
-          for (int i = 0; i < static_cast<int>(kMaxTickPositions) && chart_->OnGetNextAxisLabel(this, i, v); ++i)
+          for (int i = 0;
+               i < static_cast<int>(kMaxTickPositions) && chart_->OnGetNextAxisLabel(this, i, v);
+               ++i)
             produce(v);
         } else {
           for (double v : LabelValues(inc)) produce(v);
@@ -634,15 +672,18 @@ void TCustomChartAxis::DrawAxis(bool placeLine) {
       case TAxisLabelStyle::talText:
         DrawPointLabels();
         break;
-      default: break;
+      default:
+        break;
     }
   }
 
   if (AxisPen.Visible()) {
     canvas.ApplyChartPen(AxisPen);
     const int depth = isOtherSide_ ? chart_->PlotDepth : 0;
-    if (isHorizontal_) canvas.DrawHorizontalLineAtDepth(StartPixel, EndPixel, LinePosition, depth);
-    else canvas.DrawVerticalLineAtDepth(LinePosition, StartPixel, EndPixel, depth);
+    if (isHorizontal_)
+      canvas.DrawHorizontalLineAtDepth(StartPixel, EndPixel, LinePosition, depth);
+    else
+      canvas.DrawVerticalLineAtDepth(LinePosition, StartPixel, EndPixel, depth);
   }
   DrawTicks(Ticks, tickLength_, 1);
   if (Grid.Visible()) {
@@ -650,7 +691,8 @@ void TCustomChartAxis::DrawAxis(bool placeLine) {
     canvas.SetBackgroundMode(TRANSPARENT);
     canvas.ApplyChartPen(Grid);
     if (Grid.Color() == clAutoColor) canvas.Pen().SetColor(clGray);
-    for (int position : gridCentered_ ? CenteredGridPositions(tickPositions_) : tickPositions_) DrawGridLine(position);
+    for (int position : gridCentered_ ? CenteredGridPositions(tickPositions_) : tickPositions_)
+      DrawGridLine(position);
     canvas.SetBackgroundMode(OPAQUE);
   }
   DrawTicks(TicksInner, tickInnerLength_, -1);

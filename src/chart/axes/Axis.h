@@ -215,7 +215,8 @@ class TCustomChartAxis {
 
 class TChartAxis : public TCustomChartAxis {
  public:
-  TChartAxis(TCustomAxisPanel* chart, bool horizontal, bool otherSide) : TCustomChartAxis(chart, horizontal, otherSide, false) {}
+  TChartAxis(TCustomAxisPanel* chart, bool horizontal, bool otherSide)
+      : TCustomChartAxis(chart, horizontal, otherSide, false) {}
 };
 
 class TChartDepthAxis : public TCustomChartAxis {

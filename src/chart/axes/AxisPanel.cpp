@@ -12,7 +12,8 @@ TCustomAxisPanel::TCustomAxisPanel(TChartHost* host) : TCustomChartPanelExtended
   leftAxis_ = std::make_unique<TChartAxis>(this, false, false);
   rightAxis_ = std::make_unique<TChartAxis>(this, false, true);
   depthAxis_ = std::make_unique<TChartDepthAxis>(this);
-  axisList_ = {bottomAxis_.get(), topAxis_.get(), leftAxis_.get(), rightAxis_.get(), depthAxis_.get()};
+  axisList_ = {bottomAxis_.get(), topAxis_.get(), leftAxis_.get(), rightAxis_.get(),
+               depthAxis_.get()};
 }
 
 TCustomAxisPanel::~TCustomAxisPanel() {
@@ -46,7 +47,8 @@ TChartSeriesBase* TCustomAxisPanel::SeriesAt(int index) const {
 }
 
 int TCustomAxisPanel::ActiveSeriesCount() const {
-  return static_cast<int>(std::count_if(series_.begin(), series_.end(), [](auto* s) { return s->Active(); }));
+  return static_cast<int>(
+      std::count_if(series_.begin(), series_.end(), [](auto* s) { return s->Active(); }));
 }
 
 TColor TCustomAxisPanel::PickFreeSeriesColor(bool checkBackgrounds) const {
@@ -61,16 +63,17 @@ bool TCustomAxisPanel::SeriesColorIsFree(TColor color, bool checkBackgrounds) co
   return !(checkBackgrounds && color == Color());
 }
 
-double TCustomAxisPanel::AxisRangeFromSeries(const TCustomChartAxis* axis, bool wantLowest, bool horizontal) const {
-  const bool anyActiveUses =
-      std::any_of(series_.begin(), series_.end(), [axis](auto* s) { return s->Active() && s->UsesAxis(axis); });
+double TCustomAxisPanel::AxisRangeFromSeries(const TCustomChartAxis* axis, bool wantLowest,
+                                             bool horizontal) const {
+  const bool anyActiveUses = std::any_of(
+      series_.begin(), series_.end(), [axis](auto* s) { return s->Active() && s->UsesAxis(axis); });
   double result = 0;
   bool first = true;
   for (auto* s : series_) {
     if (!(s->Active() || !anyActiveUses) || s->PointCount() < 1) continue;
-    const bool attached = horizontal
-                              ? (s->HorizAxis() == THorizAxis::aBothHorizAxis || s->HorizAxisObject() == axis)
-                              : (s->VertAxis() == TVertAxis::aBothVertAxis || s->VertAxisObject() == axis);
+    const bool attached =
+        horizontal ? (s->HorizAxis() == THorizAxis::aBothHorizAxis || s->HorizAxisObject() == axis)
+                   : (s->VertAxis() == TVertAxis::aBothVertAxis || s->VertAxisObject() == axis);
     if (!attached) continue;
     const double v = horizontal ? (wantLowest ? s->LowestX() : s->HighestX())
                                 : (wantLowest ? s->LowestY() : s->HighestY());
@@ -133,7 +136,8 @@ TCustomChart::~TCustomChart() = default;
 void TCustomChart::SetBackColor(TColor color) {
   backWall_->SetColor(color);
   // While the design-time settings are applied the brush style is theirs to set.
-  if (Host() && Host()->HasParentWindow() && !Loading()) backWall_->Brush().SetStyle(TBrushStyle::bsSolid);
+  if (Host() && Host()->HasParentWindow() && !Loading())
+    backWall_->Brush().SetStyle(TBrushStyle::bsSolid);
 }
 
 bool TCustomChart::SeriesColorIsFree(TColor color, bool checkBackgrounds) const {
@@ -168,8 +172,10 @@ void TCustomChart::FitAxesIntoPlot() {
 }
 
 void TCustomChart::ApplySeriesPixelMargins() {
-  for (TCustomChartAxis* axis : {static_cast<TCustomChartAxis*>(&TopAxis()), static_cast<TCustomChartAxis*>(&LeftAxis()),
-                                 static_cast<TCustomChartAxis*>(&RightAxis()), static_cast<TCustomChartAxis*>(&BottomAxis())}) {
+  for (TCustomChartAxis* axis :
+       {static_cast<TCustomChartAxis*>(&TopAxis()), static_cast<TCustomChartAxis*>(&LeftAxis()),
+        static_cast<TCustomChartAxis*>(&RightAxis()),
+        static_cast<TCustomChartAxis*>(&BottomAxis())}) {
     TRect m;
     for (int i = 0; i < SeriesCount(); ++i) {
       TChartSeriesBase* s = SeriesAt(i);

@@ -26,18 +26,19 @@
 namespace quarvel {
 
 // The chart's default series colours, in the order a new series is offered them.
-inline constexpr std::array<TColor, 16> kSeriesPalette = {clRed,  clGreen,  clYellow, clBlue, clWhite,  clGray,
-                                                          clFuchsia, clTeal, clNavy, clMaroon, clLime, clOlive,
-                                                          clPurple, clSilver, clAqua, clBlack};
+inline constexpr std::array<TColor, 16> kSeriesPalette = {
+    clRed,  clGreen,  clYellow, clBlue,  clWhite,  clGray,   clFuchsia, clTeal,
+    clNavy, clMaroon, clLime,   clOlive, clPurple, clSilver, clAqua,    clBlack};
 
 class TCustomAxisPanel : public TCustomChartPanelExtended {
  public:
   using ChartEvent = std::function<void(TCustomAxisPanel* sender)>;
   // May change the label text of `value` (index -1 for value labels).
-  using GetAxisLabelEvent =
-      std::function<void(TCustomChartAxis* sender, TChartSeriesBase* series, int index, std::string& text)>;
+  using GetAxisLabelEvent = std::function<void(TCustomChartAxis* sender, TChartSeriesBase* series,
+                                               int index, std::string& text)>;
   // Supplies label value number `index`; returns false to stop.
-  using GetNextAxisLabelEvent = std::function<bool(TCustomChartAxis* sender, int index, double& value)>;
+  using GetNextAxisLabelEvent =
+      std::function<bool(TCustomChartAxis* sender, int index, double& value)>;
 
   explicit TCustomAxisPanel(TChartHost* host);
   ~TCustomAxisPanel() override;
@@ -109,7 +110,15 @@ class TCustomAxisPanel : public TCustomChartPanelExtended {
   bool view3DWalls_ = true;
 };
 
-enum class TChartClickedPartStyle { cpNone, cpLegend, cpAxis, cpSeries, cpTitle, cpFoot, cpChartRect };
+enum class TChartClickedPartStyle {
+  cpNone,
+  cpLegend,
+  cpAxis,
+  cpSeries,
+  cpTitle,
+  cpFoot,
+  cpChartRect
+};
 
 // What lies under a pixel of the chart.
 struct TChartClickedPart {
@@ -146,13 +155,15 @@ std::pair<double, double> ShiftedRange(double min, double max, double fraction);
 
 class TCustomChart : public TCustomAxisPanel {
  public:
-  using MouseEvent = std::function<void(TCustomChart* sender, TMouseButton button, TShiftState shift, int x, int y)>;
-  using AxisClickEvent =
-      std::function<void(TCustomChart* sender, TCustomChartAxis* axis, TMouseButton button, TShiftState shift, int x, int y)>;
-  using SeriesClickEvent = std::function<void(TCustomChart* sender, TChartSeriesBase* series, int index,
-                                              TMouseButton button, TShiftState shift, int x, int y)>;
-  using AllowScrollEvent =
-      std::function<void(TCustomChart* sender, TCustomChartAxis* axis, double& newMin, double& newMax, bool& allow)>;
+  using MouseEvent = std::function<void(TCustomChart* sender, TMouseButton button,
+                                        TShiftState shift, int x, int y)>;
+  using AxisClickEvent = std::function<void(TCustomChart* sender, TCustomChartAxis* axis,
+                                            TMouseButton button, TShiftState shift, int x, int y)>;
+  using SeriesClickEvent =
+      std::function<void(TCustomChart* sender, TChartSeriesBase* series, int index,
+                         TMouseButton button, TShiftState shift, int x, int y)>;
+  using AllowScrollEvent = std::function<void(TCustomChart* sender, TCustomChartAxis* axis,
+                                              double& newMin, double& newMax, bool& allow)>;
 
   explicit TCustomChart(TChartHost* host);
   ~TCustomChart() override;

@@ -22,7 +22,8 @@ int ReadoutDecimals(double pixelWidth) {
 
 std::string FormatReadoutValue(double value, double pixelWidth) {
   const int decimals = ReadoutDecimals(pixelWidth);
-  if (decimals < 0 || !std::isfinite(value) || std::fabs(value) >= 1e15) return FormatGeneral(value);
+  if (decimals < 0 || !std::isfinite(value) || std::fabs(value) >= 1e15)
+    return FormatGeneral(value);
   std::string pattern = "#,##0";
   if (decimals > 0) pattern += "." + std::string(static_cast<std::size_t>(decimals), '0');
   return FormatPattern(pattern, value);

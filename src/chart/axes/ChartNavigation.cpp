@@ -47,8 +47,8 @@ TChartViewState TCustomChart::CaptureViewState() const {
   TChartViewState state;
   const auto axes = ZoomAxes();
   for (std::size_t i = 0; i < axes.size(); ++i)
-    state.Axes[i] = {axes[i]->Automatic(), axes[i]->AutomaticMinimum(), axes[i]->AutomaticMaximum(), axes[i]->Minimum(),
-                     axes[i]->Maximum()};
+    state.Axes[i] = {axes[i]->Automatic(), axes[i]->AutomaticMinimum(), axes[i]->AutomaticMaximum(),
+                     axes[i]->Minimum(), axes[i]->Maximum()};
   state.Saved = savedAxisState_;
   state.SavePending = savePending_;
   state.ZoomedIn = isZoomedIn_;
@@ -179,17 +179,37 @@ void TCustomChart::ChartDoubleClick(TMouseButton button, TShiftState shift, int 
 
 bool TCustomChart::ChartKeyDown(TViewKey key) {
   switch (key) {
-    case TViewKey::vkZoomIn: ZoomByKey(true); return true;
-    case TViewKey::vkZoomOut: ZoomByKey(false); return true;
-    case TViewKey::vkPanLeft: PanByKey(true, -1); return true;
-    case TViewKey::vkPanRight: PanByKey(true, +1); return true;
-    case TViewKey::vkPanUp: PanByKey(false, +1); return true;
-    case TViewKey::vkPanDown: PanByKey(false, -1); return true;
-    case TViewKey::vkReset: ResetView(); return true;
-    case TViewKey::vkBack: GoBack(); return true;
-    case TViewKey::vkForward: GoForward(); return true;
-    case TViewKey::vkCancel: return CancelDrag();
-    case TViewKey::vkNone: break;
+    case TViewKey::vkZoomIn:
+      ZoomByKey(true);
+      return true;
+    case TViewKey::vkZoomOut:
+      ZoomByKey(false);
+      return true;
+    case TViewKey::vkPanLeft:
+      PanByKey(true, -1);
+      return true;
+    case TViewKey::vkPanRight:
+      PanByKey(true, +1);
+      return true;
+    case TViewKey::vkPanUp:
+      PanByKey(false, +1);
+      return true;
+    case TViewKey::vkPanDown:
+      PanByKey(false, -1);
+      return true;
+    case TViewKey::vkReset:
+      ResetView();
+      return true;
+    case TViewKey::vkBack:
+      GoBack();
+      return true;
+    case TViewKey::vkForward:
+      GoForward();
+      return true;
+    case TViewKey::vkCancel:
+      return CancelDrag();
+    case TViewKey::vkNone:
+      break;
   }
   return false;
 }

@@ -51,9 +51,12 @@ TChartClickedPart TCustomChart::HitTestChart(int x, int y) {
       return hit;
     }
   }
-  if (Title().Visible() && Title().TitleBlockRect.Contains(x, y)) hit.Part = TChartClickedPartStyle::cpTitle;
-  else if (Foot().Visible() && Foot().TitleBlockRect.Contains(x, y)) hit.Part = TChartClickedPartStyle::cpFoot;
-  else if (PlotRect.Contains(x, y) && SeriesCount() > 0) hit.Part = TChartClickedPartStyle::cpChartRect;
+  if (Title().Visible() && Title().TitleBlockRect.Contains(x, y))
+    hit.Part = TChartClickedPartStyle::cpTitle;
+  else if (Foot().Visible() && Foot().TitleBlockRect.Contains(x, y))
+    hit.Part = TChartClickedPartStyle::cpFoot;
+  else if (PlotRect.Contains(x, y) && SeriesCount() > 0)
+    hit.Part = TChartClickedPartStyle::cpChartRect;
   // An invisible legend is never hit.
   return hit;
 }
@@ -73,7 +76,8 @@ void TCustomChart::BeginZoomOrPan(TMouseButton button, TShiftState, int x, int y
   }
 }
 
-void TCustomChart::BackgroundStep(TMouseButton button, TShiftState shift, int x, int y, bool& handled) {
+void TCustomChart::BackgroundStep(TMouseButton button, TShiftState shift, int x, int y,
+                                  bool& handled) {
   if (OnClickBackground) {
     EventHandled = true;
     OnClickBackground(this, button, shift, x, y);
@@ -128,9 +132,11 @@ void TCustomChart::ChartMouseDown(TMouseButton button, TShiftState shift, int x,
   }
   // Title, foot and nothing: no drag starts. Anything else not handled gets the
   // background step once more.
-  const bool inert = part.Part == TChartClickedPartStyle::cpTitle || part.Part == TChartClickedPartStyle::cpFoot ||
+  const bool inert = part.Part == TChartClickedPartStyle::cpTitle ||
+                     part.Part == TChartClickedPartStyle::cpFoot ||
                      part.Part == TChartClickedPartStyle::cpNone;
-  if (!handled && !inert && !ZoomBox.InProgress && !PanTrack.InProgress) BackgroundStep(button, shift, x, y, handled);
+  if (!handled && !inert && !ZoomBox.InProgress && !PanTrack.InProgress)
+    BackgroundStep(button, shift, x, y, handled);
   EventHandled = false;
 }
 
@@ -152,13 +158,14 @@ void TCustomChart::SaveAxisStates() {
   if (!savePending_) return;
   const auto axes = ZoomAxes();
   for (std::size_t i = 0; i < axes.size(); ++i)
-    savedAxisState_[i] = {axes[i]->Automatic(), axes[i]->AutomaticMinimum(), axes[i]->AutomaticMaximum(),
-                          axes[i]->Minimum(), axes[i]->Maximum()};
+    savedAxisState_[i] = {axes[i]->Automatic(), axes[i]->AutomaticMinimum(),
+                          axes[i]->AutomaticMaximum(), axes[i]->Minimum(), axes[i]->Maximum()};
   savePending_ = false;
 }
 
 void TCustomChart::PanAxis(TCustomChartAxis& axis, int oldPixel, int newPixel) {
-  const double d = static_cast<double>(static_cast<long double>(axis.PixelToValue(oldPixel)) - axis.PixelToValue(newPixel));
+  const double d = static_cast<double>(static_cast<long double>(axis.PixelToValue(oldPixel)) -
+                                       axis.PixelToValue(newPixel));
   double newMin = static_cast<double>(static_cast<long double>(axis.Minimum()) + d);
   double newMax = static_cast<double>(static_cast<long double>(axis.Maximum()) + d);
   ScrollAxisTo(axis, newMin, newMax);
@@ -179,7 +186,8 @@ bool TCustomChart::PanAllowed(bool horizontal) const {
 bool TCustomChart::PanDirection(bool horizontal, int newPixel, int oldPixel) {
   if (newPixel == oldPixel || !PanAllowed(horizontal)) return false;
   for (TCustomChartAxis* axis : AxisList())
-    if (!axis->IsDepthAxis() && axis->IsHorizontal() == horizontal) PanAxis(*axis, oldPixel, newPixel);
+    if (!axis->IsDepthAxis() && axis->IsHorizontal() == horizontal)
+      PanAxis(*axis, oldPixel, newPixel);
   return true;
 }
 
@@ -216,7 +224,8 @@ void TCustomChart::ChartMouseMove(TShiftState, int x, int y) {
 }
 
 void TCustomChart::ChartMouseUp(TMouseButton button, TShiftState shift, int x, int y) {
-  const bool contextClick = contextCandidate_ && button == kPanButton && x == contextX_ && y == contextY_;
+  const bool contextClick =
+      contextCandidate_ && button == kPanButton && x == contextX_ && y == contextY_;
   contextCandidate_ = false;
   if (ZoomBox.InProgress && button == kZoomButton) {
     ZoomBox.InProgress = false;
@@ -224,10 +233,13 @@ void TCustomChart::ChartMouseUp(TMouseButton button, TShiftState shift, int x, i
     ChartCanvas().Pen().SetMode(TPenMode::pmCopy);
     ZoomBox.EndX = x;
     ZoomBox.EndY = y;
-    if (std::abs(ZoomBox.EndX - ZoomBox.StartX) > kMinZoomBox && std::abs(ZoomBox.EndY - ZoomBox.StartY) > kMinZoomBox) {
+    if (std::abs(ZoomBox.EndX - ZoomBox.StartX) > kMinZoomBox &&
+        std::abs(ZoomBox.EndY - ZoomBox.StartY) > kMinZoomBox) {
       const TChartViewState before = CaptureViewState();
-      if (ZoomBox.EndX > ZoomBox.StartX && ZoomBox.EndY > ZoomBox.StartY) ZoomToBox();
-      else RestoreAxesAfterZoom();
+      if (ZoomBox.EndX > ZoomBox.StartX && ZoomBox.EndY > ZoomBox.StartY)
+        ZoomToBox();
+      else
+        RestoreAxesAfterZoom();
       InvalidateChart();
       RecordStep(before);
     }
@@ -238,27 +250,39 @@ void TCustomChart::ChartMouseUp(TMouseButton button, TShiftState shift, int x, i
 
 void TCustomChart::ZoomToBox() {
   ZoomBox.NormaliseBox();
-  auto horizontal = [&](TCustomChartAxis& a) { return std::pair{a.PixelToValue(ZoomBox.StartX), a.PixelToValue(ZoomBox.EndX)}; };
-  auto vertical = [&](TCustomChartAxis& a) { return std::pair{a.PixelToValue(ZoomBox.EndY), a.PixelToValue(ZoomBox.StartY)}; };
-  ApplyZoomRanges({vertical(LeftAxis()), vertical(RightAxis()), horizontal(TopAxis()), horizontal(BottomAxis())});
+  auto horizontal = [&](TCustomChartAxis& a) {
+    return std::pair{a.PixelToValue(ZoomBox.StartX), a.PixelToValue(ZoomBox.EndX)};
+  };
+  auto vertical = [&](TCustomChartAxis& a) {
+    return std::pair{a.PixelToValue(ZoomBox.EndY), a.PixelToValue(ZoomBox.StartY)};
+  };
+  ApplyZoomRanges({vertical(LeftAxis()), vertical(RightAxis()), horizontal(TopAxis()),
+                   horizontal(BottomAxis())});
 }
 
 void TCustomChart::ApplyZoomRanges(const std::array<std::pair<double, double>, 4>& targets) {
   SaveAxisStates();
-  const std::array<TCustomChartAxis*, 4> axes = {&LeftAxis(), &RightAxis(), &TopAxis(), &BottomAxis()};
+  const std::array<TCustomChartAxis*, 4> axes = {&LeftAxis(), &RightAxis(), &TopAxis(),
+                                                 &BottomAxis()};
   if (AnimatedZoom()) {
     for (int step = 1; step < AnimatedZoomSteps(); ++step) {
       for (std::size_t i = 0; i < axes.size(); ++i) {
         TCustomChartAxis& a = *axes[i];
-        a.ApplyFixedRange(static_cast<double>(a.Minimum() + (targets[i].first - static_cast<long double>(a.Minimum())) / kAnimatedZoomFactor),
-                          static_cast<double>(a.Maximum() - (a.Maximum() - static_cast<long double>(targets[i].second)) / kAnimatedZoomFactor));
+        a.ApplyFixedRange(
+            static_cast<double>(a.Minimum() +
+                                (targets[i].first - static_cast<long double>(a.Minimum())) /
+                                    kAnimatedZoomFactor),
+            static_cast<double>(a.Maximum() -
+                                (a.Maximum() - static_cast<long double>(targets[i].second)) /
+                                    kAnimatedZoomFactor));
       }
       InvalidateChart();
       HandlePaint();
       Host()->ShowSurface();
     }
   }
-  for (std::size_t i = 0; i < axes.size(); ++i) axes[i]->ApplyFixedRange(targets[i].first, targets[i].second);
+  for (std::size_t i = 0; i < axes.size(); ++i)
+    axes[i]->ApplyFixedRange(targets[i].first, targets[i].second);
   isZoomedIn_ = true;
   if (OnZoom) OnZoom(this);
 }
@@ -285,7 +309,8 @@ void TCustomChart::WheelNotch(int direction) {
   const TChartViewState before = CaptureViewState();
   for (TCustomChartAxis* axis : AxisList()) {
     if (axis->IsHorizontal()) continue;
-    const double offset = static_cast<double>((static_cast<long double>(axis->Maximum()) - axis->Minimum()) * 3 * 0.01L);
+    const double offset = static_cast<double>(
+        (static_cast<long double>(axis->Maximum()) - axis->Minimum()) * 3 * 0.01L);
     axis->ShiftAxisRange(direction * offset);
   }
   RecordStep(before, kWheelStep);

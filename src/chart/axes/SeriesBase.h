@@ -11,8 +11,18 @@ namespace quarvel {
 class TCustomChartAxis;
 class TCustomAxisPanel;
 
-enum class THorizAxis : uint8_t { aTopAxis = 0, aBottomAxis = 1, aBothHorizAxis = 2, aCustomHorizAxis = 3 };
-enum class TVertAxis : uint8_t { aLeftAxis = 0, aRightAxis = 1, aBothVertAxis = 2, aCustomVertAxis = 3 };
+enum class THorizAxis : uint8_t {
+  aTopAxis = 0,
+  aBottomAxis = 1,
+  aBothHorizAxis = 2,
+  aCustomHorizAxis = 3
+};
+enum class TVertAxis : uint8_t {
+  aLeftAxis = 0,
+  aRightAxis = 1,
+  aBothVertAxis = 2,
+  aCustomVertAxis = 3
+};
 
 class TChartSeriesBase {
  public:

@@ -24,7 +24,8 @@ class TViewHistory {
   void Record(const State& before, const State& after, int mergeKind = 0, long long time = 0,
               long long mergeWindow = 0) {
     if (mergeKind != 0 && mergeOpen_ && cursor_ == steps_.size() && !steps_.empty() &&
-        steps_.back().kind == mergeKind && time - steps_.back().time <= mergeWindow && time >= steps_.back().time) {
+        steps_.back().kind == mergeKind && time - steps_.back().time <= mergeWindow &&
+        time >= steps_.back().time) {
       steps_.back().after = after;
       steps_.back().time = time;
       if (steps_.back().before == steps_.back().after) {

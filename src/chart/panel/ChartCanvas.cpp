@@ -61,9 +61,13 @@ void TChartCanvas3D::SetBufferedMode(bool buffered) {
   }
 }
 
-void TChartCanvas3D::DrawArc(const TRect& box, TPoint start, TPoint end) { surface_->Arc(box, start, end); }
+void TChartCanvas3D::DrawArc(const TRect& box, TPoint start, TPoint end) {
+  surface_->Arc(box, start, end);
+}
 
-void TChartCanvas3D::DrawPie(const TRect& box, TPoint start, TPoint end) { surface_->Pie(box, start, end); }
+void TChartCanvas3D::DrawPie(const TRect& box, TPoint start, TPoint end) {
+  surface_->Pie(box, start, end);
+}
 
 void TChartCanvas3D::DrawRoundedRectangle(const TRect& box, int cornerWidth, int cornerHeight) {
   surface_->RoundRect(box.Left, box.Top, box.Right, box.Bottom, cornerWidth, cornerHeight);
@@ -85,7 +89,8 @@ void TChartCanvas3D::StretchGraphicInto(const TRect& rect, const TBitmap* pictur
   if (!picture || picture->Width() == 0 || picture->Height() == 0 || rect.IsEmpty()) return;
   TBitmap scaled(rect.Width(), rect.Height());
   for (int y = 0; y < rect.Height(); ++y) {
-    const uint32_t* from = picture->ScanLine(static_cast<int>(static_cast<int64_t>(y) * picture->Height() / rect.Height()));
+    const uint32_t* from = picture->ScanLine(
+        static_cast<int>(static_cast<int64_t>(y) * picture->Height() / rect.Height()));
     uint32_t* to = scaled.ScanLine(y);
     for (int x = 0; x < rect.Width(); ++x)
       to[x] = from[static_cast<int64_t>(x) * picture->Width() / rect.Width()];
@@ -102,7 +107,8 @@ void TChartCanvas3D::DrawBevelFrame(TRect& rect, TColor topColor, int width, TCo
     const TPoint top[3] = {{rect.Left, rect.Bottom}, {rect.Left, rect.Top}, {rect.Right, rect.Top}};
     surface_->Polyline(top, 3);
     Pen().SetColor(bottomColor);
-    const TPoint bottom[3] = {{rect.Right, rect.Top}, {rect.Right, rect.Bottom}, {rect.Left - 1, rect.Bottom}};
+    const TPoint bottom[3] = {
+        {rect.Right, rect.Top}, {rect.Right, rect.Bottom}, {rect.Left - 1, rect.Bottom}};
     surface_->Polyline(bottom, 3);
     ++rect.Left;
     ++rect.Top;
@@ -113,11 +119,13 @@ void TChartCanvas3D::DrawBevelFrame(TRect& rect, TColor topColor, int width, TCo
   ++rect.Bottom;
 }
 
-void TChartCanvas3D::FillGradientRect(const TRect& rect, TColor startColor, TGradientDirection direction,
-                                      TColor endColor) {
+void TChartCanvas3D::FillGradientRect(const TRect& rect, TColor startColor,
+                                      TGradientDirection direction, TColor endColor) {
   if (rect.IsEmpty()) return;
-  const bool vertical = direction == TGradientDirection::gdTopBottom || direction == TGradientDirection::gdBottomTop;
-  const bool reversed = direction == TGradientDirection::gdBottomTop || direction == TGradientDirection::gdRightLeft;
+  const bool vertical =
+      direction == TGradientDirection::gdTopBottom || direction == TGradientDirection::gdBottomTop;
+  const bool reversed =
+      direction == TGradientDirection::gdBottomTop || direction == TGradientDirection::gdRightLeft;
   const TColor from = ColorToRGB(reversed ? endColor : startColor);
   const TColor to = ColorToRGB(reversed ? startColor : endColor);
   const int extent = vertical ? rect.Height() : rect.Width();
@@ -131,8 +139,10 @@ void TChartCanvas3D::FillGradientRect(const TRect& rect, TColor startColor, TGra
       c |= static_cast<TColor>(a + (b - a) * i / std::max(1, extent - 1)) << shift;
     }
     Brush().SetColor(c);
-    if (vertical) surface_->FillRect({rect.Left, rect.Top + i, rect.Right, rect.Top + i + 1});
-    else surface_->FillRect({rect.Left + i, rect.Top, rect.Left + i + 1, rect.Bottom});
+    if (vertical)
+      surface_->FillRect({rect.Left, rect.Top + i, rect.Right, rect.Top + i + 1});
+    else
+      surface_->FillRect({rect.Left + i, rect.Top, rect.Left + i + 1, rect.Bottom});
   }
   Brush().SetColor(savedColor);
   Brush().SetStyle(savedStyle);
@@ -153,8 +163,8 @@ void TChartCanvas3D::PlotPointAtDepth(int x, int y, TColor color, int) {
   }
 }
 
-TRect TChartCanvas3D::PrepareDrawing(TCanvas* destination, TView3DOptions* options, TColor, bool depthMode,
-                                     const TRect& bounds) {
+TRect TChartCanvas3D::PrepareDrawing(TCanvas* destination, TView3DOptions* options, TColor,
+                                     bool depthMode, const TRect& bounds) {
   lastBounds_ = bounds;
   options_ = options;
   depthMode_ = depthMode;
@@ -169,7 +179,8 @@ TRect TChartCanvas3D::PrepareDrawing(TCanvas* destination, TView3DOptions* optio
     BindSurface(destination);
     return bounds;
   }
-  const int w = std::max(0, bounds.Right - bounds.Left), h = std::max(0, bounds.Bottom - bounds.Top);
+  const int w = std::max(0, bounds.Right - bounds.Left),
+            h = std::max(0, bounds.Bottom - bounds.Top);
   if (buffer_ && (buffer_->Width() != w || buffer_->Height() != h)) DropBuffer();
   if (!buffer_) {
     buffer_ = std::make_unique<TBitmap>();
@@ -191,8 +202,10 @@ void TChartCanvas3D::FinishDrawing(TCanvas* destination, TCanvas* afterwards, co
   if (buffered_ && buffer_ && destination) {
     destination->Draw(bounds.Left, bounds.Top, buffer_->Surface());
     stale_ = false;
-    if (bounds.Left == 0 && bounds.Top == 0) NoteShown(destination);
-    else shownOn_ = nullptr;
+    if (bounds.Left == 0 && bounds.Top == 0)
+      NoteShown(destination);
+    else
+      shownOn_ = nullptr;
   }
   BindSurface(afterwards);
 }
@@ -213,7 +226,10 @@ void TChartCanvas3D::EnterFrontPlane() {
 }
 
 void TChartCanvas3D::DrawRectangleAtDepth(const TRect& rect, int) {
-  const TPoint corners[4] = {{rect.Left, rect.Top}, {rect.Right, rect.Top}, {rect.Right, rect.Bottom}, {rect.Left, rect.Bottom}};
+  const TPoint corners[4] = {{rect.Left, rect.Top},
+                             {rect.Right, rect.Top},
+                             {rect.Right, rect.Bottom},
+                             {rect.Left, rect.Bottom}};
   DrawPolygon(corners, 3);
 }
 

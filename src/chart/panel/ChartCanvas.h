@@ -96,8 +96,8 @@ class TCanvas3D : public TChartCanvas {
   virtual void PlaneToDepthPoint(int& x, int& y, int z) = 0;
   virtual TPoint ProjectPointAtDepth(int x, int y, int z) = 0;
   // Starts a paint; returns the rectangle to draw in.
-  virtual TRect PrepareDrawing(TCanvas* destination, TView3DOptions* options, TColor backColor, bool depthMode,
-                               const TRect& bounds) = 0;
+  virtual TRect PrepareDrawing(TCanvas* destination, TView3DOptions* options, TColor backColor,
+                               bool depthMode, const TRect& bounds) = 0;
   virtual void CopyCanvasSettings(const TCanvas3D& other) = 0;
   virtual void SetDepthProjection(int depthExtent, const TRect& bounds, const TRect& plot) = 0;
   // Ends a paint: copies the buffer to `destination` at the bounds' top-left (when
@@ -142,15 +142,21 @@ class TChartCanvas3D final : public TCanvas3D {
   void DrawLineTo(int x, int y) override { surface_->LineTo(x, y); }
   void MovePenTo(int x, int y) override { surface_->MoveTo(x, y); }
   void DrawPie(const TRect& box, TPoint start, TPoint end) override;
-  void DrawRectangle(int x0, int y0, int x1, int y1) override { surface_->Rectangle(x0, y0, x1, y1); }
+  void DrawRectangle(int x0, int y0, int x1, int y1) override {
+    surface_->Rectangle(x0, y0, x1, y1);
+  }
   void DrawRoundedRectangle(const TRect& box, int cornerWidth, int cornerHeight) override;
   void StretchGraphicInto(const TRect& rect, const TBitmap* picture) override;
   void OutputText(int x, int y, std::string_view text) override { surface_->TextOut(x, y, text); }
   int MeasureTextWidth(std::string_view text) override { return surface_->TextExtent(text).Width; }
-  int MeasureTextHeight(std::string_view text) override { return surface_->TextExtent(text).Height; }
+  int MeasureTextHeight(std::string_view text) override {
+    return surface_->TextExtent(text).Height;
+  }
   void ClipToRect(const TRect& rect) override { surface_->SetClip(rect); }
   void DrawHorizontalLine(int x0, int x1, int y) override { DrawLine(x0, y, x1, y); }
-  void OutlineRect(const TRect& rect) override { DrawRectangle(rect.Left, rect.Top, rect.Right, rect.Bottom); }
+  void OutlineRect(const TRect& rect) override {
+    DrawRectangle(rect.Left, rect.Top, rect.Right, rect.Bottom);
+  }
   void DrawVerticalLine(int x, int y0, int y1) override { DrawLine(x, y0, x, y1); }
   void FillBackground(const TRect& rect) override { surface_->FillRect(rect); }
   void FillGradientRect(const TRect& rect, TColor startColor, TGradientDirection direction,
@@ -166,8 +172,8 @@ class TChartCanvas3D final : public TCanvas3D {
   bool RendersDepthText() const override { return false; }
   void PlaneToDepthPoint(int&, int&, int) override {}
   TPoint ProjectPointAtDepth(int x, int y, int) override { return {x, y}; }
-  TRect PrepareDrawing(TCanvas* destination, TView3DOptions* options, TColor backColor, bool depthMode,
-                       const TRect& bounds) override;
+  TRect PrepareDrawing(TCanvas* destination, TView3DOptions* options, TColor backColor,
+                       bool depthMode, const TRect& bounds) override;
   void CopyCanvasSettings(const TCanvas3D& other) override { monochrome_ = other.IsMonochrome(); }
   void SetDepthProjection(int depthExtent, const TRect& bounds, const TRect& plot) override;
   void FinishDrawing(TCanvas* destination, TCanvas* afterwards, const TRect& bounds) override;
@@ -175,7 +181,9 @@ class TChartCanvas3D final : public TCanvas3D {
   void ClipToPlotBox(const TRect& rect, int, int) override {
     ClipToRect({rect.Left + 1, rect.Top + 1, rect.Right, rect.Bottom - 1});
   }
-  void DrawHorizontalLineAtDepth(int x0, int x1, int y, int) override { DrawHorizontalLine(x0, x1, y); }
+  void DrawHorizontalLineAtDepth(int x0, int x1, int y, int) override {
+    DrawHorizontalLine(x0, x1, y);
+  }
   void DrawVerticalLineAtDepth(int x, int y0, int y1, int) override { DrawVerticalLine(x, y0, y1); }
   void DrawDepthLine(int x, int y, int, int) override { DrawLine(x, y, x, y); }
   void EnterFrontPlane() override;
@@ -184,7 +192,9 @@ class TChartCanvas3D final : public TCanvas3D {
   void MovePenToAtDepth(int x, int y, int) override { MovePenTo(x, y); }
   void DrawLineToAtDepth(int x, int y, int) override { DrawLineTo(x, y); }
   void DrawRectangleAtDepth(const TRect& rect, int z) override;
-  void OutputTextAtDepth(int x, int y, std::string_view text, int) override { OutputText(x, y, text); }
+  void OutputTextAtDepth(int x, int y, std::string_view text, int) override {
+    OutputText(x, y, text);
+  }
 
   bool IsStale() const { return stale_; }
   const TBitmap* Buffer() const { return buffer_.get(); }

@@ -5,7 +5,8 @@
 
 namespace quarvel {
 
-TCustomChartPanel::TCustomChartPanel(TChartHost* host) : host_(host), canvas_(std::make_unique<TChartCanvas3D>()) {
+TCustomChartPanel::TCustomChartPanel(TChartHost* host)
+    : host_(host), canvas_(std::make_unique<TChartCanvas3D>()) {
   canvas_->BindSurface(host_->OwnSurface());
   view3DOptions_.OnChange = StyleChangeHandler();
   created_ = true;
@@ -25,7 +26,8 @@ void TCustomChartPanel::SetBorderWidth(int v) {
 
 void TCustomChartPanel::SetChart3DPercent(int v) {
   if (v < 1 || v > 100)
-    throw ChartException(FormatMessage("3D effect percent must be between %d and %d", {int64_t{1}, int64_t{100}}));
+    throw ChartException(
+        FormatMessage("3D effect percent must be between %d and %d", {int64_t{1}, int64_t{100}}));
   SetAndInvalidate(chart3DPercent_, v);
 }
 
@@ -57,10 +59,14 @@ void TCustomChartPanel::DrawChart(TCanvas* surface, const TRect& rect) {
 void TCustomChartPanel::UpdatePlotGeometry() {
   if (PlotRect.Left < DrawBounds.Left) PlotRect.Left = DrawBounds.Left;
   if (PlotRect.Top < DrawBounds.Top) PlotRect.Top = DrawBounds.Top;
-  if (PlotRect.Right < PlotRect.Left) PlotRect.Right = PlotRect.Left + 1;
-  else if (PlotRect.Right == PlotRect.Left) PlotRect.Right = PlotRect.Left + host_->ClientWidth();
-  if (PlotRect.Bottom < PlotRect.Top) PlotRect.Bottom = PlotRect.Top + 1;
-  else if (PlotRect.Bottom == PlotRect.Top) PlotRect.Bottom = PlotRect.Top + host_->ClientHeight();
+  if (PlotRect.Right < PlotRect.Left)
+    PlotRect.Right = PlotRect.Left + 1;
+  else if (PlotRect.Right == PlotRect.Left)
+    PlotRect.Right = PlotRect.Left + host_->ClientWidth();
+  if (PlotRect.Bottom < PlotRect.Top)
+    PlotRect.Bottom = PlotRect.Top + 1;
+  else if (PlotRect.Bottom == PlotRect.Top)
+    PlotRect.Bottom = PlotRect.Top + host_->ClientHeight();
   PlotWidth = PlotRect.Right - PlotRect.Left;
   PlotHeight = PlotRect.Bottom - PlotRect.Top;
   PlotCenterX = (PlotRect.Left + PlotRect.Right) / 2;
@@ -71,9 +77,17 @@ namespace {
 
 void BevelColors(TBevelCut cut, TColor& topLeft, TColor& bottomRight) {
   switch (cut) {
-    case TBevelCut::bvLowered: topLeft = clBtnShadow; bottomRight = clBtnHighlight; break;
-    case TBevelCut::bvRaised: topLeft = clBtnHighlight; bottomRight = clBtnShadow; break;
-    default: topLeft = bottomRight = clBtnHighlight; break;
+    case TBevelCut::bvLowered:
+      topLeft = clBtnShadow;
+      bottomRight = clBtnHighlight;
+      break;
+    case TBevelCut::bvRaised:
+      topLeft = clBtnHighlight;
+      bottomRight = clBtnShadow;
+      break;
+    default:
+      topLeft = bottomRight = clBtnHighlight;
+      break;
   }
 }
 
@@ -100,7 +114,8 @@ void TCustomChartPanel::DrawPanelBevels(const TRect& rect) {
 void TCustomChartPanel::ApplyFont(const TFont& font) { canvas_->Font().Assign(font); }
 
 void TCustomChartPanel::PrepareFillBrush(TColor color, TBrushStyle style, TColor backColor) {
-  if (style != TBrushStyle::bsSolid && color == backColor) color = backColor == clBlack ? clWhite : clBlack;
+  if (style != TBrushStyle::bsSolid && color == backColor)
+    color = backColor == clBlack ? clWhite : clBlack;
   canvas_->Brush().SetColor(color);
   canvas_->Brush().SetStyle(style);
   if (style == TBrushStyle::bsSolid) {
@@ -119,8 +134,8 @@ void TCustomChartPanelExtended::PaintPanel(const TRect& rect) {
 
 void TCustomChartPanelExtended::FillPanelBackground(const TRect& rect) {
   if (gradientVisible_) {
-    ChartCanvas().FillGradientRect(rect, GradientStartColor, TChartCanvas::TGradientDirection::gdTopBottom,
-                                   GradientEndColor);
+    ChartCanvas().FillGradientRect(rect, GradientStartColor,
+                                   TChartCanvas::TGradientDirection::gdTopBottom, GradientEndColor);
     return;
   }
   ChartCanvas().Brush().SetColor(Color());

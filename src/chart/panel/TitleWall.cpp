@@ -72,8 +72,10 @@ void TChartTitle::DrawTitleBlock(bool atTop) {
   } else {
     canvas.Pen().SetStyle(TPenStyle::psClear);
   }
-  if (atTop) TitleBlockRect.Bottom = top + n * lineHeight;
-  else TitleBlockRect.Top = bottom - n * lineHeight;
+  if (atTop)
+    TitleBlockRect.Bottom = top + n * lineHeight;
+  else
+    TitleBlockRect.Top = bottom - n * lineHeight;
   TitleBlockRect = {TitleBlockRect.Left - pw, TitleBlockRect.Top - pw, TitleBlockRect.Right + pw,
                     TitleBlockRect.Bottom + pw};
 
@@ -84,8 +86,12 @@ void TChartTitle::DrawTitleBlock(bool atTop) {
       for (const auto& line : text_) widest = std::max(widest, canvas.MeasureTextWidth(line));
       const int b = wW + widest;
       switch (alignment_) {
-        case TAlignment::taLeftJustify: TitleBlockRect.Right = TitleBlockRect.Left + b; break;
-        case TAlignment::taRightJustify: TitleBlockRect.Left = TitleBlockRect.Right - b; break;
+        case TAlignment::taLeftJustify:
+          TitleBlockRect.Right = TitleBlockRect.Left + b;
+          break;
+        case TAlignment::taRightJustify:
+          TitleBlockRect.Left = TitleBlockRect.Right - b;
+          break;
         case TAlignment::taCenter: {
           const int mid = (TitleBlockRect.Left + TitleBlockRect.Right) / 2, half = b / 2;
           TitleBlockRect.Left = mid - half;
@@ -113,11 +119,15 @@ void TChartTitle::DrawTitleBlock(bool atTop) {
     }
   }
   if (framed) {
-    if (atTop) bottom += pw;
-    else top -= pw;
+    if (atTop)
+      bottom += pw;
+    else
+      top -= pw;
   }
-  if (atTop) panel_->PlotRect.Top = bottom + kTitleToPlotGap;
-  else panel_->PlotRect.Bottom = top - kTitleToPlotGap;
+  if (atTop)
+    panel_->PlotRect.Top = bottom + kTitleToPlotGap;
+  else
+    panel_->PlotRect.Bottom = top - kTitleToPlotGap;
   panel_->UpdatePlotGeometry();
 }
 
@@ -125,15 +135,23 @@ void TChartTitle::DrawTitleLine(const std::string& text, int y, int left, int ri
   TChartCanvas3D& canvas = panel_->ChartCanvas();
   int x;
   switch (alignment_) {
-    case TAlignment::taLeftJustify: x = left + wW / 2; break;
-    case TAlignment::taRightJustify: x = right - canvas.MeasureTextWidth(text) - wW / 2; break;
-    default: x = (left + right) / 2 - canvas.MeasureTextWidth(text) / 2;
+    case TAlignment::taLeftJustify:
+      x = left + wW / 2;
+      break;
+    case TAlignment::taRightJustify:
+      x = right - canvas.MeasureTextWidth(text) - wW / 2;
+      break;
+    default:
+      x = (left + right) / 2 - canvas.MeasureTextWidth(text) / 2;
   }
-  if (canvas.RendersDepthNatively()) canvas.OutputTextAtDepth(x, y, text, 0);
-  else canvas.OutputText(x, y, text);
+  if (canvas.RendersDepthNatively())
+    canvas.OutputTextAtDepth(x, y, text, 0);
+  else
+    canvas.OutputText(x, y, text);
 }
 
-TChartWall::TChartWall(TCustomChartPanel* panel, TColor defaultColor) : TChartPart(panel), color_(defaultColor) {
+TChartWall::TChartWall(TCustomChartPanel* panel, TColor defaultColor)
+    : TChartPart(panel), color_(defaultColor) {
   brush_.OnChange = panel->StyleChangeHandler();
   pen_.OnChange = panel->StyleChangeHandler();
 }

@@ -10,7 +10,15 @@ enum class TPanningMode { pmNone, pmHorizontal, pmVertical, pmBoth };
 enum class TMouseButton { mbLeft, mbRight, mbMiddle };
 
 // Keys and buttons held with a mouse event, and the double-click flag.
-enum TShiftFlag : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32, ssDouble = 64 };
+enum TShiftFlag : unsigned {
+  ssShift = 1,
+  ssAlt = 2,
+  ssCtrl = 4,
+  ssLeft = 8,
+  ssRight = 16,
+  ssMiddle = 32,
+  ssDouble = 64
+};
 using TShiftState = unsigned;
 
 struct TZoomPanningRecord {

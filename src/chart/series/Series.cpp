@@ -52,7 +52,8 @@ void TChartSeries::RemoveAllPoints() {
 }
 
 std::string TChartSeries::PointLabel(int index) const {
-  return index >= 0 && index < static_cast<int>(pointLabels_.size()) ? pointLabels_[index] : std::string();
+  return index >= 0 && index < static_cast<int>(pointLabels_.size()) ? pointLabels_[index]
+                                                                     : std::string();
 }
 
 TColor TChartSeries::PointColor(int index) const {
@@ -69,14 +70,23 @@ const TCustomChartAxis& TChartSeries::MappingAxis(const TCustomChartAxis* axis) 
   return *axis;
 }
 
-int TChartSeries::XPixelOfPoint(int index) const { return MappingAxis(horizAxisObject_).ValueToPixel(PointX(index)); }
-int TChartSeries::YPixelOfPoint(int index) const { return MappingAxis(vertAxisObject_).ValueToPixel(PointY(index)); }
-int TChartSeries::XPixelOfValue(double value) const { return MappingAxis(horizAxisObject_).ValueToPixel(value); }
-int TChartSeries::YPixelOfValue(double value) const { return MappingAxis(vertAxisObject_).ValueToPixel(value); }
+int TChartSeries::XPixelOfPoint(int index) const {
+  return MappingAxis(horizAxisObject_).ValueToPixel(PointX(index));
+}
+int TChartSeries::YPixelOfPoint(int index) const {
+  return MappingAxis(vertAxisObject_).ValueToPixel(PointY(index));
+}
+int TChartSeries::XPixelOfValue(double value) const {
+  return MappingAxis(horizAxisObject_).ValueToPixel(value);
+}
+int TChartSeries::YPixelOfValue(double value) const {
+  return MappingAxis(vertAxisObject_).ValueToPixel(value);
+}
 
 bool TChartSeries::UsesAxis(const TCustomChartAxis* axis) const {
   if (!TakesPartInAxes() || !axis) return false;
-  if (axis->IsHorizontal()) return horizAxis_ == THorizAxis::aBothHorizAxis || axis == horizAxisObject_;
+  if (axis->IsHorizontal())
+    return horizAxis_ == THorizAxis::aBothHorizAxis || axis == horizAxisObject_;
   return vertAxis_ == TVertAxis::aBothVertAxis || axis == vertAxisObject_;
 }
 
@@ -140,9 +150,11 @@ void TChartSeries::ResolveAxes() {
     horizAxisObject_ = vertAxisObject_ = nullptr;
     return;
   }
-  horizAxisObject_ = horizAxis_ == THorizAxis::aTopAxis ? &chart_->TopAxis() : &chart_->BottomAxis();
-  vertAxisObject_ = vertAxis_ == TVertAxis::aRightAxis ? static_cast<TCustomChartAxis*>(&chart_->RightAxis())
-                                                       : &chart_->LeftAxis();
+  horizAxisObject_ =
+      horizAxis_ == THorizAxis::aTopAxis ? &chart_->TopAxis() : &chart_->BottomAxis();
+  vertAxisObject_ = vertAxis_ == TVertAxis::aRightAxis
+                        ? static_cast<TCustomChartAxis*>(&chart_->RightAxis())
+                        : &chart_->LeftAxis();
 }
 
 void TChartSeries::FindVisibleRange() {
@@ -232,8 +244,10 @@ void TSeriesPointer::ApplyPointerPenAndBrush(TChartCanvas3D& canvas, TColor colo
   if (brush_.Color() == clAutoColor) canvas.Brush().SetColor(color);
 }
 
-void TSeriesPointer::DrawShapeAt(TChartCanvas3D& canvas, int x, int y, TColor color, TSeriesPointerStyle style) {
-  const int left = x - horizSize_, right = x + horizSize_, top = y - vertSize_, bottom = y + vertSize_;
+void TSeriesPointer::DrawShapeAt(TChartCanvas3D& canvas, int x, int y, TColor color,
+                                 TSeriesPointerStyle style) {
+  const int left = x - horizSize_, right = x + horizSize_, top = y - vertSize_,
+            bottom = y + vertSize_;
   switch (style) {
     case TSeriesPointerStyle::psRectangle:
       canvas.DrawRectangle(left, top, right + 1, bottom + 1);
@@ -280,7 +294,8 @@ void TSeriesPointer::DrawShapeAt(TChartCanvas3D& canvas, int x, int y, TColor co
 
 TCustomSeries::TCustomSeries() : pointer_(this) {
   includePointPastEnd_ = true;
-  for (TGraphicsObject* o : std::initializer_list<TGraphicsObject*>{&linePen_, &areaLinesPen_, &pointer_.Pen(), &pointer_.Brush()})
+  for (TGraphicsObject* o : std::initializer_list<TGraphicsObject*>{
+           &linePen_, &areaLinesPen_, &pointer_.Pen(), &pointer_.Brush()})
     o->OnChange = AppearanceChanged();
 }
 
@@ -293,7 +308,8 @@ void TCustomSeries::PrepareLinePen(TChartCanvas3D& canvas, TColor color) {
 void TCustomSeries::DrawPointMarker(int x, int y, TColor color, int index) {
   TChartCanvas3D& canvas = Canvas();
   pointer_.ApplyPointerPenAndBrush(canvas, color);
-  const TSeriesPointerStyle style = OnGetPointerStyle ? OnGetPointerStyle(this, index) : pointer_.Style();
+  const TSeriesPointerStyle style =
+      OnGetPointerStyle ? OnGetPointerStyle(this, index) : pointer_.Style();
   pointer_.DrawShapeAt(canvas, x, y, color, style);
 }
 
@@ -302,7 +318,8 @@ int TCustomSeries::InterpolatedEdgeY(int j, double x) const {
   const double dx = static_cast<double>(static_cast<long double>(PointX(j + 1)) - x0);
   if (dx == 0) return YPixelOfPoint(j);
   const double y0 = PointY(j);
-  const long double y = (static_cast<long double>(PointY(j + 1)) - y0) * (static_cast<long double>(x) - x0) / dx + y0;
+  const long double y =
+      (static_cast<long double>(PointY(j + 1)) - y0) * (static_cast<long double>(x) - x0) / dx + y0;
   return YPixelOfValue(static_cast<double>(y));
 }
 
@@ -333,8 +350,9 @@ void TCustomSeries::PointerStep(int x, int y, TColor color, int index, bool last
 // then cover the same pixels with the same values, which a copying pen leaves as they
 // are. A style chosen per point or another mix mode always draws.
 void TCustomSeries::DrawMarkerOnce(int x, int y, TColor color, int index) {
-  const bool repeat = lastMarker_.valid && lastMarker_.x == x && lastMarker_.y == y && lastMarker_.color == color &&
-                      !OnGetPointerStyle && pointer_.Pen().Mode() == TPenMode::pmCopy;
+  const bool repeat = lastMarker_.valid && lastMarker_.x == x && lastMarker_.y == y &&
+                      lastMarker_.color == color && !OnGetPointerStyle &&
+                      pointer_.Pen().Mode() == TPenMode::pmCopy;
   if (repeat) {
     pointer_.ApplyPointerPenAndBrush(Canvas(), color);
     return;
@@ -368,7 +386,8 @@ void TCustomSeries::DrawPoint(int index) {
     if (index > 0) {
       const TCustomChartAxis& axis = *HorizAxisObject();
       PrevPixelX = axis.Inverted() ? ParentChart()->PlotRect.Right : ParentChart()->PlotRect.Left;
-      PrevPixelY = stairs_ ? YPixelOfPoint(index - 1) : InterpolatedEdgeY(index - 1, axis.PixelToValue(PrevPixelX));
+      PrevPixelY = stairs_ ? YPixelOfPoint(index - 1)
+                           : InterpolatedEdgeY(index - 1, axis.PixelToValue(PrevPixelX));
       if (PointColor(index - 1) != clNone) SegmentStep(x, y, color);
     }
     if (last && pointer_.Visible()) DrawPointMarker(x, y, color, index);
@@ -412,16 +431,19 @@ int TCustomSeries::PointUnderPixel(int x, int y) {
   if (pointer_.Visible()) {
     for (int i = VisibleFirst; i <= last; ++i) {
       if (PointColor(i) == clNone) continue;
-      if (std::abs(x - XPixelOfPoint(i)) <= pointer_.HorizSize() && std::abs(y - YPixelOfPoint(i)) <= pointer_.VertSize())
+      if (std::abs(x - XPixelOfPoint(i)) <= pointer_.HorizSize() &&
+          std::abs(y - YPixelOfPoint(i)) <= pointer_.VertSize())
         return i;
     }
   }
   if (!connectPoints_) return -1;
   for (int i = VisibleFirst + 1; i <= last; ++i) {
     if (PointColor(i) == clNone || PointColor(i - 1) == clNone) continue;
-    const double ax = XPixelOfPoint(i - 1), ay = YPixelOfPoint(i - 1), bx = XPixelOfPoint(i), by = YPixelOfPoint(i);
+    const double ax = XPixelOfPoint(i - 1), ay = YPixelOfPoint(i - 1), bx = XPixelOfPoint(i),
+                 by = YPixelOfPoint(i);
     const double dx = bx - ax, dy = by - ay, length2 = dx * dx + dy * dy;
-    const double t = length2 > 0 ? std::clamp(((x - ax) * dx + (y - ay) * dy) / length2, 0.0, 1.0) : 0.0;
+    const double t =
+        length2 > 0 ? std::clamp(((x - ax) * dx + (y - ay) * dy) / length2, 0.0, 1.0) : 0.0;
     const double px = ax + t * dx - x, py = ay + t * dy - y;
     if (px * px + py * py <= 1.0) return t < 0.5 ? i - 1 : i;
   }

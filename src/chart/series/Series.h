@@ -142,7 +142,15 @@ class TChartSeries : public TChartSeriesBase, public TValueListOwner {
 };
 
 enum class TSeriesPointerStyle : uint8_t {
-  psRectangle, psCircle, psTriangle, psDownTriangle, psCross, psDiagCross, psStar, psDiamond, psSmallDot
+  psRectangle,
+  psCircle,
+  psTriangle,
+  psDownTriangle,
+  psCross,
+  psDiagCross,
+  psStar,
+  psDiamond,
+  psSmallDot
 };
 
 class TCustomSeries;
@@ -192,7 +200,8 @@ class TSeriesPointer {
 
 class TCustomSeries : public TChartSeries {
  public:
-  using GetPointerStyleEvent = std::function<TSeriesPointerStyle(TChartSeries* sender, int valueIndex)>;
+  using GetPointerStyleEvent =
+      std::function<TSeriesPointerStyle(TChartSeries* sender, int valueIndex)>;
 
   TCustomSeries();
 

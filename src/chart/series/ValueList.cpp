@@ -8,7 +8,8 @@
 
 namespace quarvel {
 
-TChartValueList::TChartValueList(TValueListOwner* owner, std::string name) : name_(std::move(name)), owner_(owner) {
+TChartValueList::TChartValueList(TValueListOwner* owner, std::string name)
+    : name_(std::move(name)), owner_(owner) {
   if (owner_) owner_->ValueLists().push_back(this);
   RemoveAllValues();
 }
@@ -123,8 +124,10 @@ const TChartValueList::Statistics& TChartValueList::Stats() {
     for (++i; i < ValueCount(); ++i) {
       const double v = ValueAt(i);
       if (std::isnan(v)) continue;
-      if (v < s.lowest) s.lowest = v;
-      else if (v > s.highest) s.highest = v;
+      if (v < s.lowest)
+        s.lowest = v;
+      else if (v > s.highest)
+        s.highest = v;
       s.sum = static_cast<double>(static_cast<long double>(s.sum) + v);
       s.absSum = static_cast<double>(static_cast<long double>(s.absSum) + std::fabs(v));
     }

@@ -27,8 +27,10 @@ void RunHandler(const std::function<void()>& handler) {
     message = "Unknown error";
   }
   TApplication* app = TApplication::Instance();
-  if (app && app->ShowException) app->ShowException(message);
-  else std::fprintf(stderr, "%s\n", message.c_str());
+  if (app && app->ShowException)
+    app->ShowException(message);
+  else
+    std::fprintf(stderr, "%s\n", message.c_str());
 }
 
 // The toolkit's application object; as a last resort it catches what escapes an
@@ -73,7 +75,8 @@ StartupMessages* gStartup = nullptr;
 
 void HoldStartupMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
   if (type != QtFatalMsg) {
-    gStartup->held.push_back({type, QString::fromUtf8(context.category ? context.category : ""), text});
+    gStartup->held.push_back(
+        {type, QString::fromUtf8(context.category ? context.category : ""), text});
     return;
   }
   // The fatal message itself only says that no platform could start; the reasons are
@@ -81,12 +84,13 @@ void HoldStartupMessage(QtMsgType type, const QMessageLogContext& context, const
   QStringList reasons;
   for (const auto& m : gStartup->held) {
     const QString line = m.text.simplified();
-    if (line.isEmpty() || line.contains("even though it was found") || reasons.contains(line)) continue;
+    if (line.isEmpty() || line.contains("even though it was found") || reasons.contains(line))
+      continue;
     reasons << line;
   }
   if (reasons.isEmpty()) reasons << "no platform plugin could be started";
-  std::fprintf(stderr, "%s: cannot open a window: %s\n", qPrintable(QCoreApplication::applicationName()),
-               qPrintable(reasons.join("; ")));
+  std::fprintf(stderr, "%s: cannot open a window: %s\n",
+               qPrintable(QCoreApplication::applicationName()), qPrintable(reasons.join("; ")));
   std::fflush(stderr);
   std::_Exit(2);
 }
@@ -103,16 +107,20 @@ TApplication::TApplication(int& argc, char** argv, TScreenScaling scaling) {
   gStartup = nullptr;
   for (const auto& m : startup.held) {
     const QByteArray category = m.category.toUtf8();
-    const QMessageLogContext context(nullptr, 0, nullptr, category.isEmpty() ? nullptr : category.constData());
-    if (startup.previous) startup.previous(m.type, context, m.text);
-    else qt_message_output(m.type, context, m.text);
+    const QMessageLogContext context(nullptr, 0, nullptr,
+                                     category.isEmpty() ? nullptr : category.constData());
+    if (startup.previous)
+      startup.previous(m.type, context, m.text);
+    else
+      qt_message_output(m.type, context, m.text);
   }
   QApplication::setStyle(QStyleFactory::create("Fusion"));
   QFont::insertSubstitution("MS Sans Serif", "Liberation Sans");
   LoadSystemColorsFromToolkit();
   instance_ = this;
   ShowException = [](const std::string& message) {
-    QMessageBox::critical(nullptr, QApplication::applicationDisplayName(), QString::fromStdString(message));
+    QMessageBox::critical(nullptr, QApplication::applicationDisplayName(),
+                          QString::fromStdString(message));
   };
 }
 
@@ -143,7 +151,9 @@ TForm::~TForm() {
   if (TApplication* app = TApplication::Instance()) app->FormDestroyed(this);
 }
 
-void TForm::SetCaption(const std::string& caption) { setWindowTitle(QString::fromStdString(caption)); }
+void TForm::SetCaption(const std::string& caption) {
+  setWindowTitle(QString::fromStdString(caption));
+}
 
 void TForm::SetClientSize(int width, int height) { resize(width, height); }
 

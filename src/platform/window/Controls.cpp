@@ -52,8 +52,10 @@ bool ShowReadout(QWidget* widget, const TReadoutEvent& readout, QPointF local, Q
 
 void FollowReadout(QWidget* widget, const TReadoutEvent& readout, const QMouseEvent& e) {
   if (!readout || !QToolTip::isVisible()) return;
-  if (e.buttons() != Qt::NoButton) QToolTip::hideText();
-  else ShowReadout(widget, readout, e.position(), e.globalPosition().toPoint());
+  if (e.buttons() != Qt::NoButton)
+    QToolTip::hideText();
+  else
+    ShowReadout(widget, readout, e.position(), e.globalPosition().toPoint());
 }
 
 bool HandleToolTipEvent(QWidget* widget, const TReadoutEvent& readout, QEvent* event) {
@@ -72,15 +74,17 @@ void ShowPicture(QPainter& p, const QImage& picture, qreal devicePixelRatio) {
   }
   const int k = PictureScale(devicePixelRatio);
   QImage blocks = k == 1 ? picture.copy()
-                         : picture.scaled(picture.width() * k, picture.height() * k, Qt::IgnoreAspectRatio,
-                                          Qt::FastTransformation);
+                         : picture.scaled(picture.width() * k, picture.height() * k,
+                                          Qt::IgnoreAspectRatio, Qt::FastTransformation);
   blocks.setDevicePixelRatio(devicePixelRatio);  // one image pixel per device pixel
   p.drawImage(QPointF(0, 0), blocks);
 }
 
 }  // namespace
 
-int PictureScale(qreal devicePixelRatio) { return std::max(1, static_cast<int>(std::lround(devicePixelRatio))); }
+int PictureScale(qreal devicePixelRatio) {
+  return std::max(1, static_cast<int>(std::lround(devicePixelRatio)));
+}
 
 QSize PictureSize(const QSize& logicalSize, qreal ratio) {
   if (ratio == 1.0) return logicalSize;
@@ -95,7 +99,8 @@ QSize PictureSize(const QSize& logicalSize, qreal ratio) {
 QPoint PicturePoint(const QPointF& position, qreal ratio) {
   if (ratio == 1.0) return position.toPoint();
   const qreal perPixel = ratio / PictureScale(ratio);
-  return {static_cast<int>(std::floor(position.x() * perPixel)), static_cast<int>(std::floor(position.y() * perPixel))};
+  return {static_cast<int>(std::floor(position.x() * perPixel)),
+          static_cast<int>(std::floor(position.y() * perPixel))};
 }
 
 QImage ImageOf(const TBitmap& bitmap) {
@@ -131,14 +136,16 @@ void TWinControl::AlignControls() {
     return list;
   };
   auto tops = of(TAlign::alTop);
-  std::stable_sort(tops.begin(), tops.end(), [](Child* a, Child* b) { return a->widget->y() < b->widget->y(); });
+  std::stable_sort(tops.begin(), tops.end(),
+                   [](Child* a, Child* b) { return a->widget->y() < b->widget->y(); });
   for (Child* c : tops) {
     const int h = c->widget->height();
     c->widget->setGeometry(free.left(), free.top(), free.width(), h);
     free.setTop(free.top() + h);
   }
   auto bottoms = of(TAlign::alBottom);
-  std::stable_sort(bottoms.begin(), bottoms.end(), [](Child* a, Child* b) { return a->widget->y() > b->widget->y(); });
+  std::stable_sort(bottoms.begin(), bottoms.end(),
+                   [](Child* a, Child* b) { return a->widget->y() > b->widget->y(); });
   for (Child* c : bottoms) {
     const int h = c->widget->height();
     c->widget->setGeometry(free.left(), free.bottom() + 1 - h, free.width(), h);
@@ -154,7 +161,9 @@ void TWinControl::AlignControls() {
     c->widget->setGeometry(free.right() + 1 - w, free.top(), w, free.height());
     free.setRight(free.right() - w);
   }
-  for (Child* c : of(TAlign::alClient)) c->widget->setGeometry(free.left(), free.top(), std::max(0, free.width()), std::max(0, free.height()));
+  for (Child* c : of(TAlign::alClient))
+    c->widget->setGeometry(free.left(), free.top(), std::max(0, free.width()),
+                           std::max(0, free.height()));
   for (Child& c : children_)
     if (c.align == TAlign::alNone && c.anchorRight)
       c.widget->move(width() - c.rightDistance - c.widget->width(), c.widget->y());
@@ -177,7 +186,9 @@ void TPanel::SetBevels(TPanelBevel outer, TPanelBevel inner) {
   update();
 }
 
-int TPanel::BevelRings() const { return (outer_ != TPanelBevel::bvNone) + (inner_ != TPanelBevel::bvNone); }
+int TPanel::BevelRings() const {
+  return (outer_ != TPanelBevel::bvNone) + (inner_ != TPanelBevel::bvNone);
+}
 
 QRect TPanel::AlignRect() const {
   const int n = BevelRings();
@@ -218,7 +229,8 @@ void TSplitter::mouseMoveEvent(QMouseEvent* event) {
   if (pressY_ < 0 || !above) return;
   auto* owner = static_cast<TWinControl*>(parentWidget());
   const int maxHeight = std::max(30, owner->height() - above->y() - height() - 30);
-  const int h = std::clamp(startHeight_ + static_cast<int>(event->globalPosition().y()) - pressY_, 30, maxHeight);
+  const int h = std::clamp(startHeight_ + static_cast<int>(event->globalPosition().y()) - pressY_,
+                           30, maxHeight);
   above->resize(above->width(), h);
   owner->AlignControls();
 }
@@ -241,7 +253,8 @@ TSpeedButton::TSpeedButton(QWidget* parent, const std::string& caption) : QToolB
   });
 }
 
-TRadioGroup::TRadioGroup(QWidget* parent, const std::string& caption, const std::vector<std::string>& items)
+TRadioGroup::TRadioGroup(QWidget* parent, const std::string& caption,
+                         const std::vector<std::string>& items)
     : QGroupBox(QString::fromStdString(caption), parent), group_(new QButtonGroup(this)) {
   auto* layout = new QVBoxLayout(this);
   for (std::size_t i = 0; i < items.size(); ++i) {
@@ -268,7 +281,9 @@ TPaintBox::TPaintBox(QWidget* parent) : QWidget(parent) {
   setMouseTracking(true);  // the readout follows the mouse
 }
 
-bool TPaintBox::event(QEvent* event) { return HandleToolTipEvent(this, OnReadout, event) || QWidget::event(event); }
+bool TPaintBox::event(QEvent* event) {
+  return HandleToolTipEvent(this, OnReadout, event) || QWidget::event(event);
+}
 
 void TPaintBox::mouseMoveEvent(QMouseEvent* event) {
   FollowReadout(this, OnReadout, *event);
@@ -286,11 +301,16 @@ void TPaintBox::paintEvent(QPaintEvent*) {
   ShowPicture(p, ImageOf(buffer_), devicePixelRatioF());
 }
 
-void TListRow::SetCaption(const std::string& text) { item_->setText(0, QString::fromStdString(text)); }
+void TListRow::SetCaption(const std::string& text) {
+  item_->setText(0, QString::fromStdString(text));
+}
 
-void TListRow::AddSubItem(const std::string& text) { item_->setText(++subItems_, QString::fromStdString(text)); }
+void TListRow::AddSubItem(const std::string& text) {
+  item_->setText(++subItems_, QString::fromStdString(text));
+}
 
-TListView::TListView(QWidget* parent, const std::vector<std::string>& columns) : QTreeWidget(parent) {
+TListView::TListView(QWidget* parent, const std::vector<std::string>& columns)
+    : QTreeWidget(parent) {
   QStringList labels;
   for (const auto& c : columns) labels << QString::fromStdString(c);
   setColumnCount(static_cast<int>(columns.size()));
@@ -367,10 +387,14 @@ namespace {
 
 int ButtonNumber(Qt::MouseButton b) {
   switch (b) {
-    case Qt::LeftButton: return 1;
-    case Qt::RightButton: return 2;
-    case Qt::MiddleButton: return 3;
-    default: return 0;
+    case Qt::LeftButton:
+      return 1;
+    case Qt::RightButton:
+      return 2;
+    case Qt::MiddleButton:
+      return 3;
+    default:
+      return 0;
   }
 }
 
@@ -380,13 +404,15 @@ void TChartControl::mousePressEvent(QMouseEvent* e) {
   QToolTip::hideText();
   const QPoint p = PicturePoint(*this, e->position());
   const bool shift = e->modifiers() & Qt::ShiftModifier;
-  if (OnMouseDown) RunHandler([&] { OnMouseDown(ButtonNumber(e->button()), shift, false, p.x(), p.y()); });
+  if (OnMouseDown)
+    RunHandler([&] { OnMouseDown(ButtonNumber(e->button()), shift, false, p.x(), p.y()); });
 }
 
 void TChartControl::mouseDoubleClickEvent(QMouseEvent* e) {
   const QPoint p = PicturePoint(*this, e->position());
   const bool shift = e->modifiers() & Qt::ShiftModifier;
-  if (OnMouseDown) RunHandler([&] { OnMouseDown(ButtonNumber(e->button()), shift, true, p.x(), p.y()); });
+  if (OnMouseDown)
+    RunHandler([&] { OnMouseDown(ButtonNumber(e->button()), shift, true, p.x(), p.y()); });
 }
 
 void TChartControl::mouseMoveEvent(QMouseEvent* e) {
@@ -426,16 +452,26 @@ TViewKey ViewKeyOf(const QKeyEvent& e) {
   const bool plain = mods == Qt::NoModifier, alt = mods == Qt::AltModifier;
   switch (e.key()) {
     case Qt::Key_Plus:
-    case Qt::Key_Equal: return plain ? TViewKey::vkZoomIn : TViewKey::vkNone;
-    case Qt::Key_Minus: return plain ? TViewKey::vkZoomOut : TViewKey::vkNone;
-    case Qt::Key_Left: return plain ? TViewKey::vkPanLeft : alt ? TViewKey::vkBack : TViewKey::vkNone;
-    case Qt::Key_Right: return plain ? TViewKey::vkPanRight : alt ? TViewKey::vkForward : TViewKey::vkNone;
-    case Qt::Key_Up: return plain ? TViewKey::vkPanUp : TViewKey::vkNone;
-    case Qt::Key_Down: return plain ? TViewKey::vkPanDown : TViewKey::vkNone;
-    case Qt::Key_Home: return plain ? TViewKey::vkReset : TViewKey::vkNone;
-    case Qt::Key_Backspace: return plain ? TViewKey::vkBack : TViewKey::vkNone;
-    case Qt::Key_Escape: return plain ? TViewKey::vkCancel : TViewKey::vkNone;
-    default: return TViewKey::vkNone;
+    case Qt::Key_Equal:
+      return plain ? TViewKey::vkZoomIn : TViewKey::vkNone;
+    case Qt::Key_Minus:
+      return plain ? TViewKey::vkZoomOut : TViewKey::vkNone;
+    case Qt::Key_Left:
+      return plain ? TViewKey::vkPanLeft : alt ? TViewKey::vkBack : TViewKey::vkNone;
+    case Qt::Key_Right:
+      return plain ? TViewKey::vkPanRight : alt ? TViewKey::vkForward : TViewKey::vkNone;
+    case Qt::Key_Up:
+      return plain ? TViewKey::vkPanUp : TViewKey::vkNone;
+    case Qt::Key_Down:
+      return plain ? TViewKey::vkPanDown : TViewKey::vkNone;
+    case Qt::Key_Home:
+      return plain ? TViewKey::vkReset : TViewKey::vkNone;
+    case Qt::Key_Backspace:
+      return plain ? TViewKey::vkBack : TViewKey::vkNone;
+    case Qt::Key_Escape:
+      return plain ? TViewKey::vkCancel : TViewKey::vkNone;
+    default:
+      return TViewKey::vkNone;
   }
 }
 
@@ -460,8 +496,10 @@ void TChartControl::SetFocusFrame(bool shown) {
 
 void TChartControl::focusInEvent(QFocusEvent* e) {
   const Qt::FocusReason r = e->reason();
-  if (r == Qt::TabFocusReason || r == Qt::BacktabFocusReason || r == Qt::ShortcutFocusReason) SetFocusFrame(true);
-  else if (focusFrame_) ShowSurface();  // back from a menu or another window
+  if (r == Qt::TabFocusReason || r == Qt::BacktabFocusReason || r == Qt::ShortcutFocusReason)
+    SetFocusFrame(true);
+  else if (focusFrame_)
+    ShowSurface();  // back from a menu or another window
   QWidget::focusInEvent(e);
 }
 
@@ -469,8 +507,10 @@ void TChartControl::focusOutEvent(QFocusEvent* e) {
   // A menu over the chart or another window takes the focus only for a while: the
   // frame hides (it is drawn only with the focus) and comes back with it.
   const Qt::FocusReason r = e->reason();
-  if (r != Qt::PopupFocusReason && r != Qt::ActiveWindowFocusReason) SetFocusFrame(false);
-  else if (focusFrame_) ShowSurface();
+  if (r != Qt::PopupFocusReason && r != Qt::ActiveWindowFocusReason)
+    SetFocusFrame(false);
+  else if (focusFrame_)
+    ShowSurface();
   QWidget::focusOutEvent(e);
 }
 
@@ -484,6 +524,8 @@ void TChartControl::contextMenuEvent(QContextMenuEvent* e) {
   e->accept();
 }
 
-bool TChartControl::event(QEvent* event) { return HandleToolTipEvent(this, OnReadout, event) || QWidget::event(event); }
+bool TChartControl::event(QEvent* event) {
+  return HandleToolTipEvent(this, OnReadout, event) || QWidget::event(event);
+}
 
 }  // namespace quarvel

@@ -134,7 +134,9 @@ QSize PictureSize(const QSize& logicalSize, qreal devicePixelRatio);
 // The picture pixel under a mouse position in the control's logical coordinates (at
 // ratio 1 the nearest pixel, as the toolkit rounds it).
 QPoint PicturePoint(const QPointF& position, qreal devicePixelRatio);
-inline QSize PictureSize(const QWidget& control) { return PictureSize(control.size(), control.devicePixelRatioF()); }
+inline QSize PictureSize(const QWidget& control) {
+  return PictureSize(control.size(), control.devicePixelRatioF());
+}
 inline QPoint PicturePoint(const QWidget& control, const QPointF& position) {
   return PicturePoint(position, control.devicePixelRatioF());
 }

@@ -32,7 +32,9 @@ struct PlacedAxes {
     chart.PlotRect = plot;
     chart.UpdatePlotGeometry();
   }
-  TCustomChartAxis& Place(TCustomChartAxis& a, double min, double max) { return testing::PlaceWithRange(a, min, max); }
+  TCustomChartAxis& Place(TCustomChartAxis& a, double min, double max) {
+    return testing::PlaceWithRange(a, min, max);
+  }
   TBitmapHost host;
   TChart chart;
 };
@@ -62,7 +64,8 @@ TEST(AxisMappingRules, BothDirectionsPlainAndInverted) {
   };
   for (const auto& c : cases) {
     PlacedAxes f({100, 50, 700, 350});
-    TCustomChartAxis& a = c.horizontal ? f.Place(f.chart.BottomAxis(), 0, 600) : f.Place(f.chart.LeftAxis(), 0, 300);
+    TCustomChartAxis& a =
+        c.horizontal ? f.Place(f.chart.BottomAxis(), 0, 600) : f.Place(f.chart.LeftAxis(), 0, 300);
     a.SetInverted(c.inverted);
     EXPECT_EQ(a.ValueToPixel(c.value), c.pixel) << c.name;
     // Back from the pixel: the value whose pixel it is (exact for whole values).
@@ -102,7 +105,7 @@ TEST(AxisMappingRules, PixelsBeyondThirtyTwoBitsGoToTheCentre) {
   EXPECT_EQ(h.ValueToPixel(2147483000), 2147483100);  // still a 32-bit pixel
   EXPECT_EQ(h.ValueToPixel(2147483600), 400);         // 100 + offset does not fit
   h.SetInverted(true);
-  EXPECT_EQ(h.ValueToPixel(-2147483600), 400);        // 700 - offset does not fit
+  EXPECT_EQ(h.ValueToPixel(-2147483600), 400);  // 700 - offset does not fit
   EXPECT_EQ(h.ValueToPixel(-2147482000), 2147482700);
   TCustomChartAxis& v = f.Place(f.chart.LeftAxis(), 0, 300);
   EXPECT_EQ(v.ValueToPixel(-2147483600), 200);
@@ -231,7 +234,8 @@ TEST(AxisLabelRules, PositionPercentMovesTheLineAcrossThePlot) {
   view.chart.BottomAxis().SetPositionPercent(22);  // off the left axis' grid lines
   view.Redraw();
   const TRect p = view.chart.PlotRect;
-  const int left = view.chart.LeftAxis().LinePosition, bottom = view.chart.BottomAxis().LinePosition;
+  const int left = view.chart.LeftAxis().LinePosition,
+            bottom = view.chart.BottomAxis().LinePosition;
   EXPECT_EQ(left, p.Left + static_cast<int>(std::nearbyint(0.1 * (p.Right - p.Left))));
   EXPECT_EQ(bottom, p.Bottom - static_cast<int>(std::nearbyint(0.22 * (p.Bottom - p.Top))));
   // The two-pixel axis lines: the line's own column (row) and the one before it.
@@ -264,8 +268,10 @@ TEST(AxisTickRules, NegativeAndInnerLengthsStartNextToTheLine) {
     const TCustomChartAxis& a = view.chart.BottomAxis();
     ASSERT_GE(a.TickPositions().size(), 3u) << c.name;
     const int x = a.TickPositions()[1], line = a.LinePosition;
-    for (int dy : c.greyOffsets) EXPECT_EQ(view.At(x, line + dy), clGray) << c.name << " row " << dy;
-    for (int dy : c.plainOffsets) EXPECT_NE(view.At(x, line + dy), clGray) << c.name << " row " << dy;
+    for (int dy : c.greyOffsets)
+      EXPECT_EQ(view.At(x, line + dy), clGray) << c.name << " row " << dy;
+    for (int dy : c.plainOffsets)
+      EXPECT_NE(view.At(x, line + dy), clGray) << c.name << " row " << dy;
   }
 }
 
@@ -308,8 +314,13 @@ double RecursiveNiceStep(double x) {
 }
 
 TEST(NiceSteps, SameRoundingsAsTheRecursiveRuleOverTheWholeRange) {
-  std::vector<double> xs = {std::numeric_limits<double>::denorm_min(), std::numeric_limits<double>::min(),
-                            std::numeric_limits<double>::max(), 9.999999999999999e-13, 1e-12, 0.1, 9.999999999999998};
+  std::vector<double> xs = {std::numeric_limits<double>::denorm_min(),
+                            std::numeric_limits<double>::min(),
+                            std::numeric_limits<double>::max(),
+                            9.999999999999999e-13,
+                            1e-12,
+                            0.1,
+                            9.999999999999998};
   for (double x = 1e-320; x < 1e308; x *= 1.37) xs.push_back(x);
   int differing = 0;
   for (double x : xs)
@@ -335,7 +346,8 @@ TEST(LabelIncrement, GapAndLabelCountOfTheSearch) {
       {"a range of exactly 1 starts at 1", 200, 10, 0, 1, 1},
       {"shorter than half a label", 5, 10, 0, 50, 1e-12},
   };
-  for (double range : {std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()}) {
+  for (double range :
+       {std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()}) {
     PlacedAxes f({100, 50, 700, 250});
     TCustomChartAxis& a = f.Place(f.chart.LeftAxis(), 0, 1);
     a.EffectiveRange = range;  // the search never ends by itself: its bound gives infinity
@@ -448,7 +460,9 @@ TEST(AutomaticRange, FlagsAreCoupled) {
     TBitmapHost host(300, 200);
     TChart chart(&host);
     TCustomChartAxis& a = chart.LeftAxis();
-    auto set = [&](bool minimum, bool v) { minimum ? a.SetAutomaticMinimum(v) : a.SetAutomaticMaximum(v); };
+    auto set = [&](bool minimum, bool v) {
+      minimum ? a.SetAutomaticMinimum(v) : a.SetAutomaticMaximum(v);
+    };
     set(c.setMinimumFirst, false);
     EXPECT_FALSE(a.Automatic()) << c.name;
     set(!c.setMinimumFirst, false);

@@ -17,8 +17,12 @@ namespace {
 // An axis of a bare chart, with its range and pixels set directly.
 struct AxisFixture {
   AxisFixture() : host(651, 302), chart(&host) {}
-  TCustomChartAxis& Horizontal(int start, int end, double min, double max) { return Place(chart.BottomAxis(), start, end, min, max); }
-  TCustomChartAxis& Vertical(int start, int end, double min, double max) { return Place(chart.LeftAxis(), start, end, min, max); }
+  TCustomChartAxis& Horizontal(int start, int end, double min, double max) {
+    return Place(chart.BottomAxis(), start, end, min, max);
+  }
+  TCustomChartAxis& Vertical(int start, int end, double min, double max) {
+    return Place(chart.LeftAxis(), start, end, min, max);
+  }
   // The pixels come from the axis' own placement on a plot from start to end.
   TCustomChartAxis& Place(TCustomChartAxis& a, int start, int end, double min, double max) {
     chart.PlotRect = {start, start, end, end};
@@ -60,7 +64,8 @@ TEST(PixelRounding, HalfToEvenLikeTheLibraryForEveryInput) {
       {"huge", 1e300L, std::numeric_limits<int>::min()},
       {"infinity", inf, std::numeric_limits<int>::min()},
       {"minus infinity", -inf, std::numeric_limits<int>::min()},
-      {"not a number", std::numeric_limits<long double>::quiet_NaN(), std::numeric_limits<int>::min()},
+      {"not a number", std::numeric_limits<long double>::quiet_NaN(),
+       std::numeric_limits<int>::min()},
   };
   for (const auto& c : cases) EXPECT_EQ(RoundHalfEven(c.v), c.expected) << c.name;
 
@@ -78,10 +83,26 @@ TEST(PixelRounding, HalfToEvenLikeTheLibraryForEveryInput) {
 
 TEST(PixelRounding, IntegralRoundingIsTheLibrarysForEveryInput) {
   const long double inf = std::numeric_limits<long double>::infinity();
-  const long double specials[] = {0.0L, -0.0L, 0.5L, -0.5L, 1.5L, 2.5L, -2.5L, 254.5L, 255.5L, 1e300L, -1e300L,
-                                  0x1p63L + 0.5L, 0x1p64L, inf, -inf, std::numeric_limits<long double>::denorm_min(),
-                                  0.4999999999999999999L, 0.5000000000000000001L};
-  for (long double v : specials) EXPECT_EQ(RoundHalfEvenIntegral(v), std::nearbyint(v)) << static_cast<double>(v);
+  const long double specials[] = {0.0L,
+                                  -0.0L,
+                                  0.5L,
+                                  -0.5L,
+                                  1.5L,
+                                  2.5L,
+                                  -2.5L,
+                                  254.5L,
+                                  255.5L,
+                                  1e300L,
+                                  -1e300L,
+                                  0x1p63L + 0.5L,
+                                  0x1p64L,
+                                  inf,
+                                  -inf,
+                                  std::numeric_limits<long double>::denorm_min(),
+                                  0.4999999999999999999L,
+                                  0.5000000000000000001L};
+  for (long double v : specials)
+    EXPECT_EQ(RoundHalfEvenIntegral(v), std::nearbyint(v)) << static_cast<double>(v);
   const long double nan = RoundHalfEvenIntegral(std::numeric_limits<long double>::quiet_NaN());
   EXPECT_TRUE(std::isnan(nan));
   for (int k = -20000; k <= 20000; ++k)
@@ -160,8 +181,8 @@ TEST(AxisMapping, MarginsWidenTheRange) {
 TEST(NiceSteps, OneTwoFiveSequence) {
   const struct {
     double x, next;
-  } cases[] = {{10, 20},   {12, 20},        {150, 200},  {1234, 2000},   {0.07, 0.1},   {1, 2},
-               {2, 5},     {5, 10},         {5e-6, 1e-5}, {1e-12, 1.0000000000000002e-12}};
+  } cases[] = {{10, 20}, {12, 20}, {150, 200}, {1234, 2000}, {0.07, 0.1},
+               {1, 2},   {2, 5},   {5, 10},    {5e-6, 1e-5}, {1e-12, 1.0000000000000002e-12}};
   for (const auto& c : cases) EXPECT_EQ(NextNiceStep(c.x), c.next) << c.x;
   EXPECT_EQ(NextNiceStep(1.0000000000000002e-12), 2.0000000000000004e-12);
   EXPECT_EQ(NextNiceStep(2.0000000000000004e-12), 5.000000000000001e-12);
@@ -226,7 +247,8 @@ TEST(LabelWalk, DegenerateRangesAreBounded) {
     for (double v : labels) EXPECT_TRUE(std::isfinite(v)) << c.name;
   }
   AxisFixture f;
-  EXPECT_EQ(f.Horizontal(40, 640, 5, 5).LabelValues(1e-12).size(), 6u);  // 5, 5 - 1e-12, ... as the walk subtracts
+  EXPECT_EQ(f.Horizontal(40, 640, 5, 5).LabelValues(1e-12).size(),
+            6u);  // 5, 5 - 1e-12, ... as the walk subtracts
 }
 
 TEST(MinorMarks, ContinueTheSpacingAndFillEachGap) {
@@ -252,9 +274,12 @@ TEST(AxisSettings, RejectedValuesKeepTheOldOnes) {
   EXPECT_EQ(message([&] { a.SetMinimum(1); }), "Axis Minimum Value must be <= Maximum");
   EXPECT_EQ(message([&] { a.SetMaximum(-1); }), "Axis Maximum Value must be >= Minimum");
   EXPECT_EQ(message([&] { a.SetLogarithmicBase(1); }), "Axis Logarithmic Base should be >= 2");
-  EXPECT_EQ(message([&] { a.SetLabelsSeparation(-1); }), "Labels Separation % must be greater than 0");
-  EXPECT_EQ(message([&] { a.SetLabelsAngle(360); }), "Axis Labels Angle must be between 0 and 359 degrees");
-  EXPECT_EQ(message([&] { a.Title.SetAngle(-1); }), "Axis Title Angle must be between 0 and 359 degrees");
+  EXPECT_EQ(message([&] { a.SetLabelsSeparation(-1); }),
+            "Labels Separation % must be greater than 0");
+  EXPECT_EQ(message([&] { a.SetLabelsAngle(360); }),
+            "Axis Labels Angle must be between 0 and 359 degrees");
+  EXPECT_EQ(message([&] { a.Title.SetAngle(-1); }),
+            "Axis Title Angle must be between 0 and 359 degrees");
   EXPECT_EQ(message([&] { a.SetLabelsAngle(359); }), "accepted");
   EXPECT_EQ(message([&] { a.SetLabelsSeparation(0); }), "accepted");
   EXPECT_EQ(a.Increment(), 0);

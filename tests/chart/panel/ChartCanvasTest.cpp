@@ -70,7 +70,8 @@ TEST(ChartCanvas, ChartPensAppliedToTheCanvas) {
   TDottedGrayPen gray;
   grid.canvas.ApplyChartPen(gray);
   grid.canvas.DrawVerticalLine(3, 0, 9);
-  EXPECT_EQ(PixelsOf(grid.Pixels(), clGray), (PixelSet{{3, 0}, {3, 1}, {3, 2}, {3, 6}, {3, 7}, {3, 8}}));
+  EXPECT_EQ(PixelsOf(grid.Pixels(), clGray),
+            (PixelSet{{3, 0}, {3, 1}, {3, 2}, {3, 6}, {3, 7}, {3, 8}}));
 
   Control axis;
   TChartAxisPen axisPen;
@@ -168,7 +169,8 @@ class BufferedPaint : public ::testing::Test {
   void Paint(TColor fill, int w = 100, int h = 60) {
     if (canvas.RepaintFromBuffer()) return;
     ++paints;
-    const TRect r = canvas.PrepareDrawing(&control.own.Canvas(), nullptr, clWhite, false, {0, 0, w, h});
+    const TRect r =
+        canvas.PrepareDrawing(&control.own.Canvas(), nullptr, clWhite, false, {0, 0, w, h});
     EXPECT_EQ(r, (TRect{0, 0, w, h}));
     canvas.Brush().SetColor(fill);
     canvas.FillBackground(r);
@@ -213,12 +215,16 @@ TEST_F(BufferedPaint, RepaintCopiesOnlyWhenTheSurfaceChanged) {
   } changes[] = {
       {"a canvas operation", [&] { control.own.Canvas().SetPixel(3, 4, clBlue); }},
       {"a write through the pixels", [&] { control.own.Surface().Pixels()[7] = 0xFF0000FFu; }},
-      {"a not-XOR frame", [&] {
+      {"a not-XOR frame",
+       [&] {
          control.own.Canvas().Pen().SetMode(TPenMode::pmNotXor);
          control.own.Canvas().Rectangle(10, 10, 50, 40);
          control.own.Canvas().Pen().SetMode(TPenMode::pmCopy);
        }},
-      {"a clip on the surface", [&] { control.own.Canvas().SetClip({0, 0, 10, 10}); }},
+      {"a clip on the surface",
+       [&] {
+         control.own.Canvas().SetClip({0, 0, 10, 10});
+       }},
   };
   for (const auto& c : changes) {
     c.change();
@@ -266,7 +272,8 @@ TEST_F(BufferedPaint, SwitchingBufferingOffOrMonochromeDropsTheBuffer) {
   EXPECT_EQ(canvas.Buffer(), nullptr);
   EXPECT_TRUE(canvas.IsStale());
   EXPECT_FALSE(canvas.RepaintFromBuffer());
-  const TRect r = canvas.PrepareDrawing(&control.own.Canvas(), nullptr, clWhite, false, {5, 6, 50, 40});
+  const TRect r =
+      canvas.PrepareDrawing(&control.own.Canvas(), nullptr, clWhite, false, {5, 6, 50, 40});
   EXPECT_EQ(r, (TRect{5, 6, 50, 40}));  // unbuffered: the destination itself
   EXPECT_EQ(canvas.BoundSurface(), &control.own.Canvas());
   canvas.FinishDrawing(&control.own.Canvas(), &control.own.Canvas(), r);

@@ -19,9 +19,12 @@ using testing::PixelsOf;
 TEST(MulDiv, RoundsHalvesAwayFromZero) {
   const struct {
     int n, m, d, result;
-  } cases[] = {{3, 651, 100, 20}, {4, 302, 100, 12}, {3, 650, 100, 20}, {4, 250, 100, 10},
-               {-3, 650, 100, -20}, {1, 1, 2, 1}, {-1, 1, 2, -1}, {2000000000, 2, 4, 1000000000}, {1, 1, 0, -1}};
-  for (const auto& c : cases) EXPECT_EQ(MulDiv(c.n, c.m, c.d), c.result) << c.n << "*" << c.m << "/" << c.d;
+  } cases[] = {
+      {3, 651, 100, 20},   {4, 302, 100, 12}, {3, 650, 100, 20}, {4, 250, 100, 10},
+      {-3, 650, 100, -20}, {1, 1, 2, 1},      {-1, 1, 2, -1},    {2000000000, 2, 4, 1000000000},
+      {1, 1, 0, -1}};
+  for (const auto& c : cases)
+    EXPECT_EQ(MulDiv(c.n, c.m, c.d), c.result) << c.n << "*" << c.m << "/" << c.d;
 }
 
 TEST(ChartLayout, MarginsGiveThePlotRectangle) {
@@ -82,13 +85,13 @@ TEST(ChartLayout, BevelAndBackWallPixels) {
   view.Redraw();
   const TPixelSurface& s = view.host.Bitmap().Surface();
   auto at = [&](int x, int y) { return ColorOfPixel(s.PixelAt(x, y)); };
-  EXPECT_EQ(at(0, 0), 0x808080u);      // shadow, top-left
-  EXPECT_EQ(at(0, 118), 0x808080u);    // left column down to H - 2
-  EXPECT_EQ(at(0, 119), 0xFFFFFFu);    // the bottom-left corner is highlight
-  EXPECT_EQ(at(198, 0), 0x808080u);    // top row up to W - 2
-  EXPECT_EQ(at(199, 0), 0xFFFFFFu);    // the top-right corner is highlight
+  EXPECT_EQ(at(0, 0), 0x808080u);    // shadow, top-left
+  EXPECT_EQ(at(0, 118), 0x808080u);  // left column down to H - 2
+  EXPECT_EQ(at(0, 119), 0xFFFFFFu);  // the bottom-left corner is highlight
+  EXPECT_EQ(at(198, 0), 0x808080u);  // top row up to W - 2
+  EXPECT_EQ(at(199, 0), 0xFFFFFFu);  // the top-right corner is highlight
   EXPECT_EQ(at(199, 119), 0xFFFFFFu);
-  EXPECT_EQ(at(1, 1), 0xC0C0C0u);      // button face inside
+  EXPECT_EQ(at(1, 1), 0xC0C0C0u);  // button face inside
 
   // The back wall lies on the plot's own border pixels, left ... right inclusive.
   const TRect p = view.chart.PlotRect;
@@ -119,7 +122,8 @@ TEST(ChartLayout, AxesTakeTheirRoom) {
   const TPixelSurface& s = view.host.Bitmap().Surface();
   const int line = view.chart.BottomAxis().LinePosition;
   const int tick = view.chart.BottomAxis().TickPositions().front();
-  for (int y = line + 1; y <= line + 4; ++y) EXPECT_EQ(ColorOfPixel(s.PixelAt(tick, y)), clGray) << y;
+  for (int y = line + 1; y <= line + 4; ++y)
+    EXPECT_EQ(ColorOfPixel(s.PixelAt(tick, y)), clGray) << y;
   EXPECT_NE(ColorOfPixel(s.PixelAt(tick, line + 5)), clGray);
 }
 
@@ -166,7 +170,8 @@ TEST(ChartPaint, EventsInTheirOrderAndNotForAnEmptySeries) {
   events.log.clear();
   view.series.AddPoint(1, 2);
   view.Redraw();
-  EXPECT_EQ(events.log, (std::vector<std::string>{"axes", "series", "before values", "after values", "after"}));
+  EXPECT_EQ(events.log,
+            (std::vector<std::string>{"axes", "series", "before values", "after values", "after"}));
   events.log.clear();
   view.chart.HandlePaint();  // not stale: the buffer is copied, nothing is drawn
   EXPECT_TRUE(events.log.empty());
@@ -206,8 +211,8 @@ TEST(ChartPaint, TinyAndDegenerateChartsStillPaint) {
   } cases[] = {
       {1, 1, {{1, 1}}},
       {0, 0, {{1, 1}, {2, 2}}},
-      {651, 302, {{1, 5}, {2, 5}, {3, 5}}},           // constant series
-      {651, 302, {{1, 1}, {1 + 1e-10, 1 + 1e-10}}},   // range 1e-10
+      {651, 302, {{1, 5}, {2, 5}, {3, 5}}},          // constant series
+      {651, 302, {{1, 1}, {1 + 1e-10, 1 + 1e-10}}},  // range 1e-10
       {651, 302, {{-1.7e308, -1.7e308}, {1.7e308, 1.7e308}}},
       {651, 302, {{1e30, 1}, {1e30 + 1e16, 2}}},
       {20, 15, {{1, 1}, {2, 2}}},
@@ -217,7 +222,8 @@ TEST(ChartPaint, TinyAndDegenerateChartsStillPaint) {
     for (const auto& [x, y] : c.points) view.series.AddPoint(x, y);
     view.Redraw();
     for (int i = 0; i < 4; ++i) {
-      EXPECT_LE(view.chart.AxisList()[i]->TickPositions().size(), TCustomChartAxis::kMaxTickPositions);
+      EXPECT_LE(view.chart.AxisList()[i]->TickPositions().size(),
+                TCustomChartAxis::kMaxTickPositions);
     }
   }
 }

@@ -18,7 +18,8 @@ TEST(ChartPicture, ProjectionAtEachResolution) {
     view.resolution = resolution;
     view.Feed(model->Points);
     view.Redraw();
-    EXPECT_EQ(testing::CompareWithGolden(view.host.Bitmap(), names[resolution]), "") << names[resolution];
+    EXPECT_EQ(testing::CompareWithGolden(view.host.Bitmap(), names[resolution]), "")
+        << names[resolution];
   }
 }
 

@@ -30,7 +30,9 @@ struct HistoryOp {
   long long time = 0;
   std::optional<int> expect = std::nullopt;  // what Back or Forward returns
 };
-HistoryOp R(int before, int after, int kind = 0, long long time = 0) { return {'R', before, after, kind, time}; }
+HistoryOp R(int before, int after, int kind = 0, long long time = 0) {
+  return {'R', before, after, kind, time};
+}
 HistoryOp B(std::optional<int> e) { return {'B', 0, 0, 0, 0, e}; }
 HistoryOp F(std::optional<int> e) { return {'F', 0, 0, 0, 0, e}; }
 constexpr int W = 1;  // a merging kind
@@ -41,16 +43,31 @@ TEST(ViewHistory, Sequences) {
     std::size_t capacity;
     std::vector<HistoryOp> ops;
   } cases[] = {
-      {"back and forward walk the steps", 100, {R(0, 1), R(1, 2), B(1), B(0), B(std::nullopt), F(1), F(2), F(std::nullopt)}},
-      {"a new step after back drops the forward ones", 100, {R(0, 1), R(1, 2), B(1), R(1, 5), F(std::nullopt), B(1), B(0)}},
+      {"back and forward walk the steps",
+       100,
+       {R(0, 1), R(1, 2), B(1), B(0), B(std::nullopt), F(1), F(2), F(std::nullopt)}},
+      {"a new step after back drops the forward ones",
+       100,
+       {R(0, 1), R(1, 2), B(1), R(1, 5), F(std::nullopt), B(1), B(0)}},
       {"a step that changes nothing is not recorded", 100, {R(3, 3), B(std::nullopt)}},
-      {"notches within the window merge, a pause starts a step", 100,
+      {"notches within the window merge, a pause starts a step",
+       100,
        {R(0, 1, W, 0), R(1, 2, W, 400), R(2, 3, W, 1000), B(2), B(0), F(2), F(3)}},
-      {"no merging after back and forward", 100, {R(0, 1, W, 0), B(0), F(1), R(1, 2, W, 10), B(1), B(0)}},
-      {"other kinds break a run", 100, {R(0, 1, W, 0), R(1, 2, 0, 10), R(2, 3, W, 20), B(2), B(1), B(0)}},
-      {"a run back where it began leaves no step", 100, {R(7, 8, W, 0), R(8, 7, W, 10), B(std::nullopt)}},
-      {"a clock going backwards does not merge", 100, {R(0, 1, W, 500), R(1, 2, W, 100), B(1), B(0)}},
-      {"full: the oldest step goes", 3, {R(0, 1), R(1, 2), R(2, 3), R(3, 4), B(3), B(2), B(1), B(std::nullopt)}},
+      {"no merging after back and forward",
+       100,
+       {R(0, 1, W, 0), B(0), F(1), R(1, 2, W, 10), B(1), B(0)}},
+      {"other kinds break a run",
+       100,
+       {R(0, 1, W, 0), R(1, 2, 0, 10), R(2, 3, W, 20), B(2), B(1), B(0)}},
+      {"a run back where it began leaves no step",
+       100,
+       {R(7, 8, W, 0), R(8, 7, W, 10), B(std::nullopt)}},
+      {"a clock going backwards does not merge",
+       100,
+       {R(0, 1, W, 500), R(1, 2, W, 100), B(1), B(0)}},
+      {"full: the oldest step goes",
+       3,
+       {R(0, 1), R(1, 2), R(2, 3), R(3, 4), B(3), B(2), B(1), B(std::nullopt)}},
   };
   for (const auto& c : cases) {
     TViewHistory<int> h(c.capacity);
@@ -111,12 +128,22 @@ TEST(Readout, DecimalsTellNeighbouringPixelsApart) {
   const struct {
     double width;
     int decimals;
-  } cases[] = {{0.033, 2}, {2.5, 0}, {1, 0}, {0.01, 2}, {0.5, 1}, {1e-7, 7}, {1e-30, 17},
-               {0, -1},    {-1, -1}, {std::numeric_limits<double>::infinity(), -1}, {std::nan(""), -1}};
+  } cases[] = {{0.033, 2},
+               {2.5, 0},
+               {1, 0},
+               {0.01, 2},
+               {0.5, 1},
+               {1e-7, 7},
+               {1e-30, 17},
+               {0, -1},
+               {-1, -1},
+               {std::numeric_limits<double>::infinity(), -1},
+               {std::nan(""), -1}};
   for (const auto& c : cases) EXPECT_EQ(ReadoutDecimals(c.width), c.decimals) << c.width;
   // Values one pixel apart never read the same.
   for (double width : {0.033, 0.01, 0.0007, 2.5, 1e-9})
-    for (double v = 1; v < 2; v += 0.0937) EXPECT_NE(FormatReadoutValue(v, width), FormatReadoutValue(v + width, width)) << width;
+    for (double v = 1; v < 2; v += 0.0937)
+      EXPECT_NE(FormatReadoutValue(v, width), FormatReadoutValue(v + width, width)) << width;
 }
 
 TEST(Readout, TextsUseTheSeparators) {
@@ -157,7 +184,9 @@ struct Navigation : ::testing::Test {
   // The four ranges as shown, after a paint.
   std::vector<double> Ranges() {
     std::vector<double> r;
-    for (int i = 0; i < 4; ++i) r.insert(r.end(), {view.chart.AxisList()[i]->EffectiveMinimum, view.chart.AxisList()[i]->EffectiveMaximum});
+    for (int i = 0; i < 4; ++i)
+      r.insert(r.end(), {view.chart.AxisList()[i]->EffectiveMinimum,
+                         view.chart.AxisList()[i]->EffectiveMaximum});
     return r;
   }
   bool AllAutomatic() {
@@ -182,7 +211,8 @@ TEST_F(Navigation, ResetBringsBackTheStartUpViewWhateverGotThere) {
          t.Drag(TMouseButton::mbLeft, 100, 60, 400, 200);
          t.Drag(TMouseButton::mbLeft, 150, 80, 300, 180);
        }},
-      {"keys", [](Navigation& t) { t.view.chart.ZoomByKey(true), t.view.chart.PanByKey(false, -1); }},
+      {"keys",
+       [](Navigation& t) { t.view.chart.ZoomByKey(true), t.view.chart.PanByKey(false, -1); }},
   };
   for (const auto& c : cases) {
     c.gesture(*this);
@@ -264,11 +294,13 @@ TEST_F(Navigation, BackUndoesAnUndoDragAndItsNestedZooms) {
 TEST_F(Navigation, EscCancelsTheZoomBoxAndEndsThePan) {
   TChart& c = view.chart;
   const TBitmap& screen = view.host.Bitmap();
-  const std::vector<uint32_t> before(screen.ScanLine(0), screen.ScanLine(0) + screen.Width() * screen.Height());
+  const std::vector<uint32_t> before(screen.ScanLine(0),
+                                     screen.ScanLine(0) + screen.Width() * screen.Height());
   c.ChartMouseDown(TMouseButton::mbLeft, 0, 100, 60);
   c.ChartMouseMove(0, 400, 200);
   EXPECT_TRUE(c.ChartKeyDown(TViewKey::vkCancel));
-  const std::vector<uint32_t> after(screen.ScanLine(0), screen.ScanLine(0) + screen.Width() * screen.Height());
+  const std::vector<uint32_t> after(screen.ScanLine(0),
+                                    screen.ScanLine(0) + screen.Width() * screen.Height());
   EXPECT_EQ(after, before);  // the frame is gone
   c.ChartMouseMove(0, 420, 220);
   c.ChartMouseUp(TMouseButton::mbLeft, 0, 420, 220);
@@ -283,14 +315,16 @@ TEST_F(Navigation, EscCancelsTheZoomBoxAndEndsThePan) {
   c.ChartMouseMove(0, 360, 150);
   c.ChartMouseUp(TMouseButton::mbRight, 0, 360, 150);
   EXPECT_EQ(c.BottomAxis().Minimum(), panned);
-  EXPECT_TRUE(c.CanGoBack());  // the pan so far is one step
+  EXPECT_TRUE(c.CanGoBack());                        // the pan so far is one step
   EXPECT_FALSE(c.ChartKeyDown(TViewKey::vkCancel));  // nothing left to cancel
 }
 
 TEST_F(Navigation, RightClickWithoutMovementAsksForTheMenu) {
   TChart& c = view.chart;
   std::vector<std::pair<int, int>> clicks;
-  c.OnContextClick = [&](TCustomChart*, TMouseButton, TShiftState, int x, int y) { clicks.push_back({x, y}); };
+  c.OnContextClick = [&](TCustomChart*, TMouseButton, TShiftState, int x, int y) {
+    clicks.push_back({x, y});
+  };
   c.ChartMouseDown(TMouseButton::mbRight, 0, 300, 150);
   c.ChartMouseUp(TMouseButton::mbRight, 0, 300, 150);
   ASSERT_EQ(clicks.size(), 1u);
@@ -337,7 +371,7 @@ TEST_F(Navigation, NearestPointWithinThreePixels) {
   ASSERT_NE(s.XPixelOfPoint(99), x);
   EXPECT_EQ(NearestPointWithin(s, x, y, 3), 100);
   EXPECT_NE(NearestPointWithin(s, x + 2, y - 2, 3), -1);  // 2.83 px away at most
-  const TRect& plot = view.chart.PlotRect;  // the curve lies low at the left end
+  const TRect& plot = view.chart.PlotRect;                // the curve lies low at the left end
   EXPECT_EQ(NearestPointWithin(s, plot.Left + 1, plot.Top + 1, 3), -1);
   EXPECT_EQ(NearestPointWithin(s, x, y, -1), -1);
 }
@@ -354,27 +388,41 @@ TEST(NavigationFuzz, RandomGesturesAndKeys) {
   TChart& c = view.chart;
   long long now = 0;
   c.HistoryClock = [&] { return now; };
-  const TViewKey keys[] = {TViewKey::vkZoomIn, TViewKey::vkZoomOut, TViewKey::vkPanLeft, TViewKey::vkPanRight,
-                           TViewKey::vkPanUp,  TViewKey::vkPanDown, TViewKey::vkReset,   TViewKey::vkBack,
-                           TViewKey::vkForward, TViewKey::vkCancel};
+  const TViewKey keys[] = {TViewKey::vkZoomIn,   TViewKey::vkZoomOut, TViewKey::vkPanLeft,
+                           TViewKey::vkPanRight, TViewKey::vkPanUp,   TViewKey::vkPanDown,
+                           TViewKey::vkReset,    TViewKey::vkBack,    TViewKey::vkForward,
+                           TViewKey::vkCancel};
   int backs = 0;
   for (int step = 0; step < 4000; ++step) {
     now += rng() % 700;
     const int x = static_cast<int>(rng() % 700) - 20, y = static_cast<int>(rng() % 340) - 20;
     const auto button = rng() % 2 ? TMouseButton::mbLeft : TMouseButton::mbRight;
     switch (rng() % 10) {
-      case 0: c.ChartMouseDown(button, 0, x, y); break;
-      case 1: case 2: c.ChartMouseMove(0, x, y); break;
-      case 3: c.ChartMouseUp(button, 0, x, y); break;
-      case 4: rng() % 2 ? c.ChartWheelDown() : c.ChartWheelUp(); break;
-      case 5: c.ChartDoubleClick(button, 0, x, y); break;
+      case 0:
+        c.ChartMouseDown(button, 0, x, y);
+        break;
+      case 1:
+      case 2:
+        c.ChartMouseMove(0, x, y);
+        break;
+      case 3:
+        c.ChartMouseUp(button, 0, x, y);
+        break;
+      case 4:
+        rng() % 2 ? c.ChartWheelDown() : c.ChartWheelUp();
+        break;
+      case 5:
+        c.ChartDoubleClick(button, 0, x, y);
+        break;
       case 6: {  // a key held down
         const TViewKey k = keys[rng() % std::size(keys)];
         for (int n = static_cast<int>(rng() % 40); n >= 0; --n) c.ChartKeyDown(k);
         backs += k == TViewKey::vkBack;
         break;
       }
-      default: c.ChartKeyDown(keys[rng() % std::size(keys)]); break;
+      default:
+        c.ChartKeyDown(keys[rng() % std::size(keys)]);
+        break;
     }
     if (rng() % 3 == 0) c.HandlePaint();
     for (int i = 0; i < 4; ++i) {

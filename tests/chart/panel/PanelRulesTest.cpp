@@ -39,10 +39,14 @@ struct Ring {
 
 std::vector<Ring> RingsOf(TBevelCut cut, int width) {
   switch (cut) {
-    case TBevelCut::bvLowered: return std::vector<Ring>(width, {kShadow, kHighlight});
-    case TBevelCut::bvRaised: return std::vector<Ring>(width, {kHighlight, kShadow});
-    case TBevelCut::bvSpace: return std::vector<Ring>(width, {kHighlight, kHighlight});
-    default: return {};
+    case TBevelCut::bvLowered:
+      return std::vector<Ring>(width, {kShadow, kHighlight});
+    case TBevelCut::bvRaised:
+      return std::vector<Ring>(width, {kHighlight, kShadow});
+    case TBevelCut::bvSpace:
+      return std::vector<Ring>(width, {kHighlight, kHighlight});
+    default:
+      return {};
   }
 }
 
@@ -55,7 +59,8 @@ TEST(PanelBevels, RingsOfEachCutWidthAndBorder) {
       {"raised outer of width 2", TBevelCut::bvRaised, TBevelCut::bvNone, 2, 0},
       {"lowered inner inside a border of 2", TBevelCut::bvNone, TBevelCut::bvLowered, 1, 2},
       {"space outside and inside, width 3, border 1", TBevelCut::bvSpace, TBevelCut::bvSpace, 3, 1},
-      {"raised outer, border 2, lowered inner, width 2", TBevelCut::bvRaised, TBevelCut::bvLowered, 2, 2},
+      {"raised outer, border 2, lowered inner, width 2", TBevelCut::bvRaised, TBevelCut::bvLowered,
+       2, 2},
       {"lowered outer, raised inner", TBevelCut::bvLowered, TBevelCut::bvRaised, 1, 0},
   };
   for (const auto& c : cases) {
@@ -80,8 +85,10 @@ TEST(PanelBevels, RingsOfEachCutWidthAndBorder) {
         const int i = std::min({x, y, w - 1 - x, h - 1 - y});
         if (i > n) continue;
         const TColor expected =
-            i == n ? kPanel : (x == w - 1 - i || y == h - 1 - i ? rings[i].bottomRight : rings[i].topLeft);
-        if (view.At(x, y) != expected && wrong++ < 3) ADD_FAILURE() << c.name << " at " << x << "," << y;
+            i == n ? kPanel
+                   : (x == w - 1 - i || y == h - 1 - i ? rings[i].bottomRight : rings[i].topLeft);
+        if (view.At(x, y) != expected && wrong++ < 3)
+          ADD_FAILURE() << c.name << " at " << x << "," << y;
       }
     EXPECT_EQ(wrong, 0) << c.name;
     // The border, not the bevels, lies outside the margins.
@@ -188,8 +195,10 @@ TEST(TitleBlock, FootLineSitsOnTheBottomMargin) {
   filled.chart.Title().SetColor(clYellow);
   filled.Redraw();
   const TRect box = filled.chart.Title().TitleBlockRect;
-  EXPECT_EQ(ColorOfPixel(filled.host.Bitmap().Surface().PixelAt(box.Left + 1, box.Top + 1)), clYellow);
-  EXPECT_EQ(ColorOfPixel(filled.host.Bitmap().Surface().PixelAt(box.Right, box.Top + 1)), ColorToRGB(clBtnFace));
+  EXPECT_EQ(ColorOfPixel(filled.host.Bitmap().Surface().PixelAt(box.Left + 1, box.Top + 1)),
+            clYellow);
+  EXPECT_EQ(ColorOfPixel(filled.host.Bitmap().Surface().PixelAt(box.Right, box.Top + 1)),
+            ColorToRGB(clBtnFace));
 }
 
 TEST(BackWall, BrushesFillThePlotInside) {
@@ -201,8 +210,10 @@ TEST(BackWall, BrushesFillThePlotInside) {
   } cases[] = {
       {"solid", clRed, clWhite, TBrushStyle::bsSolid, clRed, clRed},
       {"cross on the brush colour", clRed, clWhite, TBrushStyle::bsCross, clRed, clWhite},
-      {"cross in the back colour turns black", clWhite, clWhite, TBrushStyle::bsCross, clBlack, clWhite},
-      {"cross in black on black turns white", clBlack, clBlack, TBrushStyle::bsCross, clWhite, clBlack},
+      {"cross in the back colour turns black", clWhite, clWhite, TBrushStyle::bsCross, clBlack,
+       clWhite},
+      {"cross in black on black turns white", clBlack, clBlack, TBrushStyle::bsCross, clWhite,
+       clBlack},
       {"forward diagonal", clBlue, clWhite, TBrushStyle::bsFDiagonal, clBlue, clWhite},
   };
   // Which pixels of the 8 x 8 pattern cell are lines, by style.
@@ -232,7 +243,8 @@ TEST(BackWall, BackColorFillsOnlyOutsideLoading) {
   view.chart.SetLoading(true);
   view.chart.SetBackColor(clYellow);
   EXPECT_EQ(view.chart.BackColor(), clYellow);
-  EXPECT_EQ(view.chart.BackWall().Brush().Style(), TBrushStyle::bsClear);  // the design-time style stays
+  EXPECT_EQ(view.chart.BackWall().Brush().Style(),
+            TBrushStyle::bsClear);  // the design-time style stays
   view.Redraw();
   const TRect p = view.chart.PlotRect;
   EXPECT_EQ(view.At(p.Left + 3, p.Top + 3), ColorToRGB(clBtnFace));
@@ -266,8 +278,8 @@ TEST(PaintCycle, DrawingStateIsResetAfterEveryPaint) {
   } seen;
   view.chart.OnAfterDraw = [&](TCustomAxisPanel*) {
     TChartCanvas3D& canvas = view.chart.ChartCanvas();
-    seen = {canvas.Pen().Color(), canvas.Brush().Color(), canvas.Pen().Width(), canvas.Pen().Style(),
-            canvas.Brush().Style()};
+    seen = {canvas.Pen().Color(), canvas.Brush().Color(), canvas.Pen().Width(),
+            canvas.Pen().Style(), canvas.Brush().Style()};
   };
   view.Redraw();
   EXPECT_EQ(seen.pen, clBlack);

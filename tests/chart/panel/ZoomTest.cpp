@@ -135,9 +135,11 @@ TEST_F(ZoomFixture, HitTestOrder) {
   const TChartClickedPart onPoint = c.HitTestChart(px, py);
   EXPECT_EQ(onPoint.Part, TChartClickedPartStyle::cpSeries);
   EXPECT_EQ(onPoint.PointIndex, 100);
-  EXPECT_EQ(c.HitTestChart(px, c.BottomAxis().LinePosition + 5).Part, TChartClickedPartStyle::cpAxis);
+  EXPECT_EQ(c.HitTestChart(px, c.BottomAxis().LinePosition + 5).Part,
+            TChartClickedPartStyle::cpAxis);
   EXPECT_EQ(c.HitTestChart(px, c.BottomAxis().LinePosition + 5).Axis, &c.BottomAxis());
-  EXPECT_EQ(c.HitTestChart(c.PlotRect.Right - 2, c.PlotRect.Top + 2).Part, TChartClickedPartStyle::cpChartRect);
+  EXPECT_EQ(c.HitTestChart(c.PlotRect.Right - 2, c.PlotRect.Top + 2).Part,
+            TChartClickedPartStyle::cpChartRect);
   EXPECT_EQ(c.HitTestChart(2, 2).Part, TChartClickedPartStyle::cpNone);
 
   int clicks = 0;
@@ -187,17 +189,31 @@ TEST(ZoomFuzz, RandomEventSequences) {
   MainChart view;
   view.Feed(model->Points);
   TChart& c = view.chart;
-  const std::pair<int, int> sizes[] = {{1, 1}, {651, 302}, {4000, 3000}, {30, 20}, {200, 640}, {2, 300}};
+  const std::pair<int, int> sizes[] = {{1, 1},   {651, 302}, {4000, 3000},
+                                       {30, 20}, {200, 640}, {2, 300}};
   for (int step = 0; step < 3000; ++step) {
     const int w = std::max(1, view.host.ClientWidth()), h = std::max(1, view.host.ClientHeight());
-    const int x = static_cast<int>(rng() % (w + 40)) - 20, y = static_cast<int>(rng() % (h + 40)) - 20;
+    const int x = static_cast<int>(rng() % (w + 40)) - 20,
+              y = static_cast<int>(rng() % (h + 40)) - 20;
     const auto button = rng() % 2 ? TMouseButton::mbLeft : TMouseButton::mbRight;
     switch (rng() % 9) {
-      case 0: c.ChartMouseDown(button, 0, x, y); break;
-      case 1: case 2: case 3: c.ChartMouseMove(0, x, y); break;
-      case 4: c.ChartMouseUp(button, 0, x, y); break;
-      case 5: rng() % 2 ? c.ChartWheelDown() : c.ChartWheelUp(); break;
-      case 6: c.ChartMouseLeave(); break;
+      case 0:
+        c.ChartMouseDown(button, 0, x, y);
+        break;
+      case 1:
+      case 2:
+      case 3:
+        c.ChartMouseMove(0, x, y);
+        break;
+      case 4:
+        c.ChartMouseUp(button, 0, x, y);
+        break;
+      case 5:
+        rng() % 2 ? c.ChartWheelDown() : c.ChartWheelUp();
+        break;
+      case 6:
+        c.ChartMouseLeave();
+        break;
       case 7:
         if (rng() % 8 == 0) {
           const auto [sw, sh] = sizes[rng() % std::size(sizes)];
@@ -205,10 +221,12 @@ TEST(ZoomFuzz, RandomEventSequences) {
           c.HandleResize();
         }
         break;
-      default: break;
+      default:
+        break;
     }
     c.HandlePaint();
-    for (TCustomChartAxis* a : {static_cast<TCustomChartAxis*>(&c.BottomAxis()), static_cast<TCustomChartAxis*>(&c.LeftAxis())}) {
+    for (TCustomChartAxis* a : {static_cast<TCustomChartAxis*>(&c.BottomAxis()),
+                                static_cast<TCustomChartAxis*>(&c.LeftAxis())}) {
       ASSERT_TRUE(std::isfinite(a->EffectiveMinimum) && std::isfinite(a->EffectiveMaximum)) << step;
       ASSERT_GE(a->EffectiveMaximum - a->EffectiveMinimum, 1e-10 * (1 - 1e-6)) << step;
     }

@@ -22,7 +22,9 @@ using testing::PixelsOf;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-int RedIn(const TPixelSurface& s, int x0, int x1, int y0, int y1) { return testing::CountOfColor(s, clRed, x0, x1, y0, y1); }
+int RedIn(const TPixelSurface& s, int x0, int x1, int y0, int y1) {
+  return testing::CountOfColor(s, clRed, x0, x1, y0, y1);
+}
 
 TEST(SeriesRules, PointsWithoutAValueBreakTheLineAndHaveNoPointer) {
   const struct {
@@ -128,19 +130,25 @@ TEST(SeriesRules, FirstSegmentComesInFromThePlotEdge) {
 TEST(SeriesRules, NoSegmentFromTheEdgeOutOfANullPoint) {
   MainChart view;
   view.series.Pointer().SetVisible(false);
-  for (double x : {1.0, 2.0, 3.0, 4.0, 5.0}) view.series.AddPoint(x, x, "", x == 3.0 ? clNone : clAutoColor);
+  for (double x : {1.0, 2.0, 3.0, 4.0, 5.0})
+    view.series.AddPoint(x, x, "", x == 3.0 ? clNone : clAutoColor);
   view.chart.BottomAxis().ApplyFixedRange(3.5, 5);
   view.chart.LeftAxis().ApplyFixedRange(0, 6);
   view.Redraw();
   ASSERT_EQ(view.series.VisibleFirst, 3);
   const TRect p = view.chart.PlotRect;
-  EXPECT_EQ(RedIn(view.host.Bitmap().Surface(), p.Left, view.series.XPixelOfPoint(3) - 1, p.Top, p.Bottom + 1), 0);
-  EXPECT_GT(RedIn(view.host.Bitmap().Surface(), view.series.XPixelOfPoint(3) + 1, p.Right, p.Top, p.Bottom + 1), 0);
+  EXPECT_EQ(RedIn(view.host.Bitmap().Surface(), p.Left, view.series.XPixelOfPoint(3) - 1, p.Top,
+                  p.Bottom + 1),
+            0);
+  EXPECT_GT(RedIn(view.host.Bitmap().Surface(), view.series.XPixelOfPoint(3) + 1, p.Right, p.Top,
+                  p.Bottom + 1),
+            0);
 }
 
 TEST(SeriesRules, PointersAreAskedForOnlyForDrawnPoints) {
   MainChart view;
-  for (double x : {1.0, 2.0, 3.0, 4.0}) view.series.AddPoint(x, x, "", x == 2.0 ? clNone : clAutoColor);
+  for (double x : {1.0, 2.0, 3.0, 4.0})
+    view.series.AddPoint(x, x, "", x == 2.0 ? clNone : clAutoColor);
   std::vector<int> asked;
   view.series.OnGetPointerStyle = [&](TChartSeries*, int index) {
     asked.push_back(index);
@@ -190,7 +198,8 @@ TEST(SeriesRules, AfterDrawValuesDrawsWithoutThePlotClip) {
   };
   view.Redraw();
   int blue = 0;
-  for (int x = 30; x < 60; ++x) blue += ColorOfPixel(view.host.Bitmap().Surface().PixelAt(x, row)) == clBlue;
+  for (int x = 30; x < 60; ++x)
+    blue += ColorOfPixel(view.host.Bitmap().Surface().PixelAt(x, row)) == clBlue;
   EXPECT_EQ(blue, 30);
 }
 

@@ -128,7 +128,8 @@ TEST(SeriesDrawing, PointersOnTopOfTheLine) {
     const int x = view.series.XPixelOfPoint(i), y = view.series.YPixelOfPoint(i);
     for (int dy = -1; dy <= 1; ++dy)
       for (int dx = -1; dx <= 1; ++dx)
-        EXPECT_EQ(ColorOfPixel(s.PixelAt(x + dx, y + dy)), (dx == 0 && dy == 0) ? clRed : clBlack) << i;
+        EXPECT_EQ(ColorOfPixel(s.PixelAt(x + dx, y + dy)), (dx == 0 && dy == 0) ? clRed : clBlack)
+            << i;
   }
   for (const auto& p : PixelsOf(s, clRed)) red += p.first > 0;
   EXPECT_GT(red, 100);  // the segments
@@ -186,18 +187,27 @@ TEST(SeriesDrawing, RepeatedMarkersLeaveThePictureAsDrawingThemDoes) {
     TPenStyle penStyle;
     int penWidth;
     TBrushStyle brush;
-    bool colourRuns;   // points change colour every few points
-    bool nullPoints;   // some points are null
+    bool colourRuns;  // points change colour every few points
+    bool nullPoints;  // some points are null
   } cases[] = {
-      {"rectangles", TSeriesPointerStyle::psRectangle, TPenMode::pmCopy, TPenStyle::psSolid, 1, TBrushStyle::bsSolid, false, false},
-      {"colour runs", TSeriesPointerStyle::psRectangle, TPenMode::pmCopy, TPenStyle::psSolid, 1, TBrushStyle::bsSolid, true, false},
-      {"null points", TSeriesPointerStyle::psRectangle, TPenMode::pmCopy, TPenStyle::psSolid, 1, TBrushStyle::bsSolid, true, true},
-      {"dotted wide pen, hatched", TSeriesPointerStyle::psRectangle, TPenMode::pmCopy, TPenStyle::psDot, 2, TBrushStyle::bsCross, false, false},
-      {"circles", TSeriesPointerStyle::psCircle, TPenMode::pmCopy, TPenStyle::psSolid, 1, TBrushStyle::bsSolid, true, false},
-      {"crosses", TSeriesPointerStyle::psStar, TPenMode::pmCopy, TPenStyle::psSolid, 1, TBrushStyle::bsClear, false, false},
-      {"small dots", TSeriesPointerStyle::psSmallDot, TPenMode::pmCopy, TPenStyle::psSolid, 1, TBrushStyle::bsSolid, true, false},
-      {"not-xor pen draws every marker", TSeriesPointerStyle::psRectangle, TPenMode::pmNotXor, TPenStyle::psSolid, 1, TBrushStyle::bsSolid, false, false},
-      {"xor pen, colour runs", TSeriesPointerStyle::psDiamond, TPenMode::pmXor, TPenStyle::psSolid, 1, TBrushStyle::bsSolid, true, true},
+      {"rectangles", TSeriesPointerStyle::psRectangle, TPenMode::pmCopy, TPenStyle::psSolid, 1,
+       TBrushStyle::bsSolid, false, false},
+      {"colour runs", TSeriesPointerStyle::psRectangle, TPenMode::pmCopy, TPenStyle::psSolid, 1,
+       TBrushStyle::bsSolid, true, false},
+      {"null points", TSeriesPointerStyle::psRectangle, TPenMode::pmCopy, TPenStyle::psSolid, 1,
+       TBrushStyle::bsSolid, true, true},
+      {"dotted wide pen, hatched", TSeriesPointerStyle::psRectangle, TPenMode::pmCopy,
+       TPenStyle::psDot, 2, TBrushStyle::bsCross, false, false},
+      {"circles", TSeriesPointerStyle::psCircle, TPenMode::pmCopy, TPenStyle::psSolid, 1,
+       TBrushStyle::bsSolid, true, false},
+      {"crosses", TSeriesPointerStyle::psStar, TPenMode::pmCopy, TPenStyle::psSolid, 1,
+       TBrushStyle::bsClear, false, false},
+      {"small dots", TSeriesPointerStyle::psSmallDot, TPenMode::pmCopy, TPenStyle::psSolid, 1,
+       TBrushStyle::bsSolid, true, false},
+      {"not-xor pen draws every marker", TSeriesPointerStyle::psRectangle, TPenMode::pmNotXor,
+       TPenStyle::psSolid, 1, TBrushStyle::bsSolid, false, false},
+      {"xor pen, colour runs", TSeriesPointerStyle::psDiamond, TPenMode::pmXor, TPenStyle::psSolid,
+       1, TBrushStyle::bsSolid, true, true},
   };
   for (const auto& c : cases) {
     std::vector<uint32_t> pictures[2];
@@ -216,7 +226,8 @@ TEST(SeriesDrawing, RepeatedMarkersLeaveThePictureAsDrawingThemDoes) {
         TColor colour = clAutoColor;
         if (c.colourRuns && (i / 7) % 3 == 1) colour = clGreen;
         if (c.nullPoints && i % 97 == 50) colour = clNone;
-        view.series.AddPoint(x, std::floor(std::sin(x / 6) * 8) + (i % 40 == 0 ? 3 : 0), "", colour);
+        view.series.AddPoint(x, std::floor(std::sin(x / 6) * 8) + (i % 40 == 0 ? 3 : 0), "",
+                             colour);
       }
       view.Redraw();
       const TBitmap& b = view.host.Bitmap();

@@ -49,11 +49,27 @@ TEST(ValueList, AddInOrder) {
     std::vector<int> indices;
     std::vector<double> result;
   } cases[] = {
-      {"ascending appends", TChartListOrder::loAscending, {1, 2, 3, 2.5}, {0, 1, 2, 2}, {1, 2, 2.5, 3}},
-      {"equal goes after its equals", TChartListOrder::loAscending, {1, 2, 3, 2}, {0, 1, 2, 2}, {1, 2, 2, 3}},
-      {"smallest goes first", TChartListOrder::loAscending, {1, 2, 3, 0}, {0, 1, 2, 0}, {0, 1, 2, 3}},
+      {"ascending appends",
+       TChartListOrder::loAscending,
+       {1, 2, 3, 2.5},
+       {0, 1, 2, 2},
+       {1, 2, 2.5, 3}},
+      {"equal goes after its equals",
+       TChartListOrder::loAscending,
+       {1, 2, 3, 2},
+       {0, 1, 2, 2},
+       {1, 2, 2, 3}},
+      {"smallest goes first",
+       TChartListOrder::loAscending,
+       {1, 2, 3, 0},
+       {0, 1, 2, 0},
+       {0, 1, 2, 3}},
       {"none keeps arrival", TChartListOrder::loNone, {3, 1, 2}, {0, 1, 2}, {3, 1, 2}},
-      {"descending", TChartListOrder::loDescending, {5, 3, 4, 9, 3}, {0, 1, 1, 0, 4}, {9, 5, 4, 3, 3}},
+      {"descending",
+       TChartListOrder::loDescending,
+       {5, 3, 4, 9, 3},
+       {0, 1, 1, 0, 4},
+       {9, 5, 4, 3, 3}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -97,8 +113,8 @@ TEST(ValueList, StatisticsAreCachedBehindTheStaleFlag) {
 
   // Every mutation marks the statistics stale.
   const std::function<void()> mutations[] = {
-      [&] { list.AddInOrder(1); },     [&] { list.InsertAt(0, 7); }, [&] { list.StoreValueAt(0, 3); },
-      [&] { list.RemoveAt(0); },        [&] { list.RotateLeft(); },   [&] { list.RemoveAllValues(); },
+      [&] { list.AddInOrder(1); }, [&] { list.InsertAt(0, 7); }, [&] { list.StoreValueAt(0, 3); },
+      [&] { list.RemoveAt(0); },   [&] { list.RotateLeft(); },   [&] { list.RemoveAllValues(); },
   };
   for (const auto& mutate : mutations) {
     list.Lowest();
