@@ -5,14 +5,39 @@
 #     <file> @@ <text as it stands in the file> @@ <text it becomes>
 # ("\n" in either text stands for a line break; the first occurrence is replaced).
 #   scripts/mutate.sh [fault-number ...]      (default: every fault of the list)
+#   scripts/mutate.sh --check                 (only that every fault's text is still there)
 # Environment: MUTATE_DIR (scratch folder, default build-mutate), JOBS (default 2).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
+list="$root/scripts/mutants.txt"
+
+# Every fault's text must stand in its file, or the fault would plant nothing: a change
+# of the code that moves or rewrites a line the list names must rewrite the list too.
+check_texts() {
+  local n=0 missing=0 line file rest
+  while IFS= read -r line; do
+    [[ -z "$line" || "$line" == \#* ]] && continue
+    n=$((n + 1))
+    file="${line%% @@ *}"
+    rest="${line#* @@ }"
+    if ! MUT_FROM="${rest%% @@ *}" perl -0 -ne 'BEGIN { $f = $ENV{MUT_FROM} =~ s/\\n/\n/gr } $found ||= index($_, $f) >= 0; END { exit !$found }' \
+        "$root/$file" 2>/dev/null; then
+      echo "fault $n: text not found in $file" >&2
+      missing=$((missing + 1))
+    fi
+  done <"$list"
+  echo "$n faults, $missing whose text is not found"
+  [ "$missing" -eq 0 ]
+}
+if [ "${1:-}" = "--check" ]; then
+  check_texts
+  exit
+fi
+check_texts >/dev/null
 ./scripts/install-deps.sh
 scratch="${MUTATE_DIR:-$root/build-mutate}"
 jobs="${JOBS:-2}"
-list="$root/scripts/mutants.txt"
 
 # A fresh copy of what git tracks (also the working tree's uncommitted edits), and one
 # build tree that every fault reuses.
