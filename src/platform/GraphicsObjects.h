@@ -8,12 +8,13 @@
 #include <functional>
 #include <string>
 
+#include "format/NotifyingSettings.h"
 #include "platform/Color.h"
 #include "platform/PixelSurface.h"
 
 namespace quarvel {
 
-class TGraphicsObject {
+class TGraphicsObject : public TNotifyingSettings<TGraphicsObject> {
  public:
   virtual ~TGraphicsObject() = default;
   std::function<void()> OnChange;
@@ -25,14 +26,11 @@ class TGraphicsObject {
   }
   // True when an assignment of `same` values must still notify.
   bool Unchanged(bool same) const { return same && !notifyEveryAssignment_; }
-  template <class T>
-  void Set(T& field, const T& value) {
-    if (Unchanged(field == value)) return;
-    field = value;
-    Changed();
-  }
 
  private:
+  friend TNotifyingSettings<TGraphicsObject>;
+  void SettingChanged() { Changed(); }
+  bool NotifiesEqualValues() const { return notifyEveryAssignment_; }
   bool notifyEveryAssignment_ = false;
 };
 

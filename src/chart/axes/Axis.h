@@ -16,6 +16,7 @@
 
 #include "chart/panel/ChartPens.h"
 #include "chart/panel/TitleWall.h"
+#include "format/NotifyingSettings.h"
 
 namespace quarvel {
 
@@ -50,7 +51,7 @@ class TChartAxisTitle : public TChartFontObject {
   int angle_;
 };
 
-class TCustomChartAxis {
+class TCustomChartAxis : public TNotifyingSettings<TCustomChartAxis> {
  public:
   static constexpr std::size_t kMaxTickPositions = 2000;
 
@@ -174,12 +175,8 @@ class TCustomChartAxis {
   int TitlePosition = 0;
 
  private:
-  template <class T>
-  void Set(T& field, const T& value) {
-    if (field == value) return;
-    field = value;
-    Changed();
-  }
+  friend TNotifyingSettings<TCustomChartAxis>;
+  void SettingChanged() { Changed(); }
   void Changed();
   // Shrinks rect by n on the axis side and returns the new edge.
   int Shrink(TRect& rect, int n) const;

@@ -23,7 +23,7 @@ TCustomAxisPanel::~TCustomAxisPanel() {
 
 void TCustomAxisPanel::SetMaxPointsPerPage(int v) {
   if (v < 0) throw ChartException("MaxPointsPerPage must be >= 0");
-  SetAndInvalidate(maxPointsPerPage_, v);
+  Set(maxPointsPerPage_, v);
 }
 
 void TCustomAxisPanel::AttachSeries(TChartSeriesBase* series) {

@@ -67,19 +67,19 @@ class TCustomAxisPanel : public TCustomChartPanelExtended {
   void DrawAllAxes();
 
   bool AxisVisible() const { return axisVisible_; }
-  void SetAxisVisible(bool v) { SetAndInvalidate(axisVisible_, v); }
+  void SetAxisVisible(bool v) { Set(axisVisible_, v); }
   bool ClipPoints() const { return clipPoints_; }
-  void SetClipPoints(bool v) { SetAndInvalidate(clipPoints_, v); }
+  void SetClipPoints(bool v) { Set(clipPoints_, v); }
   int MaxPointsPerPage() const { return maxPointsPerPage_; }
   // ChartException "MaxPointsPerPage must be >= 0" for a negative value.
   void SetMaxPointsPerPage(int v);
   // Paging and 3D walls are not drawn by this chart; the settings are kept.
   int Page() const { return page_; }
-  void SetPage(int v) { SetAndInvalidate(page_, v); }
+  void SetPage(int v) { Set(page_, v); }
   bool ScaleLastPage() const { return scaleLastPage_; }
-  void SetScaleLastPage(bool v) { SetAndInvalidate(scaleLastPage_, v); }
+  void SetScaleLastPage(bool v) { Set(scaleLastPage_, v); }
   bool View3DWalls() const { return view3DWalls_; }
-  void SetView3DWalls(bool v) { SetAndInvalidate(view3DWalls_, v); }
+  void SetView3DWalls(bool v) { Set(view3DWalls_, v); }
 
   ChartEvent OnBeforeDrawAxes;
   ChartEvent OnBeforeDrawSeries;
@@ -174,7 +174,7 @@ class TCustomChart : public TCustomAxisPanel {
   TChartWall& LeftWall() { return *leftWall_; }
   TChartWall& BottomWall() { return *bottomWall_; }
   bool LegendVisible() const { return legendVisible_; }
-  void SetLegendVisible(bool v) { SetAndInvalidate(legendVisible_, v); }
+  void SetLegendVisible(bool v) { Set(legendVisible_, v); }
   TColor BackColor() const { return backWall_->Color(); }
   void SetBackColor(TColor color);
   TChartPen& Frame() { return backWall_->Pen(); }

@@ -16,19 +16,19 @@ TCustomChartPanel::~TCustomChartPanel() = default;
 
 void TCustomChartPanel::SetBevelWidth(int v) {
   if (v < 1) throw ChartException("Bevel width must be >= 1");
-  SetAndInvalidate(bevelWidth_, v);
+  Set(bevelWidth_, v);
 }
 
 void TCustomChartPanel::SetBorderWidth(int v) {
   if (v < 0) throw ChartException("Border width must be >= 0");
-  SetAndInvalidate(borderWidth_, v);
+  Set(borderWidth_, v);
 }
 
 void TCustomChartPanel::SetChart3DPercent(int v) {
   if (v < 1 || v > 100)
     throw ChartException(
         FormatMessage("3D effect percent must be between %d and %d", {int64_t{1}, int64_t{100}}));
-  SetAndInvalidate(chart3DPercent_, v);
+  Set(chart3DPercent_, v);
 }
 
 void TCustomChartPanel::InvalidateChart() {

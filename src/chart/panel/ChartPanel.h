@@ -14,13 +14,14 @@
 #include "chart/panel/ChartCanvas.h"
 #include "chart/panel/ChartPens.h"
 #include "chart/panel/ZoomRecord.h"
+#include "format/NotifyingSettings.h"
 #include "platform/ControlHost.h"
 
 namespace quarvel {
 
 enum class TBevelCut { bvNone, bvLowered, bvRaised, bvSpace };
 
-class TCustomChartPanel {
+class TCustomChartPanel : public TNotifyingSettings<TCustomChartPanel> {
  public:
   explicit TCustomChartPanel(TChartHost* host);
   virtual ~TCustomChartPanel();
@@ -54,11 +55,11 @@ class TCustomChartPanel {
   }
 
   TColor Color() const { return color_; }
-  void SetColor(TColor v) { SetAndInvalidate(color_, v); }
+  void SetColor(TColor v) { Set(color_, v); }
   TBevelCut BevelInner() const { return bevelInner_; }
-  void SetBevelInner(TBevelCut v) { SetAndInvalidate(bevelInner_, v); }
+  void SetBevelInner(TBevelCut v) { Set(bevelInner_, v); }
   TBevelCut BevelOuter() const { return bevelOuter_; }
-  void SetBevelOuter(TBevelCut v) { SetAndInvalidate(bevelOuter_, v); }
+  void SetBevelOuter(TBevelCut v) { Set(bevelOuter_, v); }
   int BevelWidth() const { return bevelWidth_; }
   // ChartException "Bevel width must be >= 1" below 1; the old width stays.
   void SetBevelWidth(int v);
@@ -69,12 +70,12 @@ class TCustomChartPanel {
   int MarginTop() const { return marginTop_; }
   int MarginRight() const { return marginRight_; }
   int MarginBottom() const { return marginBottom_; }
-  void SetMarginLeft(int v) { SetAndInvalidate(marginLeft_, v); }
-  void SetMarginTop(int v) { SetAndInvalidate(marginTop_, v); }
-  void SetMarginRight(int v) { SetAndInvalidate(marginRight_, v); }
-  void SetMarginBottom(int v) { SetAndInvalidate(marginBottom_, v); }
+  void SetMarginLeft(int v) { Set(marginLeft_, v); }
+  void SetMarginTop(int v) { Set(marginTop_, v); }
+  void SetMarginRight(int v) { Set(marginRight_, v); }
+  void SetMarginBottom(int v) { Set(marginBottom_, v); }
   bool View3D() const { return view3D_; }
-  void SetView3D(bool v) { SetAndInvalidate(view3D_, v); }
+  void SetView3D(bool v) { Set(view3D_, v); }
   int Chart3DPercent() const { return chart3DPercent_; }
   // 1 ... 100, else ChartException "3D effect percent must be between 1 and 100".
   void SetChart3DPercent(int v);
@@ -116,14 +117,10 @@ class TCustomChartPanel {
   // The ordered draw steps of one paint.
   virtual void DrawChartContents(const TRect& bounds) = 0;
 
-  template <class T>
-  void SetAndInvalidate(T& field, const T& value) {
-    if (field == value) return;
-    field = value;
-    InvalidateChart();
-  }
-
  private:
+  friend TNotifyingSettings<TCustomChartPanel>;
+  void SettingChanged() { InvalidateChart(); }
+
   TChartHost* host_;
   TView3DOptions view3DOptions_;
   std::unique_ptr<TChartCanvas3D> canvas_;
@@ -161,7 +158,7 @@ class TCustomChartPanelExtended : public TCustomChartPanel {
   void SetAnimatedZoomSteps(int v) { animatedZoomSteps_ = v; }
 
   bool GradientVisible() const { return gradientVisible_; }
-  void SetGradientVisible(bool v) { SetAndInvalidate(gradientVisible_, v); }
+  void SetGradientVisible(bool v) { Set(gradientVisible_, v); }
   TColor GradientStartColor = clWhite;
   TColor GradientEndColor = clYellow;
 

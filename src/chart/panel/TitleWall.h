@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "chart/panel/ChartPanel.h"
+#include "format/NotifyingSettings.h"
 
 namespace quarvel {
 
@@ -17,20 +18,17 @@ namespace quarvel {
 void InitChartFont(TFont& font);
 
 // A part of a chart whose setters store a changed value and invalidate the chart.
-class TChartPart {
+class TChartPart : public TNotifyingSettings<TChartPart> {
  public:
   explicit TChartPart(TCustomChartPanel* panel) : panel_(panel) {}
   virtual ~TChartPart() = default;
 
  protected:
-  template <class T>
-  void Set(T& field, const T& value) {
-    if (field == value) return;
-    field = value;
-    panel_->InvalidateChart();
-  }
-
   TCustomChartPanel* panel_;
+
+ private:
+  friend TNotifyingSettings<TChartPart>;
+  void SettingChanged() { panel_->InvalidateChart(); }
 };
 
 // A chart part that owns a font (the default chart font in `color`); font changes

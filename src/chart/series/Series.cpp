@@ -94,17 +94,9 @@ void TChartSeries::RequestRepaint() {
   if (chart_) chart_->InvalidateChart();
 }
 
-void TChartSeries::SetActive(bool v) {
-  if (v == active_) return;
-  active_ = v;
-  RequestRepaint();
-}
+void TChartSeries::SetActive(bool v) { Set(active_, v); }
 
-void TChartSeries::SetSeriesColor(TColor v) {
-  if (v == seriesColor_) return;
-  seriesColor_ = v;
-  RequestRepaint();
-}
+void TChartSeries::SetSeriesColor(TColor v) { Set(seriesColor_, v); }
 
 void TChartSeries::SetColorEachPoint(bool v) {
   colorEachPoint_ = v;
@@ -112,25 +104,22 @@ void TChartSeries::SetColorEachPoint(bool v) {
   RequestRepaint();
 }
 
+// The axis objects follow the choice before the chart is told.
 void TChartSeries::SetHorizAxis(THorizAxis v) {
-  if (v == horizAxis_) return;
-  horizAxis_ = v;
-  ResolveAxes();
-  RequestRepaint();
+  StoreAndNotify(horizAxis_, v, [this] {
+    ResolveAxes();
+    RequestRepaint();
+  });
 }
 
 void TChartSeries::SetVertAxis(TVertAxis v) {
-  if (v == vertAxis_) return;
-  vertAxis_ = v;
-  ResolveAxes();
-  RequestRepaint();
+  StoreAndNotify(vertAxis_, v, [this] {
+    ResolveAxes();
+    RequestRepaint();
+  });
 }
 
-void TChartSeries::SetMarksVisible(bool v) {
-  if (v == marksVisible_) return;
-  marksVisible_ = v;
-  RequestRepaint();
-}
+void TChartSeries::SetMarksVisible(bool v) { Set(marksVisible_, v); }
 
 void TChartSeries::SetParentChart(TCustomAxisPanel* chart) {
   if (chart == chart_) return;
@@ -226,6 +215,8 @@ void TChartSeries::ClickStep(bool doubleClick, bool& eventHandled) {
 // TSeriesPointer
 
 TSeriesPointer::TSeriesPointer(TCustomSeries* owner) : owner_(owner) {}
+
+void TSeriesPointer::SettingChanged() { owner_->RequestRepaint(); }
 
 void TSeriesPointer::SetHorizSize(int v) {
   if (v < 1) throw ChartException("Pointer size must be greater than zero");

@@ -18,10 +18,13 @@
 #include "chart/axes/AxisPanel.h"
 #include "chart/axes/SeriesBase.h"
 #include "chart/series/ValueList.h"
+#include "format/NotifyingSettings.h"
 
 namespace quarvel {
 
-class TChartSeries : public TChartSeriesBase, public TValueListOwner {
+class TChartSeries : public TChartSeriesBase,
+                     public TValueListOwner,
+                     public TNotifyingSettings<TChartSeries> {
  public:
   using SeriesEvent = std::function<void(TChartSeries* sender)>;
   using BeforeAddEvent = std::function<bool(TChartSeries* sender)>;
@@ -125,6 +128,8 @@ class TChartSeries : public TChartSeriesBase, public TValueListOwner {
   }
 
  private:
+  friend TNotifyingSettings<TChartSeries>;
+  void SettingChanged() { RequestRepaint(); }
   const TCustomChartAxis& MappingAxis(const TCustomChartAxis* axis) const;
   void ResolveAxes();
 
@@ -156,7 +161,7 @@ enum class TSeriesPointerStyle : uint8_t {
 class TCustomSeries;
 
 // The marker shape drawn on each point: 2 x HorizSize + 1 wide, 2 x VertSize + 1 high.
-class TSeriesPointer {
+class TSeriesPointer : public TNotifyingSettings<TSeriesPointer> {
  public:
   explicit TSeriesPointer(TCustomSeries* owner);
 
@@ -183,8 +188,8 @@ class TSeriesPointer {
   void DrawShapeAt(TChartCanvas3D& canvas, int x, int y, TColor color, TSeriesPointerStyle style);
 
  private:
-  template <class T>
-  void Set(T& field, const T& value);
+  friend TNotifyingSettings<TSeriesPointer>;
+  void SettingChanged();
 
   TCustomSeries* owner_;
   bool dark3D_ = true;
@@ -247,12 +252,6 @@ class TCustomSeries : public TChartSeries {
   bool connectPoints_ = false;
 
  private:
-  template <class T>
-  void Set(T& field, const T& value) {
-    if (field == value) return;
-    field = value;
-    RequestRepaint();
-  }
   void SegmentStep(int x, int y, TColor color);
   void PointerStep(int x, int y, TColor color, int index, bool last);
   void DrawVisiblePoints() override;
@@ -281,16 +280,5 @@ class TLineSeries : public TCustomSeries {
  public:
   TLineSeries();
 };
-
-}  // namespace quarvel
-
-namespace quarvel {
-
-template <class T>
-void TSeriesPointer::Set(T& field, const T& value) {
-  if (field == value) return;
-  field = value;
-  owner_->RequestRepaint();
-}
 
 }  // namespace quarvel
