@@ -43,7 +43,11 @@ class TCustomChartPanel : public TNotifyingSettings<TCustomChartPanel> {
   // One complete drawing of the chart onto `surface` within `rect`.
   void DrawChart(TCanvas* surface, const TRect& rect);
   // Keeps PlotRect inside DrawBounds and non-empty; derives width, height, centre.
+  // Runs whenever the paint moves PlotRect (margins, titles, axis room), so the axes'
+  // PlaceAxisPixels always reads a consistent rectangle.
   void UpdatePlotGeometry();
+  // The outer and inner bevels inside `rect`, the border between them; the first step
+  // of a paint, before anything that depends on PlotRect.
   void DrawPanelBevels(const TRect& rect);
   // Makes `font` the canvas font (name, size, style, colour).
   void ApplyFont(const TFont& font);

@@ -64,12 +64,19 @@ class TChartSeries : public TChartSeriesBase,
   void VertPixelMargins(int& top, int& bottom) override { top = bottom = 0; }
   virtual bool TakesPartInAxes() const { return true; }
 
-  // ---- drawing
+  // ---- drawing (steps of the chart's paint, after its axes are placed and widened)
+  // The series' step: FindVisibleRange, BeforeDrawValues, the points (clipped to the plot
+  // when the chart clips), AfterDrawValues; nothing without a chart or a visible point.
   void PaintSeries() override;
+  // VisibleFirst ... VisibleLast: the points the X axis shows, one past the near edge
+  // included for the edge segment; needs the X axis mapped (PlaceAxisPixels).
   void FindVisibleRange();
+  // DrawPoint for each visible point, in AscendingDrawOrder.
   virtual void DrawVisiblePoints();
+  // One point's drawing; called only from DrawVisiblePoints, inside the paint.
   virtual void DrawPoint(int) {}
   virtual bool AscendingDrawOrder() const { return true; }
+  // Invalidates the chart (if any): the next paint draws anew.
   void RequestRepaint();
 
   // ---- settings
@@ -210,6 +217,9 @@ class TCustomSeries : public TChartSeries {
 
   TCustomSeries();
 
+  // The segment from the previous drawn point (from the plot's near edge, at the
+  // interpolated height, for the first visible point) and the previous point's marker;
+  // the last visible point also draws its own. Points beyond kFarPixel are skipped.
   void DrawPoint(int index) override;
   // Draws one marker. While the points are drawn, a marker that would land exactly on
   // the one drawn just before it, in the same colour, with nothing drawn in between,
@@ -217,8 +227,13 @@ class TCustomSeries : public TChartSeries {
   // drawing it again would change no pixel. An override must therefore draw the same
   // pixels whenever it is called with the same position and colour.
   virtual void DrawPointMarker(int x, int y, TColor color, int index);
+  // The line pen of a point of `color` made current on the canvas.
   void PrepareLinePen(TChartCanvas3D& canvas, TColor color);
+  // The Y pixel of the line from point j to point j + 1 at value x (extended
+  // precision); point j's own pixel when the two share their X.
   int InterpolatedEdgeY(int j, double x) const;
+  // The room the pointers (size + 1) and stairs (the pen width) need beyond the plot
+  // edges; asked while the axes are fitted, before PlaceAxisPixels widens the ranges.
   void HorizPixelMargins(int& left, int& right) override;
   void VertPixelMargins(int& top, int& bottom) override;
   // A point is hit within its pointer's rectangle (when pointers are shown), a
