@@ -46,8 +46,8 @@ class TCustomChartPanel : public TNotifyingSettings<TCustomChartPanel> {
   // Runs whenever the paint moves PlotRect (margins, titles, axis room), so the axes'
   // PlaceAxisPixels always reads a consistent rectangle.
   void UpdatePlotGeometry();
-  // The outer and inner bevels inside `rect`, the border between them; the first step
-  // of a paint, before anything that depends on PlotRect.
+  // The outer and inner bevels inside `rect`, the border between them; part of the
+  // panel's step (after its background and image), before the titles and the axes.
   void DrawPanelBevels(const TRect& rect);
   // Makes `font` the canvas font (name, size, style, colour).
   void ApplyFont(const TFont& font);
