@@ -57,19 +57,52 @@ bool PatternOn(const Pattern& p, int position) {
   return false;
 }
 
+// Products of a coordinate difference and a step count (up to 2^65) are exact here.
+__extension__ using Wide = __int128;
+
+// ceil(n / d) for d > 0, and 0 for n <= 0.
+int64_t CeilQuotientOrZero(Wide n, Wide d) {
+  return n <= 0 ? 0 : static_cast<int64_t>((n + d - 1) / d);
+}
+
 // Visits the pixels of the one-pixel line from (x0, y0) up to, not including,
-// (x1, y1), one per step of the longer axis; returns the number of steps.
-// The error terms are 64-bit: coordinates far apart (a deep zoom) overflow 32 bits.
+// (x1, y1), one per step of the longer axis, as visit(x, y, step); returns the number
+// of steps. Only the steps whose coordinate along the longer axis lies within
+// `window` widened by `margin` on both sides are visited: the others cannot reach the
+// window, and a line of billions of steps (a deep zoom) costs only the steps it shows.
+//
+// The walk advances the longer axis at every step; the shorter one has moved, after
+// `i` steps, ceil((2 * shorter * i - longer) / (2 * longer)) times (never below 0), and
+// the error term follows from both counts, so the first visited step starts with the
+// exact state of a walk from the line's start. For (0, 0) -> (10, 3) and step 4: the
+// y count is ceil((24 - 10) / 20) = 1, so the walk stands at (4, 1) with err
+// 10 - 3 - 3 * 4 + 10 * 1 = 5, as four plain steps leave it.
+// The error terms are 64-bit: coordinates far apart overflow 32 bits.
 template <class Visit>
-int64_t WalkLine(int x0, int y0, int x1, int y1, Visit visit) {
+int64_t WalkLine(int x0, int y0, int x1, int y1, const TRect& window, int margin, Visit visit) {
   const int64_t dx = std::abs(static_cast<int64_t>(x1) - x0),
                 dy = std::abs(static_cast<int64_t>(y1) - y0);
   const int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
   const int64_t steps = std::max(dx, dy);
-  int64_t err = dx - dy;
-  int x = x0, y = y0;
-  for (int64_t i = 0; i < steps; ++i) {
-    visit(x, y);
+  const bool xMajor = dx >= dy;
+  // The steps [first, last) whose major coordinate lies in [lo, hi).
+  const int64_t lo = static_cast<int64_t>(xMajor ? window.Left : window.Top) - margin,
+                hi = static_cast<int64_t>(xMajor ? window.Right : window.Bottom) + margin;
+  const int64_t start = xMajor ? x0 : y0;
+  int64_t first = (xMajor ? sx : sy) > 0 ? lo - start : start - hi + 1;
+  int64_t last = (xMajor ? sx : sy) > 0 ? hi - start : start - lo + 1;
+  first = std::max<int64_t>(first, 0);
+  last = std::min(last, steps);
+  if (first >= last) return steps;
+  const int64_t xMoves =
+      xMajor ? first : CeilQuotientOrZero(2 * static_cast<Wide>(dx) * first - dy, 2 * Wide{dy});
+  const int64_t yMoves =
+      xMajor ? CeilQuotientOrZero(2 * static_cast<Wide>(dy) * first - dx, 2 * Wide{dx}) : first;
+  int64_t err = static_cast<int64_t>(Wide{dx} - dy - static_cast<Wide>(dy) * xMoves +
+                                     static_cast<Wide>(dx) * yMoves);
+  int x = static_cast<int>(x0 + sx * xMoves), y = static_cast<int>(y0 + sy * yMoves);
+  for (int64_t i = first; i < last; ++i) {
+    visit(x, y, i);
     const int64_t e2 = 2 * err;
     if (e2 > -dy) {
       err -= dy;
@@ -225,7 +258,7 @@ void TPixelSurface::Segment(int x0, int y0, int x1, int y1) {
     // of the band once, so the band is collected first.
     std::vector<std::pair<int, int>> band;
     const int from = -(penWidth_ / 2);
-    WalkLine(x0, y0, x1, y1, [&](int x, int y) {
+    WalkLine(x0, y0, x1, y1, clip_, penWidth_, [&](int x, int y, int64_t) {
       for (int by = y + from; by < y + from + penWidth_; ++by)
         for (int bx = x + from; bx < x + from + penWidth_; ++bx) band.emplace_back(by, bx);
     });
@@ -234,7 +267,14 @@ void TPixelSurface::Segment(int x0, int y0, int x1, int y1) {
     for (const auto& [by, bx] : band) Combine(bx, by, penPixel_);
     return;
   }
-  WalkLine(x0, y0, x1, y1, [this](int x, int y) { PenPixel(x, y); });
+  // A one-pixel pen's pattern goes on with every step, visited or not.
+  const int64_t position = patternPos_;
+  const bool patterned = penWidth_ <= 1;
+  const int64_t steps = WalkLine(x0, y0, x1, y1, clip_, penWidth_, [&](int x, int y, int64_t step) {
+    if (patterned) patternPos_ = PatternPosition(position + step);
+    PenPixel(x, y);
+  });
+  if (patterned) patternPos_ = PatternPosition(position + steps);
 }
 
 // ===========================================================================
@@ -256,10 +296,11 @@ bool TPixelSurface::FastSegment(int x0, int y0, int x1, int y1) {
   if (penStyle_ != TPenStyle::psSolid && penStyle_ != TPenStyle::psInsideFrame) return false;
   // The general path's stepping, storing straight into the clipped buffer.
   const TRect c = clip_;
-  patternPos_ = PatternPosition(patternPos_ + WalkLine(x0, y0, x1, y1, [&](int x, int y) {
-                                  if (x >= c.Left && x < c.Right && y >= c.Top && y < c.Bottom)
-                                    pixels_[static_cast<std::size_t>(y) * width_ + x] = penPixel_;
-                                }));
+  patternPos_ =
+      PatternPosition(patternPos_ + WalkLine(x0, y0, x1, y1, c, 0, [&](int x, int y, int64_t) {
+                        if (x >= c.Left && x < c.Right && y >= c.Top && y < c.Bottom)
+                          pixels_[static_cast<std::size_t>(y) * width_ + x] = penPixel_;
+                      }));
   return true;
 }
 
