@@ -10,7 +10,7 @@
 
 #include <cmath>
 
-#include "MainChart.h"
+#include "WindowChart.h"
 #include "WindowTesting.h"
 #include "ui/MainFormUnit.h"
 
@@ -107,7 +107,7 @@ TEST_F(ScaledWindow, ChartAndGridImageAreTheLogicalPicturesInTwoByTwoBlocks) {
 
 TEST_F(ScaledWindow, ZoomDragGivesTheRangesOfRatioOne) {
   // The same drag on the chart drawn at ratio 1 without a window.
-  testing::MainChart reference;
+  testing::WindowChart reference;
   reference.Feed(form->Points);
   reference.Redraw();
   reference.chart.ChartMouseDown(TMouseButton::mbLeft, 0, 100, 80);
