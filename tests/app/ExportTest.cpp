@@ -38,7 +38,7 @@ class ExportTool : public ::testing::Test {
 
 TEST_F(ExportTool, WindowEqualsTheGoldenPicture) {
   const char* resolutions[] = {"128x128", "256x256", "512x512"};
-  const char* goldens[] = {"window_128", "window_256", "window_512"};
+  const char* goldens[] = {"toolkit/window_128", "toolkit/window_256", "toolkit/window_512"};
   for (int i = 0; i < 3; ++i) {
     const Result r = Export({"window", Path("w.png"), "--resolution", resolutions[i]});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();

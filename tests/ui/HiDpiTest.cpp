@@ -25,8 +25,9 @@ QImage Blocks(const QImage& picture, int k) {
   return out;
 }
 
+// A window golden picture (drawn partly by the toolkit's widgets: tests/golden/toolkit/).
 QImage Golden(const char* name) {
-  return QImage(QString(QUARVEL_GOLDEN_DIR) + "/" + name + ".png")
+  return QImage(QString(QUARVEL_GOLDEN_DIR) + "/toolkit/" + name + ".png")
       .convertToFormat(QImage::Format_RGB32);
 }
 

@@ -272,11 +272,11 @@ TEST(MainWindowLifetime, OpenAndCloseAHundredTimes) {
 // before its axes have pixels, so its left margin is wider than in the settled
 // pictures below, which a second paint gives.
 TEST_F(MainWindow, GoldenPictureOfTheStartUpFrame) {
-  EXPECT_EQ(testing::CompareWithGolden(*Picture(), "window_startup"), "");
+  EXPECT_EQ(testing::CompareWithGolden(*Picture(), "toolkit/window_startup"), "");
 }
 
 TEST_F(MainWindow, GoldenPictureAtEachResolution) {
-  const char* names[] = {"window_128", "window_256", "window_512"};
+  const char* names[] = {"toolkit/window_128", "toolkit/window_256", "toolkit/window_512"};
   for (int item : {0, 1, 2}) {
     ClickRadio(form->grpResolution->Button(item));
     form->repaint();
