@@ -104,14 +104,19 @@ TEST_F(MainWindow, SplitterMovesTheBoundaryAndResizingRealigns) {
 }
 
 TEST_F(MainWindow, ResolutionClicksRefillTheChart) {
-  const struct { int item, points, stems; } cases[] = {{1, 255, 127}, {2, 509, 381}, {0, 128, 0}};
+  const struct {
+    const char* name;
+    int item, points, stems;
+  } cases[] = {{"256: a stem at every inserted point", 1, 255, 127},
+               {"512: three stems in four points", 2, 509, 381},
+               {"back to 128: no stem", 0, 128, 0}};
   for (const auto& c : cases) {
     ClickRadio(form->grpResolution->Button(c.item));
-    EXPECT_EQ(form->Resolution, c.item);
-    EXPECT_EQ(form->seriesMain->PointCount(), c.points);
+    EXPECT_EQ(form->Resolution, c.item) << c.name;
+    EXPECT_EQ(form->seriesMain->PointCount(), c.points) << c.name;
     form->chartMainControl->repaint();
-    EXPECT_EQ(StemCount(), c.stems) << c.item;
-    EXPECT_EQ(form->listGausses->RowCount(), 3);
+    EXPECT_EQ(StemCount(), c.stems) << c.name;
+    EXPECT_EQ(form->listGausses->RowCount(), 3) << c.name;
   }
 }
 
