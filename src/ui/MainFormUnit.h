@@ -52,7 +52,8 @@ class TformMain : public TForm, public TProjectionModel, public TBlobRegistry {
   void FormCreate(QWidget* sender);
   void FormDestroy(QWidget* sender);
   void btnCloseClick(QWidget* sender);
-  void grpResolutionClick(QWidget* sender);
+  // `index`: the resolution item clicked (0, 1, 2).
+  void grpResolutionClick(QWidget* sender, int index);
   void listGaussesChange(QWidget* sender);
   void boxNormalPaint(QWidget* sender);
   void seriesMainAfterDrawValues(TChartSeries* sender);
@@ -124,6 +125,7 @@ class TformMain : public TForm, public TProjectionModel, public TBlobRegistry {
   void ConfigureChart();
   void BindChartCommands();
   std::function<void(QWidget*)> Handler(const std::string& name);
+  std::function<void(QWidget*, int)> IndexHandler(const std::string& name);
 };
 
 // Reads the decimal and thousands separators from the user's locale.

@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+
+#include <utility>
+#include <vector>
+
 namespace quarvel {
 namespace {
 
@@ -30,6 +35,22 @@ TEST(PictureGeometry, RoundsTheRatioAndCoversTheControl) {
     EXPECT_EQ(PicturePoint(QPointF(100.5, 80.25), r.ratio), r.pixel) << r.name;
   }
   EXPECT_EQ(PictureSize(QSize(0, 0), 2.0), QSize(0, 0));
+}
+
+// The group says which item was clicked; choosing one from the program raises nothing.
+TEST(RadioGroup, ClickPassesTheItemsIndex) {
+  TRadioGroup group(nullptr, "Resolution", {"a", "b", "c"});
+  std::vector<std::pair<QWidget*, int>> clicks;
+  group.OnClick = [&](QWidget* sender, int index) { clicks.push_back({sender, index}); };
+  group.SetItemIndex(1);
+  EXPECT_TRUE(clicks.empty());
+  for (int item : {2, 0, 0}) {
+    static_cast<QAbstractButton*>(group.Button(item))->click();
+    ASSERT_FALSE(clicks.empty()) << item;
+    EXPECT_EQ(clicks.back(), (std::pair<QWidget*, int>{&group, item}));
+    EXPECT_EQ(group.ItemIndex(), item);
+  }
+  EXPECT_EQ(clicks.size(), 3u);  // a click on the checked item is a click too
 }
 
 }  // namespace
