@@ -61,7 +61,9 @@ class TformMain : public TForm, public TProjectionModel, public TBlobRegistry {
   // ---- the update cycle and its helpers
   void RegisterBlob(std::unique_ptr<TGauss3D> blob) override;
   void RecomputeAll();
-  void FillBlobRow(TListRow& row, const TGauss3D& blob);
+  // One table row: the blob's four figures in the general form. Virtual so that a test
+  // can make a row fail in the middle of a bulk update.
+  virtual void FillBlobRow(TListRow& row, const TGauss3D& blob);
   void PaintGrid(TBitmap24& bitmap) const;
   uint8_t GreenLevel(double v) const;
 

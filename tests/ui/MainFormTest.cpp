@@ -10,6 +10,7 @@
 
 #include "Golden.h"
 #include "WindowTesting.h"
+#include "format/Exception.h"
 #include "format/NumberFormat.h"
 
 namespace quarvel {
@@ -194,6 +195,39 @@ TEST_F(MainWindow, LocaleChangeRereadsTheSeparators) {
   QLocale::setDefault(QLocale::c());
   QApplication::sendEvent(form.get(), &change);
   EXPECT_EQ(form->listGausses->Cell(3, 0), "2.5");
+}
+
+// The window with a table row that fails to fill, once.
+class FailingRowWindow : public TformMain {
+ public:
+  void FillBlobRow(TListRow& row, const TGauss3D& blob) override {
+    if (failAt-- == 0) throw EConvertError("Row cannot be filled");
+    TformMain::FillBlobRow(row, blob);
+  }
+  int failAt = -1;
+};
+
+// A locale change refills the table in one bulk update; a row failing in the middle of
+// it is shown as any handler's error, and the table is out of bulk update.
+TEST(MainWindowTable, RowFailingOnALocaleChangeLeavesTheTableUsable) {
+  testing::ShownErrors().clear();
+  FailingRowWindow form;
+  for (double mx : {2.5, 7.0, 9.0}) form.AdoptBlob(std::make_unique<TGauss3D>(mx, 1, 3, 1));
+  form.RecomputeAll();
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  form.failAt = 1;
+  QEvent change(QEvent::LocaleChange);
+  QApplication::sendEvent(&form, &change);
+  EXPECT_EQ(testing::ShownErrors(), std::vector<std::string>{"Row cannot be filled"});
+  EXPECT_TRUE(form.listGausses->updatesEnabled());
+  EXPECT_EQ(form.listGausses->RowCount(), 2);  // the row filled, and the one that failed
+  // The next change fills it whole; its bulk update ends as well (none was left open).
+  QApplication::sendEvent(&form, &change);
+  EXPECT_TRUE(form.listGausses->updatesEnabled());
+  ASSERT_EQ(form.listGausses->RowCount(), 3);
+  EXPECT_EQ(form.listGausses->Cell(1, 0), "7");
+  EXPECT_EQ(form.listGausses->Cell(2, 0), "9");
 }
 
 TEST_F(MainWindow, CloseButtonClosesAndFreesTheBlobs) {
