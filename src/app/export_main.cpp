@@ -171,7 +171,7 @@ int Run(TApplication& application, const std::string& handlerFailure) {
   if (!handlerFailure.empty()) throw std::runtime_error(handlerFailure);
   if (resolution != 0) {
     form->grpResolution->SetItemIndex(resolution);
-    form->grpResolutionClick(form->grpResolution);
+    form->grpResolutionClick(form->grpResolution, resolution);
   }
 
   const QString& name = command->name;

@@ -109,13 +109,23 @@ std::function<void(QWidget*)> TformMain::Handler(const std::string& name) {
       {"FormCreate", &TformMain::FormCreate},
       {"FormDestroy", &TformMain::FormDestroy},
       {"btnCloseClick", &TformMain::btnCloseClick},
-      {"grpResolutionClick", &TformMain::grpResolutionClick},
       {"listGaussesChange", &TformMain::listGaussesChange},
       {"boxNormalPaint", &TformMain::boxNormalPaint},
   };
   auto it = handlers.find(name);
   if (it == handlers.end()) throw std::logic_error("layout names an unknown handler: " + name);
   return [this, method = it->second](QWidget* sender) { (this->*method)(sender); };
+}
+
+// The handlers of an item chosen by index (the radio group's).
+std::function<void(QWidget*, int)> TformMain::IndexHandler(const std::string& name) {
+  const std::map<std::string, void (TformMain::*)(QWidget*, int)> handlers = {
+      {"grpResolutionClick", &TformMain::grpResolutionClick},
+  };
+  auto it = handlers.find(name);
+  if (it == handlers.end()) throw std::logic_error("layout names an unknown handler: " + name);
+  return
+      [this, method = it->second](QWidget* sender, int index) { (this->*method)(sender, index); };
 }
 
 void TformMain::CreateControls() {
@@ -156,7 +166,7 @@ void TformMain::CreateControls() {
       case Kind::RadioGroup:
         widget = grpResolution = new TRadioGroup(parent, row.caption, kResolutionItems);
         grpResolution->SetItemIndex(0);
-        grpResolution->OnClick = Handler(row.event);
+        grpResolution->OnClick = IndexHandler(row.event);
         break;
       case Kind::ListView:
         widget = listGausses = new TListView(parent, kBlobColumns);
@@ -241,8 +251,8 @@ void TformMain::FormDestroy(QWidget*) { ListFreeAll(Blobs); }
 
 void TformMain::btnCloseClick(QWidget*) { close(); }
 
-void TformMain::grpResolutionClick(QWidget*) {
-  Resolution = static_cast<uint8_t>(grpResolution->ItemIndex() & 0xFF);
+void TformMain::grpResolutionClick(QWidget*, int index) {
+  Resolution = static_cast<uint8_t>(index & 0xFF);
   RecomputeAll();
 }
 

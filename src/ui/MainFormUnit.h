@@ -52,7 +52,8 @@ class TformMain : public TForm, public TProjectionModel, public TBlobRegistry {
   void FormCreate(QWidget* sender);
   void FormDestroy(QWidget* sender);
   void btnCloseClick(QWidget* sender);
-  void grpResolutionClick(QWidget* sender);
+  // `index`: the resolution item clicked (0, 1, 2).
+  void grpResolutionClick(QWidget* sender, int index);
   void listGaussesChange(QWidget* sender);
   void boxNormalPaint(QWidget* sender);
   void seriesMainAfterDrawValues(TChartSeries* sender);
@@ -60,7 +61,9 @@ class TformMain : public TForm, public TProjectionModel, public TBlobRegistry {
   // ---- the update cycle and its helpers
   void RegisterBlob(std::unique_ptr<TGauss3D> blob) override;
   void RecomputeAll();
-  void FillBlobRow(TListRow& row, const TGauss3D& blob);
+  // One table row: the blob's four figures in the general form. Virtual so that a test
+  // can make a row fail in the middle of a bulk update.
+  virtual void FillBlobRow(TListRow& row, const TGauss3D& blob);
   void PaintGrid(TBitmap24& bitmap) const;
   uint8_t GreenLevel(double v) const;
 
@@ -124,6 +127,7 @@ class TformMain : public TForm, public TProjectionModel, public TBlobRegistry {
   void ConfigureChart();
   void BindChartCommands();
   std::function<void(QWidget*)> Handler(const std::string& name);
+  std::function<void(QWidget*, int)> IndexHandler(const std::string& name);
 };
 
 // Reads the decimal and thousands separators from the user's locale.

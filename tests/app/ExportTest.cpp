@@ -38,7 +38,7 @@ class ExportTool : public ::testing::Test {
 
 TEST_F(ExportTool, WindowEqualsTheGoldenPicture) {
   const char* resolutions[] = {"128x128", "256x256", "512x512"};
-  const char* goldens[] = {"window_128", "window_256", "window_512"};
+  const char* goldens[] = {"toolkit/window_128", "toolkit/window_256", "toolkit/window_512"};
   for (int i = 0; i < 3; ++i) {
     const Result r = Export({"window", Path("w.png"), "--resolution", resolutions[i]});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
@@ -74,27 +74,28 @@ TEST_F(ExportTool, PicturesHaveTheirSizes) {
 
 TEST_F(ExportTool, TablesAsCsv) {
   const struct {
+    const char* name;
     QStringList args;
     const char* header;
     int rows;
   } cases[] = {
-      {{"points", "-"}, "index,x,y,kind", 128},
-      {{"points", "-", "--resolution", "256x256"}, "index,x,y,kind", 255},
-      {{"points", "-", "--resolution", "512x512"}, "index,x,y,kind", 509},
-      {{"projection", "-"}, "ix,x,sum", 128},
-      {{"grid", "-", "--format", "csv"}, "ix,iy,x,y,value", 128 * 128},
-      {{"grid", "-", "--format", "png"}, "", 0},  // the picture
+      {"the points at 128", {"points", "-"}, "index,x,y,kind", 128},
+      {"the points at 256", {"points", "-", "--resolution", "256x256"}, "index,x,y,kind", 255},
+      {"the points at 512", {"points", "-", "--resolution", "512x512"}, "index,x,y,kind", 509},
+      {"the projection", {"projection", "-"}, "ix,x,sum", 128},
+      {"the grid as a table", {"grid", "-", "--format", "csv"}, "ix,iy,x,y,value", 128 * 128},
+      {"the grid as a picture", {"grid", "-", "--format", "png"}, "", 0},
   };
   for (const auto& c : cases) {
     const Result r = Export(c.args);
-    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    ASSERT_EQ(r.exitCode, 0) << c.name << ": " << r.err.toStdString();
     if (c.rows == 0) {
-      EXPECT_TRUE(r.out.startsWith("\x89PNG"));
+      EXPECT_TRUE(r.out.startsWith("\x89PNG")) << c.name;
       continue;
     }
     const QList<QByteArray> lines = r.out.trimmed().split('\n');
-    EXPECT_EQ(lines[0].toStdString(), c.header);
-    EXPECT_EQ(lines.size() - 1, c.rows);
+    EXPECT_EQ(lines[0].toStdString(), c.header) << c.name;
+    EXPECT_EQ(lines.size() - 1, c.rows) << c.name;
   }
   const Result grid = Export({"grid", Path("g.csv")});
   ASSERT_EQ(grid.exitCode, 0);

@@ -23,20 +23,21 @@ std::string FitErrorMessage(double x1, double y1, double x2, double y2, TCubic* 
 
 TEST(FitCubic, KnownCoefficients) {
   const struct {
+    const char* name;
     double x1, x2, y2;
     TCubic expected;
   } cases[] = {
-      {1, 2, 3, {-0.0714285, 1.6428565, -1.42857, -0.142856}},
-      {2, 1, 5, {0.25000025, -3.74999975, 4.4999975, 4.000006}},
+      {"rising from x1 to x2", 1, 2, 3, {-0.0714285, 1.6428565, -1.42857, -0.142856}},
+      {"x2 before x1", 2, 1, 5, {0.25000025, -3.74999975, 4.4999975, 4.000006}},
   };
   for (const auto& c : cases) {
     for (double y1 : {0.0, 5.0, -1e300}) {  // Y1 plays no part
       TCubic fit;
       FitCubic(fit, c.x1, y1, c.x2, c.y2);
-      EXPECT_NEAR(fit.C3, c.expected.C3, 1e-7);
-      EXPECT_NEAR(fit.C2, c.expected.C2, 1e-7);
-      EXPECT_NEAR(fit.C1, c.expected.C1, 1e-6);
-      EXPECT_NEAR(fit.C0, c.expected.C0, 1e-6);
+      EXPECT_NEAR(fit.C3, c.expected.C3, 1e-7) << c.name << ", y1 " << y1;
+      EXPECT_NEAR(fit.C2, c.expected.C2, 1e-7) << c.name << ", y1 " << y1;
+      EXPECT_NEAR(fit.C1, c.expected.C1, 1e-6) << c.name << ", y1 " << y1;
+      EXPECT_NEAR(fit.C0, c.expected.C0, 1e-6) << c.name << ", y1 " << y1;
     }
   }
   TCubic fit;

@@ -19,11 +19,15 @@ bool SameBits(const TProjectionModel::GridArray& a, const TProjectionModel::Grid
 
 TEST(GridCoordinate, MapsIndicesOntoOneToTwenty) {
   const struct {
+    const char* name;
     int index;
     double value;
-  } cases[] = {{0, 1.0}, {1, 1.1496062992125984}, {64, 10.5748031496063}, {127, 20.0}};
+  } cases[] = {{"the first cell at 1", 0, 1.0},
+               {"one step of 19/127", 1, 1.1496062992125984},
+               {"the middle", 64, 10.5748031496063},
+               {"the last cell at 20", 127, 20.0}};
   for (const auto& c : cases)
-    EXPECT_DOUBLE_EQ(TProjectionModel::GridCoordinate(c.index), c.value) << c.index;
+    EXPECT_DOUBLE_EQ(TProjectionModel::GridCoordinate(c.index), c.value) << c.name;
   EXPECT_EQ(TProjectionModel::GridCoordinate(0), 1.0);
   EXPECT_EQ(TProjectionModel::GridCoordinate(127), 20.0);
 }

@@ -35,24 +35,27 @@ TEST(Projection, StartUpRange) {
 
 TEST(Resampling, PointCountsAndWhereTheSamplesLie) {
   const struct {
+    const char* name;
     uint8_t resolution;
     int count;
     int sampleStride;
-  } cases[] = {{0, 128, 1}, {1, 255, 2}, {2, 509, 4}};
+  } cases[] = {{"128: the samples alone", 0, 128, 1},
+               {"256: one pass, a point between every two", 1, 255, 2},
+               {"512: two passes", 2, 509, 4}};
   for (const auto& c : cases) {
     const auto model = StartUpPhantom(c.resolution);
-    ASSERT_EQ(model->ResolutionPointCount(), c.count);
-    ASSERT_EQ(static_cast<int>(model->Points.size()), c.count);
+    ASSERT_EQ(model->ResolutionPointCount(), c.count) << c.name;
+    ASSERT_EQ(static_cast<int>(model->Points.size()), c.count) << c.name;
     for (int i = 0; i < 128; ++i) {
       const TProjectionPoint& sample = model->Points[i * c.sampleStride];
-      ASSERT_EQ(sample.X, TProjectionModel::GridCoordinate(i));
-      ASSERT_EQ(sample.Y, model->Projection[i]);
+      ASSERT_EQ(sample.X, TProjectionModel::GridCoordinate(i)) << c.name << ", sample " << i;
+      ASSERT_EQ(sample.Y, model->Projection[i]) << c.name << ", sample " << i;
     }
     for (int i = 0; i < c.count; ++i)
-      ASSERT_EQ(model->IsInsertedPoint(i), i % c.sampleStride != 0)
-          << "resolution " << int(c.resolution) << ", " << i;
+      ASSERT_EQ(model->IsInsertedPoint(i), i % c.sampleStride != 0) << c.name << ", point " << i;
     EXPECT_TRUE(std::is_sorted(model->Points.begin(), model->Points.end(),
-                               [](const auto& a, const auto& b) { return a.X < b.X; }));
+                               [](const auto& a, const auto& b) { return a.X < b.X; }))
+        << c.name;
   }
 }
 

@@ -142,11 +142,12 @@ TEST(FastPaths, RectanglesMatchTheGeneralPath) {
       {"far beyond the canvas", -100000, -100000, 100000, 100000},
   };
   const struct {
+    const char* name;
     TColor color;
     TBrushStyle style;
-  } brushes[] = {{0x00FFFF, TBrushStyle::bsSolid},
-                 {0, TBrushStyle::bsClear},
-                 {0x808080, TBrushStyle::bsCross}};
+  } brushes[] = {{"solid brush", 0x00FFFF, TBrushStyle::bsSolid},
+                 {"clear brush", 0, TBrushStyle::bsClear},
+                 {"hatched brush", 0x808080, TBrushStyle::bsCross}};
   for (const auto& c : cases)
     for (const Pen& pen : kPens)
       for (const auto& brush : brushes)
@@ -165,9 +166,8 @@ TEST(FastPaths, RectanglesMatchTheGeneralPath) {
             });
             EXPECT_EQ(pair.Difference(), "")
                 << c.name << ", pen width " << pen.width << " style " << static_cast<int>(pen.style)
-                << " mode " << static_cast<int>(pen.mode) << ", brush "
-                << static_cast<int>(brush.style) << (clip ? ", clipped" : "")
-                << (monochrome ? ", monochrome" : "");
+                << " mode " << static_cast<int>(pen.mode) << ", " << brush.name
+                << (clip ? ", clipped" : "") << (monochrome ? ", monochrome" : "");
           }
 }
 

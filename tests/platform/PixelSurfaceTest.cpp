@@ -211,14 +211,20 @@ TEST(MixModes, NotXorDrawnTwiceRestoresEveryPixel) {
 
 TEST(MixModes, TableOfResults) {
   const struct {
+    const char* name;
     TPenMode mode;
     TColor expected;  // pen 0x0000FF over 0x00FF0F
   } cases[] = {
-      {TPenMode::pmCopy, 0x0000FF},   {TPenMode::pmXor, 0x00FFF0},
-      {TPenMode::pmNotXor, 0xFF000F}, {TPenMode::pmMerge, 0x00FFFF},
-      {TPenMode::pmMask, 0x00000F},   {TPenMode::pmNot, 0xFF00F0},
-      {TPenMode::pmNop, 0x00FF0F},    {TPenMode::pmBlack, 0x000000},
-      {TPenMode::pmWhite, 0xFFFFFF},  {TPenMode::pmNotCopy, 0xFFFF00},
+      {"copy: the pen", TPenMode::pmCopy, 0x0000FF},
+      {"xor", TPenMode::pmXor, 0x00FFF0},
+      {"not xor", TPenMode::pmNotXor, 0xFF000F},
+      {"merge: or", TPenMode::pmMerge, 0x00FFFF},
+      {"mask: and", TPenMode::pmMask, 0x00000F},
+      {"not: the screen inverted", TPenMode::pmNot, 0xFF00F0},
+      {"nop: the screen", TPenMode::pmNop, 0x00FF0F},
+      {"black", TPenMode::pmBlack, 0x000000},
+      {"white", TPenMode::pmWhite, 0xFFFFFF},
+      {"not copy: the pen inverted", TPenMode::pmNotCopy, 0xFFFF00},
   };
   for (const auto& c : cases) {
     Sheet sheet(2, 1);
@@ -227,7 +233,7 @@ TEST(MixModes, TableOfResults) {
     sheet.s().SetMixMode(c.mode);
     sheet.s().MoveTo(0, 0);
     sheet.s().LineTo(1, 0);
-    EXPECT_EQ(ColorOfPixel(sheet.s().PixelAt(0, 0)), c.expected) << static_cast<int>(c.mode);
+    EXPECT_EQ(ColorOfPixel(sheet.s().PixelAt(0, 0)), c.expected) << c.name;
   }
 }
 

@@ -92,14 +92,15 @@ TEST(TextOut, TransparentModePaintsOnlyGlyphs) {
 TEST(TextOut, OpaqueModeFillsTheCellAndAlignmentMovesIt) {
   const int width = MeasureText(Arial8(), "123").Width;
   const struct {
+    const char* name;
     unsigned align;
     int left, top;
   } cases[] = {
-      {TA_LEFT | TA_TOP, 30, 14},
-      {TA_RIGHT | TA_TOP, 30 - width, 14},
-      {TA_CENTER | TA_TOP, 30 - width / 2, 14},
-      {TA_LEFT | TA_BOTTOM, 30, 14 - 12},
-      {TA_LEFT | TA_BASELINE, 30, 14 - 10},
+      {"left, top", TA_LEFT | TA_TOP, 30, 14},
+      {"right, top", TA_RIGHT | TA_TOP, 30 - width, 14},
+      {"centre, top", TA_CENTER | TA_TOP, 30 - width / 2, 14},
+      {"left, bottom: the cell above the point", TA_LEFT | TA_BOTTOM, 30, 14 - 12},
+      {"left, baseline: the ascent above the point", TA_LEFT | TA_BASELINE, 30, 14 - 10},
   };
   for (const auto& c : cases) {
     TextSheet sheet;
@@ -109,7 +110,7 @@ TEST(TextOut, OpaqueModeFillsTheCellAndAlignmentMovesIt) {
     auto cell = PixelsOf(sheet.s(), clRed);
     const auto ink = PixelsOf(sheet.s(), clBlue);
     cell.insert(ink.begin(), ink.end());
-    EXPECT_EQ(cell, testing::RectPixels(c.left, c.top, c.left + width, c.top + 12)) << c.align;
+    EXPECT_EQ(cell, testing::RectPixels(c.left, c.top, c.left + width, c.top + 12)) << c.name;
   }
 }
 

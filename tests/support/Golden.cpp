@@ -1,6 +1,7 @@
 #include "Golden.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QImage>
 
 #include <cstdlib>
@@ -31,7 +32,7 @@ std::string CompareWithGolden(const TBitmap& picture, const std::string& name) {
   const QImage actual = ToImage(picture);
   const char* update = std::getenv("QUARVEL_UPDATE_GOLDEN");
   if (update && std::string(update) == "1") {
-    QDir().mkpath(QUARVEL_GOLDEN_DIR);
+    QDir().mkpath(QFileInfo(golden).path());
     return actual.save(golden, "PNG") ? "" : "could not write " + golden.toStdString();
   }
   QImage expected;
@@ -40,9 +41,9 @@ std::string CompareWithGolden(const TBitmap& picture, const std::string& name) {
   expected = expected.convertToFormat(QImage::Format_RGB32);
 
   const QString outDir = QDir::currentPath() + "/golden-diff";
-  QDir().mkpath(outDir);
   const QString actualPath = outDir + "/" + QString::fromStdString(name) + ".actual.png";
   const QString diffPath = outDir + "/" + QString::fromStdString(name) + ".diff.png";
+  QDir().mkpath(QFileInfo(actualPath).path());  // names may have a folder (toolkit/)
   if (expected.size() != actual.size()) {
     actual.save(actualPath, "PNG");
     return "size differs: expected " + std::to_string(expected.width()) + "x" +

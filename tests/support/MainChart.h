@@ -1,8 +1,10 @@
 #pragma once
-// The main window's projection chart (configured by the window's own code, with the
-// window's stem handler bound), drawn without a window into a 651 x 302 bitmap by
-// default.
+// A chart set up as the main window sets up its projection chart, built by hand through
+// the chart's own calls (so the chart suites need nothing of the window), drawn without a
+// window into a 651 x 302 bitmap by default. WindowChart.h has the window's own
+// configuration; tests/ui/ProjectionViewTest.cpp checks that the two draw alike.
 
+#include <functional>
 #include <vector>
 
 #include "chart/axes/AxisPanel.h"
@@ -12,8 +14,15 @@
 
 namespace quarvel::testing {
 
+// The main window's settings: lowered inner bevel, the title "Нулевая проекция", no
+// legend, 2D, a clear white back wall; the series red with 3 x 3 rectangle pointers,
+// ascending x, attached to the chart.
+void ConfigureLikeTheWindow(TChart& chart, TLineSeries& series);
+
 struct MainChart {
-  explicit MainChart(int width = 651, int height = 302);
+  using Configure = std::function<void(TChart&, TLineSeries&)>;
+  explicit MainChart(int width = 651, int height = 302,
+                     const Configure& configure = ConfigureLikeTheWindow);
   ~MainChart();
 
   // Replaces the series' points, as the window's feed does.
@@ -24,8 +33,6 @@ struct MainChart {
   TBitmapHost host;
   TChart chart;
   TLineSeries series;
-  // The radio group's index the stems follow: 0 draws none.
-  int resolution = 0;
 };
 
 }  // namespace quarvel::testing

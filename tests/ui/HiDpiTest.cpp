@@ -10,37 +10,12 @@
 
 #include <cmath>
 
-#include "MainChart.h"
+#include "WindowChart.h"
 #include "WindowTesting.h"
 #include "ui/MainFormUnit.h"
 
 namespace quarvel {
 namespace {
-
-TEST(PictureGeometry, RoundsTheRatioAndCoversTheControl) {
-  const struct {
-    const char* name;
-    qreal ratio;
-    int scale;
-    QSize picture;  // of a 651 x 302 control
-    QPoint pixel;   // under the logical position (100.5, 80.25)
-  } rows[] = {
-      {"ratio 1: the control's own pixels", 1.0, 1, {651, 302}, {101, 80}},
-      {"1.25 rounds to 1: one picture pixel per device pixel", 1.25, 1, {814, 378}, {125, 100}},
-      {"1.5 rounds to 2", 1.5, 2, {489, 227}, {75, 60}},
-      {"1.75 rounds to 2", 1.75, 2, {570, 265}, {87, 70}},
-      {"2: the logical picture, 2 x 2 blocks", 2.0, 2, {651, 302}, {100, 80}},
-      {"2.5 rounds to 3 (halves up)", 2.5, 3, {543, 252}, {83, 66}},
-      {"3: the logical picture, 3 x 3 blocks", 3.0, 3, {651, 302}, {100, 80}},
-      {"below 1 still one device pixel each", 0.5, 1, {326, 151}, {50, 40}},
-  };
-  for (const auto& r : rows) {
-    EXPECT_EQ(PictureScale(r.ratio), r.scale) << r.name;
-    EXPECT_EQ(PictureSize(QSize(651, 302), r.ratio), r.picture) << r.name;
-    EXPECT_EQ(PicturePoint(QPointF(100.5, 80.25), r.ratio), r.pixel) << r.name;
-  }
-  EXPECT_EQ(PictureSize(QSize(0, 0), 2.0), QSize(0, 0));
-}
 
 // The golden picture with each pixel as a k x k block.
 QImage Blocks(const QImage& picture, int k) {
@@ -50,8 +25,9 @@ QImage Blocks(const QImage& picture, int k) {
   return out;
 }
 
+// A window golden picture (drawn partly by the toolkit's widgets: tests/golden/toolkit/).
 QImage Golden(const char* name) {
-  return QImage(QString(QUARVEL_GOLDEN_DIR) + "/" + name + ".png")
+  return QImage(QString(QUARVEL_GOLDEN_DIR) + "/toolkit/" + name + ".png")
       .convertToFormat(QImage::Format_RGB32);
 }
 
@@ -107,7 +83,7 @@ TEST_F(ScaledWindow, ChartAndGridImageAreTheLogicalPicturesInTwoByTwoBlocks) {
 
 TEST_F(ScaledWindow, ZoomDragGivesTheRangesOfRatioOne) {
   // The same drag on the chart drawn at ratio 1 without a window.
-  testing::MainChart reference;
+  testing::WindowChart reference;
   reference.Feed(form->Points);
   reference.Redraw();
   reference.chart.ChartMouseDown(TMouseButton::mbLeft, 0, 100, 80);

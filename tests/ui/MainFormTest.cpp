@@ -10,6 +10,7 @@
 
 #include "Golden.h"
 #include "WindowTesting.h"
+#include "format/Exception.h"
 #include "format/NumberFormat.h"
 
 namespace quarvel {
@@ -104,14 +105,19 @@ TEST_F(MainWindow, SplitterMovesTheBoundaryAndResizingRealigns) {
 }
 
 TEST_F(MainWindow, ResolutionClicksRefillTheChart) {
-  const struct { int item, points, stems; } cases[] = {{1, 255, 127}, {2, 509, 381}, {0, 128, 0}};
+  const struct {
+    const char* name;
+    int item, points, stems;
+  } cases[] = {{"256: a stem at every inserted point", 1, 255, 127},
+               {"512: three stems in four points", 2, 509, 381},
+               {"back to 128: no stem", 0, 128, 0}};
   for (const auto& c : cases) {
     ClickRadio(form->grpResolution->Button(c.item));
-    EXPECT_EQ(form->Resolution, c.item);
-    EXPECT_EQ(form->seriesMain->PointCount(), c.points);
+    EXPECT_EQ(form->Resolution, c.item) << c.name;
+    EXPECT_EQ(form->seriesMain->PointCount(), c.points) << c.name;
     form->chartMainControl->repaint();
-    EXPECT_EQ(StemCount(), c.stems) << c.item;
-    EXPECT_EQ(form->listGausses->RowCount(), 3);
+    EXPECT_EQ(StemCount(), c.stems) << c.name;
+    EXPECT_EQ(form->listGausses->RowCount(), 3) << c.name;
   }
 }
 
@@ -189,6 +195,39 @@ TEST_F(MainWindow, LocaleChangeRereadsTheSeparators) {
   QLocale::setDefault(QLocale::c());
   QApplication::sendEvent(form.get(), &change);
   EXPECT_EQ(form->listGausses->Cell(3, 0), "2.5");
+}
+
+// The window with a table row that fails to fill, once.
+class FailingRowWindow : public TformMain {
+ public:
+  void FillBlobRow(TListRow& row, const TGauss3D& blob) override {
+    if (failAt-- == 0) throw EConvertError("Row cannot be filled");
+    TformMain::FillBlobRow(row, blob);
+  }
+  int failAt = -1;
+};
+
+// A locale change refills the table in one bulk update; a row failing in the middle of
+// it is shown as any handler's error, and the table is out of bulk update.
+TEST(MainWindowTable, RowFailingOnALocaleChangeLeavesTheTableUsable) {
+  testing::ShownErrors().clear();
+  FailingRowWindow form;
+  for (double mx : {2.5, 7.0, 9.0}) form.AdoptBlob(std::make_unique<TGauss3D>(mx, 1, 3, 1));
+  form.RecomputeAll();
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  form.failAt = 1;
+  QEvent change(QEvent::LocaleChange);
+  QApplication::sendEvent(&form, &change);
+  EXPECT_EQ(testing::ShownErrors(), std::vector<std::string>{"Row cannot be filled"});
+  EXPECT_TRUE(form.listGausses->updatesEnabled());
+  EXPECT_EQ(form.listGausses->RowCount(), 2);  // the row filled, and the one that failed
+  // The next change fills it whole; its bulk update ends as well (none was left open).
+  QApplication::sendEvent(&form, &change);
+  EXPECT_TRUE(form.listGausses->updatesEnabled());
+  ASSERT_EQ(form.listGausses->RowCount(), 3);
+  EXPECT_EQ(form.listGausses->Cell(1, 0), "7");
+  EXPECT_EQ(form.listGausses->Cell(2, 0), "9");
 }
 
 TEST_F(MainWindow, CloseButtonClosesAndFreesTheBlobs) {
@@ -272,11 +311,11 @@ TEST(MainWindowLifetime, OpenAndCloseAHundredTimes) {
 // before its axes have pixels, so its left margin is wider than in the settled
 // pictures below, which a second paint gives.
 TEST_F(MainWindow, GoldenPictureOfTheStartUpFrame) {
-  EXPECT_EQ(testing::CompareWithGolden(*Picture(), "window_startup"), "");
+  EXPECT_EQ(testing::CompareWithGolden(*Picture(), "toolkit/window_startup"), "");
 }
 
 TEST_F(MainWindow, GoldenPictureAtEachResolution) {
-  const char* names[] = {"window_128", "window_256", "window_512"};
+  const char* names[] = {"toolkit/window_128", "toolkit/window_256", "toolkit/window_512"};
   for (int item : {0, 1, 2}) {
     ClickRadio(form->grpResolution->Button(item));
     form->repaint();

@@ -165,7 +165,7 @@ void TForm::SetFontFace(const std::string& name, int pixelHeight) {
 
 void TForm::changeEvent(QEvent* event) {
   TWinControl::changeEvent(event);
-  if (event->type() == QEvent::LocaleChange) LocaleChanged();
+  if (event->type() == QEvent::LocaleChange) RunHandler([this] { LocaleChanged(); });
 }
 
 }  // namespace quarvel

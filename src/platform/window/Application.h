@@ -64,7 +64,7 @@ class TForm : public TWinControl {
 
  protected:
   void changeEvent(QEvent* event) override;
-  // The system reported changed regional settings.
+  // The system reported changed regional settings; run as an event handler (RunHandler).
   virtual void LocaleChanged() {}
 };
 

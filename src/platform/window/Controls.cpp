@@ -263,8 +263,8 @@ TRadioGroup::TRadioGroup(QWidget* parent, const std::string& caption,
     layout->addWidget(button);
   }
   layout->addStretch();
-  connect(group_, &QButtonGroup::idClicked, [this](int) {
-    if (OnClick) RunHandler([this] { OnClick(this); });
+  connect(group_, &QButtonGroup::idClicked, [this](int id) {
+    if (OnClick) RunHandler([this, id] { OnClick(this, id); });
   });
 }
 

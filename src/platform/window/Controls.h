@@ -32,6 +32,8 @@ enum class TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 enum class TPanelBevel { bvNone, bvLowered, bvRaised };
 
 using TNotifyEvent = std::function<void(QWidget* sender)>;
+// An item chosen in a list of items, with the item's index.
+using TIndexEvent = std::function<void(QWidget* sender, int index)>;
 // The text shown in a tooltip for a pixel of a control; empty shows none there.
 using TReadoutEvent = std::function<std::string(int x, int y)>;
 
@@ -110,14 +112,16 @@ class TSpeedButton : public QToolButton {
   TNotifyEvent OnClick;
 };
 
-// A group of radio buttons with a caption; OnClick follows each change of the item.
+// A group of radio buttons with a caption; OnClick follows each click on an item (by
+// mouse or keys, not SetItemIndex) with the index of the item clicked, which is then
+// the checked one.
 class TRadioGroup : public QGroupBox {
  public:
   TRadioGroup(QWidget* parent, const std::string& caption, const std::vector<std::string>& items);
   int ItemIndex() const;
   void SetItemIndex(int index);
   QWidget* Button(int index) const;
-  TNotifyEvent OnClick;
+  TIndexEvent OnClick;
 
  private:
   QButtonGroup* group_;

@@ -16,17 +16,6 @@ using testing::MainChart;
 using testing::PixelSet;
 using testing::PixelsOf;
 
-TEST(MulDiv, RoundsHalvesAwayFromZero) {
-  const struct {
-    int n, m, d, result;
-  } cases[] = {
-      {3, 651, 100, 20},   {4, 302, 100, 12}, {3, 650, 100, 20}, {4, 250, 100, 10},
-      {-3, 650, 100, -20}, {1, 1, 2, 1},      {-1, 1, 2, -1},    {2000000000, 2, 4, 1000000000},
-      {1, 1, 0, -1}};
-  for (const auto& c : cases)
-    EXPECT_EQ(MulDiv(c.n, c.m, c.d), c.result) << c.n << "*" << c.m << "/" << c.d;
-}
-
 TEST(ChartLayout, MarginsGiveThePlotRectangle) {
   MainChart view;
   view.chart.Title().SetVisible(false);
@@ -206,16 +195,17 @@ TEST(ChartPaint, EmptyChartShowsAllFourAxes) {
 
 TEST(ChartPaint, TinyAndDegenerateChartsStillPaint) {
   const struct {
+    const char* name;
     int w, h;
     std::vector<std::pair<double, double>> points;
   } cases[] = {
-      {1, 1, {{1, 1}}},
-      {0, 0, {{1, 1}, {2, 2}}},
-      {651, 302, {{1, 5}, {2, 5}, {3, 5}}},          // constant series
-      {651, 302, {{1, 1}, {1 + 1e-10, 1 + 1e-10}}},  // range 1e-10
-      {651, 302, {{-1.7e308, -1.7e308}, {1.7e308, 1.7e308}}},
-      {651, 302, {{1e30, 1}, {1e30 + 1e16, 2}}},
-      {20, 15, {{1, 1}, {2, 2}}},
+      {"one pixel, one point", 1, 1, {{1, 1}}},
+      {"no pixel at all", 0, 0, {{1, 1}, {2, 2}}},
+      {"a constant series", 651, 302, {{1, 5}, {2, 5}, {3, 5}}},
+      {"a range of 1e-10", 651, 302, {{1, 1}, {1 + 1e-10, 1 + 1e-10}}},
+      {"nearly the whole double range", 651, 302, {{-1.7e308, -1.7e308}, {1.7e308, 1.7e308}}},
+      {"a range far from zero", 651, 302, {{1e30, 1}, {1e30 + 1e16, 2}}},
+      {"smaller than its margins", 20, 15, {{1, 1}, {2, 2}}},
   };
   for (const auto& c : cases) {
     MainChart view(c.w, c.h);
@@ -223,7 +213,8 @@ TEST(ChartPaint, TinyAndDegenerateChartsStillPaint) {
     view.Redraw();
     for (int i = 0; i < 4; ++i) {
       EXPECT_LE(view.chart.AxisList()[i]->TickPositions().size(),
-                TCustomChartAxis::kMaxTickPositions);
+                TCustomChartAxis::kMaxTickPositions)
+          << c.name << ", axis " << i;
     }
   }
 }
