@@ -204,8 +204,7 @@ void TCustomChartAxis::PlaceAxisPixels() {
 }
 
 void TCustomChartAxis::WidenRangeForMargins(const TRect& margins) {
-  const int nearPixels = isHorizontal_ ? margins.Left : margins.Top;
-  const int farPixels = isHorizontal_ ? margins.Right : margins.Bottom;
+  const auto [nearPixels, farPixels] = AlongAxis(margins);
   const int s = StartPixel, e = EndPixel;
   // The values at the real ends as the range maps onto the shrunk pixels.
   TAxisMapping shrunk = mapping_;
@@ -434,6 +433,10 @@ int TCustomChartAxis::Shrink(TRect& rect, int n) const {
   return rect.Left += n;
 }
 
+int TCustomChartAxis::Outward() const {
+  return (isHorizontal_ ? !isOtherSide_ : isOtherSide_) ? 1 : -1;
+}
+
 int TCustomChartAxis::Offset(int position) const {
   if (positionPercent_ == 0) return position;
   const TRect& p = chart_->PlotRect;
@@ -457,7 +460,7 @@ void TCustomChartAxis::ReserveAxisSpace(TRect& rect, bool reserve) {
   }
   TRect edge = rect;
   LinePosition = Offset(Shrink(edge, 0));
-  const int outward = (isHorizontal_ ? !isOtherSide_ : isOtherSide_) ? 1 : -1;
+  const int outward = Outward();
   LabelsPosition = LinePosition + outward * AxisTickSize();
   TitlePosition = LabelsPosition + outward * AxisLabelsSize();
 }
@@ -506,7 +509,7 @@ void TCustomChartAxis::DrawAxisTitle() {
   chart_->ApplyFont(Title.Font());
   canvas.Brush().SetStyle(TBrushStyle::bsClear);
   const int middle = (StartPixel + EndPixel) / 2;
-  const int outward = (isHorizontal_ ? !isOtherSide_ : isOtherSide_) ? 1 : -1;
+  const int outward = Outward();
   const int across = TitlePosition + outward * (size / 2);
   const long double cx = isHorizontal_ ? middle : across, cy = isHorizontal_ ? across : middle;
   const long double radians = Title.Angle() * 3.14159265358979323846L / 180;

@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "chart/axes/AxisMapping.h"
@@ -211,6 +212,12 @@ class TCustomChartAxis {
   // Shrinks rect by n on the axis side and returns the new edge.
   int Shrink(TRect& rect, int n) const;
   int Offset(int position) const;
+  // +1 when the labels lie beyond the line towards higher pixels (bottom, right axis).
+  int Outward() const;
+  // The near and far sides of rect along the axis: left and right, or top and bottom.
+  std::pair<int, int> AlongAxis(const TRect& rect) const {
+    return isHorizontal_ ? std::pair{rect.Left, rect.Right} : std::pair{rect.Top, rect.Bottom};
+  }
   void DrawTick(int position, int length, int depth, int direction);
   void DrawAxisTitle();
   void DrawGridLine(int position);
