@@ -127,6 +127,7 @@ class TCustomChartAxis {
   void SetMinimum(double v);  // AxisException when above Maximum
   double Increment() const { return increment_; }
   void SetIncrement(double v);  // AxisException when negative
+  // Kept in the mapping itself: it takes effect at once, not at the next paint.
   bool Inverted() const { return mapping_.Inverted; }
   void SetInverted(bool v) { Set(mapping_.Inverted, v); }
   bool Logarithmic() const { return logarithmic_; }

@@ -193,10 +193,19 @@ class TCustomChart : public TCustomAxisPanel {
   // What lies under a pixel, as the last paint placed it: series, axes, title, foot,
   // plotting rectangle, in that order.
   TChartClickedPart HitTestChart(int x, int y);
+  // A press: the click events of the part hit, then (unless handled) the zoom box with
+  // the left button or the pan track with the right one. Nothing while a drag is on.
   void ChartMouseDown(TMouseButton button, TShiftState shift, int x, int y);
+  // Moves the zoom box's corner, or pans by the move (PannedRange) and invalidates;
+  // leaving the plotting rectangle ends the pan track.
   void ChartMouseMove(TShiftState shift, int x, int y);
+  // Ends the drags: a zoom box over 16 pixels each way zooms (towards the lower right)
+  // or undoes the zoom (any other way), and invalidates.
   void ChartMouseUp(TMouseButton button, TShiftState shift, int x, int y);
+  // The mouse left the control: the pan track ends, the loaded cursor comes back.
   void ChartMouseLeave();
+  // One notch: the vertical axes move by WheelShift and become non-automatic; one
+  // history step for notches close together. Nothing is saved for an undo.
   void ChartWheelDown() { WheelNotch(+1); }
   void ChartWheelUp() { WheelNotch(-1); }
   // The zoom box's ranges (ZoomedRange) applied with ApplyZoomRanges; normalises the box.
@@ -206,6 +215,7 @@ class TCustomChart : public TCustomAxisPanel {
   void ApplyZoomRanges(const std::array<std::pair<double, double>, 4>& leftRightTopBottom);
   // The saved state back (if one was saved) and the save armed again.
   void RestoreAxesAfterZoom();
+  // Draws the zoom box in not-XOR: a second drawing of the same box erases it.
   void PaintZoomFrame() override;
   bool IsZoomedIn() const { return isZoomedIn_; }
   bool SavePending() const { return savePending_; }
