@@ -143,8 +143,8 @@ void TformMain::ShowMouseAndKeys() {
 
 std::string TformMain::ChartReadoutText(int x, int y) {
   TChart& chart = *chartMain;
-  const TCustomChartAxis& h = chart.BottomAxis();
-  const TCustomChartAxis& v = chart.LeftAxis();
+  const TAxisMapping& h = chart.BottomAxis().Mapping();
+  const TAxisMapping& v = chart.LeftAxis().Mapping();
   if (!chart.PlotRect.Contains(x, y) || h.PixelLength < 1 || v.PixelLength < 1) return "";
   if (chart.ZoomBox.InProgress || chart.PanTrack.InProgress) return "";
   const int i = NearestPointWithin(*seriesMain, x, y, kReadoutRadius);
@@ -152,8 +152,8 @@ std::string TformMain::ChartReadoutText(int x, int y) {
     return "point " + std::to_string(i) + ", " + (IsInsertedPoint(i) ? "inserted" : "sample") +
            "\nx = " + FormatGeneral(seriesMain->PointX(i)) +
            "\ny = " + FormatGeneral(seriesMain->PointY(i));
-  return "x = " + FormatReadoutValue(h.PixelToValue(x), PixelValueWidth(h)) +
-         "\ny = " + FormatReadoutValue(v.PixelToValue(y), PixelValueWidth(v));
+  return "x = " + FormatReadoutValue(h.ToValue(x), PixelValueWidth(h)) +
+         "\ny = " + FormatReadoutValue(v.ToValue(y), PixelValueWidth(v));
 }
 
 std::string TformMain::GridReadoutText(int x, int y) const {

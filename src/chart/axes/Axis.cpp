@@ -114,6 +114,7 @@ TCustomChartAxis::TCustomChartAxis(TCustomAxisPanel* chart, bool horizontal, boo
       isHorizontal_(horizontal),
       isOtherSide_(otherSide),
       isDepth_(depth) {
+  mapping_.Horizontal = horizontal;
   if (depth) visible_ = false;
   InitChartFont(LabelsFont);
   const auto changed = chart->StyleChangeHandler();
@@ -190,66 +191,32 @@ void TCustomChartAxis::RefreshAutomaticRange() {
     maximum_ = chart_->AxisRangeFromSeries(this, false, isHorizontal_);
   if (automatic_ || automaticMinimum_)
     minimum_ = chart_->AxisRangeFromSeries(this, true, isHorizontal_);
-  EffectiveMaximum = maximum_;
-  EffectiveMinimum = minimum_;
-  EffectiveRange = static_cast<double>(static_cast<long double>(maximum_) - minimum_);
+  mapping_.SetRange(minimum_, maximum_);
 }
 
 void TCustomChartAxis::PlaceAxisPixels() {
   const TRect& p = chart_->PlotRect;
   const int origin = isHorizontal_ ? p.Left : p.Top;
   const long double length = isHorizontal_ ? chart_->PlotWidth : chart_->PlotHeight;
-  StartPixel =
-      ClampPixel(static_cast<long long>(origin) + RoundPixel(length * 0.01L * startPosition_));
-  EndPixel = ClampPixel(static_cast<long long>(origin) + RoundPixel(length * 0.01L * endPosition_));
-  PixelLength = EndPixel - StartPixel;
-  CenterPixel = (StartPixel + EndPixel) / 2;
-}
-
-int TCustomChartAxis::ValueToPixel(double value) const {
-  if (EffectiveRange == 0) return CenterPixel;
-  const double t = static_cast<double>((static_cast<long double>(value) - EffectiveMinimum) *
-                                       PixelLength / EffectiveRange);
-  if (!(std::fabs(t) < kMaxPixelOffset)) return CenterPixel;  // too far, or not a number
-  // The pixel is formed in 64 bits: near the end of the offset range it need not fit
-  // a 32-bit integer, and such a value maps to the centre too.
-  const long long offset = std::llrint(t);
-  long long pixel;
-  if (isHorizontal_)
-    pixel = inverted_ ? EndPixel - offset : StartPixel + offset;
-  else
-    pixel = inverted_ ? StartPixel + offset : EndPixel - offset;
-  if (pixel < std::numeric_limits<int>::min() || pixel > std::numeric_limits<int>::max())
-    return CenterPixel;
-  return static_cast<int>(pixel);
-}
-
-double TCustomChartAxis::PixelToValue(int pixel) const {
-  if (PixelLength < 1) return 0;
-  const long double steps = inverted_ ? EndPixel - pixel : pixel - StartPixel;
-  const double d = static_cast<double>(steps * EffectiveRange / PixelLength);
-  return isHorizontal_ ? static_cast<double>(static_cast<long double>(EffectiveMinimum) + d)
-                       : static_cast<double>(static_cast<long double>(EffectiveMaximum) - d);
+  mapping_.SetPixels(
+      ClampPixel(static_cast<long long>(origin) + RoundPixel(length * 0.01L * startPosition_)),
+      ClampPixel(static_cast<long long>(origin) + RoundPixel(length * 0.01L * endPosition_)));
 }
 
 void TCustomChartAxis::WidenRangeForMargins(const TRect& margins) {
-  const int nearPixels = isHorizontal_ ? margins.Left : margins.Top;
-  const int farPixels = isHorizontal_ ? margins.Right : margins.Bottom;
+  const auto [nearPixels, farPixels] = AlongAxis(margins);
   const int s = StartPixel, e = EndPixel;
-  StartPixel += nearPixels;
-  EndPixel -= farPixels;
-  PixelLength = EndPixel - StartPixel;
+  // The values at the real ends as the range maps onto the shrunk pixels.
+  TAxisMapping shrunk = mapping_;
+  shrunk.SetPixels(s + nearPixels, e - farPixels);
   // An axis too short for its margins keeps its range (the mapping would give 0 at
   // both ends and collapse the range to nothing).
-  const bool room = PixelLength >= 1;
-  const double a = room ? PixelToValue(s) : EffectiveMinimum,
-               b = room ? PixelToValue(e) : EffectiveMaximum;
+  const bool room = shrunk.PixelLength >= 1;
+  double a = room ? shrunk.ToValue(s) : EffectiveMinimum,
+         b = room ? shrunk.ToValue(e) : EffectiveMaximum;
   PlaceAxisPixels();
-  EffectiveMinimum = a;
-  EffectiveMaximum = b;
-  if (EffectiveMinimum > EffectiveMaximum) std::swap(EffectiveMinimum, EffectiveMaximum);
-  EffectiveRange =
-      static_cast<double>(static_cast<long double>(EffectiveMaximum) - EffectiveMinimum);
+  if (a > b) std::swap(a, b);
+  mapping_.SetRange(a, b);
 }
 
 int TCustomChartAxis::LabelExtent(double value) {
@@ -466,6 +433,10 @@ int TCustomChartAxis::Shrink(TRect& rect, int n) const {
   return rect.Left += n;
 }
 
+int TCustomChartAxis::Outward() const {
+  return (isHorizontal_ ? !isOtherSide_ : isOtherSide_) ? 1 : -1;
+}
+
 int TCustomChartAxis::Offset(int position) const {
   if (positionPercent_ == 0) return position;
   const TRect& p = chart_->PlotRect;
@@ -489,7 +460,7 @@ void TCustomChartAxis::ReserveAxisSpace(TRect& rect, bool reserve) {
   }
   TRect edge = rect;
   LinePosition = Offset(Shrink(edge, 0));
-  const int outward = (isHorizontal_ ? !isOtherSide_ : isOtherSide_) ? 1 : -1;
+  const int outward = Outward();
   LabelsPosition = LinePosition + outward * AxisTickSize();
   TitlePosition = LabelsPosition + outward * AxisLabelsSize();
 }
@@ -538,7 +509,7 @@ void TCustomChartAxis::DrawAxisTitle() {
   chart_->ApplyFont(Title.Font());
   canvas.Brush().SetStyle(TBrushStyle::bsClear);
   const int middle = (StartPixel + EndPixel) / 2;
-  const int outward = (isHorizontal_ ? !isOtherSide_ : isOtherSide_) ? 1 : -1;
+  const int outward = Outward();
   const int across = TitlePosition + outward * (size / 2);
   const long double cx = isHorizontal_ ? middle : across, cy = isHorizontal_ ? across : middle;
   const long double radians = Title.Angle() * 3.14159265358979323846L / 180;
@@ -617,7 +588,7 @@ void TCustomChartAxis::DrawPointLabels() {
          ++point) {
       const std::string text = s->PointLabel(point);
       if (text.empty()) continue;
-      const int pos = ValueToPixel(isHorizontal_ ? s->PointX(point) : s->PointY(point));
+      const int pos = mapping_.ToPixel(isHorizontal_ ? s->PointX(point) : s->PointY(point));
       if (!(labelsOnAxis_ || (StartPixel < pos && pos < EndPixel))) continue;
       chart_->ApplyFont(LabelsFont);
       const int extent =
@@ -649,7 +620,7 @@ void TCustomChartAxis::DrawAxis(bool placeLine) {
   tickPositions_.clear();
 
   auto produce = [&](double v) {
-    const int pos = ValueToPixel(v);
+    const int pos = mapping_.ToPixel(v);
     if (!(labelsOnAxis_ || (StartPixel < pos && pos < EndPixel))) return;
     if (!tickOnLabelsOnly_ && tickPositions_.size() < kMaxTickPositions)
       tickPositions_.push_back(pos);

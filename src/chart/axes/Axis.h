@@ -3,17 +3,21 @@
 // that range lies in pixels, the two mappings between values and pixels, the label
 // increment, and the visible side: the room it takes, labels, ticks, grid.
 //
-// The range and pixel fields are cached per paint: RefreshAutomaticRange, then
-// ReserveAxisSpace, PlaceAxisPixels, WidenRangeForMargins and DrawAxis, in the chart's
-// paint order; between paints they keep their last values. Degenerate ranges are
-// safe: a zero or non-finite range maps every value to CenterPixel, and the label walk
+// What a paint computes for the mapping is one TAxisMapping (AxisMapping.h), cached per
+// paint: RefreshAutomaticRange sets its range, PlaceAxisPixels its pixels,
+// WidenRangeForMargins widens the range, in the chart's paint order (RefreshAutomaticRange,
+// ReserveAxisSpace, PlaceAxisPixels, WidenRangeForMargins, DrawAxis); between paints it
+// keeps its last values. EffectiveMinimum ... CenterPixel are read-only views of it.
+// Degenerate ranges are safe: see AxisMapping.h for the mapping; the label walk
 // produces at most kMaxTickPositions labels and stops where the step no longer changes
 // the value.
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "chart/axes/AxisMapping.h"
 #include "chart/panel/ChartPens.h"
 #include "chart/panel/TitleWall.h"
 #include "format/NotifyingSettings.h"
@@ -52,6 +56,9 @@ class TChartAxisTitle : public TChartFontObject {
 };
 
 class TCustomChartAxis : public TNotifyingSettings<TCustomChartAxis> {
+  // Declared first: the public views below refer to it.
+  TAxisMapping mapping_;
+
  public:
   static constexpr std::size_t kMaxTickPositions = 2000;
 
@@ -61,14 +68,34 @@ class TCustomChartAxis : public TNotifyingSettings<TCustomChartAxis> {
   TCustomChartAxis& operator=(const TCustomChartAxis&) = delete;
 
   // ---- scaling and mapping
+  // Paint step 1: Minimum and Maximum from the series where automatic; the effective
+  // range becomes Minimum ... Maximum (no validation, no repaint).
   void RefreshAutomaticRange();
+  // Paint step 3, after the axes took their room from PlotRect: the pixel ends from
+  // PlotRect, StartPosition and EndPosition.
   void PlaceAxisPixels();
+  // Paint step 4, after PlaceAxisPixels: widens the effective range so that the values
+  // at the ends lie near (left or top) and far (right or bottom) pixels inside them.
   void WidenRangeForMargins(const TRect& margins);
-  int ValueToPixel(double value) const;
-  double PixelToValue(int pixel) const;
+  // The mapping of the last paint (or of the steps above run by hand). Meaningful once
+  // RefreshAutomaticRange and PlaceAxisPixels have run; what the series draw with once
+  // WidenRangeForMargins has run too.
+  const TAxisMapping& Mapping() const { return mapping_; }
+  // The effective range min ... max as RefreshAutomaticRange would leave it, without
+  // the series or the properties (tools and tests that place an axis without a paint).
+  void SetEffectiveRange(double min, double max) { mapping_.SetRange(min, max); }
+  // Mapping().ToPixel / ToValue: prerequisites as for Mapping().
+  int ValueToPixel(double value) const { return mapping_.ToPixel(value); }
+  double PixelToValue(int pixel) const { return mapping_.ToValue(pixel); }
+  // The label step for the current range and PixelLength; the canvas font must be the
+  // labels font (ApplyFont).
   double ComputeLabelIncrement();
+  // The nice step that gives at most maxLabels labels over the effective range.
   double IncrementForLabelCount(int maxLabels) const;
+  // The label's extent along the axis in the current canvas font.
   int LabelExtent(double value);
+  // A fixed range: automatic flags off, ends ordered, at least 1e-10 wide; repaints
+  // when an end changes. The effective range follows at the next paint.
   void ApplyFixedRange(double min, double max);
   // Moves both ends by offset and makes the axis non-automatic (the mouse wheel).
   void ShiftAxisRange(double offset);
@@ -101,8 +128,9 @@ class TCustomChartAxis : public TNotifyingSettings<TCustomChartAxis> {
   void SetMinimum(double v);  // AxisException when above Maximum
   double Increment() const { return increment_; }
   void SetIncrement(double v);  // AxisException when negative
-  bool Inverted() const { return inverted_; }
-  void SetInverted(bool v) { Set(inverted_, v); }
+  // Kept in the mapping itself: it takes effect at once, not at the next paint.
+  bool Inverted() const { return mapping_.Inverted; }
+  void SetInverted(bool v) { Set(mapping_.Inverted, v); }
   bool Logarithmic() const { return logarithmic_; }
   void SetLogarithmic(bool v);
   int LogarithmicBase() const { return logarithmicBase_; }
@@ -163,13 +191,14 @@ class TCustomChartAxis : public TNotifyingSettings<TCustomChartAxis> {
   bool IsOtherSide() const { return isOtherSide_; }
   bool IsDepthAxis() const { return isDepth_; }
   bool IsDateTime() const { return isDateTime_; }
-  double EffectiveMinimum = 0;
-  double EffectiveMaximum = 0;
-  double EffectiveRange = 0;
-  int StartPixel = 0;
-  int EndPixel = 0;
-  int PixelLength = 0;
-  int CenterPixel = 0;
+  // Views of Mapping().
+  const double& EffectiveMinimum = mapping_.Minimum;
+  const double& EffectiveMaximum = mapping_.Maximum;
+  const double& EffectiveRange = mapping_.Range;
+  const int& StartPixel = mapping_.StartPixel;
+  const int& EndPixel = mapping_.EndPixel;
+  const int& PixelLength = mapping_.PixelLength;
+  const int& CenterPixel = mapping_.CenterPixel;
   int LinePosition = 0;
   int LabelsPosition = 0;
   int TitlePosition = 0;
@@ -181,6 +210,12 @@ class TCustomChartAxis : public TNotifyingSettings<TCustomChartAxis> {
   // Shrinks rect by n on the axis side and returns the new edge.
   int Shrink(TRect& rect, int n) const;
   int Offset(int position) const;
+  // +1 when the labels lie beyond the line towards higher pixels (bottom, right axis).
+  int Outward() const;
+  // The near and far sides of rect along the axis: left and right, or top and bottom.
+  std::pair<int, int> AlongAxis(const TRect& rect) const {
+    return isHorizontal_ ? std::pair{rect.Left, rect.Right} : std::pair{rect.Top, rect.Bottom};
+  }
   void DrawTick(int position, int length, int depth, int direction);
   void DrawAxisTitle();
   void DrawGridLine(int position);
@@ -194,7 +229,7 @@ class TCustomChartAxis : public TNotifyingSettings<TCustomChartAxis> {
 
   bool automatic_ = true, automaticMaximum_ = true, automaticMinimum_ = true;
   double maximum_ = 0, minimum_ = 0, increment_ = 0;
-  bool inverted_ = false, logarithmic_ = false;
+  bool logarithmic_ = false;
   int logarithmicBase_ = 10;
   int labelsSeparation_ = 10;
   bool roundFirstLabel_ = true, labelsOnAxis_ = true, tickOnLabelsOnly_ = true;

@@ -19,6 +19,8 @@
 #include "chart/axes/Axis.h"
 #include "chart/axes/SeriesBase.h"
 #include "chart/axes/ViewHistory.h"
+#include "chart/axes/ZoomRanges.h"
+#include "chart/axes/ZoomRecord.h"
 #include "chart/panel/ChartPanel.h"
 #include "chart/panel/TitleWall.h"
 #include "platform/ViewKeys.h"
@@ -146,13 +148,6 @@ struct TChartViewState {
   friend bool operator==(const TChartViewState&, const TChartViewState&) = default;
 };
 
-// The centred range `scale` times as wide as min ... max; min ... max itself when the
-// result would not be finite. Formed in extended precision, ends rounded to double.
-std::pair<double, double> ScaledRange(double min, double max, double scale);
-// min ... max moved by `fraction` of its width (positive: towards higher values); the
-// range itself when the result would not be finite.
-std::pair<double, double> ShiftedRange(double min, double max, double fraction);
-
 class TCustomChart : public TCustomAxisPanel {
  public:
   using MouseEvent = std::function<void(TCustomChart* sender, TMouseButton button,
@@ -181,18 +176,46 @@ class TCustomChart : public TCustomAxisPanel {
 
   bool SeriesColorIsFree(TColor color, bool checkBackgrounds) const override;
 
-  // ---- mouse zoom and scroll
+  // ---- mouse zoom and scroll (ChartZoom.cpp; the range arithmetic in ZoomRanges.h)
+  // Every gesture maps with the axes' mappings of the last paint.
+  bool AllowZoom() const { return allowZoom_; }
+  void SetAllowZoom(bool v) { allowZoom_ = v; }
+  TPanningMode AllowPanning() const { return allowPanning_; }
+  void SetAllowPanning(TPanningMode v) { allowPanning_ = v; }
+  bool AnimatedZoom() const { return animatedZoom_; }
+  void SetAnimatedZoom(bool v) { animatedZoom_ = v; }
+  int AnimatedZoomSteps() const { return animatedZoomSteps_; }
+  void SetAnimatedZoomSteps(int v) { animatedZoomSteps_ = v; }
+  // The two mouse drags; at most one of each is in progress.
+  TZoomPanningRecord ZoomBox;
+  TZoomPanningRecord PanTrack;
+
+  // What lies under a pixel, as the last paint placed it: series, axes, title, foot,
+  // plotting rectangle, in that order.
   TChartClickedPart HitTestChart(int x, int y);
+  // A press: the click events of the part hit, then (unless handled) the zoom box with
+  // the left button or the pan track with the right one. Nothing while a drag is on.
   void ChartMouseDown(TMouseButton button, TShiftState shift, int x, int y);
+  // Moves the zoom box's corner, or pans by the move (PannedRange) and invalidates;
+  // leaving the plotting rectangle ends the pan track.
   void ChartMouseMove(TShiftState shift, int x, int y);
+  // Ends the drags: a zoom box over 16 pixels each way zooms (towards the lower right)
+  // or undoes the zoom (any other way), and invalidates.
   void ChartMouseUp(TMouseButton button, TShiftState shift, int x, int y);
+  // The mouse left the control: the pan track ends, the loaded cursor comes back.
   void ChartMouseLeave();
+  // One notch: the vertical axes move by WheelShift and become non-automatic; one
+  // history step for notches close together. Nothing is saved for an undo.
   void ChartWheelDown() { WheelNotch(+1); }
   void ChartWheelUp() { WheelNotch(-1); }
+  // The zoom box's ranges (ZoomedRange) applied with ApplyZoomRanges; normalises the box.
   void ZoomToBox();
-  // Targets as (minimum, maximum) for the left, right, top and bottom axis.
+  // Targets as (minimum, maximum) for the left, right, top and bottom axis: saves the
+  // axes' state when a save is pending, then fixes the ranges (animated if so set).
   void ApplyZoomRanges(const std::array<std::pair<double, double>, 4>& leftRightTopBottom);
+  // The saved state back (if one was saved) and the save armed again.
   void RestoreAxesAfterZoom();
+  // Draws the zoom box in not-XOR: a second drawing of the same box erases it.
   void PaintZoomFrame() override;
   bool IsZoomedIn() const { return isZoomedIn_; }
   bool SavePending() const { return savePending_; }
@@ -256,6 +279,10 @@ class TCustomChart : public TCustomAxisPanel {
   std::unique_ptr<TChartTitle> title_, foot_;
   std::unique_ptr<TChartWall> backWall_, leftWall_, bottomWall_;
   bool legendVisible_ = true;
+  bool allowZoom_ = true;
+  TPanningMode allowPanning_ = TPanningMode::pmBoth;
+  bool animatedZoom_ = false;
+  int animatedZoomSteps_ = 8;
 
   void BeginZoomOrPan(TMouseButton button, TShiftState shift, int x, int y, bool& handled);
   void BackgroundStep(TMouseButton button, TShiftState shift, int x, int y, bool& handled);

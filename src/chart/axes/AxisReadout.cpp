@@ -7,9 +7,9 @@
 
 namespace quarvel {
 
-double PixelValueWidth(const TCustomChartAxis& axis) {
-  if (axis.PixelLength < 1) return 0;
-  return static_cast<double>(static_cast<long double>(axis.EffectiveRange) / axis.PixelLength);
+double PixelValueWidth(const TAxisMapping& m) {
+  if (m.PixelLength < 1) return 0;
+  return static_cast<double>(static_cast<long double>(m.Range) / m.PixelLength);
 }
 
 int ReadoutDecimals(double pixelWidth) {

@@ -6,12 +6,13 @@
 
 #include <string>
 
-#include "chart/axes/Axis.h"
+#include "chart/axes/AxisMapping.h"
 
 namespace quarvel {
 
-// The value width of one pixel of the axis as last painted; 0 before the first paint.
-double PixelValueWidth(const TCustomChartAxis& axis);
+// The value width of one pixel of a mapping (an axis' Mapping() as last painted); 0 for
+// an axis shorter than one pixel, as before the first paint.
+double PixelValueWidth(const TAxisMapping& mapping);
 
 // The decimals that tell values `pixelWidth` apart (0 ... 17); -1 when the width is
 // not a positive finite number (the value is then written in the general form).

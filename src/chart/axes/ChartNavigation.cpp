@@ -4,23 +4,18 @@
 // applies a recorded view and records nothing.
 
 #include <chrono>
-#include <cmath>
 
 #include "chart/axes/AxisPanel.h"
 
 namespace quarvel {
 namespace {
 
-bool Finite(long double a, long double b) {
-  return std::isfinite(static_cast<double>(a)) && std::isfinite(static_cast<double>(b));
-}
-
 // The range an axis shows: its fixed ends as they are now, its automatic ends as the
 // last paint widened them for the series' margins. (The paint's cached range alone
 // would be stale after a key that has not been painted yet.)
 std::pair<double, double> VisibleRange(const TCustomChartAxis& axis) {
-  return {axis.AutomaticMinimum() ? axis.EffectiveMinimum : axis.Minimum(),
-          axis.AutomaticMaximum() ? axis.EffectiveMaximum : axis.Maximum()};
+  return {axis.AutomaticMinimum() ? axis.Mapping().Minimum : axis.Minimum(),
+          axis.AutomaticMaximum() ? axis.Mapping().Maximum : axis.Maximum()};
 }
 
 long long SteadyMilliseconds() {
@@ -29,19 +24,6 @@ long long SteadyMilliseconds() {
 }
 
 }  // namespace
-
-std::pair<double, double> ScaledRange(double min, double max, double scale) {
-  const long double centre = (static_cast<long double>(min) + max) / 2;
-  const long double half = (static_cast<long double>(max) - min) / 2 * scale;
-  if (!Finite(centre - half, centre + half)) return {min, max};
-  return {static_cast<double>(centre - half), static_cast<double>(centre + half)};
-}
-
-std::pair<double, double> ShiftedRange(double min, double max, double fraction) {
-  const long double d = (static_cast<long double>(max) - min) * fraction;
-  if (!Finite(min + d, max + d)) return {min, max};
-  return {static_cast<double>(min + d), static_cast<double>(max + d)};
-}
 
 TChartViewState TCustomChart::CaptureViewState() const {
   TChartViewState state;

@@ -12,7 +12,6 @@ namespace {
 
 constexpr int kMinZoomBox = 16;
 constexpr int kAxisBandWidening = 3;
-constexpr double kAnimatedZoomFactor = 3.0;
 constexpr TMouseButton kZoomButton = TMouseButton::mbLeft;
 constexpr TMouseButton kPanButton = TMouseButton::mbRight;
 constexpr int kWheelStep = 1;  // the history's merge kind of wheel notches
@@ -164,10 +163,8 @@ void TCustomChart::SaveAxisStates() {
 }
 
 void TCustomChart::PanAxis(TCustomChartAxis& axis, int oldPixel, int newPixel) {
-  const double d = static_cast<double>(static_cast<long double>(axis.PixelToValue(oldPixel)) -
-                                       axis.PixelToValue(newPixel));
-  double newMin = static_cast<double>(static_cast<long double>(axis.Minimum()) + d);
-  double newMax = static_cast<double>(static_cast<long double>(axis.Maximum()) + d);
+  const auto [newMin, newMax] =
+      PannedRange(axis.Mapping(), axis.Minimum(), axis.Maximum(), oldPixel, newPixel);
   ScrollAxisTo(axis, newMin, newMax);
 }
 
@@ -250,14 +247,11 @@ void TCustomChart::ChartMouseUp(TMouseButton button, TShiftState shift, int x, i
 
 void TCustomChart::ZoomToBox() {
   ZoomBox.NormaliseBox();
-  auto horizontal = [&](TCustomChartAxis& a) {
-    return std::pair{a.PixelToValue(ZoomBox.StartX), a.PixelToValue(ZoomBox.EndX)};
+  auto box = [&](const TCustomChartAxis& a) {
+    return a.IsHorizontal() ? ZoomedRange(a.Mapping(), ZoomBox.StartX, ZoomBox.EndX)
+                            : ZoomedRange(a.Mapping(), ZoomBox.StartY, ZoomBox.EndY);
   };
-  auto vertical = [&](TCustomChartAxis& a) {
-    return std::pair{a.PixelToValue(ZoomBox.EndY), a.PixelToValue(ZoomBox.StartY)};
-  };
-  ApplyZoomRanges({vertical(LeftAxis()), vertical(RightAxis()), horizontal(TopAxis()),
-                   horizontal(BottomAxis())});
+  ApplyZoomRanges({box(LeftAxis()), box(RightAxis()), box(TopAxis()), box(BottomAxis())});
 }
 
 void TCustomChart::ApplyZoomRanges(const std::array<std::pair<double, double>, 4>& targets) {
@@ -268,13 +262,9 @@ void TCustomChart::ApplyZoomRanges(const std::array<std::pair<double, double>, 4
     for (int step = 1; step < AnimatedZoomSteps(); ++step) {
       for (std::size_t i = 0; i < axes.size(); ++i) {
         TCustomChartAxis& a = *axes[i];
-        a.ApplyFixedRange(
-            static_cast<double>(a.Minimum() +
-                                (targets[i].first - static_cast<long double>(a.Minimum())) /
-                                    kAnimatedZoomFactor),
-            static_cast<double>(a.Maximum() -
-                                (a.Maximum() - static_cast<long double>(targets[i].second)) /
-                                    kAnimatedZoomFactor));
+        const auto [min, max] =
+            AnimatedZoomStep(a.Minimum(), a.Maximum(), targets[i].first, targets[i].second);
+        a.ApplyFixedRange(min, max);
       }
       InvalidateChart();
       HandlePaint();
@@ -309,9 +299,7 @@ void TCustomChart::WheelNotch(int direction) {
   const TChartViewState before = CaptureViewState();
   for (TCustomChartAxis* axis : AxisList()) {
     if (axis->IsHorizontal()) continue;
-    const double offset = static_cast<double>(
-        (static_cast<long double>(axis->Maximum()) - axis->Minimum()) * 3 * 0.01L);
-    axis->ShiftAxisRange(direction * offset);
+    axis->ShiftAxisRange(WheelShift(axis->Minimum(), axis->Maximum(), direction));
   }
   RecordStep(before, kWheelStep);
 }

@@ -13,7 +13,6 @@
 
 #include "chart/panel/ChartCanvas.h"
 #include "chart/panel/ChartPens.h"
-#include "chart/panel/ZoomRecord.h"
 #include "format/NotifyingSettings.h"
 #include "platform/ControlHost.h"
 
@@ -105,10 +104,6 @@ class TCustomChartPanel : public TNotifyingSettings<TCustomChartPanel> {
   void ShowCursor(int v) { host_->ShowCursor(v); }
   bool Created() const { return created_; }
 
-  // The mouse drags of the zoom and scroll behaviour (handled by the upper layers).
-  TZoomPanningRecord ZoomBox;
-  TZoomPanningRecord PanTrack;
-
   TRect PlotRect;
   int PlotWidth = 0;
   int PlotHeight = 0;
@@ -141,8 +136,7 @@ class TCustomChartPanel : public TNotifyingSettings<TCustomChartPanel> {
   int cursor_ = 0, loadedCursor_ = 0;
 };
 
-// Adds the panel background (solid colour or gradient) and the zoom and panning
-// switches.
+// Adds the panel background (solid colour or gradient).
 class TCustomChartPanelExtended : public TCustomChartPanel {
  public:
   using TCustomChartPanel::TCustomChartPanel;
@@ -152,15 +146,6 @@ class TCustomChartPanelExtended : public TCustomChartPanel {
   virtual void FillPanelBackground(const TRect& rect);
   virtual void DrawPanelImage(const TRect&) {}
 
-  bool AllowZoom() const { return allowZoom_; }
-  void SetAllowZoom(bool v) { allowZoom_ = v; }
-  TPanningMode AllowPanning() const { return allowPanning_; }
-  void SetAllowPanning(TPanningMode v) { allowPanning_ = v; }
-  bool AnimatedZoom() const { return animatedZoom_; }
-  void SetAnimatedZoom(bool v) { animatedZoom_ = v; }
-  int AnimatedZoomSteps() const { return animatedZoomSteps_; }
-  void SetAnimatedZoomSteps(int v) { animatedZoomSteps_ = v; }
-
   bool GradientVisible() const { return gradientVisible_; }
   void SetGradientVisible(bool v) { Set(gradientVisible_, v); }
   TColor GradientStartColor = clWhite;
@@ -168,10 +153,6 @@ class TCustomChartPanelExtended : public TCustomChartPanel {
 
  private:
   bool gradientVisible_ = false;
-  bool allowZoom_ = true;
-  TPanningMode allowPanning_ = TPanningMode::pmBoth;
-  bool animatedZoom_ = false;
-  int animatedZoomSteps_ = 8;
 };
 
 }  // namespace quarvel

@@ -71,16 +71,16 @@ const TCustomChartAxis& TChartSeries::MappingAxis(const TCustomChartAxis* axis) 
 }
 
 int TChartSeries::XPixelOfPoint(int index) const {
-  return MappingAxis(horizAxisObject_).ValueToPixel(PointX(index));
+  return MappingAxis(horizAxisObject_).Mapping().ToPixel(PointX(index));
 }
 int TChartSeries::YPixelOfPoint(int index) const {
-  return MappingAxis(vertAxisObject_).ValueToPixel(PointY(index));
+  return MappingAxis(vertAxisObject_).Mapping().ToPixel(PointY(index));
 }
 int TChartSeries::XPixelOfValue(double value) const {
-  return MappingAxis(horizAxisObject_).ValueToPixel(value);
+  return MappingAxis(horizAxisObject_).Mapping().ToPixel(value);
 }
 int TChartSeries::YPixelOfValue(double value) const {
-  return MappingAxis(vertAxisObject_).ValueToPixel(value);
+  return MappingAxis(vertAxisObject_).Mapping().ToPixel(value);
 }
 
 bool TChartSeries::UsesAxis(const TCustomChartAxis* axis) const {
@@ -155,14 +155,14 @@ void TChartSeries::FindVisibleRange() {
     VisibleLast = count - 1;
     return;
   }
-  const TCustomChartAxis& axis = *horizAxisObject_;
+  const TAxisMapping& axis = horizAxisObject_->Mapping();
   const TRect& plot = chart_->PlotRect;
-  const double nearValue = axis.PixelToValue(axis.Inverted() ? plot.Right : plot.Left);
+  const double nearValue = axis.ToValue(axis.Inverted ? plot.Right : plot.Left);
   int first = 0;
   while (first < count && !(PointX(first) >= nearValue)) ++first;
   if (first == count) return;
   VisibleFirst = first;
-  const double farValue = axis.PixelToValue(axis.Inverted() ? plot.Left : plot.Right);
+  const double farValue = axis.ToValue(axis.Inverted ? plot.Left : plot.Right);
   if (XValues->FinalValue() <= farValue) {
     VisibleLast = count - 1;
     return;
@@ -378,7 +378,7 @@ void TCustomSeries::DrawPoint(int index) {
       const TCustomChartAxis& axis = *HorizAxisObject();
       PrevPixelX = axis.Inverted() ? ParentChart()->PlotRect.Right : ParentChart()->PlotRect.Left;
       PrevPixelY = stairs_ ? YPixelOfPoint(index - 1)
-                           : InterpolatedEdgeY(index - 1, axis.PixelToValue(PrevPixelX));
+                           : InterpolatedEdgeY(index - 1, axis.Mapping().ToValue(PrevPixelX));
       if (PointColor(index - 1) != clNone) SegmentStep(x, y, color);
     }
     if (last && pointer_.Visible()) DrawPointMarker(x, y, color, index);

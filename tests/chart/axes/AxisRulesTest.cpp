@@ -346,11 +346,14 @@ TEST(LabelIncrement, GapAndLabelCountOfTheSearch) {
       {"a range of exactly 1 starts at 1", 200, 10, 0, 1, 1},
       {"shorter than half a label", 5, 10, 0, 50, 1e-12},
   };
-  for (double range :
-       {std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()}) {
+  // Ends whose range is infinite, and not a number: the search never ends by itself,
+  // its bound gives infinity.
+  const double big = std::numeric_limits<double>::max();
+  for (double low : {-big, std::numeric_limits<double>::quiet_NaN()}) {
     PlacedAxes f({100, 50, 700, 250});
-    TCustomChartAxis& a = f.Place(f.chart.LeftAxis(), 0, 1);
-    a.EffectiveRange = range;  // the search never ends by itself: its bound gives infinity
+    TCustomChartAxis& a = f.Place(f.chart.LeftAxis(), low, big);
+    const double range = a.EffectiveRange;
+    ASSERT_FALSE(std::isfinite(range));
     EXPECT_EQ(a.IncrementForLabelCount(15), std::numeric_limits<double>::infinity()) << range;
     a.SetIncrement(3e-12);
     EXPECT_EQ(a.IncrementForLabelCount(15), std::numeric_limits<double>::infinity()) << range;

@@ -147,7 +147,7 @@ TEST(AxisMapping, DegenerateRangesMapToTheCentre) {
   f.Horizontal(40, 640, 0, 1e-300);
   EXPECT_EQ(a.ValueToPixel(1), 340);  // pixel offset far beyond 32 bits
   f.Horizontal(40, 640, -std::numeric_limits<double>::max(), std::numeric_limits<double>::max());
-  a.EffectiveRange = std::numeric_limits<double>::infinity();
+  ASSERT_EQ(a.EffectiveRange, std::numeric_limits<double>::infinity());
   EXPECT_EQ(a.ValueToPixel(std::numeric_limits<double>::quiet_NaN()), 340);
   f.Horizontal(40, 41, 0, 0);
   EXPECT_EQ(a.ValueToPixel(7), 40);  // (40 + 41) div 2
@@ -208,7 +208,7 @@ TEST(LabelIncrement, SearchFromTheAllowedStart) {
   EXPECT_EQ(a.IncrementForLabelCount(2), 1);
   a.SetLabelsSeparation(10);
   // A range that is not a finite number ends the search.
-  a.EffectiveRange = std::numeric_limits<double>::infinity();
+  f.Vertical(10, 210, -std::numeric_limits<double>::max(), std::numeric_limits<double>::max());
   EXPECT_GT(a.IncrementForLabelCount(10), 0);
 }
 

@@ -10,9 +10,7 @@ namespace quarvel::testing {
 // PlaceAxisPixels from the chart's current PlotRect, then the range min ... max.
 inline TCustomChartAxis& PlaceWithRange(TCustomChartAxis& a, double min, double max) {
   a.PlaceAxisPixels();
-  a.EffectiveMinimum = min;
-  a.EffectiveMaximum = max;
-  a.EffectiveRange = max - min;
+  a.SetEffectiveRange(min, max);
   return a;
 }
 

@@ -6,11 +6,108 @@
 
 #include "MainChart.h"
 #include "ModelFixtures.h"
+#include "chart/axes/ZoomRanges.h"
 
 namespace quarvel {
 namespace {
 
 using testing::MainChart;
+
+// ---------------------------------------------------------------------------
+// The gestures' range arithmetic on mappings built by hand: range x pixels x drag ->
+// range, exact to the bit.
+
+TAxisMapping Mapping(double min, double max, int start, int end, bool horizontal,
+                     bool inverted = false) {
+  TAxisMapping m;
+  m.Horizontal = horizontal;
+  m.Inverted = inverted;
+  m.SetRange(min, max);
+  m.SetPixels(start, end);
+  return m;
+}
+
+// 0 ... 600 over pixels 100 ... 700 and 0 ... 300 over 50 ... 350: whole values.
+const TAxisMapping kAcross = Mapping(0, 600, 100, 700, true);
+const TAxisMapping kDown = Mapping(0, 300, 50, 350, false);
+// The projection's 1 ... 20 over 600 pixels: values between the doubles.
+const TAxisMapping kProjection = Mapping(1, 20, 40, 640, true);
+
+TEST(ZoomRanges, BoxPanWheelAndAnimation) {
+  using Range = std::pair<double, double>;
+  const struct {
+    const char* name;
+    TAxisMapping mapping;
+    int low, high;
+    Range expected;
+  } boxes[] = {
+      {"horizontal: left edge first", kAcross, 200, 400, {100, 300}},
+      {"vertical: bottom edge first", kDown, 80, 160, {190, 270}},
+      {"inverted horizontal: reversed",
+       Mapping(0, 600, 100, 700, true, true),
+       200,
+       400,
+       {500, 300}},
+      {"inverted vertical: reversed", Mapping(0, 300, 50, 350, false, true), 80, 160, {110, 30}},
+      {"beyond the axis ends", kAcross, 50, 750, {-50, 650}},
+      {"values between doubles", kProjection, 100, 200, {2.8999999999999999, 6.0666666666666664}},
+      {"vertical between doubles",
+       Mapping(0.5, 12.25, 30, 270, false),
+       80,
+       160,
+       {5.885416666666667, 9.8020833333333339}},
+      {"axis shorter than a pixel", Mapping(0, 10, 40, 40, true), 10, 90, {0, 0}},
+  };
+  for (const auto& c : boxes)
+    EXPECT_EQ(ZoomedRange(c.mapping, c.low, c.high), c.expected) << c.name;
+
+  const struct {
+    const char* name;
+    TAxisMapping mapping;
+    Range range;
+    int from, to;
+    Range expected;
+  } pans[] = {
+      {"dragging right shows lower values", kAcross, {0, 600}, 300, 310, {-10, 590}},
+      {"dragging down shows higher values", kDown, {0, 300}, 100, 110, {10, 310}},
+      {"inverted: dragging right shows higher values",
+       Mapping(0, 600, 100, 700, true, true),
+       {0, 600},
+       300,
+       310,
+       {10, 610}},
+      {"the range moved is the fixed one", kAcross, {5, 7}, 300, 290, {15, 17}},
+      {"no move", kProjection, {1, 20}, 300, 300, {1, 20}},
+      {"between doubles", kProjection, {1, 20}, 300, 310, {0.68333333333333179, 19.68333333333333}},
+      {"mapped range widened for margins",
+       Mapping(0.93624161073825507, 20.063758389261746, 40, 640, true),
+       {1, 20},
+       300,
+       310,
+       {0.68120805369127524, 19.681208053691275}},
+      {"axis shorter than a pixel", Mapping(0, 10, 40, 40, true), {0, 10}, 300, 310, {0, 10}},
+  };
+  for (const auto& c : pans)
+    EXPECT_EQ(PannedRange(c.mapping, c.range.first, c.range.second, c.from, c.to), c.expected)
+        << c.name;
+
+  const struct {
+    const char* name;
+    double min, max;
+    int direction;
+    double shift;
+  } notches[] = {
+      {"down: 3 % higher", 0, 10, +1, 0.29999999999999999},
+      {"up: 3 % lower", 0, 10, -1, -0.29999999999999999},
+      {"straddling zero", -5, 5, +1, 0.29999999999999999},
+      {"between doubles", 0.3, 10.3, -1, -0.30000000000000004},
+      {"zero width", 4, 4, +1, 0},
+  };
+  for (const auto& c : notches) EXPECT_EQ(WheelShift(c.min, c.max, c.direction), c.shift) << c.name;
+
+  EXPECT_EQ(AnimatedZoomStep(0, 9, 3, 6), (Range{1, 8}));
+  EXPECT_EQ(AnimatedZoomStep(1, 20, 2.9, 4.8), (Range{1.6333333333333333, 14.933333333333334}));
+}
 
 // The projection chart at "256x256", painted twice (the layout settles).
 struct ZoomFixture : ::testing::Test {

@@ -1,5 +1,6 @@
 #pragma once
-// The two mouse drags of a chart: the zoom box and the pan track.
+// The two mouse drags of a chart (the zoom box and the pan track) and the mouse types
+// the chart's gestures take. Pixels are the chart's client pixels, y downwards.
 
 #include <utility>
 
@@ -27,11 +28,13 @@ struct TZoomPanningRecord {
   // The zoom box's moving corner; the pan track's previous mouse position.
   int EndX = 0, EndY = 0;
 
+  // Starts a drag at (x, y): both corners there, in progress.
   void ActivateDrag(int x, int y) {
     StartX = EndX = x;
     StartY = EndY = y;
     InProgress = true;
   }
+  // Orders the corners: Start becomes the upper left, End the lower right.
   void NormaliseBox() {
     if (EndX < StartX) std::swap(StartX, EndX);
     if (EndY < StartY) std::swap(StartY, EndY);
