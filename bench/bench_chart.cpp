@@ -51,11 +51,11 @@ std::vector<TProjectionPoint> Curve(int count) {
 
 // The window's chart at a resolution: its points and its stem handler.
 struct WindowChart {
-  explicit WindowChart(int resolution) : resolution(resolution) {
+  explicit WindowChart(int atResolution) : resolution(atResolution) {
     view.series.AfterDrawValues = [this](TChartSeries* sender) {
-      DrawStems(*sender, view.chart.ChartCanvas(), this->resolution);
+      DrawStems(*sender, view.chart.ChartCanvas(), resolution);
     };
-    view.Feed(testing::StartUpPhantom(resolution)->Points);
+    view.Feed(testing::StartUpPhantom(atResolution)->Points);
     view.Redraw();
     view.Redraw();  // label widths settle after the first paint
   }

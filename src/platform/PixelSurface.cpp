@@ -711,13 +711,13 @@ void TPixelSurface::TextOut(int x, int y, std::string_view text) {
         std::min<int64_t>(mask.maskWidth, static_cast<int64_t>(clip_.Right) - maskLeft);
     const bool spans = mask.rowFirst.size() == static_cast<std::size_t>(mask.height);
     for (int row = 0; row < mask.height && from < to; ++row) {
-      const int64_t y = static_cast<int64_t>(top) + row;
-      if (y < clip_.Top || y >= clip_.Bottom) continue;
+      const int64_t destY = static_cast<int64_t>(top) + row;
+      if (destY < clip_.Top || destY >= clip_.Bottom) continue;
       const int64_t a = spans ? std::max<int64_t>(from, mask.rowFirst[row]) : from;
       const int64_t b = spans ? std::min<int64_t>(to, mask.rowEnd[row]) : to;
       if (a >= b) continue;
       const uint8_t* cover = mask.coverage.data() + static_cast<std::size_t>(row) * mask.maskWidth;
-      uint32_t* dest = pixels_ + static_cast<std::size_t>(y) * width_ + (maskLeft + a);
+      uint32_t* dest = pixels_ + static_cast<std::size_t>(destY) * width_ + (maskLeft + a);
       for (int64_t col = a; col < b; ++col)
         if (cover[col]) dest[col - a] = stored;
     }

@@ -46,7 +46,7 @@ TEST(BlobValue, GeometricMeanOfTheTwoDensities) {
   EXPECT_GT(TGauss3D(9, -3, 7, -1).BlobValue(9, 7), 0);
 }
 
-class RecordingRegistry : public TBlobRegistry {
+class RecordingRegistry final : public TBlobRegistry {
  public:
   void RegisterBlob(std::unique_ptr<TGauss3D> blob) override { blobs.push_back(std::move(blob)); }
   std::vector<std::unique_ptr<TGauss3D>> blobs;

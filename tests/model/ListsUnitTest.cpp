@@ -10,7 +10,7 @@ namespace {
 
 // Records the order in which items are freed.
 struct Tracked {
-  Tracked(int id, std::vector<int>* log) : id(id), log(log) {}
+  Tracked(int itemId, std::vector<int>* freed) : id(itemId), log(freed) {}
   ~Tracked() { log->push_back(id); }
   int id;
   std::vector<int>* log;

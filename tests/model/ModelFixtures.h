@@ -8,7 +8,7 @@
 
 namespace quarvel::testing {
 
-class RegisteringModel : public TProjectionModel, public TBlobRegistry {
+class RegisteringModel final : public TProjectionModel, public TBlobRegistry {
  public:
   void RegisterBlob(std::unique_ptr<TGauss3D> blob) override {
     AdoptBlob(std::move(blob));

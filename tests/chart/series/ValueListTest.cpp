@@ -10,7 +10,7 @@ namespace quarvel {
 namespace {
 
 // Records the notifications a series would receive.
-struct RecordingOwner : TValueListOwner {
+struct RecordingOwner final : TValueListOwner {
   void ValueChanged(int index) override { changed.push_back(index); }
   void RefreshDependents() override { ++refreshes; }
   void RepaintChart() override { ++repaints; }
