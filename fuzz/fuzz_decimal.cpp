@@ -11,7 +11,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   quarvel::fuzzing::FuzzInput in(data, size);
   const long double value = in.Extended();
-  const int precision = static_cast<int8_t>(in.Byte());
+  // The byte is a signed precision on purpose: negative precisions are inputs too.
+  const int precision = static_cast<int8_t>(in.Byte());  // NOLINT(bugprone-signed-char-misuse)
   const int decimals = static_cast<int16_t>(in.Word());
   const quarvel::DecimalForm d =
       quarvel::ToDecimalForm(value, precision < 0 ? -precision : precision, decimals);

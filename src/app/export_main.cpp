@@ -145,7 +145,7 @@ int Run(TApplication& application, const std::string& handlerFailure) {
   const QStringList args = parser.positionalArguments();
   if (args.size() != 2)
     throw ExportError("expected a command and a file (see --help)", kUsageError);
-  const QString file = args[1];
+  const QString& file = args[1];
   const Command* command = nullptr;
   for (const Command& c : kCommands)
     if (c.name == args[0]) command = &c;

@@ -59,7 +59,7 @@ class ExportTarget : public ::testing::Test {
   QTemporaryDir dir, inputs;
   QString Path(const QString& name) const { return dir.filePath(name); }
   QString Input(const QString& name, const std::string& text) const {
-    const QString path = inputs.filePath(name);
+    QString path = inputs.filePath(name);
     std::ofstream(path.toStdString(), std::ios::binary) << text;
     return path;
   }

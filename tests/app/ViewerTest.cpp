@@ -84,7 +84,7 @@ TEST(ViewerCommandLine, TakesHelpAndVersionAndNothingElse) {
 
 // A Unix socket nobody listens on: what a compositor that went away leaves behind.
 QString DeadSocket(const QTemporaryDir& dir) {
-  const QString path = dir.filePath("dead-wayland");
+  QString path = dir.filePath("dead-wayland");
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   std::strncpy(address.sun_path, QFile::encodeName(path).constData(), sizeof address.sun_path - 1);

@@ -14,7 +14,8 @@ using testing::AddBlobToGridPointwise;
 using testing::StartUpPhantom;
 
 bool SameBits(const TProjectionModel::GridArray& a, const TProjectionModel::GridArray& b) {
-  return std::memcmp(&a, &b, sizeof a) == 0;
+  // The bits are what is compared (0.0 and -0.0 differ here), so memcmp is meant.
+  return std::memcmp(&a, &b, sizeof a) == 0;  // NOLINT(bugprone-suspicious-memory-comparison)
 }
 
 TEST(GridCoordinate, MapsIndicesOntoOneToTwenty) {

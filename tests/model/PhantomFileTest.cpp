@@ -151,7 +151,7 @@ class PhantomFileOnDisk : public ::testing::Test {
   }
   void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
   std::string Write(const std::string& name, const std::string& text) {
-    const std::string path = dir + "/" + name;
+    std::string path = dir + "/" + name;
     std::ofstream(path, std::ios::binary) << text;
     return path;
   }

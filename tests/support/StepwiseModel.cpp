@@ -56,6 +56,7 @@ std::vector<TProjectionPoint> InsertStepwise(const std::vector<TProjectionPoint>
 
 std::vector<TProjectionPoint> ResampleStepwise(const TProjectionModel& model) {
   std::vector<TProjectionPoint> samples;
+  samples.reserve(TProjectionModel::kGridSize);
   for (int i = 0; i < TProjectionModel::kGridSize; ++i)
     samples.push_back({TProjectionModel::GridCoordinate(i), model.Projection[i]});
   if (model.Resolution == 0) return samples;

@@ -21,6 +21,7 @@ struct RecordingOwner final : TValueListOwner {
 
 std::vector<double> Values(const TChartValueList& list) {
   std::vector<double> v;
+  v.reserve(list.ValueCount());
   for (int i = 0; i < list.ValueCount(); ++i) v.push_back(list.ValueAt(i));
   return v;
 }
