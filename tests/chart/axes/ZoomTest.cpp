@@ -330,5 +330,30 @@ TEST(ZoomFuzz, RandomEventSequences) {
   }
 }
 
+TEST(ChartCursor, DragsShowTheDefaultAndMovesAndLeavingPutItBack) {
+  MainChart view;
+  for (double x : {1.0, 2.0, 3.0}) view.series.AddPoint(x, x);
+  TChart& c = view.chart;
+  c.SetLoading(true);
+  c.SetCursor(5);
+  c.SetLoading(false);  // the cursor at the end of loading: 5
+  c.SetCursor(7);       // the chart's own cursor from now on
+  view.Redraw();
+  const int x = c.PlotCenterX, y = c.PlotCenterY;
+  EXPECT_EQ(view.host.ShownCursor, 7);
+  c.ChartMouseDown(TMouseButton::mbLeft, 0, x, y);
+  EXPECT_EQ(view.host.ShownCursor, 0);  // a zoom drag shows the default cursor
+  c.ChartMouseMove(0, x + 5, y + 5);
+  EXPECT_EQ(view.host.ShownCursor, 0);  // and keeps it while it lasts
+  c.ChartMouseUp(TMouseButton::mbLeft, 0, x + 5, y + 5);
+  c.ChartMouseMove(0, x + 6, y + 6);
+  EXPECT_EQ(view.host.ShownCursor, 7);  // a plain move puts the own cursor back
+  c.ChartMouseDown(TMouseButton::mbRight, 0, x, y);
+  EXPECT_EQ(view.host.ShownCursor, 0);  // a pan drag too
+  c.ChartMouseLeave();
+  EXPECT_EQ(view.host.ShownCursor, 5);  // leaving: the cursor loading ended with
+  EXPECT_FALSE(c.PanTrack.InProgress);
+}
+
 }  // namespace
 }  // namespace quarvel
