@@ -13,9 +13,9 @@
 #   build/headers/quarvel_format/  (format/DecimalForm.h, ...)
 # and #include "platform/Canvas.h" in src/model/ fails with "No such file or directory".
 
-# Adds the static library `target` built from `sources` of src/`folder`, with the include
-# root described above. The links are made when the folder is configured, so adding a
-# header is seen by the next configure (the glob is checked at every build).
+# Adds the static library `target` of src/`folder`, built from the sources named after
+# `folder`, with the include root described above. The links are made at configure
+# time; the glob is checked at every build, so a header added or removed reconfigures.
 function(quarvel_add_library target folder)
   add_library(${target} STATIC ${ARGN})
   set(root ${PROJECT_BINARY_DIR}/headers/${target})
@@ -24,12 +24,15 @@ function(quarvel_add_library target folder)
   file(MAKE_DIRECTORY ${root}/${folder})
   file(GLOB headers CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/${folder}/*.h)
   list(SORT headers)
+  if(NOT headers)
+    message(FATAL_ERROR "src/${folder} has no header: a library without one offers nothing to include")
+  endif()
   foreach(header IN LISTS headers)
     get_filename_component(name ${header} NAME)
     file(CREATE_LINK ${header} ${root}/${folder}/${name} SYMBOLIC)
   endforeach()
   target_include_directories(${target} PUBLIC ${root})
-  # For the include-reach check (tests/includes/): the libraries and one header of each.
+  # For the include-reach test (tests/CMakeLists.txt): the libraries and one header of each.
   list(GET headers 0 first)
   get_filename_component(first ${first} NAME)
   set_target_properties(${target} PROPERTIES QUARVEL_SAMPLE_HEADER ${folder}/${first})
