@@ -1,0 +1,55 @@
+#pragma once
+// From the phantom to its sinogram: the grid projector, the exact projector and the
+// photon noise. All results are [view][bin] in cell units (see Geometry.h) and identical
+// whatever the number of threads used.
+
+#include <cstdint>
+#include <stop_token>
+#include <vector>
+
+#include "model/Gauss.h"
+#include "model/ProjectionModel.h"
+#include "tomo/Geometry.h"
+
+namespace quarvel {
+
+// Work that was asked to stop (through its stop token) before it finished; whatever it
+// was computing is discarded.
+class ECancelled;
+
+// The grid of the model as an image [iy][ix] (the grid itself is kept [ix][iy]).
+TArray2D GridImage(const TProjectionModel& model);
+
+// The phantom's continuous density: the largest BlobValue of the enabled blobs on the
+// closed square [1, 20]^2, 0 outside it. Holds copies of the enabled blobs.
+class TPhantomDensity {
+ public:
+  explicit TPhantomDensity(const std::vector<TGauss3D>& blobs);
+  double Value(double x, double y) const;
+  const std::vector<TGauss3D>& EnabledBlobs() const { return enabled_; }
+
+ private:
+  std::vector<TGauss3D> enabled_;
+};
+
+// Joseph's method over a 128 x 128 image [iy][ix]: a ray crosses every row where
+// |cos theta| >= |sin theta| and every column elsewhere, the image is interpolated
+// linearly between the two neighbouring cells at each crossing (cells outside count 0),
+// and the sum is weighted by 1 / max(|cos theta|, |sin theta|). At 0 degrees, for even
+// M, bin (M - 128) / 2 + ix holds exactly the model's Projection[ix] (the running sum of
+// the column), and the bins outside hold 0; at 90 degrees the bins hold the row sums.
+TArray2D ProjectGrid(const TArray2D& image, const TScanGeometry& geometry,
+                     std::stop_token stop = {});
+
+// The line integrals of the continuous phantom divided by h, to a relative accuracy of
+// 1e-9 of the sinogram's maximum, by adaptive quadrature over each ray's chord through
+// the square (which finds the kinks where the largest blob changes).
+TArray2D ProjectExact(const TPhantomDensity& phantom, const TScanGeometry& geometry,
+                      std::stop_token stop = {});
+
+// Photon noise for an incident count `photons` (> 0) per bin: n ~ Poisson(I0 exp(-h p)),
+// value = -ln(max(n, 1) / I0) / h. The draw of each bin depends only on the seed, the view
+// and the bin, so the result is the same for any thread count.
+TArray2D AddPhotonNoise(const TArray2D& sinogram, double photons, std::uint64_t seed);
+
+}  // namespace quarvel
