@@ -31,9 +31,10 @@ run: deps $(BUILD_DIR)/build.ninja
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
-# The Debian package, written to $(BUILD_DIR)/quarvel-view_<version>_<arch>.deb.
-package: build
-	cd $(BUILD_DIR) && cpack -G DEB
+# The Debian package, written to $(BUILD_DIR)/quarvel-view_<version>_<arch>.deb: the
+# programs built apart in $(BUILD_DIR)/deb-build with the distribution's hardening flags.
+package: deps
+	./scripts/package.sh $(BUILD_DIR)/deb-build $(BUILD_DIR)
 
 # The whole test suite under AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize: deps

@@ -2,10 +2,12 @@
 # The installed application as a user gets it, from `cmake --install` or from the
 # Debian package: the files in their places and nothing else, a desktop entry and
 # metainfo that validate, icons of their sizes, man pages that render, and programs
-# that run from where they were installed.
+# that run from where they were installed. The package is built as `make package` builds
+# it (scripts/package.sh, in BUILD_DIR/deb-build) and lintian finds nothing to warn of.
 #   check_install.sh install|deb BUILD_DIR APP_ID VERSION
 set -euo pipefail
 mode=$1 build=$2 id=$3 version=$4
+source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -18,8 +20,10 @@ expected_files() {
     "share/icons/hicolor/256x256/apps/$id.png" \
     "share/icons/hicolor/48x48/apps/$id.png" \
     "share/icons/hicolor/scalable/apps/$id.svg" \
-    share/man/man1/quarvel-export.1 \
-    share/man/man1/quarvel-view.1 \
+    share/doc/quarvel-view/changelog.gz \
+    share/doc/quarvel-view/copyright \
+    share/man/man1/quarvel-export.1.gz \
+    share/man/man1/quarvel-view.1.gz \
     "share/metainfo/$id.metainfo.xml" | sort
 }
 
@@ -39,6 +43,10 @@ check_files() {  # the installed tree under $1
   grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$root/share/metainfo/$id.metainfo.xml" ||
     fail "the metainfo does not launch $id.desktop"
   grep -q "<id>$id</id>" "$root/share/metainfo/$id.metainfo.xml" || fail "the metainfo's id is not $id"
+  # The licence of LICENSE, in the metainfo and the copyright file.
+  grep -q "<project_license>MIT</project_license>" "$root/share/metainfo/$id.metainfo.xml" ||
+    fail "the metainfo's licence is not MIT"
+  grep -qx "License: MIT" "$root/share/doc/quarvel-view/copyright" || fail "the copyright file's licence is not MIT"
 
   for size in 48 256; do
     file "$root/share/icons/hicolor/${size}x${size}/apps/$id.png" | grep -q "PNG image data, $size x $size," ||
@@ -46,7 +54,7 @@ check_files() {  # the installed tree under $1
   done
   for page in quarvel-view quarvel-export; do
     local warnings
-    warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$root/share/man/man1/$page.1" 2>&1 >/dev/null)
+    warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$root/share/man/man1/$page.1.gz" 2>&1 >/dev/null)
     [ -z "$warnings" ] || fail "man $page: $warnings"
   done
 }
@@ -67,10 +75,17 @@ case $mode in
     check_programs "$work/prefix"
     ;;
   deb)
-    cpack -G DEB -B "$work/pkg" --config "$build/CPackConfig.cmake" >"$work/cpack.log" 2>&1 ||
-      { cat "$work/cpack.log"; fail "cpack -G DEB"; }
+    bash "$source_dir/scripts/package.sh" "$build/deb-build" "$work/pkg" >"$work/package.log" 2>&1 ||
+      { cat "$work/package.log"; fail "scripts/package.sh"; }
     deb=$(find "$work/pkg" -maxdepth 1 -name '*.deb')
-    [ -n "$deb" ] || fail "cpack wrote no .deb"
+    [ -n "$deb" ] || fail "scripts/package.sh wrote no .deb"
+    # No error and no warning; of the notes, none on hardening or needless sections
+    # (the package build's flags and the stripped install see to those).
+    lintian --info "$deb" >"$work/lintian.log" 2>&1 || { cat "$work/lintian.log"; fail "lintian exits with status $?"; }
+    cat "$work/lintian.log"
+    ! grep -E '^[EW]: ' "$work/lintian.log" >/dev/null || fail "lintian reports errors or warnings"
+    ! grep -E '^I: .* (hardening-|binary-has-unneeded-section)' "$work/lintian.log" >/dev/null ||
+      fail "lintian finds a binary not hardened or not stripped"
     [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "package version is not $version"
     [ "$(dpkg-deb -f "$deb" Section)" = "science" ] || fail "package section"
     [ -n "$(dpkg-deb -f "$deb" Description)" ] || fail "package description"
