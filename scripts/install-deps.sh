@@ -12,9 +12,9 @@ packages=(
   # the desktop application: the Wayland platform plugin, the icon renderer, the
   # validators of the desktop entry and the metainfo, a headless Wayland compositor
   qt6-wayland librsvg2-bin desktop-file-utils appstream weston
-  # the Debian package's checker; it brings dpkg-dev, whose dpkg-buildflags and
-  # dpkg-shlibdeps the package build uses
-  lintian
+  # the window suite under X11 (a virtual X server), and the Debian package's checker
+  # (it brings dpkg-dev, whose dpkg-buildflags and dpkg-shlibdeps the package build uses)
+  xvfb xauth lintian
   "$@"
 )
 
