@@ -1,5 +1,6 @@
 #include "ui/MainFormUnit.h"
 
+#include <QIcon>
 #include <QLocale>
 
 #include <stdexcept>
@@ -59,6 +60,14 @@ const LayoutRow kLayout[] = {
      kLowered, "", ""},
 };
 
+// The program's icon at the sizes rendered from its drawing, compiled in
+// (src/ui/CMakeLists.txt); the message boxes and dialogs of the window show it too.
+QIcon ProgramIcon() {
+  QIcon icon;
+  for (const char* size : {"48", "256"}) icon.addFile(QString(":/quarvel/icon/%1.png").arg(size));
+  return icon;
+}
+
 const std::vector<std::string> kResolutionItems = {"128x128", "256x256", "512x512"};
 const std::vector<std::string> kBlobColumns = {"MX", "DX", "MY", "DY"};
 
@@ -71,6 +80,7 @@ void ReadLocaleSeparators() {
 
 TformMain::TformMain() {
   SetCaption("Quarvel view");
+  setWindowIcon(ProgramIcon());
   SetColor(clBtnFace);
   SetFontFace("MS Sans Serif", 11);
   SetClientSize(kClientWidth, kClientHeight);

@@ -90,6 +90,13 @@ TEST_F(MainWindow, LayoutOfTheControls) {
     EXPECT_EQ(c.widget->geometry(), c.geometry) << c.widget->objectName().toStdString();
 }
 
+// Compiled in, so it shows from the build folder as well as installed.
+TEST_F(MainWindow, ShowsTheProgramIcon) {
+  const QIcon icon = form->windowIcon();
+  ASSERT_FALSE(icon.isNull());
+  EXPECT_EQ(icon.availableSizes(), (QList<QSize>{{48, 48}, {256, 256}}));
+}
+
 TEST_F(MainWindow, SplitterMovesTheBoundaryAndResizingRealigns) {
   QTest::mousePress(form->Splitter1, Qt::LeftButton, {}, QPoint(300, 1));
   QTest::mouseMove(form->Splitter1, QPoint(300, -39));
