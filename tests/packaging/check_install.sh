@@ -81,9 +81,11 @@ case $mode in
     [ -n "$deb" ] || fail "scripts/package.sh wrote no .deb"
     # No error and no warning; of the notes, none on hardening or needless sections
     # (the package build's flags and the stripped install see to those).
-    lintian --info "$deb" >"$work/lintian.log" 2>&1 || { cat "$work/lintian.log"; fail "lintian exits with status $?"; }
+    status=0
+    lintian --info "$deb" >"$work/lintian.log" 2>&1 || status=$?
     cat "$work/lintian.log"
     ! grep -E '^[EW]: ' "$work/lintian.log" >/dev/null || fail "lintian reports errors or warnings"
+    [ $status -eq 0 ] || fail "lintian exits with status $status"
     ! grep -E '^I: .* (hardening-|binary-has-unneeded-section)' "$work/lintian.log" >/dev/null ||
       fail "lintian finds a binary not hardened or not stripped"
     [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "package version is not $version"
