@@ -5,6 +5,7 @@
 // (Projectors.h, Reconstruction.h, Metrics.h).
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <stop_token>
 #include <vector>
@@ -27,8 +28,16 @@ struct TStudyOptions {
   std::uint64_t Seed = 0;
   TReconstructionMethod Method = TReconstructionMethod::Fbp;
   TFbpOptions Fbp;
-  int Iterations = 10;
+  int Iterations = 10;       // SIRT and SART: 1 ... 100000
+  bool NonNegative = false;  // SIRT and SART: negative cells set to 0 after each update
+  // SIRT and SART: called after each iteration with the number done; may be empty.
+  std::function<void(int)> Progress;
+  int Threads = 0;  // see ResolveThreadCount; the results do not depend on it
 };
+
+// Raises EInvalidGeometry or EInvalidStudyValue (the message names the value and its
+// range) unless every option is in range; photons, when given, must be finite and > 0.
+void CheckStudyOptions(const TStudyOptions& options);
 
 struct TStudyResult {
   TArray2D Truth;  // the grid, [iy][ix]
@@ -38,8 +47,9 @@ struct TStudyResult {
   TImageMetrics Metrics;
 };
 
-// Runs the whole chain on the model's current grid and blob list. Raises the geometry's
-// or the options' error for values out of range, ECancelled when `stop` is requested.
+// Runs the whole chain on the model's current grid and blob list (the exact projector
+// takes the enabled blobs, the grid projector the grid). Raises CheckStudyOptions' errors
+// before computing anything, ECancelled when `stop` is requested.
 TStudyResult RunStudy(const TProjectionModel& model, const TStudyOptions& options,
                       std::stop_token stop = {});
 

@@ -1,0 +1,172 @@
+#include <kissfft/kissfft.hh>
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "format/MessageFormat.h"
+#include "tomo/Joseph.h"
+#include "tomo/Parallel.h"
+#include "tomo/Reconstruction.h"
+
+namespace quarvel {
+namespace {
+
+using std::numbers::pi;
+using TComplex = std::complex<double>;
+
+// The padded length of a view: the smallest 2^a 3^b 5^c at least twice the bins, so that
+// the circular convolution of the FFT equals the linear one on the bins.
+int PaddedLength(int detectors) {
+  for (int n = 2 * detectors;; ++n) {
+    int m = n;
+    for (int p : {2, 3, 5})
+      while (m % p == 0) m /= p;
+    if (m == 1) return n;
+  }
+}
+
+// The discrete ramp kernel at offset n (cells): 1/4 at 0, -1/(pi^2 n^2) at odd n, else 0.
+double RampKernel(int n) {
+  if (n == 0) return 0.25;
+  if (n % 2 == 0) return 0;
+  return -1 / (pi * pi * double(n) * double(n));
+}
+
+// The window at frequency f (cycles per cell), zero above the cutoff.
+double Window(const TFbpOptions& options, double f) {
+  const double limit = 0.5 * options.Cutoff;
+  if (f > limit) return 0;
+  const double r = f / limit;
+  switch (options.Window) {
+    case TFilterWindow::RamLak:
+      return 1;
+    case TFilterWindow::SheppLogan: {
+      const double x = pi * r / 2;
+      return x == 0 ? 1 : std::sin(x) / x;
+    }
+    case TFilterWindow::Cosine:
+      return std::cos(pi * r / 2);
+    case TFilterWindow::Hamming:
+      return 0.54 + 0.46 * std::cos(pi * r);
+    case TFilterWindow::Hann:
+      return 0.5 + 0.5 * std::cos(pi * r);
+  }
+  return 1;
+}
+
+// The filter's gain at the padded length's DFT frequencies times `scale`: the real DFT
+// of the circularly placed kernel (even, so real) times the window.
+std::vector<double> FilterGains(const TFbpOptions& options, int padded, double scale) {
+  std::vector<TComplex> kernel(padded), spectrum(padded);
+  for (int n = 0; n <= padded / 2; ++n) {
+    kernel[n] = RampKernel(n);
+    kernel[(padded - n) % padded] = RampKernel(n);
+  }
+  kissfft<double>(padded, false).transform(kernel.data(), spectrum.data());
+  std::vector<double> gains(padded);
+  for (int i = 0; i < padded; ++i)
+    gains[i] =
+        spectrum[i].real() * Window(options, double(std::min(i, padded - i)) / padded) * scale;
+  return gains;
+}
+
+// Zero bins on each side of a filtered view: a grid point lies at most 63.5 sqrt(2) < 90
+// cells from the centre, so the back-projection never reads past them.
+constexpr int kViewPad = 96;
+
+}  // namespace
+
+void CheckFbpOptions(const TFbpOptions& options) {
+  if (!(options.Cutoff > 0 && options.Cutoff <= 1))
+    throw EInvalidStudyValue(FormatMessage("cutoff must be greater than 0 and at most 1, not %g",
+                                           {static_cast<long double>(options.Cutoff)}));
+}
+
+TFilterResponse FilterResponse(const TFbpOptions& options, int count, int detectors) {
+  CheckFbpOptions(options);
+  if (count < 2)
+    throw EInvalidStudyValue(FormatMessage("count must be at least 2, not %d", {int64_t{count}}));
+  CheckGeometry(TScanGeometry{.Detectors = detectors});
+  const int padded = PaddedLength(detectors);
+  TFilterResponse response;
+  for (int i = 0; i < count; ++i) {
+    const double f = 0.5 * i / (count - 1);
+    // The kernel as placed on the padded circle: offsets -P/2 < n <= P/2.
+    double gain = RampKernel(0);
+    for (int n = 1; n <= padded / 2; ++n)
+      gain += (2 * n == padded ? 1 : 2) * RampKernel(n) * std::cos(2 * pi * f * n);
+    response.Frequency.push_back(f);
+    response.Gain.push_back(gain * Window(options, f));
+  }
+  return response;
+}
+
+TArray2D ReconstructFbp(const TArray2D& sinogram, const TScanGeometry& geometry,
+                        const TFbpOptions& options, std::stop_token stop, int threads) {
+  joseph::CheckSinogram(sinogram, geometry);
+  CheckFbpOptions(options);
+  const int views = geometry.Views, detectors = geometry.Detectors;
+  const int padded = PaddedLength(detectors);
+  // Each view stands for an arc of arc / N; beyond a half turn the lines are measured
+  // twice, and the weights are scaled so that they add up to pi (a half turn) again.
+  const double arc = geometry.ArcDegrees * (pi / 180);
+  const std::vector<double> gains =
+      FilterGains(options, padded, std::min(arc, pi) / views / padded);
+
+  // The filtered views, two at a time as the real and imaginary parts of one complex
+  // transform (the filter is real and even, so it keeps the two apart).
+  const int stride = detectors + 2 * kViewPad + 1;
+  std::vector<double> filtered(std::size_t(views) * stride);
+  const kissfft<double> forward(padded, false), inverse(padded, true);
+  ParallelRanges((views + 1) / 2, threads, [&](int begin, int end) {
+    std::vector<TComplex> buffer(padded), spectrum(padded);
+    for (int pair = begin; pair < end && !stop.stop_requested(); ++pair) {
+      const int a = 2 * pair, b = std::min(a + 1, views - 1);
+      std::fill(buffer.begin(), buffer.end(), TComplex());
+      for (int j = 0; j < detectors; ++j)
+        buffer[j] = TComplex(sinogram.At(a, j), b != a ? sinogram.At(b, j) : 0.0);
+      forward.transform(buffer.data(), spectrum.data());
+      for (int i = 0; i < padded; ++i) spectrum[i] *= gains[i];
+      inverse.transform(spectrum.data(), buffer.data());
+      for (int j = 0; j < detectors; ++j) {
+        filtered[std::size_t(a) * stride + kViewPad + j] = buffer[j].real();
+        if (b != a) filtered[std::size_t(b) * stride + kViewPad + j] = buffer[j].imag();
+      }
+    }
+  });
+  ThrowIfStopped(stop);
+
+  // Back-projection, a band of image rows per thread; each point adds its views in order.
+  std::vector<double> cosines(views), sines(views);
+  for (int k = 0; k < views; ++k) {
+    cosines[k] = geometry.Cos(k);
+    sines[k] = geometry.Sin(k);
+  }
+  const double centre = (detectors - 1) / 2.0 + kViewPad;
+  TArray2D image(joseph::kSize, joseph::kSize);
+  ParallelRanges(joseph::kSize, threads, [&](int begin, int end) {
+    for (int iy = begin; iy < end && !stop.stop_requested(); ++iy) {
+      double* row = &image.At(iy, 0);
+      const double y = iy - joseph::kMiddle;
+      for (int k = 0; k < views; ++k) {
+        const double* q = &filtered[std::size_t(k) * stride];
+        const double base = y * sines[k] + centre;
+        const double c = cosines[k];
+        for (int ix = 0; ix < joseph::kSize; ++ix) {
+          const double u = base + (ix - joseph::kMiddle) * c;
+          const int i = static_cast<int>(u);
+          const double f = u - i;
+          row[ix] += (1 - f) * q[i] + f * q[i + 1];
+        }
+      }
+    }
+  });
+  ThrowIfStopped(stop);
+  return image;
+}
+
+}  // namespace quarvel

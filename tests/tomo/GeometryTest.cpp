@@ -1,0 +1,97 @@
+// Every value out of range is refused with a message naming it, its range and what was
+// given; the edges of each range are accepted.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <string>
+
+#include "tomo/Study.h"
+
+namespace quarvel {
+namespace {
+
+constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+struct RangeCase {
+  const char* name;
+  std::function<void(TStudyOptions&)> change;
+  const char* message;  // empty: accepted
+};
+
+TEST(StudyOptions, ValuesOutOfRangeAreRefusedByName) {
+  const RangeCase cases[] = {
+      {"views 0", [](auto& o) { o.Geometry.Views = 0; }, "views must be from 1 to 100000, not 0"},
+      {"views 1", [](auto& o) { o.Geometry.Views = 1; }, ""},
+      {"views 100000", [](auto& o) { o.Geometry.Views = 100000; }, ""},
+      {"views 100001", [](auto& o) { o.Geometry.Views = 100001; },
+       "views must be from 1 to 100000, not 100001"},
+      {"arc 0", [](auto& o) { o.Geometry.ArcDegrees = 0; },
+       "arc must be greater than 0 and at most 360 degrees, not 0"},
+      {"arc tiny", [](auto& o) { o.Geometry.ArcDegrees = 1e-300; }, ""},
+      {"arc 360", [](auto& o) { o.Geometry.ArcDegrees = 360; }, ""},
+      {"arc 360.5", [](auto& o) { o.Geometry.ArcDegrees = 360.5; },
+       "arc must be greater than 0 and at most 360 degrees, not 360.5"},
+      {"arc nan", [](auto& o) { o.Geometry.ArcDegrees = kNan; }, "arc must be greater than 0"},
+      {"detectors 1", [](auto& o) { o.Geometry.Detectors = 1; },
+       "detectors must be from 2 to 10000, not 1"},
+      {"detectors 2", [](auto& o) { o.Geometry.Detectors = 2; }, ""},
+      {"detectors 10001", [](auto& o) { o.Geometry.Detectors = 10001; },
+       "detectors must be from 2 to 10000, not 10001"},
+      {"cutoff 0", [](auto& o) { o.Fbp.Cutoff = 0; },
+       "cutoff must be greater than 0 and at most 1, not 0"},
+      {"cutoff 1", [](auto& o) { o.Fbp.Cutoff = 1; }, ""},
+      {"cutoff 1.5", [](auto& o) { o.Fbp.Cutoff = 1.5; },
+       "cutoff must be greater than 0 and at most 1, not 1.5"},
+      {"iterations 0", [](auto& o) { o.Iterations = 0; },
+       "iterations must be from 1 to 100000, not 0"},
+      {"iterations 100000", [](auto& o) { o.Iterations = 100000; }, ""},
+      {"iterations 100001", [](auto& o) { o.Iterations = 100001; },
+       "iterations must be from 1 to 100000, not 100001"},
+      {"photons 0", [](auto& o) { o.Photons = 0; },
+       "photons must be finite and greater than 0, not 0"},
+      {"photons -1", [](auto& o) { o.Photons = -1; },
+       "photons must be finite and greater than 0, not -1"},
+      {"photons inf", [](auto& o) { o.Photons = kInf; },
+       "photons must be finite and greater than 0"},
+      {"photons tiny", [](auto& o) { o.Photons = 1e-300; }, ""},
+  };
+  for (const RangeCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TStudyOptions options;
+    c.change(options);
+    if (*c.message == 0) {
+      EXPECT_NO_THROW(CheckStudyOptions(options));
+      continue;
+    }
+    try {
+      CheckStudyOptions(options);
+      ADD_FAILURE() << "accepted";
+    } catch (const EInvalidStudyValue& e) {
+      EXPECT_EQ(e.Message().rfind(c.message, 0), 0u) << e.Message();
+    }
+  }
+}
+
+TEST(StudyOptions, GeometryErrorsAreGeometryErrors) {
+  EXPECT_THROW(CheckGeometry(TScanGeometry{.Views = 0}), EInvalidGeometry);
+  EXPECT_THROW(CheckGeometry(TScanGeometry{.ArcDegrees = -1}), EInvalidGeometry);
+}
+
+TEST(ScanGeometry, AnglesAndBinsAsDefined) {
+  const TScanGeometry g{.Views = 8, .ArcDegrees = 360, .Detectors = 4};
+  EXPECT_EQ(g.AngleDegrees(3), 135.0);
+  EXPECT_EQ(g.Cos(2), 0.0);  // exact on the axes
+  EXPECT_EQ(g.Sin(4), 0.0);
+  EXPECT_EQ(g.Cos(4), -1.0);
+  EXPECT_EQ(g.Sin(6), -1.0);
+  EXPECT_DOUBLE_EQ(g.Cos(1), std::sqrt(0.5));
+  EXPECT_EQ(g.BinCells(0), -1.5);
+  EXPECT_DOUBLE_EQ(g.BinPosition(3), 1.5 * 19 / 127);
+}
+
+}  // namespace
+}  // namespace quarvel
