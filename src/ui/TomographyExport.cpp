@@ -174,6 +174,7 @@ TArray2D StudySinogram(const TProjectionModel& model, const TStudyOptions& optio
     sinogram = ProjectGrid(GridImage(model), options.Geometry, {}, options.Threads);
   } else {
     std::vector<TGauss3D> blobs;
+    blobs.reserve(static_cast<std::size_t>(model.BlobCount()));
     for (int i = 0; i < model.BlobCount(); ++i) blobs.push_back(*model.BlobAt(i));
     sinogram = ProjectExact(TPhantomDensity(blobs), options.Geometry, {}, options.Threads);
   }
@@ -228,8 +229,12 @@ std::optional<TTomographyJob> TomographyJob(const QCommandLineParser& parser,
   if (!IsTomographyCommand(command)) {
     for (const OptionSpec& o : kOptions)
       if (IsSet(parser, o.name))
-        throw EUsageError("--" + std::string(o.name) + " applies only to " + kCommandList +
-                          ", not to " + name);
+        throw EUsageError(std::string("--")
+                              .append(o.name)
+                              .append(" applies only to ")
+                              .append(kCommandList)
+                              .append(", not to ")
+                              .append(name));
     return std::nullopt;
   }
 
