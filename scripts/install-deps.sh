@@ -8,6 +8,8 @@ packages=(
   cmake ninja-build g++ make
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  # the tomography core's FFT (header-only C++ template, BSD)
+  libkissfft-dev
   fonts-liberation2 fonts-dejavu-core
   # the tomography's array files: TIFF through the distribution's library
   libtiff-dev

@@ -38,19 +38,21 @@ std::array<double, kWidth> WindowWeights() {
 TArray2D WindowMeans(const TArray2D& image) {
   static const std::array<double, kWidth> w = WindowWeights();
   const int rows = image.Rows, columns = image.Columns - 2 * kRadius;
+  // Each output adds its eleven terms in the order of i, starting from 0; the loops run
+  // over the outputs innermost so that they are vectorised.
   TArray2D across(rows, columns);
   for (int r = 0; r < rows; ++r)
-    for (int c = 0; c < columns; ++c) {
-      double sum = 0;
-      for (int i = 0; i < kWidth; ++i) sum += w[i] * image.At(r, c + i);
-      across.At(r, c) = sum;
+    for (int i = 0; i < kWidth; ++i) {
+      const double* in = &image.Values[std::size_t(r) * image.Columns + i];
+      double* out = &across.Values[std::size_t(r) * columns];
+      for (int c = 0; c < columns; ++c) out[c] += w[i] * in[c];
     }
   TArray2D means(rows - 2 * kRadius, columns);
   for (int r = 0; r < means.Rows; ++r)
-    for (int c = 0; c < columns; ++c) {
-      double sum = 0;
-      for (int i = 0; i < kWidth; ++i) sum += w[i] * across.At(r + i, c);
-      means.At(r, c) = sum;
+    for (int i = 0; i < kWidth; ++i) {
+      const double* in = &across.Values[std::size_t(r + i) * columns];
+      double* out = &means.Values[std::size_t(r) * columns];
+      for (int c = 0; c < columns; ++c) out[c] += w[i] * in[c];
     }
   return means;
 }
