@@ -94,9 +94,10 @@ int IgnoreTiffWarning(TIFF*, void*, const char*, const char*, va_list) { return 
 
 float ToFloatSample(double v) {
   constexpr double kMax = std::numeric_limits<float>::max();
-  // The conversion of a larger magnitude would overflow (and trap, with traps on).
-  if (v > kMax) return std::numeric_limits<float>::infinity();
-  if (v < -kMax) return -std::numeric_limits<float>::infinity();
+  // The conversion of a larger magnitude would overflow (and trap, with traps on); the
+  // comparisons are quiet ones, which a NaN passes without raising anything.
+  if (std::isgreater(v, kMax)) return std::numeric_limits<float>::infinity();
+  if (std::isless(v, -kMax)) return -std::numeric_limits<float>::infinity();
   return static_cast<float>(v);
 }
 

@@ -1,6 +1,7 @@
 #include "ui/TomographyExport.h"
 
 #include <algorithm>
+#include <cfenv>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <new>
 #include <sstream>
 
+#include "format/ScopeExit.h"
 #include "tomo/ArrayFiles.h"
 #include "ui/ExportView.h"
 #include "ui/MainFormUnit.h"
@@ -307,22 +309,35 @@ void ComputeHeadlessModel(TProjectionModel& model,
 
 QByteArray TomographyBytes(const TTomographyJob& job, const TProjectionModel& model) {
   const TScanGeometry& geometry = job.Study.Geometry;
+  const bool sinogramOnly = job.Command == "sinogram";
+  TStudyResult study;
   try {
-    if (job.Command == "sinogram") {
-      const TArray2D sinogram = StudySinogram(model, job.Study);
-      return ArrayBytes(sinogram, job.Kind, false,
-                        job.Kind == TExportKind::Csv ? SinogramCsv(sinogram, geometry) : "");
-    }
-    const TStudyResult study = RunStudy(model, job.Study);
-    if (job.Command == "metrics") return TextBytes(MetricsCsv(study.Metrics));
-    const bool difference = job.Command == "difference";
-    const TArray2D& image = difference ? study.Difference : study.Reconstruction;
-    return ArrayBytes(image, job.Kind, difference,
-                      job.Kind == TExportKind::Csv ? ImageCsv(image) : "");
+    // The core raises no floating-point exception on valid input; with the traps on, one
+    // that slipped through stops the program at its cause instead of writing its NaNs.
+    // The workers take this environment; the file encoders below run without traps.
+    feclearexcept(FE_ALL_EXCEPT);
+    const int traps = fegetexcept();
+    feenableexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
+    const TScopeExit restore([traps] {
+      fedisableexcept(FE_ALL_EXCEPT);
+      feenableexcept(traps);
+    });
+    if (sinogramOnly)
+      study.Sinogram = StudySinogram(model, job.Study);
+    else
+      study = RunStudy(model, job.Study);
   } catch (const std::bad_alloc&) {
     throw Exception("not enough memory for " + std::to_string(geometry.Views) + " views of " +
                     std::to_string(geometry.Detectors) + " bins");
   }
+  const bool csv = job.Kind == TExportKind::Csv;
+  if (sinogramOnly)
+    return ArrayBytes(study.Sinogram, job.Kind, false,
+                      csv ? SinogramCsv(study.Sinogram, geometry) : "");
+  if (job.Command == "metrics") return TextBytes(MetricsCsv(study.Metrics));
+  const bool difference = job.Command == "difference";
+  const TArray2D& image = difference ? study.Difference : study.Reconstruction;
+  return ArrayBytes(image, job.Kind, difference, csv ? ImageCsv(image) : "");
 }
 
 std::string SinogramCsv(const TArray2D& sinogram, const TScanGeometry& geometry) {
@@ -362,8 +377,9 @@ QImage GreyPicture(const TArray2D& array) {
     uchar* line = image.scanLine(r);
     for (int c = 0; c < array.Columns; ++c) {
       const double v = array.At(r, c);
+      // == is a quiet comparison: a NaN raises nothing.
       line[c] = std::isfinite(v) ? (halfRange > 0 ? Level((v / 2 - low / 2) / halfRange) : 0)
-                                 : (v > 0 ? 255 : 0);
+                                 : (v == std::numeric_limits<double>::infinity() ? 255 : 0);
     }
   }
   return image;
