@@ -34,9 +34,12 @@ std::array<double, kWidth> WindowWeights() {
 }
 
 // out[c] += weight * in[c] for c in [0, count): a loop of its own over unaliased arrays,
-// so that it is vectorised.
+// in blocks of eight, so that it is vectorised.
 void AddScaled(double* __restrict out, const double* __restrict in, double weight, int count) {
-  for (int c = 0; c < count; ++c) out[c] += weight * in[c];
+  int c = 0;
+  for (; c + 8 <= count; c += 8)
+    for (int lane = 0; lane < 8; ++lane) out[c + lane] += weight * in[c + lane];
+  for (; c < count; ++c) out[c] += weight * in[c];
 }
 
 // The window-weighted mean of `image` at every position where the window lies inside:
