@@ -1,7 +1,8 @@
 // The tomography core's stages on the built-in phantom, 128 x 128 grid, 182 bins, at 180
 // and at 3600 views: the grid and exact projectors, FBP, one SIRT iteration, the metrics,
 // and the whole chain after one blob edit (the model's update cycle, the grid's
-// sinogram, FBP, the metrics), each with the threads the machine has.
+// sinogram, FBP, the metrics). The second argument is the thread count: 0 for one per
+// processor, 1 for one thread, whose CPU column is then the whole work's processor time.
 
 #include <benchmark/benchmark.h>
 
@@ -25,6 +26,7 @@ std::unique_ptr<TProjectionModel> Phantom() {
 
 std::vector<TGauss3D> Blobs(const TProjectionModel& model) {
   std::vector<TGauss3D> blobs;
+  blobs.reserve(model.BlobCount());
   for (int i = 0; i < model.BlobCount(); ++i) blobs.push_back(*model.BlobAt(i));
   return blobs;
 }
@@ -33,27 +35,38 @@ TScanGeometry Geometry(const benchmark::State& state) {
   return {.Views = static_cast<int>(state.range(0)), .ArcDegrees = 180, .Detectors = 182};
 }
 
+int Threads(const benchmark::State& state) { return static_cast<int>(state.range(1)); }
+
+// Views 180 and 3600, each with every processor and with one thread.
+void Cases(benchmark::internal::Benchmark* b) {
+  b->ArgNames({"views", "threads"})->ArgsProduct({{180, 3600}, {0, 1}});
+  b->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+
 void BM_GridProjector(benchmark::State& state) {
   const auto model = Phantom();
   const TArray2D image = GridImage(*model);
-  for (auto _ : state) benchmark::DoNotOptimize(ProjectGrid(image, Geometry(state)).Values.data());
+  for (auto _ : state)
+    benchmark::DoNotOptimize(ProjectGrid(image, Geometry(state), {}, Threads(state)).Values.data());
 }
-BENCHMARK(BM_GridProjector)->Arg(180)->Arg(3600)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_GridProjector)->Apply(Cases);
 
 void BM_ExactProjector(benchmark::State& state) {
   const TPhantomDensity phantom(Blobs(*Phantom()));
   for (auto _ : state)
-    benchmark::DoNotOptimize(ProjectExact(phantom, Geometry(state)).Values.data());
+    benchmark::DoNotOptimize(
+        ProjectExact(phantom, Geometry(state), {}, Threads(state)).Values.data());
 }
-BENCHMARK(BM_ExactProjector)->Arg(180)->Arg(3600)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ExactProjector)->Apply(Cases);
 
 void BM_Fbp(benchmark::State& state) {
   const auto model = Phantom();
   const TArray2D sinogram = ProjectGrid(GridImage(*model), Geometry(state));
   for (auto _ : state)
-    benchmark::DoNotOptimize(ReconstructFbp(sinogram, Geometry(state), {}).Values.data());
+    benchmark::DoNotOptimize(
+        ReconstructFbp(sinogram, Geometry(state), {}, {}, Threads(state)).Values.data());
 }
-BENCHMARK(BM_Fbp)->Arg(180)->Arg(3600)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Fbp)->Apply(Cases);
 
 // Grid projection and FBP together: the work the CT simulator's comparison times
 // (bench/ctsim_compare.sh).
@@ -61,32 +74,27 @@ void BM_GridProjectionAndFbp(benchmark::State& state) {
   const auto model = Phantom();
   const TArray2D image = GridImage(*model);
   for (auto _ : state) {
-    const TArray2D sinogram = ProjectGrid(image, Geometry(state));
-    benchmark::DoNotOptimize(ReconstructFbp(sinogram, Geometry(state), {}).Values.data());
+    const TArray2D sinogram = ProjectGrid(image, Geometry(state), {}, Threads(state));
+    benchmark::DoNotOptimize(
+        ReconstructFbp(sinogram, Geometry(state), {}, {}, Threads(state)).Values.data());
   }
 }
-BENCHMARK(BM_GridProjectionAndFbp)
-    ->Arg(180)
-    ->Arg(3600)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+BENCHMARK(BM_GridProjectionAndFbp)->Apply(Cases);
 
-// One SIRT iteration: the run of two iterations minus the run of one, so that the set-up
-// (the row and column sums) drops out.
-void BM_SirtIteration(benchmark::State& state) {
+// SIRT with one and with two iterations: one iteration costs the difference (the set-up,
+// the row and column sums, drops out).
+void BM_Sirt(benchmark::State& state) {
   const auto model = Phantom();
   const TArray2D sinogram = ProjectGrid(GridImage(*model), Geometry(state));
   TIterativeOptions options;
-  options.Iterations = static_cast<int>(state.range(1));
+  options.Iterations = static_cast<int>(state.range(2));
   for (auto _ : state)
     benchmark::DoNotOptimize(
-        ReconstructIterative(sinogram, Geometry(state), options).Values.data());
+        ReconstructIterative(sinogram, Geometry(state), options, {}, Threads(state)).Values.data());
 }
-BENCHMARK(BM_SirtIteration)
-    ->Args({180, 1})
-    ->Args({180, 2})
-    ->Args({3600, 1})
-    ->Args({3600, 2})
+BENCHMARK(BM_Sirt)
+    ->ArgNames({"views", "threads", "iterations"})
+    ->ArgsProduct({{180, 3600}, {0, 1}, {1, 2}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
@@ -109,11 +117,12 @@ void BM_EditChain(benchmark::State& state) {
     step = -step;
     model->RecomputeModel();
     const TArray2D truth = GridImage(*model);
+    const TArray2D sinogram = ProjectGrid(truth, Geometry(state), {}, Threads(state));
     const TArray2D reconstruction =
-        ReconstructFbp(ProjectGrid(truth, Geometry(state)), Geometry(state), {});
+        ReconstructFbp(sinogram, Geometry(state), {}, {}, Threads(state));
     benchmark::DoNotOptimize(CompareImages(reconstruction, truth).Ssim);
   }
 }
-BENCHMARK(BM_EditChain)->Arg(180)->Arg(3600)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_EditChain)->Apply(Cases);
 
 }  // namespace

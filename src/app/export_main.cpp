@@ -135,8 +135,8 @@ int Run(TApplication& application, const std::string& handlerFailure) {
       "resolution", "128x128, 256x256 or 512x512 (default 128x128).", "resolution", "128x128");
   const QCommandLineOption sizeOption(
       "size", "The chart's size, WxH (default 651x302); chart only.", "size", "651x302");
-  const QCommandLineOption formatOption("format", "png or csv (default: from the file's ending).",
-                                        "format");
+  const QCommandLineOption formatOption(
+      "format", "png, csv, npy or tiff (default: from the file's ending).", "format");
   const QCommandLineOption phantomOption(
       "phantom", "Blobs from a CSV file (mx,dx,my,dy[,enabled]) instead of the built-in three.",
       "file");

@@ -121,7 +121,7 @@ TFilterResponse FilterResponse(const TFbpOptions& options, int count, int detect
 }
 
 TArray2D ReconstructFbp(const TArray2D& sinogram, const TScanGeometry& geometry,
-                        const TFbpOptions& options, std::stop_token stop, int threads) {
+                        const TFbpOptions& options, const std::stop_token& stop, int threads) {
   joseph::CheckSinogram(sinogram, geometry);
   CheckFbpOptions(options);
   const int views = geometry.Views, detectors = geometry.Detectors;

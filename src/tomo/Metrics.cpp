@@ -33,6 +33,15 @@ std::array<double, kWidth> WindowWeights() {
   return w;
 }
 
+// out[c] += weight * in[c] for c in [0, count): a loop of its own over unaliased arrays,
+// in blocks of eight, so that it is vectorised.
+void AddScaled(double* __restrict out, const double* __restrict in, double weight, int count) {
+  int c = 0;
+  for (; c + 8 <= count; c += 8)
+    for (int lane = 0; lane < 8; ++lane) out[c + lane] += weight * in[c + lane];
+  for (; c < count; ++c) out[c] += weight * in[c];
+}
+
 // The window-weighted mean of `image` at every position where the window lies inside:
 // a (rows - 10) x (columns - 10) array, filtered along rows, then along columns.
 TArray2D WindowMeans(const TArray2D& image) {
@@ -43,16 +52,14 @@ TArray2D WindowMeans(const TArray2D& image) {
   TArray2D across(rows, columns);
   for (int r = 0; r < rows; ++r)
     for (int i = 0; i < kWidth; ++i) {
-      const double* in = &image.Values[std::size_t(r) * image.Columns + i];
-      double* out = &across.Values[std::size_t(r) * columns];
-      for (int c = 0; c < columns; ++c) out[c] += w[i] * in[c];
+      AddScaled(&across.Values[std::size_t(r) * columns],
+                &image.Values[std::size_t(r) * image.Columns + i], w[i], columns);
     }
   TArray2D means(rows - 2 * kRadius, columns);
   for (int r = 0; r < means.Rows; ++r)
     for (int i = 0; i < kWidth; ++i) {
-      const double* in = &across.Values[std::size_t(r + i) * columns];
-      double* out = &means.Values[std::size_t(r) * columns];
-      for (int c = 0; c < columns; ++c) out[c] += w[i] * in[c];
+      AddScaled(&means.Values[std::size_t(r) * columns],
+                &across.Values[std::size_t(r + i) * columns], w[i], columns);
     }
   return means;
 }
