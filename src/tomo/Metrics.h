@@ -18,7 +18,8 @@ TArray2D DifferenceImage(const TArray2D& reconstruction, const TArray2D& truth);
 
 // SSIM with a Gaussian window (sigma 1.5, radius 5, weights normalised), K1 = 0.01,
 // K2 = 0.03, population covariances, averaged over the positions where the window lies
-// inside the image.
+// inside the image. Uses the processors the system has; the result does not depend on
+// their number.
 double StructuralSimilarity(const TArray2D& a, const TArray2D& b, double dataRange);
 
 TImageMetrics CompareImages(const TArray2D& reconstruction, const TArray2D& truth);
