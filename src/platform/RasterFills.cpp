@@ -16,18 +16,23 @@ bool TRaster::FastRectangle(int x0, int y0, int x1, int y1) {
   if (brushStyle_ != TBrushStyle::bsSolid && brushStyle_ != TBrushStyle::bsClear) return false;
   if (static_cast<int64_t>(x1) - x0 < 2 || static_cast<int64_t>(y1) - y0 < 2) return false;
   const bool fill = brushStyle_ == TBrushStyle::bsSolid;
+  // Locals: a store through the buffer could alias the members.
   const TRect c = clip_;
+  const uint32_t pen = penPixel_, brush = brushPixel_;
+  const bool leftSide = x0 >= c.Left && x0 < c.Right,
+             rightSide = x1 - 1 >= c.Left && x1 - 1 < c.Right;
   const int left = std::max(x0, c.Left), right = std::min(x1, c.Right);
-  for (int y = std::max(y0, c.Top); y < std::min(y1, c.Bottom); ++y) {
-    uint32_t* row = pixels_ + static_cast<std::size_t>(y) * stride_;
+  const int a = std::max(x0 + 1, c.Left), b = std::min(x1 - 1, c.Right);
+  const int top = std::max(y0, c.Top), bottom = std::min(y1, c.Bottom);
+  for (int y = top; y < bottom; ++y) {
+    uint32_t* row = At(0, y);
     if (y == y0 || y == y1 - 1) {
-      if (left < right) std::fill_n(row + left, right - left, penPixel_);
+      if (left < right) std::fill_n(row + left, right - left, pen);
       continue;
     }
-    if (x0 >= c.Left && x0 < c.Right) row[x0] = penPixel_;
-    if (x1 - 1 >= c.Left && x1 - 1 < c.Right) row[x1 - 1] = penPixel_;
-    const int a = std::max(x0 + 1, c.Left), b = std::min(x1 - 1, c.Right);
-    if (fill && a < b) std::fill_n(row + a, b - a, brushPixel_);
+    if (leftSide) row[x0] = pen;
+    if (rightSide) row[x1 - 1] = pen;
+    if (fill && a < b) std::fill_n(row + a, b - a, brush);
   }
   // The general path's outline is a polyline of four sides from the top-left corner.
   patternPos_ = PatternPosition(2 * (static_cast<int64_t>(x1) - 1 - x0) +

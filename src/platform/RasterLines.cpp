@@ -172,11 +172,16 @@ bool TRaster::FastSegment(int x0, int y0, int x1, int y1) {
   }
   if (penStyle_ != TPenStyle::psSolid && penStyle_ != TPenStyle::psInsideFrame) return false;
   // The general path's stepping, storing straight into the clipped buffer.
+  // Locals: a store through the buffer could alias the members, which would then be
+  // read again at every step.
   const TRect c = clip_;
+  uint32_t* const pixels = pixels_;
+  const std::size_t stride = static_cast<std::size_t>(stride_);
+  const uint32_t ink = penPixel_;
   patternPos_ =
       PatternPosition(patternPos_ + WalkLine(x0, y0, x1, y1, c, 0, [&](int x, int y, int64_t) {
                         if (x >= c.Left && x < c.Right && y >= c.Top && y < c.Bottom)
-                          pixels_[static_cast<std::size_t>(y) * stride_ + x] = penPixel_;
+                          pixels[static_cast<std::size_t>(y) * stride + x] = ink;
                       }));
   return true;
 }
@@ -207,10 +212,11 @@ void TRaster::AxisSegment(int x0, int y0, int x1, int y1) {
   const int64_t count = last - first;
   const Pattern* pattern = PatternOf(penStyle_);
   if (penStyle_ != TPenStyle::psAlternate && !pattern) {
+    const uint32_t ink = penPixel_;  // a local: the stores cannot alias it
     if (horizontal && step > 0)
-      std::fill_n(p, count, penPixel_);
+      std::fill_n(p, count, ink);
     else
-      for (int64_t i = 0; i < count; ++i, p += stride) *p = penPixel_;
+      for (int64_t i = 0; i < count; ++i, p += stride) *p = ink;
     return;
   }
   // One period of the style: 1 on, 0 off (left alone), 2 off (painted with the
