@@ -4,7 +4,7 @@
 
 namespace quarvel {
 
-TBitmap::TBitmap() : surface_(nullptr, 0, 0), canvas_(&surface_) {}
+TBitmap::TBitmap() : canvas_(&surface_) {}
 
 TBitmap::TBitmap(int width, int height) : TBitmap() { SetSize(width, height); }
 
@@ -12,13 +12,9 @@ void TBitmap::SetSize(int width, int height) {
   width = std::max(0, width);
   height = std::max(0, height);
   if (width == Width() && height == Height()) return;
-  pixels_.assign(static_cast<std::size_t>(width) * height, 0xFF000000u);
-  surface_.Rebind(pixels_.data(), width, height);
+  surface_.Allocate(width, height, 0xFF000000u);
 }
 
-void TBitmap::SetMonochrome(bool monochrome) {
-  monochrome_ = monochrome;
-  surface_.SetMonochrome(monochrome);
-}
+void TBitmap::SetMonochrome(bool monochrome) { surface_.SetMonochrome(monochrome); }
 
 }  // namespace quarvel

@@ -1,9 +1,8 @@
 #pragma once
-// An off-screen bitmap: a pixel buffer it owns, with its own surface and canvas.
+// An off-screen bitmap: a pixel surface that owns its buffer, and a canvas over it.
 // A new or resized bitmap is black; its pixels stay valid until the next SetSize.
 
 #include <cstdint>
-#include <vector>
 
 #include "platform/Canvas.h"
 #include "platform/PixelSurface.h"
@@ -21,23 +20,22 @@ class TBitmap {
   int Height() const { return surface_.Height(); }
   // Negative sizes count as 0.
   void SetSize(int width, int height);
-  bool Monochrome() const { return monochrome_; }
+  bool Monochrome() const { return surface_.Monochrome(); }
   void SetMonochrome(bool monochrome);
 
   TCanvas& Canvas() { return canvas_; }
+  // The canvas' raster: its drawing state and operations, set and called directly.
+  TRaster& Raster() { return canvas_.Raster(); }
   TPixelSurface& Surface() { return surface_; }
   const TPixelSurface& Surface() const { return surface_; }
   uint32_t PixelAt(int x, int y) const { return surface_.PixelAt(x, y); }
-  const uint32_t* ScanLine(int y) const {
-    return surface_.Pixels() + static_cast<std::size_t>(y) * Width();
-  }
-  uint32_t* ScanLine(int y) { return surface_.Pixels() + static_cast<std::size_t>(y) * Width(); }
+  // Rows are Width() pixels apart.
+  const uint32_t* ScanLine(int y) const { return surface_.Row(y); }
+  uint32_t* ScanLine(int y) { return surface_.Row(y); }
 
  private:
-  std::vector<uint32_t> pixels_;
   TPixelSurface surface_;
   TCanvas canvas_;
-  bool monochrome_ = false;
 };
 
 }  // namespace quarvel

@@ -1,5 +1,7 @@
 #pragma once
-// The framework canvas: a drawing surface with its own pen, brush and font objects.
+// The framework canvas: the owner of the drawing state for one pixel surface. Callers
+// set its pen, brush and font objects; the raster it owns (platform/Raster.h) holds the
+// state those objects resolve to and draws with it.
 //
 // Callers change Pen(), Brush() and Font(); an assigned object (even to the values it
 // held) takes effect at the next operation, which makes it current on the surface
@@ -16,6 +18,7 @@
 
 #include "platform/GraphicsObjects.h"
 #include "platform/PixelSurface.h"
+#include "platform/Raster.h"
 
 namespace quarvel {
 
@@ -28,7 +31,10 @@ class TCanvas {
   TPen& Pen() { return pen_; }
   TBrush& Brush() { return brush_; }
   TFont& Font() { return font_; }
-  TPixelSurface& Surface() { return *surface_; }
+  TPixelSurface& Surface() { return raster_.Surface(); }
+  // The state the objects resolve to, and the raster operations; what is set here
+  // directly stays until the next change of an object overrides it.
+  TRaster& Raster() { return raster_; }
 
   TColor GetBkColor();
   int GetBkMode();
@@ -38,10 +44,11 @@ class TCanvas {
   void SetTextAlign(unsigned flags);
   void SetClip(const TRect& clip);
   void RemoveClip();
+  const TRect& Clip() { return raster_.Clip(); }
 
   void MoveTo(int x, int y);
   void LineTo(int x, int y);
-  TPoint PenPos() const { return surface_->PenPos(); }
+  TPoint PenPos() const { return raster_.PenPos(); }
   void Polyline(const TPoint* points, int count);
   void Polygon(const TPoint* points, int count);
   void Rectangle(int x0, int y0, int x1, int y1);
@@ -60,7 +67,7 @@ class TCanvas {
  private:
   void RequireState();
 
-  TPixelSurface* surface_;
+  TRaster raster_;
   TPen pen_;
   TBrush brush_;
   TFont font_;

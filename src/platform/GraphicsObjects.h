@@ -10,7 +10,7 @@
 
 #include "format/NotifyingSettings.h"
 #include "platform/Color.h"
-#include "platform/PixelSurface.h"
+#include "platform/Raster.h"
 
 namespace quarvel {
 

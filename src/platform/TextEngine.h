@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/PixelSurface.h"
+#include "platform/Raster.h"
 
 namespace quarvel {
 

@@ -31,11 +31,11 @@ struct Pair {
       for (int y = 0; y < kH; ++y)
         for (int x = 0; x < kW; ++x)
           b->ScanLine(y)[x] = 0xFF000000u | ((x * 2654435761u + y * 40503u) & 0xFFFFFFu);
-    general.Surface().SetFastPaths(false);
+    general.Raster().SetFastPaths(false);
   }
-  void Both(const std::function<void(TPixelSurface&)>& draw) {
-    draw(fast.Surface());
-    draw(general.Surface());
+  void Both(const std::function<void(TRaster&)>& draw) {
+    draw(fast.Raster());
+    draw(general.Raster());
   }
   // The first pixel that differs, or "" when none does.
   std::string Difference() const {
@@ -48,12 +48,12 @@ struct Pair {
   TBitmap fast, general;
 };
 
-void PrepareSurface(TPixelSurface& s, const Pen& pen, const TRect* clip, bool monochrome) {
+void PrepareSurface(TRaster& s, const Pen& pen, const TRect* clip, bool monochrome) {
   s.SetPen(0x0000FF, pen.width, pen.style);
   s.SetMixMode(pen.mode);
   s.SetBkMode(pen.bkMode);
   s.SetBkColor(0x00FF00);
-  s.SetMonochrome(monochrome);
+  s.Surface().SetMonochrome(monochrome);
   if (clip) s.SetClip(*clip);
 }
 
@@ -101,7 +101,7 @@ TEST(FastPaths, LinesMatchTheGeneralPath) {
         for (bool monochrome : {false, true})
           for (bool polyline : {false, true}) {
             Pair pair;
-            pair.Both([&](TPixelSurface& s) {
+            pair.Both([&](TRaster& s) {
               PrepareSurface(s, pen, clip, monochrome);
               if (polyline) {
                 s.Polyline(c.points.data(), static_cast<int>(c.points.size()));
@@ -114,7 +114,7 @@ TEST(FastPaths, LinesMatchTheGeneralPath) {
               // The pattern position carries on into a styled line from the pen.
               s.SetPen(0xFF00FF, 1, TPenStyle::psDashDotDot);
               s.SetMixMode(TPenMode::pmCopy);
-              s.SetMonochrome(false);
+              s.Surface().SetMonochrome(false);
               s.RemoveClip();
               s.LineTo(kW - 1, kH - 1);
             });
@@ -154,13 +154,13 @@ TEST(FastPaths, RectanglesMatchTheGeneralPath) {
         for (const TRect* clip : kClips)
           for (bool monochrome : {false, true}) {
             Pair pair;
-            pair.Both([&](TPixelSurface& s) {
+            pair.Both([&](TRaster& s) {
               PrepareSurface(s, pen, clip, monochrome);
               s.SetBrush(brush.color, brush.style);
               s.Rectangle(c.x0, c.y0, c.x1, c.y1);
               s.SetPen(0xFF00FF, 1, TPenStyle::psDashDotDot);
               s.SetMixMode(TPenMode::pmCopy);
-              s.SetMonochrome(false);
+              s.Surface().SetMonochrome(false);
               s.RemoveClip();
               s.LineTo(kW - 1, kH - 2);  // from the untouched pen position
             });
@@ -180,13 +180,13 @@ TEST(FastPaths, TextMatchesTheGeneralPath) {
         for (unsigned align : {TA_LEFT | TA_TOP, TA_CENTER | TA_BOTTOM})
           for (int bkMode : {TRANSPARENT, OPAQUE}) {
             Pair pair;
-            pair.Both([&](TPixelSurface& s) {
+            pair.Both([&](TRaster& s) {
               s.SetFont({"Arial", 11});
               s.SetTextColor(0x2040C0);
               s.SetBkColor(0xE0E0E0);
               s.SetBkMode(bkMode);
               s.SetTextAlign(align);
-              s.SetMonochrome(monochrome);
+              s.Surface().SetMonochrome(monochrome);
               if (clip) s.SetClip(*clip);
               s.TextOut(at.X, at.Y, "W0 jg, 12.5");
             });

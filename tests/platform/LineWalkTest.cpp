@@ -34,7 +34,7 @@ const Pen kPens[] = {
     {"4 pixels, copy", 4, TPenStyle::psDash, TPenMode::pmCopy, false},
 };
 
-void Draw(TPixelSurface& s, const Pen& pen, TPoint from, TPoint to, bool clipped) {
+void Draw(TRaster& s, const Pen& pen, TPoint from, TPoint to, bool clipped) {
   s.SetFastPaths(pen.fastPaths);
   s.SetPen(0x0000FF, pen.width, pen.style);
   s.SetMixMode(pen.mode);
@@ -80,8 +80,8 @@ TEST(LineWalk, ClippedLinesMatchTheWholeWalk) {
   for (const auto& line : lines)
     for (const Pen& pen : kPens) {
       TBitmap whole(kSize, kSize), clipped(kSize, kSize);
-      Draw(whole.Surface(), pen, line.from, line.to, false);
-      Draw(clipped.Surface(), pen, line.from, line.to, true);
+      Draw(whole.Raster(), pen, line.from, line.to, false);
+      Draw(clipped.Raster(), pen, line.from, line.to, true);
       EXPECT_EQ(FirstDifference(whole, clipped), "") << line.name << ", " << pen.name;
     }
 }
@@ -90,7 +90,7 @@ TEST(LineWalk, LinesOfBillionsOfStepsShowTheirVisibleSteps) {
   // A deep zoom puts line ends near the limits of int; only the steps near the window
   // are walked, so these finish at once, and the visible part is where the line runs.
   TBitmap b(kSize, kSize);
-  TPixelSurface& s = b.Surface();
+  TRaster& s = b.Raster();
   s.SetPen(0x0000FF, 1, TPenStyle::psSolid);
   s.MoveTo(INT_MIN, 160);
   s.LineTo(INT_MAX, 160);
@@ -109,7 +109,7 @@ TEST(LineWalk, LinesOfBillionsOfStepsShowTheirVisibleSteps) {
     EXPECT_EQ(testing::CountOfColor(s, kInk, x, x + 1, x - 1, x + 2), 1) << x;
   // Three on, three off, counted from the line's start 2^31 + x steps left of column x.
   for (int x = 0; x < kSize; ++x)
-    EXPECT_EQ(ColorOfPixel(s.PixelAt(x, 41)) == 0x00FF00,
+    EXPECT_EQ(ColorOfPixel(s.Surface().PixelAt(x, 41)) == 0x00FF00,
               (static_cast<long long>(x) - INT_MIN) % 6 < 3)
         << x;
 }

@@ -23,7 +23,7 @@ struct Sheet {
     s().SetPen(clBlack, 1, TPenStyle::psSolid);
     s().SetBrush(clWhite, TBrushStyle::bsClear);
   }
-  TPixelSurface& s() { return bitmap.Surface(); }
+  TRaster& s() { return bitmap.Raster(); }
   std::vector<uint32_t> Snapshot() {
     return {bitmap.ScanLine(0), bitmap.ScanLine(0) + bitmap.Width() * bitmap.Height()};
   }
@@ -147,8 +147,8 @@ TEST(Fills, FillRectClipAndCopyAreHalfOpen) {
   EXPECT_EQ(PixelsOf(clipped.s(), clBlue), (PixelSet{{0, 0}}));
 
   TBitmap patch(3, 2);
-  patch.Surface().SetBrush(clBlue, TBrushStyle::bsSolid);
-  patch.Surface().FillRect({0, 0, 3, 2});
+  patch.Raster().SetBrush(clBlue, TBrushStyle::bsSolid);
+  patch.Raster().FillRect({0, 0, 3, 2});
   Sheet target;
   target.s().SetClip({0, 0, 20, 11});
   target.s().CopyFrom(patch.Surface(), 18, 10);  // partly outside the clip
@@ -233,14 +233,38 @@ TEST(MixModes, TableOfResults) {
     sheet.s().SetMixMode(c.mode);
     sheet.s().MoveTo(0, 0);
     sheet.s().LineTo(1, 0);
-    EXPECT_EQ(ColorOfPixel(sheet.s().PixelAt(0, 0)), c.expected) << c.name;
+    EXPECT_EQ(ColorOfPixel(sheet.s().Surface().PixelAt(0, 0)), c.expected) << c.name;
   }
+}
+
+TEST(Surface, AGivenBufferWithAStrideIsDrawnWithinItsRectangleOnly) {
+  // A 6 x 4 surface over the middle of a 10 x 6 buffer: rows 10 pixels apart.
+  std::vector<uint32_t> buffer(60, 0xFF000000u);
+  TPixelSurface inner(buffer.data() + 12, 6, 4, 10);
+  TRaster r(&inner);
+  r.SetFont({"Arial", 11});
+  r.TextOut(0, 0, "W");
+  r.SetBrush(clRed, TBrushStyle::bsSolid);
+  r.FillRect({-5, -5, 50, 50});
+  r.SetPen(clBlue, 1, TPenStyle::psSolid);
+  r.MoveTo(-3, -3);
+  r.LineTo(20, 20);
+  int outside = 0;
+  for (int y = 0; y < 6; ++y)
+    for (int x = 0; x < 10; ++x) {
+      const bool in = x >= 2 && x < 8 && y >= 1 && y < 5;
+      if (!in) outside += buffer[y * 10 + x] != 0xFF000000u;
+    }
+  EXPECT_EQ(outside, 0);
+  EXPECT_EQ(inner.PixelAt(5, 3), buffer[4 * 10 + 7]);
+  EXPECT_EQ(ColorOfPixel(inner.PixelAt(1, 1)), clBlue);  // the diagonal, one row down
+  EXPECT_EQ(ColorOfPixel(inner.PixelAt(5, 0)), clRed);
 }
 
 TEST(Surface, DegenerateSizesDrawNothingAndDoNotCrash) {
   for (const auto& [w, h] : {std::pair{0, 0}, {1, 1}, {0, 5}, {7, 0}}) {
     TBitmap bitmap(w, h);
-    TPixelSurface& s = bitmap.Surface();
+    TRaster& s = bitmap.Raster();
     s.SetBrush(clRed, TBrushStyle::bsSolid);
     s.FillRect({-5, -5, 50, 50});
     s.MoveTo(-100, -100);

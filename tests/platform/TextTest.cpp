@@ -59,13 +59,13 @@ struct TextSheet {
   TextSheet() : bitmap(60, 30) {
     // A striped background, so that untouched pixels can be told from painted ones.
     for (int y = 0; y < 30; ++y)
-      for (int x = 0; x < 60; ++x) bitmap.Surface().SetPixel(x, y, (x + y) % 2 ? clYellow : clAqua);
-    bitmap.Surface().SetFont(Arial8());
-    bitmap.Surface().SetTextColor(clBlue);
-    bitmap.Surface().SetBkColor(clRed);
+      for (int x = 0; x < 60; ++x) bitmap.Raster().SetPixel(x, y, (x + y) % 2 ? clYellow : clAqua);
+    bitmap.Raster().SetFont(Arial8());
+    bitmap.Raster().SetTextColor(clBlue);
+    bitmap.Raster().SetBkColor(clRed);
   }
   TBitmap bitmap;
-  TPixelSurface& s() { return bitmap.Surface(); }
+  TRaster& s() { return bitmap.Raster(); }
 };
 
 TEST(TextOut, TransparentModePaintsOnlyGlyphs) {
@@ -78,7 +78,7 @@ TEST(TextOut, TransparentModePaintsOnlyGlyphs) {
   for (int y = 0; y < 30; ++y)
     for (int x = 0; x < 60; ++x) {
       if (ink.count({x, y})) continue;
-      ASSERT_EQ(ColorOfPixel(sheet.s().PixelAt(x, y)), (x + y) % 2 ? clYellow : clAqua)
+      ASSERT_EQ(ColorOfPixel(sheet.s().Surface().PixelAt(x, y)), (x + y) % 2 ? clYellow : clAqua)
           << x << "," << y;
     }
   for (const auto& [x, y] : ink) {
@@ -119,12 +119,13 @@ TEST(TextOut, SameTextSamePixels) {
   a.s().TextOut(3, 3, "0.001");
   b.s().TextOut(3, 3, "0.001");
   for (int y = 0; y < 30; ++y)
-    for (int x = 0; x < 60; ++x) ASSERT_EQ(a.s().PixelAt(x, y), b.s().PixelAt(x, y));
+    for (int x = 0; x < 60; ++x)
+      ASSERT_EQ(a.s().Surface().PixelAt(x, y), b.s().Surface().PixelAt(x, y));
 }
 
 TEST(TextOut, RotatedByNinetyDegreesRunsUpwards) {
   TBitmap bitmap(40, 60);
-  TPixelSurface& s = bitmap.Surface();
+  TRaster& s = bitmap.Raster();
   s.SetFont(Arial8());
   s.SetTextColor(clWhite);
   s.RotatedTextOut(10, 50, 90, "1234");

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/PixelSurface.h"
+#include "platform/Raster.h"
 
 namespace quarvel::testing {
 
@@ -34,6 +35,15 @@ inline int CountOfColor(const TPixelSurface& s, TColor rgb, int x0, int x1, int 
   for (int y = y0; y < y1; ++y)
     for (int x = x0; x < x1; ++x) n += ColorOfPixel(s.PixelAt(x, y)) == rgb;
   return n;
+}
+
+// The same, read through a raster's surface.
+inline PixelSet PixelsOf(const TRaster& r, TColor rgb) { return PixelsOf(r.Surface(), rgb); }
+inline PixelSet PixelsOfColor(const TRaster& r, TColor rgb) {
+  return PixelsOfColor(r.Surface(), rgb);
+}
+inline int CountOfColor(const TRaster& r, TColor rgb, int x0, int x1, int y0, int y1) {
+  return CountOfColor(r.Surface(), rgb, x0, x1, y0, y1);
 }
 
 // The pixels of the half-open rectangle.

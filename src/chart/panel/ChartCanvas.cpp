@@ -39,7 +39,7 @@ void TChartCanvas3D::DropBuffer() {
 void TChartCanvas3D::NoteShown(TCanvas* surface) {
   const TPixelSurface& s = surface->Surface();
   const bool whole = s.Width() == buffer_->Width() && s.Height() == buffer_->Height() &&
-                     s.Clip() == TRect{0, 0, s.Width(), s.Height()};
+                     surface->Clip() == TRect{0, 0, s.Width(), s.Height()};
   shownOn_ = whole ? &s : nullptr;
   shownGeneration_ = s.Generation();
   bufferGeneration_ = buffer_->Surface().Generation();
@@ -81,7 +81,7 @@ void TChartCanvas3D::DrawGraphicAt(int x, int y, const TBitmap* picture) {
   if (!picture || picture->Width() == 0 || picture->Height() == 0) return;
   // A picture with two colours takes them from the brush and the font.
   surface_->SetBkColor(Brush().Color());
-  surface_->Surface().SetTextColor(ColorToRGB(Font().Color()));
+  surface_->Raster().SetTextColor(ColorToRGB(Font().Color()));
   surface_->Draw(x, y, picture->Surface());
 }
 

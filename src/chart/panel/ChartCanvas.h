@@ -11,7 +11,7 @@
 // that is not stale only copies it (RepaintFromBuffer). The chart is two-dimensional:
 // each depth-aware operation draws what its flat counterpart draws at x and y and
 // ignores z. Coordinates follow the surface's half-open conventions (see
-// platform/PixelSurface.h).
+// platform/Raster.h).
 
 #include <memory>
 #include <string_view>

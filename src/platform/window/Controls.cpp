@@ -105,7 +105,7 @@ QPoint PicturePoint(const QPointF& position, qreal ratio) {
 
 QImage ImageOf(const TBitmap& bitmap) {
   return QImage(reinterpret_cast<const uchar*>(bitmap.ScanLine(0)), bitmap.Width(), bitmap.Height(),
-                bitmap.Width() * 4, QImage::Format_RGB32);
+                static_cast<qsizetype>(bitmap.Surface().Stride()) * 4, QImage::Format_RGB32);
 }
 
 // ===========================================================================

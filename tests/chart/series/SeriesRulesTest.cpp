@@ -113,9 +113,9 @@ TEST(SeriesRules, FirstSegmentComesInFromThePlotEdge) {
     const int edgeY = view.series.YPixelOfValue(3.5);
     const int x3 = view.series.XPixelOfPoint(3), y3 = view.series.YPixelOfPoint(3);
     TBitmap expected(view.host.Bitmap().Width(), view.host.Bitmap().Height());
-    expected.Surface().SetPen(clRed, 1, TPenStyle::psSolid);
-    expected.Surface().MoveTo(edge, edgeY);
-    expected.Surface().LineTo(x3, y3);
+    expected.Raster().SetPen(clRed, 1, TPenStyle::psSolid);
+    expected.Raster().MoveTo(edge, edgeY);
+    expected.Raster().LineTo(x3, y3);
     const int from = std::min(edge, x3) + 1, to = std::max(edge, x3);
     PixelSet drawn, wanted;
     for (const auto& [x, y] : PixelsOf(view.host.Bitmap().Surface(), clRed))
