@@ -191,10 +191,12 @@ std::string FollowLinks(std::string path, const std::string& shown) {
     if (n < 0) Fail(shown, errno);
     link.resize(static_cast<std::size_t>(n));
     const std::size_t slash = path.rfind('/');
-    if (link.empty() || link[0] == '/' || slash == std::string::npos)
+    if (link.empty() || link[0] == '/' || slash == std::string::npos) {
       path = link;
-    else
-      path = path.substr(0, slash + 1) + link;
+    } else {
+      path.resize(slash + 1);
+      path += link;
+    }
   }
   Fail(shown, ELOOP);
 }
