@@ -55,8 +55,8 @@ void BM_CreatePhantomToFirstFrame(benchmark::State& state) {
   std::vector<quarvel::TPhantomBlob> blobs;
   const int count = static_cast<int>(state.range(0));
   for (int i = 0; i < count; ++i)
-    blobs.push_back({1 + 19.0 * (i % 37) / 36, 0.3 + 2.7 * (i % 11) / 10,
-                     1 + 19.0 * (i % 41) / 40, 0.3 + 2.7 * (i % 13) / 12, true});
+    blobs.push_back({1 + 19.0 * (i % 37) / 36, 0.3 + 2.7 * (i % 11) / 10, 1 + 19.0 * (i % 41) / 40,
+                     0.3 + 2.7 * (i % 13) / 12, true});
   for (auto _ : state) {
     auto form = TformMain::Create(*quarvel::TApplication::Instance(), blobs);
     form->show();

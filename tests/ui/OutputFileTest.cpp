@@ -11,11 +11,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <chrono>
 #include <csignal>
-#include <string>
 #include <thread>
 
 namespace quarvel {
@@ -29,60 +29,43 @@ class OutputFile : public ::testing::Test {
     return QDir(dir.path())
         .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
   }
-  QByteArray Read(const QString& name) const {
-    QFile f(Path(name));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
-  }
-  bool IsLink(const QString& name) const {
-    struct stat s;
-    return lstat(Path(name).toStdString().c_str(), &s) == 0 && S_ISLNK(s.st_mode);
-  }
 };
 
 TEST_F(OutputFile, WritesThroughSymbolicLinksToTheFileTheyName) {
+  // Each link dangles until it is written through; "chain" reaches new.csv through another.
   const struct {
-    const char* name;
     const char* link;
     QString linksTo;
-    const char* written;  // the file that holds the bytes afterwards
+    const char* written;
   } cases[] = {
-      {"dangling, relative", "new-link", "new.csv", "new.csv"},
-      {"dangling, absolute", "absolute-link", Path("absolute.csv"), "absolute.csv"},
-      {"to an existing file, through another link", "chain", "new-link", "new.csv"},
+      {"relative", "new.csv", "new.csv"},
+      {"absolute", Path("absolute.csv"), "absolute.csv"},
+      {"chain", "relative", "new.csv"},
   };
   for (const auto& c : cases) {
     ASSERT_EQ(symlink(c.linksTo.toStdString().c_str(), Path(c.link).toStdString().c_str()), 0);
-    const QByteArray bytes = QByteArray("written through ") + c.link;
-    WriteOutputFile(Path(c.link), bytes);
-    EXPECT_TRUE(IsLink(c.link)) << c.name;
-    EXPECT_EQ(Read(c.written), bytes) << c.name;
+    WriteOutputFile(Path(c.link), c.link);
+    QFile written(Path(c.written));
+    EXPECT_TRUE(written.open(QIODevice::ReadOnly) && written.readAll() == c.link) << c.link;
+    EXPECT_TRUE(QFileInfo(Path(c.link)).isSymLink()) << c.link;
   }
-  EXPECT_EQ(Entries(),
-            (QStringList{"absolute-link", "absolute.csv", "chain", "new-link", "new.csv"}));
+  EXPECT_EQ(Entries(), (QStringList{"absolute", "absolute.csv", "chain", "new.csv", "relative"}));
   ASSERT_EQ(symlink("loop", Path("loop").toStdString().c_str()), 0);
-  try {
-    WriteOutputFile(Path("loop"), "x");
-    ADD_FAILURE() << "a loop of links was written";
-  } catch (const EOutputError& e) {
-    EXPECT_EQ(e.Message(),
-              "cannot write " + Path("loop").toStdString() + ": Too many levels of symbolic links");
-  }
+  EXPECT_THROW(WriteOutputFile(Path("loop"), "x"), EOutputError);
 }
 
 TEST_F(OutputFile, AReplacedFileKeepsItsPermissionsButNotSetUserOrGroupId) {
-  const std::string path = Path("tool").toStdString();
   WriteOutputFile(Path("tool"), "old");
-  ASSERT_EQ(chmod(path.c_str(), 06751), 0);
+  ASSERT_EQ(chmod(Path("tool").toStdString().c_str(), 06751), 0);
   WriteOutputFile(Path("tool"), "new");
   struct stat s;
-  ASSERT_EQ(stat(path.c_str(), &s), 0);
+  ASSERT_EQ(stat(Path("tool").toStdString().c_str(), &s), 0);
   EXPECT_EQ(s.st_mode & 07777, 0751u);
-  EXPECT_EQ(Read("tool"), "new");
 }
 
 // A child process writes a file large enough to take a while; once its temporary file
-// shows, the signal ends it. The signal must end it (no other exit), and nothing but
-// the finished target may remain.
+// shows, the signal ends it. The signal must end it, and nothing but the finished
+// target may remain.
 TEST_F(OutputFile, AnEndingSignalRemovesTheTemporaryFile) {
   const QByteArray big(64 << 20, 'x');
   for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
