@@ -1,17 +1,14 @@
-// The writer where the file system shows its rules: symbolic links, the bits a replaced
-// file keeps, and the temporary file when a signal ends the program in mid-write.
+// The writer's temporary file when a signal ends the program in mid-write.
 
 #include "ui/OutputFile.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <chrono>
@@ -30,38 +27,6 @@ class OutputFile : public ::testing::Test {
         .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
   }
 };
-
-TEST_F(OutputFile, WritesThroughSymbolicLinksToTheFileTheyName) {
-  // Each link dangles until it is written through; "chain" reaches new.csv through another.
-  const struct {
-    const char* link;
-    QString linksTo;
-    const char* written;
-  } cases[] = {
-      {"relative", "new.csv", "new.csv"},
-      {"absolute", Path("absolute.csv"), "absolute.csv"},
-      {"chain", "relative", "new.csv"},
-  };
-  for (const auto& c : cases) {
-    ASSERT_EQ(symlink(c.linksTo.toStdString().c_str(), Path(c.link).toStdString().c_str()), 0);
-    WriteOutputFile(Path(c.link), c.link);
-    QFile written(Path(c.written));
-    EXPECT_TRUE(written.open(QIODevice::ReadOnly) && written.readAll() == c.link) << c.link;
-    EXPECT_TRUE(QFileInfo(Path(c.link)).isSymLink()) << c.link;
-  }
-  EXPECT_EQ(Entries(), (QStringList{"absolute", "absolute.csv", "chain", "new.csv", "relative"}));
-  ASSERT_EQ(symlink("loop", Path("loop").toStdString().c_str()), 0);
-  EXPECT_THROW(WriteOutputFile(Path("loop"), "x"), EOutputError);
-}
-
-TEST_F(OutputFile, AReplacedFileKeepsItsPermissionsButNotSetUserOrGroupId) {
-  WriteOutputFile(Path("tool"), "old");
-  ASSERT_EQ(chmod(Path("tool").toStdString().c_str(), 06751), 0);
-  WriteOutputFile(Path("tool"), "new");
-  struct stat s;
-  ASSERT_EQ(stat(Path("tool").toStdString().c_str(), &s), 0);
-  EXPECT_EQ(s.st_mode & 07777, 0751u);
-}
 
 // A child process writes a file large enough to take a while; once its temporary file
 // shows, the signal ends it. The signal must end it, and nothing but the finished
