@@ -1,6 +1,6 @@
-// The main window on the offscreen platform: creating it (three update cycles) up to
-// its first painted frame, and a resolution click up to the repainted window, with the
-// process's peak memory.
+// The main window on the offscreen platform: creating it (three update cycles, or one
+// for a phantom file's blobs) up to its first painted frame, and a resolution click up
+// to the repainted window, with the process's peak memory.
 
 #include <benchmark/benchmark.h>
 
@@ -47,6 +47,28 @@ void BM_CreateToFirstFrame(benchmark::State& state) {
   state.counters["peak_MB"] = PeakResidentMegabytes();
 }
 BENCHMARK(BM_CreateToFirstFrame)->Unit(benchmark::kMillisecond);
+
+// The window started with a phantom file of state.range(0) blobs (means and spreads
+// spread evenly over the grid), up to its first painted frame: the blobs register
+// and the update cycle runs once, so the time grows linearly with their number.
+void BM_CreatePhantomToFirstFrame(benchmark::State& state) {
+  std::vector<quarvel::TPhantomBlob> blobs;
+  const int count = static_cast<int>(state.range(0));
+  for (int i = 0; i < count; ++i)
+    blobs.push_back({1 + 19.0 * (i % 37) / 36, 0.3 + 2.7 * (i % 11) / 10, 1 + 19.0 * (i % 41) / 40,
+                     0.3 + 2.7 * (i % 13) / 12, true});
+  for (auto _ : state) {
+    auto form = TformMain::Create(*quarvel::TApplication::Instance(), blobs);
+    form->show();
+    form->repaint();
+    benchmark::DoNotOptimize(form->chartMainControl->Surface().ScanLine(0));
+    state.PauseTiming();
+    form.reset();
+    QApplication::processEvents();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_CreatePhantomToFirstFrame)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 void BM_ResolutionClickToRepaint(benchmark::State& state) {
   auto form = TformMain::Create(*quarvel::TApplication::Instance());

@@ -24,6 +24,7 @@
 #include "model/PhantomFile.h"
 #include "platform/window/Application.h"
 #include "platform/window/Controls.h"
+#include "ui/CommandLine.h"
 #include "ui/ExportView.h"
 #include "ui/MainFormUnit.h"
 #include "ui/OutputFile.h"
@@ -109,46 +110,56 @@ bool WritesPng(const Command& command, const QString& file, const QString& forma
   return kind == "png";
 }
 
-int Run(TApplication& application, const std::string& handlerFailure) {
+int Run(TApplication& application, const QStringList& arguments,
+        const std::string& handlerFailure) {
+  // Help texts follow the style of ui/CommandLine.h: lower case, no full stop,
+  // placeholders in angle brackets.
   QCommandLineParser parser;
   parser.setApplicationDescription(
-      "Exports what the Quarvel view window computes and shows.\n\n"
-      "Commands:\n"
-      "  window FILE.png       the whole window\n"
-      "  chart FILE.png        the projection chart alone (--size WxH, default 651x302)\n"
-      "  grid FILE.png         the density image, 128 x 128\n"
-      "  grid FILE.csv         the grid cells: ix,iy,x,y,value\n"
-      "  points FILE.csv       the resampled projection: index,x,y,kind\n"
-      "  projection FILE.csv   the zero projection: ix,x,sum\n"
-      "  sinogram FILE         the sinogram (csv: view,angle,bin,t,value; png, npy, tiff)\n"
-      "  reconstruction FILE   the reconstruction (csv: ix,iy,x,y,value; png, npy, tiff)\n"
-      "  difference FILE       reconstruction - grid (as reconstruction)\n"
-      "  metrics FILE.csv      rmse,nrmse,psnr,ssim of the reconstruction\n"
-      "FILE may be - for standard output. The format follows the file's ending, or --format.");
-  const QCommandLineOption helpOption = parser.addHelpOption();
-  const QCommandLineOption versionOption = parser.addVersionOption();
+      "exports what the Quarvel view window computes and shows\n\n"
+      "commands:\n"
+      "  window <file>       the whole window (png)\n"
+      "  chart <file>        the projection chart alone (png; --size, default 651x302)\n"
+      "  grid <file>         the density image, 128 x 128 (png), or its cells:\n"
+      "                      ix,iy,x,y,value (csv)\n"
+      "  points <file>       the resampled projection: index,x,y,kind (csv)\n"
+      "  projection <file>   the zero projection: ix,x,sum (csv)\n"
+      "  sinogram <file>     the sinogram: view,angle,bin,t,value (csv), png, npy or tiff\n"
+      "  reconstruction <file>  the reconstruction: ix,iy,x,y,value (csv), png, npy or tiff\n"
+      "  difference <file>   reconstruction - grid, as reconstruction\n"
+      "  metrics <file>      rmse,nrmse,psnr,ssim of the reconstruction (csv)\n"
+      "<file> may be - for standard output; the format follows its ending, or --format");
+  const QCommandLineOption helpOption = HelpOption();
+  const QCommandLineOption versionOption = VersionOption();
   parser.addPositionalArgument(
       "command",
-      "window, chart, grid, points, projection, sinogram, reconstruction, difference or metrics");
-  parser.addPositionalArgument("file", "the output file, or - for standard output");
+      "window, chart, grid, points, projection, sinogram, reconstruction, difference or metrics",
+      "<command>");
+  parser.addPositionalArgument("file", "the output file, or - for standard output", "<file>");
   const QCommandLineOption resolutionOption(
-      "resolution", "128x128, 256x256 or 512x512 (default 128x128).", "resolution", "128x128");
-  const QCommandLineOption sizeOption(
-      "size", "The chart's size, WxH (default 651x302); chart only.", "size", "651x302");
-  const QCommandLineOption formatOption(
-      "format", "png, csv, npy or tiff (default: from the file's ending).", "format");
+      "resolution", "128x128, 256x256 or 512x512 (default 128x128)", "resolution", "128x128");
+  const QCommandLineOption sizeOption("size", "the chart's size (default 651x302); chart only",
+                                      "WxH", "651x302");
+  const QCommandLineOption formatOption("format", "png, csv, npy or tiff (default: from the file's ending)",
+                                        "format");
   const QCommandLineOption phantomOption(
-      "phantom", "Blobs from a CSV file (mx,dx,my,dy[,enabled]) instead of the built-in three.",
+      "phantom",
+      "blobs from a CSV file (mx,dx,my,dy[,enabled]) instead of the built-in three; - reads "
+      "standard input",
       "file");
-  parser.addOption(resolutionOption);
-  parser.addOption(sizeOption);
-  parser.addOption(formatOption);
-  parser.addOption(phantomOption);
-  AddTomographyOptions(parser);
-  if (!parser.parse(QCoreApplication::arguments()))
-    throw ExportError(parser.errorText().toStdString(), kUsageError);
-  if (parser.isSet(helpOption)) parser.showHelp(0);
-  if (parser.isSet(versionOption)) parser.showVersion();
+  ParseCommandLine(parser,
+                   QList<QCommandLineOption>{helpOption, versionOption, resolutionOption,
+                                             sizeOption, formatOption, phantomOption}
+                       << TomographyOptions(),
+                   arguments);
+  if (parser.isSet(helpOption)) {
+    std::fputs(qPrintable(HelpText(parser, "quarvel-export")), stdout);
+    return 0;
+  }
+  if (parser.isSet(versionOption)) {
+    std::printf("quarvel-export %s\n", qPrintable(QCoreApplication::applicationVersion()));
+    return 0;
+  }
 
   const QStringList args = parser.positionalArguments();
   if (args.size() != 2)
@@ -168,6 +179,11 @@ int Run(TApplication& application, const std::string& handlerFailure) {
   const bool png = !tomography && WritesPng(*command, file, parser.value(formatOption));
   std::optional<std::vector<TPhantomBlob>> phantom;
   if (parser.isSet(phantomOption)) {
+    // Replacing the phantom file with the export would lose it.
+    if (OutputIsInput(file, parser.value(phantomOption).toStdString()))
+      throw ExportError((file == "-" ? "standard output" : "'" + file.toStdString() + "'") +
+                            " is the phantom file: it would be overwritten",
+                        kUsageError);
     try {
       phantom = ReadPhantomFile(parser.value(phantomOption).toStdString());
     } catch (const EPhantomError& e) {
@@ -186,7 +202,12 @@ int Run(TApplication& application, const std::string& handlerFailure) {
   if (!handlerFailure.empty()) throw std::runtime_error(handlerFailure);
   if (resolution != 0) {
     form->grpResolution->SetItemIndex(resolution);
-    form->grpResolutionClick(form->grpResolution, resolution);
+    try {
+      form->grpResolutionClick(form->grpResolution, resolution);
+    } catch (const EResampleError& e) {
+      // What failed in words, then the fit error's values; the window adds what still works.
+      throw std::runtime_error(e.Reason + "\n" + e.Values);
+    }
   }
 
   const QString& name = command->name;
@@ -243,26 +264,33 @@ void HoldClosedStandardDescriptors() {
 int main(int argc, char** argv) {
   HoldClosedStandardDescriptors();
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  // A reader that goes away (a pipe, a FIFO) is an output error with its reason, not a
-  // silent end by signal.
+  // A reader that goes away from a named pipe is an output error with its reason, not a
+  // silent end by signal; from standard output it ends the program as SIGPIPE would.
   std::signal(SIGPIPE, SIG_IGN);
   qInstallMessageHandler(QuietToolkitMessages);
   try {
     ApplyApplicationIdentity("quarvel-export");
-    TApplication application(argc, argv);
+    // The command line is the program's own: the toolkit sees no options of its own.
+    int toolkitArgc = 1;
+    TApplication application(toolkitArgc, argv);
     ReadLocaleSeparators();
     // Handler errors go to standard error here, never to a message box.
     std::string failure;
     application.ShowException = [&failure](const std::string& message) { failure = message; };
-    const int code = Run(application, failure);
+    const int code = Run(application, ArgumentList(argc, argv), failure);
     if (!failure.empty()) throw std::runtime_error(failure);
     return code;
+  } catch (const EUsageError& e) {
+    PrintError(e.what());
+    return kUsageError;
+  } catch (const EOutputClosed&) {
+    // As a program that never ignored SIGPIPE ends under "| head": quietly, by the signal.
+    std::signal(SIGPIPE, SIG_DFL);
+    std::raise(SIGPIPE);
+    return 128 + SIGPIPE;
   } catch (const ExportError& e) {
     PrintError(e.what());
     return e.exitCode;
-  } catch (const EUsageError& e) {
-    PrintError(e.Message());
-    return kUsageError;
   } catch (const EOutputError& e) {
     PrintError(e.what());
     return kOutputError;

@@ -3,7 +3,6 @@
 // until it closes.
 
 #include <QCommandLineParser>
-#include <QRegularExpression>
 #include <QStringList>
 
 #include <QCoreApplication>
@@ -22,15 +21,21 @@
 #include "AppIdentity.h"
 #include "platform/window/Application.h"
 #include "ui/MainFormUnit.h"
-#include "ui/PhantomOption.h"
+#include "ui/CommandLine.h"
 
 namespace {
 
 constexpr int kUsageError = 2;
 
-int UsageError(const QString& message) {
-  std::fprintf(stderr, "quarvel-view: %s (see --help)\n", qPrintable(message));
-  return kUsageError;
+QtMessageHandler gPreviousMessageHandler = nullptr;
+
+void SkipRuntimeFolderNotes(QtMsgType type, const QMessageLogContext& context,
+                            const QString& message) {
+  if (type == QtWarningMsg && message.contains("XDG_RUNTIME_DIR")) return;
+  if (gPreviousMessageHandler)
+    gPreviousMessageHandler(type, context, message);
+  else
+    qt_message_output(type, context, message);
 }
 
 bool IsSet(const char* name) {
@@ -80,38 +85,49 @@ class FirstFrameProbe : public QObject {
 int main(int argc, char** argv) {
   quarvel::ApplyApplicationIdentity("quarvel-view");
 
-  // A phantom file given with --phantom is read first: a bad one is a usage error.
-  std::optional<std::vector<quarvel::TPhantomBlob>> phantom;
-  try {
-    phantom = quarvel::PhantomFromArguments(argc, argv);
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "quarvel-view: %s\n", e.what());
-    return 2;
-  }
+  // The toolkit's note that it made up a runtime folder would break the one-line
+  // error contract, as in the export tool.
+  gPreviousMessageHandler = qInstallMessageHandler(SkipRuntimeFolderNotes);
 
+  // Help texts follow the style of ui/CommandLine.h: lower case, no full stop,
+  // placeholders in angle brackets.
   QCommandLineParser parser;
   parser.setApplicationDescription(
-      "Shows a projection phantom: its blobs, their density grid and its zero projection.");
-  const QCommandLineOption help({"h", "help"}, "Shows this help and exits.");
-  const QCommandLineOption version({"v", "version"}, "Shows the version and exits.");
-  parser.setSingleDashWordOptionMode(
-      QCommandLineParser::ParseAsLongOptions);  // -platform is one word
+      "shows a projection phantom: its blobs, their density grid and its zero projection");
+  const QCommandLineOption help = quarvel::HelpOption();
+  const QCommandLineOption version = quarvel::VersionOption();
   const QCommandLineOption phantomFile(
-      "phantom", "Shows the blobs of a phantom file (CSV: mx,dx,my,dy[,enabled]).", "FILE");
-  parser.addOptions({help, version, phantomFile});
-  QStringList arguments;
-  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
-  if (!parser.parse(arguments))
-    return UsageError(parser.errorText().remove(QRegularExpression("\\.$")));
-  if (!parser.positionalArguments().isEmpty())
-    return UsageError("unexpected argument '" + parser.positionalArguments().first() + "'");
+      "phantom",
+      "shows the blobs of a phantom file (CSV: mx,dx,my,dy[,enabled]); - reads standard input",
+      "file");
+  try {
+    quarvel::ParseCommandLine(parser, {help, version, phantomFile},
+                              quarvel::ArgumentList(argc, argv));
+    if (!parser.positionalArguments().isEmpty())
+      throw quarvel::EUsageError(quarvel::UsageMessage(
+          "unexpected argument '" + parser.positionalArguments().first().toStdString() + "'"));
+  } catch (const quarvel::EUsageError& e) {
+    std::fprintf(stderr, "quarvel-view: %s\n", e.what());
+    return kUsageError;
+  }
   if (parser.isSet(help)) {
-    std::fputs(qPrintable(parser.helpText().replace("<executable_name>", "quarvel-view")), stdout);
+    std::fputs(qPrintable(quarvel::HelpText(parser, "quarvel-view")), stdout);
     return 0;
   }
   if (parser.isSet(version)) {
     std::printf("quarvel-view %s\n", qPrintable(QCoreApplication::applicationVersion()));
     return 0;
+  }
+
+  // A phantom file is read before any window exists: a bad one is a usage error.
+  std::optional<std::vector<quarvel::TPhantomBlob>> phantom;
+  if (parser.isSet(phantomFile)) {
+    try {
+      phantom = quarvel::ReadPhantomFile(parser.value(phantomFile).toStdString());
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "quarvel-view: %s\n", e.what());
+      return kUsageError;
+    }
   }
 
   if (!DisplayNamed()) {

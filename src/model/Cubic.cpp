@@ -32,13 +32,20 @@ void FitSteps(TCubic& cubic, Checked X1, Checked X2, Checked Y2) {
 
 }  // namespace
 
+EFitError::EFitError(double x1, double y1, double x2, double y2)
+    : Exception(FormatMessage("X1 = %g\r\nY1 = %g\r\nX2 = %g\r\nY2 = %g",
+                              {static_cast<long double>(x1), static_cast<long double>(y1),
+                               static_cast<long double>(x2), static_cast<long double>(y2)})),
+      X1(x1),
+      Y1(y1),
+      X2(x2),
+      Y2(y2) {}
+
 void FitCubic(TCubic& cubic, double X1, double Y1, double X2, double Y2) {
   try {
     FitSteps(cubic, X1, X2, Y2);
   } catch (const EMathError&) {
-    throw Exception(FormatMessage("X1 = %g\r\nY1 = %g\r\nX2 = %g\r\nY2 = %g",
-                                  {static_cast<long double>(X1), static_cast<long double>(Y1),
-                                   static_cast<long double>(X2), static_cast<long double>(Y2)}));
+    throw EFitError(X1, Y1, X2, Y2);
   }
 }
 

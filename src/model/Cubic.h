@@ -2,7 +2,16 @@
 // The one-sided cubic of the resampling: anchored near zero at one point of an
 // interval and near the other point's value at the other end.
 
+#include "format/Exception.h"
+
 namespace quarvel {
+
+// The fit error: its message is the four lines of the fitted points, and it keeps them.
+class EFitError : public Exception {
+ public:
+  EFitError(double x1, double y1, double x2, double y2);
+  double X1, Y1, X2, Y2;
+};
 
 struct TProjectionPoint {
   double X = 0;
@@ -24,7 +33,7 @@ struct TCubic {
 // Fits the cubic p with p(X1) = 2K X1 and p(X2) = Y2 + 2K X1 (K = 1e-6) in exact
 // arithmetic, computed step by step in extended precision with each coefficient
 // stored as a double as soon as it is known. Y1 only appears in the error message.
-// Any floating-point error in the steps becomes Exception with the four-line message
+// Any floating-point error in the steps becomes EFitError with the four-line message
 // "X1 = %g\r\nY1 = %g\r\nX2 = %g\r\nY2 = %g"; the coefficients stored before the
 // error keep their new values. Equal X1 and X2 always fail.
 void FitCubic(TCubic& cubic, double X1, double Y1, double X2, double Y2);

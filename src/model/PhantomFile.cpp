@@ -4,11 +4,15 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <optional>
+
+#include "format/Exception.h"
+#include "model/Gauss.h"
 
 namespace quarvel {
 namespace {
@@ -122,6 +126,21 @@ std::optional<double> ReadNumber(std::string_view text) {
                   : std::numeric_limits<double>::infinity();
 }
 
+// Whether a blob of this spread has a density beyond the double range at its mean,
+// computed as the grid computes it.
+bool PeakOverflows(double spread) {
+  try {
+    NormalDensity(0.0, 0.0, spread);
+    return false;
+  } catch (const EOverflow&) {
+    return true;
+  }
+}
+
+[[noreturn]] void FailTooLarge(const std::string& fileName) {
+  throw EPhantomError(fileName + ": larger than 64 MiB");
+}
+
 struct Field {
   std::string_view text;  // without the blanks around it
   std::size_t offset;     // of the text (or of where it would stand) in the line
@@ -149,7 +168,7 @@ class PhantomParser {
   explicit PhantomParser(const std::string& fileName) : fileName_(fileName) {}
 
   // One line without its LF; `number` from 1.
-  void Line(std::string_view line, int number) {
+  void Line(std::string_view line, std::uint64_t number) {
     line_ = number;
     if (number == 1 && line.substr(0, 3) == "\xEF\xBB\xBF") line.remove_prefix(3);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
@@ -167,7 +186,7 @@ class PhantomParser {
       Blob(line, fields);
   }
 
-  std::vector<TPhantomBlob> Finish(int lines) {
+  std::vector<TPhantomBlob> Finish(std::uint64_t lines) {
     if (columns_ == 0) {
       line_ = lines + 1;
       Fail(1, std::string("missing header: ") + kHeaderText);
@@ -214,6 +233,13 @@ class PhantomParser {
         Fail(column, name + " must be finite and greater than 0, not " + Quoted(f.text));
       if (!spread && !std::isfinite(*v))
         Fail(column, name + " must be finite, not " + Quoted(f.text));
+      if (spread && PeakOverflows(*v)) {
+        std::string reason = name;
+        reason += " is too small: the blob's peak density would overflow a double (";
+        reason += name;
+        reason += " must be at least about 2.2e-309), not ";
+        Fail(column, reason + Quoted(f.text));
+      }
       values[i] = *v;
     }
     bool enabled = true;
@@ -229,7 +255,7 @@ class PhantomParser {
   }
 
   const std::string& fileName_;
-  int line_ = 0;
+  std::uint64_t line_ = 0;
   int columns_ = 0;  // 0 until the header is read
   std::vector<TPhantomBlob> blobs_;
 };
@@ -237,8 +263,9 @@ class PhantomParser {
 }  // namespace
 
 std::vector<TPhantomBlob> ParsePhantom(std::string_view text, const std::string& fileName) {
+  if (text.size() > kPhantomMaxBytes) FailTooLarge(fileName);
   PhantomParser parser(fileName);
-  int number = 0;
+  std::uint64_t number = 0;
   std::size_t start = 0;
   while (start < text.size()) {
     const std::size_t end = std::min(text.find('\n', start), text.size());
@@ -249,14 +276,21 @@ std::vector<TPhantomBlob> ParsePhantom(std::string_view text, const std::string&
 }
 
 std::vector<TPhantomBlob> ReadPhantomFile(const std::string& path) {
-  auto fail = [&path](int error) {
-    throw EPhantomError(path + ": cannot read: " + std::strerror(error));
+  const bool standardInput = path == "-";
+  const std::string name = standardInput ? "standard input" : path;
+  auto fail = [&name](int error) {
+    throw EPhantomError(name + ": cannot read: " + std::strerror(error));
   };
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  const int fd =
+      standardInput ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) fail(errno);
-  PhantomParser parser(path);
+  auto done = [fd, standardInput] {
+    if (!standardInput) ::close(fd);
+  };
+  PhantomParser parser(name);
   std::string pending;  // the bytes of lines not yet complete
-  int number = 0;
+  std::uint64_t number = 0;
+  std::size_t total = 0;
   char chunk[65536];
   try {
     while (true) {
@@ -264,6 +298,8 @@ std::vector<TPhantomBlob> ReadPhantomFile(const std::string& path) {
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) fail(errno);
       if (n == 0) break;
+      total += static_cast<std::size_t>(n);
+      if (total > kPhantomMaxBytes) FailTooLarge(name);
       pending.append(chunk, static_cast<std::size_t>(n));
       std::size_t start = 0, end;
       while ((end = pending.find('\n', start)) != std::string::npos) {
@@ -278,10 +314,10 @@ std::vector<TPhantomBlob> ReadPhantomFile(const std::string& path) {
     }
     if (!pending.empty()) parser.Line(pending, ++number);
     std::vector<TPhantomBlob> blobs = parser.Finish(number);
-    ::close(fd);
+    done();
     return blobs;
   } catch (...) {
-    ::close(fd);
+    done();
     throw;
   }
 }

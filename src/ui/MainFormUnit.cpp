@@ -5,6 +5,7 @@
 
 #include <stdexcept>
 
+#include "format/MessageFormat.h"
 #include "format/NumberFormat.h"
 #include "format/ScopeExit.h"
 #include "ui/Accessibility.h"
@@ -78,6 +79,36 @@ const std::vector<TPhantomBlob>& BuiltInPhantom() {
       {7.0, 2.0, 12.0, 2.0, true}, {9.0, 3.0, 7.0, 1.0, true}, {15.0, 1.0, 8.0, 3.0, true}};
   return kBlobs;
 }
+
+namespace {
+
+std::string ResampleReason(int resolution, const EFitError& fit) {
+  const std::string to = "cannot resample to " + kResolutionItems.at(resolution) + ": ";
+  if (fit.X1 == fit.X2)
+    return to + FormatMessage("two points share X = %g", {static_cast<long double>(fit.X1)});
+  return to + FormatMessage("no cubic fits between X = %g and X = %g",
+                            {static_cast<long double>(fit.X1), static_cast<long double>(fit.X2)});
+}
+
+// The samples have distinct X, so two points with the same X can only meet in the
+// second insertion pass, after the first has worked; otherwise only the samples do.
+std::string StillWorking(int resolution, const EFitError& fit) {
+  return resolution == 2 && fit.X1 == fit.X2 ? "128x128 and 256x256 still work"
+                                             : "128x128 still works";
+}
+
+std::string Sentence(std::string text) {
+  if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') text[0] = static_cast<char>(text[0] - 32);
+  return text + ".";
+}
+
+}  // namespace
+
+EResampleError::EResampleError(int resolution, const EFitError& fit)
+    : Exception(Sentence(ResampleReason(resolution, fit)) + "\r\n" + fit.Message() + "\r\n" +
+                Sentence(StillWorking(resolution, fit))),
+      Reason(ResampleReason(resolution, fit)),
+      Values(fit.Message()) {}
 
 void ReadLocaleSeparators() {
   const QLocale locale;  // the user's locale (unless the program set another)
@@ -253,9 +284,20 @@ void TformMain::ConfigureChart() {
 // Handlers
 
 void TformMain::FormCreate(QWidget*) {
-  const std::vector<TPhantomBlob>& blobs = StartupPhantom ? *StartupPhantom : BuiltInPhantom();
-  for (const TPhantomBlob& b : blobs) CreateBlob(b.MX, b.DX, b.MY, b.DY, b.Enabled);
-  if (blobs.empty()) RecomputeAll();
+  if (StartupPhantom) {
+    // A file may hold thousands of blobs: a cycle for each would recompute the grid
+    // from all blobs so far, the square of their number. They register first; the
+    // cycle then runs once, and shows what the last of those cycles would have.
+    {
+      deferCycles_ = true;
+      TScopeExit resume([this] { deferCycles_ = false; });
+      for (const TPhantomBlob& b : *StartupPhantom) CreateBlob(b.MX, b.DX, b.MY, b.DY, b.Enabled);
+    }
+    RecomputeAll();
+    return;
+  }
+  // The built-in blobs run the cycle one by one, as they always have.
+  for (const TPhantomBlob& b : BuiltInPhantom()) CreateBlob(b.MX, b.DX, b.MY, b.DY, b.Enabled);
 }
 
 void TformMain::FormDestroy(QWidget*) { ListFreeAll(Blobs); }
@@ -264,14 +306,18 @@ void TformMain::btnCloseClick(QWidget*) { close(); }
 
 void TformMain::grpResolutionClick(QWidget*, int index) {
   Resolution = static_cast<uint8_t>(index & 0xFF);
-  RecomputeAll();
+  try {
+    RecomputeAll();
+  } catch (const EFitError& fit) {
+    throw EResampleError(Resolution % 3, fit);
+  }
 }
 
 void TformMain::listGaussesChange(QWidget*) {}
 
 void TformMain::RegisterBlob(std::unique_ptr<TGauss3D> blob) {
   AdoptBlob(std::move(blob));
-  RecomputeAll();
+  if (!deferCycles_) RecomputeAll();
 }
 
 void TformMain::RecomputeAll() {

@@ -5,8 +5,9 @@
 // (as the projection model it derives from), shows the blobs in a read-only table, the
 // grid as a green image and the projection as a line chart, and lets the user choose
 // the chart's resolution. Everything shown is rebuilt by one routine, RecomputeAll,
-// which runs once for every blob created at start-up and again for every resolution
-// choice. Nothing is drawn inside it: it invalidates, and painting follows.
+// which runs once for every built-in blob created at start-up (once for all the blobs
+// of a phantom file) and again for every resolution choice. Nothing is drawn inside
+// it: it invalidates, and painting follows.
 
 #include <QImage>
 #include <QPointer>
@@ -34,6 +35,22 @@ namespace quarvel {
 // The blobs the window starts with when no phantom file is given.
 const std::vector<TPhantomBlob>& BuiltInPhantom();
 
+// The resampling at a chosen resolution met the fit error. Its message, as the window's
+// message box shows it, says in words what failed, then gives the fit error's four
+// lines, then which resolutions still work:
+//
+//   Cannot resample to 512x512: two points share X = 1.
+//   X1 = 1 ... Y2 = 4.2992125981467E-6 (four lines)
+//   128x128 and 256x256 still work.
+class EResampleError : public Exception {
+ public:
+  EResampleError(int resolution, const EFitError& fit);
+  // "cannot resample to 512x512: two points share X = 1"
+  std::string Reason;
+  // The fit error's four lines.
+  std::string Values;
+};
+
 class TformMain : public TForm, public TProjectionModel, public TBlobRegistry {
  public:
   // Creates the controls from the layout table; FormCreate runs in Create.
@@ -44,10 +61,11 @@ class TformMain : public TForm, public TProjectionModel, public TBlobRegistry {
   // the window's creation code (FormCreate) runs, so the start-up blobs register.
   static std::unique_ptr<TformMain> Create(TApplication& application);
   // The main window with a phantom file's blobs in place of the built-in three:
-  // FormCreate creates them in file order, each registering as the built-in ones do (one
-  // update cycle per blob). With no blob at all it runs the cycle once, so that the grid,
-  // the projection and the points are those of an empty phantom. An error from these
-  // cycles leaves FormCreate as from any event handler: it is shown, the window goes on.
+  // FormCreate creates them in file order, each registering as the built-in ones do but
+  // without its own update cycle; the cycle then runs once for all of them (with no blob
+  // at all too: the grid, projection and points of an empty phantom), so start-up grows
+  // linearly with the number of blobs. An error from that cycle leaves FormCreate as
+  // from any event handler: it is shown, the window goes on.
   static std::unique_ptr<TformMain> Create(TApplication& application,
                                            std::vector<TPhantomBlob> phantom);
 
@@ -55,13 +73,14 @@ class TformMain : public TForm, public TProjectionModel, public TBlobRegistry {
   void FormCreate(QWidget* sender);
   void FormDestroy(QWidget* sender);
   void btnCloseClick(QWidget* sender);
-  // `index`: the resolution item clicked (0, 1, 2).
+  // `index`: the resolution item clicked (0, 1, 2). The fit error becomes EResampleError.
   void grpResolutionClick(QWidget* sender, int index);
   void listGaussesChange(QWidget* sender);
   void boxNormalPaint(QWidget* sender);
   void seriesMainAfterDrawValues(TChartSeries* sender);
 
   // ---- the update cycle and its helpers
+  // Adopts the blob and runs the update cycle (not while FormCreate registers a file's).
   void RegisterBlob(std::unique_ptr<TGauss3D> blob) override;
   void RecomputeAll();
   // One table row: the blob's four figures in the general form. Virtual so that a test
@@ -85,7 +104,8 @@ class TformMain : public TForm, public TProjectionModel, public TBlobRegistry {
   TPanel* Panel3 = nullptr;
   TListView* listGausses = nullptr;
 
-  // How many update cycles ran (start-up runs three before the window is shown).
+  // How many update cycles ran (start-up runs three before the window is shown, one
+  // with a phantom file).
   int UpdateCycles = 0;
 
   // The blobs FormCreate creates instead of the built-in three, when set.
@@ -128,6 +148,7 @@ class TformMain : public TForm, public TProjectionModel, public TBlobRegistry {
  private:
   void CreateControls();
   void ConfigureChart();
+  bool deferCycles_ = false;  // while FormCreate registers a phantom file's blobs
   void BindChartCommands();
   std::function<void(QWidget*)> Handler(const std::string& name);
   std::function<void(QWidget*, int)> IndexHandler(const std::string& name);

@@ -64,10 +64,13 @@ uint8_t GreenLevel(double v, double gridMax) {
 }
 
 void PaintGridImage(const TProjectionModel& model, TBitmap24& bitmap) {
+  // Every cell is 0 when no enabled blob reaches a grid point: there is no level to
+  // scale to, and the image is black as for no blob at all.
+  const bool black = !(model.GridMax > 0);
   for (int iy = 0; iy < TProjectionModel::kGridSize; ++iy) {
     uint8_t* row = bitmap.ScanLine(iy);
     for (int ix = 0; ix < TProjectionModel::kGridSize; ++ix)
-      row[3 * ix + 1] = GreenLevel(model.Grid[ix][iy], model.GridMax);
+      row[3 * ix + 1] = black ? 0 : GreenLevel(model.Grid[ix][iy], model.GridMax);
   }
 }
 

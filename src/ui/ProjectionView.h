@@ -34,7 +34,8 @@ void DrawStems(TChartSeries& series, TChartCanvas3D& canvas, int resolution);
 // Raises a floating-point error for gridMax 0.
 uint8_t GreenLevel(double v, double gridMax);
 
-// Writes the green bytes of all 128 x 128 pixels (row iy, column ix = Grid[ix][iy]).
+// Writes the green bytes of all 128 x 128 pixels (row iy, column ix = Grid[ix][iy]);
+// all 0 when GridMax is not above 0 (no enabled blob, or none reaching a grid point).
 void PaintGridImage(const TProjectionModel& model, TBitmap24& bitmap);
 
 }  // namespace quarvel

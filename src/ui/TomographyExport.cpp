@@ -29,19 +29,19 @@ struct OptionSpec {
   const char* description;
 };
 const OptionSpec kOptions[] = {
-    {"views", "N", "Views, 1 ... 100000 (default 180)."},
-    {"arc", "degrees", "The arc the views span, 0 < arc <= 360 (default 180)."},
-    {"detectors", "M", "Detector bins, 2 ... 10000 (default 182)."},
+    {"views", "N", "views, 1 ... 100000 (default 180)"},
+    {"arc", "degrees", "the arc the views span, 0 < arc <= 360 (default 180)"},
+    {"detectors", "M", "detector bins, 2 ... 10000 (default 182)"},
     {"projector", "grid|exact",
-     "The grid's projection or the exact line integrals (default grid)."},
-    {"photons", "I0", "Photon noise with I0 > 0 photons per bin (default: no noise)."},
-    {"seed", "S", "The noise's seed, 0 ... 18446744073709551615 (default 0); with --photons."},
-    {"method", "fbp|sirt|sart", "The reconstruction (default fbp)."},
+     "the grid's projection or the exact line integrals (default grid)"},
+    {"photons", "I0", "photon noise with I0 > 0 photons per bin (default: no noise)"},
+    {"seed", "S", "the noise's seed, 0 ... 18446744073709551615 (default 0); with --photons"},
+    {"method", "fbp|sirt|sart", "the reconstruction (default fbp)"},
     {"filter", "window",
-     "ram-lak, shepp-logan, cosine, hamming or hann (default ram-lak); with fbp."},
+     "ram-lak, shepp-logan, cosine, hamming or hann (default ram-lak); with fbp"},
     {"cutoff", "C",
-     "The filter's cutoff, 0 < C <= 1 of the Nyquist frequency (default 1); with fbp."},
-    {"iterations", "K", "Iterations, 1 ... 100000 (default 10); with sirt and sart."},
+     "the filter's cutoff, 0 < C <= 1 of the Nyquist frequency (default 1); with fbp"},
+    {"iterations", "K", "iterations, 1 ... 100000 (default 10); with sirt and sart"},
 };
 
 bool IsSet(const QCommandLineParser& parser, const char* option) { return parser.isSet(option); }
@@ -215,9 +215,10 @@ uchar Level(double fraction) { return static_cast<uchar>(std::lround(255.0 * fra
 
 }  // namespace
 
-void AddTomographyOptions(QCommandLineParser& parser) {
-  for (const OptionSpec& o : kOptions)
-    parser.addOption(QCommandLineOption(o.name, o.description, o.valueName));
+QList<QCommandLineOption> TomographyOptions() {
+  QList<QCommandLineOption> options;
+  for (const OptionSpec& o : kOptions) options << QCommandLineOption(o.name, o.description, o.valueName);
+  return options;
 }
 
 bool IsTomographyCommand(const QString& command) {

@@ -21,14 +21,10 @@
 #include "format/Exception.h"
 #include "model/PhantomFile.h"
 #include "tomo/Study.h"
+#include "ui/CommandLine.h"
 
 namespace quarvel {
 
-// A command line the tool cannot run as given (the tool's exit status 2).
-class EUsageError : public Exception {
- public:
-  using Exception::Exception;
-};
 
 enum class TExportKind { Png, Csv, Npy, Tiff };
 
@@ -40,9 +36,9 @@ struct TTomographyJob {
 
 bool IsTomographyCommand(const QString& command);
 
-// Adds --views, --arc, --detectors, --projector, --photons, --seed, --method, --filter,
-// --cutoff and --iterations to the parser.
-void AddTomographyOptions(QCommandLineParser& parser);
+// The options --views, --arc, --detectors, --projector, --photons, --seed, --method,
+// --filter, --cutoff and --iterations, for the tool's parser.
+QList<QCommandLineOption> TomographyOptions();
 
 // For a tomography command, its job from the parsed options and the output file's
 // name; for any other command nothing, once it is sure that no tomography option was

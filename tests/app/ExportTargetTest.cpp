@@ -127,13 +127,17 @@ TEST_F(ExportTarget, AnEmptyPhantomIsValidAndTheModelsOwnErrorExitsOne) {
       Export({"points", Path("p.csv"), "--phantom", empty, "--resolution", "512x512"});
   EXPECT_EQ(fit.exitCode, 1);
   EXPECT_EQ(fit.err.toStdString(),
-            "quarvel-export: X1 = 1; Y1 = 0; X2 = 1; Y2 = 4.2992125981467E-6\n");
-  // A valid file whose blob overflows the grid (the peak of a denormal spread at the
-  // grid coordinate 1): the error of the window's creation, exit 1.
+            "quarvel-export: cannot resample to 512x512: two points share X = 1; X1 = 1; Y1 = 0; "
+            "X2 = 1; Y2 = 4.2992125981467E-6\n");
+  // A blob whose peak would overflow the grid (a denormal spread) is refused by the
+  // reader, with its line and column, before the window's creation could fail on it.
   const QString overflow = Input("overflow.csv", "mx,dx,my,dy\n1,5e-324,1,1\n");
   const Outcome creation = Export({"grid", Path("g.png"), "--phantom", overflow});
-  EXPECT_EQ(creation.exitCode, 1);
-  EXPECT_EQ(creation.err.toStdString(), "quarvel-export: Floating point overflow\n");
+  EXPECT_EQ(creation.exitCode, 2);
+  EXPECT_EQ(creation.err.toStdString(),
+            "quarvel-export: " + overflow.toStdString() +
+                ":2:3: DX is too small: the blob's peak density would overflow a double (DX must "
+                "be at least about 2.2e-309), not \"5e-324\"\n");
   EXPECT_TRUE(Entries().isEmpty());
 }
 
@@ -144,9 +148,9 @@ TEST_F(ExportTarget, EveryUsageErrorExitsTwoWithOneLineAndWritesNothing) {
     QStringList args;
     std::string message;
   } cases[] = {
-      {{"points", "P.csv", "--bogus"}, "Unknown option 'bogus'."},
-      {{"points", "P.csv", "--resolution"}, "Missing value after '--resolution'."},
-      {{"points", "P.csv", "--phantom"}, "Missing value after '--phantom'."},
+      {{"points", "P.csv", "--bogus"}, "unknown option 'bogus' (see --help)"},
+      {{"points", "P.csv", "--resolution"}, "missing value after '--resolution' (see --help)"},
+      {{"points", "P.csv", "--phantom"}, "missing value after '--phantom' (see --help)"},
       {{"grid", "P.jpg"},
        "'P.jpg' ends in neither .png nor .csv: give --format (grid writes png or csv)"},
       {{"window", "P.txt"},
@@ -198,13 +202,101 @@ TEST_F(ExportTarget, TheViewerRefusesABadPhantomBeforeItNeedsADisplay) {
   const Outcome noValue = RunProgram(QUARVEL_VIEW_PROGRAM, {"--phantom"},
                                      {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM="});
   EXPECT_EQ(noValue.exitCode, 2);
-  EXPECT_EQ(noValue.err.toStdString(), "quarvel-view: missing value for option 'phantom'\n");
+  EXPECT_EQ(noValue.err.toStdString(),
+            "quarvel-view: missing value after '--phantom' (see --help)\n");
+}
+
+TEST_F(ExportTarget, BothCommandLinesAreWordedAlike) {
+  const QString view = QUARVEL_VIEW_PROGRAM, tool = QUARVEL_EXPORT_PROGRAM;
+  const QString missing = inputs.filePath("missing.csv");
+  const std::string dashes = "': long options take two dashes, as in '-";
+  const struct {
+    QString program;
+    QStringList args;
+    int exitCode;
+    std::string out;  // how standard output starts
+    std::string err;
+  } cases[] = {
+      {tool, {"-help"}, 2, "", "quarvel-export: unknown option '-help" + dashes + "-help'"},
+      {view,
+       {"-phantom", "p.csv"},
+       2,
+       "",
+       "quarvel-view: unknown option '-phantom" + dashes + "-phantom'"},
+      {tool, {"points", "-", "--phantom", "-p.csv"}, 2, "", "quarvel-export: -p.csv: cannot read"},
+      {tool, {"--help-all"}, 2, "", "quarvel-export: unknown option 'help-all' (see --help)\n"},
+      {tool,
+       {"--help", "--phantom", missing},
+       0,
+       "Usage: quarvel-export [options] <command> <file>\n",
+       ""},
+      {view, {"--phantom", missing, "--version"}, 0, "quarvel-view ", ""},
+      {view, {"--help"}, 0, "Usage: quarvel-view [options]\n", ""},
+  };
+  for (const auto& c : cases) {
+    const Outcome r = RunProgram(c.program, c.args, {"DISPLAY=", "WAYLAND_DISPLAY="});
+    const std::string name = c.args.join(' ').toStdString();
+    EXPECT_EQ(r.exitCode, c.exitCode) << name;
+    EXPECT_TRUE(r.out.startsWith(c.out.c_str())) << name << ": " << r.out.toStdString();
+    EXPECT_EQ(r.err.toStdString().substr(0, c.err.size()), c.err) << name;
+    EXPECT_TRUE(c.err.empty() ? r.err.isEmpty() : r.err.count('\n') == 1) << name;
+  }
+}
+
+TEST_F(ExportTarget, AnOutputThatIsThePhantomFileIsRefusedAndNothingIsWritten) {
+  const std::string text = "mx,dx,my,dy\n7,2,12,2\n";
+  std::ofstream(Path("my.csv").toStdString(), std::ios::binary) << text;
+  ASSERT_EQ(symlink("my.csv", Path("link.csv").toStdString().c_str()), 0);
+  ASSERT_EQ(link(Path("my.csv").toStdString().c_str(), Path("hard.csv").toStdString().c_str()), 0);
+  // "$0" is the export tool, and "@" the temporary folder.
+  const char* cases[][2] = {
+      {"points '@my.csv' --phantom '@my.csv'", "'@my.csv'"},
+      {"points '@link.csv' --phantom '@my.csv'", "'@link.csv'"},
+      {"grid '@hard.csv' --phantom '@my.csv'", "'@hard.csv'"},
+      {"points - --phantom '@my.csv' >> '@my.csv'", "standard output"},
+      {"points '@my.csv' --phantom - < '@my.csv'", "'@my.csv'"},
+  };
+  const auto inFolder = [this](const char* named) {
+    return QString(named).replace("@", dir.path() + "/");
+  };
+  for (const auto& [command, target] : cases) {
+    const Outcome r = Shell("\"$0\" " + inFolder(command));
+    EXPECT_EQ(r.exitCode, 2) << command;
+    EXPECT_EQ(r.err, "quarvel-export: " + inFolder(target).toUtf8() +
+                         " is the phantom file: it would be overwritten\n")
+        << command;
+  }
+  std::ifstream in(Path("my.csv").toStdString(), std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), text);
+  EXPECT_EQ(Entries(), (QStringList{"hard.csv", "link.csv", "my.csv"}));
+}
+
+TEST_F(ExportTarget, StandardStreams) {
+  // A reader that leaves early ends the tool quietly, as SIGPIPE ends other tools.
+  const Outcome cut = RunProgram(
+      "/bin/bash", {"-c", "set -o pipefail; \"$0\" grid - --format csv | head -c 10 >/dev/null",
+                    QUARVEL_EXPORT_PROGRAM});
+  EXPECT_TRUE(cut.exitCode == 141 || cut.exitCode == 0) << cut.exitCode;
+  EXPECT_EQ(cut.err.toStdString(), "");
+  // The phantom from standard input, for both programs.
+  const Outcome fromInput = Shell("\"$0\" projection - --phantom - < '" + kExample + "'");
+  EXPECT_EQ(fromInput.exitCode, 0) << fromInput.err.toStdString();
+  EXPECT_EQ(fromInput.out, Export({"projection", "-"}).out);
+  const QString bad = Input("bad.csv", "mx,dx,my\n");
+  const Outcome viewer =
+      RunProgram("/bin/sh", {"-c", "\"$0\" --phantom - < '" + bad + "'", QUARVEL_VIEW_PROGRAM},
+                 {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM="});
+  EXPECT_EQ(viewer.exitCode, 2);
+  EXPECT_EQ(viewer.err.toStdString(),
+            "quarvel-view: standard input:1:9: expected the header \"mx,dx,my,dy\" or "
+            "\"mx,dx,my,dy,enabled\"\n");
 }
 
 TEST_F(ExportTarget, RegularFilesAreReplacedWholeKeepingTheirPermissions) {
   const QString target = Path("p.csv");
   { std::ofstream(target.toStdString()) << "old"; }
-  ASSERT_EQ(chmod(target.toStdString().c_str(), 0640), 0);
+  // Not set-user-ID and set-group-ID, though: the new file is the writer's.
+  ASSERT_EQ(chmod(target.toStdString().c_str(), 06640), 0);
   struct stat before, after;
   stat(target.toStdString().c_str(), &before);
   ASSERT_EQ(Export({"points", target}).exitCode, 0);
@@ -219,7 +311,12 @@ TEST_F(ExportTarget, RegularFilesAreReplacedWholeKeepingTheirPermissions) {
   QFile linked(target);
   ASSERT_TRUE(linked.open(QIODevice::ReadOnly));
   EXPECT_TRUE(linked.readLine().startsWith("ix,x,sum"));
-  EXPECT_EQ(Entries(), (QStringList{"link.csv", "p.csv"}));
+  // A link that names no file yet makes it, as the shell's ">" does.
+  ASSERT_EQ(symlink("new.csv", Path("dangling.csv").toStdString().c_str()), 0);
+  ASSERT_EQ(Export({"projection", Path("dangling.csv")}).exitCode, 0);
+  EXPECT_EQ(TypeOf(Path("dangling.csv")), S_IFLNK);
+  EXPECT_EQ(TypeOf(Path("new.csv")), S_IFREG);
+  EXPECT_EQ(Entries(), (QStringList{"dangling.csv", "link.csv", "new.csv", "p.csv"}));
 }
 
 TEST_F(ExportTarget, OutputErrorsNameTheFileAndTheReasonAndLeaveNothing) {

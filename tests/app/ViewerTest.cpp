@@ -63,7 +63,7 @@ TEST(ViewerCommandLine, TakesHelpAndVersionAndNothingElse) {
       {"unknown option", {"--bogus"}, 2, "", "'bogus'"},
       {"a file", {"phantom.txt"}, 2, "", "unexpected argument 'phantom.txt'"},
       {"help with a stray argument", {"--help", "x"}, 2, "", "unexpected argument 'x'"},
-      {"the toolkit's own options", {"-platform", "offscreen"}, 2, "", "'platform'"},
+      {"the toolkit's own options", {"-platform", "offscreen"}, 2, "", "'-platform'"},
       {"the toolkit's help", {"--help-all"}, 2, "", "'help-all'"},
   };
   for (const auto& c : cases) {
@@ -80,6 +80,18 @@ TEST(ViewerCommandLine, TakesHelpAndVersionAndNothingElse) {
       EXPECT_TRUE(r.err.isEmpty()) << c.name << ": " << r.err.toStdString();
     }
   }
+}
+
+// The toolkit's note about a missing runtime folder would break the one-line contract.
+TEST(ViewerCommandLine, StartsWithoutARuntimeFolderSilently) {
+  QProcessEnvironment env = NoDisplay();
+  env.remove("XDG_RUNTIME_DIR");
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  env.insert("QUARVEL_EXIT_AFTER_FIRST_FRAME", "1");
+  const Result r = View({}, env);
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_TRUE(r.out.startsWith("first-frame ")) << r.out.toStdString();
+  EXPECT_EQ(r.err.toStdString(), "");
 }
 
 // A Unix socket nobody listens on: what a compositor that went away leaves behind.

@@ -50,11 +50,12 @@ TEST(PhantomFile, ReadsBlobsInOrder) {
 
 TEST(PhantomFile, NumbersAreExactDoubles) {
   const auto blobs = ParsePhantom(
-      "mx,dx,my,dy\n0.1,4.9406564584124654e-324,1.7976931348623157e308,0.30000000000000004\n",
+      "mx,dx,my,dy\n0.1,2.219190097936199e-309,1.7976931348623157e308,0.30000000000000004\n",
       "p.csv");
   ASSERT_EQ(blobs.size(), 1u);
   EXPECT_EQ(blobs[0].MX, 0.1);
-  EXPECT_EQ(blobs[0].DX, std::nextafter(0.0, 1.0));
+  // The smallest spread whose peak density fits a double; the double below it is refused.
+  EXPECT_EQ(blobs[0].DX, 2.219190097936199e-309);
   EXPECT_EQ(blobs[0].MY, 1.7976931348623157e308);
   EXPECT_EQ(blobs[0].DY, 0.1 + 0.2);
   EXPECT_TRUE(blobs[0].Enabled);
@@ -119,6 +120,11 @@ TEST(PhantomFile, EachErrorIsOneLineWithFileLineColumnAndReason) {
        "p.csv:2:3: DX must be finite and greater than 0, not \"1e400\""},
       {"spread below the range", "mx,dx,my,dy\n7,1e-400,12,2\n",
        "p.csv:2:3: DX must be finite and greater than 0, not \"1e-400\""},
+      {"spread whose peak overflows", "mx,dx,my,dy\n7,2,12,2.219190097936194e-309\n",
+       "p.csv:2:8: DY is too small: the blob's peak density would overflow a double (DY must be "
+       "at least about 2.2e-309), not \"2.219190097936194e-309\""},
+      {"input over 64 MiB", "mx,dx,my,dy\n" + std::string(kPhantomMaxBytes, '\n'),
+       "p.csv: larger than 64 MiB"},
       {"NaN spread", "mx,dx,my,dy\n7,2,12,nan\n",
        "p.csv:2:8: DY must be finite and greater than 0, not \"nan\""},
       {"infinite mean", "mx,dx,my,dy\n-infinity,2,12,2\n",
@@ -196,6 +202,11 @@ TEST_F(PhantomFileOnDisk, UnreadableAndEndlessInputsFailWithTheirReason) {
   ASSERT_NE(writer, nullptr);
   EXPECT_EQ(messageOf(fifo), fifo + ":1:1: line longer than 4096 bytes");
   pclose(writer);
+  // Nor does an endless input of comments: it ends at the size limit.
+  FILE* comments = popen(("yes '#' > '" + fifo + "' 2>/dev/null").c_str(), "r");
+  ASSERT_NE(comments, nullptr);
+  EXPECT_EQ(messageOf(fifo), fifo + ": larger than 64 MiB");
+  pclose(comments);
   if (geteuid() != 0) {
     const std::string secret = Write("secret.csv", "mx,dx,my,dy\n");
     chmod(secret.c_str(), 0);

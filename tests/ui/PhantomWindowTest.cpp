@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include "WindowTesting.h"
+#include "ui/ExportView.h"
 #include "ui/MainFormUnit.h"
 
 namespace quarvel {
@@ -21,12 +22,12 @@ class PhantomWindow : public ::testing::Test {
   std::unique_ptr<TformMain> form;
 };
 
-TEST_F(PhantomWindow, TheFileBlobsFillTheTableOneCycleEach) {
+TEST_F(PhantomWindow, TheFileBlobsFillTheTableInOneCycle) {
   Open({{2.5, 1.0, 3.0, 0.5, true},
         {10.0, 4.0, 10.0, 4.0, false},
         {18.0, 0.75, 1.5, 2.0, true},
         {11, 1, 11, 1, true}});
-  EXPECT_EQ(form->UpdateCycles, 4);
+  EXPECT_EQ(form->UpdateCycles, 1);
   ASSERT_EQ(form->listGausses->RowCount(), 4);
   const char* expected[4][4] = {{"2.5", "1", "3", "0.5"},
                                 {"10", "4", "10", "4"},
@@ -58,10 +59,25 @@ TEST_F(PhantomWindow, AnEmptyPhantomStillRunsTheCycleAndTheFitErrorIsShown) {
   // At 512x512 the second pass meets two points with the same X: the fit error.
   testing::ClickRadio(form->grpResolution->Button(2));
   ASSERT_EQ(testing::ShownErrors().size(), 1u);
-  EXPECT_EQ(testing::ShownErrors()[0].substr(0, 16), "X1 = 1\r\nY1 = 0\r\n");
+  EXPECT_EQ(testing::ShownErrors()[0].substr(0, 69),
+            "Cannot resample to 512x512: two points share X = 1.\r\nX1 = 1\r\nY1 = 0\r\n");
+  EXPECT_TRUE(testing::ShownErrors()[0].ends_with("\r\n128x128 and 256x256 still work."));
   EXPECT_EQ(form->seriesMain->PointCount(), 128);  // the chart keeps its points
   testing::ClickRadio(form->grpResolution->Button(1));
   EXPECT_EQ(form->seriesMain->PointCount(), 255);
+}
+
+TEST_F(PhantomWindow, AGridThatNoBlobReachesIsBlack) {
+  // Too narrow to reach a grid point (the nearest row lies 51 spreads from its mean),
+  // and too far away: every cell is 0, and there is no level to scale the green to.
+  Open({{1, 1e-3, 1.5, 1e-3, true}, {1e6, 1, 10, 1, true}});
+  EXPECT_EQ(form->GridMax, 0.0);
+  form->boxNormal->repaint();
+  EXPECT_TRUE(testing::ShownErrors().empty());
+  const QImage grid = GridPicture(*form);
+  QImage black(grid.size(), grid.format());
+  black.fill(Qt::black);
+  EXPECT_EQ(grid, black);
 }
 
 TEST_F(PhantomWindow, AnErrorWhileCreatingTheBlobsIsShownAndTheWindowGoesOn) {
@@ -69,8 +85,8 @@ TEST_F(PhantomWindow, AnErrorWhileCreatingTheBlobsIsShownAndTheWindowGoesOn) {
   Open({{7, 2, 12, 2, true}, {9, 3, 1, 5e-324, true}, {15, 1, 8, 3, true}});
   ASSERT_EQ(testing::ShownErrors().size(), 1u);
   EXPECT_EQ(testing::ShownErrors()[0], "Floating point overflow");
-  // Creation stopped at the failing blob, which had registered.
-  EXPECT_EQ(form->BlobCount(), 2);
+  // Every blob registered; the one cycle stopped at the failing blob.
+  EXPECT_EQ(form->BlobCount(), 3);
   EXPECT_TRUE(form->isVisible());
 }
 
