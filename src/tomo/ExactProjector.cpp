@@ -4,6 +4,7 @@
 #include <numbers>
 #include <vector>
 
+#include "format/Exception.h"
 #include "tomo/Parallel.h"
 #include "tomo/Projectors.h"
 
@@ -35,10 +36,10 @@ std::vector<TBlobTerms> BlobTerms(const std::vector<TGauss3D>& blobs) {
   for (const TGauss3D& b : blobs) {
     // Both spreads negative give the same value as both positive (BlobValue multiplies
     // the two densities); one negative was refused by TPhantomDensity. An infinite
-    // spread gives 0 everywhere.
+    // spread or mean gives 0 everywhere.
     const real dx = std::fabs(static_cast<real>(b.DX));
     const real dy = std::fabs(static_cast<real>(b.DY));
-    if (std::isinf(dx) || std::isinf(dy)) continue;
+    if (std::isinf(dx) || std::isinf(dy) || std::isinf(b.MX) || std::isinf(b.MY)) continue;
     terms.push_back(
         {b.MX, b.MY, 1 / (4 * dx * dx), 1 / (4 * dy * dy),
          -0.5L * std::log(2 * std::numbers::pi_v<real>) - 0.5L * (std::log(dx) + std::log(dy))});
@@ -148,7 +149,12 @@ bool Chord(real px, real py, real ux, real uy, real& s0, real& s1) {
 TPhantomDensity::TPhantomDensity(const std::vector<TGauss3D>& blobs) {
   for (const TGauss3D& b : blobs) {
     if (!b.Enabled) continue;
-    (void)b.BlobValue(b.MX, b.MY);  // raises the model's error for a blob it cannot compute
+    // The errors BlobValue raises for such a blob; checked here without evaluating it, as
+    // its value at the mean may not fit a double (a spread near the smallest double).
+    if (std::isnan(b.MX) || std::isnan(b.MY) || std::isnan(b.DX) || std::isnan(b.DY) ||
+        (b.DX < 0) != (b.DY < 0))
+      throw EInvalidOp();
+    if (b.DX == 0 || b.DY == 0) throw EZeroDivide();
     enabled_.push_back(b);
   }
 }

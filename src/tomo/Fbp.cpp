@@ -156,19 +156,24 @@ TArray2D ReconstructFbp(const TArray2D& sinogram, const TScanGeometry& geometry,
   ThrowIfStopped(stop);
 
   // Back-projection, a band of image rows per thread; each point adds its views in order.
+  // The views are taken in blocks that stay in the cache while the band's rows use them.
   std::vector<double> cosines(views), sines(views);
   for (int k = 0; k < views; ++k) {
     cosines[k] = geometry.Cos(k);
     sines[k] = geometry.Sin(k);
   }
+  constexpr int kViewBlock = 32;
   const double centre = (detectors - 1) / 2.0 + kViewPad;
   TArray2D image(joseph::kSize, joseph::kSize);
   ParallelRanges(joseph::kSize, threads, [&](int begin, int end) {
-    for (int iy = begin; iy < end && !stop.stop_requested(); ++iy) {
-      double* row = &image.At(iy, 0);
-      const double y = iy - joseph::kMiddle;
-      for (int k = 0; k < views; ++k)
-        AccumulateRow(row, &filtered[std::size_t(k) * stride], y * sines[k] + centre, cosines[k]);
+    for (int first = 0; first < views && !stop.stop_requested(); first += kViewBlock) {
+      const int last = std::min(views, first + kViewBlock);
+      for (int iy = begin; iy < end; ++iy) {
+        const double y = iy - joseph::kMiddle;
+        for (int k = first; k < last; ++k)
+          AccumulateRow(&image.At(iy, 0), &filtered[std::size_t(k) * stride], y * sines[k] + centre,
+                        cosines[k]);
+      }
     }
   });
   ThrowIfStopped(stop);

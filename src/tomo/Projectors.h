@@ -19,8 +19,8 @@ TArray2D GridImage(const TProjectionModel& model);
 
 // The phantom's continuous density: the largest BlobValue of the enabled blobs on the
 // closed square [1, 20]^2, 0 outside it. Holds copies of the enabled blobs; raises the
-// model's errors (EInvalidOp, EZeroDivide, EOverflow) for a blob whose value cannot be
-// computed, as the grid does.
+// model's errors for a blob whose value cannot be computed anywhere (EInvalidOp for a
+// NaN or spreads of opposite signs, EZeroDivide for a zero spread).
 class TPhantomDensity {
  public:
   explicit TPhantomDensity(const std::vector<TGauss3D>& blobs);

@@ -60,10 +60,9 @@ void CheckIterativeOptions(const TIterativeOptions& options);
 // its transpose, starting from zero: x += lambda C A^T R (b - A x), R the inverse row sums
 // of A (the rays' weights) and C the inverse column sums (for SART, of the one view's
 // rows), with the relaxation lambda = 1 for both (inside (0, 2), where both converge).
-// SART takes the views in an order that jumps by
-// the step coprime to N nearest N / 1.618, so that consecutive views lie far apart.
-// NonNegative sets negative cells to 0 after each update. SART runs in one thread (each
-// view's update needs the one before it).
+// SART takes the views in an order that jumps by the step coprime to N nearest
+// N / 1.618, so that consecutive views lie far apart. NonNegative sets negative cells to
+// 0 after each update. SART runs in one thread (each view's update needs the one before).
 TArray2D ReconstructIterative(const TArray2D& sinogram, const TScanGeometry& geometry,
                               const TIterativeOptions& options, const std::stop_token& stop = {},
                               int threads = 0);

@@ -81,17 +81,5 @@ TEST(StudyOptions, GeometryErrorsAreGeometryErrors) {
   EXPECT_THROW(CheckGeometry(TScanGeometry{.ArcDegrees = -1}), EInvalidGeometry);
 }
 
-TEST(ScanGeometry, AnglesAndBinsAsDefined) {
-  const TScanGeometry g{.Views = 8, .ArcDegrees = 360, .Detectors = 4};
-  EXPECT_EQ(g.AngleDegrees(3), 135.0);
-  EXPECT_EQ(g.Cos(2), 0.0);  // exact on the axes
-  EXPECT_EQ(g.Sin(4), 0.0);
-  EXPECT_EQ(g.Cos(4), -1.0);
-  EXPECT_EQ(g.Sin(6), -1.0);
-  EXPECT_DOUBLE_EQ(g.Cos(1), std::sqrt(0.5));
-  EXPECT_EQ(g.BinCells(0), -1.5);
-  EXPECT_DOUBLE_EQ(g.BinPosition(3), 1.5 * 19 / 127);
-}
-
 }  // namespace
 }  // namespace quarvel
