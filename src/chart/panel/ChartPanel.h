@@ -22,6 +22,7 @@ enum class TBevelCut { bvNone, bvLowered, bvRaised, bvSpace };
 
 class TCustomChartPanel : public TNotifyingSettings<TCustomChartPanel> {
  public:
+  // `host` must not be null and must outlive the panel (checked where checks are live).
   explicit TCustomChartPanel(TChartHost* host);
   virtual ~TCustomChartPanel();
   TCustomChartPanel(const TCustomChartPanel&) = delete;
@@ -39,7 +40,7 @@ class TCustomChartPanel : public TNotifyingSettings<TCustomChartPanel> {
   void InvalidateChart();
   // The host's size or position changed: everything is drawn again.
   void HandleResize() { InvalidateChart(); }
-  // One complete drawing of the chart onto `surface` within `rect`.
+  // One complete drawing of the chart onto `surface` (not null) within `rect`.
   void DrawChart(TCanvas* surface, const TRect& rect);
   // Keeps PlotRect inside DrawBounds and non-empty; derives width, height, centre.
   // Runs whenever the paint moves PlotRect (margins, titles, axis room), so the axes'

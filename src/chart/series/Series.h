@@ -69,7 +69,8 @@ class TChartSeries : public TChartSeriesBase,
   // when the chart clips), AfterDrawValues; nothing without a chart or a visible point.
   void PaintSeries() override;
   // VisibleFirst ... VisibleLast: the points the X axis shows, one past the near edge
-  // included for the edge segment; needs the X axis mapped (PlaceAxisPixels).
+  // included for the edge segment; needs a parent chart and the X axis placed
+  // (PlaceAxisPixels), a contract checked where checks are live.
   void FindVisibleRange();
   // DrawPoint for each visible point, in AscendingDrawOrder.
   virtual void DrawVisiblePoints();
