@@ -72,10 +72,13 @@ class TCustomAxisPanel : public TCustomChartPanelExtended {
   void SetAxisVisible(bool v) { Set(axisVisible_, v); }
   bool ClipPoints() const { return clipPoints_; }
   void SetClipPoints(bool v) { Set(clipPoints_, v); }
+
+  // ---- stored, not drawn
+  // Paging and the 3D walls: kept with their defaults and their setters' rules (and a
+  // change repaints), but no paint reads them.
   int MaxPointsPerPage() const { return maxPointsPerPage_; }
   // ChartException "MaxPointsPerPage must be >= 0" for a negative value.
   void SetMaxPointsPerPage(int v);
-  // Paging and 3D walls are not drawn by this chart; the settings are kept.
   int Page() const { return page_; }
   void SetPage(int v) { Set(page_, v); }
   bool ScaleLastPage() const { return scaleLastPage_; }
