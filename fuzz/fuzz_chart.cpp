@@ -9,9 +9,9 @@
 
 #include "FuzzInput.h"
 #include "GestureDriver.h"
-#include "chart/axes/AxisPanel.h"
+#include "chart/control/Chart.h"
 #include "chart/series/Series.h"
-#include "format/Exception.h"
+#include "base/Exception.h"
 #include "platform/BitmapHost.h"
 #include "platform/QtRuntime.h"
 

@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "format/NumberFormat.h"
-#include "format/ScopeExit.h"
+#include "base/ScopeExit.h"
 #include "ui/Accessibility.h"
 #include "ui/ProjectionView.h"
 

@@ -10,7 +10,7 @@
 #include <QByteArray>
 #include <QString>
 
-#include "format/Exception.h"
+#include "base/Exception.h"
 
 namespace quarvel {
 

@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-#include "chart/axes/AxisPanel.h"
+#include "chart/control/Chart.h"
 #include "platform/ViewKeys.h"
 
 namespace quarvel::testing {
@@ -60,7 +60,7 @@ TGesture RandomGesture(Random& next, int width, int height, int margin = 20) {
 }
 
 // The chart's answer to the gesture.
-inline void ApplyGesture(TCustomChart& chart, const TGesture& g) {
+inline void ApplyGesture(TChart& chart, const TGesture& g) {
   switch (g.kind) {
     case TGesture::Kind::Press:
       chart.ChartMouseDown(g.button, 0, g.x, g.y);

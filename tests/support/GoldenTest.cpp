@@ -8,7 +8,7 @@
 #include <cstdlib>
 
 #include "Golden.h"
-#include "format/ScopeExit.h"
+#include "base/ScopeExit.h"
 
 namespace quarvel {
 namespace {

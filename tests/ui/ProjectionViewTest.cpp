@@ -13,7 +13,7 @@
 #include "MainChart.h"
 #include "ModelFixtures.h"
 #include "WindowChart.h"
-#include "format/ScopeExit.h"
+#include "base/ScopeExit.h"
 #include "platform/Color.h"
 #include "platform/QtRuntime.h"
 

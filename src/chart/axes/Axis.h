@@ -20,7 +20,7 @@
 #include "chart/axes/AxisMapping.h"
 #include "chart/panel/ChartPens.h"
 #include "chart/panel/TitleWall.h"
-#include "format/NotifyingSettings.h"
+#include "base/NotifyingSettings.h"
 
 namespace quarvel {
 

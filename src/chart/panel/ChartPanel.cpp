@@ -129,13 +129,13 @@ void TCustomChartPanel::PrepareFillBrush(TColor color, TBrushStyle style, TColor
   }
 }
 
-void TCustomChartPanelExtended::PaintPanel(const TRect& rect) {
+void TCustomChartPanel::PaintPanel(const TRect& rect) {
   FillPanelBackground(rect);
   DrawPanelImage(rect);
   if (!ChartCanvas().RendersDepthNatively()) DrawPanelBevels(rect);
 }
 
-void TCustomChartPanelExtended::FillPanelBackground(const TRect& rect) {
+void TCustomChartPanel::FillPanelBackground(const TRect& rect) {
   if (gradientVisible_) {
     ChartCanvas().FillGradientRect(rect, GradientStartColor,
                                    TChartCanvas::TGradientDirection::gdTopBottom, GradientEndColor);

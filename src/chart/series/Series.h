@@ -18,7 +18,7 @@
 #include "chart/axes/AxisPanel.h"
 #include "chart/axes/SeriesBase.h"
 #include "chart/series/ValueList.h"
-#include "format/NotifyingSettings.h"
+#include "base/NotifyingSettings.h"
 
 namespace quarvel {
 

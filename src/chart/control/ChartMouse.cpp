@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "chart/axes/AxisPanel.h"
+#include "chart/control/Chart.h"
 
 namespace quarvel {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <chrono>
 
-#include "chart/axes/AxisPanel.h"
+#include "chart/control/Chart.h"
 
 namespace quarvel {
 namespace {

@@ -323,7 +323,7 @@ TEST_F(Navigation, EscCancelsTheZoomBoxAndEndsThePan) {
 TEST_F(Navigation, RightClickWithoutMovementAsksForTheMenu) {
   TChart& c = view.chart;
   std::vector<std::pair<int, int>> clicks;
-  c.OnContextClick = [&](TCustomChart*, TMouseButton, TShiftState, int x, int y) {
+  c.OnContextClick = [&](TChart*, TMouseButton, TShiftState, int x, int y) {
     clicks.push_back({x, y});
   };
   c.ChartMouseDown(TMouseButton::mbRight, 0, 300, 150);
@@ -408,7 +408,7 @@ TEST(NavigationFuzz, RandomGesturesAndKeys) {
   EXPECT_FALSE(c.CanGoBack());
   int forward = 0;
   while (c.GoForward()) ++forward;
-  EXPECT_LE(forward, static_cast<int>(TCustomChart::kHistoryDepth));
+  EXPECT_LE(forward, static_cast<int>(TChart::kHistoryDepth));
   EXPECT_GT(forward, 10);
 }
 

@@ -7,7 +7,7 @@
 #include "GestureDriver.h"
 #include "MainChart.h"
 #include "ModelFixtures.h"
-#include "chart/axes/ZoomRanges.h"
+#include "chart/gestures/ZoomRanges.h"
 
 namespace quarvel {
 namespace {
