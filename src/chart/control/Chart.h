@@ -209,8 +209,4 @@ class TChart : public TCustomAxisPanel {
   bool isZoomedIn_ = false;
 };
 
-// The former name of the chart class, while ChartMouse.cpp and ChartKeys.cpp still
-// define its members under it.
-using TCustomChart = TChart;
-
 }  // namespace quarvel
