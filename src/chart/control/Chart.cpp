@@ -27,6 +27,7 @@ void TChart::DrawChartContents(const TRect& bounds) {
   if (OnBeforeDrawSeries) OnBeforeDrawSeries(this);
   // A series may leave the list while it paints: the paint walks a copy.
   std::vector<TChartSeriesBase*> series;
+  series.reserve(SeriesCount());
   for (int i = 0; i < SeriesCount(); ++i) series.push_back(SeriesAt(i));
   for (auto* s : series)
     if (s->Active()) s->PaintSeries();
