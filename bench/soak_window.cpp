@@ -1,6 +1,7 @@
 // Soak: random user actions at the main window on the offscreen platform, delivered
 // through the toolkit's event path (so every handler runs inside the application's
-// exception guard): chart mouse drags, clicks and wheel notches, window resizes, radio
+// exception guard): chart gestures (mouse drags, clicks, wheel notches and view keys, as
+// tests/support/GestureDriver.h draws them), window resizes, radio
 // clicks on the buttons, splitter drags, clicks and arrow keys in the blob table and
 // focus changes with Tab. The window is painted after every action. Reports actions
 // per second, the resident memory after warming up and at the end, the peak, and any
@@ -23,7 +24,9 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <utility>
 
+#include "GestureDriver.h"
 #include "ui/MainFormUnit.h"
 
 namespace {
@@ -48,6 +51,35 @@ double PeakMegabytes() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   return usage.ru_maxrss / 1024.0;
+}
+
+// A key the chart control turns into the view key.
+std::pair<Qt::Key, Qt::KeyboardModifiers> QtKeyOf(quarvel::TViewKey key) {
+  using quarvel::TViewKey;
+  switch (key) {
+    case TViewKey::vkZoomIn:
+      return {Qt::Key_Plus, Qt::NoModifier};
+    case TViewKey::vkZoomOut:
+      return {Qt::Key_Minus, Qt::NoModifier};
+    case TViewKey::vkPanLeft:
+      return {Qt::Key_Left, Qt::NoModifier};
+    case TViewKey::vkPanRight:
+      return {Qt::Key_Right, Qt::NoModifier};
+    case TViewKey::vkPanUp:
+      return {Qt::Key_Up, Qt::NoModifier};
+    case TViewKey::vkPanDown:
+      return {Qt::Key_Down, Qt::NoModifier};
+    case TViewKey::vkReset:
+      return {Qt::Key_Home, Qt::NoModifier};
+    case TViewKey::vkBack:
+      return {Qt::Key_Backspace, Qt::NoModifier};
+    case TViewKey::vkForward:
+      return {Qt::Key_Right, Qt::AltModifier};
+    case TViewKey::vkCancel:
+    case TViewKey::vkNone:
+      break;
+  }
+  return {Qt::Key_Escape, Qt::NoModifier};
 }
 
 void Mouse(QWidget* w, QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons held, QPoint p) {
@@ -76,27 +108,48 @@ int main(int argc, char** argv) {
   Qt::MouseButtons held = Qt::NoButton;
   auto step = [&](long i) {
     const int w = std::max(1, chart->width()), h = std::max(1, chart->height());
-    const QPoint p(static_cast<int>(rng() % (w + 20)) - 10,
-                   static_cast<int>(rng() % (h + 20)) - 10);
     const unsigned kind = rng() % 1000;
-    if (kind < 300) {
-      Mouse(chart, QEvent::MouseMove, Qt::NoButton, held, p);
-    } else if (kind < 450) {
-      const Qt::MouseButton b = rng() % 2 ? Qt::LeftButton : Qt::RightButton;
-      held |= b;
-      Mouse(chart, QEvent::MouseButtonPress, b, held, p);
-    } else if (kind < 600) {
-      const Qt::MouseButton b = rng() % 2 ? Qt::LeftButton : Qt::RightButton;
-      held &= ~Qt::MouseButtons(b);
-      Mouse(chart, QEvent::MouseButtonRelease, b, held, p);
-    } else if (kind < 800) {
-      QWheelEvent e(QPointF(p), chart->mapToGlobal(QPointF(p)), QPoint(),
-                    QPoint(0, rng() % 2 ? 120 : -120), held, Qt::NoModifier, Qt::NoScrollPhase,
-                    false);
-      QApplication::sendEvent(chart, &e);
-    } else if (kind < 900) {
-      QEvent leave(QEvent::Leave);
-      QApplication::sendEvent(chart, &leave);
+    if (kind < 900) {
+      // A chart gesture, delivered as the toolkit delivers it to the chart control.
+      const quarvel::testing::TGesture g = quarvel::testing::RandomGesture(rng, w, h, 10);
+      const QPoint p(g.x, g.y);
+      const Qt::MouseButton b =
+          g.button == quarvel::TMouseButton::mbLeft ? Qt::LeftButton : Qt::RightButton;
+      using Kind = quarvel::testing::TGesture::Kind;
+      switch (g.kind) {
+        case Kind::Move:
+          Mouse(chart, QEvent::MouseMove, Qt::NoButton, held, p);
+          break;
+        case Kind::Press:
+          held |= b;
+          Mouse(chart, QEvent::MouseButtonPress, b, held, p);
+          break;
+        case Kind::Release:
+          held &= ~Qt::MouseButtons(b);
+          Mouse(chart, QEvent::MouseButtonRelease, b, held, p);
+          break;
+        case Kind::DoubleClick:
+          Mouse(chart, QEvent::MouseButtonDblClick, b, held | b, p);
+          break;
+        case Kind::Wheel: {
+          QWheelEvent e(QPointF(p), chart->mapToGlobal(QPointF(p)), QPoint(),
+                        QPoint(0, g.notch > 0 ? -120 : 120), held, Qt::NoModifier,
+                        Qt::NoScrollPhase, false);
+          QApplication::sendEvent(chart, &e);
+          break;
+        }
+        case Kind::Leave: {
+          QEvent leave(QEvent::Leave);
+          QApplication::sendEvent(chart, &leave);
+          break;
+        }
+        case Kind::Key:
+          for (int n = 0; n < g.repeats; ++n) {
+            const auto [key, modifiers] = QtKeyOf(g.key);
+            QTest::keyClick(chart, key, modifiers);
+          }
+          break;
+      }
     } else if (kind < 940) {
       form->resize(200 + static_cast<int>(rng() % 1400), 250 + static_cast<int>(rng() % 950));
     } else if (kind < 955) {

@@ -1,15 +1,17 @@
-// The chart under a stream of sizes, axis settings, points, mouse, wheel and view keys,
-// painted after every batch of operations and at the end: it must terminate without a
-// crash or undefined behaviour. An input is read to its end (up to 2000 operations).
+// The chart under a stream of sizes, axis settings, points, mouse, wheel and view keys
+// (gestures as the tests and the soak drive them, GestureDriver.h), painted after every
+// batch of operations and at the end: it must terminate without a crash or undefined
+// behaviour. An input is read to its end (up to 2000 operations).
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 
 #include "FuzzInput.h"
-#include "chart/axes/AxisPanel.h"
+#include "GestureDriver.h"
+#include "chart/control/Chart.h"
 #include "chart/series/Series.h"
-#include "format/Exception.h"
+#include "base/Exception.h"
 #include "platform/BitmapHost.h"
 #include "platform/QtRuntime.h"
 
@@ -66,18 +68,19 @@ void Run(fuzzing::FuzzInput& in) {
           chart.LeftAxis().SetIncrement(in.Double());
           break;
         case 8:
-          chart.ChartMouseDown(op & 16 ? TMouseButton::mbRight : TMouseButton::mbLeft, 0, x, y);
-          break;
         case 9:
         case 10:
-          chart.ChartMouseMove(0, x, y);
-          break;
         case 11:
-          chart.ChartMouseUp(op & 16 ? TMouseButton::mbRight : TMouseButton::mbLeft, 0, x, y);
+        case 12: {
+          // A mouse gesture: press, two kinds of moves, release or a wheel notch.
+          using Kind = testing::TGesture::Kind;
+          const Kind kinds[] = {Kind::Press, Kind::Move, Kind::Move, Kind::Release, Kind::Wheel};
+          testing::TGesture g{kinds[op % 16 - 8],
+                              op & 16 ? TMouseButton::mbRight : TMouseButton::mbLeft, x, y,
+                              op & 16 ? 1 : -1};
+          testing::ApplyGesture(chart, g);
           break;
-        case 12:
-          op & 16 ? chart.ChartWheelDown() : chart.ChartWheelUp();
-          break;
+        }
         case 13:
           host.SetClientSize(in.Word() % 400, in.Word() % 300);
           chart.HandleResize();
@@ -92,11 +95,13 @@ void Run(fuzzing::FuzzInput& in) {
             chart.ChartMouseLeave();
           } else {
             const uint8_t key = in.Byte();
-            if (key == 0xFF)
-              chart.ChartDoubleClick(TMouseButton::mbLeft, 0, x, y);
-            else
-              for (int n = key >> 4; n >= 0; --n)
-                chart.ChartKeyDown(static_cast<TViewKey>(key % 11));
+            testing::TGesture g{testing::TGesture::Kind::DoubleClick, TMouseButton::mbLeft, x, y};
+            if (key != 0xFF) {
+              g.kind = testing::TGesture::Kind::Key;
+              g.key = static_cast<TViewKey>(key % 11);
+              g.repeats = (key >> 4) + 1;
+            }
+            testing::ApplyGesture(chart, g);
           }
           break;
       }

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "FuzzInput.h"
-#include "format/Exception.h"
+#include "base/Exception.h"
 #include "format/NumberFormat.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {

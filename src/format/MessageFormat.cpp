@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "format/Exception.h"
+#include "base/Exception.h"
 #include "format/NumberFormat.h"
 
 namespace quarvel {

@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "format/DecimalForm.h"
-#include "format/Exception.h"
+#include "base/Exception.h"
 
 namespace quarvel {
 namespace {

@@ -1,6 +1,6 @@
 #include "model/CheckedFloat.h"
 
-#include "format/Exception.h"
+#include "base/Exception.h"
 
 namespace quarvel {
 

@@ -1,6 +1,6 @@
 #include "model/Cubic.h"
 
-#include "format/Exception.h"
+#include "base/Exception.h"
 #include "format/MessageFormat.h"
 #include "model/CheckedFloat.h"
 

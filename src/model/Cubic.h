@@ -2,7 +2,7 @@
 // The one-sided cubic of the resampling: anchored near zero at one point of an
 // interval and near the other point's value at the other end.
 
-#include "format/Exception.h"
+#include "base/Exception.h"
 
 namespace quarvel {
 

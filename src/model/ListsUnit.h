@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "format/Exception.h"
+#include "base/Exception.h"
 #include "format/MessageFormat.h"
 
 namespace quarvel {

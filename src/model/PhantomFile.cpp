@@ -11,7 +11,7 @@
 #include <limits>
 #include <optional>
 
-#include "format/Exception.h"
+#include "base/Exception.h"
 #include "model/Gauss.h"
 
 namespace quarvel {

@@ -27,7 +27,7 @@
 #include <string_view>
 #include <vector>
 
-#include "format/Exception.h"
+#include "base/Exception.h"
 
 namespace quarvel {
 

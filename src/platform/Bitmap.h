@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "base/Assert.h"
 #include "platform/Canvas.h"
 #include "platform/PixelSurface.h"
 
@@ -29,9 +30,16 @@ class TBitmap {
   TPixelSurface& Surface() { return surface_; }
   const TPixelSurface& Surface() const { return surface_; }
   uint32_t PixelAt(int x, int y) const { return surface_.PixelAt(x, y); }
-  // Rows are Width() pixels apart.
-  const uint32_t* ScanLine(int y) const { return surface_.Row(y); }
-  uint32_t* ScanLine(int y) { return surface_.Row(y); }
+  // Row 0 ... Height() - 1, Width() pixels apart; row 0 of an empty bitmap is the start of
+  // its (empty) buffer. Rows out of range break a contract, checked where checks are live.
+  const uint32_t* ScanLine(int y) const {
+    QUARVEL_ASSERT(y >= 0 && (y < Height() || y == 0), "a bitmap row out of range");
+    return surface_.Row(y);
+  }
+  uint32_t* ScanLine(int y) {
+    QUARVEL_ASSERT(y >= 0 && (y < Height() || y == 0), "a bitmap row out of range");
+    return surface_.Row(y);
+  }
 
  private:
   TPixelSurface surface_;

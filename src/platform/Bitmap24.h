@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/Assert.h"
 #include "platform/Canvas.h"
 
 namespace quarvel {
@@ -16,8 +17,13 @@ class TBitmap24 {
   // Negative sizes count as 0; the pixels of a resized bitmap become black.
   void SetWidth(int width) { Resize(width, height_); }
   void SetHeight(int height) { Resize(width_, height); }
-  uint8_t* ScanLine(int row) { return bytes_.data() + static_cast<std::size_t>(row) * RowBytes(); }
+  // Row 0 ... Height() - 1 (a contract, checked).
+  uint8_t* ScanLine(int row) {
+    QUARVEL_ASSERT(row >= 0 && row < height_, "a 24-bit bitmap row out of range");
+    return bytes_.data() + static_cast<std::size_t>(row) * RowBytes();
+  }
   const uint8_t* ScanLine(int row) const {
+    QUARVEL_ASSERT(row >= 0 && row < height_, "a 24-bit bitmap row out of range");
     return bytes_.data() + static_cast<std::size_t>(row) * RowBytes();
   }
   // The black pattern fill of the rectangle (clipped to the bitmap).

@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "format/NotifyingSettings.h"
+#include "base/NotifyingSettings.h"
 #include "platform/Color.h"
 #include "platform/Raster.h"
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "format/Exception.h"
+#include "base/Exception.h"
 #include "tomo/Geometry.h"
 
 namespace quarvel {

@@ -4,7 +4,7 @@
 #include <numbers>
 #include <vector>
 
-#include "format/Exception.h"
+#include "base/Exception.h"
 #include "tomo/Parallel.h"
 #include "tomo/Projectors.h"
 

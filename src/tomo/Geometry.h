@@ -12,7 +12,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "format/Exception.h"
+#include "base/Exception.h"
 
 namespace quarvel {
 

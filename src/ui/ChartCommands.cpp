@@ -48,7 +48,7 @@ void TformMain::BindChartCommands() {
   chartMainControl->OnViewKey = [this](TViewKey key) { return chartMain->ChartKeyDown(key); };
   chartMainControl->OnReadout = [this](int x, int y) { return ChartReadoutText(x, y); };
   boxNormal->OnReadout = [this](int x, int y) { return GridReadoutText(x, y); };
-  chartMain->OnContextClick = [this](TCustomChart*, TMouseButton, TShiftState, int x, int y) {
+  chartMain->OnContextClick = [this](TChart*, TMouseButton, TShiftState, int x, int y) {
     ShowChartMenu(x, y);
   };
   chartMainControl->OnContextKey = [this](int x, int y) { ShowChartMenu(x, y); };

@@ -20,7 +20,7 @@
 
 #include <string>
 
-#include "format/Exception.h"
+#include "base/Exception.h"
 
 namespace quarvel {
 

@@ -7,7 +7,7 @@
 
 #include "format/MessageFormat.h"
 #include "format/NumberFormat.h"
-#include "format/ScopeExit.h"
+#include "base/ScopeExit.h"
 #include "ui/Accessibility.h"
 #include "ui/ProjectionView.h"
 

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "chart/axes/AxisPanel.h"
+#include "chart/control/Chart.h"
 #include "chart/series/Series.h"
 #include "model/PhantomFile.h"
 #include "model/ProjectionModel.h"

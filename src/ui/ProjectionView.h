@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "chart/axes/AxisPanel.h"
+#include "chart/control/Chart.h"
 #include "chart/series/Series.h"
 #include "model/ProjectionModel.h"
 #include "platform/Bitmap24.h"

@@ -9,7 +9,7 @@
 #include <new>
 #include <sstream>
 
-#include "format/ScopeExit.h"
+#include "base/ScopeExit.h"
 #include "tomo/ArrayFiles.h"
 #include "ui/ExportView.h"
 #include "ui/MainFormUnit.h"

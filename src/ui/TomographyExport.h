@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "format/Exception.h"
+#include "base/Exception.h"
 #include "model/PhantomFile.h"
 #include "tomo/Study.h"
 #include "ui/CommandLine.h"

@@ -21,28 +21,20 @@
 #include <string>
 #include <thread>
 
+#include "Process.h"
+
 #ifndef QUARVEL_VIEW_PROGRAM
 #error "QUARVEL_VIEW_PROGRAM must name the viewer"
 #endif
 
 namespace {
 
-struct Outcome {
-  int exitCode;
-  QByteArray out, err;
-};
+using Outcome = quarvel::testing::ProcessResult;
 
 Outcome RunProgram(const QString& program, const QStringList& args,
                    const QStringList& environment = {}) {
-  QProcess p;
-  if (!environment.isEmpty()) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const QString& e : environment) env.insert(e.section('=', 0, 0), e.section('=', 1));
-    p.setProcessEnvironment(env);
-  }
-  p.start(program, args);
-  p.waitForFinished(60000);
-  return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+  return quarvel::testing::RunProcess(program, args,
+                                      quarvel::testing::EnvironmentWith(environment));
 }
 
 Outcome Export(const QStringList& args, const QStringList& environment = {}) {

@@ -6,11 +6,13 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <charconv>
 #include <string>
+
+#include "Golden.h"
+#include "Process.h"
 
 #ifndef QUARVEL_EXPORT_PROGRAM
 #error "QUARVEL_EXPORT_PROGRAM must name the export tool"
@@ -18,16 +20,10 @@
 
 namespace {
 
-struct Result {
-  int exitCode;
-  QByteArray out, err;
-};
+using Result = quarvel::testing::ProcessResult;
 
 Result Export(const QStringList& args) {
-  QProcess p;
-  p.start(QUARVEL_EXPORT_PROGRAM, args);
-  p.waitForFinished(60000);
-  return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+  return quarvel::testing::RunProcess(QUARVEL_EXPORT_PROGRAM, args);
 }
 
 class ExportTool : public ::testing::Test {
@@ -42,11 +38,8 @@ TEST_F(ExportTool, WindowEqualsTheGoldenPicture) {
   for (int i = 0; i < 3; ++i) {
     const Result r = Export({"window", Path("w.png"), "--resolution", resolutions[i]});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    const QImage actual = QImage(Path("w.png")).convertToFormat(QImage::Format_RGB32);
-    const QImage golden = QImage(QString(QUARVEL_GOLDEN_DIR) + "/" + goldens[i] + ".png")
-                              .convertToFormat(QImage::Format_RGB32);
-    ASSERT_FALSE(golden.isNull());
-    EXPECT_EQ(actual, golden) << resolutions[i];
+    EXPECT_EQ(quarvel::testing::CompareWithGolden(QImage(Path("w.png")), goldens[i]), "")
+        << resolutions[i];
   }
 }
 

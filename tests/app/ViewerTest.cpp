@@ -17,17 +17,15 @@
 #include <cstring>
 #include <string>
 
+#include "Process.h"
+
 #ifndef QUARVEL_VIEW_PROGRAM
 #error "QUARVEL_VIEW_PROGRAM must name the viewer"
 #endif
 
 namespace {
 
-struct Result {
-  QProcess::ExitStatus status;
-  int exitCode;
-  QByteArray out, err;
-};
+using Result = quarvel::testing::ProcessResult;
 
 // The environment without any display: the cases add what they name.
 QProcessEnvironment NoDisplay() {
@@ -39,12 +37,7 @@ QProcessEnvironment NoDisplay() {
 }
 
 Result View(const QStringList& args, const QProcessEnvironment& env = NoDisplay()) {
-  QProcess p;
-  p.setProcessEnvironment(env);
-  p.start(QUARVEL_VIEW_PROGRAM, args);
-  if (!p.waitForFinished(60000)) p.kill();
-  p.waitForFinished();
-  return {p.exitStatus(), p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+  return quarvel::testing::RunProcess(QUARVEL_VIEW_PROGRAM, args, env);
 }
 
 bool IsOneLine(const QByteArray& text) { return text.endsWith('\n') && text.count('\n') == 1; }

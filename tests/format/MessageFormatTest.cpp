@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "format/Exception.h"
+#include "base/Exception.h"
 
 namespace quarvel {
 namespace {

@@ -5,7 +5,7 @@
 #include <limits>
 #include <string>
 
-#include "format/Exception.h"
+#include "base/Exception.h"
 
 namespace quarvel {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <limits>
 
-#include "format/Exception.h"
+#include "base/Exception.h"
 
 namespace quarvel {
 namespace {

@@ -6,7 +6,7 @@
 #include <numbers>
 #include <vector>
 
-#include "format/Exception.h"
+#include "base/Exception.h"
 
 namespace quarvel {
 namespace {

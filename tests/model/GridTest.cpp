@@ -5,7 +5,7 @@
 
 #include "ModelFixtures.h"
 #include "StepwiseModel.h"
-#include "format/Exception.h"
+#include "base/Exception.h"
 
 namespace quarvel {
 namespace {

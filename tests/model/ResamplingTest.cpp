@@ -4,7 +4,7 @@
 
 #include "ModelFixtures.h"
 #include "StepwiseModel.h"
-#include "format/Exception.h"
+#include "base/Exception.h"
 #include "format/NumberFormat.h"
 
 namespace quarvel {

@@ -2,8 +2,8 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QImage>
 
+#include <algorithm>
 #include <cstdlib>
 
 #ifndef QUARVEL_GOLDEN_DIR
@@ -13,6 +13,17 @@
 namespace quarvel::testing {
 namespace {
 
+QString GoldenPath(const std::string& name) {
+  return QString(QUARVEL_GOLDEN_DIR) + "/" + QString::fromStdString(name) + ".png";
+}
+
+bool UpdateMode() {
+  const char* update = std::getenv("QUARVEL_UPDATE_GOLDEN");
+  return update && std::string(update) == "1";
+}
+
+}  // namespace
+
 QImage ToImage(const TBitmap& picture) {
   QImage image(picture.Width(), picture.Height(), QImage::Format_RGB32);
   for (int y = 0; y < picture.Height(); ++y)
@@ -21,32 +32,27 @@ QImage ToImage(const TBitmap& picture) {
   return image;
 }
 
-}  // namespace
-
 bool SavePng(const TBitmap& picture, const std::string& path) {
   return ToImage(picture).save(QString::fromStdString(path), "PNG");
 }
 
-std::string CompareWithGolden(const TBitmap& picture, const std::string& name) {
-  const QString golden = QString(QUARVEL_GOLDEN_DIR) + "/" + QString::fromStdString(name) + ".png";
-  const QImage actual = ToImage(picture);
-  const char* update = std::getenv("QUARVEL_UPDATE_GOLDEN");
-  if (update && std::string(update) == "1") {
-    QDir().mkpath(QFileInfo(golden).path());
-    return actual.save(golden, "PNG") ? "" : "could not write " + golden.toStdString();
-  }
-  QImage expected;
-  if (!expected.load(golden))
-    return "no golden picture " + golden.toStdString() + " (run with QUARVEL_UPDATE_GOLDEN=1)";
-  expected = expected.convertToFormat(QImage::Format_RGB32);
+QImage GoldenPicture(const std::string& name) {
+  QImage golden;
+  if (!golden.load(GoldenPath(name))) return {};
+  return golden.convertToFormat(QImage::Format_RGB32);
+}
 
+std::string ComparePictures(const QImage& actualImage, const QImage& expectedImage,
+                            const std::string& name) {
+  const QImage actual = actualImage.convertToFormat(QImage::Format_RGB32);
+  const QImage expected = expectedImage.convertToFormat(QImage::Format_RGB32);
   const QString outDir = QDir::currentPath() + "/golden-diff";
   const QString actualPath = outDir + "/" + QString::fromStdString(name) + ".actual.png";
   const QString diffPath = outDir + "/" + QString::fromStdString(name) + ".diff.png";
   QDir().mkpath(QFileInfo(actualPath).path());  // names may have a folder (toolkit/)
   if (expected.size() != actual.size()) {
     actual.save(actualPath, "PNG");
-    return "size differs: expected " + std::to_string(expected.width()) + "x" +
+    return name + ": size differs: expected " + std::to_string(expected.width()) + "x" +
            std::to_string(expected.height()) + ", got " + std::to_string(actual.width()) + "x" +
            std::to_string(actual.height()) + "; actual picture in " + actualPath.toStdString();
   }
@@ -69,9 +75,33 @@ std::string CompareWithGolden(const TBitmap& picture, const std::string& name) {
   if (differing == 0) return "";
   actual.save(actualPath, "PNG");
   diff.save(diffPath, "PNG");
-  return std::to_string(differing) + " pixels differ from " + golden.toStdString() +
-         "; actual picture in " + actualPath.toStdString() + ", differences in " +
-         diffPath.toStdString();
+  return name + ": " + std::to_string(differing) + " pixels differ; actual picture in " +
+         actualPath.toStdString() + ", differences in " + diffPath.toStdString();
+}
+
+std::string CompareWithGolden(const QImage& actual, const std::string& name) {
+  return CompareWithGoldenFile(actual, GoldenPath(name), name);
+}
+
+std::string CompareWithGoldenFile(const QImage& actual, const QString& golden,
+                                  const std::string& name) {
+  if (UpdateMode()) {
+    QDir().mkpath(QFileInfo(golden).path());
+    if (!actual.convertToFormat(QImage::Format_RGB32).save(golden, "PNG"))
+      return "could not write " + golden.toStdString();
+    return "golden picture " + golden.toStdString() +
+           " written (QUARVEL_UPDATE_GOLDEN=1): look at it, then run again without the variable";
+  }
+  QImage expected;
+  if (expected.load(golden)) expected = expected.convertToFormat(QImage::Format_RGB32);
+  if (expected.isNull())
+    return "no golden picture " + golden.toStdString() + " (run with QUARVEL_UPDATE_GOLDEN=1)";
+  const std::string difference = ComparePictures(actual, expected, name);
+  return difference.empty() ? "" : difference + " (golden " + golden.toStdString() + ")";
+}
+
+std::string CompareWithGolden(const TBitmap& picture, const std::string& name) {
+  return CompareWithGolden(ToImage(picture), name);
 }
 
 }  // namespace quarvel::testing

@@ -7,7 +7,7 @@
 #include <functional>
 #include <vector>
 
-#include "chart/axes/AxisPanel.h"
+#include "chart/control/Chart.h"
 #include "platform/BitmapHost.h"
 #include "chart/series/Series.h"
 #include "model/Cubic.h"

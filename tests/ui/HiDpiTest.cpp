@@ -10,6 +10,7 @@
 
 #include <cmath>
 
+#include "Golden.h"
 #include "WindowChart.h"
 #include "WindowTesting.h"
 #include "ui/MainFormUnit.h"
@@ -23,28 +24,6 @@ QImage Blocks(const QImage& picture, int k) {
   for (int y = 0; y < out.height(); ++y)
     for (int x = 0; x < out.width(); ++x) out.setPixel(x, y, picture.pixel(x / k, y / k));
   return out;
-}
-
-// A window golden picture (drawn partly by the toolkit's widgets: tests/golden/toolkit/).
-QImage Golden(const char* name) {
-  return QImage(QString(QUARVEL_GOLDEN_DIR) + "/toolkit/" + name + ".png")
-      .convertToFormat(QImage::Format_RGB32);
-}
-
-// Where the pictures differ, for the failure message; empty when they are equal.
-std::string Difference(const QImage& actual, const QImage& expected, const std::string& name) {
-  if (actual.size() != expected.size())
-    return name + ": size " + std::to_string(actual.width()) + "x" +
-           std::to_string(actual.height());
-  int count = 0, firstX = -1, firstY = -1;
-  for (int y = 0; y < actual.height(); ++y)
-    for (int x = 0; x < actual.width(); ++x)
-      if (actual.pixel(x, y) != expected.pixel(x, y) && count++ == 0) firstX = x, firstY = y;
-  if (count == 0) return "";
-  actual.save(QString::fromStdString(name + "-hidpi-actual.png"));
-  return name + ": " + std::to_string(count) + " device pixels differ, the first at " +
-         std::to_string(firstX) + "," + std::to_string(firstY) +
-         " (actual picture written beside the test)";
 }
 
 class ScaledWindow : public ::testing::Test {
@@ -66,16 +45,19 @@ TEST_F(ScaledWindow, ChartAndGridImageAreTheLogicalPicturesInTwoByTwoBlocks) {
     form->repaint();
     const QImage shot = Grab();
     ASSERT_EQ(shot.size(), QSize(1302, 964));
-    const QImage golden = Golden(windows[item]);
+    const QImage golden = testing::GoldenPicture(std::string("toolkit/") + windows[item]);
+    ASSERT_FALSE(golden.isNull());
     const std::string name = windows[item];
     // The chart fills the client area below the splitter: logical (0, 180), 651 x 302.
-    EXPECT_EQ(Difference(shot.copy(0, 360, 1302, 604), Blocks(golden.copy(0, 180, 651, 302), 2),
-                         name + " chart"),
-              "");
+    EXPECT_EQ(
+        testing::ComparePictures(shot.copy(0, 360, 1302, 604),
+                                 Blocks(golden.copy(0, 180, 651, 302), 2), name + "_hidpi_chart"),
+        "");
     // The grid image's box: logical (5, 38), 126 x 126, inside its bevel.
-    EXPECT_EQ(Difference(shot.copy(10, 76, 252, 252), Blocks(golden.copy(5, 38, 126, 126), 2),
-                         name + " grid"),
-              "");
+    EXPECT_EQ(
+        testing::ComparePictures(shot.copy(10, 76, 252, 252),
+                                 Blocks(golden.copy(5, 38, 126, 126), 2), name + "_hidpi_grid"),
+        "");
   }
   EXPECT_EQ(form->chartMainControl->Surface().Width(), 651);
   EXPECT_EQ(form->chartMainControl->Surface().Height(), 302);

@@ -10,7 +10,7 @@
 
 #include "Golden.h"
 #include "WindowTesting.h"
-#include "format/Exception.h"
+#include "base/Exception.h"
 #include "format/NumberFormat.h"
 
 namespace quarvel {

@@ -13,7 +13,7 @@
 #include "MainChart.h"
 #include "ModelFixtures.h"
 #include "WindowChart.h"
-#include "format/ScopeExit.h"
+#include "base/ScopeExit.h"
 #include "platform/Color.h"
 #include "platform/QtRuntime.h"
 
@@ -35,15 +35,6 @@ TEST(ProjectionView, GoldenPictureAtEachResolution) {
     EXPECT_EQ(testing::CompareWithGolden(view.host.Bitmap(), names[resolution]), "")
         << names[resolution];
   }
-}
-
-// How many pixels of two pictures differ (a size difference counts every pixel).
-int DifferingPixels(const TBitmap& a, const TBitmap& b) {
-  if (a.Width() != b.Width() || a.Height() != b.Height()) return a.Width() * a.Height() + 1;
-  int n = 0;
-  for (int y = 0; y < a.Height(); ++y)
-    for (int x = 0; x < a.Width(); ++x) n += a.Surface().PixelAt(x, y) != b.Surface().PixelAt(x, y);
-  return n;
 }
 
 // The chart suites draw on testing::MainChart, configured by hand; it must stay the
@@ -70,7 +61,10 @@ TEST(ProjectionView, HandBuiltChartDrawsAsTheWindowsConfiguration) {
     for (int paint : {1, 2}) {
       hand.Redraw();
       window.Redraw();
-      EXPECT_EQ(DifferingPixels(hand.host.Bitmap(), window.host.Bitmap()), 0)
+      EXPECT_EQ(
+          testing::ComparePictures(testing::ToImage(hand.host.Bitmap()),
+                                   testing::ToImage(window.host.Bitmap()), "hand_built_chart"),
+          "")
           << r.name << ", paint " << paint;
     }
   }

@@ -10,7 +10,7 @@
 #include "chart/panel/ChartException.h"
 #include "format/MessageFormat.h"
 #include "format/NumberFormat.h"
-#include "format/ScopeExit.h"
+#include "base/ScopeExit.h"
 
 namespace quarvel {
 namespace {

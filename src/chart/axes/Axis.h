@@ -20,7 +20,7 @@
 #include "chart/axes/AxisMapping.h"
 #include "chart/panel/ChartPens.h"
 #include "chart/panel/TitleWall.h"
-#include "format/NotifyingSettings.h"
+#include "base/NotifyingSettings.h"
 
 namespace quarvel {
 
@@ -131,10 +131,6 @@ class TCustomChartAxis : public TNotifyingSettings<TCustomChartAxis> {
   // Kept in the mapping itself: it takes effect at once, not at the next paint.
   bool Inverted() const { return mapping_.Inverted; }
   void SetInverted(bool v) { Set(mapping_.Inverted, v); }
-  bool Logarithmic() const { return logarithmic_; }
-  void SetLogarithmic(bool v);
-  int LogarithmicBase() const { return logarithmicBase_; }
-  void SetLogarithmicBase(int v);
   int LabelsSeparation() const { return labelsSeparation_; }
   void SetLabelsSeparation(int v);
   bool RoundFirstLabel() const { return roundFirstLabel_; }
@@ -175,6 +171,17 @@ class TCustomChartAxis : public TNotifyingSettings<TCustomChartAxis> {
   void SetGridCentered(bool v) { Set(gridCentered_, v); }
   int TitleSize() const { return titleSize_; }
   void SetTitleSize(int v) { Set(titleSize_, v); }
+
+  // ---- stored, not drawn
+  // Kept with their defaults and their setters' rules (and a change repaints), but no
+  // paint reads them: the axis always maps linearly.
+  bool Logarithmic() const { return logarithmic_; }
+  // AxisException on a date-time axis, or when the range the axis would show has a
+  // negative end.
+  void SetLogarithmic(bool v);
+  int LogarithmicBase() const { return logarithmicBase_; }
+  // AxisException below 2.
+  void SetLogarithmicBase(int v);
 
   TFont LabelsFont;
   TChartAxisPen AxisPen;

@@ -21,6 +21,8 @@
 #include <cmath>
 #include <limits>
 
+#include "base/Assert.h"
+
 namespace quarvel {
 
 struct TAxisMapping {
@@ -28,6 +30,9 @@ struct TAxisMapping {
   int StartPixel = 0, EndPixel = 0, PixelLength = 0, CenterPixel = 0;
   bool Horizontal = true;
   bool Inverted = false;
+  // Set by SetPixels: the mapping has pixels and may be used (the axes' paint places
+  // them; a series reading its X axis before that is a fault).
+  bool Placed = false;
 
   // Minimum ... maximum as given (not ordered), with its Range.
   void SetRange(double min, double max) {
@@ -36,8 +41,12 @@ struct TAxisMapping {
     Range = static_cast<double>(static_cast<long double>(max) - min);
   }
   // The pixel ends, with PixelLength and CenterPixel. The ends must lie within
-  // +-2^30 so that their sum and difference fit an int.
+  // +-2^30 so that their sum and difference fit an int (a contract, checked).
   void SetPixels(int start, int end) {
+    QUARVEL_ASSERT(start >= -kMaxPixelEnd && start <= kMaxPixelEnd && end >= -kMaxPixelEnd &&
+                       end <= kMaxPixelEnd,
+                   "a pixel end beyond +-2^30: its length or centre would overflow an int");
+    Placed = true;
     StartPixel = start;
     EndPixel = end;
     PixelLength = end - start;
@@ -80,6 +89,7 @@ struct TAxisMapping {
   }
 
   static constexpr long double kMaxPixelOffset = 2147483647.0L;
+  static constexpr int kMaxPixelEnd = 1 << 30;
 };
 
 }  // namespace quarvel

@@ -6,7 +6,7 @@
 
 namespace quarvel {
 
-TCustomAxisPanel::TCustomAxisPanel(TChartHost* host) : TCustomChartPanelExtended(host) {
+TCustomAxisPanel::TCustomAxisPanel(TChartHost* host) : TCustomChartPanel(host) {
   bottomAxis_ = std::make_unique<TChartAxis>(this, true, false);
   topAxis_ = std::make_unique<TChartAxis>(this, true, true);
   leftAxis_ = std::make_unique<TChartAxis>(this, false, false);
@@ -105,97 +105,5 @@ void TCustomAxisPanel::DrawAllAxes() {
   for (TCustomChartAxis* axis : axisList_)
     if (AxisIsShown(axis)) axis->DrawAxis(true);
 }
-
-void TCustomAxisPanel::DrawChartContents(const TRect& bounds) {
-  PaintPanel(bounds);
-  DrawTitleBlocks();
-  FitAxesIntoPlot();
-  ApplySeriesPixelMargins();
-  ChartCanvas().SetDepthProjection(PlotDepth, DrawBounds, PlotRect);
-  DrawPlotWalls();
-  if (axisVisible_) DrawAllAxes();
-  if (OnBeforeDrawSeries) OnBeforeDrawSeries(this);
-  for (auto* s : std::vector<TChartSeriesBase*>(series_))
-    if (s->Active()) s->PaintSeries();
-  if (ZoomBoxInProgress()) PaintZoomFrame();
-  ChartCanvas().ResetDrawingState();
-  if (OnAfterDraw) OnAfterDraw(this);
-}
-
-TCustomChart::TCustomChart(TChartHost* host) : TCustomAxisPanel(host) {
-  title_ = std::make_unique<TChartTitle>(this);
-  foot_ = std::make_unique<TChartTitle>(this);
-  backWall_ = std::make_unique<TChartWall>(this, clAutoColor);
-  backWall_->Brush().SetStyle(TBrushStyle::bsClear);
-  leftWall_ = std::make_unique<TChartWall>(this, 0x0080FFFF);
-  bottomWall_ = std::make_unique<TChartWall>(this, clWhite);
-}
-
-TCustomChart::~TCustomChart() = default;
-
-void TCustomChart::SetBackColor(TColor color) {
-  backWall_->SetColor(color);
-  // While the design-time settings are applied the brush style is theirs to set.
-  if (Host() && Host()->HasParentWindow() && !Loading())
-    backWall_->Brush().SetStyle(TBrushStyle::bsSolid);
-}
-
-bool TCustomChart::SeriesColorIsFree(TColor color, bool checkBackgrounds) const {
-  if (!TCustomAxisPanel::SeriesColorIsFree(color, checkBackgrounds)) return false;
-  return !(checkBackgrounds && color == backWall_->Color());
-}
-
-void TCustomChart::DrawTitleBlocks() {
-  ChartCanvas().EnterFrontPlane();
-  // An invisible legend takes no room and draws nothing.
-  if (title_->Visible()) title_->DrawTitleBlock(true);
-  if (foot_->Visible()) foot_->DrawTitleBlock(false);
-  ChartCanvas().LeaveFrontPlane();
-}
-
-void TCustomChart::FitAxesIntoPlot() {
-  for (TCustomChartAxis* axis : AxisList()) axis->RefreshAutomaticRange();
-  PlotDepth = 0;
-  UpdatePlotGeometry();
-  TRect work = PlotRect;
-  for (std::size_t i = 0; i < AxisList().size(); ++i) {
-    TCustomChartAxis* axis = AxisList()[i];
-    if (!AxisIsShown(axis)) continue;
-    TRect r = work;
-    axis->ReserveAxisSpace(r, i < 5);
-    r = Intersect(r, work);
-    if (!r.IsEmpty()) work = r;
-  }
-  PlotRect = work;
-  UpdatePlotGeometry();
-  for (TCustomChartAxis* axis : AxisList()) axis->PlaceAxisPixels();
-}
-
-void TCustomChart::ApplySeriesPixelMargins() {
-  for (TCustomChartAxis* axis :
-       {static_cast<TCustomChartAxis*>(&TopAxis()), static_cast<TCustomChartAxis*>(&LeftAxis()),
-        static_cast<TCustomChartAxis*>(&RightAxis()),
-        static_cast<TCustomChartAxis*>(&BottomAxis())}) {
-    TRect m;
-    for (int i = 0; i < SeriesCount(); ++i) {
-      TChartSeriesBase* s = SeriesAt(i);
-      if (!s->Active() || !s->UsesAxis(axis)) continue;
-      if (axis->IsHorizontal()) {
-        int left = 0, right = 0;
-        s->HorizPixelMargins(left, right);
-        if (axis->AutomaticMinimum()) m.Left = std::max(m.Left, left);
-        if (axis->AutomaticMaximum()) m.Right = std::max(m.Right, right);
-      } else {
-        int top = 0, bottom = 0;
-        s->VertPixelMargins(top, bottom);
-        if (axis->AutomaticMaximum()) m.Top = std::max(m.Top, top);
-        if (axis->AutomaticMinimum()) m.Bottom = std::max(m.Bottom, bottom);
-      }
-    }
-    axis->WidenRangeForMargins(m);
-  }
-}
-
-void TCustomChart::DrawPlotWalls() { quarvel::DrawPlotWalls(*this, *backWall_); }
 
 }  // namespace quarvel

@@ -1,7 +1,7 @@
 #pragma once
 // Errors of rejected chart settings. A setter that raises keeps its old value.
 
-#include "format/Exception.h"
+#include "base/Exception.h"
 
 namespace quarvel {
 

@@ -1,5 +1,6 @@
 #include "chart/panel/ChartPanel.h"
 
+#include "base/Assert.h"
 #include "chart/panel/ChartException.h"
 #include "format/MessageFormat.h"
 
@@ -7,6 +8,7 @@ namespace quarvel {
 
 TCustomChartPanel::TCustomChartPanel(TChartHost* host)
     : host_(host), canvas_(std::make_unique<TChartCanvas3D>()) {
+  QUARVEL_ASSERT(host_, "a chart panel needs a host");
   canvas_->BindSurface(host_->OwnSurface());
   view3DOptions_.OnChange = StyleChangeHandler();
   created_ = true;
@@ -45,6 +47,7 @@ void TCustomChartPanel::HandlePaint() {
 }
 
 void TCustomChartPanel::DrawChart(TCanvas* surface, const TRect& rect) {
+  QUARVEL_ASSERT(surface, "DrawChart needs a surface to draw onto");
   DrawBounds = canvas_->PrepareDrawing(surface, &view3DOptions_, color_, view3D_, rect);
   const int w = DrawBounds.Width(), h = DrawBounds.Height(), b = borderWidth_;
   PlotRect.Left = DrawBounds.Left + b + MulDiv(marginLeft_, w, 100);
@@ -126,13 +129,13 @@ void TCustomChartPanel::PrepareFillBrush(TColor color, TBrushStyle style, TColor
   }
 }
 
-void TCustomChartPanelExtended::PaintPanel(const TRect& rect) {
+void TCustomChartPanel::PaintPanel(const TRect& rect) {
   FillPanelBackground(rect);
   DrawPanelImage(rect);
   if (!ChartCanvas().RendersDepthNatively()) DrawPanelBevels(rect);
 }
 
-void TCustomChartPanelExtended::FillPanelBackground(const TRect& rect) {
+void TCustomChartPanel::FillPanelBackground(const TRect& rect) {
   if (gradientVisible_) {
     ChartCanvas().FillGradientRect(rect, GradientStartColor,
                                    TChartCanvas::TGradientDirection::gdTopBottom, GradientEndColor);

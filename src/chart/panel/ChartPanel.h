@@ -1,6 +1,6 @@
 #pragma once
-// The chart control's panel layers: the drawing canvas and its buffer, the margins and
-// the plotting rectangle, the paint entry and the bevels.
+// The chart's panel: the drawing canvas and its buffer, the margins and the plotting
+// rectangle, the paint entry, the background and the bevels.
 //
 // The control itself is an abstract host (a window, or a bitmap when drawing without
 // one): it gives the client size, a surface of its own and whole-control invalidation.
@@ -13,7 +13,7 @@
 
 #include "chart/panel/ChartCanvas.h"
 #include "chart/panel/ChartPens.h"
-#include "format/NotifyingSettings.h"
+#include "base/NotifyingSettings.h"
 #include "platform/ControlHost.h"
 
 namespace quarvel {
@@ -22,6 +22,7 @@ enum class TBevelCut { bvNone, bvLowered, bvRaised, bvSpace };
 
 class TCustomChartPanel : public TNotifyingSettings<TCustomChartPanel> {
  public:
+  // `host` must not be null and must outlive the panel (checked where checks are live).
   explicit TCustomChartPanel(TChartHost* host);
   virtual ~TCustomChartPanel();
   TCustomChartPanel(const TCustomChartPanel&) = delete;
@@ -39,7 +40,7 @@ class TCustomChartPanel : public TNotifyingSettings<TCustomChartPanel> {
   void InvalidateChart();
   // The host's size or position changed: everything is drawn again.
   void HandleResize() { InvalidateChart(); }
-  // One complete drawing of the chart onto `surface` within `rect`.
+  // One complete drawing of the chart onto `surface` (not null) within `rect`.
   void DrawChart(TCanvas* surface, const TRect& rect);
   // Keeps PlotRect inside DrawBounds and non-empty; derives width, height, centre.
   // Runs whenever the paint moves PlotRect (margins, titles, axis room), so the axes'
@@ -104,6 +105,16 @@ class TCustomChartPanel : public TNotifyingSettings<TCustomChartPanel> {
   void ShowCursor(int v) { host_->ShowCursor(v); }
   bool Created() const { return created_; }
 
+  // ---- background: a solid colour or a gradient
+  // Background, (no) back image, then the bevels.
+  virtual void PaintPanel(const TRect& rect);
+  virtual void FillPanelBackground(const TRect& rect);
+  virtual void DrawPanelImage(const TRect&) {}
+  bool GradientVisible() const { return gradientVisible_; }
+  void SetGradientVisible(bool v) { Set(gradientVisible_, v); }
+  TColor GradientStartColor = clWhite;
+  TColor GradientEndColor = clYellow;
+
   TRect PlotRect;
   int PlotWidth = 0;
   int PlotHeight = 0;
@@ -134,24 +145,6 @@ class TCustomChartPanel : public TNotifyingSettings<TCustomChartPanel> {
   bool created_ = false;
   bool loading_ = false;
   int cursor_ = 0, loadedCursor_ = 0;
-};
-
-// Adds the panel background (solid colour or gradient).
-class TCustomChartPanelExtended : public TCustomChartPanel {
- public:
-  using TCustomChartPanel::TCustomChartPanel;
-
-  // Background, (no) back image, then the bevels.
-  virtual void PaintPanel(const TRect& rect);
-  virtual void FillPanelBackground(const TRect& rect);
-  virtual void DrawPanelImage(const TRect&) {}
-
-  bool GradientVisible() const { return gradientVisible_; }
-  void SetGradientVisible(bool v) { Set(gradientVisible_, v); }
-  TColor GradientStartColor = clWhite;
-  TColor GradientEndColor = clYellow;
-
- private:
   bool gradientVisible_ = false;
 };
 

@@ -61,7 +61,9 @@ class TChartBrush : public TBrush {
   TChartBrush() : TBrush(clAutoColor) {}
 };
 
-// The published 3D settings. Only read in 3D mode; every change notifies the owner.
+// The published 3D settings: stored, not drawn. They keep their defaults and every
+// change notifies the owner (the chart repaints), but no paint reads them: the chart
+// projects nothing, in 2D or 3D.
 class TView3DOptions : public TGraphicsObject {
  public:
   int Elevation() const { return elevation_; }

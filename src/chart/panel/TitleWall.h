@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "chart/panel/ChartPanel.h"
-#include "format/NotifyingSettings.h"
+#include "base/NotifyingSettings.h"
 
 namespace quarvel {
 

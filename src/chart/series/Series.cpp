@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/Assert.h"
 #include "chart/panel/ChartException.h"
 
 namespace quarvel {
@@ -155,7 +156,9 @@ void TChartSeries::FindVisibleRange() {
     VisibleLast = count - 1;
     return;
   }
+  QUARVEL_ASSERT(chart_ && horizAxisObject_, "FindVisibleRange on a series without a chart");
   const TAxisMapping& axis = horizAxisObject_->Mapping();
+  QUARVEL_ASSERT(axis.Placed, "the X axis is read before PlaceAxisPixels placed it");
   const TRect& plot = chart_->PlotRect;
   const double nearValue = axis.ToValue(axis.Inverted ? plot.Right : plot.Left);
   int first = 0;

@@ -18,7 +18,7 @@
 #include "chart/axes/AxisPanel.h"
 #include "chart/axes/SeriesBase.h"
 #include "chart/series/ValueList.h"
-#include "format/NotifyingSettings.h"
+#include "base/NotifyingSettings.h"
 
 namespace quarvel {
 
@@ -69,7 +69,8 @@ class TChartSeries : public TChartSeriesBase,
   // when the chart clips), AfterDrawValues; nothing without a chart or a visible point.
   void PaintSeries() override;
   // VisibleFirst ... VisibleLast: the points the X axis shows, one past the near edge
-  // included for the edge segment; needs the X axis mapped (PlaceAxisPixels).
+  // included for the edge segment; needs a parent chart and the X axis placed
+  // (PlaceAxisPixels), a contract checked where checks are live.
   void FindVisibleRange();
   // DrawPoint for each visible point, in AscendingDrawOrder.
   virtual void DrawVisiblePoints();
@@ -96,9 +97,6 @@ class TChartSeries : public TChartSeriesBase,
   // Detaches from the current chart and attaches to `chart` (either may be null).
   void SetParentChart(TCustomAxisPanel* chart);
   void ChartChanged(TCustomAxisPanel* chart) override;
-  bool MarksVisible() const { return marksVisible_; }
-  void SetMarksVisible(bool v);
-  int MarksArrowLength = 8;
   std::string Title;
   std::string ValueFormat = "#,##0.###";
   std::string PercentFormat = "##0.## %";
@@ -110,6 +108,13 @@ class TChartSeries : public TChartSeriesBase,
   int VisibleFirst = -1;
   int VisibleLast = -1;
   bool LimitToVisibleRange = true;
+
+  // ---- stored, not drawn
+  // The point marks: kept with their defaults (and a change of MarksVisible repaints),
+  // but this series draws no marks.
+  bool MarksVisible() const { return marksVisible_; }
+  void SetMarksVisible(bool v);
+  int MarksArrowLength = 8;
 
   SeriesEvent AfterDrawValues;
   SeriesEvent BeforeDrawValues;
@@ -185,6 +190,10 @@ class TSeriesPointer : public TNotifyingSettings<TSeriesPointer> {
   void SetStyle(TSeriesPointerStyle v) { Set(style_, v); }
   bool Visible() const { return visible_; }
   void SetVisible(bool v) { Set(visible_, v); }
+
+  // ---- stored, not drawn
+  // The 3D shading and solid markers: kept with their defaults (and a change repaints),
+  // but the markers are always drawn flat.
   bool Dark3D() const { return dark3D_; }
   void SetDark3D(bool v) { Set(dark3D_, v); }
   bool Draw3D() const { return draw3D_; }
@@ -254,6 +263,10 @@ class TCustomSeries : public TChartSeries {
   void SetDrawArea(bool v) { Set(drawArea_, v); }
   int LineHeight() const { return lineHeight_; }
   void SetLineHeight(int v) { Set(lineHeight_, v); }
+
+  // ---- stored, not drawn
+  // The 3D shading of the line: kept with its default (and a change repaints), but the
+  // line is always drawn flat.
   bool Dark3D() const { return dark3D_; }
   void SetDark3D(bool v) { Set(dark3D_, v); }
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "format/Exception.h"
+#include "base/Exception.h"
 #include "format/MessageFormat.h"
 
 namespace quarvel {

@@ -15,8 +15,8 @@
 #include "MainChart.h"
 #include "PlacedAxis.h"
 #include "PixelAsserts.h"
-#include "chart/axes/AxisPanel.h"
-#include "format/Exception.h"
+#include "chart/control/Chart.h"
+#include "base/Exception.h"
 #include "platform/BitmapHost.h"
 
 namespace quarvel {

@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "PlacedAxis.h"
-#include "chart/axes/AxisPanel.h"
+#include "chart/control/Chart.h"
 #include "chart/axes/PixelRounding.h"
 #include "platform/BitmapHost.h"
 #include "chart/panel/ChartException.h"

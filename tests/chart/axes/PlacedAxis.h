@@ -2,7 +2,7 @@
 // Axes of a bare chart placed by the axis' own code, with an effective range set
 // directly: for tests of the mapping and the label numbers without a paint.
 
-#include "chart/axes/AxisPanel.h"
+#include "chart/control/Chart.h"
 #include "platform/BitmapHost.h"
 
 namespace quarvel::testing {

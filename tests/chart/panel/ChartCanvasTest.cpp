@@ -345,22 +345,5 @@ TEST(ChartPens, DefaultsNotificationsAndAssignment) {
   EXPECT_EQ(TChartBrush().Style(), TBrushStyle::bsSolid);
 }
 
-TEST(View3DOptions, DefaultsAndChanges) {
-  TView3DOptions o;
-  EXPECT_EQ(o.Elevation(), 345);
-  EXPECT_EQ(o.Rotation(), 345);
-  EXPECT_EQ(o.Perspective(), 15);
-  EXPECT_EQ(o.Zoom(), 100);
-  EXPECT_TRUE(o.Orthogonal());
-  EXPECT_TRUE(o.ZoomText());
-  EXPECT_EQ(o.HorizOffset() + o.VertOffset() + o.Tilt(), 0);
-  int changes = 0;
-  o.OnChange = [&] { ++changes; };
-  o.SetZoom(100);
-  o.SetZoom(150);
-  o.SetTilt(5);
-  EXPECT_EQ(changes, 2);
-}
-
 }  // namespace
 }  // namespace quarvel

@@ -324,20 +324,5 @@ TEST(ChartPensOnTheCanvas, SmallDotsKeepTheMixMode) {
   EXPECT_EQ(canvas.Pen().Color(), clRed);
 }
 
-TEST(PublishedSettings, PagingAndWallDefaultsExistAndInvalidate) {
-  BarePanel view;
-  EXPECT_TRUE(view.chart.View3DWalls());
-  EXPECT_EQ(view.chart.Page(), 1);
-  EXPECT_TRUE(view.chart.ScaleLastPage());
-  view.chart.HandlePaint();
-  const int before = view.host.Invalidations;
-  view.chart.SetPage(1);
-  EXPECT_EQ(view.host.Invalidations, before);  // unchanged: no repaint
-  view.chart.SetPage(2);
-  view.chart.SetView3DWalls(false);
-  view.chart.SetScaleLastPage(false);
-  EXPECT_EQ(view.host.Invalidations, before + 3);
-}
-
 }  // namespace
 }  // namespace quarvel

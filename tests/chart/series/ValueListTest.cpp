@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "format/Exception.h"
+#include "base/Exception.h"
 
 namespace quarvel {
 namespace {

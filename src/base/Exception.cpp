@@ -1,4 +1,4 @@
-#include "format/Exception.h"
+#include "base/Exception.h"
 
 namespace quarvel {
 

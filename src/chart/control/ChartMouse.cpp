@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "chart/axes/AxisPanel.h"
+#include "chart/control/Chart.h"
 
 namespace quarvel {
 namespace {
@@ -20,12 +20,12 @@ bool Between(int v, int a, int b) { return a <= b ? (a <= v && v <= b) : (b <= v
 
 }  // namespace
 
-std::array<TCustomChartAxis*, 4> TCustomChart::ZoomAxes() const {
+std::array<TCustomChartAxis*, 4> TChart::ZoomAxes() const {
   const auto& a = AxisList();  // bottom, top, left, right, depth
   return {a[1], a[2], a[3], a[0]};
 }
 
-TChartClickedPart TCustomChart::HitTestChart(int x, int y) {
+TChartClickedPart TChart::HitTestChart(int x, int y) {
   TChartClickedPart hit;
   for (int i = SeriesCount() - 1; i >= 0; --i) {
     TChartSeriesBase* s = SeriesAt(i);
@@ -60,7 +60,7 @@ TChartClickedPart TCustomChart::HitTestChart(int x, int y) {
   return hit;
 }
 
-void TCustomChart::BeginZoomOrPan(TMouseButton button, TShiftState, int x, int y, bool& handled) {
+void TChart::BeginZoomOrPan(TMouseButton button, TShiftState, int x, int y, bool& handled) {
   // No keys are required for either drag.
   if (AllowZoom() && button == kZoomButton) {
     ShowCursor(0);
@@ -75,8 +75,7 @@ void TCustomChart::BeginZoomOrPan(TMouseButton button, TShiftState, int x, int y
   }
 }
 
-void TCustomChart::BackgroundStep(TMouseButton button, TShiftState shift, int x, int y,
-                                  bool& handled) {
+void TChart::BackgroundStep(TMouseButton button, TShiftState shift, int x, int y, bool& handled) {
   if (OnClickBackground) {
     EventHandled = true;
     OnClickBackground(this, button, shift, x, y);
@@ -85,7 +84,7 @@ void TCustomChart::BackgroundStep(TMouseButton button, TShiftState shift, int x,
   if (!handled) BeginZoomOrPan(button, shift, x, y, handled);
 }
 
-void TCustomChart::ChartMouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+void TChart::ChartMouseDown(TMouseButton button, TShiftState shift, int x, int y) {
   contextCandidate_ = button == kPanButton && !ZoomBox.InProgress && !PanTrack.InProgress;
   contextX_ = x;
   contextY_ = y;
@@ -139,7 +138,7 @@ void TCustomChart::ChartMouseDown(TMouseButton button, TShiftState shift, int x,
   EventHandled = false;
 }
 
-void TCustomChart::PaintZoomFrame() {
+void TChart::PaintZoomFrame() {
   TChartCanvas3D& canvas = ChartCanvas();
   TColor color = ColorToRGB(Color());
   if (color == clWhite) color = clBlack;
@@ -153,7 +152,7 @@ void TCustomChart::PaintZoomFrame() {
   if (canvas.BoundSurface() == Host()->OwnSurface()) Host()->ShowSurface();
 }
 
-void TCustomChart::SaveAxisStates() {
+void TChart::SaveAxisStates() {
   if (!savePending_) return;
   const auto axes = ZoomAxes();
   for (std::size_t i = 0; i < axes.size(); ++i)
@@ -162,25 +161,25 @@ void TCustomChart::SaveAxisStates() {
   savePending_ = false;
 }
 
-void TCustomChart::PanAxis(TCustomChartAxis& axis, int oldPixel, int newPixel) {
+void TChart::PanAxis(TCustomChartAxis& axis, int oldPixel, int newPixel) {
   const auto [newMin, newMax] =
       PannedRange(axis.Mapping(), axis.Minimum(), axis.Maximum(), oldPixel, newPixel);
   ScrollAxisTo(axis, newMin, newMax);
 }
 
-void TCustomChart::ScrollAxisTo(TCustomChartAxis& axis, double newMin, double newMax) {
+void TChart::ScrollAxisTo(TCustomChartAxis& axis, double newMin, double newMax) {
   bool allow = true;
   if (OnAllowScroll) OnAllowScroll(this, &axis, newMin, newMax, allow);
   if (allow) axis.ApplyFixedRange(newMin, newMax);
 }
 
-bool TCustomChart::PanAllowed(bool horizontal) const {
+bool TChart::PanAllowed(bool horizontal) const {
   const TPanningMode mode = AllowPanning();
   return mode == TPanningMode::pmBoth || (horizontal && mode == TPanningMode::pmHorizontal) ||
          (!horizontal && mode == TPanningMode::pmVertical);
 }
 
-bool TCustomChart::PanDirection(bool horizontal, int newPixel, int oldPixel) {
+bool TChart::PanDirection(bool horizontal, int newPixel, int oldPixel) {
   if (newPixel == oldPixel || !PanAllowed(horizontal)) return false;
   for (TCustomChartAxis* axis : AxisList())
     if (!axis->IsDepthAxis() && axis->IsHorizontal() == horizontal)
@@ -188,7 +187,7 @@ bool TCustomChart::PanDirection(bool horizontal, int newPixel, int oldPixel) {
   return true;
 }
 
-void TCustomChart::ChartMouseMove(TShiftState, int x, int y) {
+void TChart::ChartMouseMove(TShiftState, int x, int y) {
   if (x != contextX_ || y != contextY_) contextCandidate_ = false;
   if (ZoomBox.InProgress) {
     if (x == ZoomBox.EndX && y == ZoomBox.EndY) return;
@@ -220,7 +219,7 @@ void TCustomChart::ChartMouseMove(TShiftState, int x, int y) {
   ShowCursor(Cursor());
 }
 
-void TCustomChart::ChartMouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+void TChart::ChartMouseUp(TMouseButton button, TShiftState shift, int x, int y) {
   const bool contextClick =
       contextCandidate_ && button == kPanButton && x == contextX_ && y == contextY_;
   contextCandidate_ = false;
@@ -245,7 +244,7 @@ void TCustomChart::ChartMouseUp(TMouseButton button, TShiftState shift, int x, i
   if (contextClick && OnContextClick) OnContextClick(this, button, shift, x, y);
 }
 
-void TCustomChart::ZoomToBox() {
+void TChart::ZoomToBox() {
   ZoomBox.NormaliseBox();
   auto box = [&](const TCustomChartAxis& a) {
     return a.IsHorizontal() ? ZoomedRange(a.Mapping(), ZoomBox.StartX, ZoomBox.EndX)
@@ -254,7 +253,7 @@ void TCustomChart::ZoomToBox() {
   ApplyZoomRanges({box(LeftAxis()), box(RightAxis()), box(TopAxis()), box(BottomAxis())});
 }
 
-void TCustomChart::ApplyZoomRanges(const std::array<std::pair<double, double>, 4>& targets) {
+void TChart::ApplyZoomRanges(const std::array<std::pair<double, double>, 4>& targets) {
   SaveAxisStates();
   const std::array<TCustomChartAxis*, 4> axes = {&LeftAxis(), &RightAxis(), &TopAxis(),
                                                  &BottomAxis()};
@@ -277,7 +276,7 @@ void TCustomChart::ApplyZoomRanges(const std::array<std::pair<double, double>, 4
   if (OnZoom) OnZoom(this);
 }
 
-void TCustomChart::RestoreAxesAfterZoom() {
+void TChart::RestoreAxesAfterZoom() {
   if (!savePending_) {
     const auto axes = ZoomAxes();
     for (std::size_t i = 0; i < axes.size(); ++i) {
@@ -294,7 +293,7 @@ void TCustomChart::RestoreAxesAfterZoom() {
   isZoomedIn_ = false;
 }
 
-void TCustomChart::WheelNotch(int direction) {
+void TChart::WheelNotch(int direction) {
   ClosePanStep();  // a pan under way goes on as a new step
   const TChartViewState before = CaptureViewState();
   for (TCustomChartAxis* axis : AxisList()) {

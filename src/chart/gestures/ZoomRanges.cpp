@@ -1,4 +1,4 @@
-#include "chart/axes/ZoomRanges.h"
+#include "chart/gestures/ZoomRanges.h"
 
 #include <cmath>
 

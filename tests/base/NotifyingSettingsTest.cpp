@@ -1,4 +1,4 @@
-#include "format/NotifyingSettings.h"
+#include "base/NotifyingSettings.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 
 #include <chrono>
 
-#include "chart/axes/AxisPanel.h"
+#include "chart/control/Chart.h"
 
 namespace quarvel {
 namespace {
@@ -25,7 +25,7 @@ long long SteadyMilliseconds() {
 
 }  // namespace
 
-TChartViewState TCustomChart::CaptureViewState() const {
+TChartViewState TChart::CaptureViewState() const {
   TChartViewState state;
   const auto axes = ZoomAxes();
   for (std::size_t i = 0; i < axes.size(); ++i)
@@ -37,7 +37,7 @@ TChartViewState TCustomChart::CaptureViewState() const {
   return state;
 }
 
-void TCustomChart::ApplyViewState(const TChartViewState& state) {
+void TChart::ApplyViewState(const TChartViewState& state) {
   const auto axes = ZoomAxes();
   for (std::size_t i = 0; i < axes.size(); ++i) {
     const TSavedAxisState& s = state.Axes[i];
@@ -53,30 +53,30 @@ void TCustomChart::ApplyViewState(const TChartViewState& state) {
   InvalidateChart();
 }
 
-void TCustomChart::RecordStep(const TChartViewState& before, int mergeKind) {
+void TChart::RecordStep(const TChartViewState& before, int mergeKind) {
   const long long now = HistoryClock ? HistoryClock() : SteadyMilliseconds();
   history_.Record(before, CaptureViewState(), mergeKind, now, kWheelMergeWindow);
 }
 
-void TCustomChart::ClosePanStep() {
+void TChart::ClosePanStep() {
   if (!panBefore_) return;
   const TChartViewState before = *panBefore_;
   panBefore_.reset();
   RecordStep(before);
 }
 
-void TCustomChart::EndPanTrack() {
+void TChart::EndPanTrack() {
   PanTrack.InProgress = false;
   ClosePanStep();
 }
 
-void TCustomChart::ChartMouseLeave() {
+void TChart::ChartMouseLeave() {
   ShowCursor(LoadedCursor());
   contextCandidate_ = false;
   EndPanTrack();
 }
 
-bool TCustomChart::CancelDrag() {
+bool TChart::CancelDrag() {
   contextCandidate_ = false;
   if (ZoomBox.InProgress) {
     ZoomBox.InProgress = false;
@@ -91,7 +91,7 @@ bool TCustomChart::CancelDrag() {
   return false;
 }
 
-void TCustomChart::ResetView() {
+void TChart::ResetView() {
   CancelDrag();
   const TChartViewState before = CaptureViewState();
   for (TCustomChartAxis* axis : ZoomAxes()) axis->SetAutomatic(true);
@@ -103,7 +103,7 @@ void TCustomChart::ResetView() {
   RecordStep(before);
 }
 
-void TCustomChart::ZoomByKey(bool zoomIn) {
+void TChart::ZoomByKey(bool zoomIn) {
   if (!AllowZoom()) return;
   CancelDrag();
   const TChartViewState before = CaptureViewState();
@@ -121,7 +121,7 @@ void TCustomChart::ZoomByKey(bool zoomIn) {
   RecordStep(before);
 }
 
-void TCustomChart::PanByKey(bool horizontal, int direction) {
+void TChart::PanByKey(bool horizontal, int direction) {
   if (!PanAllowed(horizontal)) return;
   CancelDrag();
   const TChartViewState before = CaptureViewState();
@@ -137,21 +137,21 @@ void TCustomChart::PanByKey(bool horizontal, int direction) {
   RecordStep(before);
 }
 
-bool TCustomChart::GoBack() {
+bool TChart::GoBack() {
   CancelDrag();
   const auto state = history_.Back();
   if (state) ApplyViewState(*state);
   return state.has_value();
 }
 
-bool TCustomChart::GoForward() {
+bool TChart::GoForward() {
   CancelDrag();
   const auto state = history_.Forward();
   if (state) ApplyViewState(*state);
   return state.has_value();
 }
 
-void TCustomChart::ChartDoubleClick(TMouseButton button, TShiftState shift, int x, int y) {
+void TChart::ChartDoubleClick(TMouseButton button, TShiftState shift, int x, int y) {
   if (button == TMouseButton::mbLeft && PlotRect.Contains(x, y) && SeriesCount() > 0) {
     ResetView();
     return;
@@ -159,7 +159,7 @@ void TCustomChart::ChartDoubleClick(TMouseButton button, TShiftState shift, int 
   ChartMouseDown(button, shift | ssDouble, x, y);
 }
 
-bool TCustomChart::ChartKeyDown(TViewKey key) {
+bool TChart::ChartKeyDown(TViewKey key) {
   switch (key) {
     case TViewKey::vkZoomIn:
       ZoomByKey(true);

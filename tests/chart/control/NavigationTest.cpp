@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "GestureDriver.h"
 #include "MainChart.h"
 #include "ModelFixtures.h"
 #include "chart/axes/AxisReadout.h"
@@ -322,7 +323,7 @@ TEST_F(Navigation, EscCancelsTheZoomBoxAndEndsThePan) {
 TEST_F(Navigation, RightClickWithoutMovementAsksForTheMenu) {
   TChart& c = view.chart;
   std::vector<std::pair<int, int>> clicks;
-  c.OnContextClick = [&](TCustomChart*, TMouseButton, TShiftState, int x, int y) {
+  c.OnContextClick = [&](TChart*, TMouseButton, TShiftState, int x, int y) {
     clicks.push_back({x, y});
   };
   c.ChartMouseDown(TMouseButton::mbRight, 0, 300, 150);
@@ -388,42 +389,12 @@ TEST(NavigationFuzz, RandomGesturesAndKeys) {
   TChart& c = view.chart;
   long long now = 0;
   c.HistoryClock = [&] { return now; };
-  const TViewKey keys[] = {TViewKey::vkZoomIn,   TViewKey::vkZoomOut, TViewKey::vkPanLeft,
-                           TViewKey::vkPanRight, TViewKey::vkPanUp,   TViewKey::vkPanDown,
-                           TViewKey::vkReset,    TViewKey::vkBack,    TViewKey::vkForward,
-                           TViewKey::vkCancel};
   int backs = 0;
   for (int step = 0; step < 4000; ++step) {
     now += rng() % 700;
-    const int x = static_cast<int>(rng() % 700) - 20, y = static_cast<int>(rng() % 340) - 20;
-    const auto button = rng() % 2 ? TMouseButton::mbLeft : TMouseButton::mbRight;
-    switch (rng() % 10) {
-      case 0:
-        c.ChartMouseDown(button, 0, x, y);
-        break;
-      case 1:
-      case 2:
-        c.ChartMouseMove(0, x, y);
-        break;
-      case 3:
-        c.ChartMouseUp(button, 0, x, y);
-        break;
-      case 4:
-        rng() % 2 ? c.ChartWheelDown() : c.ChartWheelUp();
-        break;
-      case 5:
-        c.ChartDoubleClick(button, 0, x, y);
-        break;
-      case 6: {  // a key held down
-        const TViewKey k = keys[rng() % std::size(keys)];
-        for (int n = static_cast<int>(rng() % 40); n >= 0; --n) c.ChartKeyDown(k);
-        backs += k == TViewKey::vkBack;
-        break;
-      }
-      default:
-        c.ChartKeyDown(keys[rng() % std::size(keys)]);
-        break;
-    }
+    const testing::TGesture g = testing::RandomGesture(rng, 651, 302);
+    testing::ApplyGesture(c, g);
+    backs += g.kind == testing::TGesture::Kind::Key && g.key == TViewKey::vkBack;
     if (rng() % 3 == 0) c.HandlePaint();
     for (int i = 0; i < 4; ++i) {
       const TCustomChartAxis* a = c.AxisList()[i];
@@ -437,7 +408,7 @@ TEST(NavigationFuzz, RandomGesturesAndKeys) {
   EXPECT_FALSE(c.CanGoBack());
   int forward = 0;
   while (c.GoForward()) ++forward;
-  EXPECT_LE(forward, static_cast<int>(TCustomChart::kHistoryDepth));
+  EXPECT_LE(forward, static_cast<int>(TChart::kHistoryDepth));
   EXPECT_GT(forward, 10);
 }
 

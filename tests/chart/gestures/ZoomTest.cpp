@@ -4,9 +4,10 @@
 #include <random>
 #include <vector>
 
+#include "GestureDriver.h"
 #include "MainChart.h"
 #include "ModelFixtures.h"
-#include "chart/axes/ZoomRanges.h"
+#include "chart/gestures/ZoomRanges.h"
 
 namespace quarvel {
 namespace {
@@ -278,7 +279,7 @@ TEST(Wheel, ScrollsTheVerticalAxesAndLeavesNothingToUndo) {
   EXPECT_NEAR(c.LeftAxis().Maximum(), 10, 1e-14);
 }
 
-// Long random sequences of mouse, wheel, leave and resize events: the axes keep finite
+// Long random sequences of gestures (GestureDriver.h) and resizes: the axes keep finite
 // ranges, painting finishes, nothing breaks.
 TEST(ZoomFuzz, RandomEventSequences) {
   std::mt19937 rng(7);
@@ -290,36 +291,12 @@ TEST(ZoomFuzz, RandomEventSequences) {
                                        {30, 20}, {200, 640}, {2, 300}};
   for (int step = 0; step < 3000; ++step) {
     const int w = std::max(1, view.host.ClientWidth()), h = std::max(1, view.host.ClientHeight());
-    const int x = static_cast<int>(rng() % (w + 40)) - 20,
-              y = static_cast<int>(rng() % (h + 40)) - 20;
-    const auto button = rng() % 2 ? TMouseButton::mbLeft : TMouseButton::mbRight;
-    switch (rng() % 9) {
-      case 0:
-        c.ChartMouseDown(button, 0, x, y);
-        break;
-      case 1:
-      case 2:
-      case 3:
-        c.ChartMouseMove(0, x, y);
-        break;
-      case 4:
-        c.ChartMouseUp(button, 0, x, y);
-        break;
-      case 5:
-        rng() % 2 ? c.ChartWheelDown() : c.ChartWheelUp();
-        break;
-      case 6:
-        c.ChartMouseLeave();
-        break;
-      case 7:
-        if (rng() % 8 == 0) {
-          const auto [sw, sh] = sizes[rng() % std::size(sizes)];
-          view.host.SetClientSize(sw, sh);
-          c.HandleResize();
-        }
-        break;
-      default:
-        break;
+    if (rng() % 64 == 0) {
+      const auto [sw, sh] = sizes[rng() % std::size(sizes)];
+      view.host.SetClientSize(sw, sh);
+      c.HandleResize();
+    } else {
+      testing::ApplyGesture(c, testing::RandomGesture(rng, w, h));
     }
     c.HandlePaint();
     for (TCustomChartAxis* a : {static_cast<TCustomChartAxis*>(&c.BottomAxis()),
