@@ -184,10 +184,26 @@ TEST_F(WindowTools, KeysZoomAndPanByExactAmounts) {
   EXPECT_DOUBLE_EQ(h.Maximum(), b2 + (b2 - a2) / 10);
   Key(Qt::Key_Down);
   EXPECT_DOUBLE_EQ(v.Minimum(), c2 - (d2 - c2) / 10);
-  Key(Qt::Key_Equal, Qt::ControlModifier);  // Ctrl+= is no zoom; Ctrl++ is
-  EXPECT_DOUBLE_EQ(h.Minimum(), a2 + (b2 - a2) / 10);
-  Key(Qt::Key_Plus, Qt::ControlModifier);
-  EXPECT_LT(h.Maximum() - h.Minimum(), b - a);
+  // Ctrl++ (Ctrl+Shift+= on a US keyboard: "+" with Ctrl and Shift, or "=" with them),
+  // Ctrl+= and Ctrl+- zoom as + and - do; Alt++ does not.
+  const struct {
+    const char* name;
+    int key;
+    Qt::KeyboardModifiers mods;
+    double factor;  // the new width over the old
+  } rows[] = {
+      {"Ctrl++", Qt::Key_Plus, Qt::ControlModifier, 1 / 1.25},
+      {"Ctrl+Shift+plus", Qt::Key_Plus, Qt::ControlModifier | Qt::ShiftModifier, 1 / 1.25},
+      {"Ctrl+Shift+=", Qt::Key_Equal, Qt::ControlModifier | Qt::ShiftModifier, 1 / 1.25},
+      {"Ctrl+=", Qt::Key_Equal, Qt::ControlModifier, 1 / 1.25},
+      {"Ctrl+-", Qt::Key_Minus, Qt::ControlModifier, 1.25},
+      {"Alt++", Qt::Key_Plus, Qt::AltModifier, 1},
+  };
+  for (const auto& row : rows) {
+    const double width = h.Maximum() - h.Minimum();
+    Key(row.key, row.mods);
+    EXPECT_NEAR((h.Maximum() - h.Minimum()) / width, row.factor, 1e-12) << row.name;
+  }
 }
 
 TEST_F(WindowTools, FocusByTabAndClickFrameOnlyAfterKeyboard) {
@@ -290,6 +306,17 @@ TEST_F(WindowTools, RightClickOpensTheMenuOnlyWithoutMovement) {
   EXPECT_TRUE(form->menuChart->geometry().contains(
       chart->mapToGlobal(QPoint(chart->width() / 2, chart->height() / 2)) + QPoint(2, 2)));
   form->menuChart->close();
+  // So do the Menu key and Shift+F10 pressed on the focused chart.
+  chart->setFocus(Qt::TabFocusReason);
+  for (const auto& [menuKey, mods] :
+       {std::pair{Qt::Key_Menu, Qt::KeyboardModifiers()},
+        std::pair{Qt::Key_F10, Qt::KeyboardModifiers(Qt::ShiftModifier)}}) {
+    Key(menuKey, mods);
+    ASSERT_EQ(QApplication::activePopupWidget(), form->menuChart) << menuKey;
+    form->menuChart->close();
+  }
+  Key(Qt::Key_F10);  // F10 alone is no menu key
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
 }
 
 TEST_F(WindowTools, CopyPutsTheChartAsShownOnTheClipboard) {
