@@ -3,8 +3,10 @@
 #include <QEvent>
 #include <QFont>
 #include <QMessageBox>
+#include <QScreen>
 #include <QStyleFactory>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -156,6 +158,25 @@ void TForm::SetCaption(const std::string& caption) {
 }
 
 void TForm::SetClientSize(int width, int height) { resize(width, height); }
+
+QPoint PlaceInside(const QRect& window, const QRect& available) {
+  // Along one direction: the start that keeps [start, start + length) inside the area,
+  // the area's start winning when the window is longer than the area.
+  const auto along = [](int start, int length, int areaStart, int areaLength) {
+    return std::max(areaStart, std::min(start, areaStart + areaLength - length));
+  };
+  return {along(window.x(), window.width(), available.x(), available.width()),
+          along(window.y(), window.height(), available.y(), available.height())};
+}
+
+void TForm::SetDesignedPosition(int left, int top) {
+  // The toolkit places windows in device-independent pixels; on a screen of ratio 2 the
+  // designed place may lie beyond the screen's edge, with the window's right part off it.
+  const QRect designed(QPoint(left, top), size());
+  QScreen* screen = QGuiApplication::screenAt(designed.topLeft());
+  if (!screen) screen = QGuiApplication::primaryScreen();
+  move(screen ? PlaceInside(designed, screen->availableGeometry()) : designed.topLeft());
+}
 
 void TForm::SetFontFace(const std::string& name, int pixelHeight) {
   QFont f(QString::fromStdString(name));

@@ -23,6 +23,12 @@ class TForm;
 // both give the same pixels; headless pictures never scale.
 enum class TScreenScaling { Off, FollowScreen };
 
+// Where a window with the geometry `window` goes so that it lies inside `available`:
+// where it is when it fits; otherwise moved the least distance that brings it inside,
+// and with its top-left corner at the area's when it is wider or taller than the area
+// (its caption and its top-left controls stay reachable). Pure.
+QPoint PlaceInside(const QRect& window, const QRect& available);
+
 class TApplication {
  public:
   // Needs a display (or an offscreen platform chosen through QT_QPA_PLATFORM). When
@@ -59,6 +65,10 @@ class TForm : public TWinControl {
   ~TForm() override;
   void SetCaption(const std::string& caption);
   void SetClientSize(int width, int height);
+  // Puts the window at its designed top-left corner, in device-independent pixels, or
+  // as near to it as keeps the window inside the available area of the screen there
+  // (PlaceInside). Set the client size first.
+  void SetDesignedPosition(int left, int top);
   // The font by name and character height in pixels.
   void SetFontFace(const std::string& name, int pixelHeight);
 
