@@ -6,12 +6,14 @@
 
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QFileDialog>
 #include <QFile>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolTip>
 #include <QWheelEvent>
 
@@ -414,6 +416,54 @@ TEST_F(WindowTools, MouseAndKeysListsTheReadmeTable) {
     EXPECT_NE(text.str().find(line), std::string::npos) << "README lacks: " << line;
   }
   form->dialogMouseAndKeys->close();
+}
+
+// Without a window manager nothing gives the window back its activation when a dialog
+// over it closes; the window's shortcuts work only in the active window.
+TEST_F(WindowTools, ShortcutsWorkAfterADialogCloses) {
+  auto copied = [this] {
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(form.get(), Qt::Key_C, Qt::ControlModifier);
+    return !QGuiApplication::clipboard()->image().isNull();
+  };
+  auto closeWhenShown = [] {
+    QTimer::singleShot(0, [] {
+      if (QWidget* box = QApplication::activeModalWidget()) box->close();
+    });
+  };
+  const struct {
+    const char* name;
+    std::function<void()> showAndClose;
+  } dialogs[] = {
+      {"mouse and keys",
+       [this] {
+         form->actMouseAndKeys->trigger();
+         ASSERT_TRUE(QTest::qWaitForWindowActive(form->dialogMouseAndKeys));
+         form->dialogMouseAndKeys->close();
+       }},
+      {"error message box",
+       [&] {
+         closeWhenShown();
+         testing::MessageBoxReporter()("The chart has not been drawn yet");
+       }},
+      {"save dialog, cancelled",
+       [&] {
+         form->AskSavePath = [this, &closeWhenShown](const QString&, const QString&, const QString&,
+                                                     const QString&) {
+           QFileDialog dialog(form.get());
+           closeWhenShown();
+           dialog.exec();
+           return QString();
+         };
+         form->actSaveImage->trigger();
+       }},
+  };
+  for (const auto& d : dialogs) {
+    d.showAndClose();
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::activeWindow(), form.get()) << d.name;
+    EXPECT_TRUE(copied()) << d.name;
+  }
 }
 
 TEST_F(WindowTools, CtrlQAndCtrlWClose) {

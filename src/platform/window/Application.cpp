@@ -3,8 +3,10 @@
 #include <QEvent>
 #include <QFont>
 #include <QMessageBox>
+#include <QPointer>
 #include <QScreen>
 #include <QStyleFactory>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -42,6 +44,8 @@ class TApplication::Toolkit : public QApplication {
   Toolkit(int& argc, char** argv, TApplication* owner) : QApplication(argc, argv), owner_(owner) {}
 
   bool notify(QObject* receiver, QEvent* event) override {
+    if (event->type() == QEvent::Hide && receiver->isWidgetType())
+      owner_->WindowHidden(static_cast<QWidget*>(receiver));
     try {
       return QApplication::notify(receiver, event);
     } catch (const std::exception& e) {
@@ -136,6 +140,27 @@ void TApplication::SetMainForm(TForm* form) {
 
 void TApplication::FormDestroyed(TForm* form) {
   if (mainForm_ == form) mainForm_ = nullptr;
+}
+
+void TApplication::WindowHidden(QWidget* window) {
+  if (!mainForm_ || window == mainForm_ || !window->isWindow()) return;
+  const Qt::WindowType type = window->windowType();
+  if (type != Qt::Window && type != Qt::Dialog && type != Qt::Sheet) return;
+  // Only while the user works in the program: another program's window keeps the
+  // keyboard.
+  if (QGuiApplication::applicationState() != Qt::ApplicationActive) return;
+  // A window manager would activate the window below; without one no window is active
+  // afterwards and the window shortcuts are dead. So the one the user goes back to is
+  // activated, once the closing is done: a modal dialog still open, else the window
+  // that owns the closed one, else the main form. (The toolkit may already call the
+  // main form active when the window system does not; asking again costs nothing.)
+  QWidget* owner = window->parentWidget() ? window->parentWidget()->window() : nullptr;
+  QTimer::singleShot(0, mainForm_, [form = mainForm_, owner = QPointer<QWidget>(owner)] {
+    QWidget* next = QApplication::activeModalWidget();
+    if (!next || !next->isVisible()) next = owner;
+    if (!next || !next->isVisible()) next = form;
+    if (next->isVisible()) next->activateWindow();
+  });
 }
 
 int TApplication::Run() {

@@ -5,7 +5,8 @@
 // style; no scaling, or the screen's own scaling for a window on a desktop), keeps the
 // main-form reference, runs the message loop until the main form closes, and shows
 // any exception that leaves an event handler in a message box with its message; the
-// program then goes on.
+// program then goes on. A dialog that closes hands the activation back to the window
+// below it, also where no window manager does.
 
 #include <QApplication>
 
@@ -46,6 +47,11 @@ class TApplication {
   void FormDestroyed(TForm* form);
   // Shows the form and runs the message loop until it closes; the exit code.
   int Run();
+  // A window of the program was hidden. When it was the active one (a dialog or a
+  // message box closing) and no window is active once it is gone, as without a window
+  // manager, the window below it is activated: a modal dialog still open, the closed
+  // window's owner, or the main form. Called by the toolkit's event dispatch.
+  void WindowHidden(QWidget* window);
 
   // How an exception that left an event handler is shown: a message box by default.
   std::function<void(const std::string& message)> ShowException;
