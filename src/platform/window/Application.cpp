@@ -201,6 +201,19 @@ void TForm::SetDesignedPosition(int left, int top) {
   QScreen* screen = QGuiApplication::screenAt(designed.topLeft());
   if (!screen) screen = QGuiApplication::primaryScreen();
   move(screen ? PlaceInside(designed, screen->availableGeometry()) : designed.topLeft());
+  placeOnShow_ = true;
+}
+
+void TForm::showEvent(QShowEvent* event) {
+  TWinControl::showEvent(event);
+  if (!placeOnShow_) return;
+  placeOnShow_ = false;
+  // The frame a platform draws around the client area is known now, not before.
+  if (const QScreen* shown = screen()) {
+    const QRect frame = frameGeometry();
+    const QPoint inside = PlaceInside(frame, shown->availableGeometry());
+    if (inside != frame.topLeft()) move(inside);
+  }
 }
 
 void TForm::SetFontFace(const std::string& name, int pixelHeight) {

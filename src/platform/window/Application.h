@@ -80,8 +80,13 @@ class TForm : public TWinControl {
 
  protected:
   void changeEvent(QEvent* event) override;
+  // Once the window's frame is known, keeps the frame inside the screen too.
+  void showEvent(QShowEvent* event) override;
   // The system reported changed regional settings; run as an event handler (RunHandler).
   virtual void LocaleChanged() {}
+
+ private:
+  bool placeOnShow_ = false;  // a designed position was set and the form not shown yet
 };
 
 }  // namespace quarvel

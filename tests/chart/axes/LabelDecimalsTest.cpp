@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <set>
 #include <string>
 #include <vector>
@@ -81,6 +82,12 @@ TEST(LabelDecimals, DeepZoomDrawsDistinctLabels) {
         << shown.front() << " ... " << shown.back();
     EXPECT_NE(shown.front(), "10.5");
   }
+  // The step is sized for the longer labels: along the bottom axis they do not touch.
+  c.chart.ApplyFont(c.chart.BottomAxis().LabelsFont);
+  const std::vector<int>& ticks = c.chart.BottomAxis().TickPositions();
+  const int widest = c.chart.ChartCanvas().MeasureTextWidth("10.50000019");
+  for (std::size_t i = 1; i < ticks.size(); ++i)
+    EXPECT_GT(std::abs(ticks[i] - ticks[i - 1]), widest) << i;
 }
 
 }  // namespace
