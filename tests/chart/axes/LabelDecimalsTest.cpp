@@ -62,6 +62,7 @@ TEST(LabelDecimals, FewestDecimalsThatTellNeighboursApart) {
 TEST(LabelDecimals, DeepZoomDrawsDistinctLabels) {
   testing::MainChart c;
   std::vector<TProjectionPoint> points;
+  points.reserve(128);
   for (int i = 0; i < 128; ++i) points.push_back({1 + i * 0.15, 10 + i * 0.01});
   c.Feed(points);
   c.chart.BottomAxis().ApplyFixedRange(10.5, 10.5000002);
