@@ -7,8 +7,8 @@ namespace quarvel {
 
 enum class TViewKey {
   vkNone,
-  vkZoomIn,   // "+", "=" and the toolkit's zoom-in sequence
-  vkZoomOut,  // "-" and the zoom-out sequence
+  vkZoomIn,   // "+" and "=", alone or with Ctrl, and the toolkit's zoom-in sequence
+  vkZoomOut,  // "-", alone or with Ctrl, and the zoom-out sequence
   vkPanLeft,  // the arrow keys
   vkPanRight,
   vkPanUp,

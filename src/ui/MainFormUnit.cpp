@@ -122,7 +122,7 @@ TformMain::TformMain() {
   SetFontFace("MS Sans Serif", 11);
   SetClientSize(kClientWidth, kClientHeight);
   // The designed position; window systems that place windows themselves ignore it.
-  move(459, 122);
+  SetDesignedPosition(459, 122);
   CreateControls();
 }
 

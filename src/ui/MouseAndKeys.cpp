@@ -19,12 +19,13 @@ const std::vector<TGestureRow>& MouseAndKeysRows() {
       {"Right click without moving", "Opens the chart's menu"},
       {"Mouse resting on the plot or the image", "Shows the value under the cursor"},
       {"Esc while dragging", "Cancels the zoom box or ends the pan"},
-      {"+ or Ctrl++", "Zooms in about the centre of the plot"},
+      {"+, Ctrl++ or Ctrl+=", "Zooms in about the centre of the plot"},
       {"- or Ctrl+-", "Zooms out about the centre of the plot"},
       {"Arrow keys", "Pan by a tenth of the visible range"},
       {"Home", "Resets the view"},
       {"Alt+Left or Backspace", "Back to the previous view"},
       {"Alt+Right", "Forward to the next view"},
+      {"Shift+F10 or the Menu key", "Opens the chart's menu"},
       {"Ctrl+C", "Copies the chart as shown to the clipboard"},
       {"Ctrl+S", "Saves the chart as shown as a PNG image"},
       {"Ctrl+Q or Ctrl+W", "Closes the window"},
@@ -38,7 +39,7 @@ QDialog* CreateMouseAndKeysDialog(QWidget* parent) {
   dialog->setWindowTitle("Mouse and keys");
   auto* layout = new QVBoxLayout(dialog);
   layout->addWidget(
-      new QLabel("The keys from Esc to Alt+Right act on the chart when it has the keyboard focus "
+      new QLabel("The keys from Esc to Shift+F10 act on the chart when it has the keyboard focus "
                  "(click it, or Tab from the table).",
                  dialog));
   const auto& rows = MouseAndKeysRows();

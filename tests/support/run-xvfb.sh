@@ -8,4 +8,4 @@ for tool in xvfb-run xauth; do
     exit 77
   fi
 done
-exec xvfb-run -a -s "-screen 0 1024x768x24" "$@"
+exec xvfb-run -a -s "-screen 0 1280x800x24" "$@"

@@ -89,5 +89,18 @@ TEST_F(ScaledWindow, ZoomDragGivesTheRangesOfRatioOne) {
   EXPECT_TRUE(testing::ShownErrors().empty());
 }
 
+// The suite's screen is 1920 x 1080 device pixels (tests/support/screen-1920x1080.json),
+// 960 x 540 device-independent ones: the window, 1302 x 964 device pixels, cannot stand
+// at its designed place (459, 122) and is moved inside, the Close button with it.
+TEST_F(ScaledWindow, OpensWhollyOnTheScreen) {
+  const QRect screen = form->screen()->availableGeometry();
+  ASSERT_EQ(screen, QRect(0, 0, 960, 540)) << "the suite's screen should be 1920 x 1080";
+  // Moved the least distance: its frame's corner at the screen's.
+  EXPECT_EQ(form->frameGeometry().bottomRight(), screen.bottomRight());
+  EXPECT_TRUE(screen.contains(form->frameGeometry()));
+  const QRect close(form->btnClose->mapToGlobal(QPoint(0, 0)), form->btnClose->size());
+  EXPECT_TRUE(screen.contains(close));
+}
+
 }  // namespace
 }  // namespace quarvel

@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "chart/axes/AxisPanel.h"
+#include "chart/axes/LabelDecimals.h"
 #include "chart/axes/PixelRounding.h"
 #include "chart/panel/ChartException.h"
 #include "format/MessageFormat.h"
@@ -219,8 +220,10 @@ void TCustomChartAxis::WidenRangeForMargins(const TRect& margins) {
   mapping_.SetRange(a, b);
 }
 
-int TCustomChartAxis::LabelExtent(double value) {
-  const std::vector<std::string> lines = SplitLines(FormatAxisLabel(value));
+int TCustomChartAxis::LabelExtent(double value) { return LabelExtent(value, axisValuesFormat_); }
+
+int TCustomChartAxis::LabelExtent(double value, std::string_view pattern) {
+  const std::vector<std::string> lines = SplitLines(FormatAxisLabel(value, pattern));
   TChartCanvas3D& canvas = chart_->ChartCanvas();
   const bool across = isHorizontal_ ? (labelsAngle_ == 90 || labelsAngle_ == 270)
                                     : (labelsAngle_ == 0 || labelsAngle_ == 180);
@@ -230,14 +233,41 @@ int TCustomChartAxis::LabelExtent(double value) {
   return widest;
 }
 
-double TCustomChartAxis::ComputeLabelIncrement() {
-  const int size = std::max(LabelExtent(EffectiveMaximum), LabelExtent(EffectiveMinimum));
+double TCustomChartAxis::ComputeLabelIncrement() { return ComputeLabelScale().increment; }
+
+double TCustomChartAxis::IncrementForPattern(std::string_view pattern) {
+  const int size =
+      std::max(LabelExtent(EffectiveMaximum, pattern), LabelExtent(EffectiveMinimum, pattern));
   int maxLabels = 1;
   if (size > 0) {
     const int gap = labelsSeparation_ > 0 ? RoundEven(labelsSeparation_ * 0.01L * size) : 0;
     maxLabels = RoundEven(static_cast<long double>(PixelLength) / (size + gap));
   }
   return IncrementForLabelCount(maxLabels);
+}
+
+std::string TCustomChartAxis::DistinctPatternFor(double inc) const {
+  // Only the default value walk's labels; handlers and point labels write their own.
+  if (chart_->OnGetNextAxisLabel || ResolvedLabelStyle() != TAxisLabelStyle::talValue ||
+      !(inc > 0) || EffectiveMaximum < EffectiveMinimum)
+    return axisValuesFormat_;
+  std::vector<TLabelPlace> labels;
+  for (double v : LabelValues(inc)) labels.push_back({v, mapping_.ToPixel(v)});
+  return DistinctLabelPattern(axisValuesFormat_, labels);
+}
+
+TCustomChartAxis::TLabelScale TCustomChartAxis::ComputeLabelScale() {
+  // Longer labels may ask for a larger step, whose labels may need fewer decimals: a
+  // few rounds settle it, and the labels drawn are always told apart.
+  std::string sizedFor = axisValuesFormat_;
+  double inc = IncrementForPattern(sizedFor);
+  std::string pattern = DistinctPatternFor(inc);
+  for (int round = 0; round < 3 && pattern != sizedFor; ++round) {
+    sizedFor = pattern;
+    inc = IncrementForPattern(sizedFor);
+    pattern = DistinctPatternFor(inc);
+  }
+  return {inc, std::move(pattern)};
 }
 
 namespace {
@@ -397,8 +427,11 @@ int TCustomChartAxis::AxisTitleSize() {
 
 int TCustomChartAxis::MaxValueLabelWidth() {
   double lo = EffectiveMinimum, hi = EffectiveMaximum;
+  std::string pattern;
   if (roundFirstLabel_) {
-    const double inc = ComputeLabelIncrement();
+    TLabelScale scale = ComputeLabelScale();
+    const double inc = scale.increment;
+    pattern = std::move(scale.pattern);
     lo = static_cast<double>(std::trunc(static_cast<long double>(EffectiveMinimum) / inc) * inc);
     hi = static_cast<double>(std::trunc(static_cast<long double>(EffectiveMaximum) / inc) * inc);
   }
@@ -407,18 +440,23 @@ int TCustomChartAxis::MaxValueLabelWidth() {
   auto suspended = std::move(chart_->OnGetAxisLabel);
   chart_->OnGetAxisLabel = nullptr;
   TScopeExit restore([&] { chart_->OnGetAxisLabel = std::move(suspended); });
+  if (!roundFirstLabel_) pattern = ComputeLabelScale().pattern;
   TChartCanvas3D& canvas = chart_->ChartCanvas();
   auto widest = [&](const std::string& text) {
     int w = 0;
     for (const auto& line : SplitLines(text)) w = std::max(w, canvas.MeasureTextWidth(line));
     return w;
   };
-  return std::max(widest(FormatAxisLabel(hi)), widest(FormatAxisLabel(lo))) +
+  return std::max(widest(FormatAxisLabel(hi, pattern)), widest(FormatAxisLabel(lo, pattern))) +
          canvas.MeasureTextWidth(" ");
 }
 
 std::string TCustomChartAxis::FormatAxisLabel(double value) {
-  std::string text = FormatPattern(axisValuesFormat_, value);
+  return FormatAxisLabel(value, axisValuesFormat_);
+}
+
+std::string TCustomChartAxis::FormatAxisLabel(double value, std::string_view pattern) {
+  std::string text = FormatPattern(pattern, value);
   if (chart_->OnGetAxisLabel) chart_->OnGetAxisLabel(this, nullptr, -1, text);
   if (labelsMultiLine_) std::replace(text.begin(), text.end(), ' ', '\n');
   return text;
@@ -609,7 +647,8 @@ void TCustomChartAxis::DrawAxis(bool placeLine) {
   TChartCanvas3D& canvas = chart_->ChartCanvas();
   RefreshDateTime();
   chart_->ApplyFont(LabelsFont);
-  const double inc = ComputeLabelIncrement();
+  const TLabelScale scale = ComputeLabelScale();
+  const double inc = scale.increment;
   if (placeLine) {
     const TRect& p = chart_->PlotRect;
     const int edge =
@@ -624,7 +663,7 @@ void TCustomChartAxis::DrawAxis(bool placeLine) {
     if (!(labelsOnAxis_ || (StartPixel < pos && pos < EndPixel))) return;
     if (!tickOnLabelsOnly_ && tickPositions_.size() < kMaxTickPositions)
       tickPositions_.push_back(pos);
-    if (labels_) DrawAxisLabel(pos, FormatAxisLabel(v));
+    if (labels_) DrawAxisLabel(pos, FormatAxisLabel(v, scale.pattern));
   };
   if (inc > 0 && EffectiveMaximum >= EffectiveMinimum) {
     switch (ResolvedLabelStyle()) {

@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -94,6 +95,15 @@ class TCustomChartAxis : public TNotifyingSettings<TCustomChartAxis> {
   double IncrementForLabelCount(int maxLabels) const;
   // The label's extent along the axis in the current canvas font.
   int LabelExtent(double value);
+  // The label step and the pattern its value labels are written with: the pattern
+  // AxisValuesFormat unless neighbouring labels would read alike (a deep zoom), then
+  // with as many more decimals as tell them apart (DistinctLabelPattern), the step
+  // sized for those longer labels. Prerequisites as for ComputeLabelIncrement.
+  struct TLabelScale {
+    double increment;
+    std::string pattern;
+  };
+  TLabelScale ComputeLabelScale();
   // A fixed range: automatic flags off, ends ordered, at least 1e-10 wide; repaints
   // when an end changes. The effective range follows at the next paint.
   void ApplyFixedRange(double min, double max);
@@ -110,6 +120,8 @@ class TCustomChartAxis : public TNotifyingSettings<TCustomChartAxis> {
   int AxisTitleSize();
   int MaxValueLabelWidth();
   std::string FormatAxisLabel(double value);
+  // The label of a value written with `pattern` (ComputeLabelScale) instead.
+  std::string FormatAxisLabel(double value, std::string_view pattern);
   void DrawAxisLabel(int position, const std::string& text);
   TAxisLabelStyle ResolvedLabelStyle() const;
   void RefreshDateTime();
@@ -229,6 +241,11 @@ class TCustomChartAxis : public TNotifyingSettings<TCustomChartAxis> {
   void DrawTicks(TChartPen& pen, int length, int direction);
   void DrawMinor(TChartPen& pen, bool grid);
   void DrawPointLabels();
+  int LabelExtent(double value, std::string_view pattern);
+  // The increment for labels written with `pattern`.
+  double IncrementForPattern(std::string_view pattern);
+  // The pattern that tells apart the default walk's labels of `inc`.
+  std::string DistinctPatternFor(double inc) const;
 
   TCustomAxisPanel* chart_;
   bool isHorizontal_, isOtherSide_, isDepth_;

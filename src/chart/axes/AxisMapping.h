@@ -60,9 +60,16 @@ struct TAxisMapping {
   // minimum's end towards the other one (half to even).
   int ToPixel(double value) const {
     if (Range == 0) return CenterPixel;
-    const double t =
-        static_cast<double>((static_cast<long double>(value) - Minimum) * PixelLength / Range);
-    return PixelAt(t);
+    return PixelAt(static_cast<double>(Offset(value)));
+  }
+
+  // The same place before any rounding, in extended precision: where a line to a value
+  // thousands or billions of pixels away is headed. CenterPixel for a zero Range;
+  // infinite or not a number as the value makes it.
+  long double Position(double value) const {
+    if (Range == 0) return CenterPixel;
+    const long double t = Offset(value);
+    return MinimumAtEnd() ? EndPixel - t : StartPixel + t;
   }
 
   // The value at a pixel: from Minimum (horizontal) or Maximum (vertical) by the
@@ -90,6 +97,12 @@ struct TAxisMapping {
 
   static constexpr long double kMaxPixelOffset = 2147483647.0L;
   static constexpr int kMaxPixelEnd = 1 << 30;
+
+ private:
+  // Pixels from the minimum's end, unrounded (Range not 0).
+  long double Offset(double value) const {
+    return (static_cast<long double>(value) - Minimum) * PixelLength / Range;
+  }
 };
 
 }  // namespace quarvel

@@ -10,6 +10,11 @@ namespace quarvel {
 namespace {
 
 constexpr int kFarPixel = 32767;
+// An unrounded pixel this far away did not fit the mapping's 32-bit pixels (it maps
+// such values to the axis centre); nearer ones did, exactly.
+constexpr long double kBeyondPixels = 1e9L;
+// How far beyond the picture a cut segment ends: past the widest pen's reach.
+constexpr int kCutMargin = 2;
 
 }  // namespace
 
@@ -308,13 +313,17 @@ void TCustomSeries::DrawPointMarker(int x, int y, TColor color, int index) {
 }
 
 int TCustomSeries::InterpolatedEdgeY(int j, double x) const {
+  return YPixelOfValue(InterpolatedEdgeValue(j, x));
+}
+
+double TCustomSeries::InterpolatedEdgeValue(int j, double x) const {
   const double x0 = PointX(j);
   const double dx = static_cast<double>(static_cast<long double>(PointX(j + 1)) - x0);
-  if (dx == 0) return YPixelOfPoint(j);
+  if (dx == 0) return PointY(j);
   const double y0 = PointY(j);
   const long double y =
       (static_cast<long double>(PointY(j + 1)) - y0) * (static_cast<long double>(x) - x0) / dx + y0;
-  return YPixelOfValue(static_cast<double>(y));
+  return static_cast<double>(y);
 }
 
 void TCustomSeries::SegmentStep(int x, int y, TColor color) {
@@ -364,10 +373,28 @@ void TCustomSeries::DrawVisiblePoints() {
 void TCustomSeries::DrawPoint(int index) {
   const TColor color = PointColor(index);
   const int x = XPixelOfPoint(index), y = YPixelOfPoint(index);
-  if (x <= -kFarPixel || x >= kFarPixel || y <= -kFarPixel || y >= kFarPixel) {
+  const TPixelPoint exact{HorizAxisObject()->Mapping().Position(PointX(index)),
+                          VertAxisObject()->Mapping().Position(PointY(index))};
+  if (index == VisibleFirst) {
+    drawnThisPaint_ = prevFar_ = false;
+    pending_.valid = false;
+  }
+  if (x <= -kFarPixel || x >= kFarPixel || y <= -kFarPixel || y >= kFarPixel ||
+      std::fabs(exact.x) >= kBeyondPixels || std::fabs(exact.y) >= kBeyondPixels) {
+    FarPointStep(index, color, exact);
     PrevColor = color;
     return;
   }
+  pending_.valid = false;  // the line goes on from the last drawn point, as ever
+  if (prevFar_ && !drawnThisPaint_ && index != VisibleFirst) {
+    // Nothing drawn before: the line comes in from the far point before this one, and
+    // neither a segment nor a marker starts from pixels of an earlier paint.
+    if (PrevColor != clNone && color != clNone)
+      DrawCutSegment(prevExact_, {static_cast<long double>(x), static_cast<long double>(y)}, color);
+    PrevColor = clNone;
+  }
+  drawnThisPaint_ = true;
+  prevFar_ = false;
   TChartCanvas3D& canvas = Canvas();
   canvas.Pen().SetColor(clBlack);
   canvas.Brush().SetColor(color);
@@ -380,9 +407,17 @@ void TCustomSeries::DrawPoint(int index) {
     if (index > 0) {
       const TCustomChartAxis& axis = *HorizAxisObject();
       PrevPixelX = axis.Inverted() ? ParentChart()->PlotRect.Right : ParentChart()->PlotRect.Left;
-      PrevPixelY = stairs_ ? YPixelOfPoint(index - 1)
-                           : InterpolatedEdgeY(index - 1, axis.Mapping().ToValue(PrevPixelX));
-      if (PointColor(index - 1) != clNone) SegmentStep(x, y, color);
+      const double edgeValue =
+          stairs_ ? PointY(index - 1)
+                  : InterpolatedEdgeValue(index - 1, axis.Mapping().ToValue(PrevPixelX));
+      PrevPixelY = YPixelOfValue(edgeValue);
+      const long double edgeY = VertAxisObject()->Mapping().Position(edgeValue);
+      const bool edgeFar =
+          PrevPixelY <= -kFarPixel || PrevPixelY >= kFarPixel || std::fabs(edgeY) >= kBeyondPixels;
+      if (PointColor(index - 1) != clNone && !edgeFar) SegmentStep(x, y, color);
+      if (PointColor(index - 1) != clNone && edgeFar && color != clNone)
+        DrawCutSegment({static_cast<long double>(PrevPixelX), edgeY},
+                       {static_cast<long double>(x), static_cast<long double>(y)}, color);
     }
     if (last && pointer_.Visible()) DrawPointMarker(x, y, color, index);
   } else {
@@ -392,6 +427,65 @@ void TCustomSeries::DrawPoint(int index) {
   PrevPixelX = x;
   PrevPixelY = y;
   PrevColor = color;
+}
+
+void TCustomSeries::FarPointStep(int index, TColor color, TPixelPoint exact) {
+  if (index == VisibleFirst) {
+    // From the plot's near edge, at the interpolated height, out to this point.
+    if (index > 0 && color != clNone && PointColor(index - 1) != clNone) {
+      const TCustomChartAxis& axis = *HorizAxisObject();
+      const int edge =
+          axis.Inverted() ? ParentChart()->PlotRect.Right : ParentChart()->PlotRect.Left;
+      const double value = stairs_ ? PointY(index - 1)
+                                   : InterpolatedEdgeValue(index - 1, axis.Mapping().ToValue(edge));
+      DrawCutSegment({static_cast<long double>(edge), VertAxisObject()->Mapping().Position(value)},
+                     exact, color);
+    }
+  } else if (PrevColor != clNone && color != clNone) {
+    if (prevFar_)
+      DrawCutSegment(prevExact_, exact, color);
+    else
+      pending_ = {true,
+                  {static_cast<long double>(PrevPixelX), static_cast<long double>(PrevPixelY)},
+                  exact,
+                  color};
+  }
+  if (index == VisibleLast && pending_.valid) {
+    // No drawable point follows to go on from the last drawn one.
+    DrawCutSegment(pending_.from, pending_.to, pending_.color);
+    pending_.valid = false;
+  }
+  prevFar_ = true;
+  prevExact_ = exact;
+}
+
+void TCustomSeries::DrawCutSegment(TPixelPoint a, TPixelPoint b, TColor color) {
+  if (!connectPoints_ || drawArea_) return;
+  if (!stairs_) {
+    DrawCutLeg(a, b, color);
+    return;
+  }
+  const TPixelPoint corner = invertedStairs_ ? TPixelPoint{a.x, b.y} : TPixelPoint{b.x, a.y};
+  DrawCutLeg(a, corner, color);
+  DrawCutLeg(corner, b, color);
+}
+
+void TCustomSeries::DrawCutLeg(TPixelPoint a, TPixelPoint b, TColor color) {
+  TCustomAxisPanel& chart = *ParentChart();
+  // The picture the points may draw on: the plot when the chart clips them to it.
+  TRect area = chart.DrawBounds;
+  if (chart.ClipPoints() && chart.CanClipToPlot())
+    area = {chart.PlotRect.Left + 1, chart.PlotRect.Top + 1, chart.PlotRect.Right,
+            chart.PlotRect.Bottom - 1};
+  const int margin = std::max(1, linePen_.Width()) + kCutMargin;
+  if (!ClipSegment(a, b, area.Left - margin, area.Top - margin, area.Right + margin,
+                   area.Bottom + margin))
+    return;
+  lastMarker_.valid = false;
+  TChartCanvas3D& canvas = Canvas();
+  PrepareLinePen(canvas, color);
+  canvas.DrawLine(static_cast<int>(std::llrint(a.x)), static_cast<int>(std::llrint(a.y)),
+                  static_cast<int>(std::llrint(b.x)), static_cast<int>(std::llrint(b.y)));
 }
 
 void TCustomSeries::HorizPixelMargins(int& left, int& right) {

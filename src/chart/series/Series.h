@@ -17,6 +17,7 @@
 
 #include "chart/axes/AxisPanel.h"
 #include "chart/axes/SeriesBase.h"
+#include "chart/series/SegmentClip.h"
 #include "chart/series/ValueList.h"
 #include "base/NotifyingSettings.h"
 
@@ -228,7 +229,12 @@ class TCustomSeries : public TChartSeries {
 
   // The segment from the previous drawn point (from the plot's near edge, at the
   // interpolated height, for the first visible point) and the previous point's marker;
-  // the last visible point also draws its own. Points beyond kFarPixel are skipped.
+  // the last visible point also draws its own. A point whose pixel lies 32767 or more
+  // pixels away, or beyond the 32-bit pixels, is far: it is skipped, and the line goes on
+  // from the last drawn point at the next drawable one. Where no drawn point lies
+  // before it or no drawable one follows, and between two far points, the segments to
+  // it are cut to the picture in extended precision (SegmentClip.h) and drawn where
+  // they cross it: a deep zoom shows the curve although every point lies far outside.
   void DrawPoint(int index) override;
   // Draws one marker. While the points are drawn, a marker that would land exactly on
   // the one drawn just before it, in the same colour, with nothing drawn in between,
@@ -241,6 +247,8 @@ class TCustomSeries : public TChartSeries {
   // The Y pixel of the line from point j to point j + 1 at value x (extended
   // precision); point j's own pixel when the two share their X.
   int InterpolatedEdgeY(int j, double x) const;
+  // The value whose pixel InterpolatedEdgeY gives.
+  double InterpolatedEdgeValue(int j, double x) const;
   // The room the pointers (size + 1) and stairs (the pen width) need beyond the plot
   // edges; asked while the axes are fitted, before PlaceAxisPixels widens the ranges.
   void HorizPixelMargins(int& left, int& right) override;
@@ -285,6 +293,24 @@ class TCustomSeries : public TChartSeries {
   void DrawVisiblePoints() override;
   // DrawPointMarker, or only its pen and brush when the marker repeats the last one.
   void DrawMarkerOnce(int x, int y, TColor color, int index);
+  // The steps of DrawPoint for a point that lies far away (exact: its unrounded pixel).
+  void FarPointStep(int index, TColor color, TPixelPoint exact);
+  // The part of the segment (or both stair legs) from a to b that crosses the picture,
+  // in the line pen of `color`.
+  void DrawCutSegment(TPixelPoint a, TPixelPoint b, TColor color);
+  void DrawCutLeg(TPixelPoint a, TPixelPoint b, TColor color);
+
+  // Per paint, from its first visible point on: whether a point has been drawn yet,
+  // whether the previous point lay far away and its unrounded pixel, and the segment
+  // from the last drawn point to a far one, drawn only if no drawable point follows.
+  bool drawnThisPaint_ = false;
+  bool prevFar_ = false;
+  TPixelPoint prevExact_;
+  struct PendingSegment {
+    bool valid = false;
+    TPixelPoint from, to;
+    TColor color = 0;
+  } pending_;
 
   // The marker drawn last in the current drawing of the points, while nothing else
   // has been drawn since.

@@ -3,8 +3,12 @@
 #include <QEvent>
 #include <QFont>
 #include <QMessageBox>
+#include <QPointer>
+#include <QScreen>
 #include <QStyleFactory>
+#include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -40,6 +44,8 @@ class TApplication::Toolkit : public QApplication {
   Toolkit(int& argc, char** argv, TApplication* owner) : QApplication(argc, argv), owner_(owner) {}
 
   bool notify(QObject* receiver, QEvent* event) override {
+    if (event->type() == QEvent::Hide && receiver->isWidgetType())
+      owner_->WindowHidden(static_cast<QWidget*>(receiver));
     try {
       return QApplication::notify(receiver, event);
     } catch (const std::exception& e) {
@@ -136,6 +142,27 @@ void TApplication::FormDestroyed(TForm* form) {
   if (mainForm_ == form) mainForm_ = nullptr;
 }
 
+void TApplication::WindowHidden(QWidget* window) {
+  if (!mainForm_ || window == mainForm_ || !window->isWindow()) return;
+  const Qt::WindowType type = window->windowType();
+  if (type != Qt::Window && type != Qt::Dialog && type != Qt::Sheet) return;
+  // Only while the user works in the program: another program's window keeps the
+  // keyboard.
+  if (QGuiApplication::applicationState() != Qt::ApplicationActive) return;
+  // A window manager would activate the window below; without one no window is active
+  // afterwards and the window shortcuts are dead. So the one the user goes back to is
+  // activated, once the closing is done: a modal dialog still open, else the window
+  // that owns the closed one, else the main form. (The toolkit may already call the
+  // main form active when the window system does not; asking again costs nothing.)
+  QWidget* owner = window->parentWidget() ? window->parentWidget()->window() : nullptr;
+  QTimer::singleShot(0, mainForm_, [form = mainForm_, owner = QPointer<QWidget>(owner)] {
+    QWidget* next = QApplication::activeModalWidget();
+    if (!next || !next->isVisible()) next = owner;
+    if (!next || !next->isVisible()) next = form;
+    if (next->isVisible()) next->activateWindow();
+  });
+}
+
 int TApplication::Run() {
   if (!mainForm_) return 0;
   mainForm_->show();
@@ -156,6 +183,38 @@ void TForm::SetCaption(const std::string& caption) {
 }
 
 void TForm::SetClientSize(int width, int height) { resize(width, height); }
+
+QPoint PlaceInside(const QRect& window, const QRect& available) {
+  // Along one direction: the start that keeps [start, start + length) inside the area,
+  // the area's start winning when the window is longer than the area.
+  const auto along = [](int start, int length, int areaStart, int areaLength) {
+    return std::max(areaStart, std::min(start, areaStart + areaLength - length));
+  };
+  return {along(window.x(), window.width(), available.x(), available.width()),
+          along(window.y(), window.height(), available.y(), available.height())};
+}
+
+void TForm::SetDesignedPosition(int left, int top) {
+  // The toolkit places windows in device-independent pixels; on a screen of ratio 2 the
+  // designed place may lie beyond the screen's edge, with the window's right part off it.
+  const QRect designed(QPoint(left, top), size());
+  QScreen* screen = QGuiApplication::screenAt(designed.topLeft());
+  if (!screen) screen = QGuiApplication::primaryScreen();
+  move(screen ? PlaceInside(designed, screen->availableGeometry()) : designed.topLeft());
+  placeOnShow_ = true;
+}
+
+void TForm::showEvent(QShowEvent* event) {
+  TWinControl::showEvent(event);
+  if (!placeOnShow_) return;
+  placeOnShow_ = false;
+  // The frame a platform draws around the client area is known now, not before.
+  if (const QScreen* shown = screen()) {
+    const QRect frame = frameGeometry();
+    const QPoint inside = PlaceInside(frame, shown->availableGeometry());
+    if (inside != frame.topLeft()) move(inside);
+  }
+}
 
 void TForm::SetFontFace(const std::string& name, int pixelHeight) {
   QFont f(QString::fromStdString(name));

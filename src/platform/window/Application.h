@@ -5,7 +5,8 @@
 // style; no scaling, or the screen's own scaling for a window on a desktop), keeps the
 // main-form reference, runs the message loop until the main form closes, and shows
 // any exception that leaves an event handler in a message box with its message; the
-// program then goes on.
+// program then goes on. A dialog that closes hands the activation back to the window
+// below it, also where no window manager does.
 
 #include <QApplication>
 
@@ -22,6 +23,12 @@ class TForm;
 // Whether the toolkit scales windows to the screen's device pixel ratio. At ratio 1
 // both give the same pixels; headless pictures never scale.
 enum class TScreenScaling { Off, FollowScreen };
+
+// Where a window with the geometry `window` goes so that it lies inside `available`:
+// where it is when it fits; otherwise moved the least distance that brings it inside,
+// and with its top-left corner at the area's when it is wider or taller than the area
+// (its caption and its top-left controls stay reachable). Pure.
+QPoint PlaceInside(const QRect& window, const QRect& available);
 
 class TApplication {
  public:
@@ -40,6 +47,11 @@ class TApplication {
   void FormDestroyed(TForm* form);
   // Shows the form and runs the message loop until it closes; the exit code.
   int Run();
+  // A window of the program was hidden. When it was the active one (a dialog or a
+  // message box closing) and no window is active once it is gone, as without a window
+  // manager, the window below it is activated: a modal dialog still open, the closed
+  // window's owner, or the main form. Called by the toolkit's event dispatch.
+  void WindowHidden(QWidget* window);
 
   // How an exception that left an event handler is shown: a message box by default.
   std::function<void(const std::string& message)> ShowException;
@@ -59,13 +71,22 @@ class TForm : public TWinControl {
   ~TForm() override;
   void SetCaption(const std::string& caption);
   void SetClientSize(int width, int height);
+  // Puts the window at its designed top-left corner, in device-independent pixels, or
+  // as near to it as keeps the window inside the available area of the screen there
+  // (PlaceInside). Set the client size first.
+  void SetDesignedPosition(int left, int top);
   // The font by name and character height in pixels.
   void SetFontFace(const std::string& name, int pixelHeight);
 
  protected:
   void changeEvent(QEvent* event) override;
+  // Once the window's frame is known, keeps the frame inside the screen too.
+  void showEvent(QShowEvent* event) override;
   // The system reported changed regional settings; run as an event handler (RunHandler).
   virtual void LocaleChanged() {}
+
+ private:
+  bool placeOnShow_ = false;  // a designed position was set and the form not shown yet
 };
 
 }  // namespace quarvel

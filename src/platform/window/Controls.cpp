@@ -447,15 +447,18 @@ TViewKey ViewKeyOf(const QKeyEvent& e) {
   if (e.matches(QKeySequence::ZoomOut)) return TViewKey::vkZoomOut;
   if (e.matches(QKeySequence::Back)) return TViewKey::vkBack;
   if (e.matches(QKeySequence::Forward)) return TViewKey::vkForward;
-  // Shift is part of typing "+" on most layouts; the keypad flag does not matter.
+  // Shift is part of typing "+" on most layouts; the keypad flag does not matter. So
+  // Ctrl++ typed as Ctrl+Shift+= on a US keyboard arrives as Ctrl+Shift with "+", which
+  // the toolkit's zoom-in sequence (Ctrl and "+" alone) does not match.
   const Qt::KeyboardModifiers mods = e.modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
   const bool plain = mods == Qt::NoModifier, alt = mods == Qt::AltModifier;
+  const bool zoom = plain || mods == Qt::ControlModifier;
   switch (e.key()) {
     case Qt::Key_Plus:
     case Qt::Key_Equal:
-      return plain ? TViewKey::vkZoomIn : TViewKey::vkNone;
+      return zoom ? TViewKey::vkZoomIn : TViewKey::vkNone;
     case Qt::Key_Minus:
-      return plain ? TViewKey::vkZoomOut : TViewKey::vkNone;
+      return zoom ? TViewKey::vkZoomOut : TViewKey::vkNone;
     case Qt::Key_Left:
       return plain ? TViewKey::vkPanLeft : alt ? TViewKey::vkBack : TViewKey::vkNone;
     case Qt::Key_Right:
@@ -475,7 +478,20 @@ TViewKey ViewKeyOf(const QKeyEvent& e) {
   }
 }
 
+bool IsMenuKey(const QKeyEvent& e) {
+  const Qt::KeyboardModifiers mods = e.modifiers() & ~Qt::KeypadModifier;
+  return (e.key() == Qt::Key_Menu && mods == Qt::NoModifier) ||
+         (e.key() == Qt::Key_F10 && mods == Qt::ShiftModifier);
+}
+
 void TChartControl::keyPressEvent(QKeyEvent* e) {
+  // Some platforms turn the Menu key into a keyboard context-menu event of their own as
+  // well; opening the menu twice only puts it at the same place again.
+  if (IsMenuKey(*e) && OnContextKey) {
+    RunHandler([&] { OnContextKey(width() / 2, height() / 2); });
+    e->accept();
+    return;
+  }
   const TViewKey key = ViewKeyOf(*e);
   bool used = false;
   if (key != TViewKey::vkNone && OnViewKey) RunHandler([&] { used = OnViewKey(key); });

@@ -227,7 +227,8 @@ class TChartControl : public QWidget, public TChartHost {
   std::function<void()> OnMouseLeave;
   // A view key while focused; returns whether it was used (else it goes to the parent).
   std::function<bool(TViewKey key)> OnViewKey;
-  // The context-menu key, with the centre of the control.
+  // The menu asked for from the keyboard (IsMenuKey, or the platform's keyboard
+  // context-menu event), with the centre of the control.
   std::function<void(int x, int y)> OnContextKey;
   // The readout under a resting mouse, following it while shown; none during drags.
   TReadoutEvent OnReadout;
@@ -262,5 +263,8 @@ QImage ImageOf(const TBitmap& bitmap);
 
 // The view key a key press stands for (vkNone for any other key).
 TViewKey ViewKeyOf(const QKeyEvent& event);
+
+// Whether a key press asks for the focused control's menu: the Menu key or Shift+F10.
+bool IsMenuKey(const QKeyEvent& event);
 
 }  // namespace quarvel

@@ -1,5 +1,6 @@
 // The windowing layer's controls, apart from any window of the program.
 
+#include "platform/window/Application.h"
 #include "platform/window/Controls.h"
 
 #include <gtest/gtest.h>
@@ -35,6 +36,32 @@ TEST(PictureGeometry, RoundsTheRatioAndCoversTheControl) {
     EXPECT_EQ(PicturePoint(QPointF(100.5, 80.25), r.ratio), r.pixel) << r.name;
   }
   EXPECT_EQ(PictureSize(QSize(0, 0), 2.0), QSize(0, 0));
+}
+
+TEST(WindowPlacement, KeepsTheDesignedPlaceOrMovesInsideTheScreen) {
+  const QRect screen(0, 0, 960, 540);  // 1920 x 1080 at ratio 2, in device-independent pixels
+  const struct {
+    const char* name;
+    QRect window;
+    QRect available;
+    QPoint placed;
+  } rows[] = {
+      {"fits: stays", {459, 122, 651, 482}, {0, 0, 1920, 1080}, {459, 122}},
+      {"fits exactly at the corner", {309, 58, 651, 482}, screen, {309, 58}},
+      {"over the right and bottom edges", {459, 122, 651, 482}, screen, {309, 58}},
+      {"over the right edge only", {459, 10, 651, 482}, {0, 0, 1024, 768}, {373, 10}},
+      {"before the left and top edges", {-40, -5, 651, 482}, screen, {0, 0}},
+      {"a screen beside the primary one",
+       {2000, 700, 651, 482},
+       {1920, 0, 1280, 1024},
+       {2000, 542}},
+      {"below a panel", {459, 0, 651, 482}, {0, 24, 1920, 1056}, {459, 24}},
+      {"wider and taller than the area: its top-left",
+       {459, 122, 651, 482},
+       {0, 0, 400, 300},
+       {0, 0}},
+  };
+  for (const auto& r : rows) EXPECT_EQ(PlaceInside(r.window, r.available), r.placed) << r.name;
 }
 
 // The group says which item was clicked; choosing one from the program raises nothing.
