@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "AppIdentity.h"
+#include "bench/BenchWindow.h"
 #include "platform/window/Application.h"
 #include "ui/MainFormUnit.h"
 #include "ui/PhantomOption.h"
@@ -98,7 +99,8 @@ int main(int argc, char** argv) {
       QCommandLineParser::ParseAsLongOptions);  // -platform is one word
   const QCommandLineOption phantomFile(
       "phantom", "Shows the blobs of a phantom file (CSV: mx,dx,my,dy[,enabled]).", "FILE");
-  parser.addOptions({help, version, phantomFile});
+  const QCommandLineOption bench("bench", "Opens the reconstruction bench beside the window.");
+  parser.addOptions({help, version, phantomFile, bench});
   QStringList arguments;
   for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
   if (!parser.parse(arguments))
@@ -129,6 +131,11 @@ int main(int argc, char** argv) {
     quarvel::ReadLocaleSeparators();
     auto form = phantom ? quarvel::TformMain::Create(application, std::move(*phantom))
                         : quarvel::TformMain::Create(application);
+    quarvel::InstallBench(*form);
+    if (parser.isSet(bench)) {
+      form->show();
+      quarvel::RunHandler([&form] { quarvel::OpenBench(*form); });
+    }
     FirstFrameProbe probe;
     if (std::getenv("QUARVEL_EXIT_AFTER_FIRST_FRAME"))
       form->chartMainControl->installEventFilter(&probe);
