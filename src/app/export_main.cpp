@@ -21,6 +21,7 @@
 #include <string>
 
 #include "AppIdentity.h"
+#include "bench/BenchWindow.h"
 #include "model/PhantomFile.h"
 #include "platform/window/Application.h"
 #include "platform/window/Controls.h"
@@ -68,8 +69,9 @@ struct Command {
   std::string Kinds() const { return png && csv ? "png or csv" : png ? "png" : "csv"; }
 };
 const Command kCommands[] = {
-    {"window", true, false, false}, {"chart", true, false, true},       {"grid", true, true, false},
-    {"points", false, true, false}, {"projection", false, true, false},
+    {"window", true, false, false},     {"chart", true, false, true},
+    {"grid", true, true, false},        {"points", false, true, false},
+    {"projection", false, true, false}, {"bench", true, false, false},
 };
 
 // The output kind: --format when given, else the file's .png or .csv ending, else the
@@ -119,10 +121,11 @@ int Run(TApplication& application, const std::string& handlerFailure) {
       "  grid FILE.csv         the grid cells: ix,iy,x,y,value\n"
       "  points FILE.csv       the resampled projection: index,x,y,kind\n"
       "  projection FILE.csv   the zero projection: ix,x,sum\n"
+      "  bench FILE.png        the reconstruction bench window\n"
       "FILE may be - for standard output. The format follows the file's ending, or --format.");
   const QCommandLineOption helpOption = parser.addHelpOption();
   const QCommandLineOption versionOption = parser.addVersionOption();
-  parser.addPositionalArgument("command", "window, chart, grid, points or projection");
+  parser.addPositionalArgument("command", "window, chart, grid, points, projection or bench");
   parser.addPositionalArgument("file", "the output file, or - for standard output");
   const QCommandLineOption resolutionOption(
       "resolution", "128x128, 256x256 or 512x512 (default 128x128).", "resolution", "128x128");
@@ -181,6 +184,8 @@ int Run(TApplication& application, const std::string& handlerFailure) {
     WriteOutputFile(file, PngBytes(ChartPicture(*form, width, height)));
   else if (name == "grid")
     WriteOutputFile(file, png ? PngBytes(GridPicture(*form)) : TextBytes(GridCsv(*form)));
+  else if (name == "bench")
+    WriteOutputFile(file, PngBytes(BenchPicture(*form)));
   else if (name == "points")
     WriteOutputFile(file, TextBytes(PointsCsv(*form)));
   else

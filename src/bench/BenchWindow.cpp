@@ -279,7 +279,8 @@ void TformBench::CreateControls() {
     auto* column = new QVBoxLayout;
     labelCaptions[i] = new QLabel(this);
     labelCaptions[i]->setWordWrap(true);
-    labelCaptions[i]->setMinimumHeight(30);
+    // Three lines whatever the caption says: a longer caption never moves the pictures.
+    labelCaptions[i]->setFixedHeight(3 * labelCaptions[i]->fontMetrics().lineSpacing());
     labelCaptions[i]->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
     boxes_[i] = Described(new TBenchImageBox(this), kNames[i], kDescriptions[i]);
     boxes_[i]->setMinimumSize(i == pcDifference ? 2 * kGrid + 4 + kScaleRoom
@@ -663,11 +664,13 @@ void TformBench::RefuseCell(int row, int column, const std::string& reason) {
   status_ = "Blob " + std::to_string(row + 1) + ": " + reason;
   RefillTable();  // the old value stays
   tableBlobs->setCurrentCell(row, column);
+  filling_ = true;  // a tooltip is no edit
+  if (QTableWidgetItem* item = tableBlobs->item(row, column))
+    item->setToolTip(QString::fromStdString(reason));
+  filling_ = false;
   const QRect cell = tableBlobs->visualItemRect(tableBlobs->item(row, column));
   QToolTip::showText(tableBlobs->viewport()->mapToGlobal(cell.bottomLeft()),
                      QString::fromStdString(reason), tableBlobs->viewport(), cell, 5000);
-  if (QTableWidgetItem* item = tableBlobs->item(row, column))
-    item->setToolTip(QString::fromStdString(reason));
 }
 
 void TformBench::TableItemChanged(QTableWidgetItem* item) {
@@ -1036,6 +1039,15 @@ TformBench& OpenBench(TformMain& form) {
   bench->raise();
   bench->activateWindow();
   return *bench;
+}
+
+QImage BenchPicture(TformMain& form) {
+  TformBench& bench = OpenBench(form);
+  bench.ComputeNow();
+  bench.grab();  // the charts measure their labels on the first paint
+  for (TBenchChart* c : {&bench.ProfileChart(), &bench.ViewChart(), &bench.FilterChart()})
+    c->Chart().InvalidateChart();
+  return bench.grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
 void InstallBench(TformMain& form) {

@@ -225,5 +225,8 @@ void InstallBench(TformMain& form);
 TformBench& OpenBench(TformMain& form);
 // The main window's bench, or null when none was opened.
 TformBench* BenchOf(TformMain& form);
+// The bench as it opens on the main window's phantom and resolution with the default
+// settings, computed on this thread, its layout settled (for the export tool).
+QImage BenchPicture(TformMain& form);
 
 }  // namespace quarvel
