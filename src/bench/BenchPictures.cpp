@@ -133,7 +133,7 @@ void PaintAngleAxis(TCanvas& canvas, const TPlacement& placement, const TScanGeo
     const int width = canvas.TextExtent(label).Width;
     canvas.TextOut(placement.Left - 6 - width, y - textHeight / 2, label);
   }
-  canvas.TextOut(placement.Left - 6 - canvas.TextExtent("θ").Width, placement.Top - textHeight - 2,
+  canvas.TextOut(placement.Left - 6 - canvas.TextExtent("θ").Width, placement.Top - textHeight - 6,
                  "θ");
 }
 

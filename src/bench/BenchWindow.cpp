@@ -39,7 +39,7 @@ namespace {
 constexpr double kStep = 19.0 / 127.0;  // the grid step in model units
 constexpr int kGrid = TProjectionModel::kGridSize;
 // Room around the arrays in their boxes: the sinogram's angle labels, the difference's scale.
-constexpr int kSinogramLeft = 46, kSinogramTop = 22, kScaleRoom = 64;
+constexpr int kSinogramLeft = 46, kSinogramTop = 30, kScaleRoom = 64;
 
 // One edit of the phantom: the phantom before and after. A step whose edit is already in
 // place (a drag) skips its first redo.
@@ -971,12 +971,11 @@ void TformBench::UpdateProfiles() {
     truth[static_cast<std::size_t>(i)] = r.Input.Truth.At(row, column);
     reconstruction[static_cast<std::size_t>(i)] = r.Reconstruction.At(row, column);
   }
-  profileChart_->SetTitle(
-      profileColumn_
-          ? "Column " + std::to_string(profileX_) +
-                " (x = " + FormatGeneral(TProjectionModel::GridCoordinate(profileX_)) + ")"
-          : "Row " + std::to_string(profileY_) +
-                " (y = " + FormatGeneral(TProjectionModel::GridCoordinate(profileY_)) + ")");
+  const int through = profileColumn_ ? profileX_ : profileY_;
+  profileChart_->SetTitle(std::string(profileColumn_ ? "Column " : "Row ") +
+                          std::to_string(through) + (profileColumn_ ? " (x = " : " (y = ") +
+                          ShortNumber(TProjectionModel::GridCoordinate(through)) +
+                          "): phantom green, reconstruction red");
   profileChart_->Chart().BottomAxis().Title.SetCaption(profileColumn_ ? "y" : "x");
   profileChart_->SetPoints(0, x, truth);
   profileChart_->SetPoints(1, x, reconstruction);
