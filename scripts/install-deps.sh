@@ -8,7 +8,11 @@ packages=(
   cmake ninja-build g++ make
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  # the tomography core's FFT (header-only C++ template, BSD)
+  libkissfft-dev
   fonts-liberation2 fonts-dejavu-core
+  # the tomography's array files: TIFF through the distribution's library
+  libtiff-dev
   # the desktop application: the Wayland platform plugin, the icon renderer, the
   # validators of the desktop entry and the metainfo, a headless Wayland compositor
   qt6-wayland librsvg2-bin desktop-file-utils appstream weston

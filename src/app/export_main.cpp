@@ -28,6 +28,7 @@
 #include "ui/ExportView.h"
 #include "ui/MainFormUnit.h"
 #include "ui/OutputFile.h"
+#include "ui/TomographyExport.h"
 
 namespace {
 
@@ -121,18 +122,24 @@ int Run(TApplication& application, const std::string& handlerFailure) {
       "  grid FILE.csv         the grid cells: ix,iy,x,y,value\n"
       "  points FILE.csv       the resampled projection: index,x,y,kind\n"
       "  projection FILE.csv   the zero projection: ix,x,sum\n"
+      "  sinogram FILE         the sinogram (csv: view,angle,bin,t,value; png, npy, tiff)\n"
+      "  reconstruction FILE   the reconstruction (csv: ix,iy,x,y,value; png, npy, tiff)\n"
+      "  difference FILE       reconstruction - grid (as reconstruction)\n"
+      "  metrics FILE.csv      rmse,nrmse,psnr,ssim of the reconstruction\n"
       "  bench FILE.png        the reconstruction bench window\n"
       "FILE may be - for standard output. The format follows the file's ending, or --format.");
   const QCommandLineOption helpOption = parser.addHelpOption();
   const QCommandLineOption versionOption = parser.addVersionOption();
-  parser.addPositionalArgument("command", "window, chart, grid, points, projection or bench");
+  parser.addPositionalArgument("command",
+                               "window, chart, grid, points, projection, sinogram, "
+                               "reconstruction, difference, metrics or bench");
   parser.addPositionalArgument("file", "the output file, or - for standard output");
   const QCommandLineOption resolutionOption(
       "resolution", "128x128, 256x256 or 512x512 (default 128x128).", "resolution", "128x128");
   const QCommandLineOption sizeOption(
       "size", "The chart's size, WxH (default 651x302); chart only.", "size", "651x302");
-  const QCommandLineOption formatOption("format", "png or csv (default: from the file's ending).",
-                                        "format");
+  const QCommandLineOption formatOption(
+      "format", "png, csv, npy or tiff (default: from the file's ending).", "format");
   const QCommandLineOption phantomOption(
       "phantom", "Blobs from a CSV file (mx,dx,my,dy[,enabled]) instead of the built-in three.",
       "file");
@@ -140,6 +147,7 @@ int Run(TApplication& application, const std::string& handlerFailure) {
   parser.addOption(sizeOption);
   parser.addOption(formatOption);
   parser.addOption(phantomOption);
+  AddTomographyOptions(parser);
   if (!parser.parse(QCoreApplication::arguments()))
     throw ExportError(parser.errorText().toStdString(), kUsageError);
   if (parser.isSet(helpOption)) parser.showHelp(0);
@@ -152,14 +160,15 @@ int Run(TApplication& application, const std::string& handlerFailure) {
   const Command* command = nullptr;
   for (const Command& c : kCommands)
     if (c.name == args[0]) command = &c;
-  if (!command)
+  if (!command && !IsTomographyCommand(args[0]))
     throw ExportError("unknown command '" + args[0].toStdString() + "' (see --help)", kUsageError);
+  const std::optional<TTomographyJob> tomography = TomographyJob(parser, args[0], file);
   const int resolution = ParseResolution(parser.value(resolutionOption));
   if (parser.isSet(sizeOption) && !command->sized)
     throw ExportError("--size applies only to chart, not to " + command->name.toStdString(),
                       kUsageError);
   const auto [width, height] = ParseSize(parser.value(sizeOption));
-  const bool png = WritesPng(*command, file, parser.value(formatOption));
+  const bool png = !tomography && WritesPng(*command, file, parser.value(formatOption));
   std::optional<std::vector<TPhantomBlob>> phantom;
   if (parser.isSet(phantomOption)) {
     try {
@@ -169,6 +178,12 @@ int Run(TApplication& application, const std::string& handlerFailure) {
     }
   }
 
+  if (tomography) {
+    TProjectionModel model;
+    ComputeHeadlessModel(model, phantom);
+    WriteOutputFile(file, TomographyBytes(*tomography, model));
+    return 0;
+  }
   auto form = phantom ? TformMain::Create(application, std::move(*phantom))
                       : TformMain::Create(application);
   if (!handlerFailure.empty()) throw std::runtime_error(handlerFailure);
@@ -250,6 +265,9 @@ int main(int argc, char** argv) {
   } catch (const ExportError& e) {
     PrintError(e.what());
     return e.exitCode;
+  } catch (const EUsageError& e) {
+    PrintError(e.Message());
+    return kUsageError;
   } catch (const EOutputError& e) {
     PrintError(e.what());
     return kOutputError;

@@ -52,7 +52,7 @@ std::string MethodCaption(const TBenchSettings& s) {
 }
 
 TBenchResult ComputeBench(const TBenchInput& input, const TBenchResult* previous,
-                          std::stop_token stop, const std::function<void(int)>& progress) {
+                          const std::stop_token& stop, const std::function<void(int)>& progress) {
   const TBenchSettings& s = input.Settings;
   TStudyOptions options;
   options.Geometry = s.Geometry;
@@ -101,7 +101,7 @@ TBenchResult ComputeBench(const TBenchInput& input, const TBenchResult* previous
 
 TBenchWorker::TBenchWorker(Callbacks callbacks)
     : callbacks_(std::move(callbacks)),
-      thread_([this](std::stop_token stop) { Loop(std::move(stop)); }) {}
+      thread_([this](const std::stop_token& stop) { Loop(stop); }) {}
 
 TBenchWorker::~TBenchWorker() {
   {
@@ -137,7 +137,7 @@ void TBenchWorker::Cancel() {
   if (dropped && callbacks_.Cancelled) callbacks_.Cancelled(*dropped);
 }
 
-void TBenchWorker::Loop(std::stop_token threadStop) {
+void TBenchWorker::Loop(const std::stop_token& threadStop) {
   for (;;) {
     std::uint64_t id = 0;
     TBenchInput input;

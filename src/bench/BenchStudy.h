@@ -64,7 +64,7 @@ struct TBenchResult {
 // `progress` (may be empty) hears the iterations done of SIRT and SART. Raises the core's
 // errors, ECancelled when `stop` is requested.
 TBenchResult ComputeBench(const TBenchInput& input, const TBenchResult* previous,
-                          std::stop_token stop, const std::function<void(int)>& progress);
+                          const std::stop_token& stop, const std::function<void(int)>& progress);
 
 // One thread that computes the newest input handed to it. Submitting cancels the work
 // in progress, and an input not yet started is replaced: only the newest is computed.
@@ -94,7 +94,7 @@ class TBenchWorker {
   void Cancel();
 
  private:
-  void Loop(std::stop_token threadStop);
+  void Loop(const std::stop_token& threadStop);
 
   Callbacks callbacks_;
   std::mutex mutex_;

@@ -1,6 +1,8 @@
 #include "bench/BenchWindow.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -81,9 +83,11 @@ QString AskOpenWithDialog(QWidget* parent, const QString& caption) {
 }
 
 QString AskSaveWithDialog(QWidget* parent, const QString& caption, const QString& name) {
-  QFileDialog dialog(parent, caption, QDir::current().filePath(name), "Phantom files (*.csv)");
+  const QString suffix = name.section('.', -1);
+  QFileDialog dialog(parent, caption, QDir::current().filePath(name),
+                     QString("%1 files (*.%2)").arg(suffix.toUpper(), suffix));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setDefaultSuffix("csv");
+  dialog.setDefaultSuffix(suffix);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return dialog.selectedFiles().first();
 }
@@ -151,6 +155,9 @@ TformBench::TformBench(TformMain& form)
   AskOpenPath = [this](const QString& caption) { return AskOpenWithDialog(this, caption); };
   AskSavePath = [this](const QString& caption, const QString& name) {
     return AskSaveWithDialog(this, caption, name);
+  };
+  AskFolder = [this](const QString& caption) {
+    return QFileDialog::getExistingDirectory(this, caption, QDir::currentPath());
   };
   AskUnsaved = [this] {
     const auto answer = QMessageBox::question(
@@ -226,10 +233,14 @@ void TformBench::CreateControls() {
   progress = Described(new QProgressBar(this), "Progress", "The progress of the computation");
   btnCancel = Described(new QPushButton("Cancel", this), "Cancel",
                         "Stops the computation; the pictures keep what they show");
+  btnExport = Described(new QPushButton("E&xport…", this), "Export",
+                        "Writes every picture and its data (PNG, CSV, NPY, TIFF), the figures "
+                        "and the blobs into a folder");
   progress->setMaximumWidth(160);
   progress->setTextVisible(false);
   for (QWidget* w : {static_cast<QWidget*>(btnOpen), static_cast<QWidget*>(btnSave),
-                     static_cast<QWidget*>(btnUndo), static_cast<QWidget*>(btnRedo)})
+                     static_cast<QWidget*>(btnUndo), static_cast<QWidget*>(btnRedo),
+                     static_cast<QWidget*>(btnExport)})
     commands->addWidget(w);
   commands->addWidget(labelStatus, 1);
   commands->addWidget(progress);
@@ -363,6 +374,12 @@ void TformBench::CreateControls() {
   btnUndo->setEnabled(false);
   btnRedo->setEnabled(false);
   connect(btnCancel, &QPushButton::clicked, this, [this] { CancelWork(); });
+  connect(btnExport, &QPushButton::clicked, this, guarded([this] { ExportAll(); }));
+  for (int i = 0; i < kPictureCount; ++i) {
+    boxes_[i]->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(boxes_[i], &QWidget::customContextMenuRequested, this,
+            [this, i](const QPoint& at) { ShowPictureMenu(static_cast<TPicture>(i), at); });
+  }
   connect(btnAdd, &QPushButton::clicked, this, guarded([this] { AddBlob(); }));
   connect(btnDuplicate, &QPushButton::clicked, this, guarded([this] { DuplicateBlob(); }));
   connect(btnRemove, &QPushButton::clicked, this, guarded([this] { RemoveBlob(); }));
@@ -779,6 +796,64 @@ bool TformBench::MayClose() {
 }
 
 // ---------------------------------------------------------------------------
+// Export and copy
+
+const TBenchResult& TformBench::RequireShown() const {
+  if (!shown_) throw Exception("Nothing has been computed yet");
+  return *shown_;
+}
+
+void TformBench::SaveArray(TBenchArray array, TExportKind kind) {
+  const TBenchResult& result = RequireShown();
+  const QByteArray bytes = ResultBytes(result, array, kind);  // as shown when asked
+  const QString ending = KindEnding(kind);
+  const QString path = AskSavePath(QString("Save %1 as %2").arg(ArrayStem(array), ending.toUpper()),
+                                   QString("%1.%2").arg(ArrayStem(array), ending));
+  if (!path.isEmpty()) WriteOutputFile(path, bytes);
+}
+
+void TformBench::CopyPicture(TPicture which) {
+  QApplication::clipboard()->setImage(Picture(which));
+}
+
+void TformBench::CopyData(TBenchArray array) {
+  QApplication::clipboard()->setText(
+      QString::fromUtf8(ResultBytes(RequireShown(), array, TExportKind::Csv)));
+}
+
+void TformBench::ExportAll() {
+  const auto result = shown_;  // the result shown when asked, whatever arrives meanwhile
+  RequireShown();
+  const QString folder = AskFolder("Export into a folder");
+  if (folder.isEmpty()) return;
+  const int files = ExportResult(*result, folder);
+  status_ = "Exported " + std::to_string(files) + " files into " + folder.toStdString();
+  UpdateCaptions();
+}
+
+void TformBench::ShowPictureMenu(TPicture which, const QPoint& at) {
+  const TBenchArray array = static_cast<TBenchArray>(which);
+  auto* menu = new QMenu(this);
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  auto add = [menu](const QString& text, std::function<void()> command) {
+    QAction* a = menu->addAction(text);
+    connect(a, &QAction::triggered, menu, [command = std::move(command)] { RunHandler(command); });
+    a->setEnabled(true);
+  };
+  add("Copy image", [this, which] { CopyPicture(which); });
+  add("Copy data as CSV", [this, array] { CopyData(array); });
+  menu->addSeparator();
+  for (TExportKind kind : {TExportKind::Png, TExportKind::Csv, TExportKind::Npy, TExportKind::Tiff})
+    add(QString("Save as %1…").arg(QString(KindEnding(kind)).toUpper()),
+        [this, array, kind] { SaveArray(array, kind); });
+  menu->addSeparator();
+  add("Export all…", [this] { ExportAll(); });
+  for (QAction* a : menu->actions())
+    if (!a->isSeparator() && a->text() != "Copy image") a->setEnabled(shown_ != nullptr);
+  menu->popup(boxes_[which]->mapToGlobal(at));
+}
+
+// ---------------------------------------------------------------------------
 // Pictures
 
 TPlacement TformBench::PlacementOf(TPicture which) const {
@@ -816,7 +891,8 @@ void TformBench::PaintPicture(TPicture which) {
   if (!shown_) return;
   if (which == pcSinogram) {
     const TArray2D& s = shown_->Sinogram;
-    const auto [low, high] = ValueRange(s);
+    const std::pair<double, double> range = ValueRange(s);
+    const double low = range.first, high = range.second;
     PaintArray(canvas, p,
                [&](int row, int column) { return GreyColor(s.At(row, column), low, high); });
     PaintAngleAxis(canvas, p, shown_->Input.Settings.Geometry);
@@ -829,7 +905,8 @@ void TformBench::PaintPicture(TPicture which) {
     }
   } else if (which == pcReconstruction) {
     const TArray2D& r = shown_->Reconstruction;
-    const auto [low, high] = ValueRange(r);
+    const std::pair<double, double> range = ValueRange(r);
+    const double low = range.first, high = range.second;
     PaintArray(canvas, p,
                [&](int row, int column) { return GreyColor(r.At(row, column), low, high); });
   } else {

@@ -25,6 +25,7 @@
 #include <string>
 
 #include "bench/BenchCharts.h"
+#include "bench/BenchExport.h"
 #include "bench/BenchPhantom.h"
 #include "bench/BenchPictures.h"
 #include "bench/BenchStudy.h"
@@ -69,6 +70,9 @@ class TBenchImageBox : public TPaintBox {
 
 class TformBench : public QWidget {
  public:
+  // The four pictures, left to right.
+  enum TPicture { pcPhantom = 0, pcSinogram, pcReconstruction, pcDifference, kPictureCount };
+
   explicit TformBench(TformMain& form);
   ~TformBench() override;
   TformBench(const TformBench&) = delete;
@@ -96,6 +100,16 @@ class TformBench : public QWidget {
   void SavePhantomTo(const QString& path);
   std::function<QString(const QString& caption)> AskOpenPath;
   std::function<QString(const QString& caption, const QString& name)> AskSavePath;
+  // Where Export… writes (a folder dialog; empty cancels).
+  std::function<QString(const QString& caption)> AskFolder;
+  // Saves one array of the shown result in one kind (asking where), copies a picture as
+  // shown or an array's CSV to the clipboard, and writes everything into a folder; the
+  // files are those of `quarvel-export` for the same phantom and settings. Raises
+  // EOutputError (a file that cannot be written) or a plain error when nothing is shown.
+  void SaveArray(TBenchArray array, TExportKind kind);
+  void CopyPicture(TPicture which);
+  void CopyData(TBenchArray array);
+  void ExportAll();
   // Before the program ends with unsaved changes: 0 save, 1 discard, 2 keep the program.
   std::function<int()> AskUnsaved;
   // Whether the program may end: asks about unsaved changes (and saves when told to).
@@ -117,7 +131,6 @@ class TformBench : public QWidget {
   std::string MetricsText() const;
 
   // ---- pictures, profiles, readouts
-  enum TPicture { pcPhantom = 0, pcSinogram, pcReconstruction, pcDifference, kPictureCount };
   // The picture as shown (repainted now).
   QImage Picture(TPicture which);
   TBenchImageBox* Box(TPicture which) const { return boxes_[which]; }
@@ -142,6 +155,7 @@ class TformBench : public QWidget {
   QPushButton* btnUndo = nullptr;
   QPushButton* btnRedo = nullptr;
   QPushButton* btnCancel = nullptr;
+  QPushButton* btnExport = nullptr;
   QProgressBar* progress = nullptr;
   QLabel* labelStatus = nullptr;
   QLabel* labelMetrics = nullptr;
@@ -183,6 +197,8 @@ class TformBench : public QWidget {
   void HandleRelease();
   bool HandleWheel(int notches, int x, int y);
   void SetLive(const TPhantom& phantom);
+  void ShowPictureMenu(TPicture which, const QPoint& at);
+  const TBenchResult& RequireShown() const;
 
   TformMain& form_;
   TPhantom phantom_;

@@ -161,7 +161,7 @@ double TPhantomDensity::Value(double x, double y) const {
 }
 
 TArray2D ProjectExact(const TPhantomDensity& phantom, const TScanGeometry& geometry,
-                      std::stop_token stop, int threads) {
+                      const std::stop_token& stop, int threads) {
   CheckGeometry(geometry);
   const std::vector<TBlobTerms> blobs = BlobTerms(phantom.EnabledBlobs());
   TArray2D sinogram(geometry.Views, geometry.Detectors);

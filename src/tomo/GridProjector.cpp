@@ -33,8 +33,8 @@ void joseph::CheckSinogram(const TArray2D& sinogram, const TScanGeometry& geomet
                        int64_t{sinogram.Columns}}));
 }
 
-TArray2D ProjectGrid(const TArray2D& image, const TScanGeometry& geometry, std::stop_token stop,
-                     int threads) {
+TArray2D ProjectGrid(const TArray2D& image, const TScanGeometry& geometry,
+                     const std::stop_token& stop, int threads) {
   CheckGeometry(geometry);
   joseph::CheckGridImage(image, "the image");
   const joseph::TLines lines(image);

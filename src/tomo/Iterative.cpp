@@ -152,7 +152,8 @@ void CheckIterativeOptions(const TIterativeOptions& options) {
 }
 
 TArray2D ReconstructIterative(const TArray2D& sinogram, const TScanGeometry& geometry,
-                              const TIterativeOptions& options, std::stop_token stop, int threads) {
+                              const TIterativeOptions& options, const std::stop_token& stop,
+                              int threads) {
   CheckIterativeOptions(options);
   joseph::CheckSinogram(sinogram, geometry);
   std::vector<joseph::TView> views;

@@ -4,6 +4,30 @@
 #include <cmath>
 
 namespace quarvel::joseph {
+namespace {
+
+// out[j] += the line interpolated at bin j's position, for j in [first, last). A loop of
+// its own over unaliased arrays, in blocks of eight bins, so that it is vectorised (with
+// gathers where the processor has them); every lane computes exactly what the plain loop
+// computes.
+inline void AccumulateBin(double* __restrict out, const double* __restrict start,
+                          const double* __restrict line, double d, int j) {
+  const double x = (start[j] - d) + kPad;
+  const int i = static_cast<int>(x);
+  const double f = x - i;
+  out[j] += (1 - f) * line[i] + f * line[i + 1];
+}
+
+__attribute__((target_clones("avx2", "default"))) void AccumulateLine(
+    double* __restrict out, const double* __restrict start, const double* __restrict line, double d,
+    int first, int last) {
+  int j = first;
+  for (; j + 8 <= last; j += 8)
+    for (int lane = 0; lane < 8; ++lane) AccumulateBin(out, start, line, d, j + lane);
+  for (; j < last; ++j) AccumulateBin(out, start, line, d, j);
+}
+
+}  // namespace
 
 TLines::TLines(const TArray2D& image) {
   for (int iy = 0; iy < kSize; ++iy)
@@ -59,12 +83,7 @@ void ProjectView(const TLines& image, const TView& view, double* out) {
         out[j] = static_cast<double>(static_cast<long double>(out[j]) + v);
       }
     } else {
-      for (int j = first; j < last; ++j) {
-        const double x = (start[j] - d) + kPad;
-        const int i = static_cast<int>(x);
-        const double f = x - i;
-        out[j] += (1 - f) * line[i] + f * line[i + 1];
-      }
+      AccumulateLine(out, start, line, d, first, last);
     }
   }
   for (int j = 0; j < detectors; ++j) out[j] /= view.Dominant;

@@ -38,7 +38,7 @@ class TPhantomDensity {
 // M, bin (M - 128) / 2 + ix holds exactly the model's Projection[ix] (the running sum of
 // the column), and the bins outside hold 0; at 90 degrees the bins hold the row sums.
 TArray2D ProjectGrid(const TArray2D& image, const TScanGeometry& geometry,
-                     std::stop_token stop = {}, int threads = 0);
+                     const std::stop_token& stop = {}, int threads = 0);
 
 // The line integrals of the continuous phantom divided by h, to a relative accuracy of
 // 1e-9 of the sinogram's maximum (in fact to rounding). Along a ray every blob is a
@@ -46,7 +46,7 @@ TArray2D ProjectGrid(const TArray2D& image, const TScanGeometry& geometry,
 // largest blob changes (the kinks, found as roots of the quadratics that compare two
 // blobs' logarithms) and each piece integrated in closed form (erf).
 TArray2D ProjectExact(const TPhantomDensity& phantom, const TScanGeometry& geometry,
-                      std::stop_token stop = {}, int threads = 0);
+                      const std::stop_token& stop = {}, int threads = 0);
 
 // Photon noise for an incident count `photons` (> 0) per bin: n ~ Poisson(I0 exp(-h p)),
 // value = -ln(max(n, 1) / I0) / h. The draw of each bin depends only on the seed, the view

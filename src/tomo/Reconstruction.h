@@ -40,7 +40,8 @@ TFilterResponse FilterResponse(const TFbpOptions& options, int count, int detect
 // interpolation (bins outside count 0) and scaled to density units: each view weighs
 // min(arc, pi) / N (arc in radians), pi / N for a half or a full turn.
 TArray2D ReconstructFbp(const TArray2D& sinogram, const TScanGeometry& geometry,
-                        const TFbpOptions& options, std::stop_token stop = {}, int threads = 0);
+                        const TFbpOptions& options, const std::stop_token& stop = {},
+                        int threads = 0);
 
 enum class TIterativeMethod { Sirt, Sart };
 
@@ -62,7 +63,7 @@ void CheckIterativeOptions(const TIterativeOptions& options);
 // (far apart directions one after the other). NonNegative sets negative cells to 0
 // after each update. SART runs in one thread.
 TArray2D ReconstructIterative(const TArray2D& sinogram, const TScanGeometry& geometry,
-                              const TIterativeOptions& options, std::stop_token stop = {},
+                              const TIterativeOptions& options, const std::stop_token& stop = {},
                               int threads = 0);
 
 }  // namespace quarvel

@@ -19,7 +19,7 @@ void CheckStudyOptions(const TStudyOptions& options) {
 }
 
 TStudyResult RunStudy(const TProjectionModel& model, const TStudyOptions& options,
-                      std::stop_token stop) {
+                      const std::stop_token& stop) {
   CheckStudyOptions(options);
   const int threads = options.Threads;
   TStudyResult result;
@@ -28,6 +28,7 @@ TStudyResult RunStudy(const TProjectionModel& model, const TStudyOptions& option
     result.Sinogram = ProjectGrid(result.Truth, options.Geometry, stop, threads);
   } else {
     std::vector<TGauss3D> blobs;
+    blobs.reserve(model.BlobCount());
     for (int i = 0; i < model.BlobCount(); ++i) blobs.push_back(*model.BlobAt(i));
     result.Sinogram = ProjectExact(TPhantomDensity(blobs), options.Geometry, stop, threads);
   }

@@ -51,6 +51,6 @@ struct TStudyResult {
 // takes the enabled blobs, the grid projector the grid). Raises CheckStudyOptions' errors
 // before computing anything, ECancelled when `stop` is requested.
 TStudyResult RunStudy(const TProjectionModel& model, const TStudyOptions& options,
-                      std::stop_token stop = {});
+                      const std::stop_token& stop = {});
 
 }  // namespace quarvel

@@ -64,6 +64,12 @@ const std::vector<std::string> kBlobColumns = {"MX", "DX", "MY", "DY"};
 
 }  // namespace
 
+const std::vector<TPhantomBlob>& BuiltInPhantom() {
+  static const std::vector<TPhantomBlob> kBlobs = {
+      {7.0, 2.0, 12.0, 2.0, true}, {9.0, 3.0, 7.0, 1.0, true}, {15.0, 1.0, 8.0, 3.0, true}};
+  return kBlobs;
+}
+
 void ReadLocaleSeparators() {
   const QLocale locale;  // the user's locale (unless the program set another)
   SetNumberSeparators(locale.decimalPoint().toStdString(), locale.groupSeparator().toStdString());
@@ -237,14 +243,9 @@ void TformMain::ConfigureChart() {
 // Handlers
 
 void TformMain::FormCreate(QWidget*) {
-  if (StartupPhantom) {
-    for (const TPhantomBlob& b : *StartupPhantom) CreateBlob(b.MX, b.DX, b.MY, b.DY, b.Enabled);
-    if (StartupPhantom->empty()) RecomputeAll();
-    return;
-  }
-  CreateBlob(7.0, 2.0, 12.0, 2.0);
-  CreateBlob(9.0, 3.0, 7.0, 1.0);
-  CreateBlob(15.0, 1.0, 8.0, 3.0);
+  const std::vector<TPhantomBlob>& blobs = StartupPhantom ? *StartupPhantom : BuiltInPhantom();
+  for (const TPhantomBlob& b : blobs) CreateBlob(b.MX, b.DX, b.MY, b.DY, b.Enabled);
+  if (blobs.empty()) RecomputeAll();
 }
 
 void TformMain::FormDestroy(QWidget*) { ListFreeAll(Blobs); }

@@ -31,6 +31,9 @@ class QMenu;
 
 namespace quarvel {
 
+// The blobs the window starts with when no phantom file is given.
+const std::vector<TPhantomBlob>& BuiltInPhantom();
+
 class TformMain : public TForm, public TProjectionModel, public TBlobRegistry {
  public:
   // Creates the controls from the layout table; FormCreate runs in Create.

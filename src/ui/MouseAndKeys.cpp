@@ -37,6 +37,8 @@ const std::vector<TGestureRow>& MouseAndKeysRows() {
        "Picks the profile's row or column there (on the sinogram: the view plotted)"},
       {"In the bench: Ctrl+Z or Ctrl+Shift+Z", "Undoes or redoes an edit of the phantom"},
       {"In the bench: Ctrl+O or Ctrl+S", "Opens or saves the phantom as a CSV file"},
+      {"In the bench: right click a picture",
+       "Copies it, or saves its data as PNG, CSV, NPY or TIFF"},
       {"In the bench: Ctrl+W", "Closes the bench; the phantom stays in the main window"},
   };
   return rows;

@@ -8,9 +8,12 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QFile>
 
 #include "WindowTesting.h"
 #include "model/PhantomFile.h"
+#include "ui/ExportView.h"
+#include "ui/TomographyExport.h"
 
 namespace quarvel {
 namespace {
@@ -209,6 +212,51 @@ TEST_F(Bench, ASavedPhantomReadsBackAndClearsTheMark) {
   bench->AskUnsaved = [&asked] { return ++asked, 2; };
   EXPECT_FALSE(bench->MayClose());
   EXPECT_EQ(asked, 1);
+}
+
+TEST_F(Bench, ExportedFilesEqualTheExportToolsOwn) {
+  TBenchSettings s;
+  s.Geometry.Views = 90;
+  s.Noise = true;
+  s.Photons = 5000;
+  s.Seed = 7;
+  s.Fbp.Window = TFilterWindow::Hann;
+  s.Fbp.Cutoff = 0.75;
+  bench->SetSettings(s);
+  WaitIdle();
+  QTemporaryDir dir;
+  bench->AskFolder = [&dir](const QString&) { return dir.path(); };
+  bench->ExportAll();
+  TProjectionModel model;
+  ComputeHeadlessModel(model, std::nullopt);
+  TTomographyJob job;
+  job.Study.Geometry.Views = 90;
+  job.Study.Photons = 5000;
+  job.Study.Seed = 7;
+  job.Study.Fbp = s.Fbp;
+  const struct {
+    const char* command;
+    TExportKind kind;
+    const char* file;
+  } cases[] = {
+      {"sinogram", TExportKind::Npy, "sinogram.npy"},
+      {"sinogram", TExportKind::Csv, "sinogram.csv"},
+      {"reconstruction", TExportKind::Tiff, "reconstruction.tif"},
+      {"reconstruction", TExportKind::Png, "reconstruction.png"},
+      {"difference", TExportKind::Png, "difference.png"},
+      {"difference", TExportKind::Csv, "difference.csv"},
+      {"metrics", TExportKind::Csv, "metrics.csv"},
+  };
+  for (const auto& c : cases) {
+    job.Command = c.command;
+    job.Kind = c.kind;
+    QFile saved(dir.filePath(c.file));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly)) << c.file;
+    EXPECT_TRUE(saved.readAll() == TomographyBytes(job, model)) << c.file;
+  }
+  QFile grid(dir.filePath("grid.png"));
+  ASSERT_TRUE(grid.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(grid.readAll() == PngBytes(GridPicture(*form)));
 }
 
 TEST_F(Bench, TheFitErrorOfAnEditAppearsOnceAndTheBenchGoesOn) {

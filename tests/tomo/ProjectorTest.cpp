@@ -21,6 +21,7 @@ using testing::StartUpPhantom;
 
 std::vector<TGauss3D> Blobs(const TProjectionModel& model) {
   std::vector<TGauss3D> blobs;
+  blobs.reserve(model.BlobCount());
   for (int i = 0; i < model.BlobCount(); ++i) blobs.push_back(*model.BlobAt(i));
   return blobs;
 }

@@ -1,0 +1,128 @@
+// The tomography core's stages on the built-in phantom, 128 x 128 grid, 182 bins, at 180
+// and at 3600 views: the grid and exact projectors, FBP, one SIRT iteration, the metrics,
+// and the whole chain after one blob edit (the model's update cycle, the grid's
+// sinogram, FBP, the metrics). The second argument is the thread count: 0 for one per
+// processor, 1 for one thread, whose CPU column is then the whole work's processor time.
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+#include "model/ProjectionModel.h"
+#include "tomo/Study.h"
+
+namespace {
+
+using namespace quarvel;
+
+std::unique_ptr<TProjectionModel> Phantom() {
+  auto model = std::make_unique<TProjectionModel>();
+  model->AdoptBlob(std::make_unique<TGauss3D>(7.0, 2.0, 12.0, 2.0));
+  model->AdoptBlob(std::make_unique<TGauss3D>(9.0, 3.0, 7.0, 1.0));
+  model->AdoptBlob(std::make_unique<TGauss3D>(15.0, 1.0, 8.0, 3.0));
+  model->RecomputeModel();
+  return model;
+}
+
+std::vector<TGauss3D> Blobs(const TProjectionModel& model) {
+  std::vector<TGauss3D> blobs;
+  blobs.reserve(model.BlobCount());
+  for (int i = 0; i < model.BlobCount(); ++i) blobs.push_back(*model.BlobAt(i));
+  return blobs;
+}
+
+TScanGeometry Geometry(const benchmark::State& state) {
+  return {.Views = static_cast<int>(state.range(0)), .ArcDegrees = 180, .Detectors = 182};
+}
+
+int Threads(const benchmark::State& state) { return static_cast<int>(state.range(1)); }
+
+// Views 180 and 3600, each with every processor and with one thread.
+void Cases(benchmark::internal::Benchmark* b) {
+  b->ArgNames({"views", "threads"})->ArgsProduct({{180, 3600}, {0, 1}});
+  b->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+
+void BM_GridProjector(benchmark::State& state) {
+  const auto model = Phantom();
+  const TArray2D image = GridImage(*model);
+  for (auto _ : state)
+    benchmark::DoNotOptimize(ProjectGrid(image, Geometry(state), {}, Threads(state)).Values.data());
+}
+BENCHMARK(BM_GridProjector)->Apply(Cases);
+
+void BM_ExactProjector(benchmark::State& state) {
+  const TPhantomDensity phantom(Blobs(*Phantom()));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(
+        ProjectExact(phantom, Geometry(state), {}, Threads(state)).Values.data());
+}
+BENCHMARK(BM_ExactProjector)->Apply(Cases);
+
+void BM_Fbp(benchmark::State& state) {
+  const auto model = Phantom();
+  const TArray2D sinogram = ProjectGrid(GridImage(*model), Geometry(state));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(
+        ReconstructFbp(sinogram, Geometry(state), {}, {}, Threads(state)).Values.data());
+}
+BENCHMARK(BM_Fbp)->Apply(Cases);
+
+// Grid projection and FBP together: the work the CT simulator's comparison times
+// (bench/ctsim_compare.sh).
+void BM_GridProjectionAndFbp(benchmark::State& state) {
+  const auto model = Phantom();
+  const TArray2D image = GridImage(*model);
+  for (auto _ : state) {
+    const TArray2D sinogram = ProjectGrid(image, Geometry(state), {}, Threads(state));
+    benchmark::DoNotOptimize(
+        ReconstructFbp(sinogram, Geometry(state), {}, {}, Threads(state)).Values.data());
+  }
+}
+BENCHMARK(BM_GridProjectionAndFbp)->Apply(Cases);
+
+// SIRT with one and with two iterations: one iteration costs the difference (the set-up,
+// the row and column sums, drops out).
+void BM_Sirt(benchmark::State& state) {
+  const auto model = Phantom();
+  const TArray2D sinogram = ProjectGrid(GridImage(*model), Geometry(state));
+  TIterativeOptions options;
+  options.Iterations = static_cast<int>(state.range(2));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(
+        ReconstructIterative(sinogram, Geometry(state), options, {}, Threads(state)).Values.data());
+}
+BENCHMARK(BM_Sirt)
+    ->ArgNames({"views", "threads", "iterations"})
+    ->ArgsProduct({{180, 3600}, {0, 1}, {1, 2}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+void BM_Metrics(benchmark::State& state) {
+  const auto model = Phantom();
+  const TScanGeometry g{.Views = 180};
+  const TArray2D truth = GridImage(*model);
+  const TArray2D reconstruction = ReconstructFbp(ProjectGrid(truth, g), g, {});
+  for (auto _ : state) benchmark::DoNotOptimize(CompareImages(reconstruction, truth).Ssim);
+}
+BENCHMARK(BM_Metrics)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A blob moved, then everything that depends on it recomputed.
+void BM_EditChain(benchmark::State& state) {
+  const auto model = Phantom();
+  TGauss3D* blob = model->BlobAt(1);
+  double step = 0.01;
+  for (auto _ : state) {
+    blob->MX += step;
+    step = -step;
+    model->RecomputeModel();
+    const TArray2D truth = GridImage(*model);
+    const TArray2D sinogram = ProjectGrid(truth, Geometry(state), {}, Threads(state));
+    const TArray2D reconstruction =
+        ReconstructFbp(sinogram, Geometry(state), {}, {}, Threads(state));
+    benchmark::DoNotOptimize(CompareImages(reconstruction, truth).Ssim);
+  }
+}
+BENCHMARK(BM_EditChain)->Apply(Cases);
+
+}  // namespace

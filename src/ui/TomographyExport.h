@@ -1,0 +1,79 @@
+#pragma once
+// The export tool's tomography commands: `sinogram`, `reconstruction`, `difference` and
+// `metrics`. They need no window: the model is computed headlessly from the same blobs
+// the window starts with (the built-in three or a phantom file's), folded into the grid
+// exactly as the window folds them, so the grid is bit for bit the `grid` command's.
+//
+// Everything the command line asks is checked before anything is computed or written:
+// an unknown command-option pair, a value out of range or an output kind the command
+// does not write raises EUsageError. Numbers in CSV are the shortest texts that read
+// back to the same doubles.
+
+#include <QByteArray>
+#include <QCommandLineParser>
+#include <QImage>
+#include <QString>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "format/Exception.h"
+#include "model/PhantomFile.h"
+#include "tomo/Study.h"
+
+namespace quarvel {
+
+// A command line the tool cannot run as given (the tool's exit status 2).
+class EUsageError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+enum class TExportKind { Png, Csv, Npy, Tiff };
+
+struct TTomographyJob {
+  std::string Command;  // sinogram, reconstruction, difference or metrics
+  TExportKind Kind = TExportKind::Csv;
+  TStudyOptions Study;
+};
+
+bool IsTomographyCommand(const QString& command);
+
+// Adds --views, --arc, --detectors, --projector, --photons, --seed, --method, --filter,
+// --cutoff and --iterations to the parser.
+void AddTomographyOptions(QCommandLineParser& parser);
+
+// For a tomography command, its job from the parsed options and the output file's
+// name; for any other command nothing, once it is sure that no tomography option was
+// given. Raises EUsageError for an option the command (or the chosen method) does not
+// take, --size or --resolution with a tomography command, a bad value, and an output
+// kind the command does not write (by --format, or the file's ending: .png, .csv,
+// .npy, .tif, .tiff).
+std::optional<TTomographyJob> TomographyJob(const QCommandLineParser& parser,
+                                            const QString& command, const QString& file);
+
+// The model of `phantom` (the built-in blobs without one) as the window computes it:
+// grid and zero projection, without the resampled points, which no study reads.
+void ComputeHeadlessModel(TProjectionModel& model,
+                          const std::optional<std::vector<TPhantomBlob>>& phantom);
+
+// Runs the job on the model and returns the output file's bytes.
+QByteArray TomographyBytes(const TTomographyJob& job, const TProjectionModel& model);
+
+// ---- the pieces, for the tests and the window
+// "view,angle,bin,t,value": angle in degrees, t in model units, one row per bin.
+std::string SinogramCsv(const TArray2D& sinogram, const TScanGeometry& geometry);
+// "ix,iy,x,y,value" over an image [iy][ix], in the grid CSV's order (ix outer).
+std::string ImageCsv(const TArray2D& image);
+// "rmse,nrmse,psnr,ssim" and one row.
+std::string MetricsCsv(const TImageMetrics& metrics);
+// One grey pixel per value, rows as the array's: the smallest value black, the largest
+// white, linear between (rounded to nearest); a constant array is black. Non-finite
+// values take no part in the range: +inf is white, -inf and NaN black.
+QImage GreyPicture(const TArray2D& array);
+// A diverging map symmetric about 0: 0 white, +a pure red, -a pure blue, linear
+// between, a the largest finite |value| (an all-zero array is white).
+QImage DivergingPicture(const TArray2D& array);
+
+}  // namespace quarvel
