@@ -21,6 +21,7 @@
 #include <string>
 
 #include "AppIdentity.h"
+#include "bench/BenchWindow.h"
 #include "model/PhantomFile.h"
 #include "platform/window/Application.h"
 #include "platform/window/Controls.h"
@@ -70,8 +71,9 @@ struct Command {
   std::string Kinds() const { return png && csv ? "png or csv" : png ? "png" : "csv"; }
 };
 const Command kCommands[] = {
-    {"window", true, false, false}, {"chart", true, false, true},       {"grid", true, true, false},
-    {"points", false, true, false}, {"projection", false, true, false},
+    {"window", true, false, false},     {"chart", true, false, true},
+    {"grid", true, true, false},        {"points", false, true, false},
+    {"projection", false, true, false}, {"bench", true, false, false},
 };
 
 // The output kind: --format when given, else the file's .png or .csv ending, else the
@@ -128,12 +130,14 @@ int Run(TApplication& application, const QStringList& arguments,
       "  reconstruction <file>  the reconstruction: ix,iy,x,y,value (csv), png, npy or tiff\n"
       "  difference <file>   reconstruction - grid, as reconstruction\n"
       "  metrics <file>      rmse,nrmse,psnr,ssim of the reconstruction (csv)\n"
+      "  bench <file>        the reconstruction bench window (png)\n"
       "<file> may be - for standard output; the format follows its ending, or --format");
   const QCommandLineOption helpOption = HelpOption();
   const QCommandLineOption versionOption = VersionOption();
   parser.addPositionalArgument(
       "command",
-      "window, chart, grid, points, projection, sinogram, reconstruction, difference or metrics",
+      "window, chart, grid, points, projection, sinogram, reconstruction, difference, metrics "
+      "or bench",
       "<command>");
   parser.addPositionalArgument("file", "the output file, or - for standard output", "<file>");
   const QCommandLineOption resolutionOption(
@@ -217,6 +221,8 @@ int Run(TApplication& application, const QStringList& arguments,
     WriteOutputFile(file, PngBytes(ChartPicture(*form, width, height)));
   else if (name == "grid")
     WriteOutputFile(file, png ? PngBytes(GridPicture(*form)) : TextBytes(GridCsv(*form)));
+  else if (name == "bench")
+    WriteOutputFile(file, PngBytes(BenchPicture(*form)));
   else if (name == "points")
     WriteOutputFile(file, TextBytes(PointsCsv(*form)));
   else

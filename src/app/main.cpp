@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "AppIdentity.h"
+#include "bench/BenchWindow.h"
 #include "platform/window/Application.h"
 #include "ui/MainFormUnit.h"
 #include "ui/CommandLine.h"
@@ -100,8 +101,9 @@ int main(int argc, char** argv) {
       "phantom",
       "shows the blobs of a phantom file (CSV: mx,dx,my,dy[,enabled]); - reads standard input",
       "file");
+  const QCommandLineOption bench("bench", "opens the reconstruction bench beside the window");
   try {
-    quarvel::ParseCommandLine(parser, {help, version, phantomFile},
+    quarvel::ParseCommandLine(parser, {help, version, phantomFile, bench},
                               quarvel::ArgumentList(argc, argv));
     if (!parser.positionalArguments().isEmpty())
       throw quarvel::EUsageError(quarvel::UsageMessage(
@@ -145,6 +147,11 @@ int main(int argc, char** argv) {
     quarvel::ReadLocaleSeparators();
     auto form = phantom ? quarvel::TformMain::Create(application, std::move(*phantom))
                         : quarvel::TformMain::Create(application);
+    quarvel::InstallBench(*form);
+    if (parser.isSet(bench)) {
+      form->show();
+      quarvel::RunHandler([&form] { quarvel::OpenBench(*form); });
+    }
     FirstFrameProbe probe;
     if (std::getenv("QUARVEL_EXIT_AFTER_FIRST_FRAME"))
       form->chartMainControl->installEventFilter(&probe);

@@ -349,6 +349,7 @@ void TformMain::FillBlobRow(TListRow& row, const TGauss3D& blob) {
   row.AddSubItem(FormatGeneral(blob.DX));
   row.AddSubItem(FormatGeneral(blob.MY));
   row.AddSubItem(FormatGeneral(blob.DY));
+  if (!blob.Enabled) row.SetEnabled(false);
 }
 
 void TformMain::LocaleChanged() {

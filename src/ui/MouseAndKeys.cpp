@@ -29,6 +29,18 @@ const std::vector<TGestureRow>& MouseAndKeysRows() {
       {"Ctrl+C", "Copies the chart as shown to the clipboard"},
       {"Ctrl+S", "Saves the chart as shown as a PNG image"},
       {"Ctrl+Q or Ctrl+W", "Closes the window"},
+      {"Ctrl+B", "Opens the reconstruction bench (also in the chart's menu and the grid image's)"},
+      {"Right click on the grid image", "Opens the image's menu"},
+      {"In the bench: drag a blob's square on the phantom",
+       "Moves the blob's mean; the whole drag is one undo step"},
+      {"In the bench: Shift+drag, or the wheel over a square", "Changes the blob's spreads"},
+      {"In the bench: click an image",
+       "Picks the profile's row or column there (on the sinogram: the view plotted)"},
+      {"In the bench: Ctrl+Z or Ctrl+Shift+Z", "Undoes or redoes an edit of the phantom"},
+      {"In the bench: Ctrl+O or Ctrl+S", "Opens or saves the phantom as a CSV file"},
+      {"In the bench: right click a picture",
+       "Copies it, or saves its data as PNG, CSV, NPY or TIFF"},
+      {"In the bench: Ctrl+W", "Closes the bench; the phantom stays in the main window"},
   };
   return rows;
 }

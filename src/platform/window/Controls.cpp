@@ -309,6 +309,8 @@ void TListRow::AddSubItem(const std::string& text) {
   item_->setText(++subItems_, QString::fromStdString(text));
 }
 
+void TListRow::SetEnabled(bool enabled) { item_->setDisabled(!enabled); }
+
 TListView::TListView(QWidget* parent, const std::vector<std::string>& columns)
     : QTreeWidget(parent) {
   QStringList labels;

@@ -171,6 +171,8 @@ class TListRow {
   explicit TListRow(QTreeWidgetItem* item) : item_(item) {}
   void SetCaption(const std::string& text);
   void AddSubItem(const std::string& text);
+  // A row of something that takes no part (a disabled blob) is shown greyed out.
+  void SetEnabled(bool enabled);
 
  private:
   QTreeWidgetItem* item_;

@@ -1,0 +1,204 @@
+#include "bench/BenchPictures.h"
+
+#include <QString>
+
+#include <algorithm>
+#include <cmath>
+
+#include "format/NumberFormat.h"
+#include "model/ProjectionModel.h"
+#include "platform/Bitmap24.h"
+#include "ui/ProjectionView.h"
+
+namespace quarvel {
+
+namespace {
+
+int Cell(int offset, int extent, int cells) {
+  if (offset < 0 || offset >= extent || extent <= 0) return -1;
+  return static_cast<int>(static_cast<long long>(offset) * cells / extent);
+}
+
+uint8_t Byte(double level) {
+  return static_cast<uint8_t>(std::clamp(static_cast<int>(std::lround(level)), 0, 255));
+}
+
+TColor RgbColor(uint8_t r, uint8_t g, uint8_t b) {
+  return TColor(r) | (TColor(g) << 8) | (TColor(b) << 16);
+}
+
+}  // namespace
+
+int TPlacement::ColumnAt(int x) const { return Cell(x - Left, Width, Columns); }
+int TPlacement::RowAt(int y) const { return Cell(y - Top, Height, Rows); }
+double TPlacement::ColumnsPerPixel() const { return Width > 0 ? double(Columns) / Width : 0; }
+double TPlacement::RowsPerPixel() const { return Height > 0 ? double(Rows) / Height : 0; }
+double TPlacement::XOfColumn(double column) const {
+  return Left + (column + 0.5) * Width / std::max(1, Columns);
+}
+double TPlacement::YOfRow(double row) const {
+  return Top + (row + 0.5) * Height / std::max(1, Rows);
+}
+
+TPlacement PlaceArray(int rows, int columns, const TRect& area) {
+  TPlacement p;
+  p.Left = area.Left;
+  p.Top = area.Top;
+  p.Rows = rows;
+  p.Columns = columns;
+  if (rows <= 0 || columns <= 0 || area.IsEmpty()) return p;
+  const int k = std::max(1, std::min(area.Width() / columns, area.Height() / rows));
+  p.Width = columns <= area.Width() ? columns * k : area.Width();
+  p.Height = rows <= area.Height() ? rows * k : area.Height();
+  return p;
+}
+
+TRgb GreenColor(double value, double gridMax) {
+  if (!(gridMax > 0)) return {};
+  return {0, GreenLevel(value, gridMax), 0};
+}
+
+TRgb GreyColor(double value, double low, double high) {
+  if (!(high > low)) return {};
+  const uint8_t level = Byte((value - low) / (high - low) * 255);
+  return {level, level, level};
+}
+
+TRgb DivergingColor(double value, double limit) {
+  if (!(limit > 0)) return {255, 255, 255};
+  const double t = std::clamp(value / limit, -1.0, 1.0);
+  const uint8_t fade = Byte(255 * (1 - std::abs(t)));
+  return t < 0 ? TRgb{fade, fade, 255} : TRgb{255, fade, fade};
+}
+
+double LargestMagnitude(const TArray2D& array) {
+  double m = 0;
+  for (double v : array.Values) m = std::max(m, std::abs(v));
+  return m;
+}
+
+std::pair<double, double> ValueRange(const TArray2D& array) {
+  if (array.Values.empty()) return {0, 0};
+  const auto [lo, hi] = std::minmax_element(array.Values.begin(), array.Values.end());
+  return {*lo, *hi};
+}
+
+void PaintArray(TCanvas& canvas, const TPlacement& placement,
+                const std::function<TRgb(int row, int column)>& color) {
+  if (placement.Width <= 0 || placement.Height <= 0) return;
+  TBitmap24 bitmap;
+  bitmap.SetHeight(placement.Height);
+  bitmap.SetWidth(placement.Width);
+  std::vector<int> columns(static_cast<std::size_t>(placement.Width));
+  for (int x = 0; x < placement.Width; ++x)
+    columns[static_cast<std::size_t>(x)] = placement.ColumnAt(placement.Left + x);
+  for (int y = 0; y < placement.Height; ++y) {
+    const int row = placement.RowAt(placement.Top + y);
+    uint8_t* line = bitmap.ScanLine(y);
+    for (int x = 0; x < placement.Width; ++x) {
+      const TRgb c = color(row, columns[static_cast<std::size_t>(x)]);
+      line[3 * x] = c.B;
+      line[3 * x + 1] = c.G;
+      line[3 * x + 2] = c.R;
+    }
+  }
+  bitmap.DrawOn(canvas, placement.Left, placement.Top);
+}
+
+std::string ShortNumber(double value) { return QString::number(value, 'g', 3).toStdString(); }
+
+void PaintAngleAxis(TCanvas& canvas, const TPlacement& placement, const TScanGeometry& geometry) {
+  if (placement.Height <= 0 || geometry.Views <= 0) return;
+  canvas.Brush().SetStyle(TBrushStyle::bsClear);
+  canvas.Pen().SetColor(clWindowText);
+  canvas.Font().SetColor(clWindowText);
+  const int textHeight = canvas.TextExtent("0").Height;
+  // The smallest round step whose labels lie at least 24 pixels apart.
+  const double pixelsPerDegree = placement.Height / geometry.ArcDegrees;
+  double step = 360;
+  for (double candidate : {1.0, 2.0, 5.0, 10.0, 15.0, 30.0, 45.0, 90.0, 180.0})
+    if (candidate * pixelsPerDegree >= 24) {
+      step = candidate;
+      break;
+    }
+  const double degreesPerView = geometry.ArcDegrees / geometry.Views;
+  for (double angle = 0; angle < geometry.ArcDegrees - 1e-9; angle += step) {
+    // The view whose angle is nearest, placed at the centre of its row.
+    const int view =
+        std::min(geometry.Views - 1, static_cast<int>(std::lround(angle / degreesPerView)));
+    const int y = static_cast<int>(std::lround(placement.YOfRow(view)));
+    canvas.MoveTo(placement.Left - 4, y);
+    canvas.LineTo(placement.Left, y);
+    const std::string label = ShortNumber(geometry.AngleDegrees(view)) + "°";
+    const int width = canvas.TextExtent(label).Width;
+    canvas.TextOut(placement.Left - 6 - width, y - textHeight / 2, label);
+  }
+  canvas.TextOut(placement.Left - 6 - canvas.TextExtent("θ").Width, placement.Top - textHeight - 6,
+                 "θ");
+}
+
+void PaintDivergingScale(TCanvas& canvas, const TPlacement& placement, double limit) {
+  if (placement.Height <= 1) return;
+  const int left = placement.Left + placement.Width + 6, width = 10;
+  for (int y = 0; y < placement.Height; ++y) {
+    const double v = limit * (1 - 2.0 * y / (placement.Height - 1));
+    const TRgb c = DivergingColor(v, limit);
+    canvas.Pen().SetColor(RgbColor(c.R, c.G, c.B));
+    canvas.MoveTo(left, placement.Top + y);
+    canvas.LineTo(left + width, placement.Top + y);
+  }
+  canvas.Brush().SetStyle(TBrushStyle::bsClear);
+  canvas.Font().SetColor(clWindowText);
+  const int textHeight = canvas.TextExtent("0").Height;
+  const int x = left + width + 3;
+  canvas.TextOut(x, placement.Top, "+" + ShortNumber(limit));
+  canvas.TextOut(x, placement.Top + (placement.Height - textHeight) / 2, "0");
+  canvas.TextOut(x, placement.Top + placement.Height - textHeight, "-" + ShortNumber(limit));
+}
+
+void PaintHandle(TCanvas& canvas, int x, int y) {
+  canvas.Brush().SetStyle(TBrushStyle::bsClear);
+  canvas.Pen().SetColor(clBlack);
+  canvas.Rectangle(x - kHandleRadius, y - kHandleRadius, x + kHandleRadius + 1,
+                   y + kHandleRadius + 1);
+  canvas.Pen().SetColor(clWhite);
+  canvas.Rectangle(x - kHandleRadius + 1, y - kHandleRadius + 1, x + kHandleRadius,
+                   y + kHandleRadius);
+}
+
+TPoint HandlePixel(const TPlacement& placement, const TPhantomBlob& blob) {
+  const double step = 19.0 / 127.0;
+  return {static_cast<int>(std::floor(placement.XOfColumn((blob.MX - 1) / step))),
+          static_cast<int>(std::floor(placement.YOfRow((blob.MY - 1) / step)))};
+}
+
+int HandleAt(const TPlacement& placement, const TPhantom& phantom, int x, int y) {
+  for (int i = static_cast<int>(phantom.size()) - 1; i >= 0; --i) {
+    const TPhantomBlob& blob = phantom[static_cast<std::size_t>(i)];
+    if (!blob.Enabled || !std::isfinite(blob.MX) || !std::isfinite(blob.MY)) continue;
+    const TPoint p = HandlePixel(placement, blob);
+    if (std::abs(p.X - x) <= kHandleRadius && std::abs(p.Y - y) <= kHandleRadius) return i;
+  }
+  return -1;
+}
+
+std::string CellReadout(int ix, int iy, double value) {
+  return "cell (" + std::to_string(ix) + ", " + std::to_string(iy) +
+         ")\nx = " + FormatGeneral(TProjectionModel::GridCoordinate(ix)) +
+         "\ny = " + FormatGeneral(TProjectionModel::GridCoordinate(iy)) +
+         "\nvalue = " + FormatGeneral(value);
+}
+
+std::string SinogramReadout(const TScanGeometry& geometry, int view, int bin, double value) {
+  return "view " + std::to_string(view) + ", angle " + FormatGeneral(geometry.AngleDegrees(view)) +
+         "°\nbin " + std::to_string(bin) + ", t = " + FormatGeneral(geometry.BinPosition(bin)) +
+         "\nvalue = " + FormatGeneral(value);
+}
+
+std::string BlobReadout(int index, const TPhantomBlob& blob) {
+  return "blob " + std::to_string(index + 1) + "\nMX = " + FormatGeneral(blob.MX) +
+         ", DX = " + FormatGeneral(blob.DX) + "\nMY = " + FormatGeneral(blob.MY) +
+         ", DY = " + FormatGeneral(blob.DY);
+}
+
+}  // namespace quarvel

@@ -1,0 +1,88 @@
+#pragma once
+// How the bench paints its arrays: cells as whole blocks of pixels (or, for an array
+// larger than its box, the nearest cell of each pixel), the colour maps, the angle axis
+// of the sinogram, the difference's scale, the blob handles and the readout texts.
+// Everything is drawn through the program's own canvas.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "bench/BenchPhantom.h"
+#include "platform/Canvas.h"
+#include "platform/Geometry.h"
+#include "tomo/Geometry.h"
+
+namespace quarvel {
+
+// Where the cells of a Rows x Columns array lie in a picture. When the array fits the
+// area, every cell is a k x k block (the same whole k across and down, as large as fits);
+// along a side that does not fit, each pixel shows the cell its position falls in.
+struct TPlacement {
+  int Left = 0;
+  int Top = 0;
+  int Width = 0;
+  int Height = 0;
+  int Rows = 0;
+  int Columns = 0;
+
+  // The cell under a pixel, or -1 outside the array.
+  int ColumnAt(int x) const;
+  int RowAt(int y) const;
+  // The pixel of a (fractional) cell position; cell c's centre is at c.
+  double XOfColumn(double column) const;
+  double YOfRow(double row) const;
+  // Cells per pixel along each side.
+  double ColumnsPerPixel() const;
+  double RowsPerPixel() const;
+};
+
+TPlacement PlaceArray(int rows, int columns, const TRect& area);
+
+struct TRgb {
+  uint8_t R = 0, G = 0, B = 0;
+};
+
+// The phantom's green, as the main window paints its grid (black when nothing is enabled).
+TRgb GreenColor(double value, double gridMax);
+// Grey from black at `low` to white at `high` (black when they are equal).
+TRgb GreyColor(double value, double low, double high);
+// The diverging map, symmetric about 0: white at 0, pure red at +limit, pure blue at
+// -limit, clamped beyond (white everywhere when limit is 0).
+TRgb DivergingColor(double value, double limit);
+
+// The largest |value| of the array (0 when empty).
+double LargestMagnitude(const TArray2D& array);
+// The smallest and largest value (0, 0 when empty).
+std::pair<double, double> ValueRange(const TArray2D& array);
+
+// Paints the placed array, the colour of each pixel from its cell.
+void PaintArray(TCanvas& canvas, const TPlacement& placement,
+                const std::function<TRgb(int row, int column)>& color);
+
+// The sinogram's angle axis left of `placement`: a tick and a label ("45°") at views whose
+// angles are round, at least 24 pixels apart, and the axis name "θ" above.
+void PaintAngleAxis(TCanvas& canvas, const TPlacement& placement, const TScanGeometry& geometry);
+
+// The difference's scale right of `placement`: a bar from +limit (top) to -limit (bottom)
+// in the diverging map, labelled at both ends and at 0.
+void PaintDivergingScale(TCanvas& canvas, const TPlacement& placement, double limit);
+
+// A blob's handle: a 7 x 7 square outline centred on (x, y), white inside black.
+void PaintHandle(TCanvas& canvas, int x, int y);
+constexpr int kHandleRadius = 4;
+
+// Where a blob's mean lies in the phantom's picture (grid cell units from the model's).
+TPoint HandlePixel(const TPlacement& placement, const TPhantomBlob& blob);
+// The enabled blob whose handle is under (x, y), or -1 (the last drawn wins).
+int HandleAt(const TPlacement& placement, const TPhantom& phantom, int x, int y);
+
+// Readouts, in the locale's separators.
+std::string CellReadout(int ix, int iy, double value);
+std::string SinogramReadout(const TScanGeometry& geometry, int view, int bin, double value);
+std::string BlobReadout(int index, const TPhantomBlob& blob);
+
+// A number with three significant digits ("0.0123", "-1.5e-05") for scales and captions.
+std::string ShortNumber(double value);
+
+}  // namespace quarvel

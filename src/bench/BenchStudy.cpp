@@ -1,0 +1,174 @@
+#include "bench/BenchStudy.h"
+
+#include "tomo/Parallel.h"
+#include "ui/ExportView.h"
+
+namespace quarvel {
+
+bool SameSinogramSettings(const TBenchSettings& a, const TBenchSettings& b) {
+  return a.Geometry.Views == b.Geometry.Views && a.Geometry.ArcDegrees == b.Geometry.ArcDegrees &&
+         a.Geometry.Detectors == b.Geometry.Detectors && a.Projector == b.Projector &&
+         a.Noise == b.Noise && (!a.Noise || (a.Photons == b.Photons && a.Seed == b.Seed));
+}
+
+bool SameSettings(const TBenchSettings& a, const TBenchSettings& b) {
+  if (!SameSinogramSettings(a, b) || a.Method != b.Method) return false;
+  if (a.Method == TReconstructionMethod::Fbp)
+    return a.Fbp.Window == b.Fbp.Window && a.Fbp.Cutoff == b.Fbp.Cutoff;
+  return a.Iterations == b.Iterations;
+}
+
+const char* FilterName(TFilterWindow window) {
+  switch (window) {
+    case TFilterWindow::RamLak:
+      return "Ram-Lak";
+    case TFilterWindow::SheppLogan:
+      return "Shepp-Logan";
+    case TFilterWindow::Cosine:
+      return "cosine";
+    case TFilterWindow::Hamming:
+      return "Hamming";
+    case TFilterWindow::Hann:
+      break;
+  }
+  return "Hann";
+}
+
+std::string SinogramCaption(const TBenchSettings& s) {
+  std::string text = std::to_string(s.Geometry.Views) + " views over " +
+                     ShortestText(s.Geometry.ArcDegrees) + "°, " +
+                     std::to_string(s.Geometry.Detectors) + " bins, " +
+                     (s.Projector == TProjectorKind::Grid ? "grid" : "exact") + " projector, ";
+  if (!s.Noise) return text + "no noise";
+  return text + "noise " + ShortestText(s.Photons) + " photons, seed " + std::to_string(s.Seed);
+}
+
+std::string MethodCaption(const TBenchSettings& s) {
+  if (s.Method == TReconstructionMethod::Fbp)
+    return std::string("FBP, ") + FilterName(s.Fbp.Window) + ", cutoff " +
+           ShortestText(s.Fbp.Cutoff);
+  return std::string(s.Method == TReconstructionMethod::Sirt ? "SIRT, " : "SART, ") +
+         std::to_string(s.Iterations) + (s.Iterations == 1 ? " iteration" : " iterations");
+}
+
+TBenchResult ComputeBench(const TBenchInput& input, const TBenchResult* previous,
+                          const std::stop_token& stop, const std::function<void(int)>& progress) {
+  const TBenchSettings& s = input.Settings;
+  TStudyOptions options;
+  options.Geometry = s.Geometry;
+  options.Fbp = s.Fbp;
+  options.Iterations = s.Iterations;
+  if (s.Noise) options.Photons = s.Photons;
+  CheckStudyOptions(options);
+
+  TBenchResult result;
+  result.Input = input;
+  const bool reuse = previous && SameSinogramSettings(previous->Input.Settings, s) &&
+                     SamePhantom(previous->Input.Phantom, input.Phantom) &&
+                     previous->Input.Truth == input.Truth;
+  if (reuse) {
+    result.Sinogram = previous->Sinogram;
+  } else if (s.Projector == TProjectorKind::Grid) {
+    result.Sinogram = ProjectGrid(input.Truth, s.Geometry, stop);
+  } else {
+    std::vector<TGauss3D> blobs;
+    for (const TPhantomBlob& b : input.Phantom) {
+      blobs.emplace_back(b.MX, b.DX, b.MY, b.DY);
+      blobs.back().Enabled = b.Enabled;
+    }
+    result.Sinogram = ProjectExact(TPhantomDensity(blobs), s.Geometry, stop);
+  }
+  if (!reuse && s.Noise) result.Sinogram = AddPhotonNoise(result.Sinogram, s.Photons, s.Seed);
+  ThrowIfStopped(stop);
+
+  if (s.Method == TReconstructionMethod::Fbp) {
+    result.Reconstruction = ReconstructFbp(result.Sinogram, s.Geometry, s.Fbp, stop);
+  } else {
+    TIterativeOptions iterative;
+    iterative.Method =
+        s.Method == TReconstructionMethod::Sirt ? TIterativeMethod::Sirt : TIterativeMethod::Sart;
+    iterative.Iterations = s.Iterations;
+    iterative.Progress = progress;
+    result.Reconstruction = ReconstructIterative(result.Sinogram, s.Geometry, iterative, stop);
+  }
+  ThrowIfStopped(stop);
+  result.Difference = DifferenceImage(result.Reconstruction, input.Truth);
+  result.Metrics = CompareImages(result.Reconstruction, input.Truth);
+  return result;
+}
+
+// ---------------------------------------------------------------------------
+
+TBenchWorker::TBenchWorker(Callbacks callbacks)
+    : callbacks_(std::move(callbacks)),
+      thread_([this](const std::stop_token& stop) { Loop(stop); }) {}
+
+TBenchWorker::~TBenchWorker() {
+  {
+    const std::lock_guard lock(mutex_);
+    pending_.reset();
+    current_.request_stop();
+  }
+  thread_.request_stop();
+  wake_.notify_all();
+  // The jthread joins as it goes.
+}
+
+std::uint64_t TBenchWorker::Submit(TBenchInput input) {
+  std::uint64_t id = 0;
+  {
+    const std::lock_guard lock(mutex_);
+    id = ++lastId_;
+    pending_.emplace(id, std::move(input));
+    current_.request_stop();
+  }
+  wake_.notify_all();
+  return id;
+}
+
+void TBenchWorker::Cancel() {
+  std::optional<std::uint64_t> dropped;
+  {
+    const std::lock_guard lock(mutex_);
+    if (pending_) dropped = pending_->first;
+    pending_.reset();
+    current_.request_stop();
+  }
+  if (dropped && callbacks_.Cancelled) callbacks_.Cancelled(*dropped);
+}
+
+void TBenchWorker::Loop(const std::stop_token& threadStop) {
+  for (;;) {
+    std::uint64_t id = 0;
+    TBenchInput input;
+    std::stop_token stop;
+    {
+      std::unique_lock lock(mutex_);
+      if (!wake_.wait(lock, threadStop, [this] { return pending_.has_value(); })) return;
+      id = pending_->first;
+      input = std::move(pending_->second);
+      pending_.reset();
+      current_ = std::stop_source();
+      stop = current_.get_token();
+    }
+    // A cancel of the thread reaches the work in progress too.
+    std::stop_source work;
+    const std::stop_callback forward(stop, [&work] { work.request_stop(); });
+    const std::stop_callback forwardThread(threadStop, [&work] { work.request_stop(); });
+    try {
+      auto progress = [this, id](int done) {
+        if (callbacks_.Progress) callbacks_.Progress(id, done);
+      };
+      auto result = std::make_shared<const TBenchResult>(
+          ComputeBench(input, last_.get(), work.get_token(), progress));
+      last_ = result;
+      if (callbacks_.Finished) callbacks_.Finished(id, result, "");
+    } catch (const ECancelled&) {
+      if (callbacks_.Cancelled) callbacks_.Cancelled(id);
+    } catch (const std::exception& e) {
+      if (callbacks_.Finished) callbacks_.Finished(id, nullptr, e.what());
+    }
+  }
+}
+
+}  // namespace quarvel

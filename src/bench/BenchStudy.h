@@ -1,0 +1,109 @@
+#pragma once
+// What the bench computes from the phantom: the sinogram, the reconstruction, the
+// difference and the figures, for one set of settings, and the worker thread that
+// computes them off the user-interface thread.
+//
+// A result carries the input it was computed from (the phantom, its grid and the
+// settings), so whatever shows it can say exactly what it shows, and nothing shown
+// together can come from two inputs.
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <thread>
+
+#include "bench/BenchPhantom.h"
+#include "tomo/Study.h"
+
+namespace quarvel {
+
+struct TBenchSettings {
+  TScanGeometry Geometry;
+  TProjectorKind Projector = TProjectorKind::Grid;
+  bool Noise = false;
+  double Photons = 1e5;  // per bin, used with Noise
+  std::uint64_t Seed = 0;
+  TReconstructionMethod Method = TReconstructionMethod::Fbp;
+  TFbpOptions Fbp;
+  int Iterations = 10;
+};
+
+// Whether two settings give the same sinogram, and the same everything.
+bool SameSinogramSettings(const TBenchSettings& a, const TBenchSettings& b);
+bool SameSettings(const TBenchSettings& a, const TBenchSettings& b);
+
+// "180 views over 180°, 182 bins, grid projector, no noise" (or "noise 100000 photons,
+// seed 0"): what a sinogram was computed from.
+std::string SinogramCaption(const TBenchSettings& settings);
+// "FBP, Ram-Lak, cutoff 1" or "SIRT, 10 iterations": how a reconstruction was made.
+std::string MethodCaption(const TBenchSettings& settings);
+// The window's name of a filter ("Ram-Lak", "Shepp-Logan", "cosine", "Hamming", "Hann").
+const char* FilterName(TFilterWindow window);
+
+struct TBenchInput {
+  TPhantom Phantom;
+  TArray2D Truth;  // the main window's grid for Phantom, [iy][ix]
+  TBenchSettings Settings;
+};
+
+struct TBenchResult {
+  TBenchInput Input;
+  TArray2D Sinogram;
+  TArray2D Reconstruction;
+  TArray2D Difference;
+  TImageMetrics Metrics;
+};
+
+// Runs the chain for `input`. A previous result with the same phantom, grid and sinogram
+// settings lends its sinogram (a changed filter, method or cutoff only reconstructs).
+// `progress` (may be empty) hears the iterations done of SIRT and SART. Raises the core's
+// errors, ECancelled when `stop` is requested.
+TBenchResult ComputeBench(const TBenchInput& input, const TBenchResult* previous,
+                          const std::stop_token& stop, const std::function<void(int)>& progress);
+
+// One thread that computes the newest input handed to it. Submitting cancels the work
+// in progress, and an input not yet started is replaced: only the newest is computed.
+// The callbacks run on the worker thread; whoever shows their results posts them on.
+class TBenchWorker {
+ public:
+  struct Callbacks {
+    // A finished computation: its result, or its error message (not for a cancel).
+    std::function<void(std::uint64_t id, std::shared_ptr<const TBenchResult> result,
+                       const std::string& error)>
+        Finished;
+    // A computation that was cancelled (by Cancel or by a newer input).
+    std::function<void(std::uint64_t id)> Cancelled;
+    // Iterations done of the computation `id`.
+    std::function<void(std::uint64_t id, int done)> Progress;
+  };
+
+  explicit TBenchWorker(Callbacks callbacks);
+  // Cancels the work in progress and waits for the thread.
+  ~TBenchWorker();
+  TBenchWorker(const TBenchWorker&) = delete;
+  TBenchWorker& operator=(const TBenchWorker&) = delete;
+
+  // Hands over an input; its id (increasing).
+  std::uint64_t Submit(TBenchInput input);
+  // Drops a waiting input and cancels the work in progress.
+  void Cancel();
+
+ private:
+  void Loop(const std::stop_token& threadStop);
+
+  Callbacks callbacks_;
+  std::mutex mutex_;
+  std::condition_variable_any wake_;
+  std::optional<std::pair<std::uint64_t, TBenchInput>> pending_;
+  std::stop_source current_;  // of the work in progress
+  std::uint64_t lastId_ = 0;
+  std::shared_ptr<const TBenchResult> last_;  // the worker's own, for its sinogram
+  std::jthread thread_;                       // last: started once the rest exists
+};
+
+}  // namespace quarvel
