@@ -144,8 +144,8 @@ int Run(TApplication& application, const QStringList& arguments,
       "resolution", "128x128, 256x256 or 512x512 (default 128x128)", "resolution", "128x128");
   const QCommandLineOption sizeOption("size", "the chart's size (default 651x302); chart only",
                                       "WxH", "651x302");
-  const QCommandLineOption formatOption("format", "png, csv, npy or tiff (default: from the file's ending)",
-                                        "format");
+  const QCommandLineOption formatOption(
+      "format", "png, csv, npy or tiff (default: from the file's ending)", "format");
   const QCommandLineOption phantomOption(
       "phantom",
       "blobs from a CSV file (mx,dx,my,dy[,enabled]) instead of the built-in three; - reads "

@@ -32,8 +32,7 @@ const OptionSpec kOptions[] = {
     {"views", "N", "views, 1 ... 100000 (default 180)"},
     {"arc", "degrees", "the arc the views span, 0 < arc <= 360 (default 180)"},
     {"detectors", "M", "detector bins, 2 ... 10000 (default 182)"},
-    {"projector", "grid|exact",
-     "the grid's projection or the exact line integrals (default grid)"},
+    {"projector", "grid|exact", "the grid's projection or the exact line integrals (default grid)"},
     {"photons", "I0", "photon noise with I0 > 0 photons per bin (default: no noise)"},
     {"seed", "S", "the noise's seed, 0 ... 18446744073709551615 (default 0); with --photons"},
     {"method", "fbp|sirt|sart", "the reconstruction (default fbp)"},
@@ -217,7 +216,8 @@ uchar Level(double fraction) { return static_cast<uchar>(std::lround(255.0 * fra
 
 QList<QCommandLineOption> TomographyOptions() {
   QList<QCommandLineOption> options;
-  for (const OptionSpec& o : kOptions) options << QCommandLineOption(o.name, o.description, o.valueName);
+  for (const OptionSpec& o : kOptions)
+    options << QCommandLineOption(o.name, o.description, o.valueName);
   return options;
 }
 

@@ -25,7 +25,6 @@
 
 namespace quarvel {
 
-
 enum class TExportKind { Png, Csv, Npy, Tiff };
 
 struct TTomographyJob {

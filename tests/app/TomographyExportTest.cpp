@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -23,22 +22,17 @@
 #include <tuple>
 #include <vector>
 
+#include "Process.h"
 #include "tomo/ArrayFiles.h"
 
 namespace {
 
 using namespace quarvel;
 
-struct Result {
-  int exitCode;
-  QByteArray out, err;
-};
+using Result = quarvel::testing::ProcessResult;
 
 Result Export(const QStringList& args) {
-  QProcess p;
-  p.start(QUARVEL_EXPORT_PROGRAM, args);
-  p.waitForFinished(120000);
-  return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+  return quarvel::testing::RunProcess(QUARVEL_EXPORT_PROGRAM, args);
 }
 
 double Number(const QByteArray& text) {
