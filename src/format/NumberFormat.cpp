@@ -42,24 +42,12 @@ struct Sections {
   int count = 0;
 };
 
-// Splits at ";" outside quotes; only the first three sections are kept.
+// Only the first three sections are kept.
 Sections SplitSections(std::string_view pattern) {
   Sections s;
-  std::size_t start = 0;
-  char quote = 0;
-  for (std::size_t i = 0; i <= pattern.size() && s.count < 3; ++i) {
-    const char c = i < pattern.size() ? pattern[i] : ';';
-    if (quote) {
-      if (c == quote) quote = 0;
-      if (i < pattern.size()) continue;
-    } else if (c == '"' || c == '\'') {
-      quote = c;
-      continue;
-    }
-    if (c == ';') {
-      s.part[s.count++] = pattern.substr(start, i - start);
-      start = i + 1;
-    }
+  for (const std::string_view part : PatternSections(pattern)) {
+    if (s.count == 3) break;
+    s.part[s.count++] = part;
   }
   return s;
 }
@@ -290,6 +278,27 @@ std::string FormatGeneral(long double value, int precision) {
     }
   }
   return out;
+}
+
+std::vector<std::string_view> PatternSections(std::string_view pattern) {
+  std::vector<std::string_view> sections;
+  std::size_t start = 0;
+  char quote = 0;
+  for (std::size_t i = 0; i <= pattern.size(); ++i) {
+    const char c = i < pattern.size() ? pattern[i] : ';';
+    if (quote) {
+      if (c == quote) quote = 0;
+      if (i < pattern.size()) continue;
+    } else if (c == '"' || c == '\'') {
+      quote = c;
+      continue;
+    }
+    if (c == ';') {
+      sections.push_back(pattern.substr(start, i - start));
+      start = i + 1;
+    }
+  }
+  return sections;
 }
 
 std::string FormatPattern(std::string_view pattern, long double value) {

@@ -8,6 +8,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quarvel {
 
@@ -22,6 +23,10 @@ std::string FormatGeneral(long double value, int precision = 15);
 // zero). An empty first section gives the general form.
 // Throws EConvertError "Format string too long" for a pattern above 224 characters.
 std::string FormatPattern(std::string_view pattern, long double value);
+
+// The sections of a pattern, split at ";" outside quotes, every one of them: "0.0;(0.0)"
+// gives "0.0" and "(0.0)", "'a;b'0" one section. FormatPattern reads the first three.
+std::vector<std::string_view> PatternSections(std::string_view pattern);
 
 // The separators in use, each one character (UTF-8 encoded).
 const std::string& DecimalSeparator();

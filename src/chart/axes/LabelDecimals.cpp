@@ -56,21 +56,10 @@ bool TellsApart(std::string_view pattern, std::span<const TLabelPlace> labels) {
 std::string PatternWithMoreDecimals(std::string_view pattern, int extra) {
   if (extra <= 0 || pattern.empty()) return std::string(pattern);
   std::string out;
-  std::size_t start = 0;
-  char quote = 0;
-  for (std::size_t i = 0; i <= pattern.size(); ++i) {
-    const char c = i < pattern.size() ? pattern[i] : ';';
-    if (quote) {
-      if (c == quote) quote = 0;
-      if (i < pattern.size()) continue;
-    } else if (c == '"' || c == '\'') {
-      quote = c;
-      continue;
-    }
-    if (c != ';') continue;
-    out += SectionWithMoreDecimals(pattern.substr(start, i - start), extra);
-    if (i < pattern.size()) out += ';';
-    start = i + 1;
+  const std::vector<std::string_view> sections = PatternSections(pattern);
+  for (std::size_t i = 0; i < sections.size(); ++i) {
+    if (i > 0) out += ';';
+    out += SectionWithMoreDecimals(sections[i], extra);
   }
   return out;
 }
