@@ -60,4 +60,21 @@ class TPixelSurface {
   std::vector<uint32_t> owned_;
 };
 
+// Stores `pixel` into at[0] ... at[count - 1]. Spans of pixels are filled sixteen bytes
+// a store: at the optimisation level the program is built with, the compiler writes a
+// plain fill loop one pixel a store, which makes a whole-frame background fill (651 x
+// 302 pixels) cost about as much as everything else drawn on a chart.
+inline void FillPixels(uint32_t* at, std::size_t count, uint32_t pixel) {
+  // Four pixels as one value; may_alias because they are stored over uint32_t objects,
+  // aligned(4) because a row need not start on sixteen bytes.
+  using Quad [[gnu::vector_size(16), gnu::may_alias, gnu::aligned(4)]] = uint32_t;
+  const Quad quad = {pixel, pixel, pixel, pixel};
+  std::size_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    *reinterpret_cast<Quad*>(at + i) = quad;
+    *reinterpret_cast<Quad*>(at + i + 4) = quad;
+  }
+  for (; i < count; ++i) at[i] = pixel;
+}
+
 }  // namespace quarvel

@@ -27,12 +27,12 @@ bool TRaster::FastRectangle(int x0, int y0, int x1, int y1) {
   for (int y = top; y < bottom; ++y) {
     uint32_t* row = At(0, y);
     if (y == y0 || y == y1 - 1) {
-      if (left < right) std::fill_n(row + left, right - left, pen);
+      if (left < right) FillPixels(row + left, right - left, pen);
       continue;
     }
     if (leftSide) row[x0] = pen;
     if (rightSide) row[x1 - 1] = pen;
-    if (fill && a < b) std::fill_n(row + a, b - a, brush);
+    if (fill && a < b) FillPixels(row + a, b - a, brush);
   }
   // The general path's outline is a polyline of four sides from the top-left corner.
   patternPos_ = PatternPosition(2 * (static_cast<int64_t>(x1) - 1 - x0) +
@@ -68,7 +68,7 @@ void TRaster::FillSpan(int y, int x0, int x1, bool combine) {
   if (x0 >= x1) return;
   if (brushStyle_ == TBrushStyle::bsSolid && !monochrome_ &&
       (!combine || mode_ == TPenMode::pmCopy)) {
-    std::fill_n(pixels_ + static_cast<std::size_t>(y) * stride_ + x0, x1 - x0, brushPixel_);
+    FillPixels(pixels_ + static_cast<std::size_t>(y) * stride_ + x0, x1 - x0, brushPixel_);
     return;
   }
   const uint32_t background = PixelOf(bkColor_);

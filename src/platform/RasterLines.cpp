@@ -214,7 +214,7 @@ void TRaster::AxisSegment(int x0, int y0, int x1, int y1) {
   if (penStyle_ != TPenStyle::psAlternate && !pattern) {
     const uint32_t ink = penPixel_;  // a local: the stores cannot alias it
     if (horizontal && step > 0)
-      std::fill_n(p, count, ink);
+      FillPixels(p, count, ink);
     else
       for (int64_t i = 0; i < count; ++i, p += stride) *p = ink;
     return;
@@ -255,7 +255,7 @@ void TRaster::WideAxisSegment(int x0, int y0, int x1, int y1) {
   const int64_t bottom = std::min<int64_t>(std::max<int64_t>(y0, lastY) + after + 1, clip_.Bottom);
   if (left >= right) return;
   for (int64_t y = top; y < bottom; ++y)
-    std::fill_n(pixels_ + static_cast<std::size_t>(y) * stride_ + left, right - left, penPixel_);
+    FillPixels(pixels_ + static_cast<std::size_t>(y) * stride_ + left, right - left, penPixel_);
 }
 
 // A solid one-pixel outline in copy mode around a solid or clear fill, row by row.

@@ -65,8 +65,8 @@ void TRaster::TextOut(int x, int y, std::string_view text) {
     const TRect cell = Intersect({left, top, left + mask.advance, top + mask.height}, clip_);
     const uint32_t background = Mono(PixelOf(bkColor_));
     for (int row = cell.Top; row < cell.Bottom; ++row)
-      std::fill_n(pixels_ + static_cast<std::size_t>(row) * stride_ + cell.Left, cell.Width(),
-                  background);
+      FillPixels(pixels_ + static_cast<std::size_t>(row) * stride_ + cell.Left, cell.Width(),
+                 background);
   }
   const uint32_t ink = PixelOf(textColor_);
   const int maskLeft = left - mask.originX;

@@ -372,9 +372,10 @@ void TCustomSeries::DrawVisiblePoints() {
 
 void TCustomSeries::DrawPoint(int index) {
   const TColor color = PointColor(index);
-  const int x = XPixelOfPoint(index), y = YPixelOfPoint(index);
-  const TPixelPoint exact{HorizAxisObject()->Mapping().Position(PointX(index)),
-                          VertAxisObject()->Mapping().Position(PointY(index))};
+  const TAxisMapping::TPlace px = MappingAxis(HorizAxisObject()).Mapping().Place(PointX(index));
+  const TAxisMapping::TPlace py = MappingAxis(VertAxisObject()).Mapping().Place(PointY(index));
+  const int x = px.pixel, y = py.pixel;
+  const TPixelPoint exact{px.position, py.position};
   if (index == VisibleFirst) {
     drawnThisPaint_ = prevFar_ = false;
     pending_.valid = false;

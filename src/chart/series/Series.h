@@ -139,11 +139,13 @@ class TChartSeries : public TChartSeriesBase,
   std::function<void()> AppearanceChanged() {
     return [this] { RequestRepaint(); };
   }
+  // The axis whose mapping places the points (an axis of the parent chart); throws
+  // ChartException when there is none.
+  const TCustomChartAxis& MappingAxis(const TCustomChartAxis* axis) const;
 
  private:
   friend TNotifyingSettings<TChartSeries>;
   void SettingChanged() { RequestRepaint(); }
-  const TCustomChartAxis& MappingAxis(const TCustomChartAxis* axis) const;
   void ResolveAxes();
 
   bool active_ = true;

@@ -27,6 +27,9 @@ void TChartValueList::CheckIndex(int index, int count) const {
 
 double TChartValueList::ValueAt(int index) const {
   CheckIndex(index, ValueCount());
+  // A multiplier of 1 gives every number back as it is stored: no need to form the
+  // extended product (this is read several times for every point of every paint).
+  if (multiplier_ == 1.0) return values_[index];
   return static_cast<double>(static_cast<long double>(values_[index]) * multiplier_);
 }
 
