@@ -332,4 +332,24 @@ std::string FormatPattern(std::string_view pattern, long double value) {
   return out;
 }
 
+std::string TPatternMemo::Format(std::string_view pattern, long double value) {
+  const std::string& decimal = DecimalSeparator();
+  const std::string& thousands = ThousandsSeparator();
+  // The two zeros are told apart, though every pattern writes them alike today; a value
+  // that is not a number equals nothing and is formatted every time.
+  for (const Entry& e : entries_)
+    if (e.value == value && std::signbit(e.value) == std::signbit(value) && e.pattern == pattern &&
+        e.decimalSeparator == decimal && e.thousandsSeparator == thousands)
+      return e.text;
+  std::string text = FormatPattern(pattern, value);
+  Entry entry{std::string(pattern), decimal, thousands, text, value};
+  if (entries_.size() < kCapacity) {
+    entries_.push_back(std::move(entry));
+  } else {
+    entries_[next_] = std::move(entry);
+    next_ = (next_ + 1) % kCapacity;
+  }
+  return text;
+}
+
 }  // namespace quarvel

@@ -24,6 +24,25 @@ std::string FormatGeneral(long double value, int precision = 15);
 // Throws EConvertError "Format string too long" for a pattern above 224 characters.
 std::string FormatPattern(std::string_view pattern, long double value);
 
+// FormatPattern with a short memory: the same pattern, value and separators give the
+// same text, so a chart that formats each axis label several times a paint (to size the
+// labels, to tell them apart, to draw them: 73 calls for 20 texts on the window's chart)
+// formats each once. Keeps the last 64 texts; a pattern that cannot be formatted throws
+// as FormatPattern does and is not kept. One memo serves one thread.
+class TPatternMemo {
+ public:
+  std::string Format(std::string_view pattern, long double value);
+
+ private:
+  struct Entry {
+    std::string pattern, decimalSeparator, thousandsSeparator, text;
+    long double value;
+  };
+  static constexpr std::size_t kCapacity = 64;
+  std::vector<Entry> entries_;
+  std::size_t next_ = 0;  // the entry to replace once all are taken
+};
+
 // The sections of a pattern, split at ";" outside quotes, every one of them: "0.0;(0.0)"
 // gives "0.0" and "(0.0)", "'a;b'0" one section. FormatPattern reads the first three.
 std::vector<std::string_view> PatternSections(std::string_view pattern);

@@ -147,6 +147,26 @@ TEST(FormatPattern, LongPatternsProduceMoreTextThanTheirLength) {
   EXPECT_EQ(out.substr(0, 4), "0,00");
 }
 
+// The memo gives what FormatPattern gives, whatever it has seen before: the same text
+// for a value asked again, another for another pattern or separators,
+// and no memory of a pattern that cannot be formatted.
+TEST(PatternMemo, GivesWhatFormatPatternGives) {
+  SeparatorGuard guard;
+  TPatternMemo memo;
+  const std::string tooLong(225, '0');
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_EQ(memo.Format("#,##0.###", 1234.5), "1,234.5");
+    EXPECT_EQ(memo.Format("0.0;(0.0);'zero'", 0.0), "zero");
+    EXPECT_EQ(memo.Format("#,##0", 1234.5), "1,235");
+    EXPECT_THROW(memo.Format(tooLong, 1.0), EConvertError);
+  }
+  SetNumberSeparators(",", ".");
+  EXPECT_EQ(memo.Format("#,##0.###", 1234.5), "1.234,5");
+  // More values than it keeps: the oldest are formatted again, and rightly.
+  for (int i = 0; i < 200; ++i) EXPECT_EQ(memo.Format("0", i), std::to_string(i));
+  EXPECT_EQ(memo.Format("#,##0.###", 1234.5), "1.234,5");
+}
+
 TEST(NumberSeparators, LocaleCharactersAreUsed) {
   SeparatorGuard guard;
   SetNumberSeparators(",", ".");

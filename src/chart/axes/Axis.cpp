@@ -253,7 +253,7 @@ std::string TCustomChartAxis::DistinctPatternFor(double inc) const {
     return axisValuesFormat_;
   std::vector<TLabelPlace> labels;
   for (double v : LabelValues(inc)) labels.push_back({v, mapping_.ToPixel(v)});
-  return DistinctLabelPattern(axisValuesFormat_, labels);
+  return DistinctLabelPattern(axisValuesFormat_, labels, &labelMemo_);
 }
 
 TCustomChartAxis::TLabelScale TCustomChartAxis::ComputeLabelScale() {
@@ -456,7 +456,7 @@ std::string TCustomChartAxis::FormatAxisLabel(double value) {
 }
 
 std::string TCustomChartAxis::FormatAxisLabel(double value, std::string_view pattern) {
-  std::string text = FormatPattern(pattern, value);
+  std::string text = labelMemo_.Format(pattern, value);
   if (chart_->OnGetAxisLabel) chart_->OnGetAxisLabel(this, nullptr, -1, text);
   if (labelsMultiLine_) std::replace(text.begin(), text.end(), ' ', '\n');
   return text;

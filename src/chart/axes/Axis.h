@@ -22,6 +22,7 @@
 #include "chart/panel/ChartPens.h"
 #include "chart/panel/TitleWall.h"
 #include "base/NotifyingSettings.h"
+#include "format/NumberFormat.h"
 
 namespace quarvel {
 
@@ -263,6 +264,8 @@ class TCustomChartAxis : public TNotifyingSettings<TCustomChartAxis> {
   bool labelsMultiLine_ = false;
   TAxisLabelStyle labelStyle_ = TAxisLabelStyle::talAuto;
   std::string axisValuesFormat_ = "#,##0.###";
+  // The label texts of recent paints (a text is formatted once, not once per use).
+  mutable TPatternMemo labelMemo_;
   int tickLength_ = 4, tickInnerLength_ = 0, minorTickLength_ = 2, minorTickCount_ = 3;
   bool gridCentered_ = false;
   int titleSize_ = 0;

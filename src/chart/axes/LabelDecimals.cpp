@@ -41,10 +41,11 @@ std::string SectionWithMoreDecimals(std::string_view section, int extra) {
 }
 
 // Whether the pattern writes every two neighbouring labels at different pixels apart.
-bool TellsApart(std::string_view pattern, std::span<const TLabelPlace> labels) {
+bool TellsApart(std::string_view pattern, std::span<const TLabelPlace> labels, TPatternMemo* memo) {
   std::string previous;
   for (std::size_t i = 0; i < labels.size(); ++i) {
-    std::string text = FormatPattern(pattern, labels[i].value);
+    std::string text =
+        memo ? memo->Format(pattern, labels[i].value) : FormatPattern(pattern, labels[i].value);
     if (i > 0 && labels[i].pixel != labels[i - 1].pixel && text == previous) return false;
     previous = std::move(text);
   }
@@ -64,12 +65,13 @@ std::string PatternWithMoreDecimals(std::string_view pattern, int extra) {
   return out;
 }
 
-std::string DistinctLabelPattern(std::string_view pattern, std::span<const TLabelPlace> labels) {
-  if (TellsApart(pattern, labels)) return std::string(pattern);
+std::string DistinctLabelPattern(std::string_view pattern, std::span<const TLabelPlace> labels,
+                                 TPatternMemo* memo) {
+  if (TellsApart(pattern, labels, memo)) return std::string(pattern);
   for (int extra = 1; extra <= kMaxExtraDecimals; ++extra) {
     std::string candidate = PatternWithMoreDecimals(pattern, extra);
     try {
-      if (TellsApart(candidate, labels)) return candidate;
+      if (TellsApart(candidate, labels, memo)) return candidate;
     } catch (const EConvertError&) {
       break;  // grown beyond the longest pattern there is
     }

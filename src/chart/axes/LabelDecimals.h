@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "format/NumberFormat.h"
+
 namespace quarvel {
 
 // One label: its value and the pixel along the axis it is drawn at.
@@ -29,7 +31,9 @@ std::string PatternWithMoreDecimals(std::string_view pattern, int extra);
 // every two neighbouring labels at different pixels read differently (so the usual
 // labels are exactly as before); otherwise the pattern with the fewest extra decimals
 // (up to 20) under which they all do; `pattern` itself when none does (values the
-// pattern writes in the general form, or a pattern too long to grow).
-std::string DistinctLabelPattern(std::string_view pattern, std::span<const TLabelPlace> labels);
+// pattern writes in the general form, or a pattern too long to grow). The texts come
+// from `memo` when one is given.
+std::string DistinctLabelPattern(std::string_view pattern, std::span<const TLabelPlace> labels,
+                                 TPatternMemo* memo = nullptr);
 
 }  // namespace quarvel
