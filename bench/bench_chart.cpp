@@ -282,15 +282,6 @@ void BM_ChartFullRepaint(benchmark::State& state) {
 }
 BENCHMARK(BM_ChartFullRepaint)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
 
-// The painter baseline alone, beside BM_ChartFullRepaint/2: with nothing else between
-// two pictures both keep their frames in the cache.
-void BM_PainterBaseline(benchmark::State& state) {
-  WindowChart w(2);
-  PainterPicture painter(w);
-  for (auto _ : state) painter.Draw();
-}
-BENCHMARK(BM_PainterBaseline)->Unit(benchmark::kMicrosecond);
-
 void BM_ChartRepaintFromBuffer(benchmark::State& state) {
   WindowChart w(2);
   for (auto _ : state) w.view.chart.HandlePaint();

@@ -92,6 +92,11 @@ void TCanvas::Polyline(const TPoint* points, int count) {
   raster_.Polyline(points, count);
 }
 
+void TCanvas::ColumnLines(const TColumnLine* lines, int count) {
+  RequireState();
+  raster_.ColumnLines(lines, count);
+}
+
 void TCanvas::Polygon(const TPoint* points, int count) {
   RequireState();
   raster_.Polygon(points, count);
@@ -150,6 +155,15 @@ TSize TCanvas::TextExtent(std::string_view text) {
 void TCanvas::Draw(int x, int y, const TPixelSurface& source) {
   RequireState();
   raster_.CopyFrom(source, x, y);
+}
+
+bool TCanvas::TakePixels(TPixelSurface& source) {
+  TPixelSurface& own = raster_.Surface();
+  if (!own.CanExchange(source)) return false;
+  RequireState();  // as Draw does
+  if (raster_.Clip() != TRect{0, 0, own.Width(), own.Height()}) return false;
+  own.ExchangePixels(source);
+  return true;
 }
 
 }  // namespace quarvel

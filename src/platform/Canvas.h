@@ -50,6 +50,7 @@ class TCanvas {
   void LineTo(int x, int y);
   TPoint PenPos() const { return raster_.PenPos(); }
   void Polyline(const TPoint* points, int count);
+  void ColumnLines(const TColumnLine* lines, int count);
   void Polygon(const TPoint* points, int count);
   void Rectangle(int x0, int y0, int x1, int y1);
   void Ellipse(int x0, int y0, int x1, int y1);
@@ -63,6 +64,11 @@ class TCanvas {
   void RotatedTextOut(int x, int y, double degrees, std::string_view text);
   // Plain copy of all of `source` with its top-left at (x, y).
   void Draw(int x, int y, const TPixelSurface& source);
+  // Shows `source` here as Draw(0, 0, source) would, by exchanging the two buffers:
+  // `source` is left with this surface's former pixels. False, with nothing done, when
+  // the two cannot exchange (TPixelSurface::CanExchange) or a clip covers less than
+  // the whole surface.
+  bool TakePixels(TPixelSurface& source);
 
  private:
   void RequireState();

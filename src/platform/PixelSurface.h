@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <utility>
 #include <vector>
 
 namespace quarvel {
@@ -20,6 +22,7 @@ class TPixelSurface {
       : TPixelSurface(pixels, width, height, width) {}
   TPixelSurface(const TPixelSurface&) = delete;
   TPixelSurface& operator=(const TPixelSurface&) = delete;
+  ~TPixelSurface() { BeforeChange(); }
 
   // Re-targets the surface at a buffer it is given (and drops any it owned).
   void Attach(uint32_t* pixels, int width, int height, int stride);
@@ -32,7 +35,7 @@ class TPixelSurface {
   int Stride() const { return stride_; }
   // Writable access counts as a change (see Generation).
   uint32_t* Pixels() {
-    ++generation_;
+    Touch();
     return pixels_;
   }
   const uint32_t* Pixels() const { return pixels_; }
@@ -44,7 +47,22 @@ class TPixelSurface {
   // canvas calls before each of its operations), re-targeting and writable access.
   // Equal counts mean equal pixels.
   uint64_t Generation() const { return generation_; }
-  void Touch() { ++generation_; }
+  void Touch() {
+    BeforeChange();
+    ++generation_;
+  }
+
+  // Whether the two surfaces can exchange their pixels: both own their buffers and
+  // have one size.
+  bool CanExchange(const TPixelSurface& other) const;
+  // Each surface takes the other's pixels (both count as changed); CanExchange must
+  // hold. A finished frame is shown this way without copying it.
+  void ExchangePixels(TPixelSurface& other);
+  // `call` runs once, just before the pixels next change (a Touch, writable access,
+  // re-targeting, an exchange, the end of the surface), and is then dropped: the owner
+  // of a frame lent to this surface takes its copy back before it is drawn over. A
+  // later call replaces an earlier one; an empty one drops it.
+  void BeforeNextChange(std::function<void()> call) { beforeChange_ = std::move(call); }
 
   // A monochrome surface stores black or white only (by the colour's luminance).
   void SetMonochrome(bool monochrome) { monochrome_ = monochrome; }
@@ -55,9 +73,15 @@ class TPixelSurface {
   int width_ = 0;
   int height_ = 0;
   int stride_ = 0;
+  void BeforeChange() {
+    if (beforeChange_) [[unlikely]]
+      std::exchange(beforeChange_, nullptr)();
+  }
+
   bool monochrome_ = false;
   uint64_t generation_ = 0;
   std::vector<uint32_t> owned_;
+  std::function<void()> beforeChange_;
 };
 
 // Stores `pixel` into at[0] ... at[count - 1]. Spans of pixels are filled sixteen bytes

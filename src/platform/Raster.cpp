@@ -131,6 +131,16 @@ void TRaster::SetPixel(int x, int y, TColor rgb) {
 void TRaster::CopyFrom(const TPixelSurface& source, int x, int y) {
   Begin();
   const TRect target = Intersect({x, y, x + source.Width(), y + source.Height()}, clip_);
+  if (target.Width() > 0 && target.Height() > 0 && target.Width() == stride_ &&
+      target.Width() == source.Stride()) {
+    // Whole rows without gaps on both sides: one block. Row by row, a copy between two
+    // buffers that lie a few bytes apart modulo 4 KiB (two frames allocated one after
+    // the other) runs many times slower: each row's loads wait on the stores before
+    // them that their addresses seem to alias.
+    std::memcpy(At(target.Left, target.Top), source.Row(target.Top - y) + (target.Left - x),
+                static_cast<std::size_t>(target.Width()) * target.Height() * sizeof(uint32_t));
+    return;
+  }
   for (int row = target.Top; row < target.Bottom; ++row)
     std::memcpy(At(target.Left, row), source.Row(row - y) + (target.Left - x),
                 static_cast<std::size_t>(target.Width()) * sizeof(uint32_t));

@@ -104,6 +104,12 @@ struct TSize {
   friend bool operator==(const TSize&, const TSize&) = default;
 };
 
+// A vertical line from (X, From) up to but not including (X, To), as MoveTo(X, From)
+// and LineTo(X, To) draw it.
+struct TColumnLine {
+  int X = 0, From = 0, To = 0;
+};
+
 class TRaster {
  public:
   // Draws on `surface` (not owned), which may change its buffer and size between
@@ -139,6 +145,9 @@ class TRaster {
   TPoint PenPos() const { return penPos_; }
   void LineTo(int x, int y);
   void Polyline(const TPoint* points, int count);
+  // Each line as MoveTo(X, From) and LineTo(X, To) draw it, one after the other: the
+  // same pixels, and the pen left where the last line leaves it.
+  void ColumnLines(const TColumnLine* lines, int count);
   void Polygon(const TPoint* points, int count);
   void Rectangle(int x0, int y0, int x1, int y1);
   void Ellipse(int x0, int y0, int x1, int y1);

@@ -1,6 +1,7 @@
 #include "ui/ProjectionView.h"
 
 #include <cmath>
+#include <vector>
 
 #include "chart/axes/PixelRounding.h"
 #include "model/CheckedFloat.h"
@@ -45,14 +46,16 @@ void DrawStems(TChartSeries& series, TChartCanvas3D& canvas, int resolution) {
   // The series has removed its own clip before raising the event; none is left after.
   canvas.ClipToRect(StemClipRect(series.ParentChart()->PlotRect));
   // The mapping is a pure function of the axes, which stay as they are within the
-  // handler: the foot of every stem and each point's column are mapped once.
+  // handler: the foot of every stem and each point's column are mapped once. The stems
+  // go to the canvas together, which draws them faster than one at a time.
   const int foot = series.YPixelOfValue(0.0);
-  for (int i = 0; i < series.PointCount(); ++i) {
-    if (!TProjectionModel::IsInsertedPoint(resolution, i)) continue;
-    const int x = series.XPixelOfPoint(i);
+  std::vector<TColumnLine> stems;
+  for (int i = 0; i < series.PointCount(); ++i)
+    if (TProjectionModel::IsInsertedPoint(resolution, i))
+      stems.push_back({series.XPixelOfPoint(i), foot, series.YPixelOfPoint(i)});
+  if (!stems.empty()) {
     canvas.Pen().SetColor(clBlue);
-    canvas.MovePenTo(x, foot);
-    canvas.DrawLineTo(x, series.YPixelOfPoint(i));
+    canvas.DrawColumnLines(stems.data(), static_cast<int>(stems.size()));
   }
   canvas.RemoveClip();
 }

@@ -171,6 +171,50 @@ TEST(FastPaths, RectanglesMatchTheGeneralPath) {
           }
 }
 
+// A batch of vertical lines (drawn in bands of rows where it can) against the same lines
+// drawn one by one with a move and a line on the general path.
+TEST(FastPaths, ColumnLinesMatchLinesDrawnOneByOne) {
+  const struct {
+    const char* name;
+    std::vector<TColumnLine> lines;
+  } cases[] = {
+      {"stems from a foot, taller than a band", {{3, 34, 2}, {4, 34, 20}, {6, 34, 34}, {9, 34, 0}}},
+      {"downwards and upwards, crossing",
+       {{10, 1, 30}, {10, 30, 5}, {11, 12, 13}, {12, 13, 12}, {40, 35, 0}}},
+      {"outside and across the clip edges", {{-1, 0, 30}, {47, 2, 9}, {48, 0, 36}, {5, -9, 50}}},
+      {"huge coordinates", {{20, -100000, 100000}, {21, 100000, -100000}, {22, 2000000000, 7}}},
+      {"one line", {{30, 4, 9}}},
+  };
+  for (const auto& c : cases)
+    for (const Pen& pen : kPens)
+      for (const TRect* clip : kClips)
+        for (bool monochrome : {false, true}) {
+          Pair pair;
+          auto draw = [&](TRaster& s, bool batch) {
+            PrepareSurface(s, pen, clip, monochrome);
+            if (batch) {
+              s.ColumnLines(c.lines.data(), static_cast<int>(c.lines.size()));
+            } else {
+              for (const TColumnLine& l : c.lines) {
+                s.MoveTo(l.X, l.From);
+                s.LineTo(l.X, l.To);
+              }
+            }
+            s.SetPen(0xFF00FF, 1, TPenStyle::psDashDotDot);
+            s.SetMixMode(TPenMode::pmCopy);
+            s.Surface().SetMonochrome(false);
+            s.RemoveClip();
+            s.LineTo(kW - 1, kH - 3);  // from where the lines left the pen and its pattern
+          };
+          draw(pair.fast.Raster(), true);
+          draw(pair.general.Raster(), false);
+          EXPECT_EQ(pair.Difference(), "")
+              << c.name << ", pen width " << pen.width << " style " << static_cast<int>(pen.style)
+              << " mode " << static_cast<int>(pen.mode) << (clip ? ", clipped" : "")
+              << (monochrome ? ", monochrome" : "");
+        }
+}
+
 TEST(FastPaths, TextMatchesTheGeneralPath) {
   const TPoint places[] = {{4, 4},       {-20, 10},   {30, -6},   {40, 30},
                            {-100000, 5}, {100000, 5}, {5, 100000}};

@@ -1,6 +1,8 @@
 #include "chart/panel/ChartCanvas.h"
 
 #include <algorithm>
+#include <cstring>
+#include <utility>
 
 namespace quarvel {
 
@@ -32,8 +34,22 @@ void TChartCanvas::ApplyChartPen(const TChartPen& pen) {
 }
 
 void TChartCanvas3D::DropBuffer() {
+  Unlend();
   buffer_.reset();
   shownOn_ = nullptr;
+}
+
+void TChartCanvas3D::Reclaim() {
+  if (!lentTo_) return;
+  TPixelSurface& lent = *std::exchange(lentTo_, nullptr);
+  lent.BeforeNextChange(nullptr);
+  TPixelSurface& own = buffer_->Surface();
+  std::memcpy(own.Pixels(), lent.Pixels(),
+              static_cast<std::size_t>(own.Stride()) * own.Height() * sizeof(uint32_t));
+}
+
+void TChartCanvas3D::Unlend() {
+  if (lentTo_) std::exchange(lentTo_, nullptr)->BeforeNextChange(nullptr);
 }
 
 void TChartCanvas3D::NoteShown(TCanvas* surface) {
@@ -182,6 +198,8 @@ TRect TChartCanvas3D::PrepareDrawing(TCanvas* destination, TView3DOptions* optio
   const int w = std::max(0, bounds.Right - bounds.Left),
             h = std::max(0, bounds.Bottom - bounds.Top);
   if (buffer_ && (buffer_->Width() != w || buffer_->Height() != h)) DropBuffer();
+  // The paint covers the whole buffer: the picture lent out is of no more use to it.
+  Unlend();
   if (!buffer_) {
     buffer_ = std::make_unique<TBitmap>();
     buffer_->SetMonochrome(monochrome_);
@@ -200,12 +218,22 @@ void TChartCanvas3D::SetDepthProjection(int depthExtent, const TRect& bounds, co
 
 void TChartCanvas3D::FinishDrawing(TCanvas* destination, TCanvas* afterwards, const TRect& bounds) {
   if (buffered_ && buffer_ && destination) {
-    destination->Draw(bounds.Left, bounds.Top, buffer_->Surface());
+    // The control's own surface, whole, takes the buffer's pixels in exchange for its
+    // own: no copy of the frame. The buffer takes the picture back when it needs it.
+    TPixelSurface& shown = destination->Surface();
+    if (destination == afterwards && bounds.Left == 0 && bounds.Top == 0 &&
+        destination->TakePixels(buffer_->Surface())) {
+      lentTo_ = &shown;
+    } else {
+      destination->Draw(bounds.Left, bounds.Top, buffer_->Surface());
+    }
     stale_ = false;
     if (bounds.Left == 0 && bounds.Top == 0)
       NoteShown(destination);
     else
       shownOn_ = nullptr;
+    // Armed last: noting what the surface shows is an operation on it too.
+    if (lentTo_) shown.BeforeNextChange([this] { Reclaim(); });
   }
   BindSurface(afterwards);
 }
@@ -215,6 +243,7 @@ bool TChartCanvas3D::RepaintFromBuffer() {
   if (shownOn_ == &surface_->Surface() && shownGeneration_ == shownOn_->Generation() &&
       bufferGeneration_ == buffer_->Surface().Generation())
     return true;  // the surface still shows exactly the buffer
+  Reclaim();
   surface_->Draw(0, 0, buffer_->Surface());
   NoteShown(surface_);
   return true;

@@ -8,7 +8,11 @@
 // the last caller left.
 //
 // The buffer holds the finished picture until the canvas is marked stale; a paint
-// that is not stale only copies it (RepaintFromBuffer). The chart is two-dimensional:
+// that is not stale only copies it (RepaintFromBuffer). A paint of the whole control
+// shows its picture by exchanging the buffer's pixels with the control's surface
+// rather than copying them; the buffer takes a copy back (from the surface) only when
+// its picture is needed again: before the surface is next drawn on outside a paint,
+// for a repaint onto another surface, or when Buffer() is read. The chart is two-dimensional:
 // each depth-aware operation draws what its flat counterpart draws at x and y and
 // ignores z. Coordinates follow the surface's half-open conventions (see
 // platform/Raster.h).
@@ -121,6 +125,9 @@ class TCanvas3D : public TChartCanvas {
 class TChartCanvas3D final : public TCanvas3D {
  public:
   TChartCanvas3D() = default;
+  TChartCanvas3D(const TChartCanvas3D&) = delete;
+  TChartCanvas3D& operator=(const TChartCanvas3D&) = delete;
+  ~TChartCanvas3D() override { Unlend(); }
 
   TColor GetBackgroundColor() override { return surface_->GetBkColor(); }
   int GetBackgroundMode() override { return surface_->GetBkMode(); }
@@ -196,14 +203,26 @@ class TChartCanvas3D final : public TCanvas3D {
     OutputText(x, y, text);
   }
 
+  // Vertical lines, drawn as MovePenTo and DrawLineTo would draw them one by one.
+  void DrawColumnLines(const TColumnLine* lines, int count) { surface_->ColumnLines(lines, count); }
+
   bool IsStale() const { return stale_; }
-  const TBitmap* Buffer() const { return buffer_.get(); }
+  // The buffer with the last finished picture (taken back from the surface it was
+  // lent to), or null before the first buffered paint.
+  const TBitmap* Buffer() {
+    Reclaim();
+    return buffer_.get();
+  }
   bool DepthMode() const { return depthMode_; }
   double ZoomFactor() const { return zoomFactor_; }
   const TRect& LastBounds() const { return lastBounds_; }
 
  private:
   void DropBuffer();
+  // Copies the picture back from the surface it was lent to, if it was.
+  void Reclaim();
+  // Forgets the surface the picture was lent to, without taking it back.
+  void Unlend();
   // Notes that `surface` now shows the whole buffer, when it does.
   void NoteShown(TCanvas* surface);
 
@@ -225,6 +244,9 @@ class TChartCanvas3D final : public TCanvas3D {
   const TPixelSurface* shownOn_ = nullptr;
   uint64_t shownGeneration_ = 0;
   uint64_t bufferGeneration_ = 0;
+  // The surface that holds the finished picture in the buffer's stead (the buffer holds
+  // that surface's former pixels meanwhile), or null when the buffer holds it.
+  TPixelSurface* lentTo_ = nullptr;
 };
 
 }  // namespace quarvel

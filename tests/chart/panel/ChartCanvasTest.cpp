@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 
 #include <vector>
 
@@ -244,6 +245,50 @@ TEST_F(BufferedPaint, RepaintCopiesOnlyWhenTheSurfaceChanged) {
   control.own.Canvas().FillRect({20, 20, 30, 30});
   Paint(clGreen);
   EXPECT_TRUE(redEverywhere());
+}
+
+// A whole-control paint hands its frame to the control's surface instead of copying it;
+// the buffer still gives the picture whenever it is asked for, whoever goes first.
+TEST_F(BufferedPaint, TheFrameHandedToTheControlComesBack) {
+  Paint(clRed);
+  ASSERT_NE(canvas.Buffer(), nullptr);
+  EXPECT_EQ(PixelsOf(canvas.Buffer()->Surface(), clRed).size(), 6000u);
+  canvas.MarkStale();
+  Paint(clGreen);
+  EXPECT_EQ(PixelsOf(control.Pixels(), clGreen).size(), 6000u);
+
+  // Onto another surface the frame is copied; the control keeps what it shows.
+  TBitmap other(100, 60);
+  canvas.MarkStale();
+  canvas.PrepareDrawing(&other.Canvas(), nullptr, clWhite, false, {0, 0, 100, 60});
+  canvas.Brush().SetColor(clBlue);
+  canvas.FillBackground({0, 0, 100, 60});
+  canvas.FinishDrawing(&other.Canvas(), &control.own.Canvas(), {0, 0, 100, 60});
+  EXPECT_EQ(PixelsOf(other.Surface(), clBlue).size(), 6000u);
+  EXPECT_EQ(PixelsOf(control.Pixels(), clGreen).size(), 6000u);
+  Paint(clRed);  // not stale: the blue frame is copied to the control
+  EXPECT_EQ(PixelsOf(control.Pixels(), clBlue).size(), 6000u);
+
+  // Either side may end first while the frame is handed over.
+  {
+    auto host = std::make_unique<TBitmap>(100, 60);
+    auto chart = std::make_unique<TChartCanvas3D>();
+    auto paint = [&](TColor fill) {
+      chart->MarkStale();
+      chart->PrepareDrawing(&host->Canvas(), nullptr, clWhite, false, {0, 0, 100, 60});
+      chart->Brush().SetColor(fill);
+      chart->FillBackground({0, 0, 100, 60});
+      chart->FinishDrawing(&host->Canvas(), &host->Canvas(), {0, 0, 100, 60});
+    };
+    paint(clRed);
+    host.reset();
+    EXPECT_EQ(PixelsOf(chart->Buffer()->Surface(), clRed).size(), 6000u);
+    host = std::make_unique<TBitmap>(100, 60);
+    paint(clGreen);
+    chart.reset();
+    host->Canvas().SetPixel(0, 0, clBlue);  // nobody to take the frame back any more
+    EXPECT_EQ(PixelsOf(host->Surface(), clGreen).size(), 5999u);
+  }
 }
 
 TEST_F(BufferedPaint, ResizeRecreatesTheBuffer) {
