@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QTest>
 
@@ -13,6 +14,7 @@
 #include "Golden.h"
 #include "WindowChart.h"
 #include "WindowTesting.h"
+#include "bench/BenchWindow.h"
 #include "ui/MainFormUnit.h"
 
 namespace quarvel {
@@ -100,6 +102,32 @@ TEST_F(ScaledWindow, OpensWhollyOnTheScreen) {
   EXPECT_TRUE(screen.contains(form->frameGeometry()));
   const QRect close(form->btnClose->mapToGlobal(QPoint(0, 0)), form->btnClose->size());
   EXPECT_TRUE(screen.contains(close));
+}
+
+// The bench's four pictures: each of their pixels a 2 x 2 block of one colour, never
+// smoothed between neighbours.
+TEST_F(ScaledWindow, BenchPicturesAreWholePixelBlocks) {
+  InstallBench(*form);
+  TformBench& bench = OpenBench(*form);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&bench));
+  QElapsedTimer timer;
+  timer.start();
+  while ((bench.Busy() || timer.elapsed() < 20) && timer.elapsed() < 30000) QTest::qWait(5);
+  ASSERT_FALSE(bench.Busy());
+  for (int i = 0; i < TformBench::kPictureCount; ++i) {
+    const QImage shot = bench.Picture(static_cast<TformBench::TPicture>(i));
+    ASSERT_GT(shot.width(), 100) << i;
+    int colours = 0, broken = 0;
+    for (int y = 0; y + 1 < shot.height(); y += 2)
+      for (int x = 0; x + 1 < shot.width(); x += 2) {
+        const QRgb c = shot.pixel(x, y);
+        if (shot.pixel(x + 1, y) != c || shot.pixel(x, y + 1) != c || shot.pixel(x + 1, y + 1) != c)
+          ++broken;
+        if (x > 0 && c != shot.pixel(x - 2, y)) ++colours;
+      }
+    EXPECT_EQ(broken, 0) << "picture " << i;
+    EXPECT_GT(colours, 100) << "picture " << i << " shows next to nothing";
+  }
 }
 
 }  // namespace
