@@ -333,16 +333,20 @@ std::string FormatPattern(std::string_view pattern, long double value) {
 }
 
 std::string TPatternMemo::Format(std::string_view pattern, long double value) {
-  const std::string& decimal = DecimalSeparator();
-  const std::string& thousands = ThousandsSeparator();
+  // Texts written with other separators are of no more use.
+  if (DecimalSeparator() != decimalSeparator_ || ThousandsSeparator() != thousandsSeparator_) {
+    entries_.clear();
+    next_ = 0;
+    decimalSeparator_ = DecimalSeparator();
+    thousandsSeparator_ = ThousandsSeparator();
+  }
   // The two zeros are told apart, though every pattern writes them alike today; a value
   // that is not a number equals nothing and is formatted every time.
   for (const Entry& e : entries_)
-    if (e.value == value && std::signbit(e.value) == std::signbit(value) && e.pattern == pattern &&
-        e.decimalSeparator == decimal && e.thousandsSeparator == thousands)
+    if (e.value == value && std::signbit(e.value) == std::signbit(value) && e.pattern == pattern)
       return e.text;
   std::string text = FormatPattern(pattern, value);
-  Entry entry{std::string(pattern), decimal, thousands, text, value};
+  Entry entry{std::string(pattern), text, value};
   if (entries_.size() < kCapacity) {
     entries_.push_back(std::move(entry));
   } else {

@@ -35,11 +35,12 @@ class TPatternMemo {
 
  private:
   struct Entry {
-    std::string pattern, decimalSeparator, thousandsSeparator, text;
+    std::string pattern, text;
     long double value;
   };
   static constexpr std::size_t kCapacity = 64;
-  std::vector<Entry> entries_;
+  std::vector<Entry> entries_;  // all written with these separators:
+  std::string decimalSeparator_, thousandsSeparator_;
   std::size_t next_ = 0;  // the entry to replace once all are taken
 };
 
