@@ -65,9 +65,9 @@ class TCanvas {
   // Plain copy of all of `source` with its top-left at (x, y).
   void Draw(int x, int y, const TPixelSurface& source);
   // Shows `source` here as Draw(0, 0, source) would, by exchanging the two buffers:
-  // `source` is left with this surface's former pixels. False, with nothing done, when
-  // the two cannot exchange (TPixelSurface::CanExchange) or a clip covers less than
-  // the whole surface.
+  // `source` is left with this surface's former pixels. False, with no pixel changed,
+  // when the two cannot exchange (TPixelSurface::CanExchange) or a clip covers less
+  // than the whole surface.
   bool TakePixels(TPixelSurface& source);
 
  private:

@@ -70,24 +70,24 @@ class TPixelSurface {
 
  private:
   uint32_t* pixels_ = nullptr;
-  int width_ = 0;
-  int height_ = 0;
-  int stride_ = 0;
   void BeforeChange() {
     if (beforeChange_) [[unlikely]]
       std::exchange(beforeChange_, nullptr)();
   }
 
+  int width_ = 0;
+  int height_ = 0;
+  int stride_ = 0;
   bool monochrome_ = false;
   uint64_t generation_ = 0;
   std::vector<uint32_t> owned_;
   std::function<void()> beforeChange_;
 };
 
-// Stores `pixel` into at[0] ... at[count - 1]. Spans of pixels are filled sixteen bytes
-// a store: at the optimisation level the program is built with, the compiler writes a
-// plain fill loop one pixel a store, which makes a whole-frame background fill (651 x
-// 302 pixels) cost about as much as everything else drawn on a chart.
+// Stores `pixel` into at[0] ... at[count - 1], sixteen bytes a store: at the optimisation
+// level the program is built with, the compiler writes a plain fill loop one pixel a
+// store, and the background fill of a whole frame (651 x 302 pixels) was then a fifth of
+// a chart's repaint.
 inline void FillPixels(uint32_t* at, std::size_t count, uint32_t pixel) {
   // Four pixels as one value; may_alias because they are stored over uint32_t objects,
   // aligned(4) because a row need not start on sixteen bytes.
