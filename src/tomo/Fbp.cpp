@@ -79,8 +79,7 @@ std::vector<double> FilterGains(const TFbpOptions& options, int padded, double s
 // row[ix] += the filtered view q interpolated at the grid point ix of a row, whose
 // position in q is base + (ix - 63.5) c. A loop of its own over unaliased arrays and a
 // fixed length, so that the compiler may vectorise it.
-void AccumulateRowPlain(double* __restrict row, const double* __restrict q, double base,
-                        double c) {
+void AccumulateRowPlain(double* __restrict row, const double* __restrict q, double base, double c) {
   for (int ix = 0; ix < joseph::kSize; ++ix) {
     const double u = base + (ix - joseph::kMiddle) * c;
     const int i = static_cast<int>(u);

@@ -31,10 +31,10 @@ __attribute__((target("avx2"))) inline __m256d Interpolate4(const double* v, __m
   // the vector register on its own (two instructions a lane), which is slower here.
   asm("" : "+m"(i));
   // The pairs (v[i], v[i + 1]) of lanes 0 and 2, and of lanes 1 and 3.
-  const __m256d even =
-      _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(v + i[0])), _mm_loadu_pd(v + i[2]), 1);
-  const __m256d odd =
-      _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(v + i[1])), _mm_loadu_pd(v + i[3]), 1);
+  const __m256d even = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(v + i[0])),
+                                            _mm_loadu_pd(v + i[2]), 1);
+  const __m256d odd = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(v + i[1])),
+                                           _mm_loadu_pd(v + i[3]), 1);
   const __m256d left = _mm256_unpacklo_pd(even, odd);
   const __m256d right = _mm256_unpackhi_pd(even, odd);
   const __m256d weight = _mm256_sub_pd(_mm256_set1_pd(1.0), f);
