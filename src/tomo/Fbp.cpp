@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <memory>
 #include <numbers>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "tomo/Joseph.h"
 #include "tomo/Parallel.h"
 #include "tomo/Reconstruction.h"
+#include "tomo/Wide.h"
 
 namespace quarvel {
 namespace {
@@ -76,17 +78,45 @@ std::vector<double> FilterGains(const TFbpOptions& options, int padded, double s
 
 // row[ix] += the filtered view q interpolated at the grid point ix of a row, whose
 // position in q is base + (ix - 63.5) c. A loop of its own over unaliased arrays and a
-// fixed length, so that it is vectorised (with gathers where the processor has them);
-// every lane computes exactly what the plain loop computes.
-__attribute__((target_clones("avx2", "default"))) void AccumulateRow(double* __restrict row,
-                                                                     const double* __restrict q,
-                                                                     double base, double c) {
+// fixed length, so that the compiler may vectorise it.
+void AccumulateRowPlain(double* __restrict row, const double* __restrict q, double base, double c) {
   for (int ix = 0; ix < joseph::kSize; ++ix) {
     const double u = base + (ix - joseph::kMiddle) * c;
     const int i = static_cast<int>(u);
     const double f = u - i;
     row[ix] += (1 - f) * q[i] + f * q[i + 1];
   }
+}
+
+#ifdef QUARVEL_WIDE_LOOPS
+// The same, four grid points at a time; every lane computes what the loop above does.
+__attribute__((target("avx2"))) void AccumulateRowWide(double* __restrict row,
+                                                       const double* __restrict q, double base,
+                                                       double c) {
+  static_assert(joseph::kSize % 4 == 0);
+  const __m256d slope = _mm256_set1_pd(c);
+  const __m256d offset = _mm256_set1_pd(base);
+  // ix - 63.5 for the first four points, and the step to the next four (exact).
+  __m256d x = _mm256_setr_pd(0 - joseph::kMiddle, 1 - joseph::kMiddle, 2 - joseph::kMiddle,
+                             3 - joseph::kMiddle);
+  const __m256d four = _mm256_set1_pd(4);
+  for (int ix = 0; ix < joseph::kSize; ix += 4) {
+    const __m256d u = _mm256_add_pd(offset, _mm256_mul_pd(x, slope));
+    _mm256_storeu_pd(row + ix, _mm256_add_pd(_mm256_loadu_pd(row + ix), wide::Interpolate4(q, u)));
+    x = _mm256_add_pd(x, four);
+  }
+}
+#endif
+
+void AccumulateRow(double* row, const double* q, double base, double c, bool wideLoop) {
+#ifdef QUARVEL_WIDE_LOOPS
+  if (wideLoop) {
+    AccumulateRowWide(row, q, base, c);
+    return;
+  }
+#endif
+  (void)wideLoop;
+  AccumulateRowPlain(row, q, base, c);
 }
 
 // Zero bins on each side of a filtered view: a grid point lies at most 63.5 sqrt(2) < 90
@@ -135,7 +165,9 @@ TArray2D ReconstructFbp(const TArray2D& sinogram, const TScanGeometry& geometry,
   // The filtered views, two at a time as the real and imaginary parts of one complex
   // transform (the filter is real and even, so it keeps the two apart).
   const int stride = detectors + 2 * kViewPad + 1;
-  std::vector<double> filtered(std::size_t(views) * stride);
+  // Every view's bins are written below and its padding zeroed there: no need to zero the
+  // whole array first.
+  const auto filtered = std::make_unique_for_overwrite<double[]>(std::size_t(views) * stride);
   const kissfft<double> forward(padded, false), inverse(padded, true);
   ParallelRanges((views + 1) / 2, threads, [&](int begin, int end) {
     std::vector<TComplex> buffer(padded), spectrum(padded);
@@ -147,6 +179,11 @@ TArray2D ReconstructFbp(const TArray2D& sinogram, const TScanGeometry& geometry,
       forward.transform(buffer.data(), spectrum.data());
       for (int i = 0; i < padded; ++i) spectrum[i] *= gains[i];
       inverse.transform(spectrum.data(), buffer.data());
+      for (int view : {a, b}) {
+        double* q = &filtered[std::size_t(view) * stride];
+        std::fill(q, q + kViewPad, 0.0);
+        std::fill(q + kViewPad + detectors, q + stride, 0.0);
+      }
       for (int j = 0; j < detectors; ++j) {
         filtered[std::size_t(a) * stride + kViewPad + j] = buffer[j].real();
         if (b != a) filtered[std::size_t(b) * stride + kViewPad + j] = buffer[j].imag();
@@ -165,6 +202,7 @@ TArray2D ReconstructFbp(const TArray2D& sinogram, const TScanGeometry& geometry,
   constexpr int kViewBlock = 32;
   const double centre = (detectors - 1) / 2.0 + kViewPad;
   TArray2D image(joseph::kSize, joseph::kSize);
+  const bool wideLoop = wide::Enabled();
   ParallelRanges(joseph::kSize, threads, [&](int begin, int end) {
     for (int first = 0; first < views && !stop.stop_requested(); first += kViewBlock) {
       const int last = std::min(views, first + kViewBlock);
@@ -172,7 +210,7 @@ TArray2D ReconstructFbp(const TArray2D& sinogram, const TScanGeometry& geometry,
         const double y = iy - joseph::kMiddle;
         for (int k = first; k < last; ++k)
           AccumulateRow(&image.At(iy, 0), &filtered[std::size_t(k) * stride], y * sines[k] + centre,
-                        cosines[k]);
+                        cosines[k], wideLoop);
       }
     }
   });
