@@ -50,6 +50,7 @@ void DrawStems(TChartSeries& series, TChartCanvas3D& canvas, int resolution) {
   // go to the canvas together, which draws them faster than one at a time.
   const int foot = series.YPixelOfValue(0.0);
   std::vector<TColumnLine> stems;
+  stems.reserve(static_cast<std::size_t>(series.PointCount()));
   for (int i = 0; i < series.PointCount(); ++i)
     if (TProjectionModel::IsInsertedPoint(resolution, i))
       stems.push_back({series.XPixelOfPoint(i), foot, series.YPixelOfPoint(i)});

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QElapsedTimer>
 #include <QMenu>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -35,10 +34,7 @@ class Bench : public ::testing::Test {
   void TearDown() override { form.reset(); }
 
   void WaitIdle() {
-    QElapsedTimer timer;
-    timer.start();
-    while ((bench->Busy() || timer.elapsed() < 20) && timer.elapsed() < 30000) QTest::qWait(5);
-    ASSERT_FALSE(bench->Busy());
+    ASSERT_TRUE(testing::WaitUntilIdle([this] { return bench->Busy(); }));
   }
   Pictures All() {
     Pictures p;

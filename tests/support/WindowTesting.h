@@ -2,6 +2,7 @@
 // Helpers for tests of the window on the offscreen platform.
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QTest>
 
 #include <functional>
@@ -33,6 +34,15 @@ inline std::unique_ptr<TformMain> ShowMainWindow() {
   form->show();
   if (!QTest::qWaitForWindowExposed(form.get())) form.reset();
   return form;
+}
+
+// Processes events until `busy` answers false and at least 20 ms have passed (work that
+// the last event queued has started by then), for at most 30 s; false when still busy.
+inline bool WaitUntilIdle(const std::function<bool()>& busy) {
+  QElapsedTimer timer;
+  timer.start();
+  while ((busy() || timer.elapsed() < 20) && timer.elapsed() < 30000) QTest::qWait(5);
+  return !busy();
 }
 
 }  // namespace quarvel::testing
