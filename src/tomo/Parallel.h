@@ -4,7 +4,9 @@
 // computed by the same code in the same order whatever range it falls in, so a result
 // never depends on the number of threads. Workers run with the caller's floating-point
 // environment (its rounding and its trap mask): an operation that would trap in the
-// caller traps in a worker too.
+// caller traps in a worker too. The workers are threads kept for the next stage; a stage
+// started while another holds them (from another thread, or inside a stage) starts
+// threads of its own.
 
 #include <functional>
 #include <stop_token>
