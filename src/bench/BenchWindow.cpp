@@ -30,6 +30,7 @@
 
 #include "base/Exception.h"
 #include "format/NumberFormat.h"
+#include "tomo/Memory.h"
 #include "tomo/Projectors.h"
 #include "ui/ExportView.h"
 #include "ui/MainFormUnit.h"
@@ -205,6 +206,8 @@ TformBench::TformBench(TformMain& form)
         },
         Qt::QueuedConnection);
   };
+  // Every edit runs the chain again: its arrays reuse the memory of the last run.
+  KeepFreedMemoryForReuse();
   worker_ = std::make_unique<TBenchWorker>(std::move(callbacks));
   RefillTable();
   Recompute();
