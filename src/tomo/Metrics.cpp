@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "format/MessageFormat.h"
 #include "tomo/Parallel.h"
@@ -46,28 +47,6 @@ __attribute__((target_clones("avx2", "default"))) void AddScaled(double* __restr
   for (; c < count; ++c) out[c] += weight * in[c];
 }
 
-// The window-weighted mean of `image` at every position where the window lies inside:
-// a (rows - 10) x (columns - 10) array, filtered along rows, then along columns.
-TArray2D WindowMeans(const TArray2D& image) {
-  static const std::array<double, kWidth> w = WindowWeights();
-  const int rows = image.Rows, columns = image.Columns - 2 * kRadius;
-  // Each output adds its eleven terms in the order of i, starting from 0; the loops run
-  // over the outputs innermost so that they are vectorised.
-  TArray2D across(rows, columns);
-  for (int r = 0; r < rows; ++r)
-    for (int i = 0; i < kWidth; ++i) {
-      AddScaled(&across.Values[std::size_t(r) * columns],
-                &image.Values[std::size_t(r) * image.Columns + i], w[i], columns);
-    }
-  TArray2D means(rows - 2 * kRadius, columns);
-  for (int r = 0; r < means.Rows; ++r)
-    for (int i = 0; i < kWidth; ++i) {
-      AddScaled(&means.Values[std::size_t(r) * columns],
-                &across.Values[std::size_t(r + i) * columns], w[i], columns);
-    }
-  return means;
-}
-
 // n / d, or 1 where both vanish (two constant windows with no stabilising constant).
 double Ratio(double n, double d) { return d == 0 ? 1 : n / d; }
 
@@ -86,29 +65,60 @@ double StructuralSimilarity(const TArray2D& a, const TArray2D& b, double dataRan
   if (a.Rows < kWidth || a.Columns < kWidth)
     throw EInvalidStudyValue(FormatMessage("SSIM needs images of at least 11 x 11, not %d x %d",
                                            {int64_t{a.Columns}, int64_t{a.Rows}}));
-  TArray2D aa(a.Rows, a.Columns), bb(a.Rows, a.Columns), ab(a.Rows, a.Columns);
-  for (std::size_t i = 0; i < a.Values.size(); ++i) {
-    aa.Values[i] = a.Values[i] * a.Values[i];
-    bb.Values[i] = b.Values[i] * b.Values[i];
-    ab.Values[i] = a.Values[i] * b.Values[i];
-  }
-  // The five window means are independent: computed side by side on the processors.
-  const TArray2D* inputs[] = {&a, &b, &aa, &bb, &ab};
-  TArray2D means[5];
-  ParallelRanges(5, 0, [&](int begin, int end) {
-    for (int i = begin; i < end; ++i) means[i] = WindowMeans(*inputs[i]);
-  });
-  const TArray2D &ma = means[0], &mb = means[1], &maa = means[2], &mbb = means[3], &mab = means[4];
+  static const std::array<double, kWidth> w = WindowWeights();
+  const int columns = a.Columns, outRows = a.Rows - 2 * kRadius, outColumns = columns - 2 * kRadius;
   const double c1 = (0.01 * dataRange) * (0.01 * dataRange);
   const double c2 = (0.03 * dataRange) * (0.03 * dataRange);
+  // Each position's term, the positions split by rows over the processors. A range takes
+  // the window-weighted means of a, b, a², b² and ab at its positions: the images
+  // filtered along rows (ten rows more than the range), then along columns. Each mean
+  // adds its eleven terms in the order of i, starting from 0, whichever range it is in.
+  std::vector<double> terms(std::size_t(outRows) * outColumns);
+  ParallelRanges(outRows, 0, [&](int begin, int end) {
+    const int rows = end - begin + 2 * kRadius;
+    // Filtered along rows: input n's row begin + r at across[n][r].
+    std::vector<double> across(5 * std::size_t(rows) * outColumns, 0.0);
+    const auto acrossRow = [&](int n, int r) {
+      return &across[(std::size_t(n) * rows + r) * outColumns];
+    };
+    std::vector<double> products(3 * std::size_t(columns));
+    for (int r = 0; r < rows; ++r) {
+      const double* ra = &a.Values[std::size_t(begin + r) * columns];
+      const double* rb = &b.Values[std::size_t(begin + r) * columns];
+      double* aa = &products[0];
+      double* bb = &products[columns];
+      double* ab = &products[2 * std::size_t(columns)];
+      for (int c = 0; c < columns; ++c) {
+        aa[c] = ra[c] * ra[c];
+        bb[c] = rb[c] * rb[c];
+        ab[c] = ra[c] * rb[c];
+      }
+      const double* inputs[] = {ra, rb, aa, bb, ab};
+      for (int n = 0; n < 5; ++n)
+        for (int i = 0; i < kWidth; ++i)
+          AddScaled(acrossRow(n, r), inputs[n] + i, w[i], outColumns);
+    }
+    std::vector<double> means(5 * std::size_t(outColumns));
+    for (int r = 0; r < end - begin; ++r) {
+      std::fill(means.begin(), means.end(), 0.0);
+      for (int n = 0; n < 5; ++n)
+        for (int i = 0; i < kWidth; ++i)
+          AddScaled(&means[std::size_t(n) * outColumns], acrossRow(n, r + i), w[i], outColumns);
+      const double *ma = &means[0], *mb = ma + outColumns, *maa = mb + outColumns,
+                   *mbb = maa + outColumns, *mab = mbb + outColumns;
+      double* term = &terms[std::size_t(begin + r) * outColumns];
+      for (int c = 0; c < outColumns; ++c) {
+        const double ua = ma[c], ub = mb[c];
+        const double va = maa[c] - ua * ua, vb = mbb[c] - ub * ub;
+        const double cov = mab[c] - ua * ub;
+        term[c] =
+            Ratio(2 * ua * ub + c1, ua * ua + ub * ub + c1) * Ratio(2 * cov + c2, va + vb + c2);
+      }
+    }
+  });
   double sum = 0;
-  for (std::size_t i = 0; i < ma.Values.size(); ++i) {
-    const double ua = ma.Values[i], ub = mb.Values[i];
-    const double va = maa.Values[i] - ua * ua, vb = mbb.Values[i] - ub * ub;
-    const double cov = mab.Values[i] - ua * ub;
-    sum += Ratio(2 * ua * ub + c1, ua * ua + ub * ub + c1) * Ratio(2 * cov + c2, va + vb + c2);
-  }
-  return sum / double(ma.Values.size());
+  for (double term : terms) sum += term;
+  return sum / double(terms.size());
 }
 
 TImageMetrics CompareImages(const TArray2D& reconstruction, const TArray2D& truth) {
