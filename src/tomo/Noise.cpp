@@ -64,8 +64,11 @@ double Poisson(double mean, TBinStream& stream) {
     const double k = std::floor((2 * a / us + b) * u + mean + 0.43);
     if (us >= 0.07 && v <= vr) return k;
     if (k < 0 || (us < 0.013 && v > us)) continue;
+    // lgamma_r, not lgamma: lgamma also stores the sign in a global, which the threads
+    // that add noise to their views would all write at once.
+    int sign = 0;
     if (std::log(v * inverseAlpha / (a / (us * us) + b)) <=
-        -mean + k * logMean - std::lgamma(k + 1))
+        -mean + k * logMean - lgamma_r(k + 1, &sign))
       return k;
   }
 }

@@ -13,8 +13,8 @@ namespace {
 // By default a block of 16 MiB is mapped on its own and unmapped when freed; kept for
 // reuse, it comes from the heap and stays there, free, after it is freed.
 TEST(KeepFreedMemoryForReuse, LargeBlocksComeFromTheHeapAndStayThere) {
-#ifdef __SANITIZE_ADDRESS__
-  GTEST_SKIP() << "the address sanitizer has an allocator of its own";
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "the sanitizer has an allocator of its own";
 #endif
   KeepFreedMemoryForReuse();
   constexpr std::size_t kBytes = 16 << 20;
