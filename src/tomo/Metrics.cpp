@@ -74,48 +74,52 @@ double StructuralSimilarity(const TArray2D& a, const TArray2D& b, double dataRan
   // filtered along rows (ten rows more than the range), then along columns. Each mean
   // adds its eleven terms in the order of i, starting from 0, whichever range it is in.
   std::vector<double> terms(std::size_t(outRows) * outColumns);
-  ParallelRanges(outRows, 0, [&](int begin, int end) {
-    const int rows = end - begin + 2 * kRadius;
-    // Filtered along rows: input n's row begin + r at across[n][r].
-    std::vector<double> across(5 * std::size_t(rows) * outColumns, 0.0);
-    const auto acrossRow = [&](int n, int r) {
-      return &across[(std::size_t(n) * rows + r) * outColumns];
-    };
-    std::vector<double> products(3 * std::size_t(columns));
-    for (int r = 0; r < rows; ++r) {
-      const double* ra = &a.Values[std::size_t(begin + r) * columns];
-      const double* rb = &b.Values[std::size_t(begin + r) * columns];
-      double* aa = &products[0];
-      double* bb = &products[columns];
-      double* ab = &products[2 * std::size_t(columns)];
-      for (int c = 0; c < columns; ++c) {
-        aa[c] = ra[c] * ra[c];
-        bb[c] = rb[c] * rb[c];
-        ab[c] = ra[c] * rb[c];
-      }
-      const double* inputs[] = {ra, rb, aa, bb, ab};
-      for (int n = 0; n < 5; ++n)
-        for (int i = 0; i < kWidth; ++i)
-          AddScaled(acrossRow(n, r), inputs[n] + i, w[i], outColumns);
-    }
-    std::vector<double> means(5 * std::size_t(outColumns));
-    for (int r = 0; r < end - begin; ++r) {
-      std::fill(means.begin(), means.end(), 0.0);
-      for (int n = 0; n < 5; ++n)
-        for (int i = 0; i < kWidth; ++i)
-          AddScaled(&means[std::size_t(n) * outColumns], acrossRow(n, r + i), w[i], outColumns);
-      const double *ma = &means[0], *mb = ma + outColumns, *maa = mb + outColumns,
-                   *mbb = maa + outColumns, *mab = mbb + outColumns;
-      double* term = &terms[std::size_t(begin + r) * outColumns];
-      for (int c = 0; c < outColumns; ++c) {
-        const double ua = ma[c], ub = mb[c];
-        const double va = maa[c] - ua * ua, vb = mbb[c] - ub * ub;
-        const double cov = mab[c] - ua * ub;
-        term[c] =
-            Ratio(2 * ua * ub + c1, ua * ua + ub * ub + c1) * Ratio(2 * cov + c2, va + vb + c2);
-      }
-    }
-  });
+  // One range per thread: each range filters ten rows more than it has.
+  ParallelRanges(
+      outRows, 0,
+      [&](int begin, int end) {
+        const int rows = end - begin + 2 * kRadius;
+        // Filtered along rows: input n's row begin + r at across[n][r].
+        std::vector<double> across(5 * std::size_t(rows) * outColumns, 0.0);
+        const auto acrossRow = [&](int n, int r) {
+          return &across[(std::size_t(n) * rows + r) * outColumns];
+        };
+        std::vector<double> products(3 * std::size_t(columns));
+        for (int r = 0; r < rows; ++r) {
+          const double* ra = &a.Values[std::size_t(begin + r) * columns];
+          const double* rb = &b.Values[std::size_t(begin + r) * columns];
+          double* aa = &products[0];
+          double* bb = &products[columns];
+          double* ab = &products[2 * std::size_t(columns)];
+          for (int c = 0; c < columns; ++c) {
+            aa[c] = ra[c] * ra[c];
+            bb[c] = rb[c] * rb[c];
+            ab[c] = ra[c] * rb[c];
+          }
+          const double* inputs[] = {ra, rb, aa, bb, ab};
+          for (int n = 0; n < 5; ++n)
+            for (int i = 0; i < kWidth; ++i)
+              AddScaled(acrossRow(n, r), inputs[n] + i, w[i], outColumns);
+        }
+        std::vector<double> means(5 * std::size_t(outColumns));
+        for (int r = 0; r < end - begin; ++r) {
+          std::fill(means.begin(), means.end(), 0.0);
+          for (int n = 0; n < 5; ++n)
+            for (int i = 0; i < kWidth; ++i)
+              AddScaled(&means[std::size_t(n) * outColumns], acrossRow(n, r + i), w[i], outColumns);
+          const double *ma = &means[0], *mb = ma + outColumns, *maa = mb + outColumns,
+                       *mbb = maa + outColumns, *mab = mbb + outColumns;
+          double* term = &terms[std::size_t(begin + r) * outColumns];
+          for (int c = 0; c < outColumns; ++c) {
+            const double ua = ma[c], ub = mb[c];
+            const double va = maa[c] - ua * ua, vb = mbb[c] - ub * ub;
+            const double cov = mab[c] - ua * ub;
+            term[c] =
+                Ratio(2 * ua * ub + c1, ua * ua + ub * ub + c1) * Ratio(2 * cov + c2, va + vb + c2);
+          }
+        }
+      },
+      TSplit::PerThread);
   double sum = 0;
   for (double term : terms) sum += term;
   return sum / double(terms.size());

@@ -14,11 +14,14 @@
 namespace quarvel {
 namespace {
 
-// How long a worker (or the caller waiting for the workers) polls before it sleeps: about
-// 100 µs here (a pause takes about 27 ns on this processor). The next stage of a chain
-// (sinogram, filter, back-projection, metrics) starts well within that, so the workers
-// are still awake for it; an idle program sleeps.
+// How long a worker polls before it sleeps: about 100 µs here (a pause takes about 27 ns
+// on this processor). The next stage of a chain (sinogram, filter, back-projection,
+// metrics) starts well within that, so the workers are still awake for it; an idle
+// program sleeps.
 constexpr int kPolls = 4000;
+
+// Ranges per thread of a shared split.
+constexpr int kRangesPerThread = 8;
 
 void Pause() {
 #if defined(__x86_64__) || defined(__i386__)
@@ -41,22 +44,35 @@ T AwaitChange(const std::atomic<T>& value, T old) {
   }
 }
 
+// What the workers help with: run(part) for part 1 .. Parts - 1, in the caller's
+// floating-point environment.
+struct TStage {
+  const std::function<void(int)>* Run;
+  const std::fenv_t* Environment;
+  int Parts;
+};
+
 // Threads that stay for the next stage: starting and joining a thread costs 100–200 µs
 // on a virtual machine, a twentieth of a whole edit chain, and a chain has four stages.
 // One stage runs on the pool at a time; a stage that finds the pool busy (another
 // thread's stage, or a stage started inside a stage) starts threads of its own instead.
+//
+// A stage does not wait for workers that are still asleep when its work is done: a
+// worker enters (counts itself in inside_) before it looks at the stage, and the caller,
+// once it has withdrawn the stage, waits only for the workers inside. A worker that
+// enters later finds no stage, or the next one, and helps with that.
 class TWorkerPool {
  public:
   ~TWorkerPool() {
-    closing_.store(true, std::memory_order_relaxed);
-    generation_.fetch_add(1, std::memory_order_release);
+    closing_.store(true);
+    generation_.fetch_add(1);
     generation_.notify_all();
     workers_.clear();  // joins
   }
 
-  // Runs run(part) for part 1 .. parts - 1 on the workers, in their threads with
-  // `environment`, while the caller runs part 0, and returns when all have ended; false, having run
-  // nothing, when the pool is busy.
+  // Runs `run` in the caller (part 0) and lets parts - 1 workers run it too (parts 1 ..),
+  // each in `environment`, and returns once the caller's part has ended and no worker is
+  // still in one; false, having run nothing, when the pool is busy.
   bool TryRun(int parts, const std::function<void(int)>& run, const std::fenv_t& environment) {
     if (busy_.exchange(true, std::memory_order_acquire)) return false;
     // Taken back on every way out, also when a worker cannot be started.
@@ -66,45 +82,40 @@ class TWorkerPool {
       const int index = static_cast<int>(workers_.size()) + 1;
       workers_.emplace_back([this, index, seen = generation_.load()] { Work(index, seen); });
     }
-    run_ = &run;
-    environment_ = &environment;
-    parts_ = parts;
-    // Every worker answers, also those without a part: none may still be reading this
-    // stage's description when the next stage writes its own.
-    const int workers = static_cast<int>(workers_.size());
-    remaining_.store(workers, std::memory_order_relaxed);
-    generation_.fetch_add(1, std::memory_order_release);
+    const TStage stage{&run, &environment, parts};
+    stage_.store(&stage);
+    generation_.fetch_add(1);
     generation_.notify_all();
     run(0);
-    for (int left = workers; left != 0;) left = AwaitChange(remaining_, left);
+    stage_.store(nullptr);
+    for (int inside = inside_.load(); inside != 0;) inside = AwaitChange(inside_, inside);
     return true;
   }
 
  private:
-  // Worker `index` runs part `index` of every stage that has that many parts, and answers
-  // every stage.
+  // Worker `index` runs part `index` of every stage that has that many parts.
   void Work(int index, std::uint64_t seen) {
     for (;;) {
       seen = AwaitChange(generation_, seen);
-      if (closing_.load(std::memory_order_relaxed)) return;
-      if (index < parts_) {
-        std::fesetenv(environment_);
-        (*run_)(index);
+      if (closing_.load()) return;
+      inside_.fetch_add(1);
+      if (const TStage* stage = stage_.load(); stage && index < stage->Parts) {
+        std::fesetenv(stage->Environment);
+        (*stage->Run)(index);
       }
-      if (remaining_.fetch_sub(1, std::memory_order_acq_rel) == 1) remaining_.notify_one();
+      if (inside_.fetch_sub(1) == 1) inside_.notify_all();
     }
   }
 
   // Whether a stage runs on the pool; a flag rather than a mutex, since a stage started
   // inside part 0 asks from the thread that already has the pool.
   std::atomic<bool> busy_{false};
-  // A stage's description, written by the caller before it advances generation_ and read
-  // by the workers after they see the advance.
-  const std::function<void(int)>* run_ = nullptr;
-  const std::fenv_t* environment_ = nullptr;
-  int parts_ = 0;
-  std::atomic<std::uint64_t> generation_{0};
-  std::atomic<int> remaining_{0};
+  // The stage in progress (on its caller's stack), or null. Every access to the stage
+  // and to its inside_ count is sequentially consistent: a worker's entry and the
+  // caller's withdrawal of the stage are seen in one order by both.
+  std::atomic<const TStage*> stage_{nullptr};
+  std::atomic<int> inside_{0};
+  std::atomic<std::uint64_t> generation_{0};  // advanced to wake the workers
   std::atomic<bool> closing_{false};
   std::vector<std::jthread> workers_;  // last: joined before the fields above go
 };
@@ -116,15 +127,23 @@ TWorkerPool& Pool() {
 
 }  // namespace
 
-void ParallelRanges(int count, int threads, const std::function<void(int, int)>& body) {
+void ParallelRanges(int count, int threads, const std::function<void(int, int)>& body,
+                    TSplit split) {
   if (count <= 0) return;
   const int parts = std::min(ResolveThreadCount(threads), count);
-  std::vector<std::exception_ptr> errors(parts);
-  const std::function<void(int)> run = [&](int part) {
-    try {
-      body(int(long(count) * part / parts), int(long(count) * (part + 1) / parts));
-    } catch (...) {
-      errors[part] = std::current_exception();
+  const int ranges = split == TSplit::PerThread
+                         ? parts
+                         : std::min(count, parts == 1 ? 1 : parts * kRangesPerThread);
+  std::vector<std::exception_ptr> errors(ranges);
+  // Each thread takes the next range not yet taken until none is left.
+  std::atomic<int> next{0};
+  const std::function<void(int)> run = [&](int) {
+    for (int range; (range = next.fetch_add(1, std::memory_order_relaxed)) < ranges;) {
+      try {
+        body(int(long(count) * range / ranges), int(long(count) * (range + 1) / ranges));
+      } catch (...) {
+        errors[range] = std::current_exception();
+      }
     }
   };
   std::fenv_t environment;

@@ -1,10 +1,14 @@
-// The stages' threads: every piece once, in the caller's rounding, from any thread and
-// from inside another stage, and the first range's error.
+// The stages' threads: every piece once, in the caller's rounding, on at most the
+// threads asked for, from any thread and from inside another stage, and the first
+// range's error.
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cfenv>
+#include <chrono>
+#include <mutex>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -16,13 +20,16 @@ namespace quarvel {
 namespace {
 
 // Runs a stage of `count` pieces and checks that each ran once, with `rounding`.
-void ExpectEveryPieceOnce(int count, int threads, int rounding) {
+void ExpectEveryPieceOnce(int count, int threads, int rounding, TSplit split = TSplit::Shared) {
   std::vector<std::atomic<int>> runs(count);
   std::atomic<int> wrongRounding{0};
-  ParallelRanges(count, threads, [&](int begin, int end) {
-    if (std::fegetround() != rounding) ++wrongRounding;
-    for (int i = begin; i < end; ++i) ++runs[i];
-  });
+  ParallelRanges(
+      count, threads,
+      [&](int begin, int end) {
+        if (std::fegetround() != rounding) ++wrongRounding;
+        for (int i = begin; i < end; ++i) ++runs[i];
+      },
+      split);
   for (int i = 0; i < count; ++i) EXPECT_EQ(runs[i], 1) << "piece " << i;
   EXPECT_EQ(wrongRounding, 0);
 }
@@ -36,6 +43,7 @@ TEST(ParallelRanges, RunsEveryPieceOnceInTheCallersRounding) {
         SCOPED_TRACE(testing::Message() << threads << " threads, " << count << " pieces");
         ASSERT_EQ(std::fesetround(rounding), 0);
         ExpectEveryPieceOnce(count, threads, rounding);
+        ExpectEveryPieceOnce(count, threads, rounding, TSplit::PerThread);
         std::fesetround(FE_TONEAREST);
       }
 }
@@ -53,16 +61,49 @@ TEST(ParallelRanges, StagesFromSeveralThreadsAndFromInsideAStage) {
   EXPECT_EQ(inner, 40);
 }
 
+// Every range from piece 5 on throws, the one holding piece 5 its own message: that one
+// is rethrown however the pieces were split.
 TEST(ParallelRanges, RethrowsTheErrorOfTheLowestRange) {
-  for (int threads : {1, 2, 4}) {
-    try {
-      ParallelRanges(8, threads, [](int begin, int end) {
-        if (end > 2) throw std::runtime_error("range " + std::to_string(begin));
-      });
-      ADD_FAILURE() << "no error with " << threads << " threads";
-    } catch (const std::runtime_error& e) {
-      EXPECT_STREQ(e.what(), threads == 4 ? "range 2" : "range 0");
+  for (TSplit split : {TSplit::Shared, TSplit::PerThread})
+    for (int threads : {1, 2, 4}) {
+      try {
+        ParallelRanges(
+            40, threads,
+            [](int begin, int end) {
+              if (begin <= 5 && 5 < end) throw std::runtime_error("the range of piece 5");
+              if (begin > 5) throw std::runtime_error("a later range");
+            },
+            split);
+        ADD_FAILURE() << "no error with " << threads << " threads";
+      } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "the range of piece 5");
+      }
     }
+}
+
+// A stage on four threads first, so that more workers wait than the later stages ask
+// for; ranges long enough for every waiting worker to wake and look for one.
+TEST(ParallelRanges, UsesAtMostTheThreadsAskedFor) {
+  for (int threads : {4, 2, 3, 1}) {
+    std::mutex mutex;
+    std::set<std::thread::id> used;
+    ParallelRanges(32, threads, [&](int, int) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      const std::lock_guard lock(mutex);
+      used.insert(std::this_thread::get_id());
+    });
+    EXPECT_LE(used.size(), std::size_t(threads)) << threads << " threads";
+  }
+}
+
+TEST(ParallelRanges, SplitsIntoRangesPerThreadOrShared) {
+  for (int threads : {1, 2, 3}) {
+    std::atomic<int> perThread{0}, shared{0};
+    ParallelRanges(
+        100, threads, [&](int, int) { ++perThread; }, TSplit::PerThread);
+    ParallelRanges(100, threads, [&](int, int) { ++shared; });
+    EXPECT_EQ(perThread, threads);
+    EXPECT_EQ(shared, threads == 1 ? 1 : 8 * threads);
   }
 }
 
