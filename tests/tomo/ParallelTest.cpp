@@ -81,30 +81,24 @@ TEST(ParallelRanges, RethrowsTheErrorOfTheLowestRange) {
     }
 }
 
-// A stage on four threads first, so that more workers wait than the later stages ask
-// for; ranges long enough for every waiting worker to wake and look for one.
-TEST(ParallelRanges, UsesAtMostTheThreadsAskedFor) {
-  for (int threads : {4, 2, 3, 1}) {
-    std::mutex mutex;
-    std::set<std::thread::id> used;
-    ParallelRanges(32, threads, [&](int, int) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      const std::lock_guard lock(mutex);
-      used.insert(std::this_thread::get_id());
-    });
-    EXPECT_LE(used.size(), std::size_t(threads)) << threads << " threads";
-  }
-}
-
-TEST(ParallelRanges, SplitsIntoRangesPerThreadOrShared) {
-  for (int threads : {1, 2, 3}) {
-    std::atomic<int> perThread{0}, shared{0};
-    ParallelRanges(
-        100, threads, [&](int, int) { ++perThread; }, TSplit::PerThread);
-    ParallelRanges(100, threads, [&](int, int) { ++shared; });
-    EXPECT_EQ(perThread, threads);
-    EXPECT_EQ(shared, threads == 1 ? 1 : 8 * threads);
-  }
+// A stage on four threads comes first, so that more workers wait than the later stages
+// ask for; the ranges last long enough for every waiting worker to wake and look for one.
+TEST(ParallelRanges, SplitsIntoRangesOnAtMostTheThreadsAskedFor) {
+  for (int threads : {4, 2, 3, 1})
+    for (TSplit split : {TSplit::Shared, TSplit::PerThread}) {
+      std::mutex mutex;
+      std::set<std::thread::id> used;
+      int ranges = 0;
+      const auto body = [&](int, int) {
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+        const std::lock_guard lock(mutex);
+        used.insert(std::this_thread::get_id());
+        ++ranges;
+      };
+      ParallelRanges(64, threads, body, split);
+      EXPECT_EQ(ranges, split == TSplit::PerThread || threads == 1 ? threads : 8 * threads);
+      EXPECT_LE(used.size(), std::size_t(threads)) << threads << " threads";
+    }
 }
 
 }  // namespace
