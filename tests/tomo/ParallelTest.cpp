@@ -50,6 +50,7 @@ TEST(ParallelRanges, RunsEveryPieceOnceInTheCallersRounding) {
 
 TEST(ParallelRanges, StagesFromSeveralThreadsAndFromInsideAStage) {
   std::vector<std::jthread> callers;
+  callers.reserve(3);
   for (int c = 0; c < 3; ++c)
     callers.emplace_back([] {
       for (int round = 0; round < 50; ++round) ExpectEveryPieceOnce(9, 2, FE_TONEAREST);
