@@ -9,6 +9,7 @@
 
 #include "format/MessageFormat.h"
 #include "tomo/Parallel.h"
+#include "tomo/Wide.h"
 
 namespace quarvel {
 namespace {
@@ -47,6 +48,43 @@ __attribute__((target_clones("avx2", "default"))) void AddScaled(double* __restr
   for (; c < count; ++c) out[c] += weight * in[c];
 }
 
+#ifdef QUARVEL_WIDE_LOOPS
+// WindowSums four sums at a time, each kept in a register while its terms are added.
+__attribute__((target("avx2"))) void WindowSumsWide(double* __restrict out,
+                                                    const double* __restrict in, std::size_t step,
+                                                    int count, const double* w) {
+  __m256d weights[kWidth];
+  for (int i = 0; i < kWidth; ++i) weights[i] = _mm256_set1_pd(w[i]);
+  int c = 0;
+  for (; c + 4 <= count; c += 4) {
+    __m256d sum = _mm256_setzero_pd();
+#pragma GCC unroll 11
+    for (int i = 0; i < kWidth; ++i)
+      sum = _mm256_add_pd(sum, _mm256_mul_pd(weights[i], _mm256_loadu_pd(in + c + i * step)));
+    _mm256_storeu_pd(out + c, sum);
+  }
+  for (; c < count; ++c) {
+    double sum = 0;
+    for (int i = 0; i < kWidth; ++i) sum += w[i] * in[c + i * step];
+    out[c] = sum;
+  }
+}
+#endif
+
+// out[c] = the window's sum of in[c], in[c + step], ..., in[c + 10 step], weighted by w,
+// for c in [0, count): along a row (step 1) or down a column (step a row's length). Each
+// sum starts from 0 and adds its terms in the order of i, in either version.
+void WindowSums(double* out, const double* in, std::size_t step, int count, const double* w) {
+#ifdef QUARVEL_WIDE_LOOPS
+  if (wide::Enabled()) {
+    WindowSumsWide(out, in, step, count, w);
+    return;
+  }
+#endif
+  std::fill(out, out + count, 0.0);
+  for (int i = 0; i < kWidth; ++i) AddScaled(out, in + i * step, w[i], count);
+}
+
 // n / d, or 1 where both vanish (two constant windows with no stabilising constant).
 double Ratio(double n, double d) { return d == 0 ? 1 : n / d; }
 
@@ -80,7 +118,7 @@ double StructuralSimilarity(const TArray2D& a, const TArray2D& b, double dataRan
       [&](int begin, int end) {
         const int rows = end - begin + 2 * kRadius;
         // Filtered along rows: input n's row begin + r at across[n][r].
-        std::vector<double> across(5 * std::size_t(rows) * outColumns, 0.0);
+        std::vector<double> across(5 * std::size_t(rows) * outColumns);
         const auto acrossRow = [&](int n, int r) {
           return &across[(std::size_t(n) * rows + r) * outColumns];
         };
@@ -98,15 +136,13 @@ double StructuralSimilarity(const TArray2D& a, const TArray2D& b, double dataRan
           }
           const double* inputs[] = {ra, rb, aa, bb, ab};
           for (int n = 0; n < 5; ++n)
-            for (int i = 0; i < kWidth; ++i)
-              AddScaled(acrossRow(n, r), inputs[n] + i, w[i], outColumns);
+            WindowSums(acrossRow(n, r), inputs[n], 1, outColumns, w.data());
         }
         std::vector<double> means(5 * std::size_t(outColumns));
         for (int r = 0; r < end - begin; ++r) {
-          std::fill(means.begin(), means.end(), 0.0);
           for (int n = 0; n < 5; ++n)
-            for (int i = 0; i < kWidth; ++i)
-              AddScaled(&means[std::size_t(n) * outColumns], acrossRow(n, r + i), w[i], outColumns);
+            WindowSums(&means[std::size_t(n) * outColumns], acrossRow(n, r), outColumns, outColumns,
+                       w.data());
           const double *ma = &means[0], *mb = ma + outColumns, *maa = mb + outColumns,
                        *mbb = maa + outColumns, *mab = mbb + outColumns;
           double* term = &terms[std::size_t(begin + r) * outColumns];

@@ -165,12 +165,15 @@ TEST(WideLoops, GiveThePlainLoopsBitsForEveryGeometry) {
   for (const TRow& row : rows) {
     SCOPED_TRACE(row.Name);
     TArray2D results[2][3];
+    double ssim[2];
     for (int plain = 0; plain < 2; ++plain) {
       wide::Enable(plain == 0);
       results[plain][0] = ProjectGrid(image, row.Geometry);
       results[plain][1] = ReconstructFbp(results[plain][0], row.Geometry, {});
       results[plain][2] = ReconstructIterative(results[plain][0], row.Geometry, sirt);
+      ssim[plain] = StructuralSimilarity(results[plain][1], image, 1);
     }
+    EXPECT_EQ(std::memcmp(&ssim[0], &ssim[1], sizeof(double)), 0) << "SSIM";
     EXPECT_TRUE(SameBits(results[0][0], results[1][0])) << "sinogram";
     EXPECT_TRUE(SameBits(results[0][1], results[1][1])) << "FBP";
     EXPECT_TRUE(SameBits(results[0][2], results[1][2])) << "SIRT";
