@@ -44,10 +44,10 @@ T AwaitChange(const std::atomic<T>& value, T old) {
   }
 }
 
-// What the workers help with: run(part) for part 1 .. Parts - 1, in the caller's
+// What the workers help with: Run, by workers 1 .. Parts - 1, in the caller's
 // floating-point environment.
 struct TStage {
-  const std::function<void(int)>* Run;
+  const std::function<void()>* Run;
   const std::fenv_t* Environment;
   int Parts;
 };
@@ -70,10 +70,10 @@ class TWorkerPool {
     workers_.clear();  // joins
   }
 
-  // Runs `run` in the caller (part 0) and lets parts - 1 workers run it too (parts 1 ..),
-  // each in `environment`, and returns once the caller's part has ended and no worker is
-  // still in one; false, having run nothing, when the pool is busy.
-  bool TryRun(int parts, const std::function<void(int)>& run, const std::fenv_t& environment) {
+  // Runs `run` in the caller and lets parts - 1 workers run it too, each in
+  // `environment`, and returns once the caller's run has ended and no worker is still in
+  // one; false, having run nothing, when the pool is busy.
+  bool TryRun(int parts, const std::function<void()>& run, const std::fenv_t& environment) {
     if (busy_.exchange(true, std::memory_order_acquire)) return false;
     // Taken back on every way out, also when a worker cannot be started.
     const std::unique_ptr<std::atomic<bool>, void (*)(std::atomic<bool>*)> release(
@@ -86,14 +86,14 @@ class TWorkerPool {
     stage_.store(&stage);
     generation_.fetch_add(1);
     generation_.notify_all();
-    run(0);
+    run();
     stage_.store(nullptr);
     for (int inside = inside_.load(); inside != 0;) inside = AwaitChange(inside_, inside);
     return true;
   }
 
  private:
-  // Worker `index` runs part `index` of every stage that has that many parts.
+  // Worker `index` helps with every stage of more than `index` parts.
   void Work(int index, std::uint64_t seen) {
     for (;;) {
       seen = AwaitChange(generation_, seen);
@@ -101,14 +101,14 @@ class TWorkerPool {
       inside_.fetch_add(1);
       if (const TStage* stage = stage_.load(); stage && index < stage->Parts) {
         std::fesetenv(stage->Environment);
-        (*stage->Run)(index);
+        (*stage->Run)();
       }
       if (inside_.fetch_sub(1) == 1) inside_.notify_all();
     }
   }
 
   // Whether a stage runs on the pool; a flag rather than a mutex, since a stage started
-  // inside part 0 asks from the thread that already has the pool.
+  // inside one asks from the thread that already has the pool.
   std::atomic<bool> busy_{false};
   // The stage in progress (on its caller's stack), or null. Every access to the stage
   // and to its inside_ count is sequentially consistent: a worker's entry and the
@@ -137,7 +137,7 @@ void ParallelRanges(int count, int threads, const std::function<void(int, int)>&
   std::vector<std::exception_ptr> errors(ranges);
   // Each thread takes the next range not yet taken until none is left.
   std::atomic<int> next{0};
-  const std::function<void(int)> run = [&](int) {
+  const std::function<void()> run = [&] {
     for (int range; (range = next.fetch_add(1, std::memory_order_relaxed)) < ranges;) {
       try {
         body(int(long(count) * range / ranges), int(long(count) * (range + 1) / ranges));
@@ -149,16 +149,16 @@ void ParallelRanges(int count, int threads, const std::function<void(int, int)>&
   std::fenv_t environment;
   std::fegetenv(&environment);
   if (parts == 1) {
-    run(0);
+    run();
   } else if (!Pool().TryRun(parts, run, environment)) {
     std::vector<std::jthread> workers;
     workers.reserve(parts - 1);
     for (int part = 1; part < parts; ++part)
-      workers.emplace_back([&, part] {
+      workers.emplace_back([&] {
         std::fesetenv(&environment);
-        run(part);
+        run();
       });
-    run(0);
+    run();
   }  // the workers join here
   for (const auto& error : errors)
     if (error) std::rethrow_exception(error);
