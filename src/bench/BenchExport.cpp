@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "bench/BenchPictures.h"
-#include "tomo/ArrayFiles.h"
+#include "io/ArrayFiles.h"
 #include "ui/ExportView.h"
 #include "ui/OutputFile.h"
 

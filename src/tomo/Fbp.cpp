@@ -135,7 +135,9 @@ TFilterResponse FilterResponse(const TFbpOptions& options, int count, int detect
   CheckFbpOptions(options);
   if (count < 2)
     throw EInvalidStudyValue(FormatMessage("count must be at least 2, not %d", {int64_t{count}}));
-  CheckGeometry(TScanGeometry{.Detectors = detectors});
+  TScanGeometry geometry;
+  geometry.Detectors = detectors;
+  CheckGeometry(geometry);
   const int padded = PaddedLength(detectors);
   TFilterResponse response;
   for (int i = 0; i < count; ++i) {

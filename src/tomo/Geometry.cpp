@@ -1,10 +1,12 @@
 #include "tomo/Geometry.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <numbers>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "format/MessageFormat.h"
 
@@ -30,7 +32,9 @@ int ResolveThreadCount(int threads) {
 
 double TScanGeometry::Step() { return 19.0 / 127.0; }
 
-double TScanGeometry::AngleDegrees(int view) const { return view * ArcDegrees / Views; }
+double TScanGeometry::AngleDegrees(int view) const {
+  return Angles.empty() ? view * ArcDegrees / Views : Angles[std::size_t(view)];
+}
 
 double TScanGeometry::AngleRadians(int view) const {
   return AngleDegrees(view) * (std::numbers::pi / 180);
@@ -55,18 +59,61 @@ double TScanGeometry::Sin(int view) const {
   return std::sin(degrees * (std::numbers::pi / 180));
 }
 
-double TScanGeometry::BinCells(int bin) const { return bin - (Detectors - 1) / 2.0; }
+// With the default spacing 1 and offset 0 the sum and the product are exact, so the
+// positions are the half-integers and integers they always were.
+double TScanGeometry::BinCells(int bin) const {
+  return (bin - (Detectors - 1) / 2.0 + Offset) * Spacing;
+}
+
+TScanGeometry MeasuredAngles(std::vector<double> angles, int detectors) {
+  TScanGeometry geometry;
+  geometry.Views = static_cast<int>(std::min<std::size_t>(angles.size(), 1u << 30));
+  geometry.Angles = std::move(angles);
+  geometry.Detectors = detectors;
+  return geometry;
+}
+
+TArray2D::TArray2D(const TArrayView& view) : TArray2D(view.Rows, view.Columns) {
+  for (int r = 0; r < Rows; ++r)
+    for (int c = 0; c < Columns; ++c) At(r, c) = view.At(r, c);
+}
+
+void CheckImageSize(const TImageSize& size) {
+  CheckIntRange("columns", size.Columns, 8, 4096);
+  CheckIntRange("rows", size.Rows, 8, 4096);
+}
 
 double TScanGeometry::BinPosition(int bin) const { return BinCells(bin) * 19 / 127; }
 
 void CheckGeometry(const TScanGeometry& geometry) {
+  if (!geometry.Angles.empty()) {
+    if (geometry.Angles.size() > 100000)
+      throw EInvalidGeometry(FormatMessage("angles must be from 1 to 100000, not %d",
+                                           {static_cast<int64_t>(geometry.Angles.size())}));
+    if (std::size_t(geometry.Views) != geometry.Angles.size())
+      throw EInvalidGeometry(FormatMessage("views must equal the %d angles, not %d",
+                                           {static_cast<int64_t>(geometry.Angles.size()),
+                                            int64_t{geometry.Views}}));
+    for (std::size_t k = 0; k < geometry.Angles.size(); ++k)
+      if (!std::isfinite(geometry.Angles[k]))
+        throw EInvalidGeometry(
+            FormatMessage("angle %d must be finite", {static_cast<int64_t>(k)}));
+  }
   CheckIntRange("views", geometry.Views, 1, 100000);
   CheckIntRange("detectors", geometry.Detectors, 2, 10000);
   const double arc = geometry.ArcDegrees;
-  if (!(arc > 0 && arc <= 360))
+  if (geometry.Angles.empty() && !(arc > 0 && arc <= 360))
     throw EInvalidGeometry(
         FormatMessage("arc must be greater than 0 and at most 360 degrees, not %g",
                       {static_cast<long double>(arc)}));
+  if (!(geometry.Spacing > 0 && std::isfinite(geometry.Spacing)))
+    throw EInvalidGeometry(
+        FormatMessage("detector spacing must be finite and greater than 0, not %g",
+                      {static_cast<long double>(geometry.Spacing)}));
+  if (!(std::fabs(geometry.Offset) <= geometry.Detectors))
+    throw EInvalidGeometry(
+        FormatMessage("detector offset must be at most the %d bins, not %g",
+                      {int64_t{geometry.Detectors}, static_cast<long double>(geometry.Offset)}));
 }
 
 }  // namespace quarvel

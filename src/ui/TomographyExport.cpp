@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "base/ScopeExit.h"
-#include "tomo/ArrayFiles.h"
+#include "io/ArrayFiles.h"
 #include "ui/ExportView.h"
 #include "ui/MainFormUnit.h"
 

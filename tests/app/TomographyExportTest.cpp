@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "Process.h"
-#include "tomo/ArrayFiles.h"
+#include "io/ArrayFiles.h"
 
 namespace {
 

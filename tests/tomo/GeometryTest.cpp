@@ -77,8 +77,11 @@ TEST(StudyOptions, ValuesOutOfRangeAreRefusedByName) {
 }
 
 TEST(StudyOptions, GeometryErrorsAreGeometryErrors) {
-  EXPECT_THROW(CheckGeometry(TScanGeometry{.Views = 0}), EInvalidGeometry);
-  EXPECT_THROW(CheckGeometry(TScanGeometry{.ArcDegrees = -1}), EInvalidGeometry);
+  TScanGeometry noViews, negativeArc;
+  noViews.Views = 0;
+  negativeArc.ArcDegrees = -1;
+  EXPECT_THROW(CheckGeometry(noViews), EInvalidGeometry);
+  EXPECT_THROW(CheckGeometry(negativeArc), EInvalidGeometry);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "tomo/ArrayFiles.h"
+#include "io/ArrayFiles.h"
 
 #include <tiffio.h>
 
