@@ -171,7 +171,9 @@ void LargeCases(benchmark::internal::Benchmark* b) {
 
 void LargeIterativeCases(benchmark::internal::Benchmark* b) {
   b->ArgNames({"size", "views", "threads", "iterations"});
-  for (int iterations : {1, 2}) b->Args({256, 360, 0, iterations})->Args({512, 720, 0, iterations});
+  for (int threads : {0, 1})
+    for (int iterations : {1, 2})
+      b->Args({256, 360, threads, iterations})->Args({512, 720, threads, iterations});
   b->Unit(benchmark::kMillisecond)->UseRealTime();
 }
 
