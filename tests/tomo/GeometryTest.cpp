@@ -58,7 +58,7 @@ TEST(StudyOptions, ValuesOutOfRangeAreRefusedByName) {
       {"photons inf", [](auto& o) { o.Photons = kInf; },
        "photons must be finite and greater than 0"},
       {"photons tiny", [](auto& o) { o.Photons = 1e-300; }, ""},
-      {"grid size 7", [](auto& o) { o.GridSize = 7; }, "columns must be from 8 to 4096, not 7"},
+      {"grid size 7", [](auto& o) { o.GridSize = 7; }, "grid size must be from 8 to 4096, not 7"},
       {"grid size 4096", [](auto& o) { o.GridSize = 4096; }, ""},
       {"relaxation 0", [](auto& o) { o.Method = TReconstructionMethod::Sirt, o.Relaxation = 0; },
        "relaxation must be greater than 0 and less than 2, not 0"},
