@@ -29,7 +29,10 @@ namespace {
                             double value) {
   Fail(name, "row " + std::to_string(row) + ", column " + std::to_string(column) +
                  ": the value is not finite (" +
-                 (std::isnan(value) ? "nan" : value > 0 ? "inf" : "-inf") + ")");
+                 (std::isnan(value) ? "nan"
+                  : value > 0       ? "inf"
+                                    : "-inf") +
+                 ")");
 }
 
 // Values a reader hands out must be finite: each is checked where it is read.
@@ -47,8 +50,8 @@ TArray2D NewArray(std::uint64_t rows, std::uint64_t columns, const std::string& 
     Fail(name, "the array holds no values (" + std::to_string(rows) + " x " +
                    std::to_string(columns) + ")");
   if (rows > kMax || columns > kMax)
-    Fail(name, "the array is too large (" + std::to_string(rows) + " x " +
-                   std::to_string(columns) + ")");
+    Fail(name,
+         "the array is too large (" + std::to_string(rows) + " x " + std::to_string(columns) + ")");
   return TArray2D(static_cast<int>(rows), static_cast<int>(columns));
 }
 
@@ -119,11 +122,13 @@ class NpyHeaderParser {
   }
 
  private:
-  [[noreturn]] void Bad(const std::string& reason) const { Fail(name_, "bad NPY header: " + reason); }
+  [[noreturn]] void Bad(const std::string& reason) const {
+    Fail(name_, "bad NPY header: " + reason);
+  }
   char Peek() const { return at_ < text_.size() ? text_[at_] : '\0'; }
   void SkipBlanks() {
-    while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\t' || text_[at_] == '\n' ||
-                                  text_[at_] == '\r'))
+    while (at_ < text_.size() &&
+           (text_[at_] == ' ' || text_[at_] == '\t' || text_[at_] == '\n' || text_[at_] == '\r'))
       ++at_;
   }
   void Expect(char c) {
@@ -211,7 +216,8 @@ NpyType ParseDescr(const std::string& descr, const std::string& name) {
   }
   type.kind = descr[1];
   const std::string_view digits = std::string_view(descr).substr(2);
-  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), type.size);
+  const auto [end, error] =
+      std::from_chars(digits.data(), digits.data() + digits.size(), type.size);
   if (error != std::errc() || end != digits.data() + digits.size()) bad();
   const bool ok = (type.kind == 'f' && (type.size == 4 || type.size == 8)) ||
                   ((type.kind == 'i' || type.kind == 'u') &&
@@ -332,8 +338,8 @@ class CsvLines {
     }
     std::vector<std::string_view> fields = SplitFields(line);
     if (fields.size() != count_)
-      Fail(LineRef(name_, number), "expected " + std::to_string(count_) + " fields, not " +
-                                       std::to_string(fields.size()));
+      Fail(LineRef(name_, number),
+           "expected " + std::to_string(count_) + " fields, not " + std::to_string(fields.size()));
     return fields;
   }
   bool SawHeader() const { return sawHeader_; }
@@ -353,8 +359,8 @@ class CsvLines {
       Fail(LineRef(name_, number),
            std::string("bad ") + what + " '" + std::string(field) + "' (a number)");
     if (!std::isfinite(v))
-      Fail(LineRef(name_, number), std::string("the ") + what + " is not finite (" +
-                                       std::string(field) + ")");
+      Fail(LineRef(name_, number),
+           std::string("the ") + what + " is not finite (" + std::string(field) + ")");
     return v;
   }
 
@@ -393,8 +399,8 @@ TArray2D CellsToArray(const std::vector<CsvCell>& cells, const std::string& name
   for (const CsvCell& c : cells) {
     const std::size_t at = std::size_t(c.row) * std::size_t(columns) + std::size_t(c.column);
     if (lineOf[at] != 0)
-      Fail(LineRef(name, c.line), std::string(columnName) + " " + std::to_string(c.column) +
-                                      ", " + rowName + " " + std::to_string(c.row) +
+      Fail(LineRef(name, c.line), std::string(columnName) + " " + std::to_string(c.column) + ", " +
+                                      rowName + " " + std::to_string(c.row) +
                                       " was given before, on line " + std::to_string(lineOf[at]));
     lineOf[at] = c.line;
     array.Values[at] = c.value;
@@ -410,7 +416,9 @@ std::string ReadFileBytes(const std::string& path) {
   const bool standardInput = path == "-";
   const std::string name = standardInput ? "standard input" : path;
   if (path.empty()) Fail("''", "cannot read: the name is empty");
-  const auto fail = [&name](int error) { Fail(name, std::string("cannot read: ") + std::strerror(error)); };
+  const auto fail = [&name](int error) {
+    Fail(name, std::string("cannot read: ") + std::strerror(error));
+  };
   const int fd =
       standardInput ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) fail(errno);
@@ -436,7 +444,9 @@ TArray2D ParseNpy(std::string_view bytes, const std::string& name) {
   const int major = static_cast<unsigned char>(bytes[6]);
   if (major < 1 || major > 3)
     Fail(name, "NPY version " + std::to_string(major) + " is not one read here (1, 2 or 3)");
-  const auto byte = [&](std::size_t i) { return std::uint64_t(static_cast<unsigned char>(bytes[i])); };
+  const auto byte = [&](std::size_t i) {
+    return std::uint64_t(static_cast<unsigned char>(bytes[i]));
+  };
   std::uint64_t headerLength = 0;
   std::size_t dataStart = 0;
   if (major == 1) {
@@ -447,10 +457,8 @@ TArray2D ParseNpy(std::string_view bytes, const std::string& name) {
     headerLength = byte(8) | byte(9) << 8 | byte(10) << 16 | byte(11) << 24;
     dataStart = 12;
   }
-  if (headerLength > bytes.size() - dataStart)
-    Fail(name, "truncated: the NPY header is cut short");
-  const NpyHeader header =
-      NpyHeaderParser(bytes.substr(dataStart, headerLength), name).Parse();
+  if (headerLength > bytes.size() - dataStart) Fail(name, "truncated: the NPY header is cut short");
+  const NpyHeader header = NpyHeaderParser(bytes.substr(dataStart, headerLength), name).Parse();
   dataStart += headerLength;
   const NpyType type = ParseDescr(header.descr, name);
   const std::vector<std::uint64_t>& shape = *header.shape;

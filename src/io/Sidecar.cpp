@@ -106,15 +106,14 @@ TSinogramSidecar ParseSidecar(std::string_view text, const std::string& name) {
   for (const Json& a : angles) listed.push_back(Number(a, "angles", name));
   const int views = WholeNumber(Member(json, "views", name), "views", name);
   if (std::size_t(views) != listed.size() || views < 1)
-    Fail(name, "\"views\" is " + std::to_string(views) + ", but " +
-                   std::to_string(listed.size()) + " angles are listed");
+    Fail(name, "\"views\" is " + std::to_string(views) + ", but " + std::to_string(listed.size()) +
+                   " angles are listed");
   g.Detectors = WholeNumber(Member(json, "detectors", name), "detectors", name);
   g.Spacing = Number(Member(json, "spacing", name), "spacing", name);
   g.Offset = Number(Member(json, "offset", name), "offset", name);
   if (g.Beam != TBeam::Parallel) {
     g.SourceDistance = Number(Member(json, "source_distance", name), "source_distance", name);
-    g.DetectorDistance =
-        Number(Member(json, "detector_distance", name), "detector_distance", name);
+    g.DetectorDistance = Number(Member(json, "detector_distance", name), "detector_distance", name);
   }
   if (const auto arc = json.find("arc"); arc != json.end()) {
     g.Views = views;

@@ -68,10 +68,12 @@ TEST(NpyReader, ReadsEveryTypeOrderAndVersion) {
       {"f4 big, Fortran, keys reordered, double quotes, no trailing comma",
        Npy(R"({"shape":(2,3),"fortran_order":True,"descr":">f4"})",
            Elements<float>({1, -4, 2, 5, 3, 6}, true))},
-      {"i2 little", Npy("{'descr': '<i2', " + c, Elements<std::int16_t>({1, 2, 3, -4, 5, 6}, false))},
-      {"i8 big, version 2", Npy("{'descr': '>i8', " + c,
-                                Elements<std::int64_t>({1, 2, 3, -4, 5, 6}, true), 2)},
-      {"i1 no byte order", Npy("{'descr': '|i1', " + c, Elements<std::int8_t>({1, 2, 3, -4, 5, 6}, false))},
+      {"i2 little",
+       Npy("{'descr': '<i2', " + c, Elements<std::int16_t>({1, 2, 3, -4, 5, 6}, false))},
+      {"i8 big, version 2",
+       Npy("{'descr': '>i8', " + c, Elements<std::int64_t>({1, 2, 3, -4, 5, 6}, true), 2)},
+      {"i1 no byte order",
+       Npy("{'descr': '|i1', " + c, Elements<std::int8_t>({1, 2, 3, -4, 5, 6}, false))},
       {"written by the export tool", NpyBytes([] {
          TArray2D a(2, 3);
          a.Values = {1, 2, 3, -4, 5, 6};
@@ -197,14 +199,14 @@ TEST(TiffReader, ReadsFloatImagesInStripsAndTiles) {
   for (const double v : values) asFloats.push_back(double(float(v)));
   for (const bool tiled : {false, true}) {
     SCOPED_TRACE(tiled ? "tiles" : "strips");
-    const TArray2D wide = ParseTiff(
-        LibtiffImage(20, 18, 64, SAMPLEFORMAT_IEEEFP, 1, tiled, values), "a.tif");
+    const TArray2D wide =
+        ParseTiff(LibtiffImage(20, 18, 64, SAMPLEFORMAT_IEEEFP, 1, tiled, values), "a.tif");
     EXPECT_EQ(wide.Columns, 20);
     EXPECT_EQ(wide.Rows, 18);
     EXPECT_EQ(wide.Values, values);
-    EXPECT_EQ(ParseTiff(LibtiffImage(20, 18, 32, SAMPLEFORMAT_IEEEFP, 1, tiled, values), "a.tif")
-                  .Values,
-              asFloats);
+    EXPECT_EQ(
+        ParseTiff(LibtiffImage(20, 18, 32, SAMPLEFORMAT_IEEEFP, 1, tiled, values), "a.tif").Values,
+        asFloats);
   }
   TArray2D ours(2, 3);
   ours.Values = {1, 2, 3, -4, 5, 6.5};
@@ -281,7 +283,8 @@ TEST(CsvReaders, RefuseIncompleteOrInconsistentFilesNamingTheLine) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     const std::string message = ErrorOf([&] {
-      row.sinogram ? (void)ParseSinogramCsv(row.text, "g.csv") : (void)ParseGridCsv(row.text, "g.csv");
+      row.sinogram ? (void)ParseSinogramCsv(row.text, "g.csv")
+                   : (void)ParseGridCsv(row.text, "g.csv");
     });
     EXPECT_EQ(message.rfind(row.message, 0), 0u) << message;
   }

@@ -28,9 +28,9 @@ TEST(Sidecar, GivesBackTheGeometryItWasWrittenFrom) {
     EXPECT_EQ(back.Image, (TImageSize{200, 100}));
   }
   const std::string text = SidecarJson(uniform, {128, 128});
-  for (const char* fact : {"\"kind\": \"sinogram\"", "\"layout\": \"[view][bin]\"",
-                           "\"beam\": \"parallel\"", "\"length\": \"pixel\"",
-                           "\"value\": \"line integral / pixel size\""})
+  for (const char* fact :
+       {"\"kind\": \"sinogram\"", "\"layout\": \"[view][bin]\"", "\"beam\": \"parallel\"",
+        "\"length\": \"pixel\"", "\"value\": \"line integral / pixel size\""})
     EXPECT_NE(text.find(fact), std::string::npos) << fact;
   EXPECT_EQ(SidecarPath("out/s.npy"), "out/s.npy.json");
 }
@@ -52,7 +52,8 @@ TEST(Sidecar, RefusesDamagedFilesWithOneLine) {
        "s.json: \"views\" is 3, but 2 angles are listed"},
       {"string angle", R"({"kind": "sinogram", "views": 1, "angles": ["0"], )" + tail,
        "s.json: \"angles\" must be a number"},
-      {"arc disagrees", R"({"kind": "sinogram", "views": 2, "angles": [0, 45], "arc": 180, )" + tail,
+      {"arc disagrees",
+       R"({"kind": "sinogram", "views": 2, "angles": [0, 45], "arc": 180, )" + tail,
        "s.json: angle 1 is not that of the uniform arc"},
       {"detectors out of range",
        R"({"kind": "sinogram", "views": 1, "angles": [0], "detectors": 1, "spacing": 1, )"
