@@ -82,6 +82,20 @@ void RefuseOverwrite(const std::string& output, const std::string& input, const 
                       " is the " + what + ": it would be overwritten");
 }
 
+// The largest magnitude taken from a file: the metrics square differences and SSIM
+// squares the values themselves, so beyond about 1e154 they would overflow; 1e100 leaves
+// room for the sums of a 4096 x 4096 image and the scan's line integrals.
+constexpr double kLargestValue = 1e100;
+
+void CheckMagnitudes(const TArray2D& array, const std::string& path) {
+  for (int r = 0; r < array.Rows; ++r)
+    for (int c = 0; c < array.Columns; ++c)
+      if (!(std::abs(array.At(r, c)) <= kLargestValue))
+        throw EUsageError(path + ": row " + std::to_string(r) + ", column " + std::to_string(c) +
+                          ": the value " + ShortestText(array.At(r, c)) +
+                          " is beyond 1e100 in magnitude, too large to compare");
+}
+
 template <class Read>
 auto ReadInput(Read read) {
   try {
@@ -137,7 +151,8 @@ void ApplyDataOptions(const QCommandLineParser& parser, const std::string& comma
   notWith("angles", "views", "the angles file gives the views");
   notWith("angles", "arc", "the angles file gives the views");
   notWith("image", "grid-size", "the image has its own size");
-  notWith("image", "projector", "the image is scanned by the grid projector");
+  if (set("image") && study.Projector == TProjectorKind::Exact)
+    throw EUsageError("--image is scanned by the grid projector, not by --projector exact");
   for (const char* scanOnly : {"projector", "photons", "seed"})
     notWith("sinogram", scanOnly, "a given sinogram is not scanned");
 
@@ -183,6 +198,7 @@ void ApplyDataOptions(const QCommandLineParser& parser, const std::string& comma
     if (!data.History.empty()) RefuseOverwrite(data.History, path, "image file");
     data.Image = ReadInput([&] { return ReadImageFile(path); });
     const TArray2D& image = *data.Image;
+    CheckMagnitudes(image, path);
     if (image.Columns < 8 || image.Columns > 4096 || image.Rows < 8 || image.Rows > 4096)
       throw EUsageError(path + ": the image must be from 8 to 4096 pixels on each side, not " +
                         std::to_string(image.Columns) + " x " + std::to_string(image.Rows));
@@ -209,6 +225,7 @@ void ApplyDataOptions(const QCommandLineParser& parser, const std::string& comma
     std::optional<TSinogramSidecar> sidecar;
     if (Exists(sidecarPath))
       sidecar = ReadInput([&] { return ParseSidecar(ReadFileBytes(sidecarPath), sidecarPath); });
+    CheckMagnitudes(sinogram.Values, path);
     const int rows = sinogram.Values.Rows, columns = sinogram.Values.Columns;
     if (sidecar && sidecar->Geometry.Detectors != columns)
       throw EUsageError(path + " has " + std::to_string(columns) + " bins a view, but " +

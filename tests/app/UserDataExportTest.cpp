@@ -111,7 +111,7 @@ TEST_F(UserData, BadInputsAreOneLineAndExitTwoBeforeAnyOutput) {
       {{"metrics", "O", "--sinogram", "D/s.csv", "--photons", "9"},
        "--sinogram and --photons do not go together: a given sinogram is not scanned"},
       {{"metrics", "O", "--image", "D/s.csv", "--projector", "exact"},
-       "--image and --projector do not go together: the image is scanned by the grid projector"},
+       "--image is scanned by the grid projector, not by --projector exact"},
       {{"reconstruction", "D/s.csv", "--sinogram", "D/s.csv"},
        "'D/s.csv' is the sinogram file: it would be overwritten"},
       {{"sinogram", "O.npy", "--sinogram", "D/s.csv"},
