@@ -62,8 +62,8 @@ TInputArray ReadArray(py::handle object, const std::string& what) {
 py::array HandOver(TArray2D&& array) {
   auto* values = new std::vector<double>(std::move(array.Values));
   py::capsule owner(values, [](void* p) { delete static_cast<std::vector<double>*>(p); });
-  return py::array_t<double>({py::ssize_t(array.Rows), py::ssize_t(array.Columns)},
-                             values->data(), owner);
+  return py::array_t<double>({py::ssize_t(array.Rows), py::ssize_t(array.Columns)}, values->data(),
+                             owner);
 }
 
 py::array CopyOut(const TArrayView& view) {

@@ -73,8 +73,8 @@ std::vector<TPhantomBlob> ReadBlobs(const py::object& blobs) {
         fail(c, "is too small: the blob's peak density would overflow a double");
     }
     if (v.Columns == 5 && v.At(r, 4) != 0 && v.At(r, 4) != 1) fail(4, "must be 0 or 1");
-    list.push_back({v.At(r, 0), v.At(r, 1), v.At(r, 2), v.At(r, 3),
-                    v.Columns == 4 || v.At(r, 4) == 1});
+    list.push_back(
+        {v.At(r, 0), v.At(r, 1), v.At(r, 2), v.At(r, 3), v.Columns == 4 || v.At(r, 4) == 1});
   }
   return list;
 }
@@ -151,13 +151,15 @@ void CheckSize(TImageSize size) {
 TScanGeometry Parallel(const py::object& angles, int detectors, double spacing, double offset,
                        double arc) {
   TScanGeometry g;
-  if (py::isinstance<py::int_>(angles)) {
+  // A view count is anything that is an integer (Python's or NumPy's); a float is not.
+  if (PyIndex_Check(angles.ptr()) && !py::isinstance<py::array>(angles)) {
     g.Views = angles.cast<int>();
     g.ArcDegrees = arc;
   } else {
-    const TInputArray list = ReadArray(
-        py::module_::import("numpy").attr("asarray")(angles, "dtype"_a = "float64").attr("reshape")(1, -1),
-        "angles");
+    const py::array given = py::array::ensure(angles);
+    if (!given || given.ndim() != 1)
+      throw py::type_error("angles must be a view count (int) or a 1-D sequence of degrees");
+    const TInputArray list = ReadArray(given.attr("reshape")(1, -1), "angles");
     g.Views = list.View.Columns;
     for (int k = 0; k < list.View.Columns; ++k) g.Angles.push_back(list.View.At(0, k));
   }
@@ -208,8 +210,7 @@ py::array Fbp(const py::object& sinogram, const TScanGeometry& geometry, const p
 
 py::array Iterative(TIterativeMethod method, const py::object& sinogram,
                     const TScanGeometry& geometry, const py::object& size, int iterations,
-                    double relaxation, bool nonnegative, const py::object& callback,
-                    int threads) {
+                    double relaxation, bool nonnegative, const py::object& callback, int threads) {
   const TInputArray in = ReadArray(sinogram, "sinogram");
   CheckSize(ReadSize(size));
   if (relaxation != 1.0) throw py::value_error("relaxation must be 1 in this version");
@@ -223,9 +224,7 @@ py::array Iterative(TIterativeMethod method, const py::object& sinogram,
   threads = ReadThreads(threads);
   TRun run;
   if (!callback.is_none())
-    options.Progress = [&](int iteration) {
-      run.Post([&] { callback(iteration, py::none()); });
-    };
+    options.Progress = [&](int iteration) { run.Post([&] { callback(iteration, py::none()); }); };
   return HandOver(run([&](std::stop_token stop) {
     return ReconstructIterative(TArray2D(in.View), geometry, options, stop, threads);
   }));
@@ -234,18 +233,16 @@ py::array Iterative(TIterativeMethod method, const py::object& sinogram,
 py::array AddNoise(const py::object& sinogram, double photons, std::uint64_t seed, int threads) {
   const TInputArray in = ReadArray(sinogram, "sinogram");
   threads = ReadThreads(threads);
-  return HandOver(TRun()([&](std::stop_token) {
-    return AddPhotonNoise(TArray2D(in.View), photons, seed, threads);
-  }));
+  return HandOver(TRun()(
+      [&](std::stop_token) { return AddPhotonNoise(TArray2D(in.View), photons, seed, threads); }));
 }
 
 py::dict Metrics(const py::object& image, const py::object& truth, const py::object& mask) {
   const TInputArray a = ReadArray(image, "image");
   const TInputArray b = ReadArray(truth, "truth");
   if (!mask.is_none()) throw py::value_error("mask must be None in this version");
-  const TImageMetrics m = TRun()([&](std::stop_token) {
-    return CompareImages(TArray2D(a.View), TArray2D(b.View));
-  });
+  const TImageMetrics m =
+      TRun()([&](std::stop_token) { return CompareImages(TArray2D(a.View), TArray2D(b.View)); });
   return py::dict("rmse"_a = m.Rmse, "nrmse"_a = m.Nrmse, "psnr"_a = m.Psnr, "ssim"_a = m.Ssim);
 }
 
@@ -297,7 +294,10 @@ PYBIND11_MODULE(_quarvel, m) {
       .def_property_readonly("spacing", [](const TScanGeometry& g) { return g.Spacing; })
       .def_property_readonly("offset", [](const TScanGeometry& g) { return g.Offset; })
       .def_property_readonly(
-          "arc", [](const TScanGeometry& g) { return g.Uniform() ? py::object(py::float_(g.ArcDegrees)) : py::none(); },
+          "arc",
+          [](const TScanGeometry& g) {
+            return g.Uniform() ? py::object(py::float_(g.ArcDegrees)) : py::none();
+          },
           "The arc of uniform views in degrees; None for measured angles.")
       .def_property_readonly(
           "angles",
@@ -317,8 +317,8 @@ PYBIND11_MODULE(_quarvel, m) {
       .def("__repr__",
            [](const TScanGeometry& g) {
              std::string text = "quarvel.parallel(";
-             text += g.Uniform() ? std::to_string(g.Views) + ", arc=" +
-                                       std::string(py::repr(py::float_(g.ArcDegrees)))
+             text += g.Uniform() ? std::to_string(g.Views) +
+                                       ", arc=" + std::string(py::repr(py::float_(g.ArcDegrees)))
                                  : std::string("<") + std::to_string(g.Views) + " angles>";
              return text + ", detectors=" + std::to_string(g.Detectors) +
                     ", spacing=" + std::string(py::repr(py::float_(g.Spacing))) +
@@ -376,8 +376,8 @@ nonnegative: set negative pixels to 0 after each update.
 callback: callback(iteration, image) after each iteration, on the calling thread; an
     exception it raises stops the reconstruction and is raised by this call.
 Ctrl+C stops the reconstruction and raises KeyboardInterrupt.)";
-  for (const auto& [name, method] : {std::pair{"sirt", TIterativeMethod::Sirt},
-                                     std::pair{"sart", TIterativeMethod::Sart}}) {
+  for (const auto& [name, method] :
+       {std::pair{"sirt", TIterativeMethod::Sirt}, std::pair{"sart", TIterativeMethod::Sart}}) {
     const TIterativeMethod chosen = method;
     m.def(
         name,
