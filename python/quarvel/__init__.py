@@ -17,15 +17,18 @@ threads run reconstructions side by side, and Ctrl+C stops a long one.
 from ._quarvel import (  # noqa: F401
     Geometry,
     add_noise,
+    backproject,
+    cgls,
     fbp,
     metrics,
     parallel,
     phantom,
+    pixel_size,
     project,
     project_exact,
     sart,
     sirt,
 )
 
-__all__ = ["Geometry", "add_noise", "fbp", "metrics", "parallel", "phantom", "project",
-           "project_exact", "sart", "sirt"]
+__all__ = ["Geometry", "add_noise", "backproject", "cgls", "fbp", "metrics", "parallel",
+           "phantom", "pixel_size", "project", "project_exact", "sart", "sirt"]

@@ -47,12 +47,12 @@ DEFAULTS = {
     "projector": "grid",    # grid or exact
     "photons": None,        # None: no noise
     "seed": 0,
-    "method": "fbp",        # fbp, sirt or sart
+    "method": "fbp",        # fbp, sirt, sart or cgls
     "filter": "ram-lak",
     "cutoff": 1.0,
     "iterations": 10,
-    "relaxation": 1.0,
-    "nonnegative": False,
+    "relaxation": 1.0,      # sirt and sart
+    "nonnegative": False,   # sirt and sart
 }
 METRICS = ("rmse", "nrmse", "psnr", "ssim")
 
@@ -106,11 +106,13 @@ def run_case(params, threads=1):
     if params["projector"] == "grid":
         sinogram = quarvel.project(truth, scan, threads=threads)
     elif params["projector"] == "exact":
-        sinogram = quarvel.project_exact(params["phantom"], scan, size, threads=threads)
+        sinogram = quarvel.project_exact(params["phantom"], scan, params["grid_size"],
+                                         threads=threads)
     else:
         raise ValueError(f"projector must be grid or exact, not {params['projector']!r}")
     if params["photons"] is not None:
         sinogram = quarvel.add_noise(sinogram, params["photons"], params["seed"],
+                                     pixel=quarvel.pixel_size(params["grid_size"]),
                                      threads=threads)
     method = params["method"]
     if method == "fbp":
@@ -120,8 +122,10 @@ def run_case(params, threads=1):
         image = getattr(quarvel, method)(sinogram, scan, size, params["iterations"],
                                          params["relaxation"], params["nonnegative"],
                                          threads=threads)
+    elif method == "cgls":
+        image = quarvel.cgls(sinogram, scan, size, params["iterations"], threads=threads)
     else:
-        raise ValueError(f"method must be fbp, sirt or sart, not {method!r}")
+        raise ValueError(f"method must be fbp, sirt, sart or cgls, not {method!r}")
     return quarvel.metrics(image, truth)
 
 

@@ -19,7 +19,6 @@
 #include "base/Exception.h"
 #include "model/Gauss.h"
 #include "model/PhantomFile.h"
-#include "model/ProjectionModel.h"
 #include "tomo/Geometry.h"
 #include "tomo/Metrics.h"
 #include "tomo/Projectors.h"
@@ -114,23 +113,6 @@ TFilterWindow ReadFilter(const std::string& name) {
 }
 
 // ---- the core's calls -----------------------------------------------------------
-// The core takes fixed-size images for now: these adapters hold what changes when it
-// takes any size.
-
-TArray2D SampleBlobs(const std::vector<TPhantomBlob>& blobs, TImageSize size) {
-  if (size.Columns != TProjectionModel::kGridSize || size.Rows != TProjectionModel::kGridSize)
-    throw py::value_error("size must be 128 x 128 in this version");
-  auto model = std::make_unique<TProjectionModel>();
-  for (const TPhantomBlob& b : blobs) {
-    auto blob = std::make_unique<TGauss3D>(b.MX, b.DX, b.MY, b.DY);
-    blob->Enabled = b.Enabled;
-    model->AdoptBlob(std::move(blob));
-  }
-  model->ResetGrid();
-  for (int i = 0; i < model->BlobCount(); ++i)
-    if (model->BlobAt(i)->Enabled) model->AddBlobToGrid(*model->BlobAt(i));
-  return GridImage(*model);
-}
 
 std::vector<TGauss3D> Gaussians(const std::vector<TPhantomBlob>& blobs) {
   std::vector<TGauss3D> list;
@@ -141,9 +123,13 @@ std::vector<TGauss3D> Gaussians(const std::vector<TPhantomBlob>& blobs) {
   return list;
 }
 
-void CheckSize(TImageSize size) {
-  if (size.Columns != TProjectionModel::kGridSize || size.Rows != TProjectionModel::kGridSize)
-    throw py::value_error("size must be 128 x 128 in this version");
+// The phantom's grids are square: N x N points over [1, 20]^2.
+int SquareSize(const py::object& size) {
+  const TImageSize s = ReadSize(size);
+  if (s.Columns != s.Rows)
+    throw py::value_error("the phantom's grid is square, not " + std::to_string(s.Rows) + " x " +
+                          std::to_string(s.Columns));
+  return s.Columns;
 }
 
 // ---- the functions --------------------------------------------------------------
@@ -171,40 +157,49 @@ TScanGeometry Parallel(const py::object& angles, int detectors, double spacing, 
 }
 
 py::array Phantom(const py::object& blobs, const py::object& size) {
-  const std::vector<TPhantomBlob> list = ReadBlobs(blobs);
-  const TImageSize s = ReadSize(size);
-  return HandOver(TRun()([&](std::stop_token) { return SampleBlobs(list, s); }));
+  const std::vector<TGauss3D> list = Gaussians(ReadBlobs(blobs));
+  const int n = SquareSize(size);
+  return HandOver(TRun()([&](const std::stop_token&) { return SamplePhantom(list, n); }));
 }
 
 py::array Project(const py::object& image, const TScanGeometry& geometry, int threads) {
   const TInputArray in = ReadArray(image, "image");
   threads = ReadThreads(threads);
-  return HandOver(TRun()([&](std::stop_token stop) {
-    return ProjectGrid(TArray2D(in.View), geometry, stop, threads);
+  return HandOver(TRun()(
+      [&](const std::stop_token& stop) { return ProjectGrid(in.View, geometry, stop, threads); }));
+}
+
+py::array BackProjectSinogram(const py::object& sinogram, const TScanGeometry& geometry,
+                              const py::object& size, int threads) {
+  const TInputArray in = ReadArray(sinogram, "sinogram");
+  const TImageSize s = ReadSize(size);
+  threads = ReadThreads(threads);
+  return HandOver(TRun()([&](const std::stop_token& stop) {
+    return BackProject(in.View, geometry, s, stop, threads);
   }));
 }
 
 py::array ProjectExactly(const py::object& blobs, const TScanGeometry& geometry,
                          const py::object& size, int threads) {
   const std::vector<TGauss3D> list = Gaussians(ReadBlobs(blobs));
-  CheckSize(ReadSize(size));
+  const int n = SquareSize(size);
   threads = ReadThreads(threads);
-  return HandOver(TRun()([&](std::stop_token stop) {
-    return ProjectExact(TPhantomDensity(list), geometry, stop, threads);
+  return HandOver(TRun()([&](const std::stop_token& stop) {
+    return ProjectExact(TPhantomDensity(list), geometry, n, stop, threads);
   }));
 }
 
 py::array Fbp(const py::object& sinogram, const TScanGeometry& geometry, const py::object& size,
               const std::string& filter, double cutoff, int threads) {
   const TInputArray in = ReadArray(sinogram, "sinogram");
-  CheckSize(ReadSize(size));
+  const TImageSize s = ReadSize(size);
   TFbpOptions options;
   options.Window = ReadFilter(filter);
   options.Cutoff = cutoff;
   CheckFbpOptions(options);
   threads = ReadThreads(threads);
-  return HandOver(TRun()([&](std::stop_token stop) {
-    return ReconstructFbp(TArray2D(in.View), geometry, options, stop, threads);
+  return HandOver(TRun()([&](const std::stop_token& stop) {
+    return ReconstructFbp(in.View, geometry, options, s, stop, threads);
   }));
 }
 
@@ -212,37 +207,41 @@ py::array Iterative(TIterativeMethod method, const py::object& sinogram,
                     const TScanGeometry& geometry, const py::object& size, int iterations,
                     double relaxation, bool nonnegative, const py::object& callback, int threads) {
   const TInputArray in = ReadArray(sinogram, "sinogram");
-  CheckSize(ReadSize(size));
-  if (relaxation != 1.0) throw py::value_error("relaxation must be 1 in this version");
-  if (!callback.is_none() && !PyCallable_Check(callback.ptr()))
+  const TImageSize s = ReadSize(size);
+  if (!callback.is_none() && PyCallable_Check(callback.ptr()) == 0)
     throw py::type_error("callback must be callable");
   TIterativeOptions options;
   options.Method = method;
   options.Iterations = iterations;
+  options.Relaxation = relaxation;
   options.NonNegative = nonnegative;
   CheckIterativeOptions(options);
   threads = ReadThreads(threads);
   TRun run;
   if (!callback.is_none())
-    options.Progress = [&](int iteration) { run.Post([&] { callback(iteration, py::none()); }); };
-  return HandOver(run([&](std::stop_token stop) {
-    return ReconstructIterative(TArray2D(in.View), geometry, options, stop, threads);
+    options.Iterate = [&](int iteration, const TArray2D& image) {
+      run.Post([&] { callback(iteration, CopyOut(image.View())); });
+    };
+  return HandOver(run([&](const std::stop_token& stop) {
+    return ReconstructIterative(in.View, geometry, options, s, stop, threads);
   }));
 }
 
-py::array AddNoise(const py::object& sinogram, double photons, std::uint64_t seed, int threads) {
+py::array AddNoise(const py::object& sinogram, double photons, std::uint64_t seed, double pixel,
+                   int threads) {
   const TInputArray in = ReadArray(sinogram, "sinogram");
   threads = ReadThreads(threads);
-  return HandOver(TRun()(
-      [&](std::stop_token) { return AddPhotonNoise(TArray2D(in.View), photons, seed, threads); }));
+  return HandOver(TRun()([&](const std::stop_token&) {
+    return AddPhotonNoise(in.View, photons, seed, threads, pixel);
+  }));
 }
 
 py::dict Metrics(const py::object& image, const py::object& truth, const py::object& mask) {
   const TInputArray a = ReadArray(image, "image");
   const TInputArray b = ReadArray(truth, "truth");
   if (!mask.is_none()) throw py::value_error("mask must be None in this version");
-  const TImageMetrics m =
-      TRun()([&](std::stop_token) { return CompareImages(TArray2D(a.View), TArray2D(b.View)); });
+  const TImageMetrics m = TRun()(
+      [&](const std::stop_token&) { return CompareImages(TArray2D(a.View), TArray2D(b.View)); });
   return py::dict("rmse"_a = m.Rmse, "nrmse"_a = m.Nrmse, "psnr"_a = m.Psnr, "ssim"_a = m.Ssim);
 }
 
@@ -347,7 +346,7 @@ The phantom sampled as an image [iy][ix] in density units.
 blobs: None for the built-in three, a phantom file's path (CSV mx,dx,my,dy[,enabled]),
     or an (n, 4) or (n, 5) array mx, dx, my, dy[, enabled] in model units (the image
     spans the square [1, 20] on both axes); blobs combine by their maximum.
-size: N for N x N pixels, or (rows, columns).)");
+size: N for N x N pixels over the square (8 ... 4096).)");
 
   m.def("project", &Project, "image"_a, "geometry"_a, py::kw_only(), "threads"_a = 0, R"(
 The grid projection (Joseph's method) of an image [iy][ix]: a sinogram [view][bin] of
@@ -355,29 +354,44 @@ line integrals divided by the pixel size.
 
 threads: 0 for one per processor; the result is the same for any count.)");
 
+  m.def("backproject", &BackProjectSinogram, "sinogram"_a, "geometry"_a, "size"_a = 128,
+        py::kw_only(), "threads"_a = 0, R"(
+The exact transpose of project() for an image of `size`: an image [iy][ix] such that
+<project(x), y> = <x, backproject(y)> up to rounding. Not a reconstruction (no filter).)");
+
   m.def("project_exact", &ProjectExactly, "blobs"_a, "geometry"_a, "size"_a = 128, py::kw_only(),
         "threads"_a = 0, R"(
-The exact line integrals of the blobs' continuous density, divided by the pixel size of an
-image of `size` over the square [1, 20]: a sinogram [view][bin]. blobs as for phantom().)");
+The exact line integrals of the blobs' continuous density over the size x size grid of
+phantom(blobs, size), divided by its pixel (pixel_size(size) model units): a sinogram
+[view][bin]. blobs as for phantom(); size an int N.)");
+
+  m.def("pixel_size", &PixelSize, "size"_a, R"(
+The pixel of phantom(..., size) in model units: 19 / (size - 1), the square [1, 20]
+over size points.)");
 
   m.def("fbp", &Fbp, "sinogram"_a, "geometry"_a, "size"_a = 128, "filter"_a = "ram-lak",
         "cutoff"_a = 1.0, py::kw_only(), "threads"_a = 0, R"(
-Filtered back-projection of a sinogram [view][bin] to an image [iy][ix] in density units.
+Filtered back-projection of a sinogram [view][bin] to an image [iy][ix] of `size` (N or
+(rows, columns)) in density units. Each view weighs its share of the half turn, so any
+angle set gives density units; an arc under 180 degrees misses a wedge of directions.
 
 filter: ram-lak, shepp-logan, cosine, hamming or hann (the ramp filter's window).
 cutoff: 0 < cutoff <= 1 of the Nyquist frequency.)");
 
   const char* iterativeDoc = R"(
-An iterative reconstruction of a sinogram [view][bin] to an image [iy][ix], from zero.
+An iterative reconstruction of a sinogram [view][bin] to an image [iy][ix] of `size`
+(N or (rows, columns)), from zero: sirt (all views at once), sart (one view at a time),
+cgls (conjugate gradients on the normal equations).
 
 iterations: 1 ... 100000.
-relaxation: the step's factor lambda.
-nonnegative: set negative pixels to 0 after each update.
+relaxation: sirt and sart: the step's factor lambda, 0 < lambda < 2; cgls: 1.
+nonnegative: sirt and sart: set negative pixels to 0 after each update.
 callback: callback(iteration, image) after each iteration, on the calling thread; an
     exception it raises stops the reconstruction and is raised by this call.
 Ctrl+C stops the reconstruction and raises KeyboardInterrupt.)";
   for (const auto& [name, method] :
-       {std::pair{"sirt", TIterativeMethod::Sirt}, std::pair{"sart", TIterativeMethod::Sart}}) {
+       {std::pair{"sirt", TIterativeMethod::Sirt}, std::pair{"sart", TIterativeMethod::Sart},
+        std::pair{"cgls", TIterativeMethod::Cgls}}) {
     const TIterativeMethod chosen = method;
     m.def(
         name,
@@ -393,9 +407,11 @@ Ctrl+C stops the reconstruction and raises KeyboardInterrupt.)";
   }
 
   m.def("add_noise", &AddNoise, "sinogram"_a, "photons"_a, "seed"_a = 0, py::kw_only(),
-        "threads"_a = 0, R"(
-Photon noise for `photons` incident photons per bin: n ~ Poisson(I0 exp(-p)), value
--ln(max(n, 1) / I0). The same seed gives the same noise, whatever the thread count.)");
+        "pixel"_a = 19.0 / 127.0, "threads"_a = 0, R"(
+Photon noise for `photons` incident photons per bin. A value p (in pixels) is a line
+integral of p * pixel in model units, so n ~ Poisson(I0 exp(-pixel p)) photons pass and
+the noisy value is -ln(max(n, 1) / I0) / pixel; pixel is pixel_size(N) for a phantom of
+N x N (the default: N = 128). The same seed gives the same noise, whatever the threads.)");
 
   m.def("metrics", &Metrics, "image"_a, "truth"_a, "mask"_a = py::none(), R"(
 How far an image lies from the truth: a dict of rmse, nrmse (rmse / (max - min of the

@@ -181,16 +181,32 @@ def test_bad_arguments_raise_one_clear_error(call, error, message):
 def test_callbacks_run_on_the_calling_thread_and_their_errors_stop_the_work():
     scan = quarvel.parallel(30)
     sinogram = quarvel.project(quarvel.phantom(), scan)
-    seen = []
+    seen, images = [], []
 
     def callback(iteration, image):
         seen.append((iteration, threading.get_ident()))
+        images.append(image)
         if iteration == 3:
             raise RuntimeError("enough")
 
     with pytest.raises(RuntimeError, match="enough"):
         quarvel.sart(sinogram, scan, iterations=1000, callback=callback)
     assert seen == [(k, threading.get_ident()) for k in (1, 2, 3)]
+    # Each image is the reconstruction so far, kept after the call.
+    assert np.array_equal(images[1], quarvel.sart(sinogram, scan, iterations=2))
+    assert np.array_equal(images[2], quarvel.sart(sinogram, scan, iterations=3))
+
+
+def test_project_and_backproject_are_transposes_on_a_rectangle():
+    rng = np.random.default_rng(5)
+    image = rng.random((20, 30))  # 20 rows, 30 columns
+    scan = quarvel.parallel(rng.uniform(0, 360, 17), 41, spacing=0.7, offset=1.5)
+    sinogram = rng.random((17, 41))
+    back = quarvel.backproject(sinogram, scan, (20, 30))
+    assert back.shape == (20, 30)
+    left, right = np.vdot(quarvel.project(image, scan), sinogram), np.vdot(image, back)
+    assert left == pytest.approx(right, rel=1e-12)
+    assert quarvel.fbp(sinogram, scan, (20, 30)).shape == (20, 30)
 
 
 def test_ctrl_c_stops_a_long_reconstruction():
