@@ -53,6 +53,7 @@ DEFAULTS = {
     "iterations": 10,
     "relaxation": 1.0,      # sirt and sart
     "nonnegative": False,   # sirt and sart
+    "mask": "none",         # none or circle: the region the metrics take
 }
 METRICS = ("rmse", "nrmse", "psnr", "ssim")
 
@@ -126,7 +127,7 @@ def run_case(params, threads=1):
         image = quarvel.cgls(sinogram, scan, size, params["iterations"], threads=threads)
     else:
         raise ValueError(f"method must be fbp, sirt, sart or cgls, not {method!r}")
-    return quarvel.metrics(image, truth)
+    return quarvel.metrics(image, truth, params["mask"])
 
 
 def _case_outcome(params):

@@ -236,12 +236,26 @@ py::array AddNoise(const py::object& sinogram, double photons, std::uint64_t see
   }));
 }
 
+// None or "none": the whole image; "circle": the disc every view sees; a tuple
+// (left, top, right, bottom): the columns [left, right) and rows [top, bottom).
+TRegion ReadRegion(const py::object& mask) {
+  if (mask.is_none()) return TRegion::Whole();
+  if (py::isinstance<py::str>(mask)) {
+    const auto name = mask.cast<std::string>();
+    if (name == "none") return TRegion::Whole();
+    if (name == "circle") return TRegion::Circle();
+    throw py::value_error("mask must be none, circle or (left, top, right, bottom), not " + name);
+  }
+  const auto box = mask.cast<std::tuple<int, int, int, int>>();
+  return TRegion::Rectangle(std::get<0>(box), std::get<1>(box), std::get<2>(box), std::get<3>(box));
+}
+
 py::dict Metrics(const py::object& image, const py::object& truth, const py::object& mask) {
   const TInputArray a = ReadArray(image, "image");
   const TInputArray b = ReadArray(truth, "truth");
-  if (!mask.is_none()) throw py::value_error("mask must be None in this version");
-  const TImageMetrics m = TRun()(
-      [&](const std::stop_token&) { return CompareImages(TArray2D(a.View), TArray2D(b.View)); });
+  const TRegion region = ReadRegion(mask);
+  const TImageMetrics m =
+      TRun()([&](const std::stop_token&) { return CompareImages(a.View, b.View, region); });
   return py::dict("rmse"_a = m.Rmse, "nrmse"_a = m.Nrmse, "psnr"_a = m.Psnr, "ssim"_a = m.Ssim);
 }
 
@@ -416,5 +430,10 @@ N x N (the default: N = 128). The same seed gives the same noise, whatever the t
   m.def("metrics", &Metrics, "image"_a, "truth"_a, "mask"_a = py::none(), R"(
 How far an image lies from the truth: a dict of rmse, nrmse (rmse / (max - min of the
 truth)), psnr (20 log10((max - min) / rmse), inf for equal images) and ssim (11 x 11
-Gaussian window, sigma 1.5).)");
+Gaussian window, sigma 1.5).
+
+mask: None (the whole image), "circle" (the disc every view sees: pixel centres within
+(min(rows, columns) - 1) / 2 of the centre) or (left, top, right, bottom), the columns
+[left, right) and rows [top, bottom). The figures take the region's pixels only; ssim
+averages the windows centred there (nan when none is).)");
 }

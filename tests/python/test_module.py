@@ -71,6 +71,19 @@ def test_metrics_equal_scikit_images():
         assert got[name] == pytest.approx(value, rel=1e-12, abs=1e-12), name
 
 
+def test_a_masks_figures_take_its_pixels_alone():
+    truth = quarvel.phantom()
+    image = truth + np.random.default_rng(2).normal(0, 0.01, truth.shape)
+    box = quarvel.metrics(image, truth, (10, 20, 70, 50))  # columns 10-69, rows 20-49
+    crop = (slice(20, 50), slice(10, 70))
+    inside = quarvel.metrics(image[crop], truth[crop])
+    assert [box[k] for k in ("rmse", "nrmse", "psnr")] == [inside[k] for k in ("rmse", "nrmse", "psnr")]
+    y, x = np.mgrid[0:128, 0:128]
+    disc = (2 * x - 127) ** 2 + (2 * y - 127) ** 2 <= 127 ** 2
+    rmse = np.sqrt(np.mean((image - truth)[disc] ** 2))
+    assert quarvel.metrics(image, truth, "circle")["rmse"] == pytest.approx(rmse, rel=1e-12)
+
+
 def test_fbp_agrees_with_scikit_image_after_the_conversion():
     transform = pytest.importorskip("skimage.transform")
     truth = quarvel.phantom()
@@ -167,6 +180,12 @@ BAD_CALLS = [
      ValueError, "iterations"),
     ("callback", lambda: quarvel.sirt(np.zeros((10, 182)), quarvel.parallel(10), callback=3),
      TypeError, "callback must be callable"),
+    ("relaxation", lambda: quarvel.sart(np.zeros((10, 182)), quarvel.parallel(10), relaxation=2),
+     ValueError, "relaxation"),
+    ("mask", lambda: quarvel.metrics(np.ones((16, 16)), np.ones((16, 16)), "square"), ValueError,
+     "mask must be none, circle"),
+    ("mask outside", lambda: quarvel.metrics(np.ones((16, 16)), np.ones((16, 16)), (0, 0, 17, 5)),
+     ValueError, "17"),
 ]
 
 
