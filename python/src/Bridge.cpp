@@ -87,7 +87,7 @@ void TRun::Serve() {
   const py::gil_scoped_release release;
   std::unique_lock lock(mutex_);
   while (!done_) {
-    changed_.wait_for(lock, std::chrono::milliseconds(50), [&] { return done_ || pending_; });
+    changed_.wait_for(lock, std::chrono::milliseconds(20), [&] { return done_ || pending_; });
     if (done_) break;
     const std::function<void()>* call = pending_;
     lock.unlock();

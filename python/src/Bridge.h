@@ -8,7 +8,7 @@
 // NumPy array looks at it, so nothing is copied on the way out either.
 //
 // Work: the core runs on a thread of its own while the calling thread, with the GIL
-// released, waits in slices of 50 ms. Between slices the calling thread takes the GIL,
+// released, waits in slices of 20 ms. Between slices the calling thread takes the GIL,
 // lets Python run its signal handlers (Ctrl+C raises KeyboardInterrupt there) and runs
 // the callbacks the work handed to it, so Python code never runs on the worker. An
 // interrupt or a callback's exception requests the work's stop, waits for the worker

@@ -291,6 +291,7 @@ PYBIND11_MODULE(_quarvel, m) {
   m.doc() = "The tomography core of Quarvel view over NumPy arrays.";
 
   // The core's errors are bad arguments: their messages name the value and its range.
+  // NOLINTNEXTLINE(performance-unnecessary-value-param): pybind11's translator type
   py::register_exception_translator([](std::exception_ptr error) {
     try {
       if (error) std::rethrow_exception(error);
@@ -326,7 +327,7 @@ PYBIND11_MODULE(_quarvel, m) {
                                       : g.Beam == TBeam::FanFlat ? "fan-flat"
                                                                  : "fan-arc";
                              })
-      .def(py::self == py::self)
+      .def(py::self == py::self)  // NOLINT(misc-redundant-expression)
       .def("__repr__",
            [](const TScanGeometry& g) {
              std::string text = "quarvel.parallel(";

@@ -111,6 +111,8 @@ case $mode in
         fail "lintian reports errors, warnings or an unhardened binary in python3-quarvel"
       [ $status -eq 0 ] || fail "lintian exits with status $status on python3-quarvel"
       [ "$(dpkg-deb -f "$pydeb" Version)" = "$version" ] || fail "python3-quarvel version is not $version"
+      dpkg-deb -f "$pydeb" Description | head -1 | grep -q "^Python module" ||
+        fail "python3-quarvel's summary: $(dpkg-deb -f "$pydeb" Description | head -1)"
       pydepends=$(dpkg-deb -f "$pydeb" Depends)
       for dep in python3-numpy libc6 libstdc++6; do
         grep -q "$dep" <<<"$pydepends" || fail "python3-quarvel's Depends lacks $dep: $pydepends"
@@ -132,7 +134,9 @@ case $mode in
       fail "lintian finds a binary not hardened or not stripped"
     [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "package version is not $version"
     [ "$(dpkg-deb -f "$deb" Section)" = "science" ] || fail "package section"
-    [ -n "$(dpkg-deb -f "$deb" Description)" ] || fail "package description"
+    [ "$(dpkg-deb -f "$deb" Description | head -1)" = "viewer of a projection phantom and its zero projection" ] ||
+      fail "package summary: $(dpkg-deb -f "$deb" Description | head -1)"
+    [ "$(dpkg-deb -f "$deb" Description | wc -l)" -gt 1 ] || fail "package description"
     # dpkg-shlibdeps filled in the toolkit's libraries.
     depends=$(dpkg-deb -f "$deb" Depends)
     for lib in libqt6widgets6 libqt6gui6 libqt6core6 libc6; do
