@@ -20,7 +20,7 @@ names); --workers 0 runs them one after another in this process. Every case comp
 one processor: the workers are the parallelism. Progress goes to a terminal only. A
 failed case is reported on standard error with its parameters; the others go on. The
 exit status is 0 when every case succeeded, 1 when any failed, 2 for a bad command line
-or spec.
+or spec or a scheduler that cannot be reached.
 """
 
 import argparse
@@ -263,7 +263,11 @@ def main(argv=None):
     except (OSError, SpecError) as error:
         print(f"quarvel.sweep: {args.spec}: {error}", file=sys.stderr)
         return 2
-    outcomes = run(spec, args.workers, args.scheduler)
+    try:
+        outcomes = run(spec, args.workers, args.scheduler)
+    except (OSError, TimeoutError) as error:  # the scheduler cannot be reached
+        print(f"quarvel.sweep: {args.scheduler or 'the local cluster'}: {error}", file=sys.stderr)
+        return 2
     text = to_csv(spec, outcomes)
     if args.out == "-":
         sys.stdout.write(text)
