@@ -175,23 +175,38 @@ void BackProjectView(const TView& view, const double* values, int lineBegin, int
   const double* start = view.Start.data();
   const std::size_t lineLength = std::size_t(view.Length) + 2 * kPad;
   lineEnd = std::min(lineEnd, view.Lines);
+  if (lineBegin >= lineEnd) return;
+  // Each bin's value over Dominant, divided once for all the lines (the same quotient
+  // each line would compute).
+  const int detectors = static_cast<int>(view.Start.size());
+  std::vector<double> scaled(static_cast<std::size_t>(detectors));
+  for (int j = 0; j < detectors; ++j) scaled[std::size_t(j)] = values[j] / view.Dominant;
   for (int l = lineBegin; l < lineEnd; ++l) {
     int first = 0, last = 0;
     view.Bins(l, first, last);
     const double d = (l - view.LineMiddle) * view.Slope;
     double* line = lines + std::size_t(l) * lineLength;
     double* weight = weights ? weights + std::size_t(l) * lineLength : nullptr;
+    if (!weight) {
+      for (int j = first; j < last; ++j) {
+        const double x = (start[j] - d) + kPad;
+        const int i = static_cast<int>(x);
+        const double f = x - i;
+        const double v = scaled[std::size_t(j)];
+        line[i] += (1 - f) * v;
+        line[i + 1] += f * v;
+      }
+      continue;
+    }
     for (int j = first; j < last; ++j) {
       const double x = (start[j] - d) + kPad;
       const int i = static_cast<int>(x);
       const double f = x - i;
-      const double v = values[j] / view.Dominant;
+      const double v = scaled[std::size_t(j)];
       line[i] += (1 - f) * v;
       line[i + 1] += f * v;
-      if (weight) {
-        weight[i] += (1 - f) / view.Dominant;
-        weight[i + 1] += f / view.Dominant;
-      }
+      weight[i] += (1 - f) / view.Dominant;
+      weight[i + 1] += f / view.Dominant;
     }
   }
 }

@@ -10,7 +10,9 @@ namespace quarvel {
 
 void CheckStudyOptions(const TStudyOptions& options) {
   CheckGeometry(options.Geometry);
-  CheckImageSize({options.GridSize, options.GridSize});
+  if (options.GridSize < 8 || options.GridSize > 4096)
+    throw EInvalidStudyValue(FormatFixedMessage("grid size must be from 8 to 4096, not %d",
+                                                {int64_t{options.GridSize}}));
   CheckFbpOptions(options.Fbp);
   TIterativeOptions iterative;
   iterative.Iterations = options.Iterations;
