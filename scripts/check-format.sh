@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 formatter=clang-format-14
 command -v "$formatter" >/dev/null || formatter=clang-format
 mapfile -t files < <(git ls-files --cached --others --exclude-standard -- 'src/*.h' 'src/*.cpp' 'tests/*.h' 'tests/*.cpp' \
-                       'bench/*.h' 'bench/*.cpp' 'fuzz/*.h' 'fuzz/*.cpp')
+                       'bench/*.h' 'bench/*.cpp' 'fuzz/*.h' 'fuzz/*.cpp' 'python/*.h' 'python/*.cpp')
 if [ "${1:-}" = "--fix" ]; then
   "$formatter" -i "${files[@]}"
   exit 0

@@ -23,6 +23,9 @@ packages=(
   # the window suite under X11 (a virtual X server), and the Debian package's checker
   # (it brings dpkg-dev, whose dpkg-buildflags and dpkg-shlibdeps the package build uses)
   xvfb xauth lintian
+  # the Python module (pybind11 over Debian's interpreter and NumPy), its tests (pytest,
+  # scikit-image as the peer they compare with) and the sweeps' engine (dask.distributed)
+  pybind11-dev python3-dev python3-numpy python3-pytest python3-skimage python3-distributed
   "$@"
 )
 

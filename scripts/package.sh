@@ -2,7 +2,8 @@
 # Builds the Debian package as the distribution builds its own: in a build folder of its
 # own, with the distribution's hardening flags (dpkg-buildflags with every hardening
 # feature, and control-flow protection, which Debian 12's dpkg does not add yet), the
-# programs alone (no tests, no benchmarks), then `cpack -G DEB`.
+# programs alone (no tests, no benchmarks), then `cpack -G DEB`: quarvel-view, and
+# python3-quarvel with the Python module where Debian's python3 finds it.
 #   scripts/package.sh [BUILD_DIR [OUT_DIR]]   (default build/deb-build and build)
 # The optimisation stays the build type's -O2 and the floating-point options those of
 # CMakeLists.txt, so the packaged programs compute the same numbers and pixels as the
@@ -29,6 +30,7 @@ done
 cmake -S "$source_dir" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUARVEL_BUILD_TESTS=OFF -DQUARVEL_BUILD_BENCH=OFF \
   "-DCMAKE_CXX_FLAGS=$cflags" "-DCMAKE_EXE_LINKER_FLAGS=$(flag LDFLAGS)" \
+  "-DCMAKE_MODULE_LINKER_FLAGS=$(flag LDFLAGS)" -DQUARVEL_PYTHON_INSTALL_DIR=lib/python3/dist-packages \
   -DCMAKE_POSITION_INDEPENDENT_CODE=ON -DCMAKE_SKIP_INSTALL_RPATH=ON >/dev/null
 cmake --build "$build"
 cpack -G DEB -B "$out" --config "$build/CPackConfig.cmake"

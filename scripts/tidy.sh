@@ -35,7 +35,7 @@ import json, os, sys
 top = sys.argv[2]
 for f in sorted({os.path.relpath(os.path.join(e["directory"], e["file"]), top)
                  for e in json.load(open(sys.argv[1]))}):
-    if f.split("/")[0] in ("src", "tests", "bench", "fuzz"):
+    if f.split("/")[0] in ("src", "tests", "bench", "fuzz", "python"):
         print(f)
 EOF
 )
