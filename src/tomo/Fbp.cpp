@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "format/MessageFormat.h"
+#include "tomo/FanBeam.h"
+#include "tomo/FbpFilter.h"
 #include "tomo/Joseph.h"
 #include "tomo/Parallel.h"
 #include "tomo/Reconstruction.h"
@@ -154,6 +156,9 @@ TFilterResponse FilterResponse(const TFbpOptions& options, int count, int detect
 
 TArray2D ReconstructFbp(const TArray2D& sinogram, const TScanGeometry& geometry,
                         const TFbpOptions& options, const std::stop_token& stop, int threads) {
+  if (IsFan(geometry))
+    return ReconstructFbpFan(sinogram, geometry, {joseph::kSize, joseph::kSize}, options, stop,
+                             threads);
   joseph::CheckSinogram(sinogram, geometry);
   CheckFbpOptions(options);
   const int views = geometry.Views, detectors = geometry.Detectors;
@@ -221,3 +226,11 @@ TArray2D ReconstructFbp(const TArray2D& sinogram, const TScanGeometry& geometry,
 }
 
 }  // namespace quarvel
+
+namespace quarvel::filter {
+
+int PaddedLength(int detectors) { return quarvel::PaddedLength(detectors); }
+double RampKernel(int n) { return quarvel::RampKernel(n); }
+double Window(const TFbpOptions& options, double f) { return quarvel::Window(options, f); }
+
+}  // namespace quarvel::filter

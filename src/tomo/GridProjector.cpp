@@ -1,6 +1,7 @@
 #include <string>
 
 #include "format/MessageFormat.h"
+#include "tomo/FanBeam.h"
 #include "tomo/Joseph.h"
 #include "tomo/Parallel.h"
 #include "tomo/Projectors.h"
@@ -35,6 +36,7 @@ void joseph::CheckSinogram(const TArray2D& sinogram, const TScanGeometry& geomet
 
 TArray2D ProjectGrid(const TArray2D& image, const TScanGeometry& geometry,
                      const std::stop_token& stop, int threads) {
+  if (IsFan(geometry)) return ProjectGridFan(image, geometry, stop, threads);
   CheckGeometry(geometry);
   joseph::CheckGridImage(image, "the image");
   const joseph::TLines lines(image);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "format/MessageFormat.h"
+#include "tomo/FanBeam.h"
 #include "tomo/Joseph.h"
 #include "tomo/Parallel.h"
 #include "tomo/Reconstruction.h"
@@ -154,6 +155,8 @@ void CheckIterativeOptions(const TIterativeOptions& options) {
 TArray2D ReconstructIterative(const TArray2D& sinogram, const TScanGeometry& geometry,
                               const TIterativeOptions& options, const std::stop_token& stop,
                               int threads) {
+  if (IsFan(geometry))
+    return ReconstructIterativeFan(sinogram, geometry, {kSize, kSize}, options, stop, threads);
   CheckIterativeOptions(options);
   joseph::CheckSinogram(sinogram, geometry);
   std::vector<joseph::TView> views;
