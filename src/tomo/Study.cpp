@@ -3,12 +3,13 @@
 #include <cmath>
 
 #include "format/MessageFormat.h"
+#include "tomo/FanBeam.h"
 #include "tomo/Parallel.h"
 
 namespace quarvel {
 
 void CheckStudyOptions(const TStudyOptions& options) {
-  CheckGeometry(options.Geometry);
+  CheckFanGeometry(options.Geometry, TImageSize{});
   CheckFbpOptions(options.Fbp);
   TIterativeOptions iterative;
   iterative.Iterations = options.Iterations;

@@ -10,7 +10,9 @@
 #include <sstream>
 
 #include "base/ScopeExit.h"
+#include "format/MessageFormat.h"
 #include "io/ArrayFiles.h"
+#include "tomo/FanBeam.h"
 #include "ui/ExportView.h"
 #include "ui/MainFormUnit.h"
 
@@ -41,6 +43,16 @@ const OptionSpec kOptions[] = {
     {"cutoff", "C",
      "the filter's cutoff, 0 < C <= 1 of the Nyquist frequency (default 1); with fbp"},
     {"iterations", "K", "iterations, 1 ... 100000 (default 10); with sirt and sart"},
+};
+
+// The beam's options, which every tomography command takes.
+const OptionSpec kGeometryOptions[] = {
+    {"geometry", "parallel|fan-flat|fan-arc", "the rays' geometry (default parallel)"},
+    {"source-distance", "R",
+     "fan beam: the source's distance from the centre in pixels, more than the image's "
+     "half-diagonal (default twice the image's larger side)"},
+    {"detector-distance", "D",
+     "fan beam: the detector's distance from the centre in pixels, at least 0 (default R)"},
 };
 
 bool IsSet(const QCommandLineParser& parser, const char* option) { return parser.isSet(option); }
@@ -106,6 +118,39 @@ void CheckApplicable(const QCommandLineParser& parser, const std::string& comman
   } else {
     refuse("iterations", "to --method sirt or sart, not to fbp");
   }
+}
+
+// The fan's fields from --geometry, --source-distance and --detector-distance, and its
+// defaults (DefaultFanFields) for the bins' spacing and count where neither was given.
+void ParseBeam(const QCommandLineParser& parser, TScanGeometry& geometry, const TImageSize& image) {
+  if (IsSet(parser, "geometry"))
+    geometry.Beam = ParseChoice<TBeam>(parser, "geometry",
+                                       {{"parallel", TBeam::Parallel},
+                                        {"fan-flat", TBeam::FanFlat},
+                                        {"fan-arc", TBeam::FanArc}},
+                                       "parallel, fan-flat or fan-arc");
+  if (!IsFan(geometry)) {
+    for (const char* option : {"source-distance", "detector-distance"})
+      if (IsSet(parser, option))
+        throw EUsageError("--" + std::string(option) +
+                          " applies only to --geometry fan-flat or fan-arc");
+    return;
+  }
+  const double most = std::numeric_limits<double>::max();
+  std::optional<double> source, detector;
+  if (IsSet(parser, "source-distance"))
+    source = ParseAbove(parser, "source-distance", HalfDiagonal(image), most,
+                        "pixels, more than the image's half-diagonal " +
+                            FormatMessage("%g", {static_cast<long double>(HalfDiagonal(image))}));
+  if (IsSet(parser, "detector-distance")) {
+    detector = ParseNumber(parser, "detector-distance", 0.0, most, "pixels, at least 0");
+  }
+  const TFanFields fields = DefaultFanFields(geometry.Beam, image, source, detector);
+  geometry.SourceDistance = fields.SourceDistance;
+  geometry.DetectorDistance = fields.DetectorDistance;
+  // --optionNames lists only what was given, so this asks without knowing the option.
+  if (!parser.optionNames().contains("detector-spacing")) geometry.Spacing = fields.Spacing;
+  if (!IsSet(parser, "detectors")) geometry.Detectors = fields.Detectors;
 }
 
 // ---------------------------------------------------------------------------
@@ -218,6 +263,8 @@ QList<QCommandLineOption> TomographyOptions() {
   QList<QCommandLineOption> options;
   for (const OptionSpec& o : kOptions)
     options << QCommandLineOption(o.name, o.description, o.valueName);
+  for (const OptionSpec& o : kGeometryOptions)
+    options << QCommandLineOption(o.name, o.description, o.valueName);
   return options;
 }
 
@@ -231,6 +278,14 @@ std::optional<TTomographyJob> TomographyJob(const QCommandLineParser& parser,
   const std::string name = command.toStdString();
   if (!IsTomographyCommand(command)) {
     for (const OptionSpec& o : kOptions)
+      if (IsSet(parser, o.name))
+        throw EUsageError(std::string("--")
+                              .append(o.name)
+                              .append(" applies only to ")
+                              .append(kCommandList)
+                              .append(", not to ")
+                              .append(name));
+    for (const OptionSpec& o : kGeometryOptions)
       if (IsSet(parser, o.name))
         throw EUsageError(std::string("--")
                               .append(o.name)
@@ -283,6 +338,7 @@ std::optional<TTomographyJob> TomographyJob(const QCommandLineParser& parser,
     s.Fbp.Cutoff = ParseAbove(parser, "cutoff", 0, 1, "more than 0 and at most 1");
   if (IsSet(parser, "iterations"))
     s.Iterations = ParseNumber(parser, "iterations", 1, 100000, "a whole number from 1 to 100000");
+  ParseBeam(parser, s.Geometry, TImageSize{});
 
   // The library's own ranges are those above; a disagreement is still a usage error.
   try {
