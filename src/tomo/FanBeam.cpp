@@ -24,11 +24,11 @@ namespace {
 void CheckDistances(double source, double detector, const TImageSize& size) {
   const double half = HalfDiagonal(size);
   if (!(std::isfinite(source) && source > half))
-    throw EInvalidGeometry(FormatMessage(
+    throw EInvalidGeometry(FormatFixedMessage(
         "source distance must be finite and greater than the image's half-diagonal %g, not %g",
         {static_cast<long double>(half), static_cast<long double>(source)}));
   if (!(std::isfinite(detector) && detector >= 0))
-    throw EInvalidGeometry(FormatMessage("detector distance must be finite and at least 0, not %g",
+    throw EInvalidGeometry(FormatFixedMessage("detector distance must be finite and at least 0, not %g",
                                          {static_cast<long double>(detector)}));
 }
 
@@ -70,7 +70,7 @@ void CheckFanGeometry(const TScanGeometry& geometry, const TImageSize& size) {
   const double limit = std::numbers::pi / 2;
   for (int bin : {0, geometry.Detectors - 1})
     if (!(std::fabs(FanAngle(geometry, bin)) < limit))
-      throw EInvalidGeometry(FormatMessage(
+      throw EInvalidGeometry(FormatFixedMessage(
           "bin %d's ray must leave the central ray by less than 90 degrees, not %g",
           {int64_t{bin}, static_cast<long double>(FanAngle(geometry, bin) * 180 / std::numbers::pi)}));
 }
@@ -166,7 +166,7 @@ TFanLines::TFanLines(const TImageSize& size)
       Rows(std::size_t(size.Rows) * RowStride),
       Columns(std::size_t(size.Columns) * ColumnStride) {}
 
-TFanLines::TFanLines(const TArray2D& image) : TFanLines(TImageSize{image.Columns, image.Rows}) {
+TFanLines::TFanLines(const TArrayView& image) : TFanLines(TImageSize{image.Columns, image.Rows}) {
   for (int iy = 0; iy < image.Rows; ++iy)
     for (int ix = 0; ix < image.Columns; ++ix) Set(ix, iy, image.At(iy, ix));
 }
@@ -289,18 +289,17 @@ TArray2D Combine(const TImageSize& size, const std::vector<double>& rows,
 
 namespace {
 
-void CheckFanSinogram(const TArray2D& sinogram, const TScanGeometry& geometry) {
-  if (sinogram.Rows != geometry.Views || sinogram.Columns != geometry.Detectors ||
-      sinogram.Values.size() != std::size_t(sinogram.Rows) * std::size_t(sinogram.Columns))
+void CheckFanSinogram(const TArrayView& sinogram, const TScanGeometry& geometry) {
+  if (sinogram.Rows != geometry.Views || sinogram.Columns != geometry.Detectors || !sinogram.Data)
     throw EInvalidStudyValue(
-        FormatMessage("the sinogram must have %d views of %d bins, not %d of %d",
+        FormatFixedMessage("the sinogram must have %d views of %d bins, not %d of %d",
                       {int64_t{geometry.Views}, int64_t{geometry.Detectors}, int64_t{sinogram.Rows},
                        int64_t{sinogram.Columns}}));
 }
 
 }  // namespace
 
-TArray2D ProjectGridFan(const TArray2D& image, const TScanGeometry& geometry,
+TArray2D ProjectGridFan(const TArrayView& image, const TScanGeometry& geometry,
                         const std::stop_token& stop, int threads) {
   const TImageSize size{image.Columns, image.Rows};
   CheckFanGeometry(geometry, size);
@@ -315,10 +314,11 @@ TArray2D ProjectGridFan(const TArray2D& image, const TScanGeometry& geometry,
   return sinogram;
 }
 
-TArray2D BackProjectGridFan(const TArray2D& sinogram, const TScanGeometry& geometry,
+TArray2D BackProjectGridFan(const TArrayView& view, const TScanGeometry& geometry,
                             const TImageSize& size, const std::stop_token& stop, int threads) {
   CheckFanGeometry(geometry, size);
-  CheckFanSinogram(sinogram, geometry);
+  CheckFanSinogram(view, geometry);
+  const TArray2D sinogram(view);
   const fan::TRays rays(geometry, size);
   fan::TFanLines lines(size);
   // Lines [0, Rows) are rows, the rest columns; each line is one thread's alone.
@@ -334,11 +334,10 @@ TArray2D BackProjectGridFan(const TArray2D& sinogram, const TScanGeometry& geome
   return fan::Combine(size, lines.Rows, lines.Columns);
 }
 
-TArray2D ProjectExactFan(const TPhantomDensity& phantom, const TScanGeometry& geometry,
-                         double pixel, const std::stop_token& stop, int threads) {
-  // The phantom's square holds an image of 19 / pixel + 1 points a side.
-  const int points = static_cast<int>(std::lround(19 / pixel)) + 1;
-  CheckFanGeometry(geometry, {std::clamp(points, 8, 4096), std::clamp(points, 8, 4096)});
+TArray2D ProjectExactFan(const TPhantomDensity& phantom, const TScanGeometry& geometry, int size,
+                         const std::stop_token& stop, int threads) {
+  CheckFanGeometry(geometry, {size, size});
+  const double pixel = PixelSize(size);
   TArray2D sinogram(geometry.Views, geometry.Detectors);
   using real = long double;
   const real h = pixel, centre = TScanGeometry::kCentre;

@@ -71,20 +71,20 @@ TFanRay FanRay(const TScanGeometry& geometry, int view, int bin);
 // every row where its direction's |y| >= |x| and every column elsewhere, the image is
 // interpolated linearly between the two neighbouring cells at each crossing (cells outside
 // count 0), and the sum is divided by the larger of |x| and |y|. Threads take views.
-TArray2D ProjectGridFan(const TArray2D& image, const TScanGeometry& geometry,
+TArray2D ProjectGridFan(const TArrayView& image, const TScanGeometry& geometry,
                         const std::stop_token& stop = {}, int threads = 0);
 
 // The exact transpose of ProjectGridFan: an image of `size` ([iy][ix]). Threads take
 // rows and columns of the image; each cell adds the views and bins in order.
-TArray2D BackProjectGridFan(const TArray2D& sinogram, const TScanGeometry& geometry,
+TArray2D BackProjectGridFan(const TArrayView& sinogram, const TScanGeometry& geometry,
                             const TImageSize& size, const std::stop_token& stop = {},
                             int threads = 0);
 
 // The exact projector along each fan ray: the phantom (on the square [1, 20]^2 of model
-// units, centred at 10.5) seen through an image whose pixel is `pixel` model units (the
-// viewer's grid: 19/127). Accurate to 1e-9 of the sinogram's maximum, as in parallel beam.
-TArray2D ProjectExactFan(const TPhantomDensity& phantom, const TScanGeometry& geometry,
-                         double pixel, const std::stop_token& stop = {}, int threads = 0);
+// units, centred at 10.5) seen through its size x size grid, whose pixel is
+// PixelSize(size). Accurate to 1e-9 of the sinogram's maximum, as in parallel beam.
+TArray2D ProjectExactFan(const TPhantomDensity& phantom, const TScanGeometry& geometry, int size,
+                         const std::stop_token& stop = {}, int threads = 0);
 
 // The redundancy weight of the ray (view, bin): the weights of all measurements of one
 // line add up to 1. A full turn gives every ray 1/2. A shorter uniform arc B >= pi + 2
@@ -97,20 +97,15 @@ double RedundancyWeight(const TScanGeometry& geometry, int view, int bin);
 // filtered with the windowed ramp in the detector's own variable (for the arc the kernel
 // times (gamma / sin gamma)^2), back-projected with the distance weight (R / U)^2 on the
 // flat detector, R / L^2 on the arc), in density units over an image of `size`.
-TArray2D ReconstructFbpFan(const TArray2D& sinogram, const TScanGeometry& geometry,
+TArray2D ReconstructFbpFan(const TArrayView& sinogram, const TScanGeometry& geometry,
                            const TImageSize& size, const TFbpOptions& options,
                            const std::stop_token& stop = {}, int threads = 0);
 
-// SIRT or SART with the fan's grid projector and its transpose, as ReconstructIterative.
-TArray2D ReconstructIterativeFan(const TArray2D& sinogram, const TScanGeometry& geometry,
-                                 const TImageSize& size, const TIterativeOptions& options,
+// SIRT, SART or CGLS with the fan's grid projector and its transpose, as
+// ReconstructIterative does them in parallel beam (relaxation, non-negativity, callbacks).
+TArray2D ReconstructIterativeFan(const TArrayView& sinogram, const TScanGeometry& geometry,
+                                 const TIterativeOptions& options, const TImageSize& size,
                                  const std::stop_token& stop = {}, int threads = 0);
-
-// CGLS with the fan's grid projector: minimises |A x - b| from x = 0, `iterations` steps.
-TArray2D ReconstructCglsFan(const TArray2D& sinogram, const TScanGeometry& geometry,
-                            const TImageSize& size, int iterations,
-                            const std::function<void(int)>& progress = {},
-                            const std::stop_token& stop = {}, int threads = 0);
 
 // The parallel geometry a fan sinogram rebins to by default: as many views over a full
 // turn as the fan has (its arc for a short scan), and bins as wide as the fan's at the
@@ -121,7 +116,7 @@ TScanGeometry RebinnedGeometry(const TScanGeometry& fan);
 // beta = theta + gamma, gamma = asin(t / R), interpolated linearly in both beta (over the
 // views, turning about the full circle for a full scan) and gamma (over the bins). Rays
 // outside the measured fan count 0.
-TArray2D RebinToParallel(const TArray2D& sinogram, const TScanGeometry& fan,
+TArray2D RebinToParallel(const TArrayView& sinogram, const TScanGeometry& fan,
                          const TScanGeometry& parallel);
 
 }  // namespace quarvel

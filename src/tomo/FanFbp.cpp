@@ -11,6 +11,7 @@
 #include "tomo/FanBeam.h"
 #include "tomo/FbpFilter.h"
 #include "tomo/Parallel.h"
+#include "tomo/Wide.h"
 
 namespace quarvel {
 namespace {
@@ -77,6 +78,82 @@ double Redundancy(double arc, double position, double gamma) {
   return 1;
 }
 
+// One view as the back-projection reads it: its angle's cosine and sine, and its line.
+struct TBackView {
+  double Cos, Sin;
+  const double* Line;
+};
+
+// What every view shares: R, the positions per unit of across / depth and the origin's
+// position, the largest position read (clamped there, as below 1: both cells are zero
+// padding), and the weight's numerator.
+struct TBackGeometry {
+  double Source, PerTangent, Origin, High, Weight;
+};
+
+// The arc's views are resampled this many times finer than its bins at the centre.
+constexpr double kOversample = 2;
+
+// row[ix] += weight / d^2 times the view's line at across / d, for the image's row at y
+// (relative to the centre; x = ix - cx).
+inline double BackProjectPoint(double x, double y, const TBackView& v, const TBackGeometry& g) {
+  const double depth = g.Source + (y * v.Cos - x * v.Sin);
+  const double across = x * v.Cos + y * v.Sin;
+  const double reciprocal = 1 / depth;
+  const double u =
+      std::min(std::max(across * reciprocal * g.PerTangent + g.Origin, 1.0), g.High);
+  const int i = static_cast<int>(u);
+  const double f = u - i;
+  return g.Weight * reciprocal * reciprocal * ((1 - f) * v.Line[i] + f * v.Line[i + 1]);
+}
+
+void BackProjectRowPlain(double* row, int columns, double y, double cx, const TBackView& v,
+                         const TBackGeometry& g) {
+  for (int ix = 0; ix < columns; ++ix) row[ix] += BackProjectPoint(ix - cx, y, v, g);
+}
+
+#ifdef QUARVEL_WIDE_LOOPS
+// Four points at a time, the rest as above; every lane computes what BackProjectPoint does.
+__attribute__((target("avx2"))) void BackProjectRowWide(double* row, int columns, double y,
+                                                        double cx, const TBackView& v,
+                                                        const TBackGeometry& g) {
+  const __m256d yc = _mm256_set1_pd(y * v.Cos), ys = _mm256_set1_pd(y * v.Sin);
+  const __m256d c = _mm256_set1_pd(v.Cos), s = _mm256_set1_pd(v.Sin);
+  const __m256d source = _mm256_set1_pd(g.Source), per = _mm256_set1_pd(g.PerTangent);
+  const __m256d origin = _mm256_set1_pd(g.Origin), high = _mm256_set1_pd(g.High);
+  const __m256d one = _mm256_set1_pd(1.0), weight = _mm256_set1_pd(g.Weight);
+  const __m256d four = _mm256_set1_pd(4);
+  __m256d x = _mm256_setr_pd(0 - cx, 1 - cx, 2 - cx, 3 - cx);
+  int ix = 0;
+  for (; ix + 4 <= columns; ix += 4) {
+    const __m256d depth = _mm256_add_pd(source, _mm256_sub_pd(yc, _mm256_mul_pd(x, s)));
+    const __m256d across = _mm256_add_pd(_mm256_mul_pd(x, c), ys);
+    const __m256d reciprocal = _mm256_div_pd(one, depth);
+    const __m256d u = _mm256_min_pd(
+        _mm256_max_pd(_mm256_add_pd(_mm256_mul_pd(_mm256_mul_pd(across, reciprocal), per), origin),
+                      one),
+        high);
+    const __m256d value = _mm256_mul_pd(
+        _mm256_mul_pd(_mm256_mul_pd(weight, reciprocal), reciprocal), wide::Interpolate4(v.Line, u));
+    _mm256_storeu_pd(row + ix, _mm256_add_pd(_mm256_loadu_pd(row + ix), value));
+    x = _mm256_add_pd(x, four);
+  }
+  for (; ix < columns; ++ix) row[ix] += BackProjectPoint(ix - cx, y, v, g);
+}
+#endif
+
+void BackProjectRow(double* row, int columns, double y, double cx, const TBackView& v,
+                    const TBackGeometry& g, bool wideLoop) {
+#ifdef QUARVEL_WIDE_LOOPS
+  if (wideLoop) {
+    BackProjectRowWide(row, columns, y, cx, v, g);
+    return;
+  }
+#endif
+  (void)wideLoop;
+  BackProjectRowPlain(row, columns, y, cx, v, g);
+}
+
 // Zero bins on each side of a filtered view: positions are clamped to [-2, M + 1].
 constexpr int kViewPad = 3;
 
@@ -87,15 +164,14 @@ double RedundancyWeight(const TScanGeometry& geometry, int view, int bin) {
   return Redundancy(scan.Arc, scan.Position[view], FanAngle(geometry, bin));
 }
 
-TArray2D ReconstructFbpFan(const TArray2D& sinogram, const TScanGeometry& geometry,
+TArray2D ReconstructFbpFan(const TArrayView& sinogram, const TScanGeometry& geometry,
                            const TImageSize& size, const TFbpOptions& options,
                            const std::stop_token& stop, int threads) {
   CheckFanGeometry(geometry, size);
   CheckFbpOptions(options);
-  if (sinogram.Rows != geometry.Views || sinogram.Columns != geometry.Detectors ||
-      sinogram.Values.size() != std::size_t(sinogram.Rows) * std::size_t(sinogram.Columns))
+  if (sinogram.Rows != geometry.Views || sinogram.Columns != geometry.Detectors || !sinogram.Data)
     throw EInvalidStudyValue(
-        FormatMessage("the sinogram must have %d views of %d bins, not %d of %d",
+        FormatFixedMessage("the sinogram must have %d views of %d bins, not %d of %d",
                       {int64_t{geometry.Views}, int64_t{geometry.Detectors}, int64_t{sinogram.Rows},
                        int64_t{sinogram.Columns}}));
   const int views = geometry.Views, detectors = geometry.Detectors;
@@ -155,47 +231,58 @@ TArray2D ReconstructFbpFan(const TArray2D& sinogram, const TScanGeometry& geomet
   });
   ThrowIfStopped(stop);
 
-  // Back-projection: each pixel adds its views in order, with the distance weight.
-  std::vector<double> cosines(views), sines(views);
-  for (int k = 0; k < views; ++k) {
-    cosines[k] = geometry.Cos(k);
-    sines[k] = geometry.Sin(k);
+  // The back-projection reads every view on a line at the detector's central ray's
+  // distance from the source, where a point at depth d (along e from the source) and
+  // `across` (along a) lands at across / d. The flat detector is such a line already
+  // (its bins scaled by (R + D) / R); the arc's filtered view is resampled on it, kOversample
+  // times finer than its bins at the centre, each value times cos^2 gamma, so that both
+  // add weight / d^2 times the line's value: R^2 / U^2 (flat), R cos^2 gamma / (L cos gamma)^2
+  // = R / L^2 (arc, R in its scale).
+  std::vector<TBackView> lines(views);
+  int lineLength = stride;
+  double perTangent = reach / geometry.Spacing;  // positions per unit of across / d
+  double origin = (detectors - 1) / 2.0 - geometry.Offset + kViewPad;
+  std::vector<double> resampled;
+  if (arcDetector) {
+    const double lowest = std::tan(std::min(gammas.front(), gammas.back()));
+    const double highest = std::tan(std::max(gammas.front(), gammas.back()));
+    perTangent = kOversample / alpha;
+    const int count = static_cast<int>(std::ceil((highest - lowest) * perTangent)) + 1;
+    lineLength = count + 2 * kViewPad;
+    origin = kViewPad - lowest * perTangent;
+    resampled.resize(std::size_t(views) * lineLength);
+    const double centreBin = (detectors - 1) / 2.0 - geometry.Offset + kViewPad;
+    const double high = detectors + 1.0 + kViewPad;
+    ParallelRanges(views, threads, [&](int begin, int end) {
+      for (int k = begin; k < end; ++k) {
+        const double* q = &filtered[std::size_t(k) * stride];
+        double* line = &resampled[std::size_t(k) * lineLength];
+        for (int i = 0; i < count; ++i) {
+          const double tangent = lowest + i / perTangent;
+          const double u = std::min(std::max(std::atan(tangent) * (reach / geometry.Spacing) +
+                                                 centreBin, 1.0), high);
+          const int n = static_cast<int>(u);
+          const double f = u - n;
+          line[kViewPad + i] = ((1 - f) * q[n] + f * q[n + 1]) / (1 + tangent * tangent);
+        }
+      }
+    });
   }
-  const double centreBin = (detectors - 1) / 2.0 - geometry.Offset + kViewPad;
-  const double binsPerUnit = reach / geometry.Spacing;  // per radian (arc), per tan (flat)
-  const double high = detectors + 1.0 + kViewPad;
+  const double weight = arcDetector ? 1 : r * r;
+  const double* source = arcDetector ? resampled.data() : filtered.data();
+  for (int k = 0; k < views; ++k)
+    lines[k] = {geometry.Cos(k), geometry.Sin(k), source + std::size_t(k) * lineLength};
+  const TBackGeometry back{r, perTangent, origin, double(lineLength - kViewPad + 1), weight};
   const double cx = (size.Columns - 1) / 2.0, cy = (size.Rows - 1) / 2.0;
   TArray2D image(size.Rows, size.Columns);
+  const bool wideLoop = wide::Enabled();
   constexpr int kViewBlock = 32;
   ParallelRanges(size.Rows, threads, [&](int begin, int end) {
     for (int first = 0; first < views && !stop.stop_requested(); first += kViewBlock) {
       const int last = std::min(views, first + kViewBlock);
-      for (int iy = begin; iy < end; ++iy) {
-        const double y = iy - cy;
-        double* row = &image.At(iy, 0);
-        for (int k = first; k < last; ++k) {
-          const double c = cosines[k], s = sines[k];
-          const double* q = &filtered[std::size_t(k) * stride];
-          for (int ix = 0; ix < size.Columns; ++ix) {
-            const double x = ix - cx;
-            const double depth = r + (y * c - x * s);  // the source's distance along e
-            const double across = x * c + y * s;
-            double position, weight;
-            if (arcDetector) {
-              position = std::atan2(across, depth) * binsPerUnit;
-              weight = 1 / (across * across + depth * depth);
-            } else {
-              const double reciprocal = 1 / depth;
-              position = across * reciprocal * binsPerUnit;
-              weight = r * r * reciprocal * reciprocal;
-            }
-            const double u = std::min(std::max(position + centreBin, 1.0), high);
-            const int i = static_cast<int>(u);
-            const double f = u - i;
-            row[ix] += weight * ((1 - f) * q[i] + f * q[i + 1]);
-          }
-        }
-      }
+      for (int iy = begin; iy < end; ++iy)
+        for (int k = first; k < last; ++k)
+          BackProjectRow(&image.At(iy, 0), size.Columns, iy - cy, cx, lines[k], back, wideLoop);
     }
   });
   ThrowIfStopped(stop);

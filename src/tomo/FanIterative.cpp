@@ -19,11 +19,10 @@ constexpr double kNoWeight = 1e-12;
 
 double Inverse(double w) { return w > kNoWeight ? 1 / w : 0; }
 
-void CheckSinogramShape(const TArray2D& sinogram, const TScanGeometry& geometry) {
-  if (sinogram.Rows != geometry.Views || sinogram.Columns != geometry.Detectors ||
-      sinogram.Values.size() != std::size_t(sinogram.Rows) * std::size_t(sinogram.Columns))
+void CheckSinogramShape(const TArrayView& sinogram, const TScanGeometry& geometry) {
+  if (sinogram.Rows != geometry.Views || sinogram.Columns != geometry.Detectors || !sinogram.Data)
     throw EInvalidStudyValue(
-        FormatMessage("the sinogram must have %d views of %d bins, not %d of %d",
+        FormatFixedMessage("the sinogram must have %d views of %d bins, not %d of %d",
                       {int64_t{geometry.Views}, int64_t{geometry.Detectors}, int64_t{sinogram.Rows},
                        int64_t{sinogram.Columns}}));
 }
@@ -54,13 +53,18 @@ struct TOperator {
   }
 };
 
+void Report(const TIterativeOptions& options, int iteration, const TArray2D& image) {
+  if (options.Iterate) options.Iterate(iteration, image);
+  if (options.Progress) options.Progress(iteration);
+}
+
 TArray2D Filled(int rows, int columns, double value) {
   TArray2D array(rows, columns);
   std::fill(array.Values.begin(), array.Values.end(), value);
   return array;
 }
 
-TArray2D Sirt(const TArray2D& sinogram, const TOperator& a, const TIterativeOptions& options,
+TArray2D Sirt(const TArrayView& sinogram, const TOperator& a, const TIterativeOptions& options,
               const std::stop_token& stop) {
   const TImageSize size = a.Rays.Size;
   TArray2D rowWeights(sinogram.Rows, sinogram.Columns);
@@ -69,23 +73,25 @@ TArray2D Sirt(const TArray2D& sinogram, const TOperator& a, const TIterativeOpti
   TArray2D columnWeights = a.BackProject(Filled(sinogram.Rows, sinogram.Columns, 1));
   for (double& w : columnWeights.Values) w = Inverse(w);
 
+  const double lambda = options.Relaxation;
   TArray2D x(size.Rows, size.Columns);
   fan::TFanLines lines(size);
   TArray2D residual(sinogram.Rows, sinogram.Columns);
   for (int iteration = 1; iteration <= options.Iterations; ++iteration) {
     ThrowIfStopped(stop);
     a.Project(lines, residual);
-    for (std::size_t i = 0; i < residual.Values.size(); ++i)
-      residual.Values[i] = (sinogram.Values[i] - residual.Values[i]) * rowWeights.Values[i];
+    for (int k = 0; k < sinogram.Rows; ++k)
+      for (int j = 0; j < sinogram.Columns; ++j)
+        residual.At(k, j) = (sinogram.At(k, j) - residual.At(k, j)) * rowWeights.At(k, j);
     const TArray2D update = a.BackProject(residual);
     for (int iy = 0; iy < size.Rows; ++iy)
       for (int ix = 0; ix < size.Columns; ++ix) {
-        double v = x.At(iy, ix) + update.At(iy, ix) * columnWeights.At(iy, ix);
+        double v = x.At(iy, ix) + lambda * (update.At(iy, ix) * columnWeights.At(iy, ix));
         if (options.NonNegative && v < 0) v = 0;
         x.At(iy, ix) = v;
         lines.Set(ix, iy, v);
       }
-    if (options.Progress) options.Progress(iteration);
+    Report(options, iteration, x);
   }
   return x;
 }
@@ -108,7 +114,15 @@ std::vector<int> ViewOrder(int views) {
   return order;
 }
 
-TArray2D Sart(const TArray2D& sinogram, const TOperator& a, const TIterativeOptions& options,
+TArray2D Image(const fan::TFanLines& lines) {
+  TArray2D image(lines.Size.Rows, lines.Size.Columns);
+  for (int iy = 0; iy < lines.Size.Rows; ++iy)
+    for (int ix = 0; ix < lines.Size.Columns; ++ix)
+      image.At(iy, ix) = lines.Rows[std::size_t(iy) * lines.RowStride + kPad + ix];
+  return image;
+}
+
+TArray2D Sart(const TArrayView& sinogram, const TOperator& a, const TIterativeOptions& options,
               const std::stop_token& stop) {
   const TImageSize size = a.Rays.Size;
   const int detectors = sinogram.Columns;
@@ -135,78 +149,77 @@ TArray2D Sart(const TArray2D& sinogram, const TOperator& a, const TIterativeOpti
         for (int ix = 0; ix < size.Columns; ++ix) {
           const double w = weight.At(iy, ix);
           if (!(w > kNoWeight)) continue;
-          double v = x.Rows[std::size_t(iy) * x.RowStride + kPad + ix] + change.At(iy, ix) / w;
+          double v = x.Rows[std::size_t(iy) * x.RowStride + kPad + ix] +
+                     options.Relaxation * (change.At(iy, ix) / w);
           if (options.NonNegative && v < 0) v = 0;
           x.Set(ix, iy, v);
         }
     }
-    if (options.Progress) options.Progress(iteration);
+    Report(options, iteration, Image(x));
   }
-  TArray2D image(size.Rows, size.Columns);
-  for (int iy = 0; iy < size.Rows; ++iy)
-    for (int ix = 0; ix < size.Columns; ++ix)
-      image.At(iy, ix) = x.Rows[std::size_t(iy) * x.RowStride + kPad + ix];
-  return image;
+  return Image(x);
 }
 
-double Dot(const std::vector<double>& a, const std::vector<double>& b) {
+double SquaredNorm(const std::vector<double>& values) {
   long double sum = 0;
-  for (std::size_t i = 0; i < a.size(); ++i) sum += static_cast<long double>(a[i]) * b[i];
+  for (double v : values) sum += static_cast<long double>(v) * v;
   return static_cast<double>(sum);
+}
+
+// CGLS from x = 0, as the parallel one: r = b, s = p = A^T r, gamma = |s|^2; then
+// q = A p, alpha = gamma / |q|^2, x += alpha p, r -= alpha q, s = A^T r, p = s + beta p.
+TArray2D Cgls(const TArrayView& sinogram, const TOperator& a, const TIterativeOptions& options,
+              const std::stop_token& stop) {
+  const TImageSize size = a.Rays.Size;
+  TArray2D x(size.Rows, size.Columns);
+  TArray2D r(sinogram);
+  TArray2D s = a.BackProject(r);
+  TArray2D p = s;
+  double gamma = SquaredNorm(s.Values);
+  TArray2D q(sinogram.Rows, sinogram.Columns);
+  for (int iteration = 1; iteration <= options.Iterations; ++iteration) {
+    ThrowIfStopped(stop);
+    if (gamma > 0) {
+      a.Project(fan::TFanLines(p), q);
+      const double qq = SquaredNorm(q.Values);
+      if (qq > 0 && std::isfinite(qq)) {
+        const double alpha = gamma / qq;
+        for (std::size_t i = 0; i < x.Values.size(); ++i) x.Values[i] += alpha * p.Values[i];
+        for (std::size_t i = 0; i < r.Values.size(); ++i) r.Values[i] -= alpha * q.Values[i];
+        s = a.BackProject(r);
+        const double next = SquaredNorm(s.Values);
+        const double beta = next / gamma;
+        for (std::size_t i = 0; i < p.Values.size(); ++i)
+          p.Values[i] = s.Values[i] + beta * p.Values[i];
+        gamma = next;
+      } else {
+        gamma = 0;
+      }
+    }
+    Report(options, iteration, x);
+  }
+  return x;
 }
 
 }  // namespace
 
-TArray2D ReconstructIterativeFan(const TArray2D& sinogram, const TScanGeometry& geometry,
-                                 const TImageSize& size, const TIterativeOptions& options,
+TArray2D ReconstructIterativeFan(const TArrayView& sinogram, const TScanGeometry& geometry,
+                                 const TIterativeOptions& options, const TImageSize& size,
                                  const std::stop_token& stop, int threads) {
   CheckIterativeOptions(options);
   CheckFanGeometry(geometry, size);
   CheckSinogramShape(sinogram, geometry);
   const fan::TRays rays(geometry, size);
   const TOperator a{rays, threads};
-  return options.Method == TIterativeMethod::Sirt ? Sirt(sinogram, a, options, stop)
-                                                  : Sart(sinogram, a, options, stop);
-}
-
-TArray2D ReconstructCglsFan(const TArray2D& sinogram, const TScanGeometry& geometry,
-                            const TImageSize& size, int iterations,
-                            const std::function<void(int)>& progress, const std::stop_token& stop,
-                            int threads) {
-  TIterativeOptions check;
-  check.Iterations = iterations;
-  CheckIterativeOptions(check);
-  CheckFanGeometry(geometry, size);
-  CheckSinogramShape(sinogram, geometry);
-  const fan::TRays rays(geometry, size);
-  const TOperator a{rays, threads};
-  // x = 0, r = b, s = p = A^T r; then x += alpha p, r -= alpha A p, s = A^T r,
-  // p = s + beta p with alpha = |s|^2 / |A p|^2, beta = |s_new|^2 / |s|^2.
-  TArray2D x(size.Rows, size.Columns);
-  TArray2D r = sinogram;
-  TArray2D s = a.BackProject(r);
-  TArray2D p = s;
-  double gamma = Dot(s.Values, s.Values);
-  TArray2D q(sinogram.Rows, sinogram.Columns);
-  for (int iteration = 1; iteration <= iterations; ++iteration) {
-    ThrowIfStopped(stop);
-    if (gamma > 0) {
-      a.Project(fan::TFanLines(p), q);
-      const double qq = Dot(q.Values, q.Values);
-      if (!(qq > 0)) break;
-      const double step = gamma / qq;
-      for (std::size_t i = 0; i < x.Values.size(); ++i) x.Values[i] += step * p.Values[i];
-      for (std::size_t i = 0; i < r.Values.size(); ++i) r.Values[i] -= step * q.Values[i];
-      s = a.BackProject(r);
-      const double next = Dot(s.Values, s.Values);
-      const double beta = next / gamma;
-      for (std::size_t i = 0; i < p.Values.size(); ++i)
-        p.Values[i] = s.Values[i] + beta * p.Values[i];
-      gamma = next;
-    }
-    if (progress) progress(iteration);
+  switch (options.Method) {
+    case TIterativeMethod::Sirt:
+      return Sirt(sinogram, a, options, stop);
+    case TIterativeMethod::Sart:
+      return Sart(sinogram, a, options, stop);
+    case TIterativeMethod::Cgls:
+      break;
   }
-  return x;
+  return Cgls(sinogram, a, options, stop);
 }
 
 }  // namespace quarvel

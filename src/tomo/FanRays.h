@@ -38,7 +38,7 @@ struct TRays {
 // An image as padded rows and padded columns, as the projector reads it.
 struct TFanLines {
   explicit TFanLines(const TImageSize& size);
-  TFanLines(const TArray2D& image);
+  explicit TFanLines(const TArrayView& image);
   TImageSize Size;
   int RowStride, ColumnStride;  // Columns + 2 kPad, Rows + 2 kPad
   std::vector<double> Rows, Columns;

@@ -97,7 +97,7 @@ TScanGeometry RebinnedGeometry(const TScanGeometry& fan) {
   return parallel;
 }
 
-TArray2D RebinToParallel(const TArray2D& sinogram, const TScanGeometry& fan,
+TArray2D RebinToParallel(const TArrayView& sinogram, const TScanGeometry& fan,
                          const TScanGeometry& parallel) {
   CheckGeometry(fan);
   CheckGeometry(parallel);
@@ -105,11 +105,11 @@ TArray2D RebinToParallel(const TArray2D& sinogram, const TScanGeometry& fan,
     throw EInvalidGeometry("rebinning takes a fan geometry to a parallel one");
   if (!(std::isfinite(fan.SourceDistance) && fan.SourceDistance > 0))
     throw EInvalidGeometry(
-        FormatMessage("source distance must be finite and greater than 0, not %g",
+        FormatFixedMessage("source distance must be finite and greater than 0, not %g",
                       {static_cast<long double>(fan.SourceDistance)}));
   if (sinogram.Rows != fan.Views || sinogram.Columns != fan.Detectors)
     throw EInvalidStudyValue(
-        FormatMessage("the sinogram must have %d views of %d bins, not %d of %d",
+        FormatFixedMessage("the sinogram must have %d views of %d bins, not %d of %d",
                       {int64_t{fan.Views}, int64_t{fan.Detectors}, int64_t{sinogram.Rows},
                        int64_t{sinogram.Columns}}));
   const TViewFinder finder(fan);

@@ -14,6 +14,7 @@
 #include "io/ArrayFiles.h"
 #include "tomo/FanBeam.h"
 #include "ui/ExportView.h"
+#include "ui/GridImage.h"
 #include "ui/MainFormUnit.h"
 
 namespace quarvel {
@@ -122,7 +123,10 @@ void CheckApplicable(const QCommandLineParser& parser, const std::string& comman
 
 // The fan's fields from --geometry, --source-distance and --detector-distance, and its
 // defaults (DefaultFanFields) for the bins' spacing and count where neither was given.
-void ParseBeam(const QCommandLineParser& parser, TScanGeometry& geometry, const TImageSize& image) {
+}  // namespace
+
+void ParseBeamOptions(const QCommandLineParser& parser, TScanGeometry& geometry,
+                      const TImageSize& image) {
   if (IsSet(parser, "geometry"))
     geometry.Beam = ParseChoice<TBeam>(parser, "geometry",
                                        {{"parallel", TBeam::Parallel},
@@ -152,6 +156,8 @@ void ParseBeam(const QCommandLineParser& parser, TScanGeometry& geometry, const 
   if (!parser.optionNames().contains("detector-spacing")) geometry.Spacing = fields.Spacing;
   if (!IsSet(parser, "detectors")) geometry.Detectors = fields.Detectors;
 }
+
+namespace {
 
 // ---------------------------------------------------------------------------
 // The output kind: --format when given, else the file's ending, else the command's only
@@ -222,7 +228,8 @@ TArray2D StudySinogram(const TProjectionModel& model, const TStudyOptions& optio
     std::vector<TGauss3D> blobs;
     blobs.reserve(static_cast<std::size_t>(model.BlobCount()));
     for (int i = 0; i < model.BlobCount(); ++i) blobs.push_back(*model.BlobAt(i));
-    sinogram = ProjectExact(TPhantomDensity(blobs), options.Geometry, {}, options.Threads);
+    sinogram = ProjectExact(TPhantomDensity(blobs), options.Geometry, options.GridSize, {},
+                            options.Threads);
   }
   if (options.Photons)
     sinogram = AddPhotonNoise(sinogram, *options.Photons, options.Seed, options.Threads);
@@ -338,7 +345,7 @@ std::optional<TTomographyJob> TomographyJob(const QCommandLineParser& parser,
     s.Fbp.Cutoff = ParseAbove(parser, "cutoff", 0, 1, "more than 0 and at most 1");
   if (IsSet(parser, "iterations"))
     s.Iterations = ParseNumber(parser, "iterations", 1, 100000, "a whole number from 1 to 100000");
-  ParseBeam(parser, s.Geometry, TImageSize{});
+  ParseBeamOptions(parser, s.Geometry, TImageSize{});
 
   // The library's own ranges are those above; a disagreement is still a usage error.
   try {
@@ -382,7 +389,7 @@ QByteArray TomographyBytes(const TTomographyJob& job, const TProjectionModel& mo
     if (sinogramOnly)
       study.Sinogram = StudySinogram(model, job.Study);
     else
-      study = RunStudy(model, job.Study);
+      study = RunStudy(GridImage(model), ModelBlobs(model), job.Study);
   } catch (const std::bad_alloc&) {
     throw Exception("not enough memory for " + std::to_string(geometry.Views) + " views of " +
                     std::to_string(geometry.Detectors) + " bins");

@@ -20,6 +20,7 @@
 
 #include "base/Exception.h"
 #include "model/PhantomFile.h"
+#include "model/ProjectionModel.h"
 #include "tomo/Study.h"
 #include "ui/CommandLine.h"
 
@@ -47,6 +48,13 @@ QList<QCommandLineOption> TomographyOptions();
 // .npy, .tif, .tiff).
 std::optional<TTomographyJob> TomographyJob(const QCommandLineParser& parser,
                                             const QString& command, const QString& file);
+
+// The fan's fields from --geometry, --source-distance and --detector-distance into
+// `geometry`, with DefaultFanFields for the bins' spacing (unless --detector-spacing was
+// given) and count (unless --detectors was) for an image of `image`. Raises EUsageError
+// for a bad value or a fan's option with --geometry parallel.
+void ParseBeamOptions(const QCommandLineParser& parser, TScanGeometry& geometry,
+                      const TImageSize& image);
 
 // The model of `phantom` (the built-in blobs without one) as the window computes it:
 // grid and zero projection, without the resampled points, which no study reads.
