@@ -13,6 +13,10 @@ packages=(
   fonts-liberation2 fonts-dejavu-core
   # the tomography's array files: TIFF through the distribution's library
   libtiff-dev
+  # the JSON file beside a sinogram (header-only, MIT)
+  nlohmann-json3-dev
+  # the worked example against scikit-image, run by pytest under CTest
+  python3-skimage python3-pytest
   # the desktop application: the Wayland platform plugin, the icon renderer, the
   # validators of the desktop entry and the metainfo, a headless Wayland compositor
   qt6-wayland librsvg2-bin desktop-file-utils appstream weston

@@ -29,6 +29,7 @@
 #include "ui/ExportView.h"
 #include "ui/MainFormUnit.h"
 #include "ui/OutputFile.h"
+#include "ui/RebinExport.h"
 #include "ui/TomographyExport.h"
 
 namespace {
@@ -122,14 +123,16 @@ int Run(TApplication& application, const QStringList& arguments,
       "commands:\n"
       "  window <file>       the whole window (png)\n"
       "  chart <file>        the projection chart alone (png; --size, default 651x302)\n"
-      "  grid <file>         the density image, 128 x 128 (png), or its cells:\n"
-      "                      ix,iy,x,y,value (csv)\n"
+      "  grid <file>         the density image, 128 x 128 or --grid-size (png), its\n"
+      "                      cells: ix,iy,x,y,value (csv), npy or tiff\n"
       "  points <file>       the resampled projection: index,x,y,kind (csv)\n"
       "  projection <file>   the zero projection: ix,x,sum (csv)\n"
       "  sinogram <file>     the sinogram: view,angle,bin,t,value (csv), png, npy or tiff\n"
+      "                      (npy and tiff with <file>.json: the geometry)\n"
       "  reconstruction <file>  the reconstruction: ix,iy,x,y,value (csv), png, npy or tiff\n"
       "  difference <file>   reconstruction - grid, as reconstruction\n"
       "  metrics <file>      rmse,nrmse,psnr,ssim of the reconstruction (csv)\n"
+      "  rebin <file>        a fan sinogram (--sinogram) resampled at a parallel geometry\n"
       "  bench <file>        the reconstruction bench window (png)\n"
       "<file> may be - for standard output; the format follows its ending, or --format");
   const QCommandLineOption helpOption = HelpOption();
@@ -172,15 +175,22 @@ int Run(TApplication& application, const QStringList& arguments,
   const Command* command = nullptr;
   for (const Command& c : kCommands)
     if (c.name == args[0]) command = &c;
-  if (!command && !IsTomographyCommand(args[0]))
+  if (!command && !IsTomographyCommand(args[0]) && !IsRebinCommand(args[0]))
     throw ExportError("unknown command '" + args[0].toStdString() + "' (see --help)", kUsageError);
+  if (IsRebinCommand(args[0])) {
+    RunRebin(parser, file);
+    return 0;
+  }
   const std::optional<TTomographyJob> tomography = TomographyJob(parser, args[0], file);
   const int resolution = ParseResolution(parser.value(resolutionOption));
   if (parser.isSet(sizeOption) && !command->sized)
     throw ExportError("--size applies only to chart, not to " + command->name.toStdString(),
                       kUsageError);
   const auto [width, height] = ParseSize(parser.value(sizeOption));
-  const bool png = !tomography && WritesPng(*command, file, parser.value(formatOption));
+  // grid as an array file, or at another --grid-size, is written from the sampled phantom.
+  const std::optional<TExportKind> headlessGrid = HeadlessGridKind(parser, args[0], file);
+  const bool png =
+      !tomography && !headlessGrid && WritesPng(*command, file, parser.value(formatOption));
   std::optional<std::vector<TPhantomBlob>> phantom;
   if (parser.isSet(phantomOption)) {
     // Replacing the phantom file with the export would lose it.
@@ -198,7 +208,13 @@ int Run(TApplication& application, const QStringList& arguments,
   if (tomography) {
     TProjectionModel model;
     ComputeHeadlessModel(model, phantom);
-    WriteOutputFile(file, TomographyBytes(*tomography, model));
+    WriteTomographyOutputs(file, *tomography, model);
+    return 0;
+  }
+  if (headlessGrid) {
+    TProjectionModel model;
+    ComputeHeadlessModel(model, phantom);
+    WriteOutputFile(file, HeadlessGridBytes(parser, *headlessGrid, model));
     return 0;
   }
   auto form = phantom ? TformMain::Create(application, std::move(*phantom))

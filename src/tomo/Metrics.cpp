@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -17,9 +18,8 @@ namespace {
 constexpr int kRadius = 5;
 constexpr int kWidth = 2 * kRadius + 1;
 
-void CheckSameShape(const TArray2D& a, const TArray2D& b) {
-  if (a.Rows != b.Rows || a.Columns != b.Columns || a.Values.size() != b.Values.size() ||
-      a.Values.size() != std::size_t(a.Rows) * std::size_t(a.Columns))
+void CheckSameShape(const TArrayView& a, const TArrayView& b) {
+  if (a.Rows != b.Rows || a.Columns != b.Columns || a.Rows < 0 || a.Columns < 0)
     throw EInvalidStudyValue(
         FormatMessage("the images must have the same size, not %d x %d and %d x %d",
                       {int64_t{a.Columns}, int64_t{a.Rows}, int64_t{b.Columns}, int64_t{b.Rows}}));
@@ -88,21 +88,63 @@ void WindowSums(double* out, const double* in, std::size_t step, int count, cons
 // n / d, or 1 where both vanish (two constant windows with no stabilising constant).
 double Ratio(double n, double d) { return d == 0 ? 1 : n / d; }
 
+bool Inside(const TRegion& region, int ix, int iy, int columns, int rows) {
+  return region.Shape == TRegion::TShape::Whole || region.Contains(ix, iy, columns, rows);
+}
+
 }  // namespace
 
-TArray2D DifferenceImage(const TArray2D& reconstruction, const TArray2D& truth) {
+bool TRegion::Contains(int ix, int iy, int columns, int rows) const {
+  if (ix < 0 || iy < 0 || ix >= columns || iy >= rows) return false;
+  switch (Shape) {
+    case TShape::Whole:
+      return true;
+    case TShape::Rectangle:
+      return ix >= Left && ix < Right && iy >= Top && iy < Bottom;
+    case TShape::Circle:
+      break;
+  }
+  // Twice the offsets from the centre, so that the half-pixel centre of an even side is a
+  // whole number: at most 2 * 4096 each, the squares well inside 64 bits.
+  const std::int64_t dx = 2 * std::int64_t(ix) - (columns - 1);
+  const std::int64_t dy = 2 * std::int64_t(iy) - (rows - 1);
+  const std::int64_t diameter = std::min(columns, rows) - 1;
+  return dx * dx + dy * dy <= diameter * diameter;
+}
+
+void CheckRegion(const TRegion& region, int columns, int rows) {
+  if (region.Shape != TRegion::TShape::Rectangle) return;
+  if (!(0 <= region.Left && region.Left < region.Right && region.Right <= columns &&
+        0 <= region.Top && region.Top < region.Bottom && region.Bottom <= rows))
+    throw EInvalidStudyValue(FormatMessage(
+        "the rectangle must hold pixels of the %d x %d image, not columns %d to %d and rows "
+        "%d to %d",
+        {int64_t{columns}, int64_t{rows}, int64_t{region.Left}, int64_t{region.Right},
+         int64_t{region.Top}, int64_t{region.Bottom}}));
+}
+
+TArray2D DifferenceImage(const TArrayView& reconstruction, const TArrayView& truth,
+                         const TRegion& region) {
   CheckSameShape(reconstruction, truth);
+  CheckRegion(region, truth.Columns, truth.Rows);
   TArray2D difference(truth.Rows, truth.Columns);
-  for (std::size_t i = 0; i < truth.Values.size(); ++i)
-    difference.Values[i] = reconstruction.Values[i] - truth.Values[i];
+  for (int r = 0; r < truth.Rows; ++r)
+    for (int c = 0; c < truth.Columns; ++c)
+      if (Inside(region, c, r, truth.Columns, truth.Rows))
+        difference.At(r, c) = reconstruction.At(r, c) - truth.At(r, c);
   return difference;
 }
 
-double StructuralSimilarity(const TArray2D& a, const TArray2D& b, double dataRange) {
+double StructuralSimilarity(const TArrayView& a, const TArrayView& b, double dataRange,
+                            const TRegion& region) {
   CheckSameShape(a, b);
   if (a.Rows < kWidth || a.Columns < kWidth)
     throw EInvalidStudyValue(FormatMessage("SSIM needs images of at least 11 x 11, not %d x %d",
                                            {int64_t{a.Columns}, int64_t{a.Rows}}));
+  CheckRegion(region, a.Columns, a.Rows);
+  // The filters below walk rows as contiguous memory.
+  if (!a.Contiguous() || !b.Contiguous())
+    return StructuralSimilarity(TArray2D(a), TArray2D(b), dataRange, region);
   static const std::array<double, kWidth> w = WindowWeights();
   const int columns = a.Columns, outRows = a.Rows - 2 * kRadius, outColumns = columns - 2 * kRadius;
   const double c1 = (0.01 * dataRange) * (0.01 * dataRange);
@@ -124,8 +166,8 @@ double StructuralSimilarity(const TArray2D& a, const TArray2D& b, double dataRan
         };
         std::vector<double> products(3 * std::size_t(columns));
         for (int r = 0; r < rows; ++r) {
-          const double* ra = &a.Values[std::size_t(begin + r) * columns];
-          const double* rb = &b.Values[std::size_t(begin + r) * columns];
+          const double* ra = a.Data + std::size_t(begin + r) * columns;
+          const double* rb = b.Data + std::size_t(begin + r) * columns;
           double* aa = &products[0];
           double* bb = &products[columns];
           double* ab = &products[2 * std::size_t(columns)];
@@ -156,23 +198,42 @@ double StructuralSimilarity(const TArray2D& a, const TArray2D& b, double dataRan
         }
       },
       TSplit::PerThread);
+  // Term (r, c) is the window centred on pixel (c + 5, r + 5); the terms are added in
+  // their order whatever the region, so the whole image's sum is the plain one.
   double sum = 0;
-  for (double term : terms) sum += term;
-  return sum / double(terms.size());
+  std::size_t count = 0;
+  for (int r = 0; r < outRows; ++r)
+    for (int c = 0; c < outColumns; ++c)
+      if (Inside(region, c + kRadius, r + kRadius, columns, a.Rows)) {
+        sum += terms[std::size_t(r) * outColumns + c];
+        ++count;
+      }
+  return count == 0 ? std::numeric_limits<double>::quiet_NaN() : sum / double(count);
 }
 
-TImageMetrics CompareImages(const TArray2D& reconstruction, const TArray2D& truth) {
+TImageMetrics CompareImages(const TArrayView& reconstruction, const TArrayView& truth,
+                            const TRegion& region) {
   CheckSameShape(reconstruction, truth);
   TImageMetrics m;
-  if (truth.Values.empty()) return m;
-  const auto [low, high] = std::minmax_element(truth.Values.begin(), truth.Values.end());
-  const double range = *high - *low;
+  if (truth.Rows == 0 || truth.Columns == 0) return m;
+  CheckRegion(region, truth.Columns, truth.Rows);
+  // One pass in row order: the range of the truth and the squared differences in the
+  // region (every region holds a pixel: CheckRegion and the circle's centre see to it).
+  double low = std::numeric_limits<double>::infinity(), high = -low;
   double squares = 0;
-  for (std::size_t i = 0; i < truth.Values.size(); ++i) {
-    const double d = reconstruction.Values[i] - truth.Values[i];
-    squares += d * d;
-  }
-  m.Rmse = std::sqrt(squares / double(truth.Values.size()));
+  std::size_t count = 0;
+  for (int r = 0; r < truth.Rows; ++r)
+    for (int c = 0; c < truth.Columns; ++c)
+      if (Inside(region, c, r, truth.Columns, truth.Rows)) {
+        const double t = truth.At(r, c);
+        low = std::min(low, t);
+        high = std::max(high, t);
+        const double d = reconstruction.At(r, c) - t;
+        squares += d * d;
+        ++count;
+      }
+  const double range = high - low;
+  m.Rmse = std::sqrt(squares / double(count));
   const double infinity = std::numeric_limits<double>::infinity();
   // Guarded so that no division by zero or logarithm of zero is taken: equal images
   // have PSNR +inf, a constant truth (L = 0) with any error NRMSE +inf and PSNR -inf.
@@ -187,7 +248,7 @@ TImageMetrics CompareImages(const TArray2D& reconstruction, const TArray2D& trut
     m.Psnr = 20 * (std::log10(range) - std::log10(m.Rmse));
   }
   m.Ssim = truth.Rows >= kWidth && truth.Columns >= kWidth
-               ? StructuralSimilarity(reconstruction, truth, range)
+               ? StructuralSimilarity(reconstruction, truth, range, region)
                : std::numeric_limits<double>::quiet_NaN();
   return m;
 }

@@ -9,13 +9,18 @@
 #include <new>
 #include <sstream>
 
+#include <sys/stat.h>
+
 #include "base/ScopeExit.h"
 #include "format/MessageFormat.h"
 #include "io/ArrayFiles.h"
+#include "io/Sidecar.h"
 #include "tomo/FanBeam.h"
 #include "ui/ExportView.h"
 #include "ui/GridImage.h"
 #include "ui/MainFormUnit.h"
+#include "ui/OutputFile.h"
+#include "ui/ProjectionView.h"
 
 namespace quarvel {
 namespace {
@@ -38,12 +43,12 @@ const OptionSpec kOptions[] = {
     {"projector", "grid|exact", "the grid's projection or the exact line integrals (default grid)"},
     {"photons", "I0", "photon noise with I0 > 0 photons per bin (default: no noise)"},
     {"seed", "S", "the noise's seed, 0 ... 18446744073709551615 (default 0); with --photons"},
-    {"method", "fbp|sirt|sart", "the reconstruction (default fbp)"},
+    {"method", "fbp|sirt|sart|cgls", "the reconstruction (default fbp)"},
     {"filter", "window",
      "ram-lak, shepp-logan, cosine, hamming or hann (default ram-lak); with fbp"},
     {"cutoff", "C",
      "the filter's cutoff, 0 < C <= 1 of the Nyquist frequency (default 1); with fbp"},
-    {"iterations", "K", "iterations, 1 ... 100000 (default 10); with sirt and sart"},
+    {"iterations", "K", "iterations, 1 ... 100000 (default 10); with sirt, sart and cgls"},
 };
 
 // The beam's options, which every tomography command takes.
@@ -112,21 +117,20 @@ void CheckApplicable(const QCommandLineParser& parser, const std::string& comman
       refuse(option, "to " + kStudyCommandList + ", not to sinogram");
   const char* methodName = method == TReconstructionMethod::Fbp    ? "fbp"
                            : method == TReconstructionMethod::Sirt ? "sirt"
-                                                                   : "sart";
+                           : method == TReconstructionMethod::Sart ? "sart"
+                                                                   : "cgls";
   if (method != TReconstructionMethod::Fbp) {
     refuse("filter", "to --method fbp, not to " + std::string(methodName));
     refuse("cutoff", "to --method fbp, not to " + std::string(methodName));
   } else {
-    refuse("iterations", "to --method sirt or sart, not to fbp");
+    refuse("iterations", "to --method sirt, sart or cgls, not to fbp");
   }
 }
 
-// The fan's fields from --geometry, --source-distance and --detector-distance, and its
-// defaults (DefaultFanFields) for the bins' spacing and count where neither was given.
 }  // namespace
 
 void ParseBeamOptions(const QCommandLineParser& parser, TScanGeometry& geometry,
-                      const TImageSize& image) {
+                      const TImageSize& image, bool binsGiven) {
   if (IsSet(parser, "geometry"))
     geometry.Beam = ParseChoice<TBeam>(parser, "geometry",
                                        {{"parallel", TBeam::Parallel},
@@ -149,12 +153,17 @@ void ParseBeamOptions(const QCommandLineParser& parser, TScanGeometry& geometry,
   if (IsSet(parser, "detector-distance")) {
     detector = ParseNumber(parser, "detector-distance", 0.0, most, "pixels, at least 0");
   }
+  // A sinogram's JSON file may have set the fan's distances and spacing already.
+  const bool recorded = geometry.SourceDistance > 0;
+  if (recorded && !source) {
+    source = geometry.SourceDistance;
+    if (!detector) detector = geometry.DetectorDistance;
+  }
   const TFanFields fields = DefaultFanFields(geometry.Beam, image, source, detector);
   geometry.SourceDistance = fields.SourceDistance;
   geometry.DetectorDistance = fields.DetectorDistance;
-  // --optionNames lists only what was given, so this asks without knowing the option.
-  if (!parser.optionNames().contains("detector-spacing")) geometry.Spacing = fields.Spacing;
-  if (!IsSet(parser, "detectors")) geometry.Detectors = fields.Detectors;
+  if (!recorded && !IsSet(parser, "detector-spacing")) geometry.Spacing = fields.Spacing;
+  if (!binsGiven && !IsSet(parser, "detectors")) geometry.Detectors = fields.Detectors;
 }
 
 namespace {
@@ -219,22 +228,28 @@ TExportKind OutputKind(const std::string& command, const std::string& file,
 // Computing
 
 // The first stage of RunStudy alone: the sinogram needs no reconstruction.
-TArray2D StudySinogram(const TProjectionModel& model, const TStudyOptions& options) {
+TArray2D StudySinogram(const TArrayView& truth, const std::vector<TGauss3D>& blobs,
+                       const TStudyOptions& options) {
   CheckStudyOptions(options);
-  TArray2D sinogram;
-  if (options.Projector == TProjectorKind::Grid) {
-    sinogram = ProjectGrid(GridImage(model), options.Geometry, {}, options.Threads);
-  } else {
-    std::vector<TGauss3D> blobs;
-    blobs.reserve(static_cast<std::size_t>(model.BlobCount()));
-    for (int i = 0; i < model.BlobCount(); ++i) blobs.push_back(*model.BlobAt(i));
-    sinogram = ProjectExact(TPhantomDensity(blobs), options.Geometry, options.GridSize, {},
-                            options.Threads);
-  }
+  TArray2D sinogram = options.Projector == TProjectorKind::Grid
+                          ? ProjectGrid(truth, options.Geometry, {}, options.Threads)
+                          : ProjectExact(TPhantomDensity(blobs), options.Geometry, options.GridSize,
+                                         {}, options.Threads);
   if (options.Photons)
-    sinogram = AddPhotonNoise(sinogram, *options.Photons, options.Seed, options.Threads);
+    sinogram = AddPhotonNoise(sinogram, *options.Photons, options.Seed, options.Threads,
+                              PixelSize(options.GridSize));
   return sinogram;
 }
+
+// The truth of a job: --image, the viewer's grid (bit for bit the `grid` command's) at the
+// default size, or the phantom sampled at --grid-size.
+TArray2D JobTruth(const TTomographyJob& job, const TProjectionModel& model) {
+  if (!job.Data.Image && job.Study.GridSize == TProjectionModel::kGridSize) return GridImage(model);
+  return TruthImage(job.Data, job.Study, ModelBlobs(model));
+}
+
+// 1 + i * 19 / (n - 1) in extended precision, rounded: the viewer's GridCoordinate at 128.
+double PhantomCoordinate(int i, int n) { return static_cast<double>(1.0L + i * (19.0L / (n - 1))); }
 
 QByteArray ArrayBytes(const TArray2D& array, TExportKind kind, bool diverging,
                       const std::string& csv) {
@@ -272,7 +287,7 @@ QList<QCommandLineOption> TomographyOptions() {
     options << QCommandLineOption(o.name, o.description, o.valueName);
   for (const OptionSpec& o : kGeometryOptions)
     options << QCommandLineOption(o.name, o.description, o.valueName);
-  return options;
+  return options << DataOptions();
 }
 
 bool IsTomographyCommand(const QString& command) {
@@ -300,6 +315,13 @@ std::optional<TTomographyJob> TomographyJob(const QCommandLineParser& parser,
                               .append(kCommandList)
                               .append(", not to ")
                               .append(name));
+    for (const QCommandLineOption& o : DataOptions()) {
+      const std::string option = o.names().first().toStdString();
+      if (IsSet(parser, option.c_str()) && !(option == "grid-size" && name == "grid"))
+        throw EUsageError("--" + option + " applies only to " +
+                          (option == "grid-size" ? "grid, " : "") + kCommandList + ", not to " +
+                          name);
+    }
     return std::nullopt;
   }
 
@@ -310,8 +332,9 @@ std::optional<TTomographyJob> TomographyJob(const QCommandLineParser& parser,
     s.Method = ParseChoice<TReconstructionMethod>(parser, "method",
                                                   {{"fbp", TReconstructionMethod::Fbp},
                                                    {"sirt", TReconstructionMethod::Sirt},
-                                                   {"sart", TReconstructionMethod::Sart}},
-                                                  "fbp, sirt or sart");
+                                                   {"sart", TReconstructionMethod::Sart},
+                                                   {"cgls", TReconstructionMethod::Cgls}},
+                                                  "fbp, sirt, sart or cgls");
   CheckApplicable(parser, name, s.Method);
 
   if (IsSet(parser, "views"))
@@ -345,15 +368,18 @@ std::optional<TTomographyJob> TomographyJob(const QCommandLineParser& parser,
     s.Fbp.Cutoff = ParseAbove(parser, "cutoff", 0, 1, "more than 0 and at most 1");
   if (IsSet(parser, "iterations"))
     s.Iterations = ParseNumber(parser, "iterations", 1, 100000, "a whole number from 1 to 100000");
-  ParseBeamOptions(parser, s.Geometry, TImageSize{});
-
+  job.Kind = OutputKind(name, file.toStdString(), Value(parser, "format"));
+  ApplyDataOptions(parser, name, file.toStdString(), s, job.Data);
+  const TImageSize image = job.Data.Image
+                               ? TImageSize{job.Data.Image->Columns, job.Data.Image->Rows}
+                               : TImageSize{s.GridSize, s.GridSize};
+  ParseBeamOptions(parser, s.Geometry, image, job.Data.Sinogram.has_value());
   // The library's own ranges are those above; a disagreement is still a usage error.
   try {
     CheckStudyOptions(s);
   } catch (const EInvalidStudyValue& e) {
     throw EUsageError(e.Message());
   }
-  job.Kind = OutputKind(name, file.toStdString(), Value(parser, "format"));
   return job;
 }
 
@@ -371,11 +397,21 @@ void ComputeHeadlessModel(TProjectionModel& model,
   model.ComputeProjection();
 }
 
-QByteArray TomographyBytes(const TTomographyJob& job, const TProjectionModel& model) {
+TTomographyOutputs TomographyOutputs(const TTomographyJob& job, const TProjectionModel& model) {
   const TScanGeometry& geometry = job.Study.Geometry;
   const bool sinogramOnly = job.Command == "sinogram";
+  const TRegion& region = job.Data.Region;
+  TTomographyOutputs outputs;
   TStudyResult study;
   try {
+    const TArray2D truth = JobTruth(job, model);
+    const std::vector<TGauss3D> blobs = ModelBlobs(model);
+    TStudyOptions options = job.Study;
+    THistoryCsv history;
+    if (!job.Data.History.empty())
+      options.Iterate = [&](int iteration, const TArray2D& image) {
+        history.Add(iteration, CompareImages(image, truth, region));
+      };
     // The core raises no floating-point exception on valid input; with the traps on, one
     // that slipped through stops the program at its cause instead of writing its NaNs.
     // The workers take this environment; the file encoders below run without traps.
@@ -386,32 +422,101 @@ QByteArray TomographyBytes(const TTomographyJob& job, const TProjectionModel& mo
       fedisableexcept(FE_ALL_EXCEPT);
       feenableexcept(traps);
     });
-    if (sinogramOnly)
-      study.Sinogram = StudySinogram(model, job.Study);
-    else
-      study = RunStudy(GridImage(model), ModelBlobs(model), job.Study);
+    if (sinogramOnly) {
+      study.Sinogram = StudySinogram(truth, blobs, options);
+    } else {
+      const TArrayView given = job.Data.Sinogram ? job.Data.Sinogram->View() : TArrayView{};
+      study = RunStudy(truth, blobs, options, {}, job.Data.Sinogram ? &given : nullptr);
+      if (region.Shape != TRegion::TShape::Whole) {
+        study.Difference = DifferenceImage(study.Reconstruction, truth, region);
+        study.Metrics = CompareImages(study.Reconstruction, truth, region);
+      }
+    }
+    if (!job.Data.History.empty()) outputs.History = history.Text();
+    if (sinogramOnly && (job.Kind == TExportKind::Npy || job.Kind == TExportKind::Tiff))
+      outputs.Sidecar = SidecarJson(geometry, {truth.Columns, truth.Rows});
   } catch (const std::bad_alloc&) {
     throw Exception("not enough memory for " + std::to_string(geometry.Views) + " views of " +
                     std::to_string(geometry.Detectors) + " bins");
   }
   const bool csv = job.Kind == TExportKind::Csv;
-  if (sinogramOnly)
-    return ArrayBytes(study.Sinogram, job.Kind, false,
-                      csv ? SinogramCsv(study.Sinogram, geometry) : "");
-  if (job.Command == "metrics") return TextBytes(MetricsCsv(study.Metrics));
-  const bool difference = job.Command == "difference";
-  const TArray2D& image = difference ? study.Difference : study.Reconstruction;
-  return ArrayBytes(image, job.Kind, difference, csv ? ImageCsv(image) : "");
+  if (sinogramOnly) {
+    outputs.Data = ArrayBytes(study.Sinogram, job.Kind, false,
+                              csv ? SinogramCsv(study.Sinogram, geometry, job.Study.GridSize) : "");
+  } else if (job.Command == "metrics") {
+    outputs.Data = TextBytes(MetricsCsv(study.Metrics));
+  } else {
+    const bool difference = job.Command == "difference";
+    const TArray2D& image = difference ? study.Difference : study.Reconstruction;
+    outputs.Data = ArrayBytes(image, job.Kind, difference, csv ? ImageCsv(image) : "");
+  }
+  return outputs;
 }
 
-std::string SinogramCsv(const TArray2D& sinogram, const TScanGeometry& geometry) {
+QByteArray TomographyBytes(const TTomographyJob& job, const TProjectionModel& model) {
+  return TomographyOutputs(job, model).Data;
+}
+
+void WriteTomographyOutputs(const QString& file, const TTomographyJob& job,
+                            const TProjectionModel& model) {
+  const TTomographyOutputs outputs = TomographyOutputs(job, model);
+  // Whether the output is a regular file (or will be a new one) before it is written:
+  // a device or a pipe gets no JSON file beside it.
+  struct stat target;
+  const bool regular = file != "-" && (::stat(file.toLocal8Bit().constData(), &target) != 0 ||
+                                       S_ISREG(target.st_mode));
+  WriteOutputFile(file, outputs.Data);
+  if (outputs.History)
+    WriteOutputFile(QString::fromStdString(job.Data.History), TextBytes(*outputs.History));
+  if (outputs.Sidecar && regular)
+    WriteOutputFile(QString::fromStdString(SidecarPath(file.toStdString())),
+                    TextBytes(*outputs.Sidecar));
+}
+
+std::optional<TExportKind> HeadlessGridKind(const QCommandLineParser& parser,
+                                            const QString& command, const QString& file) {
+  if (command != "grid") return std::nullopt;
+  const std::string format = Value(parser, "format");
+  // The window's grid writes png and csv; only the array kinds and other sizes need this.
+  const QString ending = file.section('/', -1).section('.', -1).toLower();
+  const bool arrayKind = format == "npy" || format == "tiff" ||
+                         (format.empty() && file.section('/', -1).contains('.') &&
+                          (ending == "npy" || ending == "tif" || ending == "tiff"));
+  if (!arrayKind && !IsSet(parser, "grid-size")) return std::nullopt;
+  return OutputKind("grid", file.toStdString(), format);
+}
+
+QByteArray HeadlessGridBytes(const QCommandLineParser& parser, TExportKind kind,
+                             const TProjectionModel& model) {
+  TTomographyJob job;
+  if (IsSet(parser, "grid-size"))
+    job.Study.GridSize = ParseNumber(parser, "grid-size", 8, 4096, "a whole number from 8 to 4096");
+  const TArray2D image = JobTruth(job, model);
+  if (kind == TExportKind::Png) {
+    // The window's picture: the green level of each cell against the largest.
+    double top = 0;
+    for (const double v : image.Values) top = std::max(top, v);
+    QImage picture(image.Columns, image.Rows, QImage::Format_RGB888);
+    picture.fill(Qt::black);
+    for (int iy = 0; iy < image.Rows; ++iy) {
+      uchar* line = picture.scanLine(iy);
+      for (int ix = 0; ix < image.Columns; ++ix)
+        line[3 * ix + 1] = top > 0 ? GreenLevel(image.At(iy, ix), top) : 0;
+    }
+    return PngBytes(picture);
+  }
+  return ArrayBytes(image, kind, false, kind == TExportKind::Csv ? ImageCsv(image) : "");
+}
+
+std::string SinogramCsv(const TArray2D& sinogram, const TScanGeometry& geometry, int gridSize) {
   std::ostringstream out;
   out << "view,angle,bin,t,value\n";
   for (int view = 0; view < sinogram.Rows; ++view) {
     const std::string angle = ShortestText(geometry.AngleDegrees(view));
     for (int bin = 0; bin < sinogram.Columns; ++bin)
-      out << view << ',' << angle << ',' << bin << ',' << ShortestText(geometry.BinPosition(bin))
-          << ',' << ShortestText(sinogram.At(view, bin)) << '\n';
+      out << view << ',' << angle << ',' << bin << ','
+          << ShortestText(geometry.BinCells(bin) * 19 / (gridSize - 1)) << ','
+          << ShortestText(sinogram.At(view, bin)) << '\n';
   }
   return out.str();
 }
@@ -421,8 +526,8 @@ std::string ImageCsv(const TArray2D& image) {
   out << "ix,iy,x,y,value\n";
   for (int ix = 0; ix < image.Columns; ++ix)
     for (int iy = 0; iy < image.Rows; ++iy)
-      out << ix << ',' << iy << ',' << ShortestText(TProjectionModel::GridCoordinate(ix)) << ','
-          << ShortestText(TProjectionModel::GridCoordinate(iy)) << ','
+      out << ix << ',' << iy << ',' << ShortestText(PhantomCoordinate(ix, image.Columns)) << ','
+          << ShortestText(PhantomCoordinate(iy, image.Columns)) << ','
           << ShortestText(image.At(iy, ix)) << '\n';
   return out.str();
 }

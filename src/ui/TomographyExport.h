@@ -23,6 +23,7 @@
 #include "model/ProjectionModel.h"
 #include "tomo/Study.h"
 #include "ui/CommandLine.h"
+#include "ui/TomographyData.h"
 
 namespace quarvel {
 
@@ -32,12 +33,13 @@ struct TTomographyJob {
   std::string Command;  // sinogram, reconstruction, difference or metrics
   TExportKind Kind = TExportKind::Csv;
   TStudyOptions Study;
+  TTomographyData Data;  // the user's image, sinogram, history file and region
 };
 
 bool IsTomographyCommand(const QString& command);
 
 // The options --views, --arc, --detectors, --projector, --photons, --seed, --method,
-// --filter, --cutoff and --iterations, for the tool's parser.
+// --filter, --cutoff and --iterations, and DataOptions(), for the tool's parser.
 QList<QCommandLineOption> TomographyOptions();
 
 // For a tomography command, its job from the parsed options and the output file's
@@ -50,11 +52,13 @@ std::optional<TTomographyJob> TomographyJob(const QCommandLineParser& parser,
                                             const QString& command, const QString& file);
 
 // The fan's fields from --geometry, --source-distance and --detector-distance into
-// `geometry`, with DefaultFanFields for the bins' spacing (unless --detector-spacing was
-// given) and count (unless --detectors was) for an image of `image`. Raises EUsageError
-// for a bad value or a fan's option with --geometry parallel.
+// `geometry`, for an image of `image`. What they leave out comes from a sinogram's JSON
+// file (when it set the distances: geometry.SourceDistance > 0), else from
+// DefaultFanFields: the spacing unless --detector-spacing was given, the bins unless
+// --detectors was or `binsGiven` (a sinogram's). Raises EUsageError for a bad value or a
+// fan's option with --geometry parallel.
 void ParseBeamOptions(const QCommandLineParser& parser, TScanGeometry& geometry,
-                      const TImageSize& image);
+                      const TImageSize& image, bool binsGiven = false);
 
 // The model of `phantom` (the built-in blobs without one) as the window computes it:
 // grid and zero projection, without the resampled points, which no study reads.
@@ -64,10 +68,39 @@ void ComputeHeadlessModel(TProjectionModel& model,
 // Runs the job on the model and returns the output file's bytes.
 QByteArray TomographyBytes(const TTomographyJob& job, const TProjectionModel& model);
 
+// What a job writes: the output file's bytes, and the text of the JSON file beside a
+// sinogram written as NPY or TIFF and of --history's file, where they are written.
+struct TTomographyOutputs {
+  QByteArray Data;
+  std::optional<std::string> Sidecar;
+  std::optional<std::string> History;
+};
+TTomographyOutputs TomographyOutputs(const TTomographyJob& job, const TProjectionModel& model);
+
+// Runs the job and writes its outputs: the file, then --history's, then the sinogram's
+// JSON file (SidecarPath(file)), each through WriteOutputFile. The JSON file is written
+// only beside a regular file (or a new one): not for standard output, a device or a pipe.
+void WriteTomographyOutputs(const QString& file, const TTomographyJob& job,
+                            const TProjectionModel& model);
+
+// `grid` written from the phantom sampled at --grid-size rather than from the window:
+// its output kind when the file is NPY or TIFF or --grid-size is given, else nothing (the
+// window's grid, as before). Raises EUsageError for a kind grid does not write.
+std::optional<TExportKind> HeadlessGridKind(const QCommandLineParser& parser,
+                                            const QString& command, const QString& file);
+// The grid's bytes: the phantom of `model` at --grid-size N ([iy][ix]): the CSV as the
+// window's (x, y = 1 + i * 19 / (N - 1)), the PNG in its green levels, NPY or TIFF.
+QByteArray HeadlessGridBytes(const QCommandLineParser& parser, TExportKind kind,
+                             const TProjectionModel& model);
+
 // ---- the pieces, for the tests and the window
 // "view,angle,bin,t,value": angle in degrees, t in model units, one row per bin.
-std::string SinogramCsv(const TArray2D& sinogram, const TScanGeometry& geometry);
-// "ix,iy,x,y,value" over an image [iy][ix], in the grid CSV's order (ix outer).
+// t = BinCells * 19 / (gridSize - 1): the bin's position in model units for the pixel of
+// the phantom's grid of gridSize (the viewer's BinPosition at 128).
+std::string SinogramCsv(const TArray2D& sinogram, const TScanGeometry& geometry,
+                        int gridSize = 128);
+// "ix,iy,x,y,value" over an image [iy][ix], in the grid CSV's order (ix outer); x and y
+// in model units, 1 + i * 19 / (C - 1) for C columns (the viewer's grid coordinates at 128).
 std::string ImageCsv(const TArray2D& image);
 // "rmse,nrmse,psnr,ssim" and one row.
 std::string MetricsCsv(const TImageMetrics& metrics);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 #include "tomo/Metrics.h"
 
@@ -55,6 +56,70 @@ TEST(Metrics, HandMadeImages) {
   }
   const TArray2D d = DifferenceImage(Image(1), Image(0));
   EXPECT_NEAR(d.At(3, 4), 0.1, 1e-15);
+}
+
+// The figures over a region against scikit-image's SSIM map (full=True), cropped by the
+// window's radius and averaged where the window's centre lies in the region, with the
+// range, RMSE and PSNR of numpy over the region's pixels.
+TEST(Metrics, OverARegion) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  struct Case {
+    const char* name;
+    int kind, rows, columns;
+    TRegion region;
+    double range, rmse, ssim;
+  } cases[] = {
+      {"disc of a wide image", 4, 36, 40, TRegion::Circle(), 2.5, 1.0222575527731164,
+       0.7290195570433334},
+      {"disc of a tall image", 4, 40, 36, TRegion::Circle(), 2.5, 1.109058386290677,
+       0.7331281452647326},
+      {"rectangle", 3, 24, 24, TRegion::Rectangle(6, 2, 20, 9), 2.5, 0.3, 0.870542721176546},
+      {"first row: its own range, no window centre", 2, 24, 24, TRegion::Rectangle(0, 0, 24, 1),
+       1.5, 0.8508574106942557, nan},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const TArray2D truth = Image(0, c.rows, c.columns);
+    const TImageMetrics m = CompareImages(Image(c.kind, c.rows, c.columns), truth, c.region);
+    EXPECT_NEAR(m.Rmse, c.rmse, 1e-14);
+    EXPECT_NEAR(m.Nrmse, c.rmse / c.range, 1e-14);
+    EXPECT_NEAR(m.Psnr, 20 * std::log10(c.range / c.rmse), 1e-12);
+    if (std::isnan(c.ssim))
+      EXPECT_TRUE(std::isnan(m.Ssim));
+    else
+      EXPECT_NEAR(m.Ssim, c.ssim, 1e-12);
+  }
+  // The difference is kept in the region and 0 outside it.
+  const TArray2D d = DifferenceImage(Image(1), Image(0), TRegion::Rectangle(2, 3, 5, 4));
+  for (int r = 0; r < 12; ++r)
+    for (int c = 0; c < 12; ++c)
+      EXPECT_EQ(d.At(r, c) != 0, r == 3 && c >= 2 && c < 5) << r << ", " << c;
+}
+
+// The disc is the pixels whose centres lie within (min(C, R) - 1) / 2 of the centre.
+TEST(Metrics, DiscAndRectangleMembership) {
+  struct Case {
+    int ix, iy, columns, rows;
+    bool inside;
+  } cases[] = {
+      {0, 0, 8, 8, false},  // the corner
+      {0, 3, 8, 8, false},  // (3.5, 0.5) from the centre (3.5, 3.5): 3.54 > 3.5
+      {1, 3, 8, 8, true},   // (2.5, 0.5): 2.55
+      {0, 2, 8, 8, false},  // (3.5, 1.5): 3.8 > 3.5
+      {1, 1, 8, 8, false},  // (2.5, 2.5): 3.54 > 3.5
+      {3, 0, 9, 9, false},  // (1, 4) from 4: 4.12 > 4
+      {4, 0, 9, 9, true},   // on the circle exactly
+      {0, 4, 9, 9, true},    {0, 5, 16, 10, false},  // a wide image: radius 4.5 about (7.5, 4.5)
+      {3, 5, 16, 10, false},                         // (4.5, 0.5): 4.53 > 4.5
+      {4, 5, 16, 10, true},  {8, 9, 16, 10, false},  // (0.5, 4.5): 4.53 > 4.5
+      {8, 8, 16, 10, true},  {-1, 4, 9, 9, false},   // outside the image
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(TRegion::Circle().Contains(c.ix, c.iy, c.columns, c.rows), c.inside)
+        << c.ix << ", " << c.iy << " of " << c.columns << " x " << c.rows;
+  for (const TRegion& bad : {TRegion::Rectangle(3, 0, 3, 5), TRegion::Rectangle(0, 0, 13, 5),
+                             TRegion::Rectangle(-1, 0, 4, 5), TRegion::Rectangle(0, 6, 4, 5)})
+    EXPECT_THROW(CompareImages(Image(0), Image(1), bad), EInvalidStudyValue);
 }
 
 }  // namespace
