@@ -12,7 +12,6 @@
 #include <sys/stat.h>
 
 #include "base/ScopeExit.h"
-#include "format/MessageFormat.h"
 #include "io/ArrayFiles.h"
 #include "io/Sidecar.h"
 #include "tomo/FanBeam.h"
@@ -149,7 +148,7 @@ void ParseBeamOptions(const QCommandLineParser& parser, TScanGeometry& geometry,
   if (IsSet(parser, "source-distance"))
     source = ParseAbove(parser, "source-distance", HalfDiagonal(image), most,
                         "pixels, more than the image's half-diagonal " +
-                            FormatMessage("%g", {static_cast<long double>(HalfDiagonal(image))}));
+                            QString::number(HalfDiagonal(image), 'g', 6).toStdString());
   if (IsSet(parser, "detector-distance")) {
     detector = ParseNumber(parser, "detector-distance", 0.0, most, "pixels, at least 0");
   }
