@@ -1,5 +1,5 @@
 // The tomography core's stages on the built-in phantom, 128 x 128 grid, 182 bins, at 180
-// and at 3600 views: the grid and exact projectors, FBP, one SIRT iteration, the metrics,
+// and at 3600 views (and at 256^2 and 512^2, see the large cases below): the grid and exact projectors, FBP, one SIRT iteration, the metrics,
 // and the whole chain after one blob edit (the model's update cycle, the grid's
 // sinogram, FBP, the metrics). The second argument is the thread count: 0 for one per
 // processor, 1 for one thread, whose CPU column is then the whole work's processor time.
@@ -139,5 +139,89 @@ void BM_EditChain(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_EditChain)->Apply(Cases);
+
+// The large cases: the phantom sampled at N x N, scanned at V views over a half turn by
+// M = 1.4 N + 4 bins (363 for 256, 725 for 512), so that the detector spans the image's
+// diagonal. Arguments: N, V, threads (0 for one per processor) and, for the iterative
+// methods, the iterations: one iteration costs the difference between 2 and 1 (the
+// set-up drops out).
+struct TLarge {
+  TArray2D Image;
+  TScanGeometry Geometry;
+  TArray2D Sinogram;
+};
+
+TLarge Large(const benchmark::State& state) {
+  TLarge large;
+  const int n = static_cast<int>(state.range(0));
+  large.Image = SamplePhantom(Blobs(*Phantom()), n);
+  large.Geometry.Views = static_cast<int>(state.range(1));
+  large.Geometry.Detectors = n == 256 ? 363 : n == 512 ? 725 : n * 14 / 10 + 4;
+  large.Sinogram = ProjectGrid(large.Image, large.Geometry);
+  return large;
+}
+
+TImageSize Size(const TLarge& large) { return {large.Image.Columns, large.Image.Rows}; }
+
+void LargeCases(benchmark::internal::Benchmark* b) {
+  b->ArgNames({"size", "views", "threads"})->Args({256, 360, 0})->Args({256, 360, 1});
+  b->Args({512, 720, 0})->Args({512, 720, 1});
+  b->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+
+void LargeIterativeCases(benchmark::internal::Benchmark* b) {
+  b->ArgNames({"size", "views", "threads", "iterations"});
+  for (int iterations : {1, 2}) b->Args({256, 360, 0, iterations})->Args({512, 720, 0, iterations});
+  b->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+
+void BM_LargeGridProjection(benchmark::State& state) {
+  const TLarge large = Large(state);
+  const int threads = static_cast<int>(state.range(2));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(ProjectGrid(large.Image, large.Geometry, {}, threads).Values.data());
+}
+BENCHMARK(BM_LargeGridProjection)->Apply(LargeCases);
+
+// The back-projection's time per pixel and view is its time over N^2 V (the counter
+// ns_per_pixel_view, on one thread in the rows with threads=1).
+void BM_LargeBackProjection(benchmark::State& state) {
+  const TLarge large = Large(state);
+  const int threads = static_cast<int>(state.range(2));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(
+        BackProject(large.Sinogram, large.Geometry, Size(large), {}, threads).Values.data());
+  const double pixelViews = double(large.Image.Values.size()) * large.Geometry.Views;
+  state.counters["ns_per_pixel_view"] = benchmark::Counter(
+      pixelViews * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_LargeBackProjection)->Apply(LargeCases);
+
+void BM_LargeFbp(benchmark::State& state) {
+  const TLarge large = Large(state);
+  const int threads = static_cast<int>(state.range(2));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(
+        ReconstructFbp(large.Sinogram, large.Geometry, {}, Size(large), {}, threads).Values.data());
+}
+BENCHMARK(BM_LargeFbp)->Apply(LargeCases);
+
+void LargeIterative(benchmark::State& state, TIterativeMethod method) {
+  const TLarge large = Large(state);
+  TIterativeOptions options;
+  options.Method = method;
+  options.Iterations = static_cast<int>(state.range(3));
+  const int threads = static_cast<int>(state.range(2));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(
+        ReconstructIterative(large.Sinogram, large.Geometry, options, Size(large), {}, threads)
+            .Values.data());
+}
+
+void BM_LargeSirt(benchmark::State& state) { LargeIterative(state, TIterativeMethod::Sirt); }
+BENCHMARK(BM_LargeSirt)->Apply(LargeIterativeCases);
+
+void BM_LargeCgls(benchmark::State& state) { LargeIterative(state, TIterativeMethod::Cgls); }
+BENCHMARK(BM_LargeCgls)->Apply(LargeIterativeCases);
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/Exception.h"
+#include "format/NumberFormat.h"
 
 namespace quarvel {
 namespace {
@@ -21,6 +22,16 @@ TEST(FormatMessage, RejectsMismatchedArguments) {
   EXPECT_THROW(FormatMessage("%d", {1.0L}), EConvertError);
   EXPECT_THROW(FormatMessage("%x", {int64_t{1}}), EConvertError);
   EXPECT_THROW(FormatMessage("trailing %", {}), EConvertError);
+}
+
+// The window's separators change the viewer's messages but never the fixed ones, which
+// any thread may build while the window changes them.
+TEST(FormatMessage, FixedMessagesIgnoreTheWindowsSeparators) {
+  SetNumberSeparators(",", ".");
+  EXPECT_EQ(FormatMessage("%g / %g", {2.5L, 1e-5L}), "2,5 / 1E-5");
+  EXPECT_EQ(FormatFixedMessage("%g / %g / %.3g", {2.5L, 1.5e-5L, 1234.5L}), "2.5 / 1.5E-5 / 1.23E3");
+  SetNumberSeparators(".", ",");
+  EXPECT_THROW(FormatFixedMessage("%d", {1.0L}), EConvertError);
 }
 
 }  // namespace

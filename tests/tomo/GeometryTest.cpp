@@ -58,6 +58,21 @@ TEST(StudyOptions, ValuesOutOfRangeAreRefusedByName) {
       {"photons inf", [](auto& o) { o.Photons = kInf; },
        "photons must be finite and greater than 0"},
       {"photons tiny", [](auto& o) { o.Photons = 1e-300; }, ""},
+      {"grid size 7", [](auto& o) { o.GridSize = 7; }, "columns must be from 8 to 4096, not 7"},
+      {"grid size 4096", [](auto& o) { o.GridSize = 4096; }, ""},
+      {"relaxation 0", [](auto& o) { o.Method = TReconstructionMethod::Sirt, o.Relaxation = 0; },
+       "relaxation must be greater than 0 and less than 2, not 0"},
+      {"relaxation 2", [](auto& o) { o.Method = TReconstructionMethod::Sart, o.Relaxation = 2; },
+       "relaxation must be greater than 0 and less than 2, not 2"},
+      {"relaxation 1.99", [](auto& o) { o.Method = TReconstructionMethod::Sart, o.Relaxation = 1.99; },
+       ""},
+      {"CGLS relaxed", [](auto& o) { o.Method = TReconstructionMethod::Cgls, o.Relaxation = 0.5; },
+       "CGLS takes no relaxation"},
+      {"CGLS non-negative",
+       [](auto& o) { o.Method = TReconstructionMethod::Cgls, o.NonNegative = true; },
+       "CGLS takes no non-negativity"},
+      {"spacing 0", [](auto& o) { o.Geometry.Spacing = 0; },
+       "detector spacing must be finite and greater than 0, not 0"},
   };
   for (const RangeCase& c : cases) {
     SCOPED_TRACE(c.name);
