@@ -61,6 +61,16 @@ std::string Text(double v) {
   return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, v).ptr);
 }
 
+// A piece of the file quoted in a message: control bytes shown as '?', and cut after 40
+// bytes, so that the message stays one short line whatever the file holds.
+std::string Quoted(std::string_view text) {
+  constexpr std::size_t kMax = 40;
+  std::string out(text.substr(0, kMax));
+  for (char& c : out)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  return text.size() > kMax ? out + "..." : out;
+}
+
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
   while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
@@ -103,7 +113,7 @@ class NpyHeaderParser {
       } else if (key == "shape") {
         header.shape = Tuple();
       } else {
-        Bad("the header has an unknown key '" + key + "'");
+        Bad("the header has an unknown key '" + Quoted(key) + "'");
       }
       SkipBlanks();
       if (Peek() == ',') {
@@ -196,7 +206,7 @@ struct NpyType {
 
 NpyType ParseDescr(const std::string& descr, const std::string& name) {
   const auto bad = [&] {
-    Fail(name, "the data type '" + descr +
+    Fail(name, "the data type '" + Quoted(descr) +
                    "' is not one read here (float64, float32 or an integer type)");
   };
   if (descr.size() < 3) bad();
@@ -349,7 +359,7 @@ class CsvLines {
     const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), v);
     if (error != std::errc() || end != field.data() + field.size() || v < 0)
       Fail(LineRef(name_, number),
-           std::string("bad ") + what + " '" + std::string(field) + "' (a whole number from 0)");
+           std::string("bad ") + what + " '" + Quoted(field) + "' (a whole number from 0)");
     return v;
   }
   double Number(std::string_view field, std::size_t number, const char* what) const {
@@ -357,10 +367,10 @@ class CsvLines {
     const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), v);
     if (error != std::errc() || end != field.data() + field.size())
       Fail(LineRef(name_, number),
-           std::string("bad ") + what + " '" + std::string(field) + "' (a number)");
+           std::string("bad ") + what + " '" + Quoted(field) + "' (a number)");
     if (!std::isfinite(v))
       Fail(LineRef(name_, number),
-           std::string("the ") + what + " is not finite (" + std::string(field) + ")");
+           std::string("the ") + what + " is not finite (" + Quoted(field) + ")");
     return v;
   }
 
@@ -465,16 +475,24 @@ TArray2D ParseNpy(std::string_view bytes, const std::string& name) {
   if (shape.size() != 2)
     Fail(name, "the array has " + std::to_string(shape.size()) +
                    (shape.size() == 1 ? " dimension" : " dimensions") + ", not 2");
-  TArray2D array = NewArray(shape[0], shape[1], name);
-  const std::uint64_t count = std::uint64_t(array.Rows) * std::uint64_t(array.Columns);
-  const std::uint64_t needed = count * std::uint64_t(type.size);
+  // The data's length is checked before the array is made, so that a header alone cannot
+  // ask for more memory than the file's own size. Both sides are below 2^31, so their
+  // product fits; the element size is compared by division.
   const std::uint64_t present = bytes.size() - dataStart;
-  if (present < needed)
-    Fail(name, "truncated: " + std::to_string(needed) + " bytes of data expected, " +
-                   std::to_string(present) + " present");
+  constexpr std::uint64_t kMaxSide = std::numeric_limits<int>::max();
+  if (shape[0] == 0 || shape[1] == 0 || shape[0] > kMaxSide || shape[1] > kMaxSide)
+    NewArray(shape[0], shape[1], name);  // raises the error for that size
+  const std::uint64_t count = shape[0] * shape[1];
+  const bool tooLong = count > present / std::uint64_t(type.size);
+  const std::uint64_t needed = tooLong ? 0 : count * std::uint64_t(type.size);
+  if (tooLong)
+    Fail(name, "truncated: the shape (" + std::to_string(shape[0]) + ", " +
+                   std::to_string(shape[1]) + ") needs more than the " + std::to_string(present) +
+                   " bytes of data present");
   if (present > needed)
     Fail(name, std::to_string(present - needed) + " bytes more than the shape's " +
                    std::to_string(needed));
+  TArray2D array = NewArray(shape[0], shape[1], name);
   const auto* data = reinterpret_cast<const unsigned char*>(bytes.data() + dataStart);
   const std::size_t rows = std::size_t(array.Rows), columns = std::size_t(array.Columns);
   for (std::size_t i = 0; i < count; ++i) {
@@ -525,8 +543,18 @@ TArray2D ParseTiff(std::string_view bytes, const std::string& name) {
                     : format == SAMPLEFORMAT_INT  ? "signed integer"
                                                   : "unsigned integer") +
                    " samples, not 32- or 64-bit floating point");
-  TArray2D array = NewArray(height, width, name);
   const std::size_t bytesPerSample = bits / 8;
+  // As for NPY, the size the tags state must fit the file before memory is taken for it:
+  // raw samples take their bytes, compressed ones at most about 1/1000 of them (deflate's
+  // best ratio is 1032).
+  std::uint16_t compression = COMPRESSION_NONE;
+  TIFFGetFieldDefaulted(t, TIFFTAG_COMPRESSION, &compression);
+  const std::uint64_t raw = std::uint64_t(width) * height * bytesPerSample;
+  const std::uint64_t ratio = compression == COMPRESSION_NONE ? 1 : 1100;
+  if (raw / ratio > bytes.size())
+    Fail(name, "truncated or damaged: " + std::to_string(width) + " x " + std::to_string(height) +
+                   " samples cannot fit in its " + std::to_string(bytes.size()) + " bytes");
+  TArray2D array = NewArray(height, width, name);
   const auto sampleAt = [&](const unsigned char* p) {
     // libtiff hands the samples over in the host's order.
     if (bits == 64) {
@@ -637,9 +665,9 @@ std::vector<double> ParseAngles(std::string_view text, const std::string& name) 
     double v = 0;
     const auto [stop, error] = std::from_chars(line.data(), line.data() + line.size(), v);
     if (error != std::errc() || stop != line.data() + line.size())
-      Fail(LineRef(name, number), "bad angle '" + std::string(line) + "' (degrees, a number)");
+      Fail(LineRef(name, number), "bad angle '" + Quoted(line) + "' (degrees, a number)");
     if (!std::isfinite(v))
-      Fail(LineRef(name, number), "the angle is not finite (" + std::string(line) + ")");
+      Fail(LineRef(name, number), "the angle is not finite (" + Quoted(line) + ")");
     angles.push_back(v);
   }
   if (angles.empty()) Fail(name, "no angle: expected one angle in degrees per line");
