@@ -90,7 +90,7 @@ void RunRebin(const QCommandLineParser& parser, const QString& file) {
       bytes = TextBytes(TiffBytes(rebinned));
       break;
     case TArrayFileKind::Csv:
-      bytes = TextBytes(SinogramCsv(rebinned, parallel));
+      bytes = TextBytes(SinogramCsv(rebinned, parallel, image.Columns));
       break;
     case TArrayFileKind::Unknown:
       if (!png) throw EUsageError("rebin writes npy, tiff, csv or png: '" + name + "' ends in none");
