@@ -3,6 +3,10 @@
 #   ours:  tomo_chain VIEWS             (the built-in phantom, 128 x 128, 182 bins)
 #   ctsim: phm2pj OUT.pj 182 VIEWS --phantom shepp-logan
 #          pjrec OUT.pj OUT.if 128 128 --filter-method rfftw
+# and then in fan beam, over a full turn with an arc (equiangular) detector:
+#   ours:  tomo_chain VIEWS 0 fan-arc   (R = D = 256 pixels, 188 bins)
+#   ctsim: phm2pj OUT.pj 188 VIEWS --phantom shepp-logan --geometry equiangular
+#          (its focal length twice the view's radius, its full turn), then pjrec as above
 # Each is run REPS times at VIEWS and at 1 view, alternating; a tool's time is the median
 # at VIEWS minus the median at 1 view, which takes out its process start-up (loading,
 # the phantom, the output file's set-up). Wall time (both cores for ours: ctsim runs in
@@ -34,28 +38,40 @@ timed() {
 ctsim_run() {
   phm2pj "$out/p.pj" 182 "$1" --phantom shepp-logan && pjrec "$out/p.pj" "$out/p.if" 128 128 --filter-method rfftw
 }
+ctsim_fan() {
+  phm2pj "$out/p.pj" 188 "$1" --phantom shepp-logan --geometry equiangular &&
+    pjrec "$out/p.pj" "$out/p.if" 128 128 --filter-method rfftw
+}
 median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
-
-: >"$out/runs"
-for ((r = 0; r < reps; r++)); do
-  for n in "$views" 1; do
-    echo "ours $n $(timed "$ours" "$n")" >>"$out/runs"
-    echo "ctsim $n $(timed bash -c "$(declare -f ctsim_run); out=$out; ctsim_run $n")" >>"$out/runs"
-  done
-done
 
 figure() {  # tool views column(3 = wall, 4 = cpu)
   awk -v t="$1" -v n="$2" -v c="$3" '$1 == t && $2 == n {print $c}' "$out/runs" | median
 }
-echo "views $views, $reps repetitions, medians in seconds; load average: $(cut -d' ' -f1-3 /proc/loadavg)"
-printf '%-6s %-5s %10s %10s %14s\n' tool time "at $views" "at 1" "difference"
-for column in 3 4; do
-  kind=$([ $column = 3 ] && echo wall || echo cpu)
-  for tool in ours ctsim; do
-    a=$(figure $tool "$views" $column) b=$(figure $tool 1 $column)
-    printf '%-6s %-5s %10.3f %10.3f %14.3f\n' $tool $kind "$a" "$b" "$(echo "$a - $b" | bc -l)"
-    eval "d_${tool}_${kind}=$(echo "$a - $b" | bc -l)"
+
+# compare GEOMETRY CTSIM_FUNCTION: both tools alternately, then the table.
+compare() {
+  local geometry=$1 ctsim=$2
+  : >"$out/runs"
+  for ((r = 0; r < reps; r++)); do
+    for n in "$views" 1; do
+      echo "ours $n $(timed "$ours" "$n" 0 "$geometry")" >>"$out/runs"
+      echo "ctsim $n $(timed bash -c "$(declare -f "$ctsim"); out=$out; $ctsim $n")" >>"$out/runs"
+    done
   done
-  # shellcheck disable=SC2154
-  echo "ratio ctsim / ours ($kind): $(echo "scale=1; $(eval echo "\$d_ctsim_$kind") / $(eval echo "\$d_ours_$kind")" | bc -l)"
-done
+
+  echo "$geometry: views $views, $reps repetitions, medians in seconds; load average: $(cut -d' ' -f1-3 /proc/loadavg)"
+  printf '%-6s %-5s %10s %10s %14s\n' tool time "at $views" "at 1" "difference"
+  for column in 3 4; do
+    kind=$([ $column = 3 ] && echo wall || echo cpu)
+    for tool in ours ctsim; do
+      a=$(figure $tool "$views" $column) b=$(figure $tool 1 $column)
+      printf '%-6s %-5s %10.3f %10.3f %14.3f\n' $tool $kind "$a" "$b" "$(echo "$a - $b" | bc -l)"
+      eval "d_${tool}_${kind}=$(echo "$a - $b" | bc -l)"
+    done
+    # shellcheck disable=SC2154
+    echo "ratio ctsim / ours ($kind): $(echo "scale=1; $(eval echo "\$d_ctsim_$kind") / $(eval echo "\$d_ours_$kind")" | bc -l)"
+  done
+}
+
+compare parallel ctsim_run
+compare fan-arc ctsim_fan

@@ -1,13 +1,17 @@
 // One grid projection and FBP of the built-in phantom, as a process of its own, for the
 // side-by-side comparison with the CT simulator (bench/ctsim_compare.sh):
-//   tomo_chain VIEWS [THREADS]
-// 128 x 128 grid, 182 bins over a half turn; prints the reconstruction's NRMSE.
+//   tomo_chain VIEWS [THREADS [parallel|fan-arc|fan-flat]]
+// 128 x 128 grid; parallel: 182 bins over a half turn; a fan: a full turn with the fan's
+// default source, detector and bins (R = D = 256; 188 arc bins, 196 flat ones). Prints
+// the reconstruction's NRMSE.
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include "model/ProjectionModel.h"
+#include "tomo/FanBeam.h"
 #include "tomo/Study.h"
 
 namespace {
@@ -27,7 +31,7 @@ TArray2D GridImage(const TProjectionModel& model) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: tomo_chain VIEWS [THREADS]\n");
+    std::fprintf(stderr, "usage: tomo_chain VIEWS [THREADS [parallel|fan-arc|fan-flat]]\n");
     return 2;
   }
   TProjectionModel model;
@@ -35,7 +39,16 @@ int main(int argc, char** argv) {
   model.AdoptBlob(std::make_unique<TGauss3D>(9.0, 3.0, 7.0, 1.0));
   model.AdoptBlob(std::make_unique<TGauss3D>(15.0, 1.0, 8.0, 3.0));
   model.RecomputeModel();
-  const TScanGeometry geometry{.Views = std::atoi(argv[1]), .ArcDegrees = 180, .Detectors = 182};
+  TScanGeometry geometry{.Views = std::atoi(argv[1]), .ArcDegrees = 180, .Detectors = 182};
+  if (argc > 3 && std::strcmp(argv[3], "parallel") != 0) {
+    geometry.Beam = std::strcmp(argv[3], "fan-flat") == 0 ? TBeam::FanFlat : TBeam::FanArc;
+    const TFanFields fields = DefaultFanFields(geometry.Beam, {128, 128});
+    geometry.ArcDegrees = 360;
+    geometry.Detectors = fields.Detectors;
+    geometry.Spacing = fields.Spacing;
+    geometry.SourceDistance = fields.SourceDistance;
+    geometry.DetectorDistance = fields.DetectorDistance;
+  }
   const int threads = argc > 2 ? std::atoi(argv[2]) : 0;
   const TArray2D truth = GridImage(model);
   const TArray2D sinogram = ProjectGrid(truth, geometry, {}, threads);

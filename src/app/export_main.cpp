@@ -29,6 +29,7 @@
 #include "ui/ExportView.h"
 #include "ui/MainFormUnit.h"
 #include "ui/OutputFile.h"
+#include "ui/RebinExport.h"
 #include "ui/TomographyExport.h"
 
 namespace {
@@ -131,6 +132,7 @@ int Run(TApplication& application, const QStringList& arguments,
       "  reconstruction <file>  the reconstruction: ix,iy,x,y,value (csv), png, npy or tiff\n"
       "  difference <file>   reconstruction - grid, as reconstruction\n"
       "  metrics <file>      rmse,nrmse,psnr,ssim of the reconstruction (csv)\n"
+      "  rebin <file>        a fan sinogram (--sinogram) resampled at a parallel geometry\n"
       "  bench <file>        the reconstruction bench window (png)\n"
       "<file> may be - for standard output; the format follows its ending, or --format");
   const QCommandLineOption helpOption = HelpOption();
@@ -173,8 +175,12 @@ int Run(TApplication& application, const QStringList& arguments,
   const Command* command = nullptr;
   for (const Command& c : kCommands)
     if (c.name == args[0]) command = &c;
-  if (!command && !IsTomographyCommand(args[0]))
+  if (!command && !IsTomographyCommand(args[0]) && !IsRebinCommand(args[0]))
     throw ExportError("unknown command '" + args[0].toStdString() + "' (see --help)", kUsageError);
+  if (IsRebinCommand(args[0])) {
+    RunRebin(parser, file);
+    return 0;
+  }
   const std::optional<TTomographyJob> tomography = TomographyJob(parser, args[0], file);
   const int resolution = ParseResolution(parser.value(resolutionOption));
   if (parser.isSet(sizeOption) && !command->sized)

@@ -1,10 +1,13 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <numbers>
 #include <vector>
 
 #include "base/Exception.h"
+#include "tomo/ExactRay.h"
+#include "tomo/FanBeam.h"
 #include "tomo/Joseph.h"
 #include "tomo/Parallel.h"
 #include "tomo/Projectors.h"
@@ -169,6 +172,7 @@ double TPhantomDensity::Value(double x, double y) const {
 
 TArray2D ProjectExact(const TPhantomDensity& phantom, const TScanGeometry& geometry, int size,
                       const std::stop_token& stop, int threads) {
+  if (IsFan(geometry)) return ProjectExactFan(phantom, geometry, size, stop, threads);
   joseph::CheckParallelGeometry(geometry, "the exact projector");
   CheckImageSize({size, size});
   const std::vector<TBlobTerms> blobs = BlobTerms(phantom.EnabledBlobs());
@@ -202,6 +206,38 @@ TArray2D ProjectExact(const TPhantomDensity& phantom, const TScanGeometry& geome
   });
   ThrowIfStopped(stop);
   return sinogram;
+}
+
+// The same integral as ProjectExact's, along a line of the caller's.
+struct exact::TLineIntegrator::TState {
+  std::vector<TBlobTerms> Blobs;
+  std::vector<TRayBlob> Ray;
+};
+
+exact::TLineIntegrator::TLineIntegrator(const TPhantomDensity& phantom)
+    : state_(std::make_unique<TState>()) {
+  state_->Blobs = BlobTerms(phantom.EnabledBlobs());
+  state_->Ray.resize(state_->Blobs.size());
+}
+
+exact::TLineIntegrator::~TLineIntegrator() = default;
+
+bool exact::TLineIntegrator::Empty() const { return state_->Blobs.empty(); }
+
+long double exact::TLineIntegrator::Integral(long double px, long double py, long double ux,
+                                             long double uy) {
+  real s0 = 0, s1 = 0;
+  if (Empty() || !Chord(px, py, ux, uy, s0, s1)) return 0;
+  std::vector<TRayBlob>& ray = state_->Ray;
+  for (std::size_t i = 0; i < state_->Blobs.size(); ++i) {
+    const TBlobTerms& b = state_->Blobs[i];
+    const real ex = px - b.MX, ey = py - b.MY;
+    const real curvature = b.Kx * ux * ux + b.Ky * uy * uy;
+    const real centre = -(b.Kx * ex * ux + b.Ky * ey * uy) / curvature;
+    const real dx = ex + centre * ux, dy = ey + centre * uy;
+    ray[i] = {centre, curvature, b.LogPeak - (b.Kx * dx * dx + b.Ky * dy * dy)};
+  }
+  return EnvelopeIntegral(ray, s0, s1);
 }
 
 }  // namespace quarvel

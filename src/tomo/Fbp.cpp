@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "format/MessageFormat.h"
+#include "tomo/FanBeam.h"
+#include "tomo/FbpFilter.h"
 #include "tomo/Joseph.h"
 #include "tomo/Parallel.h"
 #include "tomo/Reconstruction.h"
@@ -246,6 +248,7 @@ std::vector<double> FbpViewWeights(const TScanGeometry& geometry) {
 TArray2D ReconstructFbp(const TArrayView& sinogram, const TScanGeometry& geometry,
                         const TFbpOptions& options, const TImageSize& size,
                         const std::stop_token& stop, int threads) {
+  if (IsFan(geometry)) return ReconstructFbpFan(sinogram, geometry, size, options, stop, threads);
   joseph::CheckParallelGeometry(geometry, "FBP");
   CheckImageSize(size);
   joseph::CheckSinogram(sinogram, geometry);
@@ -336,3 +339,11 @@ TArray2D ReconstructFbp(const TArrayView& sinogram, const TScanGeometry& geometr
 }
 
 }  // namespace quarvel
+
+namespace quarvel::filter {
+
+int PaddedLength(int detectors) { return quarvel::PaddedLength(detectors); }
+double RampKernel(int n) { return quarvel::RampKernel(n); }
+double Window(const TFbpOptions& options, double f) { return quarvel::Window(options, f); }
+
+}  // namespace quarvel::filter

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "tomo/FanBeam.h"
 #include "tomo/Joseph.h"
 #include "tomo/Parallel.h"
 #include "tomo/Projectors.h"
@@ -9,6 +10,7 @@ namespace quarvel {
 
 TArray2D ProjectGrid(const TArrayView& image, const TScanGeometry& geometry,
                      const std::stop_token& stop, int threads) {
+  if (IsFan(geometry)) return ProjectGridFan(image, geometry, stop, threads);
   joseph::CheckParallelGeometry(geometry, "the grid projector");
   joseph::CheckImage(image, "the image");
   const TImageSize size{image.Columns, image.Rows};
@@ -24,6 +26,7 @@ TArray2D ProjectGrid(const TArrayView& image, const TScanGeometry& geometry,
 
 TArray2D BackProject(const TArrayView& sinogram, const TScanGeometry& geometry,
                      const TImageSize& size, const std::stop_token& stop, int threads) {
+  if (IsFan(geometry)) return BackProjectGridFan(sinogram, geometry, size, stop, threads);
   joseph::CheckParallelGeometry(geometry, "the back-projection");
   CheckImageSize(size);
   joseph::CheckSinogram(sinogram, geometry);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "format/MessageFormat.h"
+#include "tomo/FanBeam.h"
 #include "tomo/Joseph.h"
 #include "tomo/Parallel.h"
 #include "tomo/Reconstruction.h"
@@ -220,6 +221,8 @@ void CheckIterativeOptions(const TIterativeOptions& options) {
 TArray2D ReconstructIterative(const TArrayView& sinogram, const TScanGeometry& geometry,
                               const TIterativeOptions& options, const TImageSize& size,
                               const std::stop_token& stop, int threads) {
+  if (IsFan(geometry))
+    return ReconstructIterativeFan(sinogram, geometry, options, size, stop, threads);
   CheckIterativeOptions(options);
   joseph::CheckParallelGeometry(geometry, "the iterative methods");
   CheckImageSize(size);

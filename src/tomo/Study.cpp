@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "format/MessageFormat.h"
+#include "tomo/FanBeam.h"
 #include "tomo/Joseph.h"
 #include "tomo/Parallel.h"
 
@@ -35,6 +36,7 @@ TStudyResult RunStudy(const TArrayView& truth, const std::vector<TGauss3D>& blob
   CheckStudyOptions(options);
   joseph::CheckImage(truth, "the truth");
   const TImageSize size{truth.Columns, truth.Rows};
+  CheckFanGeometry(options.Geometry, size);
   if (sinogram) {
     joseph::CheckSinogram(*sinogram, options.Geometry);
   } else if (options.Projector == TProjectorKind::Exact &&

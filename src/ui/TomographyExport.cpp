@@ -14,6 +14,7 @@
 #include "base/ScopeExit.h"
 #include "io/ArrayFiles.h"
 #include "io/Sidecar.h"
+#include "tomo/FanBeam.h"
 #include "ui/ExportView.h"
 #include "ui/GridImage.h"
 #include "ui/MainFormUnit.h"
@@ -47,6 +48,16 @@ const OptionSpec kOptions[] = {
     {"cutoff", "C",
      "the filter's cutoff, 0 < C <= 1 of the Nyquist frequency (default 1); with fbp"},
     {"iterations", "K", "iterations, 1 ... 100000 (default 10); with sirt, sart and cgls"},
+};
+
+// The beam's options, which every tomography command takes.
+const OptionSpec kGeometryOptions[] = {
+    {"geometry", "parallel|fan-flat|fan-arc", "the rays' geometry (default parallel)"},
+    {"source-distance", "R",
+     "fan beam: the source's distance from the centre in pixels, more than the image's "
+     "half-diagonal (default twice the image's larger side)"},
+    {"detector-distance", "D",
+     "fan beam: the detector's distance from the centre in pixels, at least 0 (default R)"},
 };
 
 bool IsSet(const QCommandLineParser& parser, const char* option) { return parser.isSet(option); }
@@ -114,6 +125,47 @@ void CheckApplicable(const QCommandLineParser& parser, const std::string& comman
     refuse("iterations", "to --method sirt, sart or cgls, not to fbp");
   }
 }
+
+}  // namespace
+
+void ParseBeamOptions(const QCommandLineParser& parser, TScanGeometry& geometry,
+                      const TImageSize& image, bool binsGiven) {
+  if (IsSet(parser, "geometry"))
+    geometry.Beam = ParseChoice<TBeam>(parser, "geometry",
+                                       {{"parallel", TBeam::Parallel},
+                                        {"fan-flat", TBeam::FanFlat},
+                                        {"fan-arc", TBeam::FanArc}},
+                                       "parallel, fan-flat or fan-arc");
+  if (!IsFan(geometry)) {
+    for (const char* option : {"source-distance", "detector-distance"})
+      if (IsSet(parser, option))
+        throw EUsageError("--" + std::string(option) +
+                          " applies only to --geometry fan-flat or fan-arc");
+    return;
+  }
+  const double most = std::numeric_limits<double>::max();
+  std::optional<double> source, detector;
+  if (IsSet(parser, "source-distance"))
+    source = ParseAbove(parser, "source-distance", HalfDiagonal(image), most,
+                        "pixels, more than the image's half-diagonal " +
+                            QString::number(HalfDiagonal(image), 'g', 6).toStdString());
+  if (IsSet(parser, "detector-distance")) {
+    detector = ParseNumber(parser, "detector-distance", 0.0, most, "pixels, at least 0");
+  }
+  // A sinogram's JSON file may have set the fan's distances and spacing already.
+  const bool recorded = geometry.SourceDistance > 0;
+  if (recorded && !source) {
+    source = geometry.SourceDistance;
+    if (!detector) detector = geometry.DetectorDistance;
+  }
+  const TFanFields fields = DefaultFanFields(geometry.Beam, image, source, detector);
+  geometry.SourceDistance = fields.SourceDistance;
+  geometry.DetectorDistance = fields.DetectorDistance;
+  if (!recorded && !IsSet(parser, "detector-spacing")) geometry.Spacing = fields.Spacing;
+  if (!binsGiven && !IsSet(parser, "detectors")) geometry.Detectors = fields.Detectors;
+}
+
+namespace {
 
 // ---------------------------------------------------------------------------
 // The output kind: --format when given, else the file's ending, else the command's only
@@ -232,6 +284,8 @@ QList<QCommandLineOption> TomographyOptions() {
   QList<QCommandLineOption> options;
   for (const OptionSpec& o : kOptions)
     options << QCommandLineOption(o.name, o.description, o.valueName);
+  for (const OptionSpec& o : kGeometryOptions)
+    options << QCommandLineOption(o.name, o.description, o.valueName);
   return options << DataOptions();
 }
 
@@ -245,6 +299,14 @@ std::optional<TTomographyJob> TomographyJob(const QCommandLineParser& parser,
   const std::string name = command.toStdString();
   if (!IsTomographyCommand(command)) {
     for (const OptionSpec& o : kOptions)
+      if (IsSet(parser, o.name))
+        throw EUsageError(std::string("--")
+                              .append(o.name)
+                              .append(" applies only to ")
+                              .append(kCommandList)
+                              .append(", not to ")
+                              .append(name));
+    for (const OptionSpec& o : kGeometryOptions)
       if (IsSet(parser, o.name))
         throw EUsageError(std::string("--")
                               .append(o.name)
@@ -305,9 +367,12 @@ std::optional<TTomographyJob> TomographyJob(const QCommandLineParser& parser,
     s.Fbp.Cutoff = ParseAbove(parser, "cutoff", 0, 1, "more than 0 and at most 1");
   if (IsSet(parser, "iterations"))
     s.Iterations = ParseNumber(parser, "iterations", 1, 100000, "a whole number from 1 to 100000");
-
   job.Kind = OutputKind(name, file.toStdString(), Value(parser, "format"));
   ApplyDataOptions(parser, name, file.toStdString(), s, job.Data);
+  const TImageSize image = job.Data.Image
+                               ? TImageSize{job.Data.Image->Columns, job.Data.Image->Rows}
+                               : TImageSize{s.GridSize, s.GridSize};
+  ParseBeamOptions(parser, s.Geometry, image, job.Data.Sinogram.has_value());
   // The library's own ranges are those above; a disagreement is still a usage error.
   try {
     CheckStudyOptions(s);

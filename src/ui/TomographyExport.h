@@ -51,6 +51,15 @@ QList<QCommandLineOption> TomographyOptions();
 std::optional<TTomographyJob> TomographyJob(const QCommandLineParser& parser,
                                             const QString& command, const QString& file);
 
+// The fan's fields from --geometry, --source-distance and --detector-distance into
+// `geometry`, for an image of `image`. What they leave out comes from a sinogram's JSON
+// file (when it set the distances: geometry.SourceDistance > 0), else from
+// DefaultFanFields: the spacing unless --detector-spacing was given, the bins unless
+// --detectors was or `binsGiven` (a sinogram's). Raises EUsageError for a bad value or a
+// fan's option with --geometry parallel.
+void ParseBeamOptions(const QCommandLineParser& parser, TScanGeometry& geometry,
+                      const TImageSize& image, bool binsGiven = false);
+
 // The model of `phantom` (the built-in blobs without one) as the window computes it:
 // grid and zero projection, without the resampled points, which no study reads.
 void ComputeHeadlessModel(TProjectionModel& model,
