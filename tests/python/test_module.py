@@ -39,6 +39,16 @@ SAME_AS_EXPORT = [
     (("metrics", "--method", "sirt", "--iterations", "4", "--views", "30"),
      lambda: quarvel.metrics(quarvel.sirt(quarvel.project(quarvel.phantom(), quarvel.parallel(30)),
                                           quarvel.parallel(30), 128, 4), quarvel.phantom())),
+    (("metrics", "--grid-size", "64", "--photons", "1e3", "--seed", "2", "--method", "sart",
+      "--relaxation", "0.5", "--nonnegative", "--iterations", "3", "--mask", "circle"),
+     lambda: quarvel.metrics(
+         quarvel.sart(quarvel.add_noise(quarvel.project(quarvel.phantom(size=64), quarvel.parallel()),
+                                        1e3, 2, pixel=quarvel.pixel_size(64)),
+                      quarvel.parallel(), 64, 3, 0.5, True), quarvel.phantom(size=64), "circle")),
+    (("reconstruction", "--grid-size", "96", "--projector", "exact", "--method", "cgls",
+      "--iterations", "3", "--views", "40"),
+     lambda: quarvel.cgls(quarvel.project_exact(None, quarvel.parallel(40), 96),
+                          quarvel.parallel(40), 96, 3)),
 ]
 
 
