@@ -105,6 +105,20 @@ void PaintArray(TCanvas& canvas, const TPlacement& placement,
   bitmap.DrawOn(canvas, placement.Left, placement.Top);
 }
 
+std::string FiguresText(const TImageMetrics& m, int digits) {
+  auto n = [digits](double v) { return QString::number(v, 'g', digits).toStdString(); };
+  return "RMSE " + n(m.Rmse) + "    NRMSE " + n(m.Nrmse) + "    PSNR " + n(m.Psnr) +
+         " dB    SSIM " + n(m.Ssim);
+}
+
+std::string ProgressText(int done, int total, double elapsedSeconds) {
+  std::string text = std::to_string(done) + " / " + std::to_string(total);
+  if (done <= 0 || done >= total || !(elapsedSeconds > 0)) return text;
+  const double left = elapsedSeconds / done * (total - done);
+  if (left < 99.5) return text + ", " + std::to_string(std::lround(left)) + " s left";
+  return text + ", " + std::to_string(std::lround(left / 60)) + " min left";
+}
+
 std::string ShortNumber(double value) { return QString::number(value, 'g', 3).toStdString(); }
 
 void PaintAngleAxis(TCanvas& canvas, const TPlacement& placement, const TScanGeometry& geometry) {

@@ -12,6 +12,7 @@
 #include "platform/Canvas.h"
 #include "platform/Geometry.h"
 #include "tomo/Geometry.h"
+#include "tomo/Metrics.h"
 
 namespace quarvel {
 
@@ -81,6 +82,14 @@ int HandleAt(const TPlacement& placement, const TPhantom& phantom, int x, int y)
 std::string CellReadout(int ix, int iy, double value);
 std::string SinogramReadout(const TScanGeometry& geometry, int view, int bin, double value);
 std::string BlobReadout(int index, const TPhantomBlob& blob);
+
+// The figures of a comparison with `digits` significant digits ("RMSE 0.01234    NRMSE
+// 1.234    PSNR 36.71 dB    SSIM 0.9876"); 17 digits give every double back.
+std::string FiguresText(const TImageMetrics& metrics, int digits);
+
+// The progress of an iterative reconstruction: "3 / 10" and, once an iteration has
+// taken time, the time left at the pace so far ("3 / 10, 7 s left"; minutes above 99 s).
+std::string ProgressText(int done, int total, double elapsedSeconds);
 
 // A number with three significant digits ("0.0123", "-1.5e-05") for scales and captions.
 std::string ShortNumber(double value);

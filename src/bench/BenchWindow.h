@@ -18,6 +18,7 @@
 #include <QUndoStack>
 #include <QWidget>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -56,12 +57,17 @@ class TBenchImageBox : public TPaintBox {
   std::function<void(int x, int y)> OnRelease;
   // Whole notches of 120 (+1 away from the user); returns whether the box used them.
   std::function<bool(int notches, int x, int y)> OnWheelNotches;
+  // A key while the box has the focus; returns whether the box used it.
+  std::function<bool(int key, bool shift)> OnKey;
+  // The menu key or Shift+F10: the picture's menu at this point of the box.
+  std::function<void(const QPoint& at)> OnMenuKey;
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   bool pressed_ = false;
@@ -110,6 +116,8 @@ class TformBench : public QWidget {
   void CopyPicture(TPicture which);
   void CopyData(TBenchArray array);
   void ExportAll();
+  // A yes-or-no question (exporting an earlier result, replacing files); tests answer it.
+  std::function<bool(const QString& question)> AskYesNo;
   // Before the program ends with unsaved changes: 0 save, 1 discard, 2 keep the program.
   std::function<int()> AskUnsaved;
   // Whether the program may end: asks about unsaved changes (and saves when told to).
@@ -124,13 +132,26 @@ class TformBench : public QWidget {
   // Computes on this thread and shows the result at once (exports, tests).
   void ComputeNow();
   void CancelWork();
+  // Replaces the blobs by the preset's, one undoable step.
+  void LoadPreset(int index);
+  // Whether a change computes only once the mouse button is released.
+  bool UpdateOnRelease() const;
   bool Busy() const { return latestId_ > settledId_; }
+  // The reports of the worker received so far: one per input handed over, whether it
+  // finished, failed, was cancelled or never began.
+  int WorkerReports() const { return workerReports_; }
   // The result the sinogram, reconstruction, difference, figures and profiles show.
   const TBenchResult* Shown() const { return shown_.get(); }
   std::string StatusText() const;
   std::string MetricsText() const;
 
   // ---- pictures, profiles, readouts
+  // The side of the three grid pictures and the sinogram's height, in picture pixels:
+  // one magnification for all four.
+  int PictureSide() const;
+  // The least room a picture's box takes (the 128 cells at one pixel each, and what is
+  // drawn beside them).
+  static QSize MinimumPictureRoom(TPicture which);
   // The picture as shown (repainted now).
   QImage Picture(TPicture which);
   TBenchImageBox* Box(TPicture which) const { return boxes_[which]; }
@@ -155,6 +176,9 @@ class TformBench : public QWidget {
   QPushButton* btnUndo = nullptr;
   QPushButton* btnRedo = nullptr;
   QPushButton* btnCancel = nullptr;
+  QPushButton* btnRun = nullptr;
+  QCheckBox* checkOnRelease = nullptr;
+  QComboBox* comboPreset = nullptr;
   QPushButton* btnExport = nullptr;
   QProgressBar* progress = nullptr;
   QLabel* labelStatus = nullptr;
@@ -174,6 +198,7 @@ class TformBench : public QWidget {
   QComboBox* comboProfile = nullptr;
   QAction* actUndo = nullptr;
   QAction* actRedo = nullptr;
+  QAction* actRun = nullptr;
 
  private:
   void CreateControls();
@@ -187,10 +212,14 @@ class TformBench : public QWidget {
   void RemoveBlob();
   void SettingsChanged();
   void UpdateEnabledControls();
+  void UpdateTitle();
+  QString StartFolder() const;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void Show(std::shared_ptr<const TBenchResult> result, std::uint64_t id);
   void UpdateProfiles();
   void UpdateCaptions();
   void PaintPicture(TPicture which);
+  void PaintProfileLine(TCanvas& canvas, const TPlacement& placement) const;
   // Handle dragging on the phantom.
   void HandlePress(int x, int y, bool shift);
   void HandleDrag(int x, int y);
@@ -206,6 +235,10 @@ class TformBench : public QWidget {
   std::string pendingError_;
   bool filling_ = false;  // the table is being refilled: its changes are not edits
   bool settingControls_ = false;
+  bool runWhenReleased_ = false;  // a change waits for the mouse button's release
+  QString phantomFile_;           // the phantom's file name ("" before one is opened or saved)
+  QString lastFolder_;            // where the last file was opened, saved or exported
+  std::chrono::steady_clock::time_point started_;  // of the newest computation
 
   TBenchImageBox* boxes_[kPictureCount] = {};
   std::unique_ptr<TBenchChart> profileChart_;
@@ -230,6 +263,7 @@ class TformBench : public QWidget {
   std::uint64_t shownId_ = 0;    // the input the pictures show
   std::uint64_t settledId_ = 0;  // inputs up to this one have finished, failed or stopped
   std::string status_;
+  int workerReports_ = 0;
   std::unique_ptr<TBenchWorker> worker_;  // last: stopped first
 };
 
