@@ -227,6 +227,20 @@ void TformBench::CreateControls() {
     pictures->addLayout(column, least.width());
   }
   right->addLayout(pictures, 1);
+  auto* compare = new QHBoxLayout;
+  btnPin = Described(new QPushButton("&Keep as A", picturePanel), "Keep as A",
+                     "Keeps the shown result as A: change settings, and the figures show the "
+                     "new result B against A");
+  btnPin->setCheckable(true);
+  comboDifference = Described(new QComboBox(picturePanel), "Difference shown",
+                              "Whether the difference picture shows the reconstruction minus "
+                              "the phantom, or B minus the pinned A");
+  comboDifference->addItems({"Difference: B − phantom", "Difference: B − A"});
+  comboDifference->setEnabled(false);
+  compare->addWidget(btnPin);
+  compare->addWidget(comboDifference);
+  compare->addStretch(1);
+  right->addLayout(compare);
   labelMetrics = Described(new QLabel(picturePanel), "Figures",
                            "How far the reconstruction lies from the phantom: RMSE, NRMSE, "
                            "PSNR and SSIM, four significant digits (all digits in copy and "
@@ -339,6 +353,16 @@ void TformBench::CreateControls() {
   connect(btnRemove, &QPushButton::clicked, this, guarded([this] { RemoveBlob(); }));
   connect(tableBlobs, &QTableWidget::itemChanged, this,
           [this](QTableWidgetItem* item) { TableItemChanged(item); });
+  connect(btnPin, &QPushButton::toggled, this, [this](bool on) {
+    if (on)
+      PinResult();
+    else
+      Unpin();
+  });
+  connect(comboDifference, &QComboBox::currentIndexChanged, this, [this] {
+    boxes_[pcDifference]->Invalidate();
+    UpdateCaptions();
+  });
   connect(comboProfile, &QComboBox::currentIndexChanged, this,
           [this](int index) { SetProfileAlongColumn(index == 1); });
   BindImages();
@@ -374,6 +398,8 @@ void TformBench::CreateControls() {
                       boxes_[pcReconstruction],
                       boxes_[pcDifference],
                       labelMetrics,
+                      btnPin,
+                      comboDifference,
                       comboProfile,
                       profileChart_->Control(),
                       viewChart_->Control(),

@@ -19,10 +19,6 @@ int Cell(int offset, int extent, int cells) {
   return static_cast<int>(static_cast<long long>(offset) * cells / extent);
 }
 
-uint8_t Byte(double level) {
-  return static_cast<uint8_t>(std::clamp(static_cast<int>(std::lround(level)), 0, 255));
-}
-
 TColor RgbColor(uint8_t r, uint8_t g, uint8_t b) {
   return TColor(r) | (TColor(g) << 8) | (TColor(b) << 16);
 }
@@ -59,29 +55,15 @@ TRgb GreenColor(double value, double gridMax) {
 }
 
 TRgb GreyColor(double value, double low, double high) {
-  if (!(high > low)) return {};
-  const uint8_t level = Byte((value - low) / (high - low) * 255);
+  const uint8_t level = GreyLevel(value, low, high);
   return {level, level, level};
 }
 
-TRgb DivergingColor(double value, double limit) {
-  if (!(limit > 0)) return {255, 255, 255};
-  const double t = std::clamp(value / limit, -1.0, 1.0);
-  const uint8_t fade = Byte(255 * (1 - std::abs(t)));
-  return t < 0 ? TRgb{fade, fade, 255} : TRgb{255, fade, fade};
-}
+TRgb DivergingColor(double value, double limit) { return DivergingRgb(value, limit); }
 
-double LargestMagnitude(const TArray2D& array) {
-  double m = 0;
-  for (double v : array.Values) m = std::max(m, std::abs(v));
-  return m;
-}
+double LargestMagnitude(const TArray2D& array) { return DivergingReach(array); }
 
-std::pair<double, double> ValueRange(const TArray2D& array) {
-  if (array.Values.empty()) return {0, 0};
-  const auto [lo, hi] = std::minmax_element(array.Values.begin(), array.Values.end());
-  return {*lo, *hi};
-}
+std::pair<double, double> ValueRange(const TArray2D& array) { return FiniteRange(array); }
 
 void PaintArray(TCanvas& canvas, const TPlacement& placement,
                 const std::function<TRgb(int row, int column)>& color) {
@@ -109,6 +91,13 @@ std::string FiguresText(const TImageMetrics& m, int digits) {
   auto n = [digits](double v) { return QString::number(v, 'g', digits).toStdString(); };
   return "RMSE " + n(m.Rmse) + "    NRMSE " + n(m.Nrmse) + "    PSNR " + n(m.Psnr) +
          " dB    SSIM " + n(m.Ssim);
+}
+
+std::string CompareFiguresText(const TImageMetrics& b, const TImageMetrics& a, int digits) {
+  auto n = [digits](double v) { return QString::number(v, 'g', digits).toStdString(); };
+  auto pair = [&](double vb, double va) { return n(vb) + " (A " + n(va) + ")"; };
+  return "RMSE " + pair(b.Rmse, a.Rmse) + "    NRMSE " + pair(b.Nrmse, a.Nrmse) + "    PSNR " +
+         n(b.Psnr) + " dB (A " + n(a.Psnr) + ")    SSIM " + pair(b.Ssim, a.Ssim);
 }
 
 std::string ProgressText(int done, int total, double elapsedSeconds) {

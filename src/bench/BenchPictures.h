@@ -13,6 +13,7 @@
 #include "platform/Geometry.h"
 #include "tomo/Geometry.h"
 #include "tomo/Metrics.h"
+#include "ui/ColourMaps.h"
 
 namespace quarvel {
 
@@ -40,21 +41,15 @@ struct TPlacement {
 
 TPlacement PlaceArray(int rows, int columns, const TRect& area);
 
-struct TRgb {
-  uint8_t R = 0, G = 0, B = 0;
-};
-
 // The phantom's green, as the main window paints its grid (black when nothing is enabled).
 TRgb GreenColor(double value, double gridMax);
-// Grey from black at `low` to white at `high` (black when they are equal).
+// The export's grey and diverging maps (see ColourMaps.h) as colours of the screen.
 TRgb GreyColor(double value, double low, double high);
-// The diverging map, symmetric about 0: white at 0, pure red at +limit, pure blue at
-// -limit, clamped beyond (white everywhere when limit is 0).
 TRgb DivergingColor(double value, double limit);
 
-// The largest |value| of the array (0 when empty).
+// The largest |value| of the finite values (0 when there is none).
 double LargestMagnitude(const TArray2D& array);
-// The smallest and largest value (0, 0 when empty).
+// The smallest and largest finite value, (inf, -inf) when there is none.
 std::pair<double, double> ValueRange(const TArray2D& array);
 
 // Paints the placed array, the colour of each pixel from its cell.
@@ -86,6 +81,10 @@ std::string BlobReadout(int index, const TPhantomBlob& blob);
 // The figures of a comparison with `digits` significant digits ("RMSE 0.01234    NRMSE
 // 1.234    PSNR 36.71 dB    SSIM 0.9876"); 17 digits give every double back.
 std::string FiguresText(const TImageMetrics& metrics, int digits);
+
+// B's figures against the pinned A's: each of B's with A's beside it ("RMSE 0.01234 (A
+// 0.01500)    …"), `digits` significant digits.
+std::string CompareFiguresText(const TImageMetrics& b, const TImageMetrics& a, int digits);
 
 // The progress of an iterative reconstruction: "3 / 10" and, once an iteration has
 // taken time, the time left at the pace so far ("3 / 10, 7 s left"; minutes above 99 s).

@@ -20,6 +20,7 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -385,6 +386,12 @@ void TformBench::Show(std::shared_ptr<const TBenchResult> result, std::uint64_t 
   if (id < shownId_) return;  // an older input than the one shown
   shownId_ = id;
   shown_ = std::move(result);
+  if (pinned_) {
+    const bool sameSize = pinned_->Reconstruction.Rows == shown_->Reconstruction.Rows &&
+                          pinned_->Reconstruction.Columns == shown_->Reconstruction.Columns;
+    bMinusA_ = sameSize ? DifferenceImage(shown_->Reconstruction, pinned_->Reconstruction)
+                        : TArray2D{};
+  }
   if (id == latestId_) status_.clear();
   for (TPicture p : {pcSinogram, pcReconstruction, pcDifference}) boxes_[p]->Invalidate();
   UpdateProfiles();
@@ -396,8 +403,45 @@ QString TformBench::StartFolder() const {
 
 std::string TformBench::StatusText() const { return status_; }
 
+void TformBench::PinResult() {
+  if (!shown_) return Unpin();
+  pinned_ = shown_;
+  if (!btnPin->isChecked() && pinned_) {
+    const QSignalBlocker quiet(btnPin);
+    btnPin->setChecked(true);
+  }
+  if (pinned_ && shown_) bMinusA_ = DifferenceImage(shown_->Reconstruction, pinned_->Reconstruction);
+  comboDifference->setEnabled(pinned_ != nullptr);
+  boxes_[pcDifference]->Invalidate();
+  UpdateCaptions();
+}
+
+void TformBench::Unpin() {
+  pinned_.reset();
+  bMinusA_ = {};
+  if (btnPin->isChecked()) {
+    const QSignalBlocker quiet(btnPin);
+    btnPin->setChecked(false);
+  }
+  comboDifference->setEnabled(false);
+  boxes_[pcDifference]->Invalidate();
+  UpdateCaptions();
+}
+
+bool TformBench::ShowsBMinusA() const {
+  return pinned_ && shown_ && comboDifference->currentIndex() == 1 &&
+         bMinusA_.Rows == shown_->Reconstruction.Rows &&
+         bMinusA_.Columns == shown_->Reconstruction.Columns && !bMinusA_.Values.empty();
+}
+
+const TArray2D* TformBench::ShownDifference() const {
+  if (!shown_) return nullptr;
+  return ShowsBMinusA() ? &bMinusA_ : &shown_->Difference;
+}
+
 std::string TformBench::MetricsText() const {
   if (!shown_) return "";
+  if (pinned_) return CompareFiguresText(shown_->Metrics, pinned_->Metrics, 4);
   const TImageMetrics& m = shown_->Metrics;
   return FiguresText(m, 4);
 }
@@ -422,8 +466,10 @@ void TformBench::UpdateCaptions() {
   labelCaptions[pcReconstruction]->setText(
       QString::fromStdString("Reconstruction: " + MethodCaption(s)) + mark);
   labelCaptions[pcDifference]->setText(
-      QString::fromStdString("Difference, scale ±" +
-                             ShortNumber(LargestMagnitude(shown_->Difference))) +
+      QString::fromStdString(
+          (ShowsBMinusA() ? "B − A (A: " + MethodCaption(pinned_->Input.Settings) + "), scale ±"
+                          : std::string("Difference, scale ±")) +
+          ShortNumber(LargestMagnitude(*ShownDifference()))) +
       mark);
   labelMetrics->setText(QString::fromStdString(MetricsText()) + mark);
   // A screen reader reads the figures themselves, not only the label's purpose.
@@ -816,7 +862,7 @@ void TformBench::PaintPicture(TPicture which) {
                [&](int row, int column) { return GreyColor(r.At(row, column), low, high); });
     PaintProfileLine(canvas, p);
   } else {
-    const TArray2D& d = shown_->Difference;
+    const TArray2D& d = *ShownDifference();
     const double limit = LargestMagnitude(d);
     PaintArray(canvas, p,
                [&](int row, int column) { return DivergingColor(d.At(row, column), limit); });
@@ -858,7 +904,7 @@ std::string TformBench::Readout(TPicture which, int x, int y) const {
   if (which == pcSinogram)
     return SinogramReadout(shown_->Input.Settings.Geometry, row, column,
                            shown_->Sinogram.At(row, column));
-  const TArray2D& a = which == pcReconstruction ? shown_->Reconstruction : shown_->Difference;
+  const TArray2D& a = which == pcReconstruction ? shown_->Reconstruction : *ShownDifference();
   return CellReadout(column, row, a.At(row, column));
 }
 

@@ -145,6 +145,18 @@ class TformBench : public QWidget {
   std::string StatusText() const;
   std::string MetricsText() const;
 
+  // ---- compare
+  // Pins the shown result as A (nothing when nothing is shown); the figures then show B,
+  // the shown result, against A, and the difference picture may show B - A.
+  void PinResult();
+  void Unpin();
+  const TBenchResult* Pinned() const { return pinned_.get(); }
+  // Whether the difference picture shows B - A (when a result is pinned and of the same
+  // size) rather than B - phantom.
+  bool ShowsBMinusA() const;
+  // The array the difference picture shows.
+  const TArray2D* ShownDifference() const;
+
   // ---- pictures, profiles, readouts
   // The side of the three grid pictures and the sinogram's height, in picture pixels:
   // one magnification for all four.
@@ -178,6 +190,8 @@ class TformBench : public QWidget {
   QPushButton* btnCancel = nullptr;
   QPushButton* btnRun = nullptr;
   QCheckBox* checkOnRelease = nullptr;
+  QPushButton* btnPin = nullptr;
+  QComboBox* comboDifference = nullptr;
   QComboBox* comboPreset = nullptr;
   QPushButton* btnExport = nullptr;
   QProgressBar* progress = nullptr;
@@ -259,6 +273,8 @@ class TformBench : public QWidget {
   std::optional<Drag> drag_;
 
   std::shared_ptr<const TBenchResult> shown_;
+  std::shared_ptr<const TBenchResult> pinned_;  // A
+  TArray2D bMinusA_;                            // shown_'s reconstruction - A's
   std::uint64_t latestId_ = 0;   // the newest input handed over
   std::uint64_t shownId_ = 0;    // the input the pictures show
   std::uint64_t settledId_ = 0;  // inputs up to this one have finished, failed or stopped

@@ -6,6 +6,9 @@
 #include <QCommandLineParser>
 #include <QStringList>
 
+#include <cmath>
+#include <limits>
+
 #include "bench/BenchExport.h"
 #include "bench/BenchLayout.h"
 #include "bench/BenchPictures.h"
@@ -110,6 +113,10 @@ TEST(BenchGestures, PresetsAreValidPhantomsInsideTheSquare) {
 TEST(BenchTexts, FiguresAndProgress) {
   const TImageMetrics m{0.0123456789, 1.23456789, 36.7123456, 0.987654321};
   EXPECT_EQ(FiguresText(m, 4), "RMSE 0.01235    NRMSE 1.235    PSNR 36.71 dB    SSIM 0.9877");
+  const TImageMetrics a{0.015, 1.5, 36.5, 0.5};
+  EXPECT_EQ(CompareFiguresText(m, a, 4),
+            "RMSE 0.01235 (A 0.015)    NRMSE 1.235 (A 1.5)    PSNR 36.71 dB (A 36.5)    SSIM "
+            "0.9877 (A 0.5)");
   // All digits: each figure reads back to its double.
   const std::string all = FiguresText(m, 17);
   EXPECT_EQ(std::stod(all.substr(5)), m.Rmse);
@@ -122,6 +129,37 @@ TEST(BenchTexts, FiguresAndProgress) {
                {10, 10, 9, "10 / 10"},         {1, 1000, 2, "1 / 1000, 33 min left"},
                {5, 10, 0, "5 / 10"}};
   for (const auto& c : cases) EXPECT_EQ(ProgressText(c.done, c.total, c.elapsed), c.text);
+}
+
+// The bench's screen and the exported PNG show every value alike, NaN and the
+// infinities included.
+TEST(ColourMaps, TheScreenAndTheFilesShowAValueAlike) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const struct {
+    double value;
+    uint8_t grey;
+    TRgb diverging;
+  } cases[] = {
+      {-2, 0, {85, 85, 255}},    {0, 102, {255, 255, 255}},           {1, 153, {255, 170, 170}},
+      {3, 255, {255, 0, 0}},     {std::nan(""), 0, {255, 255, 255}},  {inf, 255, {255, 0, 0}},
+      {-inf, 0, {0, 0, 255}},
+  };
+  TArray2D a(1, static_cast<int>(std::size(cases)));
+  for (std::size_t i = 0; i < std::size(cases); ++i) a.Values[i] = cases[i].value;
+  const auto [low, high] = ValueRange(a);
+  EXPECT_EQ(low, -2);
+  EXPECT_EQ(high, 3);
+  EXPECT_EQ(LargestMagnitude(a), 3);
+  const QImage grey = GreyPicture(a), diverging = DivergingPicture(a);
+  for (int i = 0; i < a.Columns; ++i) {
+    const auto& c = cases[i];
+    EXPECT_EQ(GreyColor(c.value, low, high), (TRgb{c.grey, c.grey, c.grey})) << c.value;
+    EXPECT_EQ(qGray(grey.pixel(i, 0)), c.grey) << c.value;
+    EXPECT_EQ(DivergingColor(c.value, LargestMagnitude(a)), c.diverging) << c.value;
+    const QRgb p = diverging.pixel(i, 0);
+    EXPECT_EQ((TRgb{uint8_t(qRed(p)), uint8_t(qGreen(p)), uint8_t(qBlue(p))}), c.diverging)
+        << c.value;
+  }
 }
 
 // Every command line of commands.sh, run through the export tool's own parser and chain,

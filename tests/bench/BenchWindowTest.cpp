@@ -500,5 +500,27 @@ TEST_F(Bench, ExportSaysWhatItWritesAndAsksBeforeReplacing) {
   EXPECT_TRUE(json.readAll().contains("\"views\": 180"));
 }
 
+TEST_F(Bench, APinnedResultIsComparedWithTheNext) {
+  bench->btnPin->click();
+  const TBenchResult* a = bench->Pinned();
+  ASSERT_TRUE(a);
+  TBenchSettings s;
+  s.Fbp.Window = TFilterWindow::Hamming;
+  bench->SetSettings(s);
+  WaitIdle();
+  const TBenchResult* b = bench->Shown();
+  ASSERT_NE(a, b);
+  EXPECT_EQ(bench->labelMetrics->text().toStdString(),
+            CompareFiguresText(b->Metrics, a->Metrics, 4));
+  bench->comboDifference->setCurrentIndex(1);
+  ASSERT_TRUE(bench->ShowsBMinusA());
+  EXPECT_EQ(bench->ShownDifference()->At(64, 40),
+            b->Reconstruction.At(64, 40) - a->Reconstruction.At(64, 40));
+  EXPECT_NE(bench->labelCaptions[TformBench::pcDifference]->text().indexOf("B − A"), -1);
+  bench->btnPin->click();
+  EXPECT_FALSE(bench->Pinned());
+  EXPECT_EQ(bench->ShownDifference(), &b->Difference);
+}
+
 }  // namespace
 }  // namespace quarvel
