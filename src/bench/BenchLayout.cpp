@@ -23,12 +23,14 @@
 
 namespace quarvel {
 
-QRect BesideMainWindow(const QRect& mainFrame, const QSize& frame, const QSize& preferred,
-                       const QSize& minimum, const QRect& available) {
+TBenchPlacement BesideMainWindow(const QRect& mainFrame, const QSize& frame,
+                                 const QSize& preferred, const QSize& minimum,
+                                 const QRect& available) {
   const int roomRight = available.right() - mainFrame.right();
   const int roomLeft = mainFrame.left() - available.left();
   const int wanted = preferred.width() + frame.width();
   const int least = minimum.width() + frame.width();
+  QPoint main = mainFrame.topLeft();
   int width = 0, x = 0;
   if (roomRight >= least) {
     width = std::min(wanted, roomRight);
@@ -36,13 +38,17 @@ QRect BesideMainWindow(const QRect& mainFrame, const QSize& frame, const QSize& 
   } else if (roomLeft >= least) {
     width = std::min(wanted, roomLeft);
     x = mainFrame.left() - width;
+  } else if (mainFrame.width() + least <= available.width()) {
+    width = std::min(wanted, available.width() - mainFrame.width());
+    main.setX(std::max(available.left(), available.right() + 1 - width - mainFrame.width()));
+    x = main.x() + mainFrame.width();
   } else {
     width = std::min(wanted, available.width());
     x = roomRight >= roomLeft ? available.right() + 1 - width : available.left();
   }
   const int height = std::min(preferred.height() + frame.height(), available.height());
   const int y = std::clamp(mainFrame.top(), available.top(), available.bottom() + 1 - height);
-  return {x, y, width, height};
+  return {{x, y, width, height}, main};
 }
 
 int SharedSide(const std::vector<QSize>& rooms) {
@@ -189,7 +195,7 @@ void TformBench::CreateControls() {
   leftPanel->setMinimumWidth(leftPanel->minimumSizeHint().width());
 
   // Right: the four pictures, the figures and the plots, split in height.
-  auto* rightSplit = new QSplitter(Qt::Vertical, body);
+  auto* rightSplit = splitPictures = new QSplitter(Qt::Vertical, body);
   rightSplit->setObjectName("splitPictures");
   rightSplit->setChildrenCollapsible(false);
   auto* picturePanel = new QWidget(rightSplit);
@@ -283,6 +289,7 @@ void TformBench::CreateControls() {
   plots->addWidget(filterChart_->Control(), 1);
   for (TBenchChart* c : {profileChart_.get(), viewChart_.get(), filterChart_.get()})
     c->Control()->setMinimumSize(200, 150);
+  connect(rightSplit, &QSplitter::splitterMoved, this, [this] { splitterMoved_ = true; });
   rightSplit->setStretchFactor(0, 3);
   rightSplit->setStretchFactor(1, 2);
   body->setStretchFactor(0, 0);

@@ -16,14 +16,20 @@
 
 namespace quarvel {
 
-// The bench's frame next to the main window's frame, both in screen coordinates; `frame`
-// is what the window manager adds around a client area (0 x 0 without one), `preferred`
-// and `minimum` are client sizes. Right of the main window when the room there takes the
-// minimum width, else left of it; when neither side does, on the side with more room,
-// overlapping the main window as little as the width allows. Never larger than
-// `available`, whose top the frame does not cross.
-QRect BesideMainWindow(const QRect& mainFrame, const QSize& frame, const QSize& preferred,
-                       const QSize& minimum, const QRect& available);
+// Where the bench's frame goes beside the main window's frame (both in screen
+// coordinates), and where the main window's frame then is; `frame` is what the window
+// manager adds around a client area (0 x 0 without one), `preferred` and `minimum` are
+// client sizes. Right of the main window when the room there takes the minimum width,
+// else left of it; when neither does but the screen is wide enough for both, the main
+// window moves left just enough; on a narrower screen the bench takes the whole width.
+// Never larger than `available`, whose top the frame does not cross.
+struct TBenchPlacement {
+  QRect Bench;
+  QPoint Main;
+};
+TBenchPlacement BesideMainWindow(const QRect& mainFrame, const QSize& frame,
+                                 const QSize& preferred, const QSize& minimum,
+                                 const QRect& available);
 
 // The common side of square pictures, one per room (each room the area its picture may
 // fill): the smallest room's shorter side, at least 1.

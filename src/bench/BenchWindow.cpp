@@ -21,6 +21,7 @@
 #include <QProgressBar>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <QSplitter>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -775,6 +776,32 @@ QSize TformBench::MinimumPictureRoom(TPicture which) {
   }
 }
 
+void TformBench::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  // Once the panels have their new sizes (their layouts run after this event).
+  QMetaObject::invokeMethod(
+      this, [this] {
+        if (!splitterMoved_) BalancePictures();
+      },
+      Qt::QueuedConnection);
+}
+
+void TformBench::BalancePictures() {
+  if (!splitPictures || splitPictures->count() != 2) return;
+  const QList<int> sizes = splitPictures->sizes();
+  const int total = sizes[0] + sizes[1];
+  // The side the boxes' widths allow, and the height the pictures' row then needs.
+  int side = -1;
+  for (TPicture p : {pcPhantom, pcReconstruction, pcDifference}) {
+    const int room = boxes_[p]->width() - (MinimumPictureRoom(p).width() - kGrid);
+    side = side < 0 ? room : std::min(side, room);
+  }
+  const int spare = boxes_[pcPhantom]->height() - (kTop + side + kEdge);
+  const int pictures = std::clamp(sizes[0] - spare, splitPictures->widget(0)->minimumSizeHint().height(),
+                                  total - splitPictures->widget(1)->minimumSizeHint().height());
+  if (pictures != sizes[0]) splitPictures->setSizes({pictures, total - pictures});
+}
+
 int TformBench::PictureSide() const {
   std::vector<QSize> rooms;
   for (int i = 0; i < kPictureCount; ++i) {
@@ -1100,10 +1127,15 @@ TformBench& OpenBench(TformMain& form) {
     // Beside the main window where the screen leaves room, inside the screen always.
     if (const QScreen* screen = form.screen()) {
       const QSize frame = form.frameGeometry().size() - form.size();
-      const QRect r = BesideMainWindow(form.frameGeometry(), frame, bench->size(),
-                                       bench->minimumSizeHint(), screen->availableGeometry());
-      bench->resize(r.size() - frame);
-      bench->move(r.topLeft());
+      const TBenchPlacement place =
+          BesideMainWindow(form.frameGeometry(), frame, bench->size(), bench->minimumSizeHint(),
+                           screen->availableGeometry());
+      // Moved by the client area: a shown window's move() lands a frame's height off
+      // under some window managers.
+      const QPoint shift = place.Main - form.frameGeometry().topLeft();
+      if (!shift.isNull()) form.setGeometry(form.geometry().translated(shift));
+      bench->resize(place.Bench.size() - frame);
+      bench->move(place.Bench.topLeft());
     }
   }
   bench->show();

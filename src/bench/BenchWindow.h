@@ -40,6 +40,7 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QSpinBox;
+class QSplitter;
 class QTableWidget;
 class QTableWidgetItem;
 
@@ -192,6 +193,7 @@ class TformBench : public QWidget {
   QCheckBox* checkOnRelease = nullptr;
   QPushButton* btnPin = nullptr;
   QComboBox* comboDifference = nullptr;
+  QSplitter* splitPictures = nullptr;
   QComboBox* comboPreset = nullptr;
   QPushButton* btnExport = nullptr;
   QProgressBar* progress = nullptr;
@@ -229,6 +231,10 @@ class TformBench : public QWidget {
   void UpdateTitle();
   QString StartFolder() const;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  // Gives the pictures the height their width lets them use and the plots the rest,
+  // until the user moves the splitter.
+  void BalancePictures();
   void Show(std::shared_ptr<const TBenchResult> result, std::uint64_t id);
   void UpdateProfiles();
   void UpdateCaptions();
@@ -249,7 +255,8 @@ class TformBench : public QWidget {
   std::string pendingError_;
   bool filling_ = false;  // the table is being refilled: its changes are not edits
   bool settingControls_ = false;
-  bool runWhenReleased_ = false;  // a change waits for the mouse button's release
+  bool runWhenReleased_ = false;
+  bool splitterMoved_ = false;  // by the user: the balance is theirs from then on  // a change waits for the mouse button's release
   QString phantomFile_;           // the phantom's file name ("" before one is opened or saved)
   QString lastFolder_;            // where the last file was opened, saved or exported
   std::chrono::steady_clock::time_point started_;  // of the newest computation

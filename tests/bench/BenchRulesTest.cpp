@@ -22,22 +22,29 @@ TEST(BenchLayout, OpensBesideTheMainWindowAndInsideTheScreen) {
   const QSize frame(10, 30), preferred(1400, 760), minimum(1000, 600);
   const struct {
     const char* name;
-    QRect mainFrame, available, expected;
+    QRect mainFrame, available, bench;
+    QPoint main;
   } cases[] = {
       // Room on the right: the preferred size there, top edges level.
-      {"wide screen", {0, 0, 661, 512}, {0, 0, 1920, 1080}, {661, 0, 1259, 790}},
+      {"room right", {0, 0, 661, 512}, {0, 0, 1920, 1080}, {661, 0, 1259, 790}, {0, 0}},
       // The main window far right: the bench goes left of it.
-      {"main right", {1259, 100, 661, 512}, {0, 0, 1920, 1080}, {0, 100, 1259, 790}},
-      // No side takes the minimum: the whole width on the side with more room.
-      {"small screen", {100, 50, 661, 512}, {0, 0, 1366, 768}, {0, 0, 1366, 768}},
-      {"small, main left", {0, 0, 661, 512}, {0, 0, 1366, 738}, {0, 0, 1366, 738}},
+      {"room left", {1259, 100, 661, 512}, {0, 0, 1920, 1080}, {0, 100, 1259, 790}, {1259, 100}},
+      // Centred: neither side has the room, but the screen has; the main window moves left.
+      {"centred", {460, 120, 661, 512}, {0, 0, 1920, 1080}, {661, 120, 1259, 790}, {0, 120}},
+      {"centred, wider", {900, 120, 661, 512}, {0, 0, 2560, 1440}, {1150, 120, 1410, 790},
+       {489, 120}},
+      // A screen too small for both: the whole width, over the main window.
+      {"small screen", {100, 50, 661, 512}, {0, 0, 1366, 768}, {0, 0, 1366, 768}, {100, 50}},
+      {"small, main left", {0, 0, 661, 512}, {0, 0, 1366, 738}, {0, 0, 1366, 738}, {0, 0}},
       // A screen that does not start at 0 (a panel on top).
-      {"panel", {0, 20, 661, 512}, {0, 20, 1920, 1060}, {661, 20, 1259, 790}},
+      {"panel", {0, 20, 661, 512}, {0, 20, 1920, 1060}, {661, 20, 1259, 790}, {0, 20}},
   };
   for (const auto& c : cases) {
-    const QRect r = BesideMainWindow(c.mainFrame, frame, preferred, minimum, c.available);
-    EXPECT_EQ(r, c.expected) << c.name;
-    EXPECT_TRUE(c.available.contains(r)) << c.name;
+    const TBenchPlacement r = BesideMainWindow(c.mainFrame, frame, preferred, minimum, c.available);
+    EXPECT_EQ(r.Bench, c.bench) << c.name;
+    EXPECT_EQ(r.Main, c.main) << c.name;
+    EXPECT_TRUE(c.available.contains(r.Bench)) << c.name;
+    EXPECT_TRUE(c.available.contains(QRect(r.Main, c.mainFrame.size()))) << c.name;
   }
 }
 
