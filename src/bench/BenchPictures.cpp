@@ -110,7 +110,11 @@ std::string ProgressText(int done, int total, double elapsedSeconds) {
 
 std::string ShortNumber(double value) { return QString::number(value, 'g', 3).toStdString(); }
 
-void PaintAngleAxis(TCanvas& canvas, const TPlacement& placement, const TScanGeometry& geometry) {
+void PaintAngleAxis(TCanvas& canvas, const TPlacement& placement, const TScanGeometry& geometry,
+                    const TTextOut& text) {
+  const TTextOut write = text ? text : [&canvas](int x, int y, const std::string& t) {
+    canvas.TextOut(x, y, t);
+  };
   if (placement.Height <= 0 || geometry.Views <= 0) return;
   canvas.Brush().SetStyle(TBrushStyle::bsClear);
   canvas.Pen().SetColor(clWindowText);
@@ -134,13 +138,17 @@ void PaintAngleAxis(TCanvas& canvas, const TPlacement& placement, const TScanGeo
     canvas.LineTo(placement.Left, y);
     const std::string label = ShortNumber(geometry.AngleDegrees(view)) + "°";
     const int width = canvas.TextExtent(label).Width;
-    canvas.TextOut(placement.Left - 6 - width, y - textHeight / 2, label);
+    write(placement.Left - 6 - width, y - textHeight / 2, label);
   }
-  canvas.TextOut(placement.Left - 6 - canvas.TextExtent("θ").Width, placement.Top - textHeight - 6,
-                 "θ");
+  write(placement.Left - 6 - canvas.TextExtent("θ").Width, std::max(0, placement.Top - textHeight - 2),
+        "θ");
 }
 
-void PaintDivergingScale(TCanvas& canvas, const TPlacement& placement, double limit) {
+void PaintDivergingScale(TCanvas& canvas, const TPlacement& placement, double limit,
+                         const TTextOut& text) {
+  const TTextOut write = text ? text : [&canvas](int x, int y, const std::string& t) {
+    canvas.TextOut(x, y, t);
+  };
   if (placement.Height <= 1) return;
   const int left = placement.Left + placement.Width + 6, width = 10;
   for (int y = 0; y < placement.Height; ++y) {
@@ -154,9 +162,9 @@ void PaintDivergingScale(TCanvas& canvas, const TPlacement& placement, double li
   canvas.Font().SetColor(clWindowText);
   const int textHeight = canvas.TextExtent("0").Height;
   const int x = left + width + 3;
-  canvas.TextOut(x, placement.Top, "+" + ShortNumber(limit));
-  canvas.TextOut(x, placement.Top + (placement.Height - textHeight) / 2, "0");
-  canvas.TextOut(x, placement.Top + placement.Height - textHeight, "-" + ShortNumber(limit));
+  write(x, placement.Top, "+" + ShortNumber(limit));
+  write(x, placement.Top + (placement.Height - textHeight) / 2, "0");
+  write(x, placement.Top + placement.Height - textHeight, "-" + ShortNumber(limit));
 }
 
 void PaintHandle(TCanvas& canvas, int x, int y) {

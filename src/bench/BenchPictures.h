@@ -56,13 +56,20 @@ std::pair<double, double> ValueRange(const TArray2D& array);
 void PaintArray(TCanvas& canvas, const TPlacement& placement,
                 const std::function<TRgb(int row, int column)>& color);
 
+// Writes a label with its top-left corner at (x, y) in picture pixels; empty writes it
+// on the canvas. (At a device pixel ratio above 1 the window writes labels itself, at the
+// screen's resolution, over the picture.)
+using TTextOut = std::function<void(int x, int y, const std::string& text)>;
+
 // The sinogram's angle axis left of `placement`: a tick and a label ("45°") at views whose
 // angles are round, at least 24 pixels apart, and the axis name "θ" above.
-void PaintAngleAxis(TCanvas& canvas, const TPlacement& placement, const TScanGeometry& geometry);
+void PaintAngleAxis(TCanvas& canvas, const TPlacement& placement, const TScanGeometry& geometry,
+                    const TTextOut& text = {});
 
 // The difference's scale right of `placement`: a bar from +limit (top) to -limit (bottom)
 // in the diverging map, labelled at both ends and at 0.
-void PaintDivergingScale(TCanvas& canvas, const TPlacement& placement, double limit);
+void PaintDivergingScale(TCanvas& canvas, const TPlacement& placement, double limit,
+                         const TTextOut& text = {});
 
 // A blob's handle: a 7 x 7 square outline centred on (x, y), white inside black.
 void PaintHandle(TCanvas& canvas, int x, int y);

@@ -18,6 +18,7 @@
 #include <QMessageBox>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QProgressBar>
 #include <QScreen>
 #include <QSignalBlocker>
@@ -154,6 +155,24 @@ void TBenchImageBox::wheelEvent(QWheelEvent* event) {
     RunHandler(this, [&] { used = OnWheelNotches(notches, p.x(), p.y()); });
   }
   event->setAccepted(used);
+}
+
+bool TBenchImageBox::LabelsOver() const { return PictureScale(devicePixelRatioF()) > 1; }
+
+void TBenchImageBox::paintEvent(QPaintEvent* event) {
+  Labels.clear();
+  TPaintBox::paintEvent(event);  // the paint handler fills Labels
+  if (Labels.empty()) return;
+  QPainter painter(this);
+  QFont font("Arial");
+  font.setPixelSize(11);  // the canvas's 8 points at 96 DPI
+  painter.setFont(font);
+  painter.setPen(palette().color(QPalette::WindowText));
+  const int k = PictureScale(devicePixelRatioF());
+  const qreal toLogical = devicePixelRatioF() > 0 ? k / devicePixelRatioF() : 1;
+  for (const TLabel& l : Labels)
+    painter.drawText(QPointF(l.X * toLogical, l.Y * toLogical + painter.fontMetrics().ascent()),
+                     QString::fromStdString(l.Text));
 }
 
 void TBenchImageBox::keyPressEvent(QKeyEvent* event) {
@@ -866,7 +885,7 @@ void TformBench::PaintPicture(TPicture which) {
     const double low = range.first, high = range.second;
     PaintArray(canvas, p,
                [&](int row, int column) { return GreyColor(s.At(row, column), low, high); });
-    PaintAngleAxis(canvas, p, shown_->Input.Settings.Geometry);
+    PaintAngleAxis(canvas, p, shown_->Input.Settings.Geometry, LabelsOf(which));
     // The view whose profile is plotted: a dotted line across, and a mark on each side.
     if (view_ < s.Rows) {
       const int y = static_cast<int>(std::floor(p.YOfRow(view_)));
@@ -893,9 +912,15 @@ void TformBench::PaintPicture(TPicture which) {
     const double limit = LargestMagnitude(d);
     PaintArray(canvas, p,
                [&](int row, int column) { return DivergingColor(d.At(row, column), limit); });
-    PaintDivergingScale(canvas, p, limit);
+    PaintDivergingScale(canvas, p, limit, LabelsOf(which));
     PaintProfileLine(canvas, p);
   }
+}
+
+TTextOut TformBench::LabelsOf(TPicture which) const {
+  TBenchImageBox* box = boxes_[which];
+  if (!box->LabelsOver()) return {};
+  return [box](int x, int y, const std::string& text) { box->Labels.push_back({x, y, text}); };
 }
 
 void TformBench::PaintProfileLine(TCanvas& canvas, const TPlacement& p) const {

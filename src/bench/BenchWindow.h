@@ -24,6 +24,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "bench/BenchCharts.h"
 #include "bench/BenchExport.h"
@@ -62,6 +63,15 @@ class TBenchImageBox : public TPaintBox {
   std::function<bool(int key, bool shift)> OnKey;
   // The menu key or Shift+F10: the picture's menu at this point of the box.
   std::function<void(const QPoint& at)> OnMenuKey;
+  // Labels written over the picture at the screen's resolution (filled by the paint
+  // handler at device pixel ratios above 1, where the picture's own pixels are doubled).
+  struct TLabel {
+    int X, Y;
+    std::string Text;
+  };
+  std::vector<TLabel> Labels;
+  // Whether labels go over the picture rather than into it.
+  bool LabelsOver() const;
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
@@ -69,6 +79,7 @@ class TBenchImageBox : public TPaintBox {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   bool pressed_ = false;
@@ -240,6 +251,8 @@ class TformBench : public QWidget {
   void UpdateCaptions();
   void PaintPicture(TPicture which);
   void PaintProfileLine(TCanvas& canvas, const TPlacement& placement) const;
+  // Where a picture's labels go: over it at ratios above 1, else into it.
+  TTextOut LabelsOf(TPicture which) const;
   // Handle dragging on the phantom.
   void HandlePress(int x, int y, bool shift);
   void HandleDrag(int x, int y);
