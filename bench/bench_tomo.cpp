@@ -30,6 +30,15 @@ std::unique_ptr<TProjectionModel> Phantom() {
   return model;
 }
 
+// The model's grid as an image [iy][ix], as the viewer hands it to the core.
+TArray2D GridImage(const TProjectionModel& model) {
+  constexpr int n = TProjectionModel::kGridSize;
+  TArray2D image(n, n);
+  for (int iy = 0; iy < n; ++iy)
+    for (int ix = 0; ix < n; ++ix) image.At(iy, ix) = model.Grid[ix][iy];
+  return image;
+}
+
 std::vector<TGauss3D> Blobs(const TProjectionModel& model) {
   std::vector<TGauss3D> blobs;
   blobs.reserve(model.BlobCount());
@@ -61,7 +70,7 @@ void BM_ExactProjector(benchmark::State& state) {
   const TPhantomDensity phantom(Blobs(*Phantom()));
   for (auto _ : state)
     benchmark::DoNotOptimize(
-        ProjectExact(phantom, Geometry(state), {}, Threads(state)).Values.data());
+        ProjectExact(phantom, Geometry(state), 128, {}, Threads(state)).Values.data());
 }
 BENCHMARK(BM_ExactProjector)->Apply(Cases);
 
@@ -70,7 +79,7 @@ void BM_Fbp(benchmark::State& state) {
   const TArray2D sinogram = ProjectGrid(GridImage(*model), Geometry(state));
   for (auto _ : state)
     benchmark::DoNotOptimize(
-        ReconstructFbp(sinogram, Geometry(state), {}, {}, Threads(state)).Values.data());
+        ReconstructFbp(sinogram, Geometry(state), {}, {}, {}, Threads(state)).Values.data());
 }
 BENCHMARK(BM_Fbp)->Apply(Cases);
 
@@ -82,7 +91,7 @@ void BM_GridProjectionAndFbp(benchmark::State& state) {
   for (auto _ : state) {
     const TArray2D sinogram = ProjectGrid(image, Geometry(state), {}, Threads(state));
     benchmark::DoNotOptimize(
-        ReconstructFbp(sinogram, Geometry(state), {}, {}, Threads(state)).Values.data());
+        ReconstructFbp(sinogram, Geometry(state), {}, {}, {}, Threads(state)).Values.data());
   }
 }
 BENCHMARK(BM_GridProjectionAndFbp)->Apply(Cases);
@@ -96,7 +105,7 @@ void BM_Sirt(benchmark::State& state) {
   options.Iterations = static_cast<int>(state.range(2));
   for (auto _ : state)
     benchmark::DoNotOptimize(
-        ReconstructIterative(sinogram, Geometry(state), options, {}, Threads(state)).Values.data());
+        ReconstructIterative(sinogram, Geometry(state), options, {}, {}, Threads(state)).Values.data());
 }
 BENCHMARK(BM_Sirt)
     ->ArgNames({"views", "threads", "iterations"})
@@ -108,7 +117,7 @@ void BM_Metrics(benchmark::State& state) {
   const auto model = Phantom();
   const TScanGeometry g{.Views = 180};
   const TArray2D truth = GridImage(*model);
-  const TArray2D reconstruction = ReconstructFbp(ProjectGrid(truth, g), g, {});
+  const TArray2D reconstruction = ReconstructFbp(ProjectGrid(truth, g), g, {}, {});
   for (auto _ : state) benchmark::DoNotOptimize(CompareImages(reconstruction, truth).Ssim);
 }
 BENCHMARK(BM_Metrics)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -125,7 +134,7 @@ void BM_EditChain(benchmark::State& state) {
     const TArray2D truth = GridImage(*model);
     const TArray2D sinogram = ProjectGrid(truth, Geometry(state), {}, Threads(state));
     const TArray2D reconstruction =
-        ReconstructFbp(sinogram, Geometry(state), {}, {}, Threads(state));
+        ReconstructFbp(sinogram, Geometry(state), {}, {}, {}, Threads(state));
     benchmark::DoNotOptimize(CompareImages(reconstruction, truth).Ssim);
   }
 }

@@ -10,8 +10,22 @@
 #include "model/ProjectionModel.h"
 #include "tomo/Study.h"
 
+namespace {
+
+using namespace quarvel;
+
+// The model's grid as an image [iy][ix], as the viewer hands it to the core.
+TArray2D GridImage(const TProjectionModel& model) {
+  constexpr int n = TProjectionModel::kGridSize;
+  TArray2D image(n, n);
+  for (int iy = 0; iy < n; ++iy)
+    for (int ix = 0; ix < n; ++ix) image.At(iy, ix) = model.Grid[ix][iy];
+  return image;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  using namespace quarvel;
   if (argc < 2) {
     std::fprintf(stderr, "usage: tomo_chain VIEWS [THREADS]\n");
     return 2;
@@ -25,7 +39,7 @@ int main(int argc, char** argv) {
   const int threads = argc > 2 ? std::atoi(argv[2]) : 0;
   const TArray2D truth = GridImage(model);
   const TArray2D sinogram = ProjectGrid(truth, geometry, {}, threads);
-  const TArray2D image = ReconstructFbp(sinogram, geometry, {}, {}, threads);
+  const TArray2D image = ReconstructFbp(sinogram, geometry, {}, {}, {}, threads);
   std::printf("%.6g\n", CompareImages(image, truth).Nrmse);
   return 0;
 }

@@ -51,6 +51,12 @@ std::string MethodCaption(const TBenchSettings& s) {
          std::to_string(s.Iterations) + (s.Iterations == 1 ? " iteration" : " iterations");
 }
 
+namespace {
+
+TImageSize TruthSize(const TBenchInput& input) { return {input.Truth.Columns, input.Truth.Rows}; }
+
+}  // namespace
+
 TBenchResult ComputeBench(const TBenchInput& input, const TBenchResult* previous,
                           const std::stop_token& stop, const std::function<void(int)>& progress) {
   const TBenchSettings& s = input.Settings;
@@ -76,20 +82,20 @@ TBenchResult ComputeBench(const TBenchInput& input, const TBenchResult* previous
       blobs.emplace_back(b.MX, b.DX, b.MY, b.DY);
       blobs.back().Enabled = b.Enabled;
     }
-    result.Sinogram = ProjectExact(TPhantomDensity(blobs), s.Geometry, stop);
+    result.Sinogram = ProjectExact(TPhantomDensity(blobs), s.Geometry, 128, stop);
   }
   if (!reuse && s.Noise) result.Sinogram = AddPhotonNoise(result.Sinogram, s.Photons, s.Seed);
   ThrowIfStopped(stop);
 
   if (s.Method == TReconstructionMethod::Fbp) {
-    result.Reconstruction = ReconstructFbp(result.Sinogram, s.Geometry, s.Fbp, stop);
+    result.Reconstruction = ReconstructFbp(result.Sinogram, s.Geometry, s.Fbp, TruthSize(input), stop);
   } else {
     TIterativeOptions iterative;
     iterative.Method =
         s.Method == TReconstructionMethod::Sirt ? TIterativeMethod::Sirt : TIterativeMethod::Sart;
     iterative.Iterations = s.Iterations;
     iterative.Progress = progress;
-    result.Reconstruction = ReconstructIterative(result.Sinogram, s.Geometry, iterative, stop);
+    result.Reconstruction = ReconstructIterative(result.Sinogram, s.Geometry, iterative, TruthSize(input), stop);
   }
   ThrowIfStopped(stop);
   result.Difference = DifferenceImage(result.Reconstruction, input.Truth);

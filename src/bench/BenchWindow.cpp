@@ -40,6 +40,7 @@
 #include "tomo/Memory.h"
 #include "tomo/Projectors.h"
 #include "ui/ExportView.h"
+#include "ui/GridImage.h"
 #include "ui/MainFormUnit.h"
 #include "ui/OutputFile.h"
 

@@ -15,9 +15,8 @@ constexpr int kMaxPrecision = 18;
   throw EConvertError("Format '" + std::string(format) + "' invalid or incompatible with argument");
 }
 
-}  // namespace
-
-std::string FormatMessage(std::string_view format, std::initializer_list<MessageArg> args) {
+std::string Format(std::string_view format, std::initializer_list<MessageArg> args,
+                   const std::string_view* decimalSeparator) {
   const std::vector<MessageArg> values(args);
   std::size_t next = 0;
   std::string out;
@@ -52,7 +51,9 @@ std::string FormatMessage(std::string_view format, std::initializer_list<Message
       case 'g': {
         if (!std::holds_alternative<long double>(arg)) BadFormat(format);
         if (precision < 0 || precision > kMaxPrecision) precision = kDefaultPrecision;
-        out += FormatGeneral(std::get<long double>(arg), precision);
+        out += decimalSeparator
+                   ? FormatGeneral(std::get<long double>(arg), precision, *decimalSeparator)
+                   : FormatGeneral(std::get<long double>(arg), precision);
         break;
       }
       default:
@@ -60,6 +61,17 @@ std::string FormatMessage(std::string_view format, std::initializer_list<Message
     }
   }
   return out;
+}
+
+}  // namespace
+
+std::string FormatMessage(std::string_view format, std::initializer_list<MessageArg> args) {
+  return Format(format, args, nullptr);
+}
+
+std::string FormatFixedMessage(std::string_view format, std::initializer_list<MessageArg> args) {
+  constexpr std::string_view kPoint = ".";
+  return Format(format, args, &kPoint);
 }
 
 }  // namespace quarvel

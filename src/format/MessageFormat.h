@@ -18,4 +18,9 @@ using MessageArg = std::variant<int64_t, long double, std::string>;
 // directive, or when the format holds an unknown directive.
 std::string FormatMessage(std::string_view format, std::initializer_list<MessageArg> args);
 
+// The same with "." as the decimal separator whatever the process-wide setting: reads no
+// state that another thread may change, so any thread may build its message with it
+// (the tomography stages raise their errors from worker threads).
+std::string FormatFixedMessage(std::string_view format, std::initializer_list<MessageArg> args);
+
 }  // namespace quarvel

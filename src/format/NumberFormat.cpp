@@ -243,6 +243,10 @@ void SetNumberSeparators(std::string_view decimalSeparator, std::string_view tho
 }
 
 std::string FormatGeneral(long double value, int precision) {
+  return FormatGeneral(value, precision, DecimalSeparator());
+}
+
+std::string FormatGeneral(long double value, int precision, std::string_view decimalSeparator) {
   precision = std::clamp(precision, 2, 18);
   const DecimalForm d = ToDecimalForm(value, precision, kAllDecimals);
   if (d.exponent == DecimalForm::kInfinity) return d.negative ? "-INF" : "INF";
@@ -256,7 +260,7 @@ std::string FormatGeneral(long double value, int precision) {
   if (e > precision || e < -3) {
     out += d.digits[0];
     if (n > 1) {
-      out += DecimalSeparator();
+      out += decimalSeparator;
       out.append(d.digits, 1);
     }
     out += 'E';
@@ -266,13 +270,13 @@ std::string FormatGeneral(long double value, int precision) {
     out.append(d.digits, 0, std::min(n, e));
     if (n < e) out.append(e - n, '0');
     if (n > e) {
-      out += DecimalSeparator();
+      out += decimalSeparator;
       out.append(d.digits, e);
     }
   } else {
     out += '0';
     if (n > 0) {
-      out += DecimalSeparator();
+      out += decimalSeparator;
       out.append(-e, '0');
       out += d.digits;
     }

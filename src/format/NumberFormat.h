@@ -17,6 +17,9 @@ namespace quarvel {
 // otherwise ("1E-5", "1.23456789012346E15"); "INF", "-INF", "NAN".
 // At most 23 characters for the default precision.
 std::string FormatGeneral(long double value, int precision = 15);
+// The same with a given decimal separator instead of the process-wide one: for texts
+// made on any thread (a worker's error) while the window may change the separators.
+std::string FormatGeneral(long double value, int precision, std::string_view decimalSeparator);
 
 // The pattern form: "#" and "0" placeholders, "." and "," flags, quoted literals,
 // "E+"/"E-" exponents and up to three ";"-separated sections (positive; negative;

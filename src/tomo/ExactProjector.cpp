@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/Exception.h"
+#include "tomo/Joseph.h"
 #include "tomo/Parallel.h"
 #include "tomo/Projectors.h"
 
@@ -166,20 +167,24 @@ double TPhantomDensity::Value(double x, double y) const {
   return value;
 }
 
-TArray2D ProjectExact(const TPhantomDensity& phantom, const TScanGeometry& geometry,
+TArray2D ProjectExact(const TPhantomDensity& phantom, const TScanGeometry& geometry, int size,
                       const std::stop_token& stop, int threads) {
-  CheckGeometry(geometry);
+  joseph::CheckParallelGeometry(geometry, "the exact projector");
+  CheckImageSize({size, size});
   const std::vector<TBlobTerms> blobs = BlobTerms(phantom.EnabledBlobs());
   TArray2D sinogram(geometry.Views, geometry.Detectors);
   if (blobs.empty()) return sinogram;
-  const real step = TScanGeometry::Step();
+  // The pixel 19 / (N - 1) and the bins' positions in model units, as the viewer's
+  // 19.0 / 127 and t * 19 / 127 for N = 128.
+  const real step = PixelSize(size);
+  const double cells = size - 1;
   ParallelRanges(geometry.Views, threads, [&](int begin, int end) {
     std::vector<TRayBlob> ray(blobs.size());
     for (int k = begin; k < end && !stop.stop_requested(); ++k) {
       const real c = geometry.Cos(k), s = geometry.Sin(k);
       const real ux = -s, uy = c;
       for (int j = 0; j < geometry.Detectors; ++j) {
-        const real t = geometry.BinPosition(j);
+        const real t = geometry.BinCells(j) * 19 / cells;
         const real px = kCentre + t * c, py = kCentre + t * s;
         real s0 = 0, s1 = 0;
         if (!Chord(px, py, ux, uy, s0, s1)) continue;

@@ -76,12 +76,13 @@ std::vector<double> FilterGains(const TFbpOptions& options, int padded, double s
   return gains;
 }
 
-// row[ix] += the filtered view q interpolated at the grid point ix of a row, whose
-// position in q is base + (ix - 63.5) c. A loop of its own over unaliased arrays and a
-// fixed length, so that the compiler may vectorise it.
-void AccumulateRowPlain(double* __restrict row, const double* __restrict q, double base, double c) {
-  for (int ix = 0; ix < joseph::kSize; ++ix) {
-    const double u = base + (ix - joseph::kMiddle) * c;
+// row[ix] += the filtered view q interpolated at the grid points ix of a row in
+// [begin, end), whose position in q is base + (ix - middle) c. A loop of its own over
+// unaliased arrays, so that the compiler may vectorise it.
+void AccumulateRowPlain(double* __restrict row, const double* __restrict q, double base, double c,
+                        double middle, int begin, int end) {
+  for (int ix = begin; ix < end; ++ix) {
+    const double u = base + (ix - middle) * c;
     const int i = static_cast<int>(u);
     const double f = u - i;
     row[ix] += (1 - f) * q[i] + f * q[i + 1];
@@ -89,52 +90,93 @@ void AccumulateRowPlain(double* __restrict row, const double* __restrict q, doub
 }
 
 #ifdef QUARVEL_WIDE_LOOPS
-// The same, four grid points at a time; every lane computes what the loop above does.
+// The same, four grid points at a time and the rest as above; every lane computes what
+// the loop above does (ix - middle is exact, and so is each step of four).
 __attribute__((target("avx2"))) void AccumulateRowWide(double* __restrict row,
                                                        const double* __restrict q, double base,
-                                                       double c) {
-  static_assert(joseph::kSize % 4 == 0);
+                                                       double c, double middle, int begin,
+                                                       int end) {
   const __m256d slope = _mm256_set1_pd(c);
   const __m256d offset = _mm256_set1_pd(base);
-  // ix - 63.5 for the first four points, and the step to the next four (exact).
-  __m256d x = _mm256_setr_pd(0 - joseph::kMiddle, 1 - joseph::kMiddle, 2 - joseph::kMiddle,
-                             3 - joseph::kMiddle);
+  __m256d x = _mm256_setr_pd(begin - middle, begin + 1 - middle, begin + 2 - middle,
+                             begin + 3 - middle);
   const __m256d four = _mm256_set1_pd(4);
-  for (int ix = 0; ix < joseph::kSize; ix += 4) {
+  int ix = begin;
+  for (; ix + 4 <= end; ix += 4) {
     const __m256d u = _mm256_add_pd(offset, _mm256_mul_pd(x, slope));
     _mm256_storeu_pd(row + ix, _mm256_add_pd(_mm256_loadu_pd(row + ix), wide::Interpolate4(q, u)));
     x = _mm256_add_pd(x, four);
   }
+  AccumulateRowPlain(row, q, base, c, middle, ix, end);
 }
 #endif
 
-void AccumulateRow(double* row, const double* q, double base, double c, bool wideLoop) {
+void AccumulateRow(double* row, const double* q, double base, double c, double middle, int begin,
+                   int end, bool wideLoop) {
 #ifdef QUARVEL_WIDE_LOOPS
   if (wideLoop) {
-    AccumulateRowWide(row, q, base, c);
+    AccumulateRowWide(row, q, base, c, middle, begin, end);
     return;
   }
 #endif
   (void)wideLoop;
-  AccumulateRowPlain(row, q, base, c);
+  AccumulateRowPlain(row, q, base, c, middle, begin, end);
 }
 
-// Zero bins on each side of a filtered view: a grid point lies at most 63.5 sqrt(2) < 90
-// cells from the centre, so the back-projection never reads past them.
-constexpr int kViewPad = 96;
+// Zero bins on each side of a filtered view: the image's half-diagonal in bins, rounded up
+// to a multiple of 32 (96 for the viewer's 128 x 128 grid and unit bins), at most 4096.
+// Where it covers the image (the usual case) every point of a row reads the view
+// directly, and the points beyond the detector read zeros; a row that would read beyond
+// the padding (a detector far off-centre, or bins much smaller than a pixel) takes only
+// its points that reach a bin (RowSpan). The padding enters the positions' arithmetic,
+// so it also fixes their rounding.
+int ViewPad(const TImageSize& size, double spacing) {
+  const double half = std::hypot((size.Columns - 1) / 2.0, (size.Rows - 1) / 2.0) / spacing + 2;
+  if (!(half < 4096)) return 4096;
+  return std::max(32, static_cast<int>(std::ceil(half / 32)) * 32);
+}
+
+// The points [begin, end) of a row of `columns` whose position u(ix) = base + (ix - middle)
+// c in a view of `detectors` bins padded by `pad` lies inside (pad - 1, pad + detectors):
+// those that reach a bin. Exact with the positions the loops compute (monotonic in ix).
+void RowSpan(double base, double c, double middle, int columns, int detectors, int pad, int& begin,
+             int& end) {
+  const double low = pad - 1, high = pad + detectors;
+  const auto inside = [&](int ix) {
+    const double u = base + (ix - middle) * c;
+    return u > low && u < high;
+  };
+  if (c == 0) {
+    begin = 0;
+    end = inside(0) ? columns : 0;
+    return;
+  }
+  // A first guess from the two crossings, then made exact.
+  const double a = (low - base) / c + middle, b = (high - base) / c + middle;
+  const auto point = [&](double x) {
+    return static_cast<int>(std::clamp(x, -1.0, static_cast<double>(columns) + 1));
+  };
+  begin = std::clamp(point(std::floor(std::min(a, b))), 0, columns);
+  end = std::clamp(point(std::ceil(std::max(a, b))) + 1, begin, columns);
+  while (begin > 0 && inside(begin - 1)) --begin;
+  while (begin < end && !inside(begin)) ++begin;
+  if (begin == end) end = std::min(end + 1, columns);
+  while (end < columns && inside(end)) ++end;
+  while (end > begin && !inside(end - 1)) --end;
+}
 
 }  // namespace
 
 void CheckFbpOptions(const TFbpOptions& options) {
   if (!(options.Cutoff > 0 && options.Cutoff <= 1))
-    throw EInvalidStudyValue(FormatMessage("cutoff must be greater than 0 and at most 1, not %g",
+    throw EInvalidStudyValue(FormatFixedMessage("cutoff must be greater than 0 and at most 1, not %g",
                                            {static_cast<long double>(options.Cutoff)}));
 }
 
 TFilterResponse FilterResponse(const TFbpOptions& options, int count, int detectors) {
   CheckFbpOptions(options);
   if (count < 2)
-    throw EInvalidStudyValue(FormatMessage("count must be at least 2, not %d", {int64_t{count}}));
+    throw EInvalidStudyValue(FormatFixedMessage("count must be at least 2, not %d", {int64_t{count}}));
   TScanGeometry geometry;
   geometry.Detectors = detectors;
   CheckGeometry(geometry);
@@ -152,21 +194,77 @@ TFilterResponse FilterResponse(const TFbpOptions& options, int count, int detect
   return response;
 }
 
-TArray2D ReconstructFbp(const TArray2D& sinogram, const TScanGeometry& geometry,
-                        const TFbpOptions& options, const std::stop_token& stop, int threads) {
+std::vector<double> FbpViewWeights(const TScanGeometry& geometry) {
+  CheckGeometry(geometry);
+  const int views = geometry.Views;
+  if (geometry.Uniform() && (geometry.ArcDegrees == 180 || geometry.ArcDegrees == 360)) {
+    // The plain weights, computed as they always were.
+    const double arc = geometry.ArcDegrees * (pi / 180);
+    return std::vector<double>(std::size_t(views), std::min(arc, pi) / views);
+  }
+  // The folded angles in degrees, sorted, with their views.
+  std::vector<std::pair<double, int>> folded(static_cast<std::size_t>(views));
+  for (int k = 0; k < views; ++k) {
+    double a = std::fmod(geometry.AngleDegrees(k), 180.0);
+    if (a < 0) a += 180;
+    if (a >= 180) a = 0;  // -tiny + 180 rounds to 180
+    folded[std::size_t(k)] = {a, k};
+  }
+  std::sort(folded.begin(), folded.end());
+  // Groups of views on one angle: [Begin, End) in `folded`, at the first one's angle.
+  constexpr double kSame = 1e-9;
+  struct TGroup {
+    std::size_t Begin, End;
+    double Angle;
+  };
+  std::vector<TGroup> groups;
+  for (std::size_t i = 0; i < folded.size(); ++i) {
+    if (!groups.empty() && folded[i].first - groups.back().Angle <= kSame)
+      groups.back().End = i + 1;
+    else
+      groups.push_back({i, i + 1, folded[i].first});
+  }
+  // The last angle may lie within the tolerance of the first half a turn on.
+  bool wrap = groups.size() > 1 && groups.back().Angle >= groups.front().Angle + 180 - kSame;
+  const std::size_t count = groups.size() - (wrap ? 1 : 0);
+  std::vector<double> weights(static_cast<std::size_t>(views));
+  for (std::size_t g = 0; g < count; ++g) {
+    const double previous = g > 0 ? groups[g - 1].Angle : groups[count - 1].Angle - 180;
+    const double next = g + 1 < count ? groups[g + 1].Angle : groups[0].Angle + 180;
+    const double share = (next - previous) / 2 * (pi / 180);
+    std::size_t members = groups[g].End - groups[g].Begin;
+    if (g == 0 && wrap) members += groups.back().End - groups.back().Begin;
+    for (std::size_t i = groups[g].Begin; i < groups[g].End; ++i)
+      weights[std::size_t(folded[i].second)] = share / double(members);
+    if (g == 0 && wrap)
+      for (std::size_t i = groups.back().Begin; i < groups.back().End; ++i)
+        weights[std::size_t(folded[i].second)] = share / double(members);
+  }
+  return weights;
+}
+
+TArray2D ReconstructFbp(const TArrayView& sinogram, const TScanGeometry& geometry,
+                        const TFbpOptions& options, const TImageSize& size,
+                        const std::stop_token& stop, int threads) {
+  joseph::CheckParallelGeometry(geometry, "FBP");
+  CheckImageSize(size);
   joseph::CheckSinogram(sinogram, geometry);
   CheckFbpOptions(options);
   const int views = geometry.Views, detectors = geometry.Detectors;
   const int padded = PaddedLength(detectors);
-  // Each view stands for an arc of arc / N; beyond a half turn the lines are measured
-  // twice, and the weights are scaled so that they add up to pi (a half turn) again.
-  const double arc = geometry.ArcDegrees * (pi / 180);
+  // Each view stands for its share of the half turn. Equal shares go into the filter's
+  // gains, as they always did; others scale each view's bins before the filter. The
+  // ramp in bins is divided by the spacing to be the ramp in pixels.
+  const std::vector<double> weights = FbpViewWeights(geometry);
+  const bool equal = std::all_of(weights.begin(), weights.end(),
+                                 [&](double w) { return w == weights.front(); });
   const std::vector<double> gains =
-      FilterGains(options, padded, std::min(arc, pi) / views / padded);
+      FilterGains(options, padded, (equal ? weights.front() : 1.0) / padded / geometry.Spacing);
 
   // The filtered views, two at a time as the real and imaginary parts of one complex
   // transform (the filter is real and even, so it keeps the two apart).
-  const int stride = detectors + 2 * kViewPad + 1;
+  const int pad = ViewPad(size, geometry.Spacing);
+  const int stride = detectors + 2 * pad + 1;
   // Every view's bins are written below and its padding zeroed there: no need to zero the
   // whole array first.
   const auto filtered = std::make_unique_for_overwrite<double[]>(std::size_t(views) * stride);
@@ -176,19 +274,25 @@ TArray2D ReconstructFbp(const TArray2D& sinogram, const TScanGeometry& geometry,
     for (int pair = begin; pair < end && !stop.stop_requested(); ++pair) {
       const int a = 2 * pair, b = std::min(a + 1, views - 1);
       std::fill(buffer.begin(), buffer.end(), TComplex());
-      for (int j = 0; j < detectors; ++j)
-        buffer[j] = TComplex(sinogram.At(a, j), b != a ? sinogram.At(b, j) : 0.0);
+      if (equal) {
+        for (int j = 0; j < detectors; ++j)
+          buffer[j] = TComplex(sinogram.At(a, j), b != a ? sinogram.At(b, j) : 0.0);
+      } else {
+        for (int j = 0; j < detectors; ++j)
+          buffer[j] = TComplex(sinogram.At(a, j) * weights[a],
+                               b != a ? sinogram.At(b, j) * weights[b] : 0.0);
+      }
       forward.transform(buffer.data(), spectrum.data());
       for (int i = 0; i < padded; ++i) spectrum[i] *= gains[i];
       inverse.transform(spectrum.data(), buffer.data());
       for (int view : {a, b}) {
         double* q = &filtered[std::size_t(view) * stride];
-        std::fill(q, q + kViewPad, 0.0);
-        std::fill(q + kViewPad + detectors, q + stride, 0.0);
+        std::fill(q, q + pad, 0.0);
+        std::fill(q + pad + detectors, q + stride, 0.0);
       }
       for (int j = 0; j < detectors; ++j) {
-        filtered[std::size_t(a) * stride + kViewPad + j] = buffer[j].real();
-        if (b != a) filtered[std::size_t(b) * stride + kViewPad + j] = buffer[j].imag();
+        filtered[std::size_t(a) * stride + pad + j] = buffer[j].real();
+        if (b != a) filtered[std::size_t(b) * stride + pad + j] = buffer[j].imag();
       }
     }
   });
@@ -196,23 +300,34 @@ TArray2D ReconstructFbp(const TArray2D& sinogram, const TScanGeometry& geometry,
 
   // Back-projection, a band of image rows per thread; each point adds its views in order.
   // The views are taken in blocks that stay in the cache while the band's rows use them.
+  // Point (x, y) (pixels from the centre) lies at bin t / spacing + (M - 1) / 2 - offset.
   std::vector<double> cosines(views), sines(views);
   for (int k = 0; k < views; ++k) {
-    cosines[k] = geometry.Cos(k);
-    sines[k] = geometry.Sin(k);
+    cosines[k] = geometry.Cos(k) / geometry.Spacing;
+    sines[k] = geometry.Sin(k) / geometry.Spacing;
   }
   constexpr int kViewBlock = 32;
-  const double centre = (detectors - 1) / 2.0 + kViewPad;
-  TArray2D image(joseph::kSize, joseph::kSize);
+  const double centre = ((detectors - 1) / 2.0 - geometry.Offset) + pad;
+  const double middleX = (size.Columns - 1) / 2.0, middleY = (size.Rows - 1) / 2.0;
+  TArray2D image(size.Rows, size.Columns);
   const bool wideLoop = wide::Enabled();
-  ParallelRanges(joseph::kSize, threads, [&](int begin, int end) {
+  const double lastSafe = stride - 1;  // a position below it reads inside the view
+  ParallelRanges(size.Rows, threads, [&](int begin, int end) {
     for (int first = 0; first < views && !stop.stop_requested(); first += kViewBlock) {
       const int last = std::min(views, first + kViewBlock);
       for (int iy = begin; iy < end; ++iy) {
-        const double y = iy - joseph::kMiddle;
-        for (int k = first; k < last; ++k)
-          AccumulateRow(&image.At(iy, 0), &filtered[std::size_t(k) * stride], y * sines[k] + centre,
-                        cosines[k], wideLoop);
+        const double y = iy - middleY;
+        for (int k = first; k < last; ++k) {
+          const double base = y * sines[k] + centre;
+          const double c = cosines[k];
+          const double u0 = base + (0 - middleX) * c;
+          const double u1 = base + (size.Columns - 1 - middleX) * c;
+          int from = 0, to = size.Columns;
+          if (!(u0 >= 0 && u0 < lastSafe && u1 >= 0 && u1 < lastSafe))
+            RowSpan(base, c, middleX, size.Columns, detectors, pad, from, to);
+          AccumulateRow(&image.At(iy, 0), &filtered[std::size_t(k) * stride], base, c, middleX,
+                        from, to, wideLoop);
+        }
       }
     }
   });

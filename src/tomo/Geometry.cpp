@@ -16,7 +16,7 @@ namespace {
 void CheckIntRange(const char* name, int value, int low, int high) {
   if (value < low || value > high)
     throw EInvalidGeometry(
-        FormatMessage("%s must be from %d to %d, not %d",
+        FormatFixedMessage("%s must be from %d to %d, not %d",
                       {std::string(name), int64_t{low}, int64_t{high}, int64_t{value}}));
 }
 
@@ -88,31 +88,31 @@ double TScanGeometry::BinPosition(int bin) const { return BinCells(bin) * 19 / 1
 void CheckGeometry(const TScanGeometry& geometry) {
   if (!geometry.Angles.empty()) {
     if (geometry.Angles.size() > 100000)
-      throw EInvalidGeometry(FormatMessage("angles must be from 1 to 100000, not %d",
+      throw EInvalidGeometry(FormatFixedMessage("angles must be from 1 to 100000, not %d",
                                            {static_cast<int64_t>(geometry.Angles.size())}));
     if (std::size_t(geometry.Views) != geometry.Angles.size())
-      throw EInvalidGeometry(FormatMessage("views must equal the %d angles, not %d",
+      throw EInvalidGeometry(FormatFixedMessage("views must equal the %d angles, not %d",
                                            {static_cast<int64_t>(geometry.Angles.size()),
                                             int64_t{geometry.Views}}));
     for (std::size_t k = 0; k < geometry.Angles.size(); ++k)
       if (!std::isfinite(geometry.Angles[k]))
         throw EInvalidGeometry(
-            FormatMessage("angle %d must be finite", {static_cast<int64_t>(k)}));
+            FormatFixedMessage("angle %d must be finite", {static_cast<int64_t>(k)}));
   }
   CheckIntRange("views", geometry.Views, 1, 100000);
   CheckIntRange("detectors", geometry.Detectors, 2, 10000);
   const double arc = geometry.ArcDegrees;
   if (geometry.Angles.empty() && !(arc > 0 && arc <= 360))
     throw EInvalidGeometry(
-        FormatMessage("arc must be greater than 0 and at most 360 degrees, not %g",
+        FormatFixedMessage("arc must be greater than 0 and at most 360 degrees, not %g",
                       {static_cast<long double>(arc)}));
   if (!(geometry.Spacing > 0 && std::isfinite(geometry.Spacing)))
     throw EInvalidGeometry(
-        FormatMessage("detector spacing must be finite and greater than 0, not %g",
+        FormatFixedMessage("detector spacing must be finite and greater than 0, not %g",
                       {static_cast<long double>(geometry.Spacing)}));
   if (!(std::fabs(geometry.Offset) <= geometry.Detectors))
     throw EInvalidGeometry(
-        FormatMessage("detector offset must be at most the %d bins, not %g",
+        FormatFixedMessage("detector offset must be at most the %d bins, not %g",
                       {int64_t{geometry.Detectors}, static_cast<long double>(geometry.Offset)}));
 }
 

@@ -62,7 +62,7 @@ struct TScanGeometry {
   double ArcDegrees = 180;  // 0 < arc <= 360; not used with Angles
   int Detectors = 182;      // 2 ... 10000; 182 bins cover the viewer's grid's diagonal
   // Measured angles in degrees, any order, finite; empty for the uniform k * arc / N.
-  std::vector<double> Angles;
+  std::vector<double> Angles{};
   double Spacing = 1;  // the bins' spacing in pixels, finite and > 0
   double Offset = 0;   // the detector's centre offset in bins, finite
   TBeam Beam = TBeam::Parallel;

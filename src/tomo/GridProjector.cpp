@@ -1,50 +1,60 @@
-#include <string>
+#include <algorithm>
+#include <vector>
 
-#include "format/MessageFormat.h"
 #include "tomo/Joseph.h"
 #include "tomo/Parallel.h"
 #include "tomo/Projectors.h"
 
 namespace quarvel {
 
-TArray2D GridImage(const TProjectionModel& model) {
-  constexpr int n = TProjectionModel::kGridSize;
-  TArray2D image(n, n);
-  for (int iy = 0; iy < n; ++iy)
-    for (int ix = 0; ix < n; ++ix) image.At(iy, ix) = model.Grid[ix][iy];
-  return image;
-}
-
-void joseph::CheckGridImage(const TArray2D& image, const char* what) {
-  if (image.Rows != joseph::kSize || image.Columns != joseph::kSize ||
-      image.Values.size() != std::size_t(joseph::kSize) * joseph::kSize)
-    throw EInvalidStudyValue(
-        FormatMessage("%s must be 128 x 128, not %d x %d",
-                      {std::string(what), int64_t{image.Columns}, int64_t{image.Rows}}));
-}
-
-void joseph::CheckSinogram(const TArray2D& sinogram, const TScanGeometry& geometry) {
-  CheckGeometry(geometry);
-  if (sinogram.Rows != geometry.Views || sinogram.Columns != geometry.Detectors ||
-      sinogram.Values.size() != std::size_t(sinogram.Rows) * std::size_t(sinogram.Columns))
-    throw EInvalidStudyValue(
-        FormatMessage("the sinogram must have %d views of %d bins, not %d of %d",
-                      {int64_t{geometry.Views}, int64_t{geometry.Detectors}, int64_t{sinogram.Rows},
-                       int64_t{sinogram.Columns}}));
-}
-
-TArray2D ProjectGrid(const TArray2D& image, const TScanGeometry& geometry,
+TArray2D ProjectGrid(const TArrayView& image, const TScanGeometry& geometry,
                      const std::stop_token& stop, int threads) {
-  CheckGeometry(geometry);
-  joseph::CheckGridImage(image, "the image");
+  joseph::CheckParallelGeometry(geometry, "the grid projector");
+  joseph::CheckImage(image, "the image");
+  const TImageSize size{image.Columns, image.Rows};
   const joseph::TLines lines(image);
   TArray2D sinogram(geometry.Views, geometry.Detectors);
   ParallelRanges(geometry.Views, threads, [&](int begin, int end) {
     for (int k = begin; k < end && !stop.stop_requested(); ++k)
-      joseph::ProjectView(lines, joseph::TView(geometry, k), &sinogram.At(k, 0));
+      joseph::ProjectView(lines, joseph::TView(geometry, k, size), &sinogram.At(k, 0));
   });
   ThrowIfStopped(stop);
   return sinogram;
+}
+
+TArray2D BackProject(const TArrayView& sinogram, const TScanGeometry& geometry,
+                     const TImageSize& size, const std::stop_token& stop, int threads) {
+  joseph::CheckParallelGeometry(geometry, "the back-projection");
+  CheckImageSize(size);
+  joseph::CheckSinogram(sinogram, geometry);
+  std::vector<joseph::TView> views;
+  views.reserve(std::size_t(geometry.Views));
+  for (int k = 0; k < geometry.Views; ++k) views.emplace_back(geometry, k, size);
+  // A caller's rows with gaps between them are read as they are; any other layout is
+  // gathered view by view into a row of its own.
+  const bool rows = sinogram.ColumnStride == 1;
+  joseph::TLines lines(size);
+  const int count = std::max(size.Rows, size.Columns);
+  ParallelRanges(count, threads, [&](int begin, int end) {
+    std::vector<double> gathered(rows ? 0 : std::size_t(geometry.Detectors));
+    for (int k = 0; k < geometry.Views && !stop.stop_requested(); ++k) {
+      const double* values = &sinogram.Data[std::ptrdiff_t(k) * sinogram.RowStride];
+      if (!rows) {
+        for (int j = 0; j < geometry.Detectors; ++j) gathered[std::size_t(j)] = sinogram.At(k, j);
+        values = gathered.data();
+      }
+      const joseph::TView& view = views[std::size_t(k)];
+      joseph::BackProjectView(view, values, begin, end,
+                              view.AlongRows ? lines.Rows.data() : lines.Columns.data());
+    }
+  });
+  ThrowIfStopped(stop);
+  TArray2D image(size.Rows, size.Columns);
+  for (int iy = 0; iy < size.Rows; ++iy)
+    for (int ix = 0; ix < size.Columns; ++ix)
+      image.At(iy, ix) = lines.Rows[lines.Shape.RowAt(ix, iy)] +
+                         lines.Columns[lines.Shape.ColumnAt(ix, iy)];
+  return image;
 }
 
 }  // namespace quarvel

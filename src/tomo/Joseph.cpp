@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 
+#include "format/MessageFormat.h"
 #include "tomo/Wide.h"
 
 namespace quarvel::joseph {
@@ -57,50 +59,100 @@ void AccumulateLine(double* out, const double* start, const double* line, double
 
 }  // namespace
 
-TLines::TLines(const TArray2D& image) {
-  for (int iy = 0; iy < kSize; ++iy)
-    for (int ix = 0; ix < kSize; ++ix) Set(ix, iy, image.At(iy, ix));
+void CheckParallelGeometry(const TScanGeometry& geometry, const char* stage) {
+  CheckGeometry(geometry);
+  if (geometry.Beam != TBeam::Parallel)
+    throw EInvalidGeometry(
+        FormatFixedMessage("fan beam is not supported by %s", {std::string(stage)}));
 }
 
-TView::TView(const TScanGeometry& geometry, int view) {
+void CheckImage(const TArrayView& image, const char* what) {
+  if (image.Rows < 8 || image.Rows > 4096 || image.Columns < 8 || image.Columns > 4096 ||
+      !image.Data)
+    throw EInvalidGeometry(FormatFixedMessage(
+        "%s must have from 8 to 4096 columns and rows, not %d x %d",
+        {std::string(what), int64_t{image.Columns}, int64_t{image.Rows}}));
+}
+
+void CheckSinogram(const TArrayView& sinogram, const TScanGeometry& geometry) {
+  if (sinogram.Rows != geometry.Views || sinogram.Columns != geometry.Detectors || !sinogram.Data)
+    throw EInvalidStudyValue(
+        FormatFixedMessage("the sinogram must have %d views of %d bins, not %d of %d",
+                           {int64_t{geometry.Views}, int64_t{geometry.Detectors},
+                            int64_t{sinogram.Rows}, int64_t{sinogram.Columns}}));
+}
+
+TLines::TLines(const TArrayView& image) : TLines(TImageSize{image.Columns, image.Rows}) {
+  for (int iy = 0; iy < Shape.Rows; ++iy)
+    for (int ix = 0; ix < Shape.Columns; ++ix) Set(ix, iy, image.At(iy, ix));
+}
+
+TArray2D TLines::Image() const {
+  TArray2D image(Shape.Rows, Shape.Columns);
+  for (int iy = 0; iy < Shape.Rows; ++iy)
+    for (int ix = 0; ix < Shape.Columns; ++ix) image.At(iy, ix) = Get(ix, iy);
+  return image;
+}
+
+TView::TView(const TScanGeometry& geometry, int view, const TImageSize& size) {
   const double c = geometry.Cos(view);
   const double s = geometry.Sin(view);
   AlongRows = std::fabs(c) >= std::fabs(s);
-  // Rows: x = (j' - y sin) / cos; columns: y = (j' - x cos) / sin (x, y, j' in cells).
+  // Rows: x = (t - y sin) / cos; columns: y = (t - x cos) / sin (x, y, t in cells).
   const double major = AlongRows ? c : s;
   const double minor = AlongRows ? s : c;
   OnAxis = minor == 0;
   Slope = minor / major;
   Major = major;
   Dominant = std::fabs(major);
+  Lines = AlongRows ? size.Rows : size.Columns;
+  Length = AlongRows ? size.Columns : size.Rows;
+  LineMiddle = (Lines - 1) / 2.0;
+  Middle = (Length - 1) / 2.0;
+  Spacing = geometry.Spacing;
+  Centre = (geometry.Detectors - 1) / 2.0 - geometry.Offset;
   Start.resize(geometry.Detectors);
-  for (int j = 0; j < geometry.Detectors; ++j) Start[j] = kMiddle + geometry.BinCells(j) / major;
+  for (int j = 0; j < geometry.Detectors; ++j) Start[j] = Middle + geometry.BinCells(j) / major;
 }
 
 void TView::Bins(int line, int& first, int& last) const {
-  // Position = 63.5 + j' / major - d; inside (-1, 128) for j' between the two bounds.
-  const double d = (line - kMiddle) * Slope;
-  const double a = (-1 - kMiddle + d) * Major;
-  const double b = (kSize - kMiddle + d) * Major;
-  const double centre = (static_cast<double>(Start.size()) - 1) / 2;
+  // Position = Middle + t / major - d; inside (-1, Length) for t between the two bounds,
+  // and bin j lies at t = (j - Centre) * Spacing.
+  const double d = (line - LineMiddle) * Slope;
+  const double a = (-1 - Middle + d) * Major / Spacing;
+  const double b = (Length - Middle + d) * Major / Spacing;
   const int detectors = static_cast<int>(Start.size());
-  // One bin more on each side against rounding: at most 1 + 1 bins, 2 sqrt(2) cells
-  // beyond (-1, 128), which the line's padding holds.
-  first = std::clamp(static_cast<int>(std::floor(std::min(a, b) + centre)) - 1, 0, detectors);
-  last = std::clamp(static_cast<int>(std::ceil(std::max(a, b) + centre)) + 2, first, detectors);
+  const auto bin = [&](double j) {
+    return static_cast<int>(std::clamp(j, -1.0, static_cast<double>(detectors) + 1));
+  };
+  // A first guess with a bin to spare on each side against rounding, then made exact
+  // with the positions the loops use (they grow monotonically with j, or shrink).
+  first = std::clamp(bin(std::floor(std::min(a, b) + Centre)) - 1, 0, detectors);
+  last = std::clamp(bin(std::ceil(std::max(a, b) + Centre)) + 2, first, detectors);
+  const double low = kPad - 1, high = kPad + Length;
+  const auto inside = [&](int j) {
+    const double x = Position(line, j);
+    return x > low && x < high;
+  };
+  while (first > 0 && inside(first - 1)) --first;
+  while (first < last && !inside(first)) ++first;
+  if (first == last) last = std::min(last + 1, detectors);
+  while (last < detectors && inside(last)) ++last;
+  while (last > first && !inside(last - 1)) --last;
 }
 
 void ProjectView(const TLines& image, const TView& view, double* out) {
   const double* lines = view.AlongRows ? image.Rows.data() : image.Columns.data();
+  const std::size_t lineLength = std::size_t(view.Length) + 2 * kPad;
   const int detectors = static_cast<int>(view.Start.size());
   const double* start = view.Start.data();
   const bool wideLoop = wide::Enabled();
   std::fill(out, out + detectors, 0.0);
-  for (int l = 0; l < kSize; ++l) {
+  for (int l = 0; l < view.Lines; ++l) {
     int first = 0, last = 0;
     view.Bins(l, first, last);
-    const double d = (l - kMiddle) * view.Slope;
-    const double* line = lines + l * kLine;
+    const double d = (l - view.LineMiddle) * view.Slope;
+    const double* line = lines + std::size_t(l) * lineLength;
     if (view.OnAxis) {
       // Whole cells: the column's running sum in extended precision rounded to double
       // at each step, as the model's zero projection is summed.
@@ -121,12 +173,14 @@ void ProjectView(const TLines& image, const TView& view, double* out) {
 void BackProjectView(const TView& view, const double* values, int lineBegin, int lineEnd,
                      double* lines, double* weights) {
   const double* start = view.Start.data();
+  const std::size_t lineLength = std::size_t(view.Length) + 2 * kPad;
+  lineEnd = std::min(lineEnd, view.Lines);
   for (int l = lineBegin; l < lineEnd; ++l) {
     int first = 0, last = 0;
     view.Bins(l, first, last);
-    const double d = (l - kMiddle) * view.Slope;
-    double* line = lines + l * kLine;
-    double* weight = weights ? weights + l * kLine : nullptr;
+    const double d = (l - view.LineMiddle) * view.Slope;
+    double* line = lines + std::size_t(l) * lineLength;
+    double* weight = weights ? weights + std::size_t(l) * lineLength : nullptr;
     for (int j = first; j < last; ++j) {
       const double x = (start[j] - d) + kPad;
       const int i = static_cast<int>(x);

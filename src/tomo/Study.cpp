@@ -3,50 +3,76 @@
 #include <cmath>
 
 #include "format/MessageFormat.h"
+#include "tomo/Joseph.h"
 #include "tomo/Parallel.h"
 
 namespace quarvel {
 
 void CheckStudyOptions(const TStudyOptions& options) {
   CheckGeometry(options.Geometry);
+  CheckImageSize({options.GridSize, options.GridSize});
   CheckFbpOptions(options.Fbp);
   TIterativeOptions iterative;
   iterative.Iterations = options.Iterations;
+  if (options.Method != TReconstructionMethod::Fbp) {
+    iterative.Method = options.Method == TReconstructionMethod::Cgls ? TIterativeMethod::Cgls
+                                                                      : TIterativeMethod::Sirt;
+    iterative.Relaxation = options.Relaxation;
+    iterative.NonNegative = options.NonNegative;
+  }
   CheckIterativeOptions(iterative);
   if (options.Photons && !(*options.Photons > 0 && std::isfinite(*options.Photons)))
-    throw EInvalidStudyValue(FormatMessage("photons must be finite and greater than 0, not %g",
-                                           {static_cast<long double>(*options.Photons)}));
+    throw EInvalidStudyValue(
+        FormatFixedMessage("photons must be finite and greater than 0, not %g",
+                           {static_cast<long double>(*options.Photons)}));
 }
 
-TStudyResult RunStudy(const TProjectionModel& model, const TStudyOptions& options,
-                      const std::stop_token& stop) {
+TStudyResult RunStudy(const TArrayView& truth, const std::vector<TGauss3D>& blobs,
+                      const TStudyOptions& options, const std::stop_token& stop,
+                      const TArrayView* sinogram) {
   CheckStudyOptions(options);
+  joseph::CheckImage(truth, "the truth");
+  const TImageSize size{truth.Columns, truth.Rows};
+  if (sinogram) {
+    joseph::CheckSinogram(*sinogram, options.Geometry);
+  } else if (options.Projector == TProjectorKind::Exact &&
+             !(size.Columns == options.GridSize && size.Rows == options.GridSize)) {
+    throw EInvalidStudyValue(FormatFixedMessage(
+        "the exact projector scans the phantom's %d x %d grid, not an image of %d x %d",
+        {int64_t{options.GridSize}, int64_t{options.GridSize}, int64_t{size.Columns},
+         int64_t{size.Rows}}));
+  }
   const int threads = options.Threads;
   TStudyResult result;
-  result.Truth = GridImage(model);
-  if (options.Projector == TProjectorKind::Grid) {
-    result.Sinogram = ProjectGrid(result.Truth, options.Geometry, stop, threads);
+  result.Truth = TArray2D(truth);
+  if (sinogram) {
+    result.Sinogram = TArray2D(*sinogram);
   } else {
-    std::vector<TGauss3D> blobs;
-    blobs.reserve(model.BlobCount());
-    for (int i = 0; i < model.BlobCount(); ++i) blobs.push_back(*model.BlobAt(i));
-    result.Sinogram = ProjectExact(TPhantomDensity(blobs), options.Geometry, stop, threads);
+    if (options.Projector == TProjectorKind::Grid)
+      result.Sinogram = ProjectGrid(truth, options.Geometry, stop, threads);
+    else
+      result.Sinogram =
+          ProjectExact(TPhantomDensity(blobs), options.Geometry, options.GridSize, stop, threads);
+    if (options.Photons)
+      result.Sinogram = AddPhotonNoise(result.Sinogram, *options.Photons, options.Seed, threads,
+                                       PixelSize(options.GridSize));
   }
-  if (options.Photons)
-    result.Sinogram = AddPhotonNoise(result.Sinogram, *options.Photons, options.Seed, threads);
   ThrowIfStopped(stop);
   if (options.Method == TReconstructionMethod::Fbp) {
     result.Reconstruction =
-        ReconstructFbp(result.Sinogram, options.Geometry, options.Fbp, stop, threads);
+        ReconstructFbp(result.Sinogram, options.Geometry, options.Fbp, size, stop, threads);
   } else {
     TIterativeOptions iterative;
-    iterative.Method = options.Method == TReconstructionMethod::Sirt ? TIterativeMethod::Sirt
-                                                                     : TIterativeMethod::Sart;
+    iterative.Method = options.Method == TReconstructionMethod::Sirt   ? TIterativeMethod::Sirt
+                       : options.Method == TReconstructionMethod::Sart ? TIterativeMethod::Sart
+                                                                       : TIterativeMethod::Cgls;
     iterative.Iterations = options.Iterations;
+    iterative.Relaxation = options.Relaxation;
     iterative.NonNegative = options.NonNegative;
     iterative.Progress = options.Progress;
+    iterative.Iterate = options.Iterate;
     result.Reconstruction =
-        ReconstructIterative(result.Sinogram, options.Geometry, iterative, stop, threads);
+        ReconstructIterative(result.Sinogram, options.Geometry, iterative, size, stop, threads);
   }
   result.Difference = DifferenceImage(result.Reconstruction, result.Truth);
   result.Metrics = CompareImages(result.Reconstruction, result.Truth);

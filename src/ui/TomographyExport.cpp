@@ -13,6 +13,7 @@
 #include "io/ArrayFiles.h"
 #include "ui/ColourMaps.h"
 #include "ui/ExportView.h"
+#include "ui/GridImage.h"
 #include "ui/MainFormUnit.h"
 
 namespace quarvel {
@@ -178,7 +179,8 @@ TArray2D StudySinogram(const TProjectionModel& model, const TStudyOptions& optio
     std::vector<TGauss3D> blobs;
     blobs.reserve(static_cast<std::size_t>(model.BlobCount()));
     for (int i = 0; i < model.BlobCount(); ++i) blobs.push_back(*model.BlobAt(i));
-    sinogram = ProjectExact(TPhantomDensity(blobs), options.Geometry, {}, options.Threads);
+    sinogram = ProjectExact(TPhantomDensity(blobs), options.Geometry, options.GridSize, {},
+                            options.Threads);
   }
   if (options.Photons)
     sinogram = AddPhotonNoise(sinogram, *options.Photons, options.Seed, options.Threads);
@@ -315,7 +317,7 @@ QByteArray TomographyBytes(const TTomographyJob& job, const TProjectionModel& mo
     if (sinogramOnly)
       study.Sinogram = StudySinogram(model, job.Study);
     else
-      study = RunStudy(model, job.Study);
+      study = RunStudy(GridImage(model), ModelBlobs(model), job.Study);
   } catch (const std::bad_alloc&) {
     throw Exception("not enough memory for " + std::to_string(geometry.Views) + " views of " +
                     std::to_string(geometry.Detectors) + " bins");

@@ -12,6 +12,7 @@
 #include "bench/BenchExport.h"
 #include "bench/BenchLayout.h"
 #include "bench/BenchPictures.h"
+#include "ui/GridImage.h"
 #include "ui/MainFormUnit.h"
 #include "ui/TomographyExport.h"
 

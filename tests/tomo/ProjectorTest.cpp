@@ -16,15 +16,10 @@
 namespace quarvel {
 namespace {
 
+using testing::Blobs;
+using testing::GridImage;
 using testing::MaxAbs;
 using testing::StartUpPhantom;
-
-std::vector<TGauss3D> Blobs(const TProjectionModel& model) {
-  std::vector<TGauss3D> blobs;
-  blobs.reserve(model.BlobCount());
-  for (int i = 0; i < model.BlobCount(); ++i) blobs.push_back(*model.BlobAt(i));
-  return blobs;
-}
 
 TEST(GridProjector, ZeroDegreeRowIsTheZeroProjectionBitForBit) {
   const auto model = StartUpPhantom();
@@ -59,7 +54,7 @@ TEST(Projectors, RoundCentredBlobProjectsAlikeAtEveryAngle) {
   model.AdoptBlob(std::make_unique<TGauss3D>(10.5, 0.8, 10.5, 0.8));
   model.RecomputeModel();
   const TScanGeometry g{.Views = 24, .ArcDegrees = 360, .Detectors = 182};
-  const TArray2D exact = ProjectExact(TPhantomDensity(Blobs(model)), g);
+  const TArray2D exact = ProjectExact(TPhantomDensity(Blobs(model)), g, 128);
   const TArray2D grid = ProjectGrid(GridImage(model), g);
   for (int k = 1; k < g.Views; ++k)
     for (int j = 0; j < g.Detectors; ++j) {
@@ -77,7 +72,7 @@ TEST(ExactProjector, ProjectionOfAFarBlobHasTheKnownArea) {
   const TPhantomDensity phantom({TGauss3D(9.0, dx, 11.5, dy)});
   const double h = TScanGeometry::Step();
   const double area = 2 * std::sqrt(2 * std::numbers::pi) * std::sqrt(dx * dy) / h;
-  const TArray2D s = ProjectExact(phantom, {.Views = 37, .ArcDegrees = 180, .Detectors = 182});
+  const TArray2D s = ProjectExact(phantom, {.Views = 37, .ArcDegrees = 180, .Detectors = 182}, 128);
   for (int k = 0; k < s.Rows; ++k) {
     double sum = 0;
     for (int j = 0; j < s.Columns; ++j) sum += s.At(k, j);
@@ -101,7 +96,7 @@ TEST(ExactProjector, EqualsAnIndependentQuadratureOfThePhantom) {
   const auto model = StartUpPhantom();
   const TPhantomDensity phantom(Blobs(*model));
   const TScanGeometry g{.Views = 7, .ArcDegrees = 180, .Detectors = 182};
-  const TArray2D s = ProjectExact(phantom, g);
+  const TArray2D s = ProjectExact(phantom, g, 128);
   const double h = TScanGeometry::Step(), tolerance = 1e-9 * MaxAbs(s);
   for (int k = 0; k < g.Views; ++k)
     for (int j : {20, 40, 64, 91, 120, 150}) {
@@ -132,11 +127,11 @@ TEST(Projectors, ResultsDoNotDependOnTheThreadCount) {
   const TPhantomDensity phantom(Blobs(*model));
   const TScanGeometry g{.Views = 31, .ArcDegrees = 200, .Detectors = 150};
   const TArray2D grid = ProjectGrid(GridImage(*model), g, {}, 1);
-  const TArray2D exact = ProjectExact(phantom, g, {}, 1);
+  const TArray2D exact = ProjectExact(phantom, g, 128, {}, 1);
   const TArray2D noisy = AddPhotonNoise(grid, 1e4, 7, 1);
   for (int threads : {2, 3}) {
     EXPECT_EQ(ProjectGrid(GridImage(*model), g, {}, threads), grid);
-    EXPECT_EQ(ProjectExact(phantom, g, {}, threads), exact);
+    EXPECT_EQ(ProjectExact(phantom, g, 128, {}, threads), exact);
     EXPECT_EQ(AddPhotonNoise(grid, 1e4, 7, threads), noisy);
   }
 }
@@ -146,7 +141,7 @@ TEST(Projectors, AStopRequestCancels) {
   source.request_stop();
   const auto model = StartUpPhantom();
   EXPECT_THROW(ProjectGrid(GridImage(*model), {}, source.get_token()), ECancelled);
-  EXPECT_THROW(ProjectExact(TPhantomDensity(Blobs(*model)), {}, source.get_token()), ECancelled);
+  EXPECT_THROW(ProjectExact(TPhantomDensity(Blobs(*model)), {}, 128, source.get_token()), ECancelled);
 }
 
 }  // namespace

@@ -18,6 +18,8 @@
 namespace quarvel {
 namespace {
 
+using testing::GridImage;
+using testing::RunStudy;
 using testing::StartUpPhantom;
 using testing::TrapsOn;
 
@@ -169,8 +171,8 @@ TEST(WideLoops, GiveThePlainLoopsBitsForEveryGeometry) {
     for (int plain = 0; plain < 2; ++plain) {
       wide::Enable(plain == 0);
       results[plain][0] = ProjectGrid(image, row.Geometry);
-      results[plain][1] = ReconstructFbp(results[plain][0], row.Geometry, {});
-      results[plain][2] = ReconstructIterative(results[plain][0], row.Geometry, sirt);
+      results[plain][1] = ReconstructFbp(results[plain][0], row.Geometry, {}, {});
+      results[plain][2] = ReconstructIterative(results[plain][0], row.Geometry, sirt, {});
       ssim[plain] = StructuralSimilarity(results[plain][1], image, 1);
     }
     EXPECT_EQ(std::memcmp(&ssim[0], &ssim[1], sizeof(double)), 0) << "SSIM";

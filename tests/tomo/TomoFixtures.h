@@ -5,9 +5,11 @@
 #include <fenv.h>
 
 #include <memory>
+#include <vector>
 
 #include "ModelFixtures.h"
 #include "tomo/Geometry.h"
+#include "tomo/Study.h"
 
 namespace quarvel::testing {
 
@@ -19,6 +21,27 @@ class TrapsOn {
   TrapsOn(const TrapsOn&) = delete;
   TrapsOn& operator=(const TrapsOn&) = delete;
 };
+
+// The model's grid as an image [iy][ix], as the viewer hands it to the core.
+inline TArray2D GridImage(const TProjectionModel& model) {
+  constexpr int n = TProjectionModel::kGridSize;
+  TArray2D image(n, n);
+  for (int iy = 0; iy < n; ++iy)
+    for (int ix = 0; ix < n; ++ix) image.At(iy, ix) = model.Grid[ix][iy];
+  return image;
+}
+
+inline std::vector<TGauss3D> Blobs(const TProjectionModel& model) {
+  std::vector<TGauss3D> blobs;
+  blobs.reserve(model.BlobCount());
+  for (int i = 0; i < model.BlobCount(); ++i) blobs.push_back(*model.BlobAt(i));
+  return blobs;
+}
+
+// A study of the model's grid and blobs, as the viewer runs one.
+inline TStudyResult RunStudy(const TProjectionModel& model, const TStudyOptions& options) {
+  return quarvel::RunStudy(GridImage(model), Blobs(model), options);
+}
 
 inline double MaxAbs(const TArray2D& a) {
   double m = 0;
