@@ -27,6 +27,12 @@ struct TPlacement {
   int Height = 0;
   int Rows = 0;
   int Columns = 0;
+  // The part of the array shown, in cells (zoomed in: less than the whole); a shown
+  // part of 0 is the whole array.
+  double FirstColumn = 0;
+  double FirstRow = 0;
+  double ColumnsShown = 0;
+  double RowsShown = 0;
 
   // The cell under a pixel, or -1 outside the array.
   int ColumnAt(int x) const;
@@ -40,6 +46,27 @@ struct TPlacement {
 };
 
 TPlacement PlaceArray(int rows, int columns, const TRect& area);
+
+// The zoom and pan shared by the bench's four pictures: a magnification (1 to 16) and
+// the centre of the part shown, as fractions of the array's width and height. The part
+// shown always lies inside the array.
+struct TView {
+  double Zoom = 1;
+  double CentreX = 0.5;
+  double CentreY = 0.5;
+  bool operator==(const TView&) const = default;
+};
+// The view zoomed by 2 per notch (+ in, - out) about the point at fractions (fx, fy) of
+// the part shown, which stays where it is on the screen while the limits allow it.
+TView Zoomed(const TView& view, double fx, double fy, int notches);
+// The view panned by (dfx, dfy) of the part shown's width and height.
+TView Panned(const TView& view, double dfx, double dfy);
+// The placement's shown part for `view`.
+TPlacement WithView(TPlacement placement, const TView& view);
+// The array position (fractions of its width and height) under picture pixel (x, y), and
+// the pixel of such a position.
+std::pair<double, double> FractionAt(const TPlacement& placement, int x, int y);
+TPoint PixelOfFraction(const TPlacement& placement, double fx, double fy);
 
 // The phantom's green, as the main window paints its grid (black when nothing is enabled).
 TRgb GreenColor(double value, double gridMax);
@@ -77,7 +104,8 @@ constexpr int kHandleRadius = 4;
 
 // Where a blob's mean lies in the phantom's picture (grid cell units from the model's).
 TPoint HandlePixel(const TPlacement& placement, const TPhantomBlob& blob);
-// The enabled blob whose handle is under (x, y), or -1 (the last drawn wins).
+// The enabled blob whose handle is under (x, y), or -1 (the last drawn wins); a handle
+// outside the shown part is under no pixel.
 int HandleAt(const TPlacement& placement, const TPhantom& phantom, int x, int y);
 
 // Readouts, in the locale's separators.

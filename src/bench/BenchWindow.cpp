@@ -120,9 +120,15 @@ QString AskSaveWithDialog(QWidget* parent, const QString& caption, const QString
 // ---------------------------------------------------------------------------
 // The image box
 
-TBenchImageBox::TBenchImageBox(QWidget* parent) : TPaintBox(parent) {}
+TBenchImageBox::TBenchImageBox(QWidget* parent) : TPaintBox(parent) {
+  setMouseTracking(true);  // the cursor shown on all four pictures follows the mouse
+}
 
 void TBenchImageBox::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::MiddleButton) {
+    panFrom_ = PicturePoint(*this, event->position());
+    return;
+  }
   if (event->button() != Qt::LeftButton) return TPaintBox::mousePressEvent(event);
   pressed_ = true;
   const QPoint p = PicturePoint(*this, event->position());
@@ -131,6 +137,16 @@ void TBenchImageBox::mousePressEvent(QMouseEvent* event) {
 }
 
 void TBenchImageBox::mouseMoveEvent(QMouseEvent* event) {
+  if (panFrom_ && (event->buttons() & Qt::MiddleButton) && OnPan) {
+    const QPoint p = PicturePoint(*this, event->position());
+    const QPoint d = p - *panFrom_;
+    panFrom_ = p;
+    RunHandler(this, [&] { OnPan(d.x(), d.y()); });
+  }
+  if (event->buttons() == Qt::NoButton && OnHover) {
+    const QPoint p = PicturePoint(*this, event->position());
+    RunHandler(this, [&] { OnHover(p.x(), p.y()); });
+  }
   if (pressed_ && (event->buttons() & Qt::LeftButton) && OnDrag) {
     const QPoint p = PicturePoint(*this, event->position());
     const bool shift = event->modifiers() & Qt::ShiftModifier;
@@ -139,7 +155,13 @@ void TBenchImageBox::mouseMoveEvent(QMouseEvent* event) {
   TPaintBox::mouseMoveEvent(event);
 }
 
+void TBenchImageBox::leaveEvent(QEvent* event) {
+  if (OnLeave) RunHandler(this, [&] { OnLeave(); });
+  TPaintBox::leaveEvent(event);
+}
+
 void TBenchImageBox::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::MiddleButton) panFrom_.reset();
   if (event->button() != Qt::LeftButton || !pressed_) return TPaintBox::mouseReleaseEvent(event);
   pressed_ = false;
   const QPoint p = PicturePoint(*this, event->position());
@@ -151,9 +173,13 @@ void TBenchImageBox::wheelEvent(QWheelEvent* event) {
   const int notches = wheelRemainder_ / 120;
   wheelRemainder_ -= notches * 120;
   bool used = false;
-  if (notches != 0 && OnWheelNotches) {
-    const QPoint p = PicturePoint(*this, event->position());
+  const QPoint p = PicturePoint(*this, event->position());
+  const bool zoom = event->modifiers() & Qt::ControlModifier;
+  if (notches != 0 && OnWheelNotches && !zoom)
     RunHandler(this, [&] { used = OnWheelNotches(notches, p.x(), p.y()); });
+  if (notches != 0 && !used && OnZoom) {
+    RunHandler(this, [&] { OnZoom(notches, p.x(), p.y()); });
+    used = true;
   }
   event->setAccepted(used);
 }
@@ -185,6 +211,14 @@ void TBenchImageBox::keyPressEvent(QKeyEvent* event) {
   }
   bool used = false;
   if (OnKey) RunHandler(this, [&] { used = OnKey(event->key(), shift); });
+  // The view keys of every picture: + and - zoom about the centre, 0 shows the whole.
+  if (!used && OnZoom && (event->key() == Qt::Key_Plus || event->key() == Qt::Key_Equal ||
+                          event->key() == Qt::Key_Minus)) {
+    const int notches = event->key() == Qt::Key_Minus ? -1 : 1;
+    const QSize size = PictureSize(*this);
+    RunHandler(this, [&] { OnZoom(notches, size.width() / 2, size.height() / 2); });
+    used = true;
+  }
   if (!used) TPaintBox::keyPressEvent(event);
 }
 
@@ -849,12 +883,63 @@ TPlacement TformBench::PlacementOf(TPicture which) const {
     p.Width = std::max(
         0, std::min<int>(room, static_cast<int>(std::lround(double(p.Columns) * side / kGrid))));
     if (p.Rows <= 0 || p.Columns <= 0) p.Width = p.Height = 0;
-    return p;
+    return WithView(p, zoom_);
   }
   p.Rows = p.Columns = kGrid;
   p.Left = kEdge;
   p.Width = side;
-  return p;
+  return WithView(p, zoom_);
+}
+
+void TformBench::SetView(const TView& view) {
+  if (view == zoom_) return;
+  zoom_ = view;
+  for (TBenchImageBox* box : boxes_) box->Invalidate();
+}
+
+void TformBench::Hover(TPicture which, int x, int y) {
+  std::optional<std::pair<double, double>> at;
+  if (which != pcSinogram) {
+    const TPlacement p = PlacementOf(which);
+    if (p.ColumnAt(x) >= 0 && p.RowAt(y) >= 0) at = FractionAt(p, x, y);
+  }
+  if (at == cursor_) return;
+  cursor_ = at;
+  for (TBenchImageBox* box : boxes_) box->Invalidate();
+}
+
+void TformBench::PaintCursor(TCanvas& canvas, const TPlacement& p, TPicture which) const {
+  if (!cursor_) return;
+  const auto [fx, fy] = *cursor_;
+  canvas.Pen().SetStyle(TPenStyle::psSolid);
+  if (which == pcSinogram) {
+    // The point's sinusoid: the bin where each view sees it.
+    if (!shown_) return;
+    const TScanGeometry& g = shown_->Input.Settings.Geometry;
+    const double x = TProjectionModel::GridCoordinate(0) + fx * kGrid * kStep - kStep / 2;
+    const double y = TProjectionModel::GridCoordinate(0) + fy * kGrid * kStep - kStep / 2;
+    canvas.Pen().SetColor(clAqua);
+    for (int view = 0; view < g.Views; ++view) {
+      const double t = (x - TScanGeometry::kCentre) * g.Cos(view) +
+                       (y - TScanGeometry::kCentre) * g.Sin(view);
+      const double bin = t / (TScanGeometry::Step() * g.Spacing) + (g.Detectors - 1) / 2.0 - g.Offset;
+      const int px = static_cast<int>(std::floor(p.XOfColumn(bin)));
+      const int py = static_cast<int>(std::floor(p.YOfRow(view)));
+      if (p.ColumnAt(px) < 0 || p.RowAt(py) < 0) continue;
+      canvas.MoveTo(px, py);
+      canvas.LineTo(px + 1, py);
+    }
+    return;
+  }
+  const TPoint c = PixelOfFraction(p, fx, fy);
+  if (p.ColumnAt(c.X) < 0 || p.RowAt(c.Y) < 0) return;
+  for (const auto& [colour, d] : {std::pair{clBlack, 1}, std::pair{clWhite, 0}}) {
+    canvas.Pen().SetColor(colour);
+    canvas.MoveTo(c.X - 5 + d, c.Y + d);
+    canvas.LineTo(c.X + 6 + d, c.Y + d);
+    canvas.MoveTo(c.X + d, c.Y - 5 + d);
+    canvas.LineTo(c.X + d, c.Y + 6 + d);
+  }
 }
 
 void TformBench::PaintPicture(TPicture which) {
@@ -874,9 +959,10 @@ void TformBench::PaintPicture(TPicture which) {
     for (const TPhantomBlob& b : phantom_)
       if (b.Enabled && std::isfinite(b.MX) && std::isfinite(b.MY)) {
         const TPoint h = HandlePixel(p, b);
-        PaintHandle(canvas, h.X, h.Y);
+        if (p.ColumnAt(h.X) >= 0 && p.RowAt(h.Y) >= 0) PaintHandle(canvas, h.X, h.Y);
       }
     PaintProfileLine(canvas, p);
+    PaintCursor(canvas, p, which);
     return;
   }
   if (!shown_) return;
@@ -916,6 +1002,7 @@ void TformBench::PaintPicture(TPicture which) {
     PaintDivergingScale(canvas, p, limit, LabelsOf(which));
     PaintProfileLine(canvas, p);
   }
+  PaintCursor(canvas, p, which);
 }
 
 TTextOut TformBench::LabelsOf(TPicture which) const {
@@ -978,25 +1065,44 @@ void TformBench::BindImages() {
       const TPlacement p = PlacementOf(which);
       if (p.ColumnAt(x) >= 0 && p.RowAt(y) >= 0) PickProfile(p.ColumnAt(x), p.RowAt(y));
     };
-  boxes_[pcPhantom]->OnKey = [this](int key, bool shift) {
-    const int step = shift ? 10 : 1;
-    const int columns = key == Qt::Key_Left ? -step : key == Qt::Key_Right ? step : 0;
-    const int rows = key == Qt::Key_Up ? -step : key == Qt::Key_Down ? step : 0;
-    const int blob = tableBlobs->currentRow();
-    if ((columns == 0 && rows == 0) || blob < 0 || blob >= static_cast<int>(phantom_.size()))
-      return false;
-    TPhantom after = phantom_;
-    after[static_cast<std::size_t>(blob)] =
-        NudgedBlob(phantom_[static_cast<std::size_t>(blob)], columns, rows);
-    if (SamePhantom(after, phantom_)) return true;
-    undoStack_->push(new TPhantomCommand(*this, phantom_, after, "Move blob", false, blob + 1));
-    ReportPendingError();
-    return true;
-  };
   for (int i = 0; i < kPictureCount; ++i)
     boxes_[i]->OnMenuKey = [this, i](const QPoint& at) {
       ShowPictureMenu(static_cast<TPicture>(i), at);
     };
+  for (int i = 0; i < kPictureCount; ++i) {
+    const auto which = static_cast<TPicture>(i);
+    boxes_[i]->OnZoom = [this, which](int notches, int x, int y) {
+      const TPlacement p = PlacementOf(which);
+      const double fx = p.Width > 0 ? std::clamp((x - p.Left + 0.5) / p.Width, 0.0, 1.0) : 0.5;
+      const double fy = p.Height > 0 ? std::clamp((y - p.Top + 0.5) / p.Height, 0.0, 1.0) : 0.5;
+      SetView(Zoomed(zoom_, fx, fy, notches));
+    };
+    boxes_[i]->OnPan = [this, which](int dx, int dy) {
+      const TPlacement p = PlacementOf(which);
+      if (p.Width > 0 && p.Height > 0)
+        SetView(Panned(zoom_, -double(dx) / p.Width, -double(dy) / p.Height));
+    };
+    boxes_[i]->OnHover = [this, which](int x, int y) { Hover(which, x, y); };
+    boxes_[i]->OnLeave = [this] {
+      if (!cursor_) return;
+      cursor_.reset();
+      for (TBenchImageBox* box : boxes_) box->Invalidate();
+    };
+    // 0 shows the whole array; the arrows pan (on the phantom, with no blob selected).
+    boxes_[i]->OnKey = [this, which](int key, bool shift) {
+      if (which == pcPhantom && NudgeSelected(key, shift)) return true;
+      if (key == Qt::Key_0) {
+        SetView({});
+        return true;
+      }
+      const double step = shift ? 0.5 : 0.1;
+      const double dx = key == Qt::Key_Left ? -step : key == Qt::Key_Right ? step : 0;
+      const double dy = key == Qt::Key_Up ? -step : key == Qt::Key_Down ? step : 0;
+      if (dx == 0 && dy == 0) return false;
+      SetView(Panned(zoom_, dx, dy));
+      return true;
+    };
+  }
   boxes_[pcSinogram]->OnPress = [this](int, int y, bool) {
     const int view = PlacementOf(pcSinogram).RowAt(y);
     if (view >= 0) PickView(view);
@@ -1005,6 +1111,22 @@ void TformBench::BindImages() {
 
 // ---------------------------------------------------------------------------
 // Handles
+
+bool TformBench::NudgeSelected(int key, bool shift) {
+  const int step = shift ? 10 : 1;
+  const int columns = key == Qt::Key_Left ? -step : key == Qt::Key_Right ? step : 0;
+  const int rows = key == Qt::Key_Up ? -step : key == Qt::Key_Down ? step : 0;
+  const int blob = tableBlobs->currentRow();
+  if ((columns == 0 && rows == 0) || blob < 0 || blob >= static_cast<int>(phantom_.size()))
+    return false;
+  TPhantom after = phantom_;
+  after[static_cast<std::size_t>(blob)] =
+      NudgedBlob(phantom_[static_cast<std::size_t>(blob)], columns, rows);
+  if (SamePhantom(after, phantom_)) return true;
+  undoStack_->push(new TPhantomCommand(*this, phantom_, after, "Move blob", false, blob + 1));
+  ReportPendingError();
+  return true;
+}
 
 void TformBench::HandlePress(int x, int y, bool shift) {
   const TPlacement p = PlacementOf(pcPhantom);

@@ -61,6 +61,13 @@ class TBenchImageBox : public TPaintBox {
   std::function<bool(int notches, int x, int y)> OnWheelNotches;
   // A key while the box has the focus; returns whether the box used it.
   std::function<bool(int key, bool shift)> OnKey;
+  // Zoom notches (+ in) at a picture pixel: Ctrl+wheel, or a wheel turn the box did not use.
+  std::function<void(int notches, int x, int y)> OnZoom;
+  // A middle-button drag, by picture pixels since the last call.
+  std::function<void(int dx, int dy)> OnPan;
+  // The mouse resting or moving without a button at a picture pixel, and leaving.
+  std::function<void(int x, int y)> OnHover;
+  std::function<void()> OnLeave;
   // The menu key or Shift+F10: the picture's menu at this point of the box.
   std::function<void(const QPoint& at)> OnMenuKey;
   // Labels written over the picture at the screen's resolution (filled by the paint
@@ -80,9 +87,11 @@ class TBenchImageBox : public TPaintBox {
   void wheelEvent(QWheelEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
+  void leaveEvent(QEvent* event) override;
 
  private:
   bool pressed_ = false;
+  std::optional<QPoint> panFrom_;  // of a middle-button drag
   int wheelRemainder_ = 0;
 };
 
@@ -156,6 +165,14 @@ class TformBench : public QWidget {
   const TBenchResult* Shown() const { return shown_.get(); }
   std::string StatusText() const;
   std::string MetricsText() const;
+
+  // ---- zoom, pan and the cursor, shared by the four pictures
+  const TView& View() const { return zoom_; }
+  void SetView(const TView& view);
+  // Where the mouse is over one of the grid pictures, as fractions of the grid (none
+  // when it is elsewhere): all three show a cross there and the sinogram the point's
+  // sinusoid.
+  const std::optional<std::pair<double, double>>& Cursor() const { return cursor_; }
 
   // ---- compare
   // Pins the shown result as A (nothing when nothing is shown); the figures then show B,
@@ -251,6 +268,8 @@ class TformBench : public QWidget {
   void UpdateCaptions();
   void PaintPicture(TPicture which);
   void PaintProfileLine(TCanvas& canvas, const TPlacement& placement) const;
+  void PaintCursor(TCanvas& canvas, const TPlacement& placement, TPicture which) const;
+  void Hover(TPicture which, int x, int y);
   // Where a picture's labels go: over it at ratios above 1, else into it.
   TTextOut LabelsOf(TPicture which) const;
   // Handle dragging on the phantom.
@@ -258,6 +277,8 @@ class TformBench : public QWidget {
   void HandleDrag(int x, int y);
   void HandleRelease();
   bool HandleWheel(int notches, int x, int y);
+  // The arrow keys on the selected blob (one cell, ten with Shift); whether they moved it.
+  bool NudgeSelected(int key, bool shift);
   void SetLive(const TPhantom& phantom);
   void ShowPictureMenu(TPicture which, const QPoint& at);
   const TBenchResult& RequireShown() const;
@@ -281,6 +302,8 @@ class TformBench : public QWidget {
   int profileX_ = 64, profileY_ = 64;
   bool profileColumn_ = false;
   int view_ = 0;
+  TView zoom_;
+  std::optional<std::pair<double, double>> cursor_;
 
   // The drag of a handle: the blob, where it started, the phantom before it.
   struct Drag {

@@ -20,6 +20,7 @@
 
 #include "base/Exception.h"
 #include "model/PhantomFile.h"
+#include "model/ProjectionModel.h"
 #include "tomo/Study.h"
 #include "ui/CommandLine.h"
 

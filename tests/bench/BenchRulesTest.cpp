@@ -65,6 +65,39 @@ TEST(BenchLayout, Mnemonics) {
     EXPECT_EQ(MnemonicOf(c.text), c.letter ? QChar(c.letter) : QChar()) << c.text;
 }
 
+TEST(BenchGestures, ZoomKeepsThePointUnderTheMouseAndPanStaysInside) {
+  const struct {
+    const char* name;
+    TView view;
+    double fx, fy;
+    int notches;
+    TView expected;
+  } zooms[] = {
+      {"in at the centre", {}, 0.5, 0.5, 1, {2, 0.5, 0.5}},
+      {"in at the top left corner", {}, 0, 0, 1, {2, 0.25, 0.25}},
+      {"in about a quarter", {}, 0.25, 0.75, 1, {2, 0.375, 0.625}},
+      {"out past the whole", {2, 0.25, 0.25}, 0.5, 0.5, -3, {}},
+      {"never beyond 16", {16, 0.5, 0.5}, 0.5, 0.5, 2, {16, 0.5, 0.5}},
+  };
+  for (const auto& z : zooms)
+    EXPECT_EQ(Zoomed(z.view, z.fx, z.fy, z.notches), z.expected) << z.name;
+  EXPECT_EQ(Panned({2, 0.5, 0.5}, 0.25, -0.25), (TView{2, 0.625, 0.375}));
+  EXPECT_EQ(Panned({2, 0.5, 0.5}, 5, -5), (TView{2, 0.75, 0.25}));
+  EXPECT_EQ(Panned({}, 0.3, 0.3), TView{});
+
+  // Zoomed twice at (10, 20) of a 128-pixel picture, the cell there stays there.
+  TPlacement p = PlaceArray(128, 128, {0, 0, 128, 128});
+  const int column = p.ColumnAt(10), row = p.RowAt(20);
+  const auto [fx, fy] = FractionAt(p, 10, 20);
+  const TPlacement z = WithView(p, Zoomed({}, (10 + 0.5) / 128, (20 + 0.5) / 128, 2));
+  EXPECT_EQ(z.ColumnAt(10), column);
+  EXPECT_EQ(z.RowAt(20), row);
+  EXPECT_EQ(z.ColumnsPerPixel(), 0.25);
+  const TPoint back = PixelOfFraction(z, fx, fy);
+  EXPECT_EQ(z.ColumnAt(back.X), column);
+  EXPECT_EQ(z.RowAt(back.Y), row);
+}
+
 TEST(BenchGestures, NumbersAreRoundedToWhatTheGestureMeans) {
   const TPhantomBlob b{7, 2.2, 12, 2.2, true};
   // Wheel notches: 2.2 x 1.1 is 2.4200000000000004 in doubles.

@@ -522,5 +522,36 @@ TEST_F(Bench, APinnedResultIsComparedWithTheNext) {
   EXPECT_EQ(bench->ShownDifference(), &b->Difference);
 }
 
+TEST_F(Bench, ZoomPanAndTheCursorAreSharedByThePictures) {
+  QWidget* recon = bench->Box(TformBench::pcReconstruction);
+  const TPlacement before = bench->PlacementOf(TformBench::pcPhantom);
+  const QPoint at(before.Left + before.Width / 2, before.Top + before.Height / 2);
+  QWheelEvent wheel(at, recon->mapToGlobal(QPointF(at)), {}, {0, 120}, Qt::NoButton,
+                    Qt::ControlModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(recon, &wheel);
+  EXPECT_EQ(bench->View().Zoom, 2);
+  for (int i = 0; i < TformBench::kPictureCount; ++i) {
+    const auto which = static_cast<TformBench::TPicture>(i);
+    const TPlacement p = bench->PlacementOf(which);
+    EXPECT_DOUBLE_EQ(p.ColumnsShown, p.Columns / 2.0) << i;
+  }
+  // 0 on a focused picture shows the whole again.
+  QWidget* phantom = bench->Box(TformBench::pcPhantom);
+  phantom->setFocus();
+  QTest::keyClick(phantom, Qt::Key_0);
+  EXPECT_EQ(bench->View(), TView{});
+  // The mouse over the reconstruction puts the cursor on all the grid pictures.
+  const QPointF over(before.Left + 10, before.Top + 20);
+  QMouseEvent move(QEvent::MouseMove, over, recon->mapToGlobal(over), Qt::NoButton, Qt::NoButton,
+                   Qt::NoModifier);
+  QApplication::sendEvent(recon, &move);
+  ASSERT_TRUE(bench->Cursor());
+  EXPECT_NEAR(bench->Cursor()->first, 10.5 / before.Width, 1e-12);
+  const QImage p = bench->Picture(TformBench::pcPhantom);
+  const QImage r = bench->Picture(TformBench::pcReconstruction);
+  EXPECT_EQ(p.pixel(before.Left + 10, before.Top + 20), qRgb(255, 255, 255));
+  EXPECT_EQ(r.pixel(before.Left + 10, before.Top + 20), qRgb(255, 255, 255));
+}
+
 }  // namespace
 }  // namespace quarvel
