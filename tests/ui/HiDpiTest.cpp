@@ -133,8 +133,9 @@ TEST_F(ScaledWindow, BenchPicturesAreWholePixelBlocks) {
       }
     EXPECT_EQ(broken, 0) << "picture " << i;
     EXPECT_GT(colours, 100) << "picture " << i << " shows next to nothing";
-    if (which == TformBench::pcSinogram || which == TformBench::pcDifference)
+    if (which == TformBench::pcSinogram || which == TformBench::pcDifference) {
       EXPECT_GT(fine, 20) << "picture " << i << ": labels of doubled pixels";
+    }
   }
 }
 
