@@ -3,6 +3,7 @@
 #include <QDir>
 
 #include <algorithm>
+#include <cmath>
 
 #include "bench/BenchPictures.h"
 #include "io/ArrayFiles.h"
@@ -74,20 +75,132 @@ QByteArray MetricsBytes(const TBenchResult& result) {
   return TextBytes(MetricsCsv(result.Metrics));
 }
 
+namespace {
+
+const char* CliFilterName(TFilterWindow window) {
+  switch (window) {
+    case TFilterWindow::RamLak:
+      return "ram-lak";
+    case TFilterWindow::SheppLogan:
+      return "shepp-logan";
+    case TFilterWindow::Cosine:
+      return "cosine";
+    case TFilterWindow::Hamming:
+      return "hamming";
+    case TFilterWindow::Hann:
+      break;
+  }
+  return "hann";
+}
+
+const char* CliMethodName(TReconstructionMethod method) {
+  return method == TReconstructionMethod::Fbp    ? "fbp"
+         : method == TReconstructionMethod::Sirt ? "sirt"
+                                                 : "sart";
+}
+
+std::string JsonNumber(double value) {
+  if (std::isfinite(value)) return ShortestText(value);
+  return std::isnan(value) ? "\"nan\"" : value > 0 ? "\"inf\"" : "\"-inf\"";
+}
+
+constexpr TBenchArray kArrays[] = {TBenchArray::Grid, TBenchArray::Sinogram,
+                                   TBenchArray::Reconstruction, TBenchArray::Difference};
+constexpr TExportKind kKinds[] = {TExportKind::Png, TExportKind::Csv, TExportKind::Npy,
+                                  TExportKind::Tiff};
+
+}  // namespace
+
+std::string ExportOptions(const TBenchSettings& s, bool reconstructs) {
+  std::string o = "--views " + std::to_string(s.Geometry.Views) + " --arc " +
+                  ShortestText(s.Geometry.ArcDegrees) + " --detectors " +
+                  std::to_string(s.Geometry.Detectors) + " --projector " +
+                  (s.Projector == TProjectorKind::Grid ? "grid" : "exact");
+  if (s.Noise) o += " --photons " + ShortestText(s.Photons) + " --seed " + std::to_string(s.Seed);
+  if (!reconstructs) return o;
+  o += std::string(" --method ") + CliMethodName(s.Method);
+  if (s.Method == TReconstructionMethod::Fbp)
+    o += std::string(" --filter ") + CliFilterName(s.Fbp.Window) + " --cutoff " +
+         ShortestText(s.Fbp.Cutoff);
+  else
+    o += " --iterations " + std::to_string(s.Iterations);
+  return o;
+}
+
+std::string ExportCommands(const TBenchSettings& s) {
+  std::string text =
+      "#!/bin/sh\n"
+      "# The export tool's command lines for the files beside this one, from the blobs in\n"
+      "# phantom.csv. grid.npy and grid.tif are the grid the sinogram was computed from.\n"
+      "set -e\n";
+  for (TBenchArray array : kArrays)
+    for (TExportKind kind : kKinds) {
+      const std::string file = std::string(ArrayStem(array)) + "." + KindEnding(kind);
+      if (array == TBenchArray::Grid) {
+        if (kind == TExportKind::Png || kind == TExportKind::Csv)
+          text += "quarvel-export grid " + file + " --phantom phantom.csv\n";
+        continue;
+      }
+      text += std::string("quarvel-export ") + ArrayStem(array) + " " + file +
+              " --phantom phantom.csv " + ExportOptions(s, array != TBenchArray::Sinogram) + "\n";
+    }
+  text += "quarvel-export metrics metrics.csv --phantom phantom.csv " + ExportOptions(s, true) +
+          "\n";
+  return text;
+}
+
+std::string StudyJson(const TBenchResult& result) {
+  const TBenchSettings& s = result.Input.Settings;
+  std::string j = "{\n  \"blobs\": [";
+  for (std::size_t i = 0; i < result.Input.Phantom.size(); ++i) {
+    const TPhantomBlob& b = result.Input.Phantom[i];
+    j += std::string(i == 0 ? "\n" : ",\n") + "    {\"mx\": " + JsonNumber(b.MX) +
+         ", \"dx\": " + JsonNumber(b.DX) + ", \"my\": " + JsonNumber(b.MY) +
+         ", \"dy\": " + JsonNumber(b.DY) + ", \"enabled\": " + (b.Enabled ? "true" : "false") +
+         "}";
+  }
+  j += "\n  ],\n";
+  j += "  \"views\": " + std::to_string(s.Geometry.Views) + ",\n";
+  j += "  \"arc\": " + JsonNumber(s.Geometry.ArcDegrees) + ",\n";
+  j += "  \"detectors\": " + std::to_string(s.Geometry.Detectors) + ",\n";
+  j += std::string("  \"projector\": \"") +
+       (s.Projector == TProjectorKind::Grid ? "grid" : "exact") + "\",\n";
+  j += "  \"photons\": " + (s.Noise ? JsonNumber(s.Photons) : std::string("null")) + ",\n";
+  j += "  \"seed\": " + std::to_string(s.Seed) + ",\n";
+  j += std::string("  \"method\": \"") + CliMethodName(s.Method) + "\",\n";
+  j += std::string("  \"filter\": \"") + CliFilterName(s.Fbp.Window) + "\",\n";
+  j += "  \"cutoff\": " + JsonNumber(s.Fbp.Cutoff) + ",\n";
+  j += "  \"iterations\": " + std::to_string(s.Iterations) + ",\n";
+  const TImageMetrics& m = result.Metrics;
+  j += "  \"metrics\": {\"rmse\": " + JsonNumber(m.Rmse) + ", \"nrmse\": " + JsonNumber(m.Nrmse) +
+       ", \"psnr\": " + JsonNumber(m.Psnr) + ", \"ssim\": " + JsonNumber(m.Ssim) + "}\n}\n";
+  return j;
+}
+
+std::vector<QString> ExportFileNames() {
+  std::vector<QString> names;
+  for (TBenchArray array : kArrays)
+    for (TExportKind kind : kKinds)
+      names.push_back(QString("%1.%2").arg(ArrayStem(array), KindEnding(kind)));
+  for (const char* name : {"metrics.csv", "phantom.csv", "study.json", "commands.sh"})
+    names.emplace_back(name);
+  return names;
+}
+
 int ExportResult(const TBenchResult& result, const QString& folder) {
   const QDir dir(folder);
   int written = 0;
-  for (TBenchArray array : {TBenchArray::Grid, TBenchArray::Sinogram, TBenchArray::Reconstruction,
-                            TBenchArray::Difference})
-    for (TExportKind kind :
-         {TExportKind::Png, TExportKind::Csv, TExportKind::Npy, TExportKind::Tiff}) {
+  for (TBenchArray array : kArrays)
+    for (TExportKind kind : kKinds) {
       WriteOutputFile(dir.filePath(QString("%1.%2").arg(ArrayStem(array), KindEnding(kind))),
                       ResultBytes(result, array, kind));
       ++written;
     }
   WriteOutputFile(dir.filePath("metrics.csv"), MetricsBytes(result));
   WriteOutputFile(dir.filePath("phantom.csv"), TextBytes(PhantomCsv(result.Input.Phantom)));
-  return written + 2;
+  WriteOutputFile(dir.filePath("study.json"), TextBytes(StudyJson(result)));
+  WriteOutputFile(dir.filePath("commands.sh"), TextBytes(ExportCommands(result.Input.Settings)));
+  return written + 4;
 }
 
 }  // namespace quarvel

@@ -6,6 +6,9 @@
 #include <QImage>
 #include <QString>
 
+#include <string>
+#include <vector>
+
 #include "bench/BenchStudy.h"
 #include "ui/TomographyExport.h"
 
@@ -29,9 +32,25 @@ QByteArray ResultBytes(const TBenchResult& result, TBenchArray array, TExportKin
 // `metrics`' CSV of the result.
 QByteArray MetricsBytes(const TBenchResult& result);
 
-// Writes every array of the result in every kind, metrics.csv and the blobs as
-// phantom.csv into `folder` (through the export's writer; EOutputError names a file that
-// cannot be written). Returns the number of files written.
+// The options `quarvel-export` takes for these settings: the sinogram's for `sinogram`,
+// and the method's too when `reconstructs` ("--views 90 --arc 180 --detectors 182
+// --projector grid --photons 5000 --seed 7 --method fbp --filter hann --cutoff 0.75").
+// Numbers are written with all their digits.
+std::string ExportOptions(const TBenchSettings& settings, bool reconstructs);
+// A shell script of the `quarvel-export` command lines that write the same files as
+// ExportResult (phantom.csv being the blobs), one per file.
+std::string ExportCommands(const TBenchSettings& settings);
+// The settings, the blobs and the figures of a result as a JSON object (numbers with all
+// their digits; a figure that is not finite as a string, "inf").
+std::string StudyJson(const TBenchResult& result);
+
+// The names of the files ExportResult writes, in the order it writes them.
+std::vector<QString> ExportFileNames();
+
+// Writes every array of the result in every kind, metrics.csv, the blobs as phantom.csv,
+// the settings as study.json and the equivalent command lines as commands.sh into
+// `folder` (through the export's writer; EOutputError names a file that cannot be
+// written). Returns the number of files written.
 int ExportResult(const TBenchResult& result, const QString& folder);
 
 }  // namespace quarvel

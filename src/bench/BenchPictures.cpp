@@ -19,25 +19,95 @@ int Cell(int offset, int extent, int cells) {
   return static_cast<int>(static_cast<long long>(offset) * cells / extent);
 }
 
-uint8_t Byte(double level) {
-  return static_cast<uint8_t>(std::clamp(static_cast<int>(std::lround(level)), 0, 255));
-}
-
 TColor RgbColor(uint8_t r, uint8_t g, uint8_t b) {
   return TColor(r) | (TColor(g) << 8) | (TColor(b) << 16);
 }
 
 }  // namespace
 
-int TPlacement::ColumnAt(int x) const { return Cell(x - Left, Width, Columns); }
-int TPlacement::RowAt(int y) const { return Cell(y - Top, Height, Rows); }
-double TPlacement::ColumnsPerPixel() const { return Width > 0 ? double(Columns) / Width : 0; }
-double TPlacement::RowsPerPixel() const { return Height > 0 ? double(Rows) / Height : 0; }
+namespace {
+
+// The cell under an offset into a shown part of `shown` cells from `first` (the whole
+// array by the integer rule above, so that an unzoomed picture is as it always was).
+int ShownCell(int offset, int extent, int cells, double first, double shown) {
+  if (shown <= 0 || (first == 0 && shown == cells)) return Cell(offset, extent, cells);
+  if (offset < 0 || offset >= extent || extent <= 0) return -1;
+  const int c = static_cast<int>(std::floor(first + (offset + 0.5) * shown / extent));
+  return c >= 0 && c < cells ? c : -1;
+}
+
+double Shown(double shown, int cells) { return shown > 0 ? shown : cells; }
+
+bool Inside(const TPlacement& p, const TPoint& at) {
+  return at.X >= p.Left && at.X < p.Left + p.Width && at.Y >= p.Top && at.Y < p.Top + p.Height;
+}
+
+TView Clamped(TView v) {
+  v.Zoom = std::clamp(v.Zoom, 1.0, 16.0);
+  const double half = 0.5 / v.Zoom;
+  v.CentreX = std::clamp(v.CentreX, half, 1 - half);
+  v.CentreY = std::clamp(v.CentreY, half, 1 - half);
+  return v;
+}
+
+}  // namespace
+
+int TPlacement::ColumnAt(int x) const {
+  return ShownCell(x - Left, Width, Columns, FirstColumn, ColumnsShown);
+}
+int TPlacement::RowAt(int y) const { return ShownCell(y - Top, Height, Rows, FirstRow, RowsShown); }
+double TPlacement::ColumnsPerPixel() const {
+  return Width > 0 ? Shown(ColumnsShown, Columns) / Width : 0;
+}
+double TPlacement::RowsPerPixel() const { return Height > 0 ? Shown(RowsShown, Rows) / Height : 0; }
 double TPlacement::XOfColumn(double column) const {
-  return Left + (column + 0.5) * Width / std::max(1, Columns);
+  return Left + (column + 0.5 - FirstColumn) * Width / std::max(1.0, Shown(ColumnsShown, Columns));
 }
 double TPlacement::YOfRow(double row) const {
-  return Top + (row + 0.5) * Height / std::max(1, Rows);
+  return Top + (row + 0.5 - FirstRow) * Height / std::max(1.0, Shown(RowsShown, Rows));
+}
+
+TView Zoomed(const TView& view, double fx, double fy, int notches) {
+  TView v = view;
+  v.Zoom = std::clamp(view.Zoom * std::exp2(std::clamp(notches, -8, 8)), 1.0, 16.0);
+  // The array point under (fx, fy) before and after stays put.
+  const double x = view.CentreX + (fx - 0.5) / view.Zoom;
+  const double y = view.CentreY + (fy - 0.5) / view.Zoom;
+  v.CentreX = x - (fx - 0.5) / v.Zoom;
+  v.CentreY = y - (fy - 0.5) / v.Zoom;
+  return Clamped(v);
+}
+
+TView Panned(const TView& view, double dfx, double dfy) {
+  TView v = view;
+  v.CentreX += dfx / view.Zoom;
+  v.CentreY += dfy / view.Zoom;
+  return Clamped(v);
+}
+
+TPlacement WithView(TPlacement p, const TView& view) {
+  if (view.Zoom <= 1) return p;
+  p.ColumnsShown = p.Columns / view.Zoom;
+  p.RowsShown = p.Rows / view.Zoom;
+  p.FirstColumn = (view.CentreX - 0.5 / view.Zoom) * p.Columns;
+  p.FirstRow = (view.CentreY - 0.5 / view.Zoom) * p.Rows;
+  return p;
+}
+
+std::pair<double, double> FractionAt(const TPlacement& p, int x, int y) {
+  const double columns = Shown(p.ColumnsShown, p.Columns), rows = Shown(p.RowsShown, p.Rows);
+  const double fx = p.Width > 0 && p.Columns > 0
+                        ? (p.FirstColumn + (x - p.Left + 0.5) * columns / p.Width) / p.Columns
+                        : 0;
+  const double fy = p.Height > 0 && p.Rows > 0
+                        ? (p.FirstRow + (y - p.Top + 0.5) * rows / p.Height) / p.Rows
+                        : 0;
+  return {fx, fy};
+}
+
+TPoint PixelOfFraction(const TPlacement& p, double fx, double fy) {
+  return {static_cast<int>(std::floor(p.XOfColumn(fx * p.Columns - 0.5))),
+          static_cast<int>(std::floor(p.YOfRow(fy * p.Rows - 0.5)))};
 }
 
 TPlacement PlaceArray(int rows, int columns, const TRect& area) {
@@ -59,29 +129,15 @@ TRgb GreenColor(double value, double gridMax) {
 }
 
 TRgb GreyColor(double value, double low, double high) {
-  if (!(high > low)) return {};
-  const uint8_t level = Byte((value - low) / (high - low) * 255);
+  const uint8_t level = GreyLevel(value, low, high);
   return {level, level, level};
 }
 
-TRgb DivergingColor(double value, double limit) {
-  if (!(limit > 0)) return {255, 255, 255};
-  const double t = std::clamp(value / limit, -1.0, 1.0);
-  const uint8_t fade = Byte(255 * (1 - std::abs(t)));
-  return t < 0 ? TRgb{fade, fade, 255} : TRgb{255, fade, fade};
-}
+TRgb DivergingColor(double value, double limit) { return DivergingRgb(value, limit); }
 
-double LargestMagnitude(const TArray2D& array) {
-  double m = 0;
-  for (double v : array.Values) m = std::max(m, std::abs(v));
-  return m;
-}
+double LargestMagnitude(const TArray2D& array) { return DivergingReach(array); }
 
-std::pair<double, double> ValueRange(const TArray2D& array) {
-  if (array.Values.empty()) return {0, 0};
-  const auto [lo, hi] = std::minmax_element(array.Values.begin(), array.Values.end());
-  return {*lo, *hi};
-}
+std::pair<double, double> ValueRange(const TArray2D& array) { return FiniteRange(array); }
 
 void PaintArray(TCanvas& canvas, const TPlacement& placement,
                 const std::function<TRgb(int row, int column)>& color) {
@@ -96,7 +152,8 @@ void PaintArray(TCanvas& canvas, const TPlacement& placement,
     const int row = placement.RowAt(placement.Top + y);
     uint8_t* line = bitmap.ScanLine(y);
     for (int x = 0; x < placement.Width; ++x) {
-      const TRgb c = color(row, columns[static_cast<std::size_t>(x)]);
+      const int column = columns[static_cast<std::size_t>(x)];
+      const TRgb c = row >= 0 && column >= 0 ? color(row, column) : TRgb{};
       line[3 * x] = c.B;
       line[3 * x + 1] = c.G;
       line[3 * x + 2] = c.R;
@@ -105,9 +162,34 @@ void PaintArray(TCanvas& canvas, const TPlacement& placement,
   bitmap.DrawOn(canvas, placement.Left, placement.Top);
 }
 
+std::string FiguresText(const TImageMetrics& m, int digits) {
+  auto n = [digits](double v) { return QString::number(v, 'g', digits).toStdString(); };
+  return "RMSE " + n(m.Rmse) + "    NRMSE " + n(m.Nrmse) + "    PSNR " + n(m.Psnr) +
+         " dB    SSIM " + n(m.Ssim);
+}
+
+std::string CompareFiguresText(const TImageMetrics& b, const TImageMetrics& a, int digits) {
+  auto n = [digits](double v) { return QString::number(v, 'g', digits).toStdString(); };
+  auto pair = [&](double vb, double va) { return n(vb) + " (A " + n(va) + ")"; };
+  return "RMSE " + pair(b.Rmse, a.Rmse) + "    NRMSE " + pair(b.Nrmse, a.Nrmse) + "    PSNR " +
+         n(b.Psnr) + " dB (A " + n(a.Psnr) + ")    SSIM " + pair(b.Ssim, a.Ssim);
+}
+
+std::string ProgressText(int done, int total, double elapsedSeconds) {
+  std::string text = std::to_string(done) + " / " + std::to_string(total);
+  if (done <= 0 || done >= total || !(elapsedSeconds > 0)) return text;
+  const double left = elapsedSeconds / done * (total - done);
+  if (left < 99.5) return text + ", " + std::to_string(std::lround(left)) + " s left";
+  return text + ", " + std::to_string(std::lround(left / 60)) + " min left";
+}
+
 std::string ShortNumber(double value) { return QString::number(value, 'g', 3).toStdString(); }
 
-void PaintAngleAxis(TCanvas& canvas, const TPlacement& placement, const TScanGeometry& geometry) {
+void PaintAngleAxis(TCanvas& canvas, const TPlacement& placement, const TScanGeometry& geometry,
+                    const TTextOut& text) {
+  const TTextOut write = text ? text : [&canvas](int x, int y, const std::string& t) {
+    canvas.TextOut(x, y, t);
+  };
   if (placement.Height <= 0 || geometry.Views <= 0) return;
   canvas.Brush().SetStyle(TBrushStyle::bsClear);
   canvas.Pen().SetColor(clWindowText);
@@ -127,17 +209,22 @@ void PaintAngleAxis(TCanvas& canvas, const TPlacement& placement, const TScanGeo
     const int view =
         std::min(geometry.Views - 1, static_cast<int>(std::lround(angle / degreesPerView)));
     const int y = static_cast<int>(std::lround(placement.YOfRow(view)));
+    if (y < placement.Top || y > placement.Top + placement.Height) continue;  // zoomed out of sight
     canvas.MoveTo(placement.Left - 4, y);
     canvas.LineTo(placement.Left, y);
     const std::string label = ShortNumber(geometry.AngleDegrees(view)) + "°";
     const int width = canvas.TextExtent(label).Width;
-    canvas.TextOut(placement.Left - 6 - width, y - textHeight / 2, label);
+    write(placement.Left - 6 - width, y - textHeight / 2, label);
   }
-  canvas.TextOut(placement.Left - 6 - canvas.TextExtent("θ").Width, placement.Top - textHeight - 6,
-                 "θ");
+  write(placement.Left - 6 - canvas.TextExtent("θ").Width, std::max(0, placement.Top - textHeight - 2),
+        "θ");
 }
 
-void PaintDivergingScale(TCanvas& canvas, const TPlacement& placement, double limit) {
+void PaintDivergingScale(TCanvas& canvas, const TPlacement& placement, double limit,
+                         const TTextOut& text) {
+  const TTextOut write = text ? text : [&canvas](int x, int y, const std::string& t) {
+    canvas.TextOut(x, y, t);
+  };
   if (placement.Height <= 1) return;
   const int left = placement.Left + placement.Width + 6, width = 10;
   for (int y = 0; y < placement.Height; ++y) {
@@ -151,9 +238,9 @@ void PaintDivergingScale(TCanvas& canvas, const TPlacement& placement, double li
   canvas.Font().SetColor(clWindowText);
   const int textHeight = canvas.TextExtent("0").Height;
   const int x = left + width + 3;
-  canvas.TextOut(x, placement.Top, "+" + ShortNumber(limit));
-  canvas.TextOut(x, placement.Top + (placement.Height - textHeight) / 2, "0");
-  canvas.TextOut(x, placement.Top + placement.Height - textHeight, "-" + ShortNumber(limit));
+  write(x, placement.Top, "+" + ShortNumber(limit));
+  write(x, placement.Top + (placement.Height - textHeight) / 2, "0");
+  write(x, placement.Top + placement.Height - textHeight, "-" + ShortNumber(limit));
 }
 
 void PaintHandle(TCanvas& canvas, int x, int y) {
@@ -177,6 +264,7 @@ int HandleAt(const TPlacement& placement, const TPhantom& phantom, int x, int y)
     const TPhantomBlob& blob = phantom[static_cast<std::size_t>(i)];
     if (!blob.Enabled || !std::isfinite(blob.MX) || !std::isfinite(blob.MY)) continue;
     const TPoint p = HandlePixel(placement, blob);
+    if (!Inside(placement, p)) continue;
     if (std::abs(p.X - x) <= kHandleRadius && std::abs(p.Y - y) <= kHandleRadius) return i;
   }
   return -1;

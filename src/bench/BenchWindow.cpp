@@ -9,14 +9,20 @@
 #include <QDoubleSpinBox>
 #include <QEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QProgressBar>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QSplitter>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -29,6 +35,7 @@
 #include <cmath>
 
 #include "base/Exception.h"
+#include "bench/BenchLayout.h"
 #include "format/NumberFormat.h"
 #include "tomo/Memory.h"
 #include "tomo/Projectors.h"
@@ -42,20 +49,32 @@ namespace {
 
 constexpr double kStep = 19.0 / 127.0;  // the grid step in model units
 constexpr int kGrid = TProjectionModel::kGridSize;
-// Room around the arrays in their boxes: the sinogram's angle labels, the difference's scale.
-constexpr int kSinogramLeft = 46, kSinogramTop = 30, kScaleRoom = 64;
+constexpr QSize kBenchPictureSize(1400, 760);
+// Room around the arrays in their boxes: a line above all four (the sinogram's "θ"), the
+// sinogram's angle labels left of it, the difference's scale right of it.
+constexpr int kTop = 16, kEdge = 2, kSinogramLeft = 46, kScaleRoom = 64;
 
 // One edit of the phantom: the phantom before and after. A step whose edit is already in
 // place (a drag) skips its first redo.
 class TPhantomCommand : public QUndoCommand {
  public:
+  // Steps with the same `merge` key (not 0) that follow one another become one: the wheel
+  // notches on one blob's spreads, the arrow-key nudges of one blob.
   TPhantomCommand(TformBench& bench, TPhantom before, TPhantom after, const QString& text,
-                  bool applied)
+                  bool applied, int merge = 0)
       : QUndoCommand(text),
         bench_(bench),
         before_(std::move(before)),
         after_(std::move(after)),
-        applied_(applied) {}
+        applied_(applied),
+        merge_(merge) {}
+  int id() const override { return merge_ != 0 ? 1 : -1; }
+  bool mergeWith(const QUndoCommand* other) override {
+    const auto* next = static_cast<const TPhantomCommand*>(other);
+    if (next->merge_ != merge_ || next->text() != text()) return false;
+    after_ = next->after_;
+    return true;
+  }
   void undo() override { bench_.ApplyToMain(before_); }
   void redo() override {
     if (applied_) {
@@ -70,6 +89,7 @@ class TPhantomCommand : public QUndoCommand {
   TPhantom before_;
   TPhantom after_;
   bool applied_;
+  int merge_;
 };
 
 std::vector<double> GridCoordinates() {
@@ -79,14 +99,14 @@ std::vector<double> GridCoordinates() {
   return x;
 }
 
-QString AskOpenWithDialog(QWidget* parent, const QString& caption) {
-  return QFileDialog::getOpenFileName(parent, caption, QDir::currentPath(),
+QString AskOpenWithDialog(QWidget* parent, const QString& caption, const QString& folder) {
+  return QFileDialog::getOpenFileName(parent, caption, folder,
                                       "Phantom files (*.csv);;All files (*)");
 }
 
-QString AskSaveWithDialog(QWidget* parent, const QString& caption, const QString& name) {
-  const QString suffix = name.section('.', -1);
-  QFileDialog dialog(parent, caption, QDir::current().filePath(name),
+QString AskSaveWithDialog(QWidget* parent, const QString& caption, const QString& path) {
+  const QString suffix = path.section('.', -1);
+  QFileDialog dialog(parent, caption, path,
                      QString("%1 files (*.%2)").arg(suffix.toUpper(), suffix));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setDefaultSuffix(suffix);
@@ -94,43 +114,58 @@ QString AskSaveWithDialog(QWidget* parent, const QString& caption, const QString
   return dialog.selectedFiles().first();
 }
 
-template <class Widget>
-Widget* Described(Widget* widget, const char* name, const char* description) {
-  widget->setObjectName(name);
-  widget->setAccessibleName(QString::fromUtf8(name));
-  widget->setAccessibleDescription(QString::fromUtf8(description));
-  return widget;
-}
 
 }  // namespace
 
 // ---------------------------------------------------------------------------
 // The image box
 
-TBenchImageBox::TBenchImageBox(QWidget* parent) : TPaintBox(parent) {}
+TBenchImageBox::TBenchImageBox(QWidget* parent) : TPaintBox(parent) {
+  setMouseTracking(true);  // the cursor shown on all four pictures follows the mouse
+}
 
 void TBenchImageBox::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::MiddleButton) {
+    panFrom_ = PicturePoint(*this, event->position());
+    return;
+  }
   if (event->button() != Qt::LeftButton) return TPaintBox::mousePressEvent(event);
   pressed_ = true;
   const QPoint p = PicturePoint(*this, event->position());
   const bool shift = event->modifiers() & Qt::ShiftModifier;
-  if (OnPress) RunHandler([&] { OnPress(p.x(), p.y(), shift); });
+  if (OnPress) RunHandler(this, [&] { OnPress(p.x(), p.y(), shift); });
 }
 
 void TBenchImageBox::mouseMoveEvent(QMouseEvent* event) {
+  if (panFrom_ && (event->buttons() & Qt::MiddleButton) && OnPan) {
+    const QPoint p = PicturePoint(*this, event->position());
+    const QPoint d = p - *panFrom_;
+    panFrom_ = p;
+    RunHandler(this, [&] { OnPan(d.x(), d.y()); });
+  }
+  if (event->buttons() == Qt::NoButton && OnHover) {
+    const QPoint p = PicturePoint(*this, event->position());
+    RunHandler(this, [&] { OnHover(p.x(), p.y()); });
+  }
   if (pressed_ && (event->buttons() & Qt::LeftButton) && OnDrag) {
     const QPoint p = PicturePoint(*this, event->position());
     const bool shift = event->modifiers() & Qt::ShiftModifier;
-    RunHandler([&] { OnDrag(p.x(), p.y(), shift); });
+    RunHandler(this, [&] { OnDrag(p.x(), p.y(), shift); });
   }
   TPaintBox::mouseMoveEvent(event);
 }
 
+void TBenchImageBox::leaveEvent(QEvent* event) {
+  if (OnLeave) RunHandler(this, [&] { OnLeave(); });
+  TPaintBox::leaveEvent(event);
+}
+
 void TBenchImageBox::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::MiddleButton) panFrom_.reset();
   if (event->button() != Qt::LeftButton || !pressed_) return TPaintBox::mouseReleaseEvent(event);
   pressed_ = false;
   const QPoint p = PicturePoint(*this, event->position());
-  if (OnRelease) RunHandler([&] { OnRelease(p.x(), p.y()); });
+  if (OnRelease) RunHandler(this, [&] { OnRelease(p.x(), p.y()); });
 }
 
 void TBenchImageBox::wheelEvent(QWheelEvent* event) {
@@ -138,11 +173,53 @@ void TBenchImageBox::wheelEvent(QWheelEvent* event) {
   const int notches = wheelRemainder_ / 120;
   wheelRemainder_ -= notches * 120;
   bool used = false;
-  if (notches != 0 && OnWheelNotches) {
-    const QPoint p = PicturePoint(*this, event->position());
-    RunHandler([&] { used = OnWheelNotches(notches, p.x(), p.y()); });
+  const QPoint p = PicturePoint(*this, event->position());
+  const bool zoom = event->modifiers() & Qt::ControlModifier;
+  if (notches != 0 && OnWheelNotches && !zoom)
+    RunHandler(this, [&] { used = OnWheelNotches(notches, p.x(), p.y()); });
+  if (notches != 0 && !used && OnZoom) {
+    RunHandler(this, [&] { OnZoom(notches, p.x(), p.y()); });
+    used = true;
   }
   event->setAccepted(used);
+}
+
+bool TBenchImageBox::LabelsOver() const { return PictureScale(devicePixelRatioF()) > 1; }
+
+void TBenchImageBox::paintEvent(QPaintEvent* event) {
+  Labels.clear();
+  TPaintBox::paintEvent(event);  // the paint handler fills Labels
+  if (Labels.empty()) return;
+  QPainter painter(this);
+  QFont font("Arial");
+  font.setPixelSize(11);  // the canvas's 8 points at 96 DPI
+  painter.setFont(font);
+  painter.setPen(palette().color(QPalette::WindowText));
+  const int k = PictureScale(devicePixelRatioF());
+  const qreal toLogical = devicePixelRatioF() > 0 ? k / devicePixelRatioF() : 1;
+  for (const TLabel& l : Labels)
+    painter.drawText(QPointF(l.X * toLogical, l.Y * toLogical + painter.fontMetrics().ascent()),
+                     QString::fromStdString(l.Text));
+}
+
+void TBenchImageBox::keyPressEvent(QKeyEvent* event) {
+  const bool shift = event->modifiers() & Qt::ShiftModifier;
+  if ((event->key() == Qt::Key_Menu || (event->key() == Qt::Key_F10 && shift)) && OnMenuKey) {
+    const QPoint centre(width() / 2, height() / 2);
+    RunHandler(this, [&] { OnMenuKey(centre); });
+    return;
+  }
+  bool used = false;
+  if (OnKey) RunHandler(this, [&] { used = OnKey(event->key(), shift); });
+  // The view keys of every picture: + and - zoom about the centre, 0 shows the whole.
+  if (!used && OnZoom && (event->key() == Qt::Key_Plus || event->key() == Qt::Key_Equal ||
+                          event->key() == Qt::Key_Minus)) {
+    const int notches = event->key() == Qt::Key_Minus ? -1 : 1;
+    const QSize size = PictureSize(*this);
+    RunHandler(this, [&] { OnZoom(notches, size.width() / 2, size.height() / 2); });
+    used = true;
+  }
+  if (!used) TPaintBox::keyPressEvent(event);
 }
 
 // ---------------------------------------------------------------------------
@@ -151,15 +228,23 @@ void TBenchImageBox::wheelEvent(QWheelEvent* event) {
 TformBench::TformBench(TformMain& form)
     : QWidget(&form, Qt::Window), form_(form), undoStack_(new QUndoStack(this)) {
   setObjectName("formBench");
-  setWindowTitle("Reconstruction bench[*]");
+
   setAttribute(Qt::WA_QuitOnClose, false);
   phantom_ = PhantomOf(form_);
-  AskOpenPath = [this](const QString& caption) { return AskOpenWithDialog(this, caption); };
+  // The dialogs start where the last file was opened, saved or exported.
+  AskOpenPath = [this](const QString& caption) {
+    return AskOpenWithDialog(this, caption, StartFolder());
+  };
   AskSavePath = [this](const QString& caption, const QString& name) {
-    return AskSaveWithDialog(this, caption, name);
+    return AskSaveWithDialog(this, caption, QDir(StartFolder()).filePath(name));
   };
   AskFolder = [this](const QString& caption) {
-    return QFileDialog::getExistingDirectory(this, caption, QDir::currentPath());
+    return QFileDialog::getExistingDirectory(this, caption, StartFolder());
+  };
+  AskYesNo = [this](const QString& question) {
+    return QMessageBox::question(this, "Reconstruction bench", question,
+                                 QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
   };
   AskUnsaved = [this] {
     const auto answer = QMessageBox::question(
@@ -168,6 +253,9 @@ TformBench::TformBench(TformMain& form)
     return answer == QMessageBox::Save ? 0 : answer == QMessageBox::Discard ? 1 : 2;
   };
   CreateControls();
+  UpdateTitle();
+  checkOnRelease->installEventFilter(this);
+  for (QAbstractSpinBox* box : findChildren<QAbstractSpinBox*>()) box->installEventFilter(this);
   connect(undoStack_, &QUndoStack::cleanChanged, this,
           [this](bool clean) { setWindowModified(!clean); });
 
@@ -179,6 +267,7 @@ TformBench::TformBench(TformMain& form)
     QMetaObject::invokeMethod(
         this,
         [this, id, result = std::move(result), error] {
+          ++workerReports_;
           settledId_ = std::max(settledId_, id);
           if (result) {
             Show(result, id);
@@ -193,8 +282,9 @@ TformBench::TformBench(TformMain& form)
     QMetaObject::invokeMethod(
         this,
         [this, id] {
+          ++workerReports_;
           settledId_ = std::max(settledId_, id);
-          if (id == latestId_) status_ = "Cancelled";
+          if (id == latestId_) status_ = "Cancelled: Run (F5) computes again";
           UpdateCaptions();
         },
         Qt::QueuedConnection);
@@ -203,7 +293,12 @@ TformBench::TformBench(TformMain& form)
     QMetaObject::invokeMethod(
         this,
         [this, id, done] {
-          if (id == latestId_ && progress->maximum() > 0) progress->setValue(done);
+          if (id != latestId_ || progress->maximum() <= 0) return;
+          progress->setValue(done);
+          const double elapsed =
+              std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+          progress->setFormat(
+              QString::fromStdString(ProgressText(done, progress->maximum(), elapsed)));
         },
         Qt::QueuedConnection);
   };
@@ -219,281 +314,6 @@ TformBench::~TformBench() {
   profileChart_.reset();
   viewChart_.reset();
   filterChart_.reset();
-}
-
-void TformBench::CreateControls() {
-  auto* root = new QVBoxLayout(this);
-
-  // The command row.
-  auto* commands = new QHBoxLayout;
-  btnOpen = Described(new QPushButton("&Open…", this), "Open phantom",
-                      "Reads a phantom file (CSV: mx,dx,my,dy,enabled) in place of the blobs");
-  btnSave = Described(new QPushButton("&Save…", this), "Save phantom",
-                      "Writes the blobs as a phantom file");
-  btnUndo = Described(new QPushButton("&Undo", this), "Undo", "Undoes the last edit (Ctrl+Z)");
-  btnRedo = Described(new QPushButton("&Redo", this), "Redo",
-                      "Redoes the edit undone last (Ctrl+Shift+Z)");
-  labelStatus = Described(new QLabel(this), "Status", "What the bench is computing");
-  progress = Described(new QProgressBar(this), "Progress", "The progress of the computation");
-  btnCancel = Described(new QPushButton("Cancel", this), "Cancel",
-                        "Stops the computation; the pictures keep what they show");
-  btnExport = Described(new QPushButton("E&xport…", this), "Export",
-                        "Writes every picture and its data (PNG, CSV, NPY, TIFF), the figures "
-                        "and the blobs into a folder");
-  progress->setMaximumWidth(160);
-  progress->setTextVisible(false);
-  for (QWidget* w : {static_cast<QWidget*>(btnOpen), static_cast<QWidget*>(btnSave),
-                     static_cast<QWidget*>(btnUndo), static_cast<QWidget*>(btnRedo),
-                     static_cast<QWidget*>(btnExport)})
-    commands->addWidget(w);
-  commands->addWidget(labelStatus, 1);
-  commands->addWidget(progress);
-  commands->addWidget(btnCancel);
-  root->addLayout(commands);
-
-  auto* body = new QHBoxLayout;
-  root->addLayout(body, 1);
-
-  // Left: the blobs and the settings.
-  auto* left = new QVBoxLayout;
-  body->addLayout(left);
-  tableBlobs = Described(new QTableWidget(0, kBlobColumnCount, this), "Blobs",
-                         "The phantom's blobs: means and spreads in model units, and whether "
-                         "each is part of the grid; edit a cell in place");
-  tableBlobs->setHorizontalHeaderLabels({"MX", "DX", "MY", "DY", "Enabled"});
-  tableBlobs->verticalHeader()->setDefaultSectionSize(20);
-  tableBlobs->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-  tableBlobs->setMinimumWidth(320);
-  tableBlobs->setTabKeyNavigation(false);
-  left->addWidget(tableBlobs, 1);
-  auto* blobButtons = new QHBoxLayout;
-  btnAdd = Described(new QPushButton("&Add", this), "Add blob", "Appends a new blob");
-  btnDuplicate = Described(new QPushButton("&Duplicate", this), "Duplicate blob",
-                           "Appends a copy of the selected blob after it");
-  btnRemove =
-      Described(new QPushButton("Re&move", this), "Remove blob", "Removes the selected blob");
-  for (QPushButton* b : {btnAdd, btnDuplicate, btnRemove}) blobButtons->addWidget(b);
-  left->addLayout(blobButtons);
-  left->addWidget(CreateSettingsPanel());
-
-  // Right: the four pictures, the figures and the plots.
-  auto* right = new QVBoxLayout;
-  body->addLayout(right, 1);
-  auto* pictures = new QHBoxLayout;
-  static const char* const kNames[] = {"Phantom", "Sinogram", "Reconstruction", "Difference"};
-  static const char* const kDescriptions[] = {
-      "The phantom's density grid, 128 by 128 cells, in green; a square marks each enabled "
-      "blob's mean: drag it to move the mean, Shift+drag or the wheel to change the spreads",
-      "The sinogram: one row per view from the first angle at the top, one column per "
-      "detector bin, grey from its smallest to its largest value; click a view to plot it",
-      "The reconstruction on the grid's 128 by 128 points, grey from its smallest to its "
-      "largest value; click to plot a row or column through that point",
-      "The reconstruction minus the phantom: red above 0, blue below, white at 0, on a scale "
-      "symmetric about 0"};
-  for (int i = 0; i < kPictureCount; ++i) {
-    auto* column = new QVBoxLayout;
-    labelCaptions[i] = new QLabel(this);
-    labelCaptions[i]->setWordWrap(true);
-    // Three lines whatever the caption says: a longer caption never moves the pictures.
-    labelCaptions[i]->setFixedHeight(3 * labelCaptions[i]->fontMetrics().lineSpacing());
-    labelCaptions[i]->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
-    boxes_[i] = Described(new TBenchImageBox(this), kNames[i], kDescriptions[i]);
-    boxes_[i]->setMinimumSize(i == pcDifference ? 2 * kGrid + 4 + kScaleRoom
-                              : i == pcSinogram ? 182 + kSinogramLeft + 4
-                                                : 2 * kGrid + 4,
-                              2 * kGrid + 4 + (i == pcSinogram ? kSinogramTop - 2 : 0));
-    column->addWidget(labelCaptions[i]);
-    column->addWidget(boxes_[i], 1);
-    pictures->addLayout(column, i == pcDifference ? 3 : 2);
-  }
-  right->addLayout(pictures, 3);
-  labelMetrics = Described(new QLabel(this), "Figures",
-                           "How far the reconstruction lies from the phantom: RMSE, NRMSE, "
-                           "PSNR and SSIM");
-  labelMetrics->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  right->addWidget(labelMetrics);
-
-  auto* plots = new QHBoxLayout;
-  profileChart_ =
-      std::make_unique<TBenchChart>(this, "Row", std::vector<TColor>{clGreen, clRed}, "x");
-  viewChart_ = std::make_unique<TBenchChart>(this, "View", std::vector<TColor>{clRed}, "c + t");
-  filterChart_ = std::make_unique<TBenchChart>(this, "Filter", std::vector<TColor>{clBlue},
-                                               "frequency (cycles per cell)");
-  Described(profileChart_->Control(), "Profile",
-            "A row or column of the phantom (green) and of the reconstruction (red) through "
-            "the point picked on an image");
-  Described(viewChart_->Control(), "View profile",
-            "The sinogram's row of the picked view against c + t; at 0 degrees the main "
-            "window's zero projection");
-  Described(filterChart_->Control(), "Filter response",
-            "The gain of the reconstruction filter from frequency 0 to the Nyquist frequency");
-  auto* profileColumn = new QVBoxLayout;
-  comboProfile = Described(new QComboBox(this), "Profile direction",
-                           "Whether the profile runs along a row or a column");
-  comboProfile->addItems({"Row", "Column"});
-  profileColumn->addWidget(comboProfile);
-  profileColumn->addWidget(profileChart_->Control(), 1);
-  plots->addLayout(profileColumn, 1);
-  plots->addWidget(viewChart_->Control(), 1);
-  plots->addWidget(filterChart_->Control(), 1);
-  for (TBenchChart* c : {profileChart_.get(), viewChart_.get(), filterChart_.get()})
-    c->Control()->setMinimumSize(260, 200);
-  right->addLayout(plots, 2);
-
-  // Commands and keys.
-  actUndo = new QAction("Undo", this);
-  actUndo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-  actRedo = new QAction("Redo", this);
-  actRedo->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
-  auto* actOpen = new QAction("Open", this);
-  actOpen->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-  auto* actSave = new QAction("Save", this);
-  actSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-  auto* actClose = new QAction("Close", this);
-  actClose->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
-  for (QAction* a : {actUndo, actRedo, actOpen, actSave, actClose}) {
-    a->setShortcutContext(Qt::WindowShortcut);
-    addAction(a);
-  }
-  auto guarded = [](std::function<void()> command) {
-    return [command = std::move(command)] { RunHandler(command); };
-  };
-  connect(actUndo, &QAction::triggered, this, guarded([this] {
-            undoStack_->undo();
-            ReportPendingError();
-          }));
-  connect(actRedo, &QAction::triggered, this, guarded([this] {
-            undoStack_->redo();
-            ReportPendingError();
-          }));
-  connect(actOpen, &QAction::triggered, this, guarded([this] { OpenPhantom(); }));
-  connect(actSave, &QAction::triggered, this, guarded([this] { SavePhantom(); }));
-  connect(actClose, &QAction::triggered, this, [this] { close(); });
-  connect(btnUndo, &QPushButton::clicked, actUndo, &QAction::trigger);
-  connect(btnRedo, &QPushButton::clicked, actRedo, &QAction::trigger);
-  connect(btnOpen, &QPushButton::clicked, actOpen, &QAction::trigger);
-  connect(btnSave, &QPushButton::clicked, actSave, &QAction::trigger);
-  connect(undoStack_, &QUndoStack::canUndoChanged, btnUndo, &QWidget::setEnabled);
-  connect(undoStack_, &QUndoStack::canRedoChanged, btnRedo, &QWidget::setEnabled);
-  btnUndo->setEnabled(false);
-  btnRedo->setEnabled(false);
-  connect(btnCancel, &QPushButton::clicked, this, [this] { CancelWork(); });
-  connect(btnExport, &QPushButton::clicked, this, guarded([this] { ExportAll(); }));
-  for (int i = 0; i < kPictureCount; ++i) {
-    boxes_[i]->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(boxes_[i], &QWidget::customContextMenuRequested, this,
-            [this, i](const QPoint& at) { ShowPictureMenu(static_cast<TPicture>(i), at); });
-  }
-  connect(btnAdd, &QPushButton::clicked, this, guarded([this] { AddBlob(); }));
-  connect(btnDuplicate, &QPushButton::clicked, this, guarded([this] { DuplicateBlob(); }));
-  connect(btnRemove, &QPushButton::clicked, this, guarded([this] { RemoveBlob(); }));
-  connect(tableBlobs, &QTableWidget::itemChanged, this,
-          [this](QTableWidgetItem* item) { TableItemChanged(item); });
-  connect(comboProfile, &QComboBox::currentIndexChanged, this,
-          [this](int index) { SetProfileAlongColumn(index == 1); });
-  BindImages();
-
-  // The keyboard path: the commands, the table and its buttons, the settings, the
-  // profile's direction, the plots.
-  QWidget* order[] = {btnOpen,
-                      btnSave,
-                      btnUndo,
-                      btnRedo,
-                      btnCancel,
-                      tableBlobs,
-                      btnAdd,
-                      btnDuplicate,
-                      btnRemove,
-                      spinViews,
-                      spinArc,
-                      spinDetectors,
-                      comboProjector,
-                      checkNoise,
-                      spinPhotons,
-                      spinSeed,
-                      comboMethod,
-                      comboFilter,
-                      spinCutoff,
-                      spinIterations,
-                      comboProfile,
-                      profileChart_->Control(),
-                      viewChart_->Control(),
-                      filterChart_->Control()};
-  for (std::size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
-  resize(1480, 720);
-}
-
-QWidget* TformBench::CreateSettingsPanel() {
-  auto* panel = new QWidget(this);
-  auto* form = new QFormLayout(panel);
-  form->setContentsMargins(0, 0, 0, 0);
-  spinViews = Described(new QSpinBox(panel), "Views", "The number of views, 1 to 100000");
-  spinViews->setRange(1, 100000);
-  spinArc = Described(new QDoubleSpinBox(panel), "Arc",
-                      "The arc the views cover, in degrees, more than 0 and at most 360");
-  spinArc->setRange(0.001, 360);
-  spinArc->setDecimals(3);
-  spinArc->setSuffix("°");
-  spinDetectors =
-      Described(new QSpinBox(panel), "Detectors", "The number of detector bins, 2 to 10000");
-  spinDetectors->setRange(2, 10000);
-  comboProjector = Described(new QComboBox(panel), "Projector",
-                             "Grid: the grid projected by Joseph's method; exact: the line "
-                             "integrals of the blobs themselves");
-  comboProjector->addItems({"grid", "exact"});
-  checkNoise = Described(new QCheckBox("photon noise", panel), "Noise",
-                         "Adds photon counting noise to the sinogram");
-  spinPhotons =
-      Described(new QDoubleSpinBox(panel), "Photons", "The photons entering each detector bin");
-  spinPhotons->setRange(1, 1e12);
-  spinPhotons->setDecimals(0);
-  spinSeed = Described(new QSpinBox(panel), "Seed", "The noise's seed: equal seeds, equal noise");
-  spinSeed->setRange(0, 2147483647);
-  comboMethod = Described(new QComboBox(panel), "Method",
-                          "Filtered back-projection, or the iterative SIRT or SART");
-  comboMethod->addItems({"FBP", "SIRT", "SART"});
-  comboFilter = Described(new QComboBox(panel), "Filter", "The window of FBP's ramp filter");
-  for (TFilterWindow w : {TFilterWindow::RamLak, TFilterWindow::SheppLogan, TFilterWindow::Cosine,
-                          TFilterWindow::Hamming, TFilterWindow::Hann})
-    comboFilter->addItem(FilterName(w));
-  spinCutoff = Described(new QDoubleSpinBox(panel), "Cutoff",
-                         "FBP's cutoff as a fraction of the Nyquist frequency, more than 0 and "
-                         "at most 1");
-  spinCutoff->setRange(0.01, 1);
-  spinCutoff->setDecimals(3);
-  spinCutoff->setSingleStep(0.05);
-  spinIterations =
-      Described(new QSpinBox(panel), "Iterations", "The iterations of SIRT or SART, 1 to 100000");
-  spinIterations->setRange(1, 100000);
-  form->addRow("&Views", spinViews);
-  form->addRow("A&rc", spinArc);
-  form->addRow("De&tectors", spinDetectors);
-  form->addRow("&Projector", comboProjector);
-  form->addRow("&Noise", checkNoise);
-  form->addRow("P&hotons", spinPhotons);
-  form->addRow("S&eed", spinSeed);
-  form->addRow("Me&thod", comboMethod);
-  form->addRow("&Filter", comboFilter);
-  form->addRow("&Cutoff", spinCutoff);
-  form->addRow("&Iterations", spinIterations);
-  // Typing a number computes once it is complete (Enter or leaving the box).
-  for (QAbstractSpinBox* s : std::initializer_list<QAbstractSpinBox*>{
-           spinViews, spinArc, spinDetectors, spinPhotons, spinSeed, spinCutoff, spinIterations})
-    s->setKeyboardTracking(false);
-  SetSettings(TBenchSettings{});
-  auto changed = [this] { SettingsChanged(); };
-  connect(spinViews, &QSpinBox::valueChanged, this, changed);
-  connect(spinArc, &QDoubleSpinBox::valueChanged, this, changed);
-  connect(spinDetectors, &QSpinBox::valueChanged, this, changed);
-  connect(comboProjector, &QComboBox::currentIndexChanged, this, changed);
-  connect(checkNoise, &QCheckBox::toggled, this, changed);
-  connect(spinPhotons, &QDoubleSpinBox::valueChanged, this, changed);
-  connect(spinSeed, &QSpinBox::valueChanged, this, changed);
-  connect(comboMethod, &QComboBox::currentIndexChanged, this, changed);
-  connect(comboFilter, &QComboBox::currentIndexChanged, this, changed);
-  connect(spinCutoff, &QDoubleSpinBox::valueChanged, this, changed);
-  connect(spinIterations, &QSpinBox::valueChanged, this, changed);
-  return panel;
 }
 
 // ---------------------------------------------------------------------------
@@ -538,6 +358,12 @@ void TformBench::SetSettings(const TBenchSettings& s) {
 void TformBench::SettingsChanged() {
   if (settingControls_) return;
   UpdateEnabledControls();
+  if (UpdateOnRelease() && QApplication::mouseButtons() != Qt::NoButton) {
+    runWhenReleased_ = true;
+    status_ = "Computes when the button is released";
+    UpdateCaptions();
+    return;
+  }
   Recompute();
 }
 
@@ -554,14 +380,44 @@ void TformBench::UpdateEnabledControls() {
 // Computing
 
 void TformBench::Recompute() {
-  TBenchInput input{phantom_, GridImage(form_), Settings()};
-  latestId_ = worker_->Submit(std::move(input));
-  status_ = "Computing…";
+  runWhenReleased_ = false;
   const TBenchSettings s = Settings();
+  // A value out of range is refused here, with the core's reason, before any work: the
+  // pictures keep what they show, and their captions say it is an earlier result.
+  try {
+    TStudyOptions options;
+    options.Geometry = s.Geometry;
+    options.Fbp = s.Fbp;
+    options.Iterations = s.Iterations;
+    if (s.Noise) options.Photons = s.Photons;
+    CheckStudyOptions(options);
+  } catch (const std::exception& e) {
+    worker_->Cancel();
+    settledId_ = latestId_;
+    status_ = std::string("Not computed: ") + e.what();
+    UpdateCaptions();
+    return;
+  }
+  TBenchInput input{phantom_, GridImage(form_), s};
+  latestId_ = worker_->Submit(std::move(input));
+  started_ = std::chrono::steady_clock::now();
+  status_ = "Computing…";
   const bool iterative = s.Method != TReconstructionMethod::Fbp;
   progress->setRange(0, iterative ? s.Iterations : 0);
   progress->setValue(0);
+  progress->setFormat(iterative ? QString::fromStdString(ProgressText(0, s.Iterations, 0))
+                                : QString());
   UpdateCaptions();
+}
+
+bool TformBench::UpdateOnRelease() const { return checkOnRelease->isChecked(); }
+
+bool TformBench::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonRelease && runWhenReleased_)
+    QMetaObject::invokeMethod(
+        this, [this] { RunHandler(this, [this] { if (runWhenReleased_) Recompute(); }); },
+        Qt::QueuedConnection);
+  return QWidget::eventFilter(watched, event);
 }
 
 void TformBench::ComputeNow() {
@@ -577,7 +433,7 @@ void TformBench::CancelWork() {
   worker_->Cancel();
   // What was asked is given up at once; a late report changes nothing shown.
   settledId_ = latestId_;
-  status_ = "Cancelled";
+  status_ = "Cancelled: Run (F5) computes again";
   UpdateCaptions();
 }
 
@@ -585,18 +441,64 @@ void TformBench::Show(std::shared_ptr<const TBenchResult> result, std::uint64_t 
   if (id < shownId_) return;  // an older input than the one shown
   shownId_ = id;
   shown_ = std::move(result);
+  if (pinned_) {
+    const bool sameSize = pinned_->Reconstruction.Rows == shown_->Reconstruction.Rows &&
+                          pinned_->Reconstruction.Columns == shown_->Reconstruction.Columns;
+    bMinusA_ = sameSize ? DifferenceImage(shown_->Reconstruction, pinned_->Reconstruction)
+                        : TArray2D{};
+  }
   if (id == latestId_) status_.clear();
   for (TPicture p : {pcSinogram, pcReconstruction, pcDifference}) boxes_[p]->Invalidate();
   UpdateProfiles();
 }
 
+QString TformBench::StartFolder() const {
+  return lastFolder_.isEmpty() ? QDir::currentPath() : lastFolder_;
+}
+
 std::string TformBench::StatusText() const { return status_; }
+
+void TformBench::PinResult() {
+  if (!shown_) return Unpin();
+  pinned_ = shown_;
+  if (!btnPin->isChecked() && pinned_) {
+    const QSignalBlocker quiet(btnPin);
+    btnPin->setChecked(true);
+  }
+  if (pinned_ && shown_) bMinusA_ = DifferenceImage(shown_->Reconstruction, pinned_->Reconstruction);
+  comboDifference->setEnabled(pinned_ != nullptr);
+  boxes_[pcDifference]->Invalidate();
+  UpdateCaptions();
+}
+
+void TformBench::Unpin() {
+  pinned_.reset();
+  bMinusA_ = {};
+  if (btnPin->isChecked()) {
+    const QSignalBlocker quiet(btnPin);
+    btnPin->setChecked(false);
+  }
+  comboDifference->setEnabled(false);
+  boxes_[pcDifference]->Invalidate();
+  UpdateCaptions();
+}
+
+bool TformBench::ShowsBMinusA() const {
+  return pinned_ && shown_ && comboDifference->currentIndex() == 1 &&
+         bMinusA_.Rows == shown_->Reconstruction.Rows &&
+         bMinusA_.Columns == shown_->Reconstruction.Columns && !bMinusA_.Values.empty();
+}
+
+const TArray2D* TformBench::ShownDifference() const {
+  if (!shown_) return nullptr;
+  return ShowsBMinusA() ? &bMinusA_ : &shown_->Difference;
+}
 
 std::string TformBench::MetricsText() const {
   if (!shown_) return "";
+  if (pinned_) return CompareFiguresText(shown_->Metrics, pinned_->Metrics, 4);
   const TImageMetrics& m = shown_->Metrics;
-  return "RMSE " + ShortestText(m.Rmse) + "    NRMSE " + ShortestText(m.Nrmse) + "    PSNR " +
-         ShortestText(m.Psnr) + " dB    SSIM " + ShortestText(m.Ssim);
+  return FiguresText(m, 4);
 }
 
 void TformBench::UpdateCaptions() {
@@ -612,16 +514,21 @@ void TformBench::UpdateCaptions() {
   if (!shown_) return;
   const TBenchSettings& s = shown_->Input.Settings;
   const bool current = SamePhantom(shown_->Input.Phantom, phantom_) && SameSettings(s, Settings());
-  const QString mark = current ? "" : " (earlier input)";
+  const QString mark =
+      current ? "" : " — an earlier result, not of the phantom and settings now";
   labelCaptions[pcSinogram]->setText(QString::fromStdString("Sinogram: " + SinogramCaption(s)) +
                                      mark);
   labelCaptions[pcReconstruction]->setText(
       QString::fromStdString("Reconstruction: " + MethodCaption(s)) + mark);
   labelCaptions[pcDifference]->setText(
-      QString::fromStdString("Difference, scale ±" +
-                             ShortNumber(LargestMagnitude(shown_->Difference))) +
+      QString::fromStdString(
+          (ShowsBMinusA() ? "B − A (A: " + MethodCaption(pinned_->Input.Settings) + "), scale ±"
+                          : std::string("Difference, scale ±")) +
+          ShortNumber(LargestMagnitude(*ShownDifference()))) +
       mark);
   labelMetrics->setText(QString::fromStdString(MetricsText()) + mark);
+  // A screen reader reads the figures themselves, not only the label's purpose.
+  labelMetrics->setAccessibleName("Figures: " + labelMetrics->text());
 }
 
 // ---------------------------------------------------------------------------
@@ -636,6 +543,11 @@ void TformBench::ApplyToMain(const TPhantom& phantom) {
   }
   RefillTable();
   boxes_[pcPhantom]->Invalidate();
+  if (drag_ && UpdateOnRelease()) {
+    runWhenReleased_ = true;
+    UpdateCaptions();
+    return;
+  }
   Recompute();
 }
 
@@ -669,6 +581,10 @@ void TformBench::RefillTable() {
     for (int c = 0; c < 4; ++c) {
       auto* item =
           new QTableWidgetItem(QString::fromStdString(FieldText(b, static_cast<TBlobColumn>(c))));
+      // A blob that takes no part is greyed, as in the main window's table; it stays
+      // editable.
+      if (!b.Enabled) item->setForeground(tableBlobs->palette().brush(QPalette::Disabled,
+                                                                      QPalette::Text));
       tableBlobs->setItem(r, c, item);
     }
     auto* enabled = new QTableWidgetItem();
@@ -720,7 +636,7 @@ void TformBench::TableItemChanged(QTableWidgetItem* item) {
   QMetaObject::invokeMethod(
       this,
       [this, after, column] {
-        RunHandler([&] {
+        RunHandler(this, [&] {
           static const char* const kColumns[] = {"MX", "DX", "MY", "DY", "enabled"};
           Edit(after, QString("Set %1").arg(kColumns[column]));
         });
@@ -739,9 +655,16 @@ void TformBench::DuplicateBlob() {
   const int row = tableBlobs->currentRow();
   if (row < 0 || row >= static_cast<int>(phantom_.size())) return;
   TPhantom after = phantom_;
-  after.insert(after.begin() + row + 1, phantom_[static_cast<std::size_t>(row)]);
+  after.insert(after.begin() + row + 1, DuplicateOf(phantom_[static_cast<std::size_t>(row)]));
   Edit(after, "Duplicate blob");
   tableBlobs->setCurrentCell(row + 1, std::max(0, tableBlobs->currentColumn()));
+}
+
+void TformBench::LoadPreset(int index) {
+  const auto& presets = Presets();
+  if (index < 0 || index >= static_cast<int>(presets.size())) return;
+  Edit(presets[static_cast<std::size_t>(index)].Blobs,
+       QString("Preset %1").arg(QString::fromStdString(presets[static_cast<std::size_t>(index)].Name)));
 }
 
 void TformBench::RemoveBlob() {
@@ -769,6 +692,9 @@ void TformBench::OpenPhantomFrom(const QString& path) {
     return e;
   }();
   undoStack_->setClean();
+  phantomFile_ = path;
+  lastFolder_ = QFileInfo(path).absolutePath();
+  UpdateTitle();
   if (!error.empty()) throw Exception(error);
 }
 
@@ -782,6 +708,9 @@ bool TformBench::SavePhantom() {
 void TformBench::SavePhantomTo(const QString& path) {
   WriteOutputFile(path, TextBytes(PhantomCsv(phantom_)));
   undoStack_->setClean();
+  phantomFile_ = path;
+  lastFolder_ = QFileInfo(path).absolutePath();
+  UpdateTitle();
 }
 
 bool TformBench::MayClose() {
@@ -789,7 +718,7 @@ bool TformBench::MayClose() {
   switch (AskUnsaved()) {
     case 0: {
       bool saved = false;
-      RunHandler([&] { saved = SavePhantom(); });
+      RunHandler(this, [&] { saved = SavePhantom(); });
       return saved;
     }
     case 1:
@@ -813,7 +742,9 @@ void TformBench::SaveArray(TBenchArray array, TExportKind kind) {
   const QString ending = KindEnding(kind);
   const QString path = AskSavePath(QString("Save %1 as %2").arg(ArrayStem(array), ending.toUpper()),
                                    QString("%1.%2").arg(ArrayStem(array), ending));
-  if (!path.isEmpty()) WriteOutputFile(path, bytes);
+  if (path.isEmpty()) return;
+  lastFolder_ = QFileInfo(path).absolutePath();
+  WriteOutputFile(path, bytes);
 }
 
 void TformBench::CopyPicture(TPicture which) {
@@ -828,20 +759,47 @@ void TformBench::CopyData(TBenchArray array) {
 void TformBench::ExportAll() {
   const auto result = shown_;  // the result shown when asked, whatever arrives meanwhile
   RequireShown();
+  const bool current = SamePhantom(result->Input.Phantom, phantom_) &&
+                       SameSettings(result->Input.Settings, Settings());
+  if (!current &&
+      !AskYesNo("The pictures show an earlier result: not of the phantom and settings now "
+                "(the computation was cancelled, refused or is still running). Export that "
+                "earlier result?"))
+    return;
   const QString folder = AskFolder("Export into a folder");
   if (folder.isEmpty()) return;
+  lastFolder_ = folder;
+  QStringList existing;
+  for (const QString& name : ExportFileNames())
+    if (QFileInfo::exists(QDir(folder).filePath(name))) existing << name;
+  const QString named = existing.size() <= 4
+                            ? existing.join(", ")
+                            : QStringList(existing.mid(0, 3)).join(", ") + ", …";
+  if (!existing.isEmpty() &&
+      !AskYesNo(QString("%1 of the files already exist in %2 (%3). Replace them?")
+                    .arg(existing.size())
+                    .arg(folder, named)))
+    return;
   const int files = ExportResult(*result, folder);
-  status_ = "Exported " + std::to_string(files) + " files into " + folder.toStdString();
+  status_ = "Exported " + std::to_string(files) + " files into " + folder.toStdString() +
+            (current ? "" : ": an earlier result, not of the phantom and settings now");
   UpdateCaptions();
+}
+
+void TformBench::UpdateTitle() {
+  const QString name = phantomFile_.isEmpty() ? QString() : QFileInfo(phantomFile_).fileName();
+  setWindowTitle(name.isEmpty() ? QString("Reconstruction bench[*]")
+                                : QString("%1[*] - Reconstruction bench").arg(name));
 }
 
 void TformBench::ShowPictureMenu(TPicture which, const QPoint& at) {
   const TBenchArray array = static_cast<TBenchArray>(which);
   auto* menu = new QMenu(this);
   menu->setAttribute(Qt::WA_DeleteOnClose);
-  auto add = [menu](const QString& text, std::function<void()> command) {
+  auto add = [this, menu](const QString& text, std::function<void()> command) {
     QAction* a = menu->addAction(text);
-    connect(a, &QAction::triggered, menu, [command = std::move(command)] { RunHandler(command); });
+    connect(a, &QAction::triggered, menu,
+            [this, command = std::move(command)] { RunHandler(this, command); });
     a->setEnabled(true);
   };
   add("Copy image", [this, which] { CopyPicture(which); });
@@ -860,25 +818,138 @@ void TformBench::ShowPictureMenu(TPicture which, const QPoint& at) {
 // ---------------------------------------------------------------------------
 // Pictures
 
-TPlacement TformBench::PlacementOf(TPicture which) const {
-  const QSize size = PictureSize(*boxes_[which]);
-  const int w = size.width(), h = size.height();
+QSize TformBench::MinimumPictureRoom(TPicture which) {
+  const int height = kTop + kGrid + kEdge;
   switch (which) {
-    case pcSinogram: {
-      const int views = shown_ ? shown_->Sinogram.Rows : 0;
-      const int bins = shown_ ? shown_->Sinogram.Columns : 0;
-      return PlaceArray(views, bins, {kSinogramLeft, kSinogramTop, w - 2, h - 2});
-    }
+    case pcSinogram:
+      return {kSinogramLeft + kGrid + kEdge, height};
     case pcDifference:
-      return PlaceArray(kGrid, kGrid, {2, 2, w - kScaleRoom, h - 2});
+      return {kEdge + kGrid + kScaleRoom, height};
     default:
-      return PlaceArray(kGrid, kGrid, {2, 2, w - 2, h - 2});
+      return {kEdge + kGrid + kEdge, height};
+  }
+}
+
+void TformBench::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  // Once the panels have their new sizes (their layouts run after this event).
+  QMetaObject::invokeMethod(
+      this, [this] {
+        if (!splitterMoved_) BalancePictures();
+      },
+      Qt::QueuedConnection);
+}
+
+void TformBench::BalancePictures() {
+  if (!splitPictures || splitPictures->count() != 2) return;
+  const QList<int> sizes = splitPictures->sizes();
+  const int total = sizes[0] + sizes[1];
+  // The side the boxes' widths allow, and the height the pictures' row then needs.
+  int side = -1;
+  for (TPicture p : {pcPhantom, pcReconstruction, pcDifference}) {
+    const int room = boxes_[p]->width() - (MinimumPictureRoom(p).width() - kGrid);
+    side = side < 0 ? room : std::min(side, room);
+  }
+  const int spare = boxes_[pcPhantom]->height() - (kTop + side + kEdge);
+  const int pictures = std::clamp(sizes[0] - spare, splitPictures->widget(0)->minimumSizeHint().height(),
+                                  total - splitPictures->widget(1)->minimumSizeHint().height());
+  if (pictures != sizes[0]) splitPictures->setSizes({pictures, total - pictures});
+}
+
+int TformBench::PictureSide() const {
+  std::vector<QSize> rooms;
+  for (int i = 0; i < kPictureCount; ++i) {
+    const auto which = static_cast<TPicture>(i);
+    const QSize size = PictureSize(*boxes_[i]);
+    const QSize beside = MinimumPictureRoom(which) - QSize(kGrid, kGrid);
+    const int height = size.height() - beside.height();
+    // The sinogram's width never limits the side: its bins are thinned to fit.
+    rooms.emplace_back(which == pcSinogram ? height : size.width() - beside.width(), height);
+  }
+  return SharedSide(rooms);
+}
+
+TPlacement TformBench::PlacementOf(TPicture which) const {
+  const int side = PictureSide();
+  TPlacement p;
+  p.Top = kTop;
+  p.Height = side;
+  if (which == pcSinogram) {
+    p.Rows = shown_ ? shown_->Sinogram.Rows : 0;
+    p.Columns = shown_ ? shown_->Sinogram.Columns : 0;
+    p.Left = kSinogramLeft;
+    // A bin as wide as a cell; the views stretched or thinned to the pictures' height.
+    const int room = PictureSize(*boxes_[which]).width() - kSinogramLeft - kEdge;
+    p.Width = std::max(
+        0, std::min<int>(room, static_cast<int>(std::lround(double(p.Columns) * side / kGrid))));
+    if (p.Rows <= 0 || p.Columns <= 0) p.Width = p.Height = 0;
+    return WithView(p, zoom_);
+  }
+  p.Rows = p.Columns = kGrid;
+  p.Left = kEdge;
+  p.Width = side;
+  return WithView(p, zoom_);
+}
+
+void TformBench::SetView(const TView& view) {
+  if (view == zoom_) return;
+  zoom_ = view;
+  for (TBenchImageBox* box : boxes_) box->Invalidate();
+}
+
+void TformBench::Hover(TPicture which, int x, int y) {
+  std::optional<std::pair<double, double>> at;
+  if (which != pcSinogram) {
+    const TPlacement p = PlacementOf(which);
+    if (p.ColumnAt(x) >= 0 && p.RowAt(y) >= 0) at = FractionAt(p, x, y);
+  }
+  if (at == cursor_) return;
+  cursor_ = at;
+  for (TBenchImageBox* box : boxes_) box->Invalidate();
+}
+
+void TformBench::PaintCursor(TCanvas& canvas, const TPlacement& p, TPicture which) const {
+  if (!cursor_) return;
+  const auto [fx, fy] = *cursor_;
+  canvas.Pen().SetStyle(TPenStyle::psSolid);
+  if (which == pcSinogram) {
+    // The point's sinusoid: the bin where each view sees it.
+    if (!shown_) return;
+    const TScanGeometry& g = shown_->Input.Settings.Geometry;
+    const double x = TProjectionModel::GridCoordinate(0) + fx * kGrid * kStep - kStep / 2;
+    const double y = TProjectionModel::GridCoordinate(0) + fy * kGrid * kStep - kStep / 2;
+    canvas.Pen().SetColor(clAqua);
+    for (int view = 0; view < g.Views; ++view) {
+      const double t = (x - TScanGeometry::kCentre) * g.Cos(view) +
+                       (y - TScanGeometry::kCentre) * g.Sin(view);
+      const double bin = t / (TScanGeometry::Step() * g.Spacing) + (g.Detectors - 1) / 2.0 - g.Offset;
+      const int px = static_cast<int>(std::floor(p.XOfColumn(bin)));
+      const int py = static_cast<int>(std::floor(p.YOfRow(view)));
+      if (p.ColumnAt(px) < 0 || p.RowAt(py) < 0) continue;
+      canvas.MoveTo(px, py);
+      canvas.LineTo(px + 1, py);
+    }
+    return;
+  }
+  const TPoint c = PixelOfFraction(p, fx, fy);
+  if (p.ColumnAt(c.X) < 0 || p.RowAt(c.Y) < 0) return;
+  for (const auto& [colour, d] : {std::pair{clBlack, 1}, std::pair{clWhite, 0}}) {
+    canvas.Pen().SetColor(colour);
+    canvas.MoveTo(c.X - 5 + d, c.Y + d);
+    canvas.LineTo(c.X + 6 + d, c.Y + d);
+    canvas.MoveTo(c.X + d, c.Y - 5 + d);
+    canvas.LineTo(c.X + d, c.Y + 6 + d);
   }
 }
 
 void TformBench::PaintPicture(TPicture which) {
   TCanvas& canvas = boxes_[which]->Canvas();
   const TPlacement p = PlacementOf(which);
+  // The whole box first: a smaller picture than the last leaves nothing behind.
+  canvas.Brush().SetStyle(TBrushStyle::bsSolid);
+  canvas.Brush().SetColor(clBtnFace);
+  const QSize room = PictureSize(*boxes_[which]);
+  canvas.FillRect(TRect{0, 0, room.width(), room.height()});
   if (which == pcPhantom) {
     const double gridMax = form_.GridMax;
     PaintArray(canvas, p, [&](int row, int column) {
@@ -888,8 +959,10 @@ void TformBench::PaintPicture(TPicture which) {
     for (const TPhantomBlob& b : phantom_)
       if (b.Enabled && std::isfinite(b.MX) && std::isfinite(b.MY)) {
         const TPoint h = HandlePixel(p, b);
-        PaintHandle(canvas, h.X, h.Y);
+        if (p.ColumnAt(h.X) >= 0 && p.RowAt(h.Y) >= 0) PaintHandle(canvas, h.X, h.Y);
       }
+    PaintProfileLine(canvas, p);
+    PaintCursor(canvas, p, which);
     return;
   }
   if (!shown_) return;
@@ -899,13 +972,20 @@ void TformBench::PaintPicture(TPicture which) {
     const double low = range.first, high = range.second;
     PaintArray(canvas, p,
                [&](int row, int column) { return GreyColor(s.At(row, column), low, high); });
-    PaintAngleAxis(canvas, p, shown_->Input.Settings.Geometry);
-    // The view whose profile is plotted.
+    PaintAngleAxis(canvas, p, shown_->Input.Settings.Geometry, LabelsOf(which));
+    // The view whose profile is plotted: a dotted line across, and a mark on each side.
     if (view_ < s.Rows) {
       const int y = static_cast<int>(std::floor(p.YOfRow(view_)));
       canvas.Pen().SetColor(clYellow);
-      canvas.MoveTo(p.Left + p.Width, y);
-      canvas.LineTo(p.Left + p.Width + 2, y);
+      canvas.Pen().SetStyle(TPenStyle::psDot);
+      canvas.MoveTo(p.Left, y);
+      canvas.LineTo(p.Left + p.Width, y);
+      canvas.Pen().SetStyle(TPenStyle::psSolid);
+      canvas.Pen().SetColor(clRed);
+      for (int dy = -1; dy <= 1; ++dy) {
+        canvas.MoveTo(p.Left + p.Width, y + dy);
+        canvas.LineTo(p.Left + p.Width + kEdge, y + dy);
+      }
     }
   } else if (which == pcReconstruction) {
     const TArray2D& r = shown_->Reconstruction;
@@ -913,13 +993,37 @@ void TformBench::PaintPicture(TPicture which) {
     const double low = range.first, high = range.second;
     PaintArray(canvas, p,
                [&](int row, int column) { return GreyColor(r.At(row, column), low, high); });
+    PaintProfileLine(canvas, p);
   } else {
-    const TArray2D& d = shown_->Difference;
+    const TArray2D& d = *ShownDifference();
     const double limit = LargestMagnitude(d);
     PaintArray(canvas, p,
                [&](int row, int column) { return DivergingColor(d.At(row, column), limit); });
-    PaintDivergingScale(canvas, p, limit);
+    PaintDivergingScale(canvas, p, limit, LabelsOf(which));
+    PaintProfileLine(canvas, p);
   }
+  PaintCursor(canvas, p, which);
+}
+
+TTextOut TformBench::LabelsOf(TPicture which) const {
+  TBenchImageBox* box = boxes_[which];
+  if (!box->LabelsOver()) return {};
+  return [box](int x, int y, const std::string& text) { box->Labels.push_back({x, y, text}); };
+}
+
+void TformBench::PaintProfileLine(TCanvas& canvas, const TPlacement& p) const {
+  canvas.Pen().SetColor(clYellow);
+  canvas.Pen().SetStyle(TPenStyle::psDot);
+  if (profileColumn_) {
+    const int x = static_cast<int>(std::floor(p.XOfColumn(profileX_)));
+    canvas.MoveTo(x, p.Top);
+    canvas.LineTo(x, p.Top + p.Height);
+  } else {
+    const int y = static_cast<int>(std::floor(p.YOfRow(profileY_)));
+    canvas.MoveTo(p.Left, y);
+    canvas.LineTo(p.Left + p.Width, y);
+  }
+  canvas.Pen().SetStyle(TPenStyle::psSolid);
 }
 
 QImage TformBench::Picture(TPicture which) {
@@ -940,7 +1044,7 @@ std::string TformBench::Readout(TPicture which, int x, int y) const {
   if (which == pcSinogram)
     return SinogramReadout(shown_->Input.Settings.Geometry, row, column,
                            shown_->Sinogram.At(row, column));
-  const TArray2D& a = which == pcReconstruction ? shown_->Reconstruction : shown_->Difference;
+  const TArray2D& a = which == pcReconstruction ? shown_->Reconstruction : *ShownDifference();
   return CellReadout(column, row, a.At(row, column));
 }
 
@@ -961,6 +1065,44 @@ void TformBench::BindImages() {
       const TPlacement p = PlacementOf(which);
       if (p.ColumnAt(x) >= 0 && p.RowAt(y) >= 0) PickProfile(p.ColumnAt(x), p.RowAt(y));
     };
+  for (int i = 0; i < kPictureCount; ++i)
+    boxes_[i]->OnMenuKey = [this, i](const QPoint& at) {
+      ShowPictureMenu(static_cast<TPicture>(i), at);
+    };
+  for (int i = 0; i < kPictureCount; ++i) {
+    const auto which = static_cast<TPicture>(i);
+    boxes_[i]->OnZoom = [this, which](int notches, int x, int y) {
+      const TPlacement p = PlacementOf(which);
+      const double fx = p.Width > 0 ? std::clamp((x - p.Left + 0.5) / p.Width, 0.0, 1.0) : 0.5;
+      const double fy = p.Height > 0 ? std::clamp((y - p.Top + 0.5) / p.Height, 0.0, 1.0) : 0.5;
+      SetView(Zoomed(zoom_, fx, fy, notches));
+    };
+    boxes_[i]->OnPan = [this, which](int dx, int dy) {
+      const TPlacement p = PlacementOf(which);
+      if (p.Width > 0 && p.Height > 0)
+        SetView(Panned(zoom_, -double(dx) / p.Width, -double(dy) / p.Height));
+    };
+    boxes_[i]->OnHover = [this, which](int x, int y) { Hover(which, x, y); };
+    boxes_[i]->OnLeave = [this] {
+      if (!cursor_) return;
+      cursor_.reset();
+      for (TBenchImageBox* box : boxes_) box->Invalidate();
+    };
+    // 0 shows the whole array; the arrows pan (on the phantom, with no blob selected).
+    boxes_[i]->OnKey = [this, which](int key, bool shift) {
+      if (which == pcPhantom && NudgeSelected(key, shift)) return true;
+      if (key == Qt::Key_0) {
+        SetView({});
+        return true;
+      }
+      const double step = shift ? 0.5 : 0.1;
+      const double dx = key == Qt::Key_Left ? -step : key == Qt::Key_Right ? step : 0;
+      const double dy = key == Qt::Key_Up ? -step : key == Qt::Key_Down ? step : 0;
+      if (dx == 0 && dy == 0) return false;
+      SetView(Panned(zoom_, dx, dy));
+      return true;
+    };
+  }
   boxes_[pcSinogram]->OnPress = [this](int, int y, bool) {
     const int view = PlacementOf(pcSinogram).RowAt(y);
     if (view >= 0) PickView(view);
@@ -969,6 +1111,22 @@ void TformBench::BindImages() {
 
 // ---------------------------------------------------------------------------
 // Handles
+
+bool TformBench::NudgeSelected(int key, bool shift) {
+  const int step = shift ? 10 : 1;
+  const int columns = key == Qt::Key_Left ? -step : key == Qt::Key_Right ? step : 0;
+  const int rows = key == Qt::Key_Up ? -step : key == Qt::Key_Down ? step : 0;
+  const int blob = tableBlobs->currentRow();
+  if ((columns == 0 && rows == 0) || blob < 0 || blob >= static_cast<int>(phantom_.size()))
+    return false;
+  TPhantom after = phantom_;
+  after[static_cast<std::size_t>(blob)] =
+      NudgedBlob(phantom_[static_cast<std::size_t>(blob)], columns, rows);
+  if (SamePhantom(after, phantom_)) return true;
+  undoStack_->push(new TPhantomCommand(*this, phantom_, after, "Move blob", false, blob + 1));
+  ReportPendingError();
+  return true;
+}
 
 void TformBench::HandlePress(int x, int y, bool shift) {
   const TPlacement p = PlacementOf(pcPhantom);
@@ -987,14 +1145,9 @@ void TformBench::HandleDrag(int x, int y) {
   TPhantomBlob& b = after[static_cast<std::size_t>(drag_->Blob)];
   const TPhantomBlob& start = drag_->Before[static_cast<std::size_t>(drag_->Blob)];
   const int dx = x - drag_->X, dy = y - drag_->Y;
-  if (drag_->Spreads) {
-    // 40 pixels double a spread (or halve it): always finite and above 0.
-    b.DX = start.DX * std::exp2(std::clamp(dx / 40.0, -20.0, 20.0));
-    b.DY = start.DY * std::exp2(std::clamp(dy / 40.0, -20.0, 20.0));
-  } else {
-    b.MX = start.MX + dx * p.ColumnsPerPixel() * kStep;
-    b.MY = start.MY + dy * p.RowsPerPixel() * kStep;
-  }
+  b = drag_->Spreads ? SpreadBlob(start, dx, dy)
+                     : MovedBlob(start, dx * p.ColumnsPerPixel() * kStep,
+                                 dy * p.RowsPerPixel() * kStep);
   if (!SamePhantom(after, phantom_)) SetLive(after);
 }
 
@@ -1002,6 +1155,7 @@ void TformBench::HandleRelease() {
   if (!drag_) return;
   Drag drag = std::move(*drag_);
   drag_.reset();
+  if (runWhenReleased_) Recompute();
   if (SamePhantom(drag.Before, phantom_)) return;
   undoStack_->push(new TPhantomCommand(*this, drag.Before, phantom_,
                                        drag.Spreads ? "Change spreads" : "Move blob", true));
@@ -1013,10 +1167,10 @@ bool TformBench::HandleWheel(int notches, int x, int y) {
   if (blob < 0) return false;
   TPhantom after = phantom_;
   TPhantomBlob& b = after[static_cast<std::size_t>(blob)];
-  const double factor = std::pow(1.1, std::clamp(notches, -50, 50));
-  b.DX *= factor;
-  b.DY *= factor;
-  Edit(after, "Change spreads");
+  b = ScaledSpreads(b, notches);
+  if (SamePhantom(after, phantom_)) return true;
+  undoStack_->push(new TPhantomCommand(*this, phantom_, after, "Change spreads", false, blob + 1));
+  ReportPendingError();
   return true;
 }
 
@@ -1027,6 +1181,7 @@ void TformBench::PickProfile(int ix, int iy) {
   profileX_ = std::clamp(ix, 0, kGrid - 1);
   profileY_ = std::clamp(iy, 0, kGrid - 1);
   UpdateProfiles();
+  for (TPicture p : {pcPhantom, pcReconstruction, pcDifference}) boxes_[p]->Invalidate();
 }
 
 void TformBench::SetProfileAlongColumn(bool column) {
@@ -1034,6 +1189,7 @@ void TformBench::SetProfileAlongColumn(bool column) {
   if (comboProfile->currentIndex() != (column ? 1 : 0))
     comboProfile->setCurrentIndex(column ? 1 : 0);
   UpdateProfiles();
+  for (TPicture p : {pcPhantom, pcReconstruction, pcDifference}) boxes_[p]->Invalidate();
 }
 
 void TformBench::PickView(int view) {
@@ -1114,7 +1270,22 @@ TformBench* BenchOf(TformMain& form) {
 
 TformBench& OpenBench(TformMain& form) {
   TformBench* bench = BenchOf(form);
-  if (!bench) bench = new TformBench(form);  // owned by the main window
+  if (!bench) {
+    bench = new TformBench(form);  // owned by the main window
+    // Beside the main window where the screen leaves room, inside the screen always.
+    if (const QScreen* screen = form.screen()) {
+      const QSize frame = form.frameGeometry().size() - form.size();
+      const TBenchPlacement place =
+          BesideMainWindow(form.frameGeometry(), frame, bench->size(), bench->minimumSizeHint(),
+                           screen->availableGeometry());
+      // Moved by the client area: a shown window's move() lands a frame's height off
+      // under some window managers.
+      const QPoint shift = place.Main - form.frameGeometry().topLeft();
+      if (!shift.isNull()) form.setGeometry(form.geometry().translated(shift));
+      bench->resize(place.Bench.size() - frame);
+      bench->move(place.Bench.topLeft());
+    }
+  }
   bench->show();
   bench->raise();
   bench->activateWindow();
@@ -1123,6 +1294,7 @@ TformBench& OpenBench(TformMain& form) {
 
 QImage BenchPicture(TformMain& form) {
   TformBench& bench = OpenBench(form);
+  bench.resize(kBenchPictureSize);  // whatever the screen: the same picture everywhere
   bench.ComputeNow();
   bench.grab();  // the charts measure their labels on the first paint
   for (TBenchChart* c : {&bench.ProfileChart(), &bench.ViewChart(), &bench.FilterChart()})

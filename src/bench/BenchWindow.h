@@ -18,11 +18,13 @@
 #include <QUndoStack>
 #include <QWidget>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "bench/BenchCharts.h"
 #include "bench/BenchExport.h"
@@ -39,6 +41,7 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QSpinBox;
+class QSplitter;
 class QTableWidget;
 class QTableWidgetItem;
 
@@ -56,15 +59,39 @@ class TBenchImageBox : public TPaintBox {
   std::function<void(int x, int y)> OnRelease;
   // Whole notches of 120 (+1 away from the user); returns whether the box used them.
   std::function<bool(int notches, int x, int y)> OnWheelNotches;
+  // A key while the box has the focus; returns whether the box used it.
+  std::function<bool(int key, bool shift)> OnKey;
+  // Zoom notches (+ in) at a picture pixel: Ctrl+wheel, or a wheel turn the box did not use.
+  std::function<void(int notches, int x, int y)> OnZoom;
+  // A middle-button drag, by picture pixels since the last call.
+  std::function<void(int dx, int dy)> OnPan;
+  // The mouse resting or moving without a button at a picture pixel, and leaving.
+  std::function<void(int x, int y)> OnHover;
+  std::function<void()> OnLeave;
+  // The menu key or Shift+F10: the picture's menu at this point of the box.
+  std::function<void(const QPoint& at)> OnMenuKey;
+  // Labels written over the picture at the screen's resolution (filled by the paint
+  // handler at device pixel ratios above 1, where the picture's own pixels are doubled).
+  struct TLabel {
+    int X, Y;
+    std::string Text;
+  };
+  std::vector<TLabel> Labels;
+  // Whether labels go over the picture rather than into it.
+  bool LabelsOver() const;
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  void leaveEvent(QEvent* event) override;
 
  private:
   bool pressed_ = false;
+  std::optional<QPoint> panFrom_;  // of a middle-button drag
   int wheelRemainder_ = 0;
 };
 
@@ -110,6 +137,8 @@ class TformBench : public QWidget {
   void CopyPicture(TPicture which);
   void CopyData(TBenchArray array);
   void ExportAll();
+  // A yes-or-no question (exporting an earlier result, replacing files); tests answer it.
+  std::function<bool(const QString& question)> AskYesNo;
   // Before the program ends with unsaved changes: 0 save, 1 discard, 2 keep the program.
   std::function<int()> AskUnsaved;
   // Whether the program may end: asks about unsaved changes (and saves when told to).
@@ -124,13 +153,46 @@ class TformBench : public QWidget {
   // Computes on this thread and shows the result at once (exports, tests).
   void ComputeNow();
   void CancelWork();
+  // Replaces the blobs by the preset's, one undoable step.
+  void LoadPreset(int index);
+  // Whether a change computes only once the mouse button is released.
+  bool UpdateOnRelease() const;
   bool Busy() const { return latestId_ > settledId_; }
+  // The reports of the worker received so far: one per input handed over, whether it
+  // finished, failed, was cancelled or never began.
+  int WorkerReports() const { return workerReports_; }
   // The result the sinogram, reconstruction, difference, figures and profiles show.
   const TBenchResult* Shown() const { return shown_.get(); }
   std::string StatusText() const;
   std::string MetricsText() const;
 
+  // ---- zoom, pan and the cursor, shared by the four pictures
+  const TView& View() const { return zoom_; }
+  void SetView(const TView& view);
+  // Where the mouse is over one of the grid pictures, as fractions of the grid (none
+  // when it is elsewhere): all three show a cross there and the sinogram the point's
+  // sinusoid.
+  const std::optional<std::pair<double, double>>& Cursor() const { return cursor_; }
+
+  // ---- compare
+  // Pins the shown result as A (nothing when nothing is shown); the figures then show B,
+  // the shown result, against A, and the difference picture may show B - A.
+  void PinResult();
+  void Unpin();
+  const TBenchResult* Pinned() const { return pinned_.get(); }
+  // Whether the difference picture shows B - A (when a result is pinned and of the same
+  // size) rather than B - phantom.
+  bool ShowsBMinusA() const;
+  // The array the difference picture shows.
+  const TArray2D* ShownDifference() const;
+
   // ---- pictures, profiles, readouts
+  // The side of the three grid pictures and the sinogram's height, in picture pixels:
+  // one magnification for all four.
+  int PictureSide() const;
+  // The least room a picture's box takes (the 128 cells at one pixel each, and what is
+  // drawn beside them).
+  static QSize MinimumPictureRoom(TPicture which);
   // The picture as shown (repainted now).
   QImage Picture(TPicture which);
   TBenchImageBox* Box(TPicture which) const { return boxes_[which]; }
@@ -155,6 +217,12 @@ class TformBench : public QWidget {
   QPushButton* btnUndo = nullptr;
   QPushButton* btnRedo = nullptr;
   QPushButton* btnCancel = nullptr;
+  QPushButton* btnRun = nullptr;
+  QCheckBox* checkOnRelease = nullptr;
+  QPushButton* btnPin = nullptr;
+  QComboBox* comboDifference = nullptr;
+  QSplitter* splitPictures = nullptr;
+  QComboBox* comboPreset = nullptr;
   QPushButton* btnExport = nullptr;
   QProgressBar* progress = nullptr;
   QLabel* labelStatus = nullptr;
@@ -174,6 +242,7 @@ class TformBench : public QWidget {
   QComboBox* comboProfile = nullptr;
   QAction* actUndo = nullptr;
   QAction* actRedo = nullptr;
+  QAction* actRun = nullptr;
 
  private:
   void CreateControls();
@@ -187,15 +256,29 @@ class TformBench : public QWidget {
   void RemoveBlob();
   void SettingsChanged();
   void UpdateEnabledControls();
+  void UpdateTitle();
+  QString StartFolder() const;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  // Gives the pictures the height their width lets them use and the plots the rest,
+  // until the user moves the splitter.
+  void BalancePictures();
   void Show(std::shared_ptr<const TBenchResult> result, std::uint64_t id);
   void UpdateProfiles();
   void UpdateCaptions();
   void PaintPicture(TPicture which);
+  void PaintProfileLine(TCanvas& canvas, const TPlacement& placement) const;
+  void PaintCursor(TCanvas& canvas, const TPlacement& placement, TPicture which) const;
+  void Hover(TPicture which, int x, int y);
+  // Where a picture's labels go: over it at ratios above 1, else into it.
+  TTextOut LabelsOf(TPicture which) const;
   // Handle dragging on the phantom.
   void HandlePress(int x, int y, bool shift);
   void HandleDrag(int x, int y);
   void HandleRelease();
   bool HandleWheel(int notches, int x, int y);
+  // The arrow keys on the selected blob (one cell, ten with Shift); whether they moved it.
+  bool NudgeSelected(int key, bool shift);
   void SetLive(const TPhantom& phantom);
   void ShowPictureMenu(TPicture which, const QPoint& at);
   const TBenchResult& RequireShown() const;
@@ -206,6 +289,11 @@ class TformBench : public QWidget {
   std::string pendingError_;
   bool filling_ = false;  // the table is being refilled: its changes are not edits
   bool settingControls_ = false;
+  bool runWhenReleased_ = false;
+  bool splitterMoved_ = false;  // by the user: the balance is theirs from then on  // a change waits for the mouse button's release
+  QString phantomFile_;           // the phantom's file name ("" before one is opened or saved)
+  QString lastFolder_;            // where the last file was opened, saved or exported
+  std::chrono::steady_clock::time_point started_;  // of the newest computation
 
   TBenchImageBox* boxes_[kPictureCount] = {};
   std::unique_ptr<TBenchChart> profileChart_;
@@ -214,6 +302,8 @@ class TformBench : public QWidget {
   int profileX_ = 64, profileY_ = 64;
   bool profileColumn_ = false;
   int view_ = 0;
+  TView zoom_;
+  std::optional<std::pair<double, double>> cursor_;
 
   // The drag of a handle: the blob, where it started, the phantom before it.
   struct Drag {
@@ -226,10 +316,13 @@ class TformBench : public QWidget {
   std::optional<Drag> drag_;
 
   std::shared_ptr<const TBenchResult> shown_;
+  std::shared_ptr<const TBenchResult> pinned_;  // A
+  TArray2D bMinusA_;                            // shown_'s reconstruction - A's
   std::uint64_t latestId_ = 0;   // the newest input handed over
   std::uint64_t shownId_ = 0;    // the input the pictures show
   std::uint64_t settledId_ = 0;  // inputs up to this one have finished, failed or stopped
   std::string status_;
+  int workerReports_ = 0;
   std::unique_ptr<TBenchWorker> worker_;  // last: stopped first
 };
 

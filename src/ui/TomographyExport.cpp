@@ -15,6 +15,7 @@
 #include "io/ArrayFiles.h"
 #include "io/Sidecar.h"
 #include "tomo/FanBeam.h"
+#include "ui/ColourMaps.h"
 #include "ui/ExportView.h"
 #include "ui/GridImage.h"
 #include "ui/MainFormUnit.h"
@@ -265,18 +266,6 @@ QByteArray ArrayBytes(const TArray2D& array, TExportKind kind, bool diverging,
   return TextBytes(csv);
 }
 
-// The smallest and largest finite values, or (inf, -inf) when there is none.
-std::pair<double, double> FiniteRange(const TArray2D& array) {
-  double low = std::numeric_limits<double>::infinity(), high = -low;
-  for (const double v : array.Values)
-    if (std::isfinite(v)) {
-      low = std::min(low, v);
-      high = std::max(high, v);
-    }
-  return {low, high};
-}
-
-uchar Level(double fraction) { return static_cast<uchar>(std::lround(255.0 * fraction)); }
 
 }  // namespace
 
@@ -538,38 +527,25 @@ std::string MetricsCsv(const TImageMetrics& metrics) {
 
 QImage GreyPicture(const TArray2D& array) {
   const auto [low, high] = FiniteRange(array);
-  // Halved, so that a range wider than the largest double (-1e308 ... 1e308) stays finite.
-  const double halfRange = high > low ? high / 2 - low / 2 : 0;
   QImage image(array.Columns, array.Rows, QImage::Format_Grayscale8);
   for (int r = 0; r < array.Rows; ++r) {
     uchar* line = image.scanLine(r);
-    for (int c = 0; c < array.Columns; ++c) {
-      const double v = array.At(r, c);
-      // == is a quiet comparison: a NaN raises nothing.
-      line[c] = std::isfinite(v) ? (halfRange > 0 ? Level((v / 2 - low / 2) / halfRange) : 0)
-                                 : (v == std::numeric_limits<double>::infinity() ? 255 : 0);
-    }
+    for (int c = 0; c < array.Columns; ++c) line[c] = GreyLevel(array.At(r, c), low, high);
   }
   return image;
 }
 
 QImage DivergingPicture(const TArray2D& array) {
-  const auto [low, high] = FiniteRange(array);
-  const double reach = high >= low ? std::max(std::abs(low), std::abs(high)) : 0;
+  const double reach = DivergingReach(array);
   QImage image(array.Columns, array.Rows, QImage::Format_RGB888);
   for (int r = 0; r < array.Rows; ++r) {
     uchar* line = image.scanLine(r);
     for (int c = 0; c < array.Columns; ++c) {
-      const double v = array.At(r, c);
-      const double s = std::isnan(v)       ? 0
-                       : !std::isfinite(v) ? (v > 0 ? 1 : -1)
-                       : reach > 0         ? v / reach
-                                           : 0;
-      const uchar fade = Level(1 - std::abs(s));
+      const TRgb rgb = DivergingRgb(array.At(r, c), reach);
       uchar* pixel = line + 3 * c;
-      pixel[0] = s >= 0 ? 255 : fade;
-      pixel[1] = fade;
-      pixel[2] = s >= 0 ? fade : 255;
+      pixel[0] = rgb.R;
+      pixel[1] = rgb.G;
+      pixel[2] = rgb.B;
     }
   }
   return image;

@@ -13,6 +13,7 @@
 #include "Golden.h"
 #include "WindowChart.h"
 #include "WindowTesting.h"
+#include "bench/BenchPictures.h"
 #include "bench/BenchWindow.h"
 #include "ui/MainFormUnit.h"
 
@@ -103,26 +104,38 @@ TEST_F(ScaledWindow, OpensWhollyOnTheScreen) {
   EXPECT_TRUE(screen.contains(close));
 }
 
-// The bench's four pictures: each of their pixels a 2 x 2 block of one colour, never
-// smoothed between neighbours.
+// The bench's four pictures: each pixel of their arrays a 2 x 2 block of one colour,
+// never smoothed between neighbours; their labels (the sinogram's angles, the
+// difference's scale) written at the screen's resolution, not as doubled pixels.
 TEST_F(ScaledWindow, BenchPicturesAreWholePixelBlocks) {
   InstallBench(*form);
   TformBench& bench = OpenBench(*form);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&bench));
   ASSERT_TRUE(testing::WaitUntilIdle([&] { return bench.Busy(); }));
   for (int i = 0; i < TformBench::kPictureCount; ++i) {
-    const QImage shot = bench.Picture(static_cast<TformBench::TPicture>(i));
+    const auto which = static_cast<TformBench::TPicture>(i);
+    const QImage shot = bench.Picture(which);
     ASSERT_GT(shot.width(), 100) << i;
-    int colours = 0, broken = 0;
+    const TPlacement p = bench.PlacementOf(which);
+    const QRect array(2 * p.Left, 2 * p.Top, 2 * p.Width, 2 * p.Height);
+    int colours = 0, broken = 0, fine = 0;
     for (int y = 0; y + 1 < shot.height(); y += 2)
       for (int x = 0; x + 1 < shot.width(); x += 2) {
         const QRgb c = shot.pixel(x, y);
-        if (shot.pixel(x + 1, y) != c || shot.pixel(x, y + 1) != c || shot.pixel(x + 1, y + 1) != c)
-          ++broken;
-        if (x > 0 && c != shot.pixel(x - 2, y)) ++colours;
+        const bool block = shot.pixel(x + 1, y) == c && shot.pixel(x, y + 1) == c &&
+                           shot.pixel(x + 1, y + 1) == c;
+        if (array.contains(x, y)) {
+          if (!block) ++broken;
+          if (x > array.left() && c != shot.pixel(x - 2, y)) ++colours;
+        } else if (!block) {
+          ++fine;
+        }
       }
     EXPECT_EQ(broken, 0) << "picture " << i;
     EXPECT_GT(colours, 100) << "picture " << i << " shows next to nothing";
+    if (which == TformBench::pcSinogram || which == TformBench::pcDifference) {
+      EXPECT_GT(fine, 20) << "picture " << i << ": labels of doubled pixels";
+    }
   }
 }
 

@@ -20,6 +20,19 @@ namespace quarvel {
 
 TApplication* TApplication::instance_ = nullptr;
 
+namespace {
+QPointer<QWidget> gErrorOwner;
+}
+
+QWidget* ErrorOwner() { return gErrorOwner.data(); }
+
+void RunHandler(QWidget* owner, const std::function<void()>& handler) {
+  const QPointer<QWidget> before = gErrorOwner;
+  gErrorOwner = owner ? owner->window() : nullptr;
+  RunHandler(handler);
+  gErrorOwner = before;
+}
+
 void RunHandler(const std::function<void()>& handler) {
   std::string message;
   try {
@@ -125,7 +138,7 @@ TApplication::TApplication(int& argc, char** argv, TScreenScaling scaling) {
   LoadSystemColorsFromToolkit();
   instance_ = this;
   ShowException = [](const std::string& message) {
-    QMessageBox::critical(nullptr, QApplication::applicationDisplayName(),
+    QMessageBox::critical(ErrorOwner(), QApplication::applicationDisplayName(),
                           QString::fromStdString(message));
   };
 }

@@ -40,6 +40,13 @@ using TReadoutEvent = std::function<std::string(int x, int y)>;
 // Runs an event handler; an exception that leaves it is shown by the application (in
 // a message box) and the program goes on. Exceptions never unwind through the toolkit.
 void RunHandler(const std::function<void()>& handler);
+// The same for a handler of a window other than the main one: the message box belongs
+// to `owner`'s window (it is raised over it and gives the keyboard back to it), not to
+// whichever window is active.
+void RunHandler(QWidget* owner, const std::function<void()>& handler);
+// The window the exception being shown belongs to (null outside RunHandler's report, and
+// for the main window's own handlers).
+QWidget* ErrorOwner();
 
 // A widget that aligns its children.
 class TWinControl : public QWidget {

@@ -1,0 +1,260 @@
+// The bench's rules that need no window: where it opens, how big its pictures are, what
+// its gestures make of a blob, the texts it shows, and the command lines it writes.
+
+#include <gtest/gtest.h>
+
+#include <QCommandLineParser>
+#include <QStringList>
+
+#include <cmath>
+#include <limits>
+
+#include "bench/BenchExport.h"
+#include "bench/BenchLayout.h"
+#include "bench/BenchPictures.h"
+#include "ui/GridImage.h"
+#include "ui/MainFormUnit.h"
+#include "ui/TomographyExport.h"
+
+namespace quarvel {
+namespace {
+
+TEST(BenchLayout, OpensBesideTheMainWindowAndInsideTheScreen) {
+  const QSize frame(10, 30), preferred(1400, 760), minimum(1000, 600);
+  const struct {
+    const char* name;
+    QRect mainFrame, available, bench;
+    QPoint main;
+  } cases[] = {
+      // Room on the right: the preferred size there, top edges level.
+      {"room right", {0, 0, 661, 512}, {0, 0, 1920, 1080}, {661, 0, 1259, 790}, {0, 0}},
+      // The main window far right: the bench goes left of it.
+      {"room left", {1259, 100, 661, 512}, {0, 0, 1920, 1080}, {0, 100, 1259, 790}, {1259, 100}},
+      // Centred: neither side has the room, but the screen has; the main window moves left.
+      {"centred", {460, 120, 661, 512}, {0, 0, 1920, 1080}, {661, 120, 1259, 790}, {0, 120}},
+      {"centred, wider", {900, 120, 661, 512}, {0, 0, 2560, 1440}, {1150, 120, 1410, 790},
+       {489, 120}},
+      // A screen too small for both: the whole width, over the main window.
+      {"small screen", {100, 50, 661, 512}, {0, 0, 1366, 768}, {0, 0, 1366, 768}, {100, 50}},
+      {"small, main left", {0, 0, 661, 512}, {0, 0, 1366, 738}, {0, 0, 1366, 738}, {0, 0}},
+      // A screen that does not start at 0 (a panel on top).
+      {"panel", {0, 20, 661, 512}, {0, 20, 1920, 1060}, {661, 20, 1259, 790}, {0, 20}},
+  };
+  for (const auto& c : cases) {
+    const TBenchPlacement r = BesideMainWindow(c.mainFrame, frame, preferred, minimum, c.available);
+    EXPECT_EQ(r.Bench, c.bench) << c.name;
+    EXPECT_EQ(r.Main, c.main) << c.name;
+    EXPECT_TRUE(c.available.contains(r.Bench)) << c.name;
+    EXPECT_TRUE(c.available.contains(QRect(r.Main, c.mainFrame.size()))) << c.name;
+  }
+}
+
+TEST(BenchLayout, OneSideForThePictures) {
+  EXPECT_EQ(SharedSide({{300, 200}, {150, 400}, {500, 500}}), 150);
+  EXPECT_EQ(SharedSide({{0, 10}}), 1);
+  EXPECT_EQ(SharedSide({}), 1);
+}
+
+TEST(BenchLayout, Mnemonics) {
+  const struct {
+    const char* text;
+    char letter;
+  } cases[] = {{"&Open…", 'o'}, {"Re&do", 'd'}, {"Run", 0}, {"A && B", 0}, {"A && &B", 'b'},
+               {"End&", 0}};
+  for (const auto& c : cases)
+    EXPECT_EQ(MnemonicOf(c.text), c.letter ? QChar(c.letter) : QChar()) << c.text;
+}
+
+TEST(BenchGestures, ZoomKeepsThePointUnderTheMouseAndPanStaysInside) {
+  const struct {
+    const char* name;
+    TView view;
+    double fx, fy;
+    int notches;
+    TView expected;
+  } zooms[] = {
+      {"in at the centre", {}, 0.5, 0.5, 1, {2, 0.5, 0.5}},
+      {"in at the top left corner", {}, 0, 0, 1, {2, 0.25, 0.25}},
+      {"in about a quarter", {}, 0.25, 0.75, 1, {2, 0.375, 0.625}},
+      {"out past the whole", {2, 0.25, 0.25}, 0.5, 0.5, -3, {}},
+      {"never beyond 16", {16, 0.5, 0.5}, 0.5, 0.5, 2, {16, 0.5, 0.5}},
+  };
+  for (const auto& z : zooms)
+    EXPECT_EQ(Zoomed(z.view, z.fx, z.fy, z.notches), z.expected) << z.name;
+  EXPECT_EQ(Panned({2, 0.5, 0.5}, 0.25, -0.25), (TView{2, 0.625, 0.375}));
+  EXPECT_EQ(Panned({2, 0.5, 0.5}, 5, -5), (TView{2, 0.75, 0.25}));
+  EXPECT_EQ(Panned({}, 0.3, 0.3), TView{});
+
+  // Zoomed twice at (10, 20) of a 128-pixel picture, the cell there stays there.
+  TPlacement p = PlaceArray(128, 128, {0, 0, 128, 128});
+  const int column = p.ColumnAt(10), row = p.RowAt(20);
+  const auto [fx, fy] = FractionAt(p, 10, 20);
+  const TPlacement z = WithView(p, Zoomed({}, (10 + 0.5) / 128, (20 + 0.5) / 128, 2));
+  EXPECT_EQ(z.ColumnAt(10), column);
+  EXPECT_EQ(z.RowAt(20), row);
+  EXPECT_EQ(z.ColumnsPerPixel(), 0.25);
+  const TPoint back = PixelOfFraction(z, fx, fy);
+  EXPECT_EQ(z.ColumnAt(back.X), column);
+  EXPECT_EQ(z.RowAt(back.Y), row);
+}
+
+TEST(BenchGestures, NumbersAreRoundedToWhatTheGestureMeans) {
+  const TPhantomBlob b{7, 2.2, 12, 2.2, true};
+  // Wheel notches: 2.2 x 1.1 is 2.4200000000000004 in doubles.
+  EXPECT_EQ(ScaledSpreads(b, 1).DX, 2.42);
+  EXPECT_EQ(ScaledSpreads(b, -1).DY, 2.0);
+  EXPECT_EQ(ScaledSpreads(b, 2).DX, 2.662);
+  // Drags of the mean: to 0.001, never out of the model's square.
+  const struct {
+    double dx, dy, mx, my;
+  } moves[] = {{0.1 + 0.2, 0, 7.3, 12}, {-100, 0, 1, 12}, {0, 100, 7, 20}, {1e300, -1e300, 20, 1}};
+  for (const auto& m : moves) {
+    const TPhantomBlob moved = MovedBlob(b, m.dx, m.dy);
+    EXPECT_EQ(moved.MX, m.mx) << m.dx;
+    EXPECT_EQ(moved.MY, m.my) << m.dy;
+    EXPECT_EQ(moved.DX, b.DX);
+  }
+  // Shift+drag: 40 pixels double a spread, 4 digits, never 0 or infinite.
+  EXPECT_EQ(SpreadBlob(b, 40, -40).DX, 4.4);
+  EXPECT_EQ(SpreadBlob(b, 40, -40).DY, 1.1);
+  EXPECT_GT(SpreadBlob(b, 0, -100000).DY, 0);
+  // Arrow keys: one grid step, kept inside.
+  EXPECT_EQ(NudgedBlob(b, 1, 0).MX, 7.15);
+  EXPECT_EQ(NudgedBlob({19.99, 1, 1.01, 1, true}, 10, -10).MX, 20);
+  EXPECT_EQ(NudgedBlob({19.99, 1, 1.01, 1, true}, 10, -10).MY, 1);
+}
+
+TEST(BenchGestures, ADuplicateIsMovedSoThatBothHandlesShow) {
+  const struct {
+    TPhantomBlob blob;
+    double mx, my;
+  } cases[] = {{{7, 2, 12, 3, true}, 8.5, 13.5}, {{19.5, 2, 20, 3, true}, 18, 18.5}};
+  for (const auto& c : cases) {
+    const TPhantomBlob d = DuplicateOf(c.blob);
+    EXPECT_EQ(d.MX, c.mx);
+    EXPECT_EQ(d.MY, c.my);
+    EXPECT_EQ(d.DX, c.blob.DX);
+    EXPECT_EQ(d.Enabled, c.blob.Enabled);
+  }
+}
+
+TEST(BenchGestures, PresetsAreValidPhantomsInsideTheSquare) {
+  ASSERT_GE(Presets().size(), 4u);
+  for (const TPreset& p : Presets()) {
+    ASSERT_FALSE(p.Blobs.empty()) << p.Name;
+    // What a phantom file reads back is what the preset holds.
+    const auto read = ParsePhantom(PhantomCsv(p.Blobs), p.Name);
+    EXPECT_TRUE(SamePhantom(read, p.Blobs)) << p.Name;
+    for (const TPhantomBlob& b : p.Blobs) {
+      EXPECT_TRUE(b.MX >= 1 && b.MX <= 20 && b.MY >= 1 && b.MY <= 20) << p.Name;
+    }
+  }
+}
+
+TEST(BenchTexts, FiguresAndProgress) {
+  const TImageMetrics m{0.0123456789, 1.23456789, 36.7123456, 0.987654321};
+  EXPECT_EQ(FiguresText(m, 4), "RMSE 0.01235    NRMSE 1.235    PSNR 36.71 dB    SSIM 0.9877");
+  const TImageMetrics a{0.015, 1.5, 36.5, 0.5};
+  EXPECT_EQ(CompareFiguresText(m, a, 4),
+            "RMSE 0.01235 (A 0.015)    NRMSE 1.235 (A 1.5)    PSNR 36.71 dB (A 36.5)    SSIM "
+            "0.9877 (A 0.5)");
+  // All digits: each figure reads back to its double.
+  const std::string all = FiguresText(m, 17);
+  EXPECT_EQ(std::stod(all.substr(5)), m.Rmse);
+  EXPECT_EQ(std::stod(all.substr(all.find("SSIM ") + 5)), m.Ssim);
+  const struct {
+    int done, total;
+    double elapsed;
+    const char* text;
+  } cases[] = {{0, 10, 0, "0 / 10"},           {3, 10, 3, "3 / 10, 7 s left"},
+               {10, 10, 9, "10 / 10"},         {1, 1000, 2, "1 / 1000, 33 min left"},
+               {5, 10, 0, "5 / 10"}};
+  for (const auto& c : cases) EXPECT_EQ(ProgressText(c.done, c.total, c.elapsed), c.text);
+}
+
+// The bench's screen and the exported PNG show every value alike, NaN and the
+// infinities included.
+TEST(ColourMaps, TheScreenAndTheFilesShowAValueAlike) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const struct {
+    double value;
+    uint8_t grey;
+    TRgb diverging;
+  } cases[] = {
+      {-2, 0, {85, 85, 255}},    {0, 102, {255, 255, 255}},           {1, 153, {255, 170, 170}},
+      {3, 255, {255, 0, 0}},     {std::nan(""), 0, {255, 255, 255}},  {inf, 255, {255, 0, 0}},
+      {-inf, 0, {0, 0, 255}},
+  };
+  TArray2D a(1, static_cast<int>(std::size(cases)));
+  for (std::size_t i = 0; i < std::size(cases); ++i) a.Values[i] = cases[i].value;
+  const auto [low, high] = ValueRange(a);
+  EXPECT_EQ(low, -2);
+  EXPECT_EQ(high, 3);
+  EXPECT_EQ(LargestMagnitude(a), 3);
+  const QImage grey = GreyPicture(a), diverging = DivergingPicture(a);
+  for (int i = 0; i < a.Columns; ++i) {
+    const auto& c = cases[i];
+    EXPECT_EQ(GreyColor(c.value, low, high), (TRgb{c.grey, c.grey, c.grey})) << c.value;
+    EXPECT_EQ(qGray(grey.pixel(i, 0)), c.grey) << c.value;
+    EXPECT_EQ(DivergingColor(c.value, LargestMagnitude(a)), c.diverging) << c.value;
+    const QRgb p = diverging.pixel(i, 0);
+    EXPECT_EQ((TRgb{uint8_t(qRed(p)), uint8_t(qGreen(p)), uint8_t(qBlue(p))}), c.diverging)
+        << c.value;
+  }
+}
+
+// Every command line of commands.sh, run through the export tool's own parser and chain,
+// gives the bytes the bench writes into the same file.
+TEST(BenchExportCommands, RunAsTheExportToolTheyGiveTheBenchsFiles) {
+  TBenchSettings s;
+  s.Geometry.Views = 24;
+  s.Geometry.ArcDegrees = 170.5;
+  s.Noise = true;
+  s.Photons = 2500;
+  s.Seed = 9;
+  s.Method = TReconstructionMethod::Sirt;
+  s.Iterations = 3;
+  TBenchInput input;
+  input.Phantom = BuiltInPhantom();
+  input.Phantom[1].MX = 9.125;
+  TProjectionModel model;
+  ComputeHeadlessModel(model, input.Phantom);
+  input.Truth = GridImage(model);
+  input.Settings = s;
+  const TBenchResult result = ComputeBench(input, nullptr, {}, {});
+
+  const QStringList lines =
+      QString::fromStdString(ExportCommands(s)).split('\n', Qt::SkipEmptyParts);
+  int run = 0;
+  for (const QString& line : lines) {
+    if (!line.startsWith("quarvel-export ")) continue;
+    const QStringList words = line.split(' ');
+    const QString command = words[1], file = words[2];
+    if (command == "grid") continue;  // the main window's export, not a study
+    QCommandLineParser parser;
+    parser.addOptions(TomographyOptions());
+    parser.addOption(QCommandLineOption("phantom", "", "file"));
+    ASSERT_TRUE(parser.parse(words)) << line.toStdString();
+    EXPECT_EQ(parser.value("phantom"), "phantom.csv");
+    const auto job = TomographyJob(parser, command, file);
+    ASSERT_TRUE(job) << line.toStdString();
+    const QString stem = file.section('.', 0, 0);
+    const QByteArray expected =
+        stem == "metrics" ? MetricsBytes(result)
+        : ResultBytes(result,
+                      stem == "sinogram"         ? TBenchArray::Sinogram
+                      : stem == "reconstruction" ? TBenchArray::Reconstruction
+                                                 : TBenchArray::Difference,
+                      job->Kind);
+    EXPECT_TRUE(TomographyBytes(*job, model) == expected) << line.toStdString();
+    ++run;
+  }
+  EXPECT_EQ(run, 13);
+  const std::string json = StudyJson(result);
+  for (const char* part : {"\"views\": 24", "\"arc\": 170.5", "\"photons\": 2500", "\"seed\": 9",
+                           "\"method\": \"sirt\"", "\"iterations\": 3", "\"mx\": 9.125"})
+    EXPECT_NE(json.find(part), std::string::npos) << part;
+}
+
+}  // namespace
+}  // namespace quarvel
