@@ -74,8 +74,10 @@ def bench_interrupt():
 
 
 def bench_sweep():
-    spec = {"views": [90, 180, 270, 360], "method": ["fbp", "sirt"],
-            "photons": [None, 1e3, 1e4, 1e5], "seed": [1, 2], "iterations": [10]}
+    # Cases long enough (about a second) that the cluster's start-up does not decide.
+    spec = {"grid_size": [256], "views": [180, 360, 540, 720], "detectors": [363],
+            "method": ["fbp", "sirt"], "photons": [None, 1e3, 1e4, 1e5], "seed": [1, 2],
+            "iterations": [20]}
     assert len(list(sweep.cases(spec))) == 64
     figures = {}
     for workers in (1, 2):
