@@ -20,10 +20,9 @@ const bool kMemoryAsInTheBench = (KeepFreedMemoryForReuse(), true);
 constexpr int kSize = 256;
 
 const TArray2D& Phantom() {
-  static const TArray2D image =
-      SamplePhantom({TGauss3D(7.0, 2.0, 12.0, 2.0), TGauss3D(9.0, 3.0, 7.0, 1.0),
-                     TGauss3D(15.0, 1.0, 8.0, 3.0)},
-                    kSize);
+  static const TArray2D image = SamplePhantom(
+      {TGauss3D(7.0, 2.0, 12.0, 2.0), TGauss3D(9.0, 3.0, 7.0, 1.0), TGauss3D(15.0, 1.0, 8.0, 3.0)},
+      kSize);
   return image;
 }
 

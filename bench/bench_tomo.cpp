@@ -1,9 +1,9 @@
 // The tomography core's stages on the built-in phantom, 128 x 128 grid, 182 bins, at 180
-// and at 3600 views (and at 256^2 and 512^2, see the large cases below): the grid and exact projectors, FBP, one SIRT iteration, the metrics,
-// and the whole chain after one blob edit (the model's update cycle, the grid's
-// sinogram, FBP, the metrics). The second argument is the thread count: 0 for one per
-// processor, 1 for one thread, whose CPU column is then the whole work's processor time.
-// Freed memory is kept for reuse, as in the bench window (tomo/Memory.h).
+// and at 3600 views (and at 256^2 and 512^2, see the large cases below): the grid and exact
+// projectors, FBP, one SIRT iteration, the metrics, and the whole chain after one blob edit (the
+// model's update cycle, the grid's sinogram, FBP, the metrics). The second argument is the thread
+// count: 0 for one per processor, 1 for one thread, whose CPU column is then the whole work's
+// processor time. Freed memory is kept for reuse, as in the bench window (tomo/Memory.h).
 
 #include <benchmark/benchmark.h>
 
@@ -105,7 +105,8 @@ void BM_Sirt(benchmark::State& state) {
   options.Iterations = static_cast<int>(state.range(2));
   for (auto _ : state)
     benchmark::DoNotOptimize(
-        ReconstructIterative(sinogram, Geometry(state), options, {}, {}, Threads(state)).Values.data());
+        ReconstructIterative(sinogram, Geometry(state), options, {}, {}, Threads(state))
+            .Values.data());
 }
 BENCHMARK(BM_Sirt)
     ->ArgNames({"views", "threads", "iterations"})
@@ -194,8 +195,9 @@ void BM_LargeBackProjection(benchmark::State& state) {
     benchmark::DoNotOptimize(
         BackProject(large.Sinogram, large.Geometry, Size(large), {}, threads).Values.data());
   const double pixelViews = double(large.Image.Values.size()) * large.Geometry.Views;
-  state.counters["ns_per_pixel_view"] = benchmark::Counter(
-      pixelViews * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  state.counters["ns_per_pixel_view"] =
+      benchmark::Counter(pixelViews * 1e-9, benchmark::Counter::kIsIterationInvariantRate |
+                                                benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_LargeBackProjection)->Apply(LargeCases);
 
@@ -242,8 +244,7 @@ void BM_EditChainAtSize(benchmark::State& state) {
     step = -step;
     const TArray2D truth = SamplePhantom(blobs, size);
     const TArray2D sinogram = ProjectGrid(truth, geometry, {}, 0);
-    const TArray2D reconstruction =
-        ReconstructFbp(sinogram, geometry, {}, {size, size}, {}, 0);
+    const TArray2D reconstruction = ReconstructFbp(sinogram, geometry, {}, {size, size}, {}, 0);
     benchmark::DoNotOptimize(CompareImages(reconstruction, truth).Ssim);
   }
 }

@@ -144,8 +144,8 @@ std::string ExportCommands(const TBenchSettings& s) {
       text += std::string("quarvel-export ") + ArrayStem(array) + " " + file +
               " --phantom phantom.csv " + ExportOptions(s, array != TBenchArray::Sinogram) + "\n";
     }
-  text += "quarvel-export metrics metrics.csv --phantom phantom.csv " + ExportOptions(s, true) +
-          "\n";
+  text +=
+      "quarvel-export metrics metrics.csv --phantom phantom.csv " + ExportOptions(s, true) + "\n";
   return text;
 }
 
@@ -156,8 +156,7 @@ std::string StudyJson(const TBenchResult& result) {
     const TPhantomBlob& b = result.Input.Phantom[i];
     j += std::string(i == 0 ? "\n" : ",\n") + "    {\"mx\": " + JsonNumber(b.MX) +
          ", \"dx\": " + JsonNumber(b.DX) + ", \"my\": " + JsonNumber(b.MY) +
-         ", \"dy\": " + JsonNumber(b.DY) + ", \"enabled\": " + (b.Enabled ? "true" : "false") +
-         "}";
+         ", \"dy\": " + JsonNumber(b.DY) + ", \"enabled\": " + (b.Enabled ? "true" : "false") + "}";
   }
   j += "\n  ],\n";
   j += "  \"views\": " + std::to_string(s.Geometry.Views) + ",\n";

@@ -23,9 +23,8 @@
 
 namespace quarvel {
 
-TBenchPlacement BesideMainWindow(const QRect& mainFrame, const QSize& frame,
-                                 const QSize& preferred, const QSize& minimum,
-                                 const QRect& available) {
+TBenchPlacement BesideMainWindow(const QRect& mainFrame, const QSize& frame, const QSize& preferred,
+                                 const QSize& minimum, const QRect& available) {
   const int roomRight = available.right() - mainFrame.right();
   const int roomLeft = mainFrame.left() - available.left();
   const int wanted = preferred.width() + frame.width();
@@ -187,8 +186,8 @@ void TformBench::CreateControls() {
   btnDuplicate = Described(new QPushButton("Dup&licate", leftPanel), "Duplicate blob",
                            "Inserts a copy of the selected blob after it, moved a little so "
                            "that both handles show");
-  btnRemove = Described(new QPushButton("Re&move", leftPanel), "Remove blob",
-                        "Removes the selected blob");
+  btnRemove =
+      Described(new QPushButton("Re&move", leftPanel), "Remove blob", "Removes the selected blob");
   for (QPushButton* b : {btnAdd, btnDuplicate, btnRemove}) blobButtons->addWidget(b);
   left->addLayout(blobButtons);
   left->addWidget(CreateSettingsPanel());

@@ -27,9 +27,8 @@ struct TBenchPlacement {
   QRect Bench;
   QPoint Main;
 };
-TBenchPlacement BesideMainWindow(const QRect& mainFrame, const QSize& frame,
-                                 const QSize& preferred, const QSize& minimum,
-                                 const QRect& available);
+TBenchPlacement BesideMainWindow(const QRect& mainFrame, const QSize& frame, const QSize& preferred,
+                                 const QSize& minimum, const QRect& available);
 
 // The common side of square pictures, one per room (each room the area its picture may
 // fill): the smallest room's shorter side, at least 1.

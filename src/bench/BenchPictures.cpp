@@ -99,9 +99,8 @@ std::pair<double, double> FractionAt(const TPlacement& p, int x, int y) {
   const double fx = p.Width > 0 && p.Columns > 0
                         ? (p.FirstColumn + (x - p.Left + 0.5) * columns / p.Width) / p.Columns
                         : 0;
-  const double fy = p.Height > 0 && p.Rows > 0
-                        ? (p.FirstRow + (y - p.Top + 0.5) * rows / p.Height) / p.Rows
-                        : 0;
+  const double fy =
+      p.Height > 0 && p.Rows > 0 ? (p.FirstRow + (y - p.Top + 0.5) * rows / p.Height) / p.Rows : 0;
   return {fx, fy};
 }
 
@@ -187,9 +186,8 @@ std::string ShortNumber(double value) { return QString::number(value, 'g', 3).to
 
 void PaintAngleAxis(TCanvas& canvas, const TPlacement& placement, const TScanGeometry& geometry,
                     const TTextOut& text) {
-  const TTextOut write = text ? text : [&canvas](int x, int y, const std::string& t) {
-    canvas.TextOut(x, y, t);
-  };
+  const TTextOut write =
+      text ? text : [&canvas](int x, int y, const std::string& t) { canvas.TextOut(x, y, t); };
   if (placement.Height <= 0 || geometry.Views <= 0) return;
   canvas.Brush().SetStyle(TBrushStyle::bsClear);
   canvas.Pen().SetColor(clWindowText);
@@ -216,15 +214,14 @@ void PaintAngleAxis(TCanvas& canvas, const TPlacement& placement, const TScanGeo
     const int width = canvas.TextExtent(label).Width;
     write(placement.Left - 6 - width, y - textHeight / 2, label);
   }
-  write(placement.Left - 6 - canvas.TextExtent("θ").Width, std::max(0, placement.Top - textHeight - 2),
-        "θ");
+  write(placement.Left - 6 - canvas.TextExtent("θ").Width,
+        std::max(0, placement.Top - textHeight - 2), "θ");
 }
 
 void PaintDivergingScale(TCanvas& canvas, const TPlacement& placement, double limit,
                          const TTextOut& text) {
-  const TTextOut write = text ? text : [&canvas](int x, int y, const std::string& t) {
-    canvas.TextOut(x, y, t);
-  };
+  const TTextOut write =
+      text ? text : [&canvas](int x, int y, const std::string& t) { canvas.TextOut(x, y, t); };
   if (placement.Height <= 1) return;
   const int left = placement.Left + placement.Width + 6, width = 10;
   for (int y = 0; y < placement.Height; ++y) {

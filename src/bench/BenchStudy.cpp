@@ -88,14 +88,16 @@ TBenchResult ComputeBench(const TBenchInput& input, const TBenchResult* previous
   ThrowIfStopped(stop);
 
   if (s.Method == TReconstructionMethod::Fbp) {
-    result.Reconstruction = ReconstructFbp(result.Sinogram, s.Geometry, s.Fbp, TruthSize(input), stop);
+    result.Reconstruction =
+        ReconstructFbp(result.Sinogram, s.Geometry, s.Fbp, TruthSize(input), stop);
   } else {
     TIterativeOptions iterative;
     iterative.Method =
         s.Method == TReconstructionMethod::Sirt ? TIterativeMethod::Sirt : TIterativeMethod::Sart;
     iterative.Iterations = s.Iterations;
     iterative.Progress = progress;
-    result.Reconstruction = ReconstructIterative(result.Sinogram, s.Geometry, iterative, TruthSize(input), stop);
+    result.Reconstruction =
+        ReconstructIterative(result.Sinogram, s.Geometry, iterative, TruthSize(input), stop);
   }
   ThrowIfStopped(stop);
   result.Difference = DifferenceImage(result.Reconstruction, input.Truth);

@@ -114,7 +114,6 @@ QString AskSaveWithDialog(QWidget* parent, const QString& caption, const QString
   return dialog.selectedFiles().first();
 }
 
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -212,8 +211,9 @@ void TBenchImageBox::keyPressEvent(QKeyEvent* event) {
   bool used = false;
   if (OnKey) RunHandler(this, [&] { used = OnKey(event->key(), shift); });
   // The view keys of every picture: + and - zoom about the centre, 0 shows the whole.
-  if (!used && OnZoom && (event->key() == Qt::Key_Plus || event->key() == Qt::Key_Equal ||
-                          event->key() == Qt::Key_Minus)) {
+  if (!used && OnZoom &&
+      (event->key() == Qt::Key_Plus || event->key() == Qt::Key_Equal ||
+       event->key() == Qt::Key_Minus)) {
     const int notches = event->key() == Qt::Key_Minus ? -1 : 1;
     const QSize size = PictureSize(*this);
     RunHandler(this, [&] { OnZoom(notches, size.width() / 2, size.height() / 2); });
@@ -415,7 +415,12 @@ bool TformBench::UpdateOnRelease() const { return checkOnRelease->isChecked(); }
 bool TformBench::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::MouseButtonRelease && runWhenReleased_)
     QMetaObject::invokeMethod(
-        this, [this] { RunHandler(this, [this] { if (runWhenReleased_) Recompute(); }); },
+        this,
+        [this] {
+          RunHandler(this, [this] {
+            if (runWhenReleased_) Recompute();
+          });
+        },
         Qt::QueuedConnection);
   return QWidget::eventFilter(watched, event);
 }
@@ -444,8 +449,8 @@ void TformBench::Show(std::shared_ptr<const TBenchResult> result, std::uint64_t 
   if (pinned_) {
     const bool sameSize = pinned_->Reconstruction.Rows == shown_->Reconstruction.Rows &&
                           pinned_->Reconstruction.Columns == shown_->Reconstruction.Columns;
-    bMinusA_ = sameSize ? DifferenceImage(shown_->Reconstruction, pinned_->Reconstruction)
-                        : TArray2D{};
+    bMinusA_ =
+        sameSize ? DifferenceImage(shown_->Reconstruction, pinned_->Reconstruction) : TArray2D{};
   }
   if (id == latestId_) status_.clear();
   for (TPicture p : {pcSinogram, pcReconstruction, pcDifference}) boxes_[p]->Invalidate();
@@ -465,7 +470,8 @@ void TformBench::PinResult() {
     const QSignalBlocker quiet(btnPin);
     btnPin->setChecked(true);
   }
-  if (pinned_ && shown_) bMinusA_ = DifferenceImage(shown_->Reconstruction, pinned_->Reconstruction);
+  if (pinned_ && shown_)
+    bMinusA_ = DifferenceImage(shown_->Reconstruction, pinned_->Reconstruction);
   comboDifference->setEnabled(pinned_ != nullptr);
   boxes_[pcDifference]->Invalidate();
   UpdateCaptions();
@@ -514,8 +520,7 @@ void TformBench::UpdateCaptions() {
   if (!shown_) return;
   const TBenchSettings& s = shown_->Input.Settings;
   const bool current = SamePhantom(shown_->Input.Phantom, phantom_) && SameSettings(s, Settings());
-  const QString mark =
-      current ? "" : " — an earlier result, not of the phantom and settings now";
+  const QString mark = current ? "" : " — an earlier result, not of the phantom and settings now";
   labelCaptions[pcSinogram]->setText(QString::fromStdString("Sinogram: " + SinogramCaption(s)) +
                                      mark);
   labelCaptions[pcReconstruction]->setText(
@@ -583,8 +588,8 @@ void TformBench::RefillTable() {
           new QTableWidgetItem(QString::fromStdString(FieldText(b, static_cast<TBlobColumn>(c))));
       // A blob that takes no part is greyed, as in the main window's table; it stays
       // editable.
-      if (!b.Enabled) item->setForeground(tableBlobs->palette().brush(QPalette::Disabled,
-                                                                      QPalette::Text));
+      if (!b.Enabled)
+        item->setForeground(tableBlobs->palette().brush(QPalette::Disabled, QPalette::Text));
       tableBlobs->setItem(r, c, item);
     }
     auto* enabled = new QTableWidgetItem();
@@ -664,7 +669,8 @@ void TformBench::LoadPreset(int index) {
   const auto& presets = Presets();
   if (index < 0 || index >= static_cast<int>(presets.size())) return;
   Edit(presets[static_cast<std::size_t>(index)].Blobs,
-       QString("Preset %1").arg(QString::fromStdString(presets[static_cast<std::size_t>(index)].Name)));
+       QString("Preset %1")
+           .arg(QString::fromStdString(presets[static_cast<std::size_t>(index)].Name)));
 }
 
 void TformBench::RemoveBlob() {
@@ -772,9 +778,8 @@ void TformBench::ExportAll() {
   QStringList existing;
   for (const QString& name : ExportFileNames())
     if (QFileInfo::exists(QDir(folder).filePath(name))) existing << name;
-  const QString named = existing.size() <= 4
-                            ? existing.join(", ")
-                            : QStringList(existing.mid(0, 3)).join(", ") + ", …";
+  const QString named = existing.size() <= 4 ? existing.join(", ")
+                                             : QStringList(existing.mid(0, 3)).join(", ") + ", …";
   if (!existing.isEmpty() &&
       !AskYesNo(QString("%1 of the files already exist in %2 (%3). Replace them?")
                     .arg(existing.size())
@@ -834,7 +839,8 @@ void TformBench::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   // Once the panels have their new sizes (their layouts run after this event).
   QMetaObject::invokeMethod(
-      this, [this] {
+      this,
+      [this] {
         if (!splitterMoved_) BalancePictures();
       },
       Qt::QueuedConnection);
@@ -851,8 +857,9 @@ void TformBench::BalancePictures() {
     side = side < 0 ? room : std::min(side, room);
   }
   const int spare = boxes_[pcPhantom]->height() - (kTop + side + kEdge);
-  const int pictures = std::clamp(sizes[0] - spare, splitPictures->widget(0)->minimumSizeHint().height(),
-                                  total - splitPictures->widget(1)->minimumSizeHint().height());
+  const int pictures =
+      std::clamp(sizes[0] - spare, splitPictures->widget(0)->minimumSizeHint().height(),
+                 total - splitPictures->widget(1)->minimumSizeHint().height());
   if (pictures != sizes[0]) splitPictures->setSizes({pictures, total - pictures});
 }
 
@@ -920,9 +927,10 @@ void TformBench::PaintCursor(TCanvas& canvas, const TPlacement& p, TPicture whic
     const double y = TProjectionModel::GridCoordinate(0) + fy * kGrid * kStep - kStep / 2;
     canvas.Pen().SetColor(clAqua);
     for (int view = 0; view < g.Views; ++view) {
-      const double t = (x - TScanGeometry::kCentre) * g.Cos(view) +
-                       (y - TScanGeometry::kCentre) * g.Sin(view);
-      const double bin = t / (TScanGeometry::Step() * g.Spacing) + (g.Detectors - 1) / 2.0 - g.Offset;
+      const double t =
+          (x - TScanGeometry::kCentre) * g.Cos(view) + (y - TScanGeometry::kCentre) * g.Sin(view);
+      const double bin =
+          t / (TScanGeometry::Step() * g.Spacing) + (g.Detectors - 1) / 2.0 - g.Offset;
       const int px = static_cast<int>(std::floor(p.XOfColumn(bin)));
       const int py = static_cast<int>(std::floor(p.YOfRow(view)));
       if (p.ColumnAt(px) < 0 || p.RowAt(py) < 0) continue;
@@ -1145,9 +1153,9 @@ void TformBench::HandleDrag(int x, int y) {
   TPhantomBlob& b = after[static_cast<std::size_t>(drag_->Blob)];
   const TPhantomBlob& start = drag_->Before[static_cast<std::size_t>(drag_->Blob)];
   const int dx = x - drag_->X, dy = y - drag_->Y;
-  b = drag_->Spreads ? SpreadBlob(start, dx, dy)
-                     : MovedBlob(start, dx * p.ColumnsPerPixel() * kStep,
-                                 dy * p.RowsPerPixel() * kStep);
+  b = drag_->Spreads
+          ? SpreadBlob(start, dx, dy)
+          : MovedBlob(start, dx * p.ColumnsPerPixel() * kStep, dy * p.RowsPerPixel() * kStep);
   if (!SamePhantom(after, phantom_)) SetLive(after);
 }
 

@@ -290,9 +290,10 @@ class TformBench : public QWidget {
   bool filling_ = false;  // the table is being refilled: its changes are not edits
   bool settingControls_ = false;
   bool runWhenReleased_ = false;
-  bool splitterMoved_ = false;  // by the user: the balance is theirs from then on  // a change waits for the mouse button's release
-  QString phantomFile_;           // the phantom's file name ("" before one is opened or saved)
-  QString lastFolder_;            // where the last file was opened, saved or exported
+  bool splitterMoved_ = false;  // by the user: the balance is theirs from then on  // a change
+                                // waits for the mouse button's release
+  QString phantomFile_;         // the phantom's file name ("" before one is opened or saved)
+  QString lastFolder_;          // where the last file was opened, saved or exported
   std::chrono::steady_clock::time_point started_;  // of the newest computation
 
   TBenchImageBox* boxes_[kPictureCount] = {};
@@ -318,8 +319,8 @@ class TformBench : public QWidget {
   std::shared_ptr<const TBenchResult> shown_;
   std::shared_ptr<const TBenchResult> pinned_;  // A
   TArray2D bMinusA_;                            // shown_'s reconstruction - A's
-  std::uint64_t latestId_ = 0;   // the newest input handed over
-  std::uint64_t shownId_ = 0;    // the input the pictures show
+  std::uint64_t latestId_ = 0;                  // the newest input handed over
+  std::uint64_t shownId_ = 0;                   // the input the pictures show
   std::uint64_t settledId_ = 0;  // inputs up to this one have finished, failed or stopped
   std::string status_;
   int workerReports_ = 0;

@@ -28,13 +28,15 @@ void CheckDistances(double source, double detector, const TImageSize& size) {
         "source distance must be finite and greater than the image's half-diagonal %g, not %g",
         {static_cast<long double>(half), static_cast<long double>(source)}));
   if (!(std::isfinite(detector) && detector >= 0))
-    throw EInvalidGeometry(FormatFixedMessage("detector distance must be finite and at least 0, not %g",
-                                         {static_cast<long double>(detector)}));
+    throw EInvalidGeometry(
+        FormatFixedMessage("detector distance must be finite and at least 0, not %g",
+                           {static_cast<long double>(detector)}));
 }
 
 }  // namespace
 
-TFanFields DefaultFanFields(TBeam beam, const TImageSize& size, std::optional<double> sourceDistance,
+TFanFields DefaultFanFields(TBeam beam, const TImageSize& size,
+                            std::optional<double> sourceDistance,
                             std::optional<double> detectorDistance) {
   CheckImageSize(size);
   TFanFields fields;
@@ -72,7 +74,8 @@ void CheckFanGeometry(const TScanGeometry& geometry, const TImageSize& size) {
     if (!(std::fabs(FanAngle(geometry, bin)) < limit))
       throw EInvalidGeometry(FormatFixedMessage(
           "bin %d's ray must leave the central ray by less than 90 degrees, not %g",
-          {int64_t{bin}, static_cast<long double>(FanAngle(geometry, bin) * 180 / std::numbers::pi)}));
+          {int64_t{bin},
+           static_cast<long double>(FanAngle(geometry, bin) * 180 / std::numbers::pi)}));
 }
 
 TFanRay FanRay(const TScanGeometry& geometry, int view, int bin) {
@@ -293,8 +296,8 @@ void CheckFanSinogram(const TArrayView& sinogram, const TScanGeometry& geometry)
   if (sinogram.Rows != geometry.Views || sinogram.Columns != geometry.Detectors || !sinogram.Data)
     throw EInvalidStudyValue(
         FormatFixedMessage("the sinogram must have %d views of %d bins, not %d of %d",
-                      {int64_t{geometry.Views}, int64_t{geometry.Detectors}, int64_t{sinogram.Rows},
-                       int64_t{sinogram.Columns}}));
+                           {int64_t{geometry.Views}, int64_t{geometry.Detectors},
+                            int64_t{sinogram.Rows}, int64_t{sinogram.Columns}}));
 }
 
 }  // namespace
@@ -327,8 +330,9 @@ TArray2D BackProjectGridFan(const TArrayView& view, const TScanGeometry& geometr
     const int columnBegin = std::max(begin, size.Rows) - size.Rows;
     const int columnEnd = std::max(end, size.Rows) - size.Rows;
     for (int k = 0; k < geometry.Views && !stop.stop_requested(); ++k)
-      fan::BackProjectView(rays, k, sinogram.Values.data() + std::size_t(k) * sinogram.Columns, rowBegin, rowEnd, columnBegin, columnEnd,
-                           lines.Rows.data(), lines.Columns.data());
+      fan::BackProjectView(rays, k, sinogram.Values.data() + std::size_t(k) * sinogram.Columns,
+                           rowBegin, rowEnd, columnBegin, columnEnd, lines.Rows.data(),
+                           lines.Columns.data());
   });
   ThrowIfStopped(stop);
   return fan::Combine(size, lines.Rows, lines.Columns);
@@ -348,8 +352,8 @@ TArray2D ProjectExactFan(const TPhantomDensity& phantom, const TScanGeometry& ge
       for (int j = 0; j < geometry.Detectors; ++j) {
         const TFanRay ray = FanRay(geometry, k, j);
         sinogram.At(k, j) = static_cast<double>(
-            integrator.Integral(centre + h * ray.SourceX, centre + h * ray.SourceY,
-                                ray.DirectionX, ray.DirectionY) /
+            integrator.Integral(centre + h * ray.SourceX, centre + h * ray.SourceY, ray.DirectionX,
+                                ray.DirectionY) /
             h);
       }
   });

@@ -100,8 +100,7 @@ inline double BackProjectPoint(double x, double y, const TBackView& v, const TBa
   const double depth = g.Source + (y * v.Cos - x * v.Sin);
   const double across = x * v.Cos + y * v.Sin;
   const double reciprocal = 1 / depth;
-  const double u =
-      std::min(std::max(across * reciprocal * g.PerTangent + g.Origin, 1.0), g.High);
+  const double u = std::min(std::max(across * reciprocal * g.PerTangent + g.Origin, 1.0), g.High);
   const int i = static_cast<int>(u);
   const double f = u - i;
   return g.Weight * reciprocal * reciprocal * ((1 - f) * v.Line[i] + f * v.Line[i + 1]);
@@ -133,8 +132,9 @@ __attribute__((target("avx2"))) void BackProjectRowWide(double* row, int columns
         _mm256_max_pd(_mm256_add_pd(_mm256_mul_pd(_mm256_mul_pd(across, reciprocal), per), origin),
                       one),
         high);
-    const __m256d value = _mm256_mul_pd(
-        _mm256_mul_pd(_mm256_mul_pd(weight, reciprocal), reciprocal), wide::Interpolate4(v.Line, u));
+    const __m256d value =
+        _mm256_mul_pd(_mm256_mul_pd(_mm256_mul_pd(weight, reciprocal), reciprocal),
+                      wide::Interpolate4(v.Line, u));
     _mm256_storeu_pd(row + ix, _mm256_add_pd(_mm256_loadu_pd(row + ix), value));
     x = _mm256_add_pd(x, four);
   }
@@ -172,8 +172,8 @@ TArray2D ReconstructFbpFan(const TArrayView& sinogram, const TScanGeometry& geom
   if (sinogram.Rows != geometry.Views || sinogram.Columns != geometry.Detectors || !sinogram.Data)
     throw EInvalidStudyValue(
         FormatFixedMessage("the sinogram must have %d views of %d bins, not %d of %d",
-                      {int64_t{geometry.Views}, int64_t{geometry.Detectors}, int64_t{sinogram.Rows},
-                       int64_t{sinogram.Columns}}));
+                           {int64_t{geometry.Views}, int64_t{geometry.Detectors},
+                            int64_t{sinogram.Rows}, int64_t{sinogram.Columns}}));
   const int views = geometry.Views, detectors = geometry.Detectors;
   const double r = geometry.SourceDistance, reach = r + geometry.DetectorDistance;
   const bool arcDetector = geometry.Beam == TBeam::FanArc;
@@ -259,8 +259,8 @@ TArray2D ReconstructFbpFan(const TArrayView& sinogram, const TScanGeometry& geom
         double* line = &resampled[std::size_t(k) * lineLength];
         for (int i = 0; i < count; ++i) {
           const double tangent = lowest + i / perTangent;
-          const double u = std::min(std::max(std::atan(tangent) * (reach / geometry.Spacing) +
-                                                 centreBin, 1.0), high);
+          const double u = std::min(
+              std::max(std::atan(tangent) * (reach / geometry.Spacing) + centreBin, 1.0), high);
           const int n = static_cast<int>(u);
           const double f = u - n;
           line[kViewPad + i] = ((1 - f) * q[n] + f * q[n + 1]) / (1 + tangent * tangent);

@@ -23,8 +23,8 @@ void CheckSinogramShape(const TArrayView& sinogram, const TScanGeometry& geometr
   if (sinogram.Rows != geometry.Views || sinogram.Columns != geometry.Detectors || !sinogram.Data)
     throw EInvalidStudyValue(
         FormatFixedMessage("the sinogram must have %d views of %d bins, not %d of %d",
-                      {int64_t{geometry.Views}, int64_t{geometry.Detectors}, int64_t{sinogram.Rows},
-                       int64_t{sinogram.Columns}}));
+                           {int64_t{geometry.Views}, int64_t{geometry.Detectors},
+                            int64_t{sinogram.Rows}, int64_t{sinogram.Columns}}));
 }
 
 // A and its transpose over the whole sinogram, the work split as in ProjectGridFan and
@@ -46,8 +46,9 @@ struct TOperator {
       const int columnBegin = std::max(begin, size.Rows) - size.Rows;
       const int columnEnd = std::max(end, size.Rows) - size.Rows;
       for (int k = 0; k < Rays.Views; ++k)
-        fan::BackProjectView(Rays, k, values.Values.data() + std::size_t(k) * values.Columns, rowBegin, rowEnd, columnBegin, columnEnd,
-                             lines.Rows.data(), lines.Columns.data());
+        fan::BackProjectView(Rays, k, values.Values.data() + std::size_t(k) * values.Columns,
+                             rowBegin, rowEnd, columnBegin, columnEnd, lines.Rows.data(),
+                             lines.Columns.data());
     });
     return fan::Combine(size, lines.Rows, lines.Columns);
   }
@@ -138,7 +139,8 @@ TArray2D Sart(const TArrayView& sinogram, const TOperator& a, const TIterativeOp
       fan::ProjectView(a.Rays, x, k, projection.data());
       for (int j = 0; j < detectors; ++j)
         residual[j] = (sinogram.At(k, j) - projection[j]) * rowWeights.At(k, j);
-      for (std::vector<double>* v : {&update.Rows, &update.Columns, &weights.Rows, &weights.Columns})
+      for (std::vector<double>* v :
+           {&update.Rows, &update.Columns, &weights.Rows, &weights.Columns})
         std::fill(v->begin(), v->end(), 0.0);
       fan::BackProjectView(a.Rays, k, residual.data(), 0, size.Rows, 0, size.Columns,
                            update.Rows.data(), update.Columns.data(), weights.Rows.data(),

@@ -29,7 +29,7 @@ struct TRays {
   TRays(const TScanGeometry& geometry, const TImageSize& size);
   int Views, Bins;
   TImageSize Size;
-  std::vector<double> A, B, W;        // [view][bin]
+  std::vector<double> A, B, W;          // [view][bin]
   std::vector<std::vector<TRun>> Runs;  // per view
   // The bins [first, last) of the run whose crossing with line `line` lies in [-1, length].
   void Range(int view, const TRun& run, int line, int& first, int& last) const;

@@ -100,8 +100,8 @@ __attribute__((target("avx2"))) void AccumulateRowWide(double* __restrict row,
                                                        int end) {
   const __m256d slope = _mm256_set1_pd(c);
   const __m256d offset = _mm256_set1_pd(base);
-  __m256d x = _mm256_setr_pd(begin - middle, begin + 1 - middle, begin + 2 - middle,
-                             begin + 3 - middle);
+  __m256d x =
+      _mm256_setr_pd(begin - middle, begin + 1 - middle, begin + 2 - middle, begin + 3 - middle);
   const __m256d four = _mm256_set1_pd(4);
   int ix = begin;
   for (; ix + 4 <= end; ix += 4) {
@@ -171,14 +171,16 @@ void RowSpan(double base, double c, double middle, int columns, int detectors, i
 
 void CheckFbpOptions(const TFbpOptions& options) {
   if (!(options.Cutoff > 0 && options.Cutoff <= 1))
-    throw EInvalidStudyValue(FormatFixedMessage("cutoff must be greater than 0 and at most 1, not %g",
-                                           {static_cast<long double>(options.Cutoff)}));
+    throw EInvalidStudyValue(
+        FormatFixedMessage("cutoff must be greater than 0 and at most 1, not %g",
+                           {static_cast<long double>(options.Cutoff)}));
 }
 
 TFilterResponse FilterResponse(const TFbpOptions& options, int count, int detectors) {
   CheckFbpOptions(options);
   if (count < 2)
-    throw EInvalidStudyValue(FormatFixedMessage("count must be at least 2, not %d", {int64_t{count}}));
+    throw EInvalidStudyValue(
+        FormatFixedMessage("count must be at least 2, not %d", {int64_t{count}}));
   TScanGeometry geometry;
   geometry.Detectors = detectors;
   CheckGeometry(geometry);
@@ -259,8 +261,8 @@ TArray2D ReconstructFbp(const TArrayView& sinogram, const TScanGeometry& geometr
   // gains, as they always did; others scale each view's bins before the filter. The
   // ramp in bins is divided by the spacing to be the ramp in pixels.
   const std::vector<double> weights = FbpViewWeights(geometry);
-  const bool equal = std::all_of(weights.begin(), weights.end(),
-                                 [&](double w) { return w == weights.front(); });
+  const bool equal =
+      std::all_of(weights.begin(), weights.end(), [&](double w) { return w == weights.front(); });
   const std::vector<double> gains =
       FilterGains(options, padded, (equal ? weights.front() : 1.0) / padded / geometry.Spacing);
 

@@ -17,7 +17,7 @@ void CheckIntRange(const char* name, int value, int low, int high) {
   if (value < low || value > high)
     throw EInvalidGeometry(
         FormatFixedMessage("%s must be from %d to %d, not %d",
-                      {std::string(name), int64_t{low}, int64_t{high}, int64_t{value}}));
+                           {std::string(name), int64_t{low}, int64_t{high}, int64_t{value}}));
 }
 
 }  // namespace
@@ -89,11 +89,11 @@ void CheckGeometry(const TScanGeometry& geometry) {
   if (!geometry.Angles.empty()) {
     if (geometry.Angles.size() > 100000)
       throw EInvalidGeometry(FormatFixedMessage("angles must be from 1 to 100000, not %d",
-                                           {static_cast<int64_t>(geometry.Angles.size())}));
+                                                {static_cast<int64_t>(geometry.Angles.size())}));
     if (std::size_t(geometry.Views) != geometry.Angles.size())
-      throw EInvalidGeometry(FormatFixedMessage("views must equal the %d angles, not %d",
-                                           {static_cast<int64_t>(geometry.Angles.size()),
-                                            int64_t{geometry.Views}}));
+      throw EInvalidGeometry(FormatFixedMessage(
+          "views must equal the %d angles, not %d",
+          {static_cast<int64_t>(geometry.Angles.size()), int64_t{geometry.Views}}));
     for (std::size_t k = 0; k < geometry.Angles.size(); ++k)
       if (!std::isfinite(geometry.Angles[k]))
         throw EInvalidGeometry(
@@ -105,15 +105,15 @@ void CheckGeometry(const TScanGeometry& geometry) {
   if (geometry.Angles.empty() && !(arc > 0 && arc <= 360))
     throw EInvalidGeometry(
         FormatFixedMessage("arc must be greater than 0 and at most 360 degrees, not %g",
-                      {static_cast<long double>(arc)}));
+                           {static_cast<long double>(arc)}));
   if (!(geometry.Spacing > 0 && std::isfinite(geometry.Spacing)))
     throw EInvalidGeometry(
         FormatFixedMessage("detector spacing must be finite and greater than 0, not %g",
-                      {static_cast<long double>(geometry.Spacing)}));
+                           {static_cast<long double>(geometry.Spacing)}));
   if (!(std::fabs(geometry.Offset) <= geometry.Detectors))
-    throw EInvalidGeometry(
-        FormatFixedMessage("detector offset must be at most the %d bins, not %g",
-                      {int64_t{geometry.Detectors}, static_cast<long double>(geometry.Offset)}));
+    throw EInvalidGeometry(FormatFixedMessage(
+        "detector offset must be at most the %d bins, not %g",
+        {int64_t{geometry.Detectors}, static_cast<long double>(geometry.Offset)}));
 }
 
 }  // namespace quarvel

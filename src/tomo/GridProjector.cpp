@@ -55,8 +55,8 @@ TArray2D BackProject(const TArrayView& sinogram, const TScanGeometry& geometry,
   TArray2D image(size.Rows, size.Columns);
   for (int iy = 0; iy < size.Rows; ++iy)
     for (int ix = 0; ix < size.Columns; ++ix)
-      image.At(iy, ix) = lines.Rows[lines.Shape.RowAt(ix, iy)] +
-                         lines.Columns[lines.Shape.ColumnAt(ix, iy)];
+      image.At(iy, ix) =
+          lines.Rows[lines.Shape.RowAt(ix, iy)] + lines.Columns[lines.Shape.ColumnAt(ix, iy)];
   return image;
 }
 

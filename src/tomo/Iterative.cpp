@@ -37,13 +37,14 @@ TArray2D BackProjectAll(const TArray2D& values, const std::vector<TView>& views,
   ParallelRanges(std::max(size.Rows, size.Columns), threads, [&](int begin, int end) {
     for (std::size_t k = 0; k < views.size(); ++k)
       joseph::BackProjectView(views[k], values.Values.data() + k * std::size_t(values.Columns),
-                              begin, end, views[k].AlongRows ? lines.Rows.data() : lines.Columns.data());
+                              begin, end,
+                              views[k].AlongRows ? lines.Rows.data() : lines.Columns.data());
   });
   TArray2D image(size.Rows, size.Columns);
   for (int iy = 0; iy < size.Rows; ++iy)
     for (int ix = 0; ix < size.Columns; ++ix)
-      image.At(iy, ix) = lines.Rows[lines.Shape.RowAt(ix, iy)] +
-                         lines.Columns[lines.Shape.ColumnAt(ix, iy)];
+      image.At(iy, ix) =
+          lines.Rows[lines.Shape.RowAt(ix, iy)] + lines.Columns[lines.Shape.ColumnAt(ix, iy)];
   return image;
 }
 
@@ -148,8 +149,10 @@ TArray2D Sart(const TArrayView& sinogram, const std::vector<TView>& views, const
             x.Set(l, i, v);
         }
     }
-    if (options.Iterate) Report(options, iteration, x.Image());
-    else if (options.Progress) options.Progress(iteration);
+    if (options.Iterate)
+      Report(options, iteration, x.Image());
+    else if (options.Progress)
+      options.Progress(iteration);
   }
   return x.Image();
 }
@@ -205,9 +208,9 @@ void CheckIterativeOptions(const TIterativeOptions& options) {
                                                 {int64_t{options.Iterations}}));
   if (options.Method == TIterativeMethod::Cgls) {
     if (options.Relaxation != 1)
-      throw EInvalidStudyValue(FormatFixedMessage(
-          "CGLS takes no relaxation (its steps are its own), not %g",
-          {static_cast<long double>(options.Relaxation)}));
+      throw EInvalidStudyValue(
+          FormatFixedMessage("CGLS takes no relaxation (its steps are its own), not %g",
+                             {static_cast<long double>(options.Relaxation)}));
     if (options.NonNegative)
       throw EInvalidStudyValue("CGLS takes no non-negativity: use SIRT or SART for that");
     return;

@@ -69,9 +69,9 @@ void CheckParallelGeometry(const TScanGeometry& geometry, const char* stage) {
 void CheckImage(const TArrayView& image, const char* what) {
   if (image.Rows < 8 || image.Rows > 4096 || image.Columns < 8 || image.Columns > 4096 ||
       !image.Data)
-    throw EInvalidGeometry(FormatFixedMessage(
-        "%s must have from 8 to 4096 columns and rows, not %d x %d",
-        {std::string(what), int64_t{image.Columns}, int64_t{image.Rows}}));
+    throw EInvalidGeometry(
+        FormatFixedMessage("%s must have from 8 to 4096 columns and rows, not %d x %d",
+                           {std::string(what), int64_t{image.Columns}, int64_t{image.Rows}}));
 }
 
 void CheckSinogram(const TArrayView& sinogram, const TScanGeometry& geometry) {

@@ -73,12 +73,12 @@ struct TView {
   // they meet the lines at cell centres and are summed as the model sums its columns.
   bool OnAxis;
   double Slope;
-  double Major;       // cos along rows, sin along columns
-  double Dominant;    // |Major| = max(|cos|, |sin|): the sums are divided by it
-  int Lines;          // rows (R) along rows, columns (C) along columns
-  int Length;         // the cells of a line: C along rows, R along columns
-  double LineMiddle;  // the centre across the lines: (R - 1) / 2 along rows
-  double Middle;      // the centre along a line: (C - 1) / 2 along rows
+  double Major;            // cos along rows, sin along columns
+  double Dominant;         // |Major| = max(|cos|, |sin|): the sums are divided by it
+  int Lines;               // rows (R) along rows, columns (C) along columns
+  int Length;              // the cells of a line: C along rows, R along columns
+  double LineMiddle;       // the centre across the lines: (R - 1) / 2 along rows
+  double Middle;           // the centre along a line: (C - 1) / 2 along rows
   double Spacing, Centre;  // the bins: j = t / Spacing + Centre
   std::vector<double> Start;
   // The bins [first, last) whose position on line l lies inside (-1, Length): those

@@ -75,15 +75,16 @@ double Poisson(double mean, TBinStream& stream) {
 
 }  // namespace
 
-TArray2D AddPhotonNoise(const TArrayView& sinogram, double photons, std::uint64_t seed,
-                        int threads, double pixel) {
+TArray2D AddPhotonNoise(const TArrayView& sinogram, double photons, std::uint64_t seed, int threads,
+                        double pixel) {
   if (!(photons > 0 && std::isfinite(photons)))
     throw EInvalidStudyValue(FormatFixedMessage("photons must be finite and greater than 0, not %g",
-                                           {static_cast<long double>(photons)}));
+                                                {static_cast<long double>(photons)}));
   if (!(pixel > 0 && std::isfinite(pixel)))
     throw EInvalidStudyValue(FormatFixedMessage("pixel must be finite and greater than 0, not %g",
                                                 {static_cast<long double>(pixel)}));
-  if (sinogram.Rows < 0 || sinogram.Columns < 0 || (!sinogram.Data && sinogram.Rows && sinogram.Columns))
+  if (sinogram.Rows < 0 || sinogram.Columns < 0 ||
+      (!sinogram.Data && sinogram.Rows && sinogram.Columns))
     throw EInvalidStudyValue("the sinogram holds no data");
   const double step = pixel;
   const double logPhotons = std::log(photons);

@@ -22,7 +22,7 @@ class TViewFinder {
     });
     for (int k : order_) angles_.push_back(geometry.AngleRadians(k));
     const double span = angles_.back() - angles_.front();
-    const double gap = geometry.Uniform() ? geometry.ArcDegrees * (pi / 180) / geometry.Views
+    const double gap = geometry.Uniform()   ? geometry.ArcDegrees * (pi / 180) / geometry.Views
                        : geometry.Views > 1 ? span / (geometry.Views - 1)
                                             : 2 * pi;
     // A full turn closes the circle: the last view and the first, a turn on, are neighbours.
@@ -87,11 +87,12 @@ TScanGeometry RebinnedGeometry(const TScanGeometry& fan) {
     arc = fan.Views > 1 ? (*high - *low) * fan.Views / (fan.Views - 1) : 360;
   }
   parallel.ArcDegrees = 180;
-  parallel.Views = static_cast<int>(
-      std::clamp(std::lround(fan.Views * 180 / std::max(arc, 1e-9)), 1L, 100000L));
+  parallel.Views =
+      static_cast<int>(std::clamp(std::lround(fan.Views * 180 / std::max(arc, 1e-9)), 1L, 100000L));
   const double r = fan.SourceDistance;
   parallel.Spacing = fan.Spacing * r / (r + fan.DetectorDistance);
-  const double gamma = std::max(std::fabs(FanAngle(fan, 0)), std::fabs(FanAngle(fan, fan.Detectors - 1)));
+  const double gamma =
+      std::max(std::fabs(FanAngle(fan, 0)), std::fabs(FanAngle(fan, fan.Detectors - 1)));
   const double reach = r * std::sin(gamma) / parallel.Spacing;
   parallel.Detectors = static_cast<int>(std::clamp(2 * std::ceil(reach) + 2, 2.0, 10000.0));
   return parallel;
@@ -106,12 +107,12 @@ TArray2D RebinToParallel(const TArrayView& sinogram, const TScanGeometry& fan,
   if (!(std::isfinite(fan.SourceDistance) && fan.SourceDistance > 0))
     throw EInvalidGeometry(
         FormatFixedMessage("source distance must be finite and greater than 0, not %g",
-                      {static_cast<long double>(fan.SourceDistance)}));
+                           {static_cast<long double>(fan.SourceDistance)}));
   if (sinogram.Rows != fan.Views || sinogram.Columns != fan.Detectors)
     throw EInvalidStudyValue(
         FormatFixedMessage("the sinogram must have %d views of %d bins, not %d of %d",
-                      {int64_t{fan.Views}, int64_t{fan.Detectors}, int64_t{sinogram.Rows},
-                       int64_t{sinogram.Columns}}));
+                           {int64_t{fan.Views}, int64_t{fan.Detectors}, int64_t{sinogram.Rows},
+                            int64_t{sinogram.Columns}}));
   const TViewFinder finder(fan);
   const double r = fan.SourceDistance;
   TArray2D out(parallel.Views, parallel.Detectors);
@@ -124,7 +125,8 @@ TArray2D RebinToParallel(const TArrayView& sinogram, const TScanGeometry& fan,
       // The ray (theta, t) and the same line the other way, (theta + pi, -t).
       double sum = 0;
       int found = 0;
-      for (const auto& [beta, g] : {std::pair{theta + gamma, gamma}, std::pair{theta + pi - gamma, -gamma}}) {
+      for (const auto& [beta, g] :
+           {std::pair{theta + gamma, gamma}, std::pair{theta + pi - gamma, -gamma}}) {
         int k0 = 0, k1 = 0, j0 = 0;
         double fv = 0, fb = 0;
         if (!finder.Find(beta, k0, k1, fv) || !BinAt(fan, g, j0, fb)) continue;

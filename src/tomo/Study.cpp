@@ -19,15 +19,14 @@ void CheckStudyOptions(const TStudyOptions& options) {
   iterative.Iterations = options.Iterations;
   if (options.Method != TReconstructionMethod::Fbp) {
     iterative.Method = options.Method == TReconstructionMethod::Cgls ? TIterativeMethod::Cgls
-                                                                      : TIterativeMethod::Sirt;
+                                                                     : TIterativeMethod::Sirt;
     iterative.Relaxation = options.Relaxation;
     iterative.NonNegative = options.NonNegative;
   }
   CheckIterativeOptions(iterative);
   if (options.Photons && !(*options.Photons > 0 && std::isfinite(*options.Photons)))
-    throw EInvalidStudyValue(
-        FormatFixedMessage("photons must be finite and greater than 0, not %g",
-                           {static_cast<long double>(*options.Photons)}));
+    throw EInvalidStudyValue(FormatFixedMessage("photons must be finite and greater than 0, not %g",
+                                                {static_cast<long double>(*options.Photons)}));
 }
 
 TStudyResult RunStudy(const TArrayView& truth, const std::vector<TGauss3D>& blobs,

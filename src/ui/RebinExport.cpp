@@ -41,7 +41,8 @@ bool IsRebinCommand(const QString& command) { return command == "rebin"; }
 void RunRebin(const QCommandLineParser& parser, const QString& file) {
   if (!parser.isSet("sinogram")) throw EUsageError("rebin needs --sinogram FILE (a fan sinogram)");
   const std::string input = parser.value("sinogram").toStdString();
-  if (QFileInfo(file).absoluteFilePath() == QFileInfo(QString::fromStdString(input)).absoluteFilePath())
+  if (QFileInfo(file).absoluteFilePath() ==
+      QFileInfo(QString::fromStdString(input)).absoluteFilePath())
     throw EUsageError("'" + file.toStdString() + "' is the sinogram: it would be overwritten");
   TScanGeometry fan;
   TImageSize image;
@@ -93,7 +94,8 @@ void RunRebin(const QCommandLineParser& parser, const QString& file) {
       bytes = TextBytes(SinogramCsv(rebinned, parallel, image.Columns));
       break;
     case TArrayFileKind::Unknown:
-      if (!png) throw EUsageError("rebin writes npy, tiff, csv or png: '" + name + "' ends in none");
+      if (!png)
+        throw EUsageError("rebin writes npy, tiff, csv or png: '" + name + "' ends in none");
       bytes = PngBytes(GreyPicture(rebinned));
       break;
   }

@@ -132,11 +132,10 @@ void CheckApplicable(const QCommandLineParser& parser, const std::string& comman
 void ParseBeamOptions(const QCommandLineParser& parser, TScanGeometry& geometry,
                       const TImageSize& image, bool binsGiven) {
   if (IsSet(parser, "geometry"))
-    geometry.Beam = ParseChoice<TBeam>(parser, "geometry",
-                                       {{"parallel", TBeam::Parallel},
-                                        {"fan-flat", TBeam::FanFlat},
-                                        {"fan-arc", TBeam::FanArc}},
-                                       "parallel, fan-flat or fan-arc");
+    geometry.Beam = ParseChoice<TBeam>(
+        parser, "geometry",
+        {{"parallel", TBeam::Parallel}, {"fan-flat", TBeam::FanFlat}, {"fan-arc", TBeam::FanArc}},
+        "parallel, fan-flat or fan-arc");
   if (!IsFan(geometry)) {
     for (const char* option : {"source-distance", "detector-distance"})
       if (IsSet(parser, option))
@@ -265,7 +264,6 @@ QByteArray ArrayBytes(const TArray2D& array, TExportKind kind, bool diverging,
   }
   return TextBytes(csv);
 }
-
 
 }  // namespace
 

@@ -39,8 +39,9 @@ class FanExport : public ::testing::Test {
 
 TEST_F(FanExport, ASinogramRoundTripsAndRebinsToParallel) {
   for (const char* beam : {"fan-flat", "fan-arc"}) {
-    const QStringList scan = {"--geometry", beam, "--views", "360", "--arc", "360",
-                              "--source-distance", "200", "--detector-distance", "100"};
+    const QStringList scan = {
+        "--geometry",          beam, "--views", "360", "--arc", "360", "--source-distance", "200",
+        "--detector-distance", "100"};
     ASSERT_EQ(Export(QStringList{"sinogram", Path("f.npy")} + scan).exitCode, 0) << beam;
     const TSinogramSidecar sidecar =
         ParseSidecar(ReadFileBytes(Path("f.npy.json").toStdString()), "f.npy.json");

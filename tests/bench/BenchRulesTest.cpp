@@ -32,7 +32,10 @@ TEST(BenchLayout, OpensBesideTheMainWindowAndInsideTheScreen) {
       {"room left", {1259, 100, 661, 512}, {0, 0, 1920, 1080}, {0, 100, 1259, 790}, {1259, 100}},
       // Centred: neither side has the room, but the screen has; the main window moves left.
       {"centred", {460, 120, 661, 512}, {0, 0, 1920, 1080}, {661, 120, 1259, 790}, {0, 120}},
-      {"centred, wider", {900, 120, 661, 512}, {0, 0, 2560, 1440}, {1150, 120, 1410, 790},
+      {"centred, wider",
+       {900, 120, 661, 512},
+       {0, 0, 2560, 1440},
+       {1150, 120, 1410, 790},
        {489, 120}},
       // A screen too small for both: the whole width, over the main window.
       {"small screen", {100, 50, 661, 512}, {0, 0, 1366, 768}, {0, 0, 1366, 768}, {100, 50}},
@@ -59,8 +62,8 @@ TEST(BenchLayout, Mnemonics) {
   const struct {
     const char* text;
     char letter;
-  } cases[] = {{"&Open…", 'o'}, {"Re&do", 'd'}, {"Run", 0}, {"A && B", 0}, {"A && &B", 'b'},
-               {"End&", 0}};
+  } cases[] = {{"&Open…", 'o'}, {"Re&do", 'd'},   {"Run", 0},
+               {"A && B", 0},   {"A && &B", 'b'}, {"End&", 0}};
   for (const auto& c : cases)
     EXPECT_EQ(MnemonicOf(c.text), c.letter ? QChar(c.letter) : QChar()) << c.text;
 }
@@ -166,8 +169,10 @@ TEST(BenchTexts, FiguresAndProgress) {
     int done, total;
     double elapsed;
     const char* text;
-  } cases[] = {{0, 10, 0, "0 / 10"},           {3, 10, 3, "3 / 10, 7 s left"},
-               {10, 10, 9, "10 / 10"},         {1, 1000, 2, "1 / 1000, 33 min left"},
+  } cases[] = {{0, 10, 0, "0 / 10"},
+               {3, 10, 3, "3 / 10, 7 s left"},
+               {10, 10, 9, "10 / 10"},
+               {1, 1000, 2, "1 / 1000, 33 min left"},
                {5, 10, 0, "5 / 10"}};
   for (const auto& c : cases) EXPECT_EQ(ProgressText(c.done, c.total, c.elapsed), c.text);
 }
@@ -181,8 +186,8 @@ TEST(ColourMaps, TheScreenAndTheFilesShowAValueAlike) {
     uint8_t grey;
     TRgb diverging;
   } cases[] = {
-      {-2, 0, {85, 85, 255}},    {0, 102, {255, 255, 255}},           {1, 153, {255, 170, 170}},
-      {3, 255, {255, 0, 0}},     {std::nan(""), 0, {255, 255, 255}},  {inf, 255, {255, 0, 0}},
+      {-2, 0, {85, 85, 255}}, {0, 102, {255, 255, 255}},          {1, 153, {255, 170, 170}},
+      {3, 255, {255, 0, 0}},  {std::nan(""), 0, {255, 255, 255}}, {inf, 255, {255, 0, 0}},
       {-inf, 0, {0, 0, 255}},
   };
   TArray2D a(1, static_cast<int>(std::size(cases)));
@@ -241,11 +246,11 @@ TEST(BenchExportCommands, RunAsTheExportToolTheyGiveTheBenchsFiles) {
     const QString stem = file.section('.', 0, 0);
     const QByteArray expected =
         stem == "metrics" ? MetricsBytes(result)
-        : ResultBytes(result,
-                      stem == "sinogram"         ? TBenchArray::Sinogram
-                      : stem == "reconstruction" ? TBenchArray::Reconstruction
-                                                 : TBenchArray::Difference,
-                      job->Kind);
+                          : ResultBytes(result,
+                                        stem == "sinogram"         ? TBenchArray::Sinogram
+                                        : stem == "reconstruction" ? TBenchArray::Reconstruction
+                                                                   : TBenchArray::Difference,
+                                        job->Kind);
     EXPECT_TRUE(TomographyBytes(*job, model) == expected) << line.toStdString();
     ++run;
   }

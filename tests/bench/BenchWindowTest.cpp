@@ -332,9 +332,8 @@ TEST_F(Bench, KeysAreBoundOnceAndEveryPartIsReachable) {
   for (const QString& t : texts) {
     const QChar m = MnemonicOf(t);
     if (m.isNull()) continue;
-    EXPECT_TRUE(seen.emplace(m, t).second)
-        << "Alt+" << QString(m).toStdString() << ": " << seen[m].toStdString() << " and "
-        << t.toStdString();
+    EXPECT_TRUE(seen.emplace(m, t).second) << "Alt+" << QString(m).toStdString() << ": "
+                                           << seen[m].toStdString() << " and " << t.toStdString();
   }
   EXPECT_EQ(bench->btnRedo->nextInFocusChain(), bench->btnExport);
   for (int i = 0; i < TformBench::kPictureCount; ++i)

@@ -29,7 +29,8 @@ TEST(FormatMessage, RejectsMismatchedArguments) {
 TEST(FormatMessage, FixedMessagesIgnoreTheWindowsSeparators) {
   SetNumberSeparators(",", ".");
   EXPECT_EQ(FormatMessage("%g / %g", {2.5L, 1e-5L}), "2,5 / 1E-5");
-  EXPECT_EQ(FormatFixedMessage("%g / %g / %.3g", {2.5L, 1.5e-5L, 1234.5L}), "2.5 / 1.5E-5 / 1.23E3");
+  EXPECT_EQ(FormatFixedMessage("%g / %g / %.3g", {2.5L, 1.5e-5L, 1234.5L}),
+            "2.5 / 1.5E-5 / 1.23E3");
   SetNumberSeparators(".", ",");
   EXPECT_THROW(FormatFixedMessage("%d", {1.0L}), EConvertError);
 }

@@ -52,13 +52,15 @@ TEST(FbpViewWeights, ShareTheHalfTurnByTheGapsBetweenFoldedAngles) {
   } rows[] = {
       {"half turn: pi / N", Arc(4, 180), {pi / 4, pi / 4, pi / 4, pi / 4}},
       {"full turn: pi / N", Arc(4, 360), {pi / 4, pi / 4, pi / 4, pi / 4}},
-      {"three quarters: the doubled half shares", Arc(6, 270),
+      {"three quarters: the doubled half shares",
+       Arc(6, 270),
        {22.5 * degree, 22.5 * degree, 45 * degree, 45 * degree, 22.5 * degree, 22.5 * degree}},
       {"uneven, unordered, one view half a turn on",
        MeasuredAngles({90, 0, 30, 210}, 10),
        {75 * degree, 60 * degree, 22.5 * degree, 22.5 * degree}},
       {"one angle: the whole half turn", MeasuredAngles({-45}, 10), {pi}},
-      {"missing wedge: the edges take half of it each", Arc(3, 90),
+      {"missing wedge: the edges take half of it each",
+       Arc(3, 90),
        {75 * degree, 30 * degree, 75 * degree}},
   };
   for (const TRow& row : rows) {

@@ -154,7 +154,8 @@ TEST(BackProjection, ReadsAnyLayoutThroughItsView) {
   cgls.Method = TIterativeMethod::Cgls;
   for (const TArrayView& view : {byColumns, upsideDown}) {
     EXPECT_EQ(BackProject(view, c.Geometry, c.Size), BackProject(y, c.Geometry, c.Size));
-    EXPECT_EQ(ReconstructFbp(view, c.Geometry, {}, c.Size), ReconstructFbp(y, c.Geometry, {}, c.Size));
+    EXPECT_EQ(ReconstructFbp(view, c.Geometry, {}, c.Size),
+              ReconstructFbp(y, c.Geometry, {}, c.Size));
     EXPECT_EQ(ReconstructIterative(view, c.Geometry, cgls, c.Size),
               ReconstructIterative(y, c.Geometry, cgls, c.Size));
   }

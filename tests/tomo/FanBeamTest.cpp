@@ -159,8 +159,10 @@ TEST(FanGridProjector, BackProjectionIsTheExactTranspose) {
     for (double& v : y.Values) v = value(random);
     const TArray2D ax = ProjectGridFan(x, g, {}, 2);
     const TArray2D aty = BackProjectGridFan(y, g, row.size, {}, 3);
-    const double left = std::inner_product(ax.Values.begin(), ax.Values.end(), y.Values.begin(), 0.0L);
-    const double right = std::inner_product(x.Values.begin(), x.Values.end(), aty.Values.begin(), 0.0L);
+    const double left =
+        std::inner_product(ax.Values.begin(), ax.Values.end(), y.Values.begin(), 0.0L);
+    const double right =
+        std::inner_product(x.Values.begin(), x.Values.end(), aty.Values.begin(), 0.0L);
     EXPECT_NEAR(left, right, 1e-12 * std::fabs(left)) << row.r;
     EXPECT_EQ(ProjectGridFan(x, g, {}, 1), ax);
     EXPECT_EQ(BackProjectGridFan(y, g, row.size, {}, 1), aty);
@@ -207,10 +209,10 @@ TEST(FanFbp, FullAndShortScansComeBackWithinTheirBounds) {
   for (TBeam beam : {TBeam::FanFlat, TBeam::FanArc}) {
     const TScanGeometry probe = Fan(beam, size, 1, 360);
     const double shortArc = 180 + 2 * std::fabs(FanAngle(probe, 0)) * 180 / pi;
-    for (auto [arc, views, bound] : {std::tuple{360.0, 720, 0.01}, std::tuple{shortArc, 400, 0.02}}) {
+    for (auto [arc, views, bound] :
+         {std::tuple{360.0, 720, 0.01}, std::tuple{shortArc, 400, 0.02}}) {
       const TScanGeometry g = Fan(beam, size, views, arc);
-      const TArray2D image =
-          ReconstructFbpFan(ProjectGridFan(truth, g), g, size, TFbpOptions{});
+      const TArray2D image = ReconstructFbpFan(ProjectGridFan(truth, g), g, size, TFbpOptions{});
       const TImageMetrics m = CompareImages(image, truth);
       EXPECT_LE(m.Nrmse, bound) << static_cast<int>(beam) << " arc " << arc;
       EXPECT_NEAR(Mean(image), Mean(truth), 0.01 * Mean(truth)) << static_cast<int>(beam);
@@ -245,7 +247,9 @@ TEST(FanIterative, EveryMethodApproachesThePhantom) {
        {TIterativeMethod::Sirt, TIterativeMethod::Sart, TIterativeMethod::Cgls}) {
     TIterativeOptions options;
     options.Method = method;
-    options.Iterations = method == TIterativeMethod::Sirt ? 30 : method == TIterativeMethod::Sart ? 3 : 20;
+    options.Iterations = method == TIterativeMethod::Sirt   ? 30
+                         : method == TIterativeMethod::Sart ? 3
+                                                            : 20;
     EXPECT_LE(CompareImages(ReconstructIterative(sino, g, options, size), truth).Nrmse, 0.03)
         << static_cast<int>(method);
   }

@@ -141,7 +141,8 @@ TEST(Projectors, AStopRequestCancels) {
   source.request_stop();
   const auto model = StartUpPhantom();
   EXPECT_THROW(ProjectGrid(GridImage(*model), {}, source.get_token()), ECancelled);
-  EXPECT_THROW(ProjectExact(TPhantomDensity(Blobs(*model)), {}, 128, source.get_token()), ECancelled);
+  EXPECT_THROW(ProjectExact(TPhantomDensity(Blobs(*model)), {}, 128, source.get_token()),
+               ECancelled);
 }
 
 }  // namespace

@@ -122,8 +122,8 @@ TEST_F(ScaledWindow, BenchPicturesAreWholePixelBlocks) {
     for (int y = 0; y + 1 < shot.height(); y += 2)
       for (int x = 0; x + 1 < shot.width(); x += 2) {
         const QRgb c = shot.pixel(x, y);
-        const bool block = shot.pixel(x + 1, y) == c && shot.pixel(x, y + 1) == c &&
-                           shot.pixel(x + 1, y + 1) == c;
+        const bool block =
+            shot.pixel(x + 1, y) == c && shot.pixel(x, y + 1) == c && shot.pixel(x + 1, y + 1) == c;
         if (array.contains(x, y)) {
           if (!block) ++broken;
           if (x > array.left() && c != shot.pixel(x - 2, y)) ++colours;
