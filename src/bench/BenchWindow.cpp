@@ -10,6 +10,7 @@
 #include <QEvent>
 #include <QFileDialog>
 #include <QFormLayout>
+#include <QHideEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -18,6 +19,7 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QToolTip>
@@ -27,6 +29,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "base/Exception.h"
 #include "format/NumberFormat.h"
@@ -580,6 +583,21 @@ void TformBench::CancelWork() {
   UpdateCaptions();
 }
 
+// Closed (hidden), the bench computes nothing; the work it gave up resumes when it is
+// shown again. A window minimised by the user (a spontaneous hide) goes on computing.
+void TformBench::hideEvent(QHideEvent* event) {
+  if (!event->spontaneous() && Busy()) {
+    CancelWork();
+    resumeOnShow_ = true;
+  }
+  QWidget::hideEvent(event);
+}
+
+void TformBench::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (std::exchange(resumeOnShow_, false)) Recompute();
+}
+
 void TformBench::Show(std::shared_ptr<const TBenchResult> result, std::uint64_t id) {
   if (id < shownId_) return;  // an older input than the one shown
   shownId_ = id;
@@ -594,8 +612,8 @@ std::string TformBench::StatusText() const { return status_; }
 std::string TformBench::MetricsText() const {
   if (!shown_) return "";
   const TImageMetrics& m = shown_->Metrics;
-  return "RMSE " + ShortestText(m.Rmse) + "    NRMSE " + ShortestText(m.Nrmse) + "    PSNR " +
-         ShortestText(m.Psnr) + " dB    SSIM " + ShortestText(m.Ssim);
+  return "RMSE " + FigureText(m.Rmse) + "    NRMSE " + FigureText(m.Nrmse) + "    PSNR " +
+         FigureText(m.Psnr) + " dB    SSIM " + FigureText(m.Ssim);
 }
 
 void TformBench::UpdateCaptions() {

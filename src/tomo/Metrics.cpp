@@ -85,6 +85,22 @@ void WindowSums(double* out, const double* in, std::size_t step, int count, cons
   for (int i = 0; i < kWidth; ++i) AddScaled(out, in + i * step, w[i], count);
 }
 
+// The root of the mean squared difference. Differences beyond 2^500 would overflow when
+// squared: then all are scaled by a power of two first (exactly) and the root scaled back.
+// A difference that is itself infinite or NaN gives that result.
+double RootMeanSquare(const TArray2D& a, const TArray2D& b) {
+  double largest = 0;
+  for (std::size_t i = 0; i < b.Values.size(); ++i)
+    largest = std::max(largest, std::fabs(a.Values[i] - b.Values[i]));
+  const int exponent = std::isfinite(largest) && largest > 0x1p500 ? std::ilogb(largest) + 1 : 0;
+  double squares = 0;
+  for (std::size_t i = 0; i < b.Values.size(); ++i) {
+    const double d = std::ldexp(a.Values[i] - b.Values[i], -exponent);
+    squares += d * d;
+  }
+  return std::ldexp(std::sqrt(squares / double(b.Values.size())), exponent);
+}
+
 // n / d, or 1 where both vanish (two constant windows with no stabilising constant).
 double Ratio(double n, double d) { return d == 0 ? 1 : n / d; }
 
@@ -167,12 +183,7 @@ TImageMetrics CompareImages(const TArray2D& reconstruction, const TArray2D& trut
   if (truth.Values.empty()) return m;
   const auto [low, high] = std::minmax_element(truth.Values.begin(), truth.Values.end());
   const double range = *high - *low;
-  double squares = 0;
-  for (std::size_t i = 0; i < truth.Values.size(); ++i) {
-    const double d = reconstruction.Values[i] - truth.Values[i];
-    squares += d * d;
-  }
-  m.Rmse = std::sqrt(squares / double(truth.Values.size()));
+  m.Rmse = RootMeanSquare(reconstruction, truth);
   const double infinity = std::numeric_limits<double>::infinity();
   // Guarded so that no division by zero or logarithm of zero is taken: equal images
   // have PSNR +inf, a constant truth (L = 0) with any error NRMSE +inf and PSNR -inf.

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "format/MessageFormat.h"
+#include "tomo/Limits.h"
 #include "tomo/Parallel.h"
 
 namespace quarvel {
@@ -21,6 +22,7 @@ void CheckStudyOptions(const TStudyOptions& options) {
 TStudyResult RunStudy(const TProjectionModel& model, const TStudyOptions& options,
                       const std::stop_token& stop) {
   CheckStudyOptions(options);
+  CheckBlobDensities(model);
   const int threads = options.Threads;
   TStudyResult result;
   result.Truth = GridImage(model);

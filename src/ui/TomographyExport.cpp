@@ -5,13 +5,18 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <limits>
+#include <memory>
 #include <new>
-#include <sstream>
+#include <string_view>
 
 #include "base/ScopeExit.h"
 #include "io/ArrayFiles.h"
+#include "tomo/Limits.h"
 #include "ui/ExportView.h"
+#include "ui/MemoryBudget.h"
+#include "ui/TerminalProgress.h"
 #include "ui/MainFormUnit.h"
 
 namespace quarvel {
@@ -49,7 +54,7 @@ std::string Value(const QCommandLineParser& parser, const char* option) {
 }
 
 [[noreturn]] void BadValue(const char* option, const std::string& text, const std::string& range) {
-  throw EUsageError("bad " + std::string(option) + " '" + text + "' (" + range + ")");
+  throw EUsageError("bad " + std::string(option) + " '" + ShownValue(text) + "' (" + range + ")");
 }
 
 // The whole text must be the number: "12x", " 12" and "" are refused.
@@ -136,7 +141,7 @@ TExportKind OutputKind(const std::string& command, const std::string& file,
                        const std::string& format) {
   const bool onlyCsv = command == "metrics";
   const std::string writes = command + " writes " + (onlyCsv ? "csv" : "png, csv, npy or tiff");
-  const std::string quoted = "'" + file + "'";
+  const std::string quoted = "'" + ShownValue(file, kShownPathLength) + "'";
   const QString base = QString::fromStdString(file).section('/', -1);
   const int dot = static_cast<int>(base.lastIndexOf('.'));
   const std::string ending =
@@ -146,9 +151,11 @@ TExportKind OutputKind(const std::string& command, const std::string& file,
   TExportKind kind = TExportKind::Csv;
   if (!format.empty()) {
     const std::optional<TExportKind> given = KindOfName(format);
-    if (!given) throw EUsageError("bad format '" + format + "' (png, csv, npy or tiff)");
+    if (!given)
+      throw EUsageError("bad format '" + ShownValue(format) + "' (png, csv, npy or tiff)");
     if (fromEnding && fromEnding != given)
-      throw EUsageError(quoted + " ends in ." + ending + ", but the format is " + format);
+      throw EUsageError(quoted + " ends in ." + ShownValue(ending) + ", but the format is " +
+                        ShownValue(format));
     kind = *given;
   } else if (fromEnding) {
     kind = *fromEnding;
@@ -159,8 +166,9 @@ TExportKind OutputKind(const std::string& command, const std::string& file,
                       writes + ")");
   }
   if (onlyCsv && kind != TExportKind::Csv)
-    throw EUsageError(
-        writes + (format.empty() ? ", but " + quoted + " ends in ." + ending : ", not " + format));
+    throw EUsageError(writes + (format.empty()
+                                    ? ", but " + quoted + " ends in ." + ShownValue(ending)
+                                    : ", not " + ShownValue(format)));
   return kind;
 }
 
@@ -184,20 +192,41 @@ TArray2D StudySinogram(const TProjectionModel& model, const TStudyOptions& optio
   return sinogram;
 }
 
-QByteArray ArrayBytes(const TArray2D& array, TExportKind kind, bool diverging,
-                      const std::string& csv) {
+// The array's file in `kind`; a CSV streamed by `csv` in chunks, NPY likewise.
+void WriteArray(TOutputSink& sink, const TArray2D& array, TExportKind kind, bool diverging,
+                const std::function<void(TOutputSink&)>& csv) {
   switch (kind) {
     case TExportKind::Png:
-      return PngBytes(diverging ? DivergingPicture(array) : GreyPicture(array));
+      sink.Write(PngText(diverging ? DivergingPicture(array) : GreyPicture(array)));
+      return;
     case TExportKind::Npy:
-      return TextBytes(NpyBytes(array));
+      WriteNpy(array, [&sink](std::string_view chunk) { sink.Write(chunk); });
+      return;
     case TExportKind::Tiff:
-      return TextBytes(TiffBytes(array));
+      sink.Write(TiffBytes(array));
+      return;
     case TExportKind::Csv:
-      break;
+      csv(sink);
+      return;
   }
-  return TextBytes(csv);
 }
+
+// A picture the size of the array, or a clear error when its pixels cannot be had: a
+// null image has no scan lines to write through.
+QImage NewPicture(const TArray2D& array, QImage::Format format) {
+  QImage image(array.Columns, array.Rows, format);
+  if (image.isNull())
+    throw Exception("not enough memory for a picture of " + std::to_string(array.Columns) + " x " +
+                    std::to_string(array.Rows) + " pixels");
+  return image;
+}
+
+// Collects a producer's bytes, for the tests and the bench's comparisons.
+class StringSink final : public TOutputSink {
+ public:
+  void Write(std::string_view bytes) override { text += bytes; }
+  std::string text;
+};
 
 // The smallest and largest finite values, or (inf, -inf) when there is none.
 std::pair<double, double> FiniteRange(const TArray2D& array) {
@@ -301,16 +330,100 @@ void ComputeHeadlessModel(TProjectionModel& model,
     blob->Enabled = b.Enabled;
     model.AdoptBlob(std::move(blob));
   }
-  // The window's update cycle without its table and chart (TformMain::RecomputeAll).
+  // The window's update cycle without its table and chart (TformMain::RecomputeAll). A
+  // floating-point error names its blob; the projection's sums are those of all blobs,
+  // and its overflow names the densest.
   model.ResetGrid();
-  for (int i = 0; i < model.BlobCount(); ++i)
-    if (model.BlobAt(i)->Enabled) model.AddBlobToGrid(*model.BlobAt(i));
-  model.ComputeProjection();
+  for (int i = 0; i < model.BlobCount(); ++i) {
+    try {
+      if (model.BlobAt(i)->Enabled) model.AddBlobToGrid(*model.BlobAt(i));
+    } catch (const EMathError& e) {
+      throw EMathError("blob " + std::to_string(i + 1) + ": " + e.Message());
+    }
+  }
+  try {
+    model.ComputeProjection();
+  } catch (const EMathError& e) {
+    int densest = 0;
+    for (int i = 1; i < model.BlobCount(); ++i)
+      if (model.BlobAt(i)->Enabled &&
+          PeakDensity(*model.BlobAt(i)) > PeakDensity(*model.BlobAt(densest)))
+        densest = i;
+    throw EMathError("the zero projection: " + e.Message() + " (blob " +
+                     std::to_string(densest + 1) + " is the densest)");
+  }
 }
 
-QByteArray TomographyBytes(const TTomographyJob& job, const TProjectionModel& model) {
+std::uint64_t TomographyPeakBytes(const TTomographyJob& job) {
+  const bool sinogramOnly = job.Command == "sinogram";
+  const std::uint64_t views = std::uint64_t(job.Study.Geometry.Views),
+                      bins = std::uint64_t(job.Study.Geometry.Detectors);
+  const std::uint64_t study = StudyPeakBytes(job.Study, sinogramOnly);
+  // The written array: the sinogram, or an image of 128 x 128 (small).
+  const std::uint64_t cells = sinogramOnly ? views * bins : 0;
+  std::uint64_t output = 0;
+  switch (job.Kind) {
+    case TExportKind::Csv:
+    case TExportKind::Npy:
+      output = 2 << 20;  // a chunk, and the CSV's texts of the bins' positions
+      break;
+    case TExportKind::Tiff:
+      output = 8 * cells;  // 4 bytes a value, in a buffer that grows by doubling
+      break;
+    case TExportKind::Png:
+      output = 6 * cells;  // up to 3 bytes a pixel, and the compressed file
+      break;
+  }
+  // The arrays are freed as the output is written only in part: both are counted whole.
+  constexpr std::uint64_t kProgram = 64 << 20;  // the threads' stacks, the libraries' heaps
+  return study + output + kProgram;
+}
+
+void CheckTomographyFits(const TTomographyJob& job, const TProjectionModel& model,
+                         std::uint64_t available) {
+  try {
+    CheckBlobDensities(model);
+  } catch (const EInvalidStudyValue& e) {
+    throw EUsageError(e.Message());
+  }
+  if (const auto shortfall = MemoryShortfall(TomographyPeakBytes(job), available))
+    throw EUsageError(job.Command + " of " + std::to_string(job.Study.Geometry.Views) +
+                      " views of " + std::to_string(job.Study.Geometry.Detectors) + " bins " +
+                      *shortfall);
+}
+
+double ExpectedWork(const TTomographyJob& job, int blobs) {
+  const TStudyOptions& s = job.Study;
+  const double cells = double(s.Geometry.Views) * s.Geometry.Detectors;
+  double passes = s.Projector == TProjectorKind::Exact ? 1 + blobs / 4.0 : 1;
+  if (job.Command != "sinogram")
+    passes += s.Method == TReconstructionMethod::Fbp ? 1 : 2.0 * s.Iterations;
+  if (job.Command == "sinogram" && job.Kind == TExportKind::Csv) passes += 4;
+  return cells * passes;
+}
+
+TOutputProducer TomographyOutput(const TTomographyJob& job, const TProjectionModel& model) {
   const TScanGeometry& geometry = job.Study.Geometry;
   const bool sinogramOnly = job.Command == "sinogram";
+  CheckTomographyFits(job, model, AvailableMemoryBytes());
+  // About a second's work, at 50 ns a unit.
+  constexpr double kLongWork = 2e7;
+  auto progress = std::make_shared<TTerminalProgress>(
+      job.Progress && ExpectedWork(job, model.BlobCount()) > kLongWork);
+  TStudyOptions options = job.Study;
+  const bool iterative = options.Method != TReconstructionMethod::Fbp;
+  progress->Stage(sinogramOnly ? "sinogram"
+                  : iterative  ? "sinogram"
+                               : "sinogram and reconstruction");
+  if (progress->Active() && iterative && !sinogramOnly) {
+    const std::string method = options.Method == TReconstructionMethod::Sirt ? "SIRT" : "SART";
+    options.Progress = [progress, method, total = options.Iterations,
+                        previous = options.Progress](int done) {
+      if (done == 1) progress->Stage(method + " iterations", total);
+      progress->Advance(done);
+      if (previous) previous(done);
+    };
+  }
   TStudyResult study;
   try {
     // The core raises no floating-point exception on valid input; with the traps on, one
@@ -324,44 +437,73 @@ QByteArray TomographyBytes(const TTomographyJob& job, const TProjectionModel& mo
       feenableexcept(traps);
     });
     if (sinogramOnly)
-      study.Sinogram = StudySinogram(model, job.Study);
+      study.Sinogram = StudySinogram(model, options);
     else
-      study = RunStudy(model, job.Study);
+      study = RunStudy(model, options);
   } catch (const std::bad_alloc&) {
     throw Exception("not enough memory for " + std::to_string(geometry.Views) + " views of " +
                     std::to_string(geometry.Detectors) + " bins");
   }
-  const bool csv = job.Kind == TExportKind::Csv;
+  // The result is shared by the producer, which may be called after this returns.
+  auto result = std::make_shared<TStudyResult>(std::move(study));
+  const TExportKind kind = job.Kind;
+  progress->Stage("writing");
   if (sinogramOnly)
-    return ArrayBytes(study.Sinogram, job.Kind, false,
-                      csv ? SinogramCsv(study.Sinogram, geometry) : "");
-  if (job.Command == "metrics") return TextBytes(MetricsCsv(study.Metrics));
+    return [result, kind, geometry, progress](TOutputSink& sink) {
+      WriteArray(sink, result->Sinogram, kind, false,
+                 [&](TOutputSink& s) { WriteSinogramCsv(s, result->Sinogram, geometry); });
+    };
+  if (job.Command == "metrics")
+    return [result](TOutputSink& sink) { sink.Write(MetricsCsv(result->Metrics)); };
   const bool difference = job.Command == "difference";
-  const TArray2D& image = difference ? study.Difference : study.Reconstruction;
-  return ArrayBytes(image, job.Kind, difference, csv ? ImageCsv(image) : "");
+  return [result, kind, difference, progress](TOutputSink& sink) {
+    const TArray2D& image = difference ? result->Difference : result->Reconstruction;
+    WriteArray(sink, image, kind, difference, [&](TOutputSink& s) { WriteImageCsv(s, image); });
+  };
 }
 
-std::string SinogramCsv(const TArray2D& sinogram, const TScanGeometry& geometry) {
-  std::ostringstream out;
+QByteArray TomographyBytes(const TTomographyJob& job, const TProjectionModel& model) {
+  StringSink sink;
+  TomographyOutput(job, model)(sink);
+  return TextBytes(sink.text);
+}
+
+void WriteSinogramCsv(TOutputSink& sink, const TArray2D& sinogram, const TScanGeometry& geometry) {
+  TChunkedText out(sink);
   out << "view,angle,bin,t,value\n";
+  std::vector<std::string> positions(static_cast<std::size_t>(sinogram.Columns));
+  for (int bin = 0; bin < sinogram.Columns; ++bin)
+    positions[static_cast<std::size_t>(bin)] = ShortestText(geometry.BinPosition(bin));
   for (int view = 0; view < sinogram.Rows; ++view) {
     const std::string angle = ShortestText(geometry.AngleDegrees(view));
     for (int bin = 0; bin < sinogram.Columns; ++bin)
-      out << view << ',' << angle << ',' << bin << ',' << ShortestText(geometry.BinPosition(bin))
+      out << view << ',' << angle << ',' << bin << ',' << positions[static_cast<std::size_t>(bin)]
           << ',' << ShortestText(sinogram.At(view, bin)) << '\n';
   }
-  return out.str();
+  out.Finish();
 }
 
-std::string ImageCsv(const TArray2D& image) {
-  std::ostringstream out;
+void WriteImageCsv(TOutputSink& sink, const TArray2D& image) {
+  TChunkedText out(sink);
   out << "ix,iy,x,y,value\n";
   for (int ix = 0; ix < image.Columns; ++ix)
     for (int iy = 0; iy < image.Rows; ++iy)
       out << ix << ',' << iy << ',' << ShortestText(TProjectionModel::GridCoordinate(ix)) << ','
           << ShortestText(TProjectionModel::GridCoordinate(iy)) << ','
           << ShortestText(image.At(iy, ix)) << '\n';
-  return out.str();
+  out.Finish();
+}
+
+std::string SinogramCsv(const TArray2D& sinogram, const TScanGeometry& geometry) {
+  StringSink sink;
+  WriteSinogramCsv(sink, sinogram, geometry);
+  return std::move(sink.text);
+}
+
+std::string ImageCsv(const TArray2D& image) {
+  StringSink sink;
+  WriteImageCsv(sink, image);
+  return std::move(sink.text);
 }
 
 std::string MetricsCsv(const TImageMetrics& metrics) {
@@ -373,7 +515,7 @@ QImage GreyPicture(const TArray2D& array) {
   const auto [low, high] = FiniteRange(array);
   // Halved, so that a range wider than the largest double (-1e308 ... 1e308) stays finite.
   const double halfRange = high > low ? high / 2 - low / 2 : 0;
-  QImage image(array.Columns, array.Rows, QImage::Format_Grayscale8);
+  QImage image = NewPicture(array, QImage::Format_Grayscale8);
   for (int r = 0; r < array.Rows; ++r) {
     uchar* line = image.scanLine(r);
     for (int c = 0; c < array.Columns; ++c) {
@@ -389,7 +531,7 @@ QImage GreyPicture(const TArray2D& array) {
 QImage DivergingPicture(const TArray2D& array) {
   const auto [low, high] = FiniteRange(array);
   const double reach = high >= low ? std::max(std::abs(low), std::abs(high)) : 0;
-  QImage image(array.Columns, array.Rows, QImage::Format_RGB888);
+  QImage image = NewPicture(array, QImage::Format_RGB888);
   for (int r = 0; r < array.Rows; ++r) {
     uchar* line = image.scanLine(r);
     for (int c = 0; c < array.Columns; ++c) {
