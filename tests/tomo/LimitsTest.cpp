@@ -79,7 +79,9 @@ TEST(Limits, TooDenseBlobsAreNamed) {
   EXPECT_DOUBLE_EQ(PeakDensity(ordinary), 1 / std::sqrt(2 * M_PI));
   EXPECT_DOUBLE_EQ(PeakDensity(dense), 1 / std::sqrt(2 * M_PI) * 1e300);
   EXPECT_EQ(PeakDensity(TGauss3D(0, 0, 0, 1)), INFINITY);
-  EXPECT_NO_THROW(CheckBlobDensities({ordinary, edge}));
+  EXPECT_NO_THROW(CheckBlobDensities({ordinary, edge}));                  // a peak of 9.97e149
+  EXPECT_THROW(CheckBlobDensities({TGauss3D(10, 1e-150, 10, 1.5e-151)}),  // 1.03e150
+               EInvalidStudyValue);
   try {
     CheckBlobDensities({ordinary, ordinary, dense});
     FAIL() << "a blob of peak 4e299 was taken";
