@@ -34,8 +34,9 @@ void ParseCommandLine(QCommandLineParser& parser, const QList<QCommandLineOption
       if (takesValue && !argument.contains('=')) ++i;  // the next argument is its value
     } else if (argument.startsWith('-') && argument.size() > 2) {
       const std::string shown = ShownValue(argument.toStdString());
-      throw EUsageError(UsageMessage("unknown option '" + shown +
-                                     "': long options take two dashes, as in '-" + shown + "'"));
+      std::string what = "unknown option '";
+      what.append(shown).append("': long options take two dashes, as in '-").append(shown) += '\'';
+      throw EUsageError(UsageMessage(what));
     }
   }
   if (!parser.parse(arguments)) {

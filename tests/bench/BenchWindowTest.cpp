@@ -631,7 +631,7 @@ TEST(BenchWorker, ANewerInputCancelsTheOlder) {
   std::condition_variable done;
   std::vector<std::uint64_t> finished, cancelled;
   TBenchWorker::Callbacks callbacks;
-  callbacks.Finished = [&](std::uint64_t id, std::shared_ptr<const TBenchResult>,
+  callbacks.Finished = [&](std::uint64_t id, const std::shared_ptr<const TBenchResult>&,
                            const std::string&) {
     const std::lock_guard lock(mutex);
     finished.push_back(id);
