@@ -5,14 +5,14 @@
 # regression test by copying it to fuzz/regressions/<target>/ (the suite replays that
 # folder and the seed corpus through each target: tests fuzz_replay_<target>), with the
 # fault mended.
-#   scripts/fuzz.sh [seconds] [target ...]     targets: format_pattern decimal chart phantom npy
+#   scripts/fuzz.sh [seconds] [target ...]     targets: format_pattern decimal chart phantom npy tomography
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh clang libclang-rt-14-dev
 seconds=${1:-600}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(format_pattern decimal chart phantom npy)
+[ ${#targets[@]} -eq 0 ] && targets=(format_pattern decimal chart phantom npy tomography)
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUARVEL_FUZZ=ON -DQUARVEL_BUILD_TESTS=OFF -DQUARVEL_BUILD_BENCH=OFF >/dev/null

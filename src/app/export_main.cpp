@@ -16,6 +16,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <new>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -49,8 +50,9 @@ int ParseResolution(const QString& text) {
       {"128x128", 0}, {"256x256", 1}, {"512x512", 2}};
   auto it = kResolutions.find(text);
   if (it == kResolutions.end())
-    throw ExportError("bad resolution '" + text.toStdString() + "' (128x128, 256x256 or 512x512)",
-                      kUsageError);
+    throw ExportError(
+        "bad resolution '" + ShownValue(text.toStdString()) + "' (128x128, 256x256 or 512x512)",
+        kUsageError);
   return it->second;
 }
 
@@ -60,8 +62,9 @@ std::pair<int, int> ParseSize(const QString& text) {
   const int w = parts.size() == 2 ? parts[0].toInt(&okW) : 0,
             h = parts.size() == 2 ? parts[1].toInt(&okH) : 0;
   if (!okW || !okH || w < 1 || h < 1 || w > 8000 || h > 8000)
-    throw ExportError("bad size '" + text.toStdString() + "' (WxH, each from 1 to 8000)",
-                      kUsageError);
+    throw ExportError(
+        "bad size '" + ShownValue(text.toStdString()) + "' (WxH, each from 1 to 8000)",
+        kUsageError);
   return {w, h};
 }
 
@@ -84,14 +87,16 @@ bool WritesPng(const Command& command, const QString& file, const QString& forma
   const QString base = file.section('/', -1);
   const int dot = base.lastIndexOf('.');
   const QString ending = file == "-" || dot <= 0 ? QString() : base.mid(dot + 1).toLower();
-  const std::string name = command.name.toStdString(), quoted = "'" + file.toStdString() + "'";
+  const std::string name = command.name.toStdString(),
+                    quoted = "'" + ShownValue(file.toStdString(), kShownPathLength) + "'";
   QString kind = format;
   if (!format.isEmpty()) {
     if (format != "png" && format != "csv")
-      throw ExportError("bad format '" + format.toStdString() + "' (png or csv)", kUsageError);
+      throw ExportError("bad format '" + ShownValue(format.toStdString()) + "' (png or csv)",
+                        kUsageError);
     if ((ending == "png" || ending == "csv") && ending != format)
-      throw ExportError(quoted + " ends in ." + ending.toStdString() + ", but the format is " +
-                            format.toStdString(),
+      throw ExportError(quoted + " ends in ." + ShownValue(ending.toStdString()) +
+                            ", but the format is " + ShownValue(format.toStdString()),
                         kUsageError);
   } else if (ending == "png" || ending == "csv") {
     kind = ending;
@@ -154,9 +159,13 @@ int Run(TApplication& application, const QStringList& arguments,
       "blobs from a CSV file (mx,dx,my,dy[,enabled]) instead of the built-in three; - reads "
       "standard input",
       "file");
+  const QCommandLineOption quietOption(
+      "quiet",
+      "no progress line on a terminal for long sinogram, reconstruction, difference "
+      "or metrics work");
   ParseCommandLine(parser,
                    QList<QCommandLineOption>{helpOption, versionOption, resolutionOption,
-                                             sizeOption, formatOption, phantomOption}
+                                             sizeOption, formatOption, phantomOption, quietOption}
                        << TomographyOptions(),
                    arguments);
   if (parser.isSet(helpOption)) {
@@ -172,16 +181,21 @@ int Run(TApplication& application, const QStringList& arguments,
   if (args.size() != 2)
     throw ExportError("expected a command and a file (see --help)", kUsageError);
   const QString& file = args[1];
+  if (file.isEmpty())
+    throw ExportError("the output file's name is empty: give a file, or - for standard output",
+                      kUsageError);
   const Command* command = nullptr;
   for (const Command& c : kCommands)
     if (c.name == args[0]) command = &c;
   if (!command && !IsTomographyCommand(args[0]) && !IsRebinCommand(args[0]))
-    throw ExportError("unknown command '" + args[0].toStdString() + "' (see --help)", kUsageError);
+    throw ExportError("unknown command '" + ShownValue(args[0].toStdString()) + "' (see --help)",
+                      kUsageError);
   if (IsRebinCommand(args[0])) {
     RunRebin(parser, file);
     return 0;
   }
-  const std::optional<TTomographyJob> tomography = TomographyJob(parser, args[0], file);
+  std::optional<TTomographyJob> tomography = TomographyJob(parser, args[0], file);
+  if (tomography) tomography->Progress = !parser.isSet(quietOption);
   const int resolution = ParseResolution(parser.value(resolutionOption));
   if (parser.isSet(sizeOption) && !command->sized)
     throw ExportError("--size applies only to chart, not to " + command->name.toStdString(),
@@ -193,11 +207,16 @@ int Run(TApplication& application, const QStringList& arguments,
       !tomography && !headlessGrid && WritesPng(*command, file, parser.value(formatOption));
   std::optional<std::vector<TPhantomBlob>> phantom;
   if (parser.isSet(phantomOption)) {
+    if (parser.value(phantomOption).isEmpty())
+      throw ExportError("the phantom file's name is empty: give a file, or - for standard input",
+                        kUsageError);
     // Replacing the phantom file with the export would lose it.
     if (OutputIsInput(file, parser.value(phantomOption).toStdString()))
-      throw ExportError((file == "-" ? "standard output" : "'" + file.toStdString() + "'") +
-                            " is the phantom file: it would be overwritten",
-                        kUsageError);
+      throw ExportError(
+          (file == "-" ? "standard output"
+                       : "'" + ShownValue(file.toStdString(), kShownPathLength) + "'") +
+              " is the phantom file: it would be overwritten",
+          kUsageError);
     try {
       phantom = ReadPhantomFile(parser.value(phantomOption).toStdString());
     } catch (const EPhantomError& e) {
@@ -316,6 +335,9 @@ int main(int argc, char** argv) {
   } catch (const EOutputError& e) {
     PrintError(e.what());
     return kOutputError;
+  } catch (const std::bad_alloc&) {
+    PrintError("not enough memory");
+    return 1;
   } catch (const std::exception& e) {
     PrintError(e.what());
     return 1;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "bench/BenchStudy.h"
 #include "format/NumberFormat.h"
 #include "model/ProjectionModel.h"
 #include "platform/Bitmap24.h"
@@ -162,13 +163,19 @@ void PaintArray(TCanvas& canvas, const TPlacement& placement,
 }
 
 std::string FiguresText(const TImageMetrics& m, int digits) {
-  auto n = [digits](double v) { return QString::number(v, 'g', digits).toStdString(); };
+  // Not a number and the infinities in words (FigureText), never "nan" or "-nan".
+  auto n = [digits](double v) {
+    return std::isfinite(v) ? QString::number(v, 'g', digits).toStdString() : FigureText(v);
+  };
   return "RMSE " + n(m.Rmse) + "    NRMSE " + n(m.Nrmse) + "    PSNR " + n(m.Psnr) +
          " dB    SSIM " + n(m.Ssim);
 }
 
 std::string CompareFiguresText(const TImageMetrics& b, const TImageMetrics& a, int digits) {
-  auto n = [digits](double v) { return QString::number(v, 'g', digits).toStdString(); };
+  // Not a number and the infinities in words (FigureText), never "nan" or "-nan".
+  auto n = [digits](double v) {
+    return std::isfinite(v) ? QString::number(v, 'g', digits).toStdString() : FigureText(v);
+  };
   auto pair = [&](double vb, double va) { return n(vb) + " (A " + n(va) + ")"; };
   return "RMSE " + pair(b.Rmse, a.Rmse) + "    NRMSE " + pair(b.Nrmse, a.Nrmse) + "    PSNR " +
          n(b.Psnr) + " dB (A " + n(a.Psnr) + ")    SSIM " + pair(b.Ssim, a.Ssim);

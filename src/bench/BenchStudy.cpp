@@ -1,5 +1,9 @@
 #include "bench/BenchStudy.h"
 
+#include <cmath>
+#include <new>
+
+#include "tomo/Limits.h"
 #include "tomo/Parallel.h"
 #include "ui/ExportView.h"
 
@@ -43,6 +47,12 @@ std::string SinogramCaption(const TBenchSettings& s) {
   return text + "noise " + ShortestText(s.Photons) + " photons, seed " + std::to_string(s.Seed);
 }
 
+std::string FigureText(double v) {
+  if (std::isnan(v)) return "–";
+  if (std::isinf(v)) return v > 0 ? "∞" : "−∞";
+  return ShortestText(v);
+}
+
 std::string MethodCaption(const TBenchSettings& s) {
   if (s.Method == TReconstructionMethod::Fbp)
     return std::string("FBP, ") + FilterName(s.Fbp.Window) + ", cutoff " +
@@ -66,6 +76,12 @@ TBenchResult ComputeBench(const TBenchInput& input, const TBenchResult* previous
   options.Iterations = s.Iterations;
   if (s.Noise) options.Photons = s.Photons;
   CheckStudyOptions(options);
+  std::vector<TGauss3D> blobs;
+  for (const TPhantomBlob& b : input.Phantom) {
+    blobs.emplace_back(b.MX, b.DX, b.MY, b.DY);
+    blobs.back().Enabled = b.Enabled;
+  }
+  CheckBlobDensities(blobs);
 
   TBenchResult result;
   result.Input = input;
@@ -77,11 +93,6 @@ TBenchResult ComputeBench(const TBenchInput& input, const TBenchResult* previous
   } else if (s.Projector == TProjectorKind::Grid) {
     result.Sinogram = ProjectGrid(input.Truth, s.Geometry, stop);
   } else {
-    std::vector<TGauss3D> blobs;
-    for (const TPhantomBlob& b : input.Phantom) {
-      blobs.emplace_back(b.MX, b.DX, b.MY, b.DY);
-      blobs.back().Enabled = b.Enabled;
-    }
     result.Sinogram = ProjectExact(TPhantomDensity(blobs), s.Geometry, 128, stop);
   }
   if (!reuse && s.Noise) result.Sinogram = AddPhotonNoise(result.Sinogram, s.Photons, s.Seed);
@@ -173,6 +184,12 @@ void TBenchWorker::Loop(const std::stop_token& threadStop) {
       if (callbacks_.Finished) callbacks_.Finished(id, result, "");
     } catch (const ECancelled&) {
       if (callbacks_.Cancelled) callbacks_.Cancelled(id);
+    } catch (const std::bad_alloc&) {
+      const TScanGeometry& g = input.Settings.Geometry;
+      if (callbacks_.Finished)
+        callbacks_.Finished(id, nullptr,
+                            "not enough memory for " + std::to_string(g.Views) + " views of " +
+                                std::to_string(g.Detectors) + " bins");
     } catch (const std::exception& e) {
       if (callbacks_.Finished) callbacks_.Finished(id, nullptr, e.what());
     }

@@ -5,7 +5,9 @@
 //
 // A result carries the input it was computed from (the phantom, its grid and the
 // settings), so whatever shows it can say exactly what it shows, and nothing shown
-// together can come from two inputs.
+// together can come from two inputs. A phantom with a blob too dense for the chain
+// (CheckBlobDensities) is refused with the core's message; a computation that runs out
+// of memory reports "not enough memory for N views of M bins".
 
 #include <condition_variable>
 #include <cstdint>
@@ -42,6 +44,9 @@ bool SameSettings(const TBenchSettings& a, const TBenchSettings& b);
 std::string SinogramCaption(const TBenchSettings& settings);
 // "FBP, Ram-Lak, cutoff 1" or "SIRT, 10 iterations": how a reconstruction was made.
 std::string MethodCaption(const TBenchSettings& settings);
+// A figure as the bench shows it: the shortest text of a finite value, "∞" or "−∞", and
+// "–" for a value that is not a number (SSIM of images too small for its window).
+std::string FigureText(double v);
 // The window's name of a filter ("Ram-Lak", "Shepp-Logan", "cosine", "Hamming", "Hann").
 const char* FilterName(TFilterWindow window);
 

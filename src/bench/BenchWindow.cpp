@@ -11,6 +11,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
+#include <QHideEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -24,6 +25,7 @@
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QToolTip>
@@ -33,6 +35,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "base/Exception.h"
 #include "bench/BenchLayout.h"
@@ -440,6 +443,21 @@ void TformBench::CancelWork() {
   settledId_ = latestId_;
   status_ = "Cancelled: Run (F5) computes again";
   UpdateCaptions();
+}
+
+// Closed (hidden), the bench computes nothing; the work it gave up resumes when it is
+// shown again. A window minimised by the user (a spontaneous hide) goes on computing.
+void TformBench::hideEvent(QHideEvent* event) {
+  if (!event->spontaneous() && Busy()) {
+    CancelWork();
+    resumeOnShow_ = true;
+  }
+  QWidget::hideEvent(event);
+}
+
+void TformBench::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (std::exchange(resumeOnShow_, false)) Recompute();
 }
 
 void TformBench::Show(std::shared_ptr<const TBenchResult> result, std::uint64_t id) {

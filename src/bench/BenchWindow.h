@@ -244,6 +244,11 @@ class TformBench : public QWidget {
   QAction* actRedo = nullptr;
   QAction* actRun = nullptr;
 
+ protected:
+  // Closing the bench stops its work; showing it again resumes what was given up.
+  void hideEvent(QHideEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
  private:
   void CreateControls();
   QWidget* CreateSettingsPanel();
@@ -324,6 +329,7 @@ class TformBench : public QWidget {
   std::uint64_t settledId_ = 0;  // inputs up to this one have finished, failed or stopped
   std::string status_;
   int workerReports_ = 0;
+  bool resumeOnShow_ = false;             // work given up when the window was closed
   std::unique_ptr<TBenchWorker> worker_;  // last: stopped first
 };
 

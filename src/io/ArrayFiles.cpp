@@ -2,6 +2,7 @@
 
 #include <tiffio.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdarg>
@@ -9,7 +10,10 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <functional>
 #include <memory>
+#include <new>
+#include <string_view>
 #include <vector>
 
 namespace quarvel {
@@ -36,6 +40,7 @@ void AppendLittleEndian(std::string& out, std::uint64_t value, int bytes) {
 struct MemoryStream {
   std::string bytes;
   std::uint64_t position = 0;
+  bool outOfMemory = false;
 };
 
 MemoryStream& StreamOf(thandle_t handle) { return *static_cast<MemoryStream*>(handle); }
@@ -50,11 +55,18 @@ tmsize_t ReadStream(thandle_t handle, void* to, tmsize_t size) {
   return static_cast<tmsize_t>(n);
 }
 
+// No exception may pass through libtiff's C code: a buffer that cannot grow is a failed
+// write, which libtiff reports as its error.
 tmsize_t WriteStream(thandle_t handle, void* from, tmsize_t size) {
   MemoryStream& s = StreamOf(handle);
   if (size < 0) return -1;
   const std::uint64_t end = s.position + static_cast<std::uint64_t>(size);
-  if (end > s.bytes.size()) s.bytes.resize(end);
+  try {
+    if (end > s.bytes.size()) s.bytes.resize(end);
+  } catch (const std::bad_alloc&) {
+    s.outOfMemory = true;
+    return -1;
+  }
   std::memcpy(s.bytes.data() + s.position, from, static_cast<std::size_t>(size));
   s.position = end;
   return size;
@@ -103,7 +115,7 @@ float ToFloatSample(double v) {
 
 }  // namespace
 
-std::string NpyBytes(const TArray2D& array) {
+void WriteNpy(const TArray2D& array, const std::function<void(std::string_view)>& emit) {
   std::string header = "{'descr': '<f8', 'fortran_order': False, 'shape': (" +
                        std::to_string(array.Rows) + ", " + std::to_string(array.Columns) + "), }";
   const std::size_t unpadded = kNpyPreamble + header.size() + 1;  // + the newline
@@ -115,9 +127,23 @@ std::string NpyBytes(const TArray2D& array) {
   out.push_back('\x00');
   AppendLittleEndian(out, header.size(), 2);
   out += header;
-  out.reserve(out.size() + 8 * array.Values.size());
-  for (const double v : array.Values) AppendLittleEndian(out, std::bit_cast<std::uint64_t>(v), 8);
-  return out;
+  constexpr std::size_t kChunkValues = 1 << 17;  // a mebibyte
+  out.reserve(out.size() + 8 * std::min(array.Values.size(), kChunkValues));
+  for (std::size_t i = 0; i < array.Values.size(); ++i) {
+    AppendLittleEndian(out, std::bit_cast<std::uint64_t>(array.Values[i]), 8);
+    if ((i + 1) % kChunkValues == 0) {
+      emit(out);
+      out.clear();
+    }
+  }
+  if (!out.empty()) emit(out);
+}
+
+std::string NpyBytes(const TArray2D& array) {
+  std::string bytes;
+  bytes.reserve(128 + 8 * array.Values.size());
+  WriteNpy(array, [&bytes](std::string_view chunk) { bytes += chunk; });
+  return bytes;
 }
 
 std::string TiffBytes(const TArray2D& array) {
@@ -155,10 +181,13 @@ std::string TiffBytes(const TArray2D& array) {
     for (int r = 0; r < array.Rows; ++r) {
       for (int c = 0; c < array.Columns; ++c)
         row[static_cast<std::size_t>(c)] = ToFloatSample(array.At(r, c));
-      if (TIFFWriteScanline(t, row.data(), static_cast<std::uint32_t>(r), 0) != 1) FailTiff(error);
+      if (TIFFWriteScanline(t, row.data(), static_cast<std::uint32_t>(r), 0) != 1)
+        FailTiff(stream.outOfMemory ? "not enough memory" : error);
     }
-    if (TIFFWriteDirectory(t) != 1 || !error.empty()) FailTiff(error);
+    if (TIFFWriteDirectory(t) != 1 || !error.empty())
+      FailTiff(stream.outOfMemory ? "not enough memory" : error);
   }
+  if (stream.outOfMemory) FailTiff("not enough memory");
   if (!error.empty()) FailTiff(error);
   return std::move(stream.bytes);
 }

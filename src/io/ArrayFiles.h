@@ -4,7 +4,9 @@
 // first, as TArray2D holds them) and are returned whole, so that the caller writes them
 // with its own file contract.
 
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "base/Exception.h"
 #include "tomo/Geometry.h"
@@ -23,6 +25,9 @@ class EArrayFileError : public Exception {
 // starts at a multiple of 64 bytes — then the values as little-endian float64, row after
 // row (C order). The bytes do not depend on the host's byte order.
 std::string NpyBytes(const TArray2D& array);
+// The same bytes handed to `emit` in order, a mebibyte at a time, so that a large array
+// needs no second copy of itself.
+void WriteNpy(const TArray2D& array, const std::function<void(std::string_view)>& emit);
 
 // A TIFF image of columns x rows with one channel of 32-bit IEEE floating-point samples
 // (minimum is black), uncompressed, in strips, written by libtiff. Each value is rounded

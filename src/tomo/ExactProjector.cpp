@@ -187,7 +187,8 @@ TArray2D ProjectExact(const TPhantomDensity& phantom, const TScanGeometry& geome
     for (int k = begin; k < end && !stop.stop_requested(); ++k) {
       const real c = geometry.Cos(k), s = geometry.Sin(k);
       const real ux = -s, uy = c;
-      for (int j = 0; j < geometry.Detectors; ++j) {
+      // A ray through thousands of blobs takes milliseconds: the stop is heard per ray.
+      for (int j = 0; j < geometry.Detectors && !stop.stop_requested(); ++j) {
         const real t = geometry.BinCells(j) * 19 / cells;
         const real px = kCentre + t * c, py = kCentre + t * s;
         real s0 = 0, s1 = 0;

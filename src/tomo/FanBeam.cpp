@@ -349,7 +349,7 @@ TArray2D ProjectExactFan(const TPhantomDensity& phantom, const TScanGeometry& ge
     exact::TLineIntegrator integrator(phantom);
     if (integrator.Empty()) return;
     for (int k = begin; k < end && !stop.stop_requested(); ++k)
-      for (int j = 0; j < geometry.Detectors; ++j) {
+      for (int j = 0; j < geometry.Detectors && !stop.stop_requested(); ++j) {
         const TFanRay ray = FanRay(geometry, k, j);
         sinogram.At(k, j) = static_cast<double>(
             integrator.Integral(centre + h * ray.SourceX, centre + h * ray.SourceY, ray.DirectionX,

@@ -44,7 +44,9 @@ double RampKernel(int n) {
 double Window(const TFbpOptions& options, double f) {
   const double limit = 0.5 * options.Cutoff;
   if (f > limit) return 0;
-  const double r = f / limit;
+  // A cutoff of the smallest doubles halves to 0: only f = 0 is left, where every
+  // window is 1 (and 0 / 0 would trap).
+  const double r = f == 0 ? 0 : f / limit;
   switch (options.Window) {
     case TFilterWindow::RamLak:
       return 1;

@@ -92,6 +92,23 @@ bool Inside(const TRegion& region, int ix, int iy, int columns, int rows) {
   return region.Shape == TRegion::TShape::Whole || region.Contains(ix, iy, columns, rows);
 }
 
+// The root of the mean squared difference over the region's `count` pixels, in row order.
+// Differences beyond 2^500 would overflow when squared: then all are scaled by a power of
+// two first (exactly) and the root scaled back. A difference that is itself infinite or
+// NaN gives that result.
+double RootMeanSquare(const TArrayView& a, const TArrayView& b, const TRegion& region,
+                      double largest, std::size_t count) {
+  const int exponent = std::isfinite(largest) && largest > 0x1p500 ? std::ilogb(largest) + 1 : 0;
+  double squares = 0;
+  for (int r = 0; r < b.Rows; ++r)
+    for (int c = 0; c < b.Columns; ++c)
+      if (Inside(region, c, r, b.Columns, b.Rows)) {
+        const double d = std::ldexp(a.At(r, c) - b.At(r, c), -exponent);
+        squares += d * d;
+      }
+  return std::ldexp(std::sqrt(squares / double(count)), exponent);
+}
+
 }  // namespace
 
 bool TRegion::Contains(int ix, int iy, int columns, int rows) const {
@@ -217,10 +234,11 @@ TImageMetrics CompareImages(const TArrayView& reconstruction, const TArrayView& 
   TImageMetrics m;
   if (truth.Rows == 0 || truth.Columns == 0) return m;
   CheckRegion(region, truth.Columns, truth.Rows);
-  // One pass in row order: the range of the truth and the squared differences in the
-  // region (every region holds a pixel: CheckRegion and the circle's centre see to it).
+  // One pass in row order: the range of the truth and the largest difference in the
+  // region (every region holds a pixel: CheckRegion and the circle's centre see to it),
+  // then the squared differences, scaled where they would overflow.
   double low = std::numeric_limits<double>::infinity(), high = -low;
-  double squares = 0;
+  double largest = 0;
   std::size_t count = 0;
   for (int r = 0; r < truth.Rows; ++r)
     for (int c = 0; c < truth.Columns; ++c)
@@ -228,12 +246,11 @@ TImageMetrics CompareImages(const TArrayView& reconstruction, const TArrayView& 
         const double t = truth.At(r, c);
         low = std::min(low, t);
         high = std::max(high, t);
-        const double d = reconstruction.At(r, c) - t;
-        squares += d * d;
+        largest = std::max(largest, std::fabs(reconstruction.At(r, c) - t));
         ++count;
       }
   const double range = high - low;
-  m.Rmse = std::sqrt(squares / double(count));
+  m.Rmse = RootMeanSquare(reconstruction, truth, region, largest, count);
   const double infinity = std::numeric_limits<double>::infinity();
   // Guarded so that no division by zero or logarithm of zero is taken: equal images
   // have PSNR +inf, a constant truth (L = 0) with any error NRMSE +inf and PSNR -inf.

@@ -5,6 +5,7 @@
 #include "format/MessageFormat.h"
 #include "tomo/FanBeam.h"
 #include "tomo/Joseph.h"
+#include "tomo/Limits.h"
 #include "tomo/Parallel.h"
 
 namespace quarvel {
@@ -33,6 +34,7 @@ TStudyResult RunStudy(const TArrayView& truth, const std::vector<TGauss3D>& blob
                       const TStudyOptions& options, const std::stop_token& stop,
                       const TArrayView* sinogram) {
   CheckStudyOptions(options);
+  CheckBlobDensities(blobs);
   joseph::CheckImage(truth, "the truth");
   const TImageSize size{truth.Columns, truth.Rows};
   CheckFanGeometry(options.Geometry, size);

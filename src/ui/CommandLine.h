@@ -18,6 +18,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstddef>
 #include <string>
 
 #include "base/Exception.h"
@@ -34,13 +35,22 @@ class EUsageError : public Exception {
 // "<what> (see --help)".
 std::string UsageMessage(const std::string& what);
 
+// A value as a message shows it: whole up to `limit` bytes; a longer one cut there (never
+// inside a character) and followed by "... (N bytes)", so that a line stays a line. File
+// names are shown whole up to the system's path limit (kShownPathLength), which any name
+// that can name a file keeps to.
+constexpr std::size_t kShownLength = 100;
+constexpr std::size_t kShownPathLength = 4096;
+std::string ShownValue(const std::string& value, std::size_t limit = kShownLength);
+
 // The options every program takes: -h, --help and -v, --version.
 QCommandLineOption HelpOption();
 QCommandLineOption VersionOption();
 
 // Adds `options` to `parser` and parses `arguments` (the program's name first, as
 // argv has it). Raises EUsageError, in the style above, for a single-dash long option,
-// an unknown option, or a missing or unexpected value.
+// an unknown option, a missing or unexpected value, or an option given twice (by either
+// of its names): taking the last of two values silently would hide a typing slip.
 void ParseCommandLine(QCommandLineParser& parser, const QList<QCommandLineOption>& options,
                       const QStringList& arguments);
 

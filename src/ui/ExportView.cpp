@@ -4,8 +4,9 @@
 
 #include <charconv>
 #include <memory>
-#include <sstream>
+#include <string>
 
+#include "base/Exception.h"
 #include "platform/BitmapHost.h"
 #include "platform/window/Controls.h"
 #include "ui/ProjectionView.h"
@@ -61,6 +62,7 @@ QImage GridPicture(const TformMain& form) {
   bitmap.SetWidth(TProjectionModel::kGridSize);
   PaintGridImage(form, bitmap);
   QImage image(bitmap.Width(), bitmap.Height(), QImage::Format_RGB888);
+  if (image.isNull()) throw Exception("not enough memory for the picture");
   for (int y = 0; y < bitmap.Height(); ++y) {
     const uint8_t* from = bitmap.ScanLine(y);
     uint8_t* to = image.scanLine(y);
@@ -73,43 +75,53 @@ QImage GridPicture(const TformMain& form) {
   return image;
 }
 
+// The texts are built in strings, not string streams: a stream that cannot grow only
+// sets a flag and goes on, which would cut the text short unnoticed; a string raises
+// std::bad_alloc.
+
 std::string PointsCsv(const TformMain& form) {
-  std::ostringstream out;
-  out << "index,x,y,kind\n";
+  std::string out = "index,x,y,kind\n";
   for (int i = 0; i < form.ResolutionPointCount(); ++i) {
     const bool inserted = form.IsInsertedPoint(i);
-    out << i << ',' << ShortestText(form.Points[i].X) << ',' << ShortestText(form.Points[i].Y)
-        << ',' << (inserted ? "inserted" : "sample") << '\n';
+    out += std::to_string(i) + ',' + ShortestText(form.Points[i].X) + ',' +
+           ShortestText(form.Points[i].Y) + ',' + (inserted ? "inserted" : "sample") + '\n';
   }
-  return out.str();
+  return out;
 }
 
 std::string ProjectionCsv(const TformMain& form) {
-  std::ostringstream out;
-  out << "ix,x,sum\n";
+  std::string out = "ix,x,sum\n";
   for (int ix = 0; ix < TProjectionModel::kGridSize; ++ix)
-    out << ix << ',' << ShortestText(TProjectionModel::GridCoordinate(ix)) << ','
-        << ShortestText(form.Projection[ix]) << '\n';
-  return out.str();
+    out += std::to_string(ix) + ',' + ShortestText(TProjectionModel::GridCoordinate(ix)) + ',' +
+           ShortestText(form.Projection[ix]) + '\n';
+  return out;
 }
 
 std::string GridCsv(const TformMain& form) {
-  std::ostringstream out;
-  out << "ix,iy,x,y,value\n";
+  std::string out = "ix,iy,x,y,value\n";
   for (int ix = 0; ix < TProjectionModel::kGridSize; ++ix)
     for (int iy = 0; iy < TProjectionModel::kGridSize; ++iy)
-      out << ix << ',' << iy << ',' << ShortestText(TProjectionModel::GridCoordinate(ix)) << ','
-          << ShortestText(TProjectionModel::GridCoordinate(iy)) << ','
-          << ShortestText(form.Grid[ix][iy]) << '\n';
-  return out.str();
+      out += std::to_string(ix) + ',' + std::to_string(iy) + ',' +
+             ShortestText(TProjectionModel::GridCoordinate(ix)) + ',' +
+             ShortestText(TProjectionModel::GridCoordinate(iy)) + ',' +
+             ShortestText(form.Grid[ix][iy]) + '\n';
+  return out;
 }
 
 QByteArray PngBytes(const QImage& image) {
+  if (image.isNull()) throw Exception("not enough memory for the picture");
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
-  image.save(&buffer, "PNG");
+  if (!image.save(&buffer, "PNG") || bytes.isEmpty())
+    throw Exception("cannot encode the " + std::to_string(image.width()) + " x " +
+                    std::to_string(image.height()) + " picture as PNG");
   return bytes;
+}
+
+std::string PngText(const QImage& image) {
+  const QByteArray bytes = PngBytes(image);
+  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
 QByteArray TextBytes(const std::string& text) {

@@ -32,7 +32,10 @@ std::string ProjectionCsv(const TformMain& form);
 // "ix,iy,x,y,value" rows of the density grid.
 std::string GridCsv(const TformMain& form);
 
+// The PNG file of `image`. Raises Exception when the image is null (its pixels could not
+// be allocated) or cannot be encoded: an empty file is never a picture.
 QByteArray PngBytes(const QImage& image);
+std::string PngText(const QImage& image);
 QByteArray TextBytes(const std::string& text);
 
 }  // namespace quarvel

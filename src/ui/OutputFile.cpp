@@ -5,8 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <sys/random.h>
+
 #include <array>
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <csignal>
 #include <cstdio>
@@ -14,17 +17,21 @@
 #include <cstring>
 #include <string>
 
+#include "base/ScopeExit.h"
+#include "ui/CommandLine.h"
+
 namespace quarvel {
 namespace {
 
+// `target` is the name as shown (cut beyond the path limit, see ShownValue).
 [[noreturn]] void Fail(const std::string& target, int error) {
   throw EOutputError("cannot write " + target + ": " + std::strerror(error));
 }
 
 // Writes all bytes to an open descriptor; 0, or the errno of the failing call.
-int WriteAll(int fd, const QByteArray& bytes) {
-  const char* at = bytes.constData();
-  std::size_t left = static_cast<std::size_t>(bytes.size());
+int WriteAll(int fd, std::string_view bytes) {
+  const char* at = bytes.data();
+  std::size_t left = bytes.size();
   while (left > 0) {
     const ssize_t n = ::write(fd, at, left);
     if (n < 0 && errno == EINTR) continue;
@@ -36,18 +43,48 @@ int WriteAll(int fd, const QByteArray& bytes) {
   return 0;
 }
 
+// A failed write inside a producer, carried out of it to the code that owns the file.
+struct WriteFailed {
+  int error;
+};
+
+class DescriptorSink final : public TOutputSink {
+ public:
+  explicit DescriptorSink(int fd) : fd_(fd) {}
+  void Write(std::string_view bytes) override {
+    if (const int error = WriteAll(fd_, bytes)) throw WriteFailed{error};
+  }
+
+ private:
+  int fd_;
+};
+
+// Runs the producer into `fd`: 0, or the errno of the failing write. Whatever else the
+// producer raises goes on to the caller.
+int Produce(int fd, const TOutputProducer& produce) {
+  DescriptorSink sink(fd);
+  try {
+    produce(sink);
+  } catch (const WriteFailed& failed) {
+    return failed.error;
+  }
+  return 0;
+}
+
 // ---------------------------------------------------------------------------
 // The temporary file and the signals that end the program while it exists. The
-// handler may call only async-signal-safe functions, so the name waits in a fixed
-// buffer; it is set and cleared with the signals blocked, so that the handler never
-// sees half a name, nor removes a name that another file has taken since.
+// handler may call only async-signal-safe functions, so the name (within its folder,
+// whose descriptor is kept beside it) waits in a fixed buffer; it is set and cleared
+// with the signals blocked, so that the handler never sees half a name, nor removes a
+// name that another file has taken since.
 
 constexpr std::array<int, 3> kEndingSignals = {SIGINT, SIGTERM, SIGHUP};
-char gTemporary[PATH_MAX];
+char gTemporary[NAME_MAX + 1];
+int gTemporaryFolder = -1;
 volatile std::sig_atomic_t gTemporaryLive = 0;
 
 extern "C" void RemoveTemporaryAndEnd(int signal) {
-  if (gTemporaryLive) ::unlink(gTemporary);
+  if (gTemporaryLive) ::unlinkat(gTemporaryFolder, gTemporary, 0);
   gTemporaryLive = 0;
   struct sigaction standard {};
   standard.sa_handler = SIG_DFL;
@@ -80,28 +117,42 @@ class TemporaryFileGuard {
   TemporaryFileGuard(const TemporaryFileGuard&) = delete;
   TemporaryFileGuard& operator=(const TemporaryFileGuard&) = delete;
 
-  // mkstemp on `name`, tracked from the moment the file exists; -1 and errno on failure.
-  int Create(std::string& name) {
+  // A new file in `folder` (a descriptor) named `name` with its six trailing X replaced
+  // by random letters, as mkstemp makes one, tracked from the moment it exists; -1 and
+  // errno on failure.
+  int Create(int folder, std::string& name) {
     if (name.size() >= sizeof gTemporary) {
       errno = ENAMETOOLONG;
       return -1;
     }
-    Block();
-    const int fd = ::mkstemp(name.data());
-    const int error = errno;
-    if (fd >= 0) {
-      std::memcpy(gTemporary, name.c_str(), name.size() + 1);
-      gTemporaryLive = 1;
+    static constexpr char kLetters[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      unsigned char random[6];
+      if (::getrandom(random, sizeof random, 0) != sizeof random) return -1;
+      for (std::size_t i = 0; i < 6; ++i)
+        name[name.size() - 6 + i] = kLetters[random[i] % (sizeof kLetters - 1)];
+      Block();
+      const int fd = ::openat(folder, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+      const int error = errno;
+      if (fd >= 0) {
+        std::memcpy(gTemporary, name.c_str(), name.size() + 1);
+        gTemporaryFolder = folder;
+        gTemporaryLive = 1;
+      }
+      Unblock();
+      errno = error;
+      if (fd >= 0 || error != EEXIST) return fd;
     }
-    Unblock();
-    errno = error;
-    return fd;
+    errno = EEXIST;
+    return -1;
   }
-  // Renames the tracked file to `target` (0, or errno), or removes it when `error` is set.
-  int Finish(const std::string& name, const std::string& target, int error) {
+  // Renames the tracked file to `target` in the same folder (0, or errno), or removes it
+  // when `error` is set.
+  int Finish(int folder, const std::string& name, const std::string& target, int error) {
     Block();
-    if (error == 0 && ::rename(name.c_str(), target.c_str()) != 0) error = errno;
-    if (error != 0) ::unlink(name.c_str());
+    if (error == 0 && ::renameat(folder, name.c_str(), folder, target.c_str()) != 0) error = errno;
+    if (error != 0) ::unlinkat(folder, name.c_str(), 0);
     gTemporaryLive = 0;
     Unblock();
     return error;
@@ -123,17 +174,35 @@ class TemporaryFileGuard {
 
 // ---------------------------------------------------------------------------
 
+// Writes the producer's bytes to an open descriptor the caller keeps; standard output's
+// buffer goes first. Standard output whose reader went away is EOutputClosed.
+void WriteDescriptor(int fd, const std::string& shown, const TOutputProducer& produce) {
+  int error = fd == STDOUT_FILENO && std::fflush(stdout) != 0 ? errno : 0;
+  if (error == 0) error = Produce(fd, produce);
+  if (error == 0) return;
+  const std::string message = "cannot write " + shown + ": " + std::strerror(error);
+  if (error == EPIPE && fd == STDOUT_FILENO) throw EOutputClosed(message);
+  throw EOutputError(message);
+}
+
 // A target that is not a regular file (a character device, a FIFO, a socket) is
 // written in place: replacing it would destroy it.
-void WriteInPlace(const std::string& path, const QByteArray& bytes) {
+void WriteInPlace(const std::string& path, const std::string& shown,
+                  const TOutputProducer& produce) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) Fail(path, errno);
-  const int error = WriteAll(fd, bytes);
+  if (fd < 0) Fail(shown, errno);
+  int error = 0;
+  try {
+    error = Produce(fd, produce);
+  } catch (...) {
+    ::close(fd);
+    throw;
+  }
   if (error != 0) {
     ::close(fd);
-    Fail(path, error);
+    Fail(shown, error);
   }
-  if (::close(fd) != 0 && errno != EINTR) Fail(path, errno);
+  if (::close(fd) != 0 && errno != EINTR) Fail(shown, errno);
 }
 
 // The rename is durable only once the folder that holds the name is on the disk too.
@@ -152,15 +221,18 @@ int SyncFolder(const std::string& folder) {
 // A new file gets the usual permissions (0666 less the umask), a replaced one keeps
 // its, except set-user-ID and set-group-ID: the new file is the writer's.
 void WriteAtomically(const std::string& target, const std::string& shown,
-                     const struct stat* existing, const QByteArray& bytes) {
+                     const struct stat* existing, const TOutputProducer& produce) {
   const std::size_t slash = target.rfind('/');
   const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
   // The temporary name must fit where the target's name just fits.
-  std::string temporary =
-      folder + "." + (base.size() > 200 ? std::string("quarvel") : base) + ".XXXXXX";
+  std::string temporary = "." + (base.size() > 200 ? std::string("quarvel") : base) + ".XXXXXX";
+  const int folderFd =
+      ::open(folder.empty() ? "." : folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (folderFd < 0) Fail(shown, errno);
+  const TScopeExit closeFolder([folderFd] { ::close(folderFd); });
   TemporaryFileGuard guard;
-  const int fd = guard.Create(temporary);
+  const int fd = guard.Create(folderFd, temporary);
   if (fd < 0) Fail(shown, errno);
   int error = 0;
   mode_t mode;
@@ -172,18 +244,26 @@ void WriteAtomically(const std::string& target, const std::string& shown,
     mode = 0666 & ~mask;
   }
   if (::fchmod(fd, mode) != 0) error = errno;
-  if (error == 0) error = WriteAll(fd, bytes);
+  try {
+    if (error == 0) error = Produce(fd, produce);
+  } catch (...) {
+    ::close(fd);
+    guard.Finish(folderFd, temporary, base, ECANCELED);
+    throw;
+  }
   if (error == 0 && ::fsync(fd) != 0) error = errno;
   if (::close(fd) != 0 && error == 0 && errno != EINTR) error = errno;
-  error = guard.Finish(temporary, target, error);
+  error = guard.Finish(folderFd, temporary, base, error);
   if (error == 0) error = SyncFolder(folder);
   if (error != 0) Fail(shown, error);
 }
 
 // The file a chain of symbolic links ends at, whether it exists or not: a relative link
 // is read from the folder of the link. ELOOP after as many links as the system follows.
+// A name on the way that stands for a descriptor ends the walk there.
 std::string FollowLinks(std::string path, const std::string& shown) {
   for (int hops = 0; hops < 40; ++hops) {
+    if (DescriptorOfName(path) >= 0) return path;
     struct stat s;
     if (::lstat(path.c_str(), &s) != 0 || !S_ISLNK(s.st_mode)) return path;
     std::string link(PATH_MAX, '\0');
@@ -204,34 +284,88 @@ std::string FollowLinks(std::string path, const std::string& shown) {
 }  // namespace
 
 void WriteOutputFile(const QString& path, const QByteArray& bytes) {
+  WriteOutputFile(path,
+                  std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+}
+
+void WriteOutputFile(const QString& path, std::string_view bytes) {
+  WriteOutputFile(path, [bytes](TOutputSink& sink) { sink.Write(bytes); });
+}
+
+void WriteOutputFile(const QString& path, const TOutputProducer& produce) {
   if (path == "-") {
-    // Anything buffered on the stream goes first; then the bytes straight to the descriptor.
-    int error = std::fflush(stdout) != 0 ? errno : 0;
-    if (error == 0) error = WriteAll(STDOUT_FILENO, bytes);
-    const std::string message =
-        std::string("cannot write to standard output: ") + (error != 0 ? std::strerror(error) : "");
-    if (error == EPIPE) throw EOutputClosed(message);
-    if (error != 0) throw EOutputError(message);
+    WriteDescriptor(STDOUT_FILENO, "to standard output", produce);
     return;
   }
   const std::string name = path.toStdString();
-  if (name.empty()) Fail("''", ENOENT);
+  if (name.empty()) throw EOutputError("the output file's name is empty");
+  const std::string shown = ShownValue(name, kShownPathLength);
   // Through a symbolic link the file it names is written, not the link.
-  const std::string file = FollowLinks(name, name);
-  struct stat target;
-  if (::stat(file.c_str(), &target) != 0) {
-    if (errno != ENOENT) Fail(name, errno);
-    WriteAtomically(file, name, nullptr, bytes);
+  const std::string file = FollowLinks(name, shown);
+  if (const int fd = DescriptorOfName(file); fd >= 0) {
+    if (::fcntl(fd, F_GETFL) == -1) Fail(shown, errno);
+    WriteDescriptor(fd, shown, produce);
     return;
   }
-  if (S_ISDIR(target.st_mode)) Fail(name, EISDIR);
+  struct stat target;
+  if (::stat(file.c_str(), &target) != 0) {
+    if (errno != ENOENT) Fail(shown, errno);
+    WriteAtomically(file, shown, nullptr, produce);
+    return;
+  }
+  if (S_ISDIR(target.st_mode)) Fail(shown, EISDIR);
   if (!S_ISREG(target.st_mode)) {
-    WriteInPlace(file, bytes);
+    WriteInPlace(file, shown, produce);
     return;
   }
   // A file the user may not write is not replaced either, though its folder would allow it.
-  if (::access(file.c_str(), W_OK) != 0) Fail(name, errno);
-  WriteAtomically(file, name, &target, bytes);
+  if (::access(file.c_str(), W_OK) != 0) Fail(shown, errno);
+  WriteAtomically(file, shown, &target, produce);
+}
+
+int DescriptorOfName(const std::string& name) {
+  if (name == "/dev/stdin") return STDIN_FILENO;
+  if (name == "/dev/stdout") return STDOUT_FILENO;
+  if (name == "/dev/stderr") return STDERR_FILENO;
+  const std::string ownFolder = "/proc/" + std::to_string(::getpid()) + "/fd/";
+  for (const std::string& folder : {std::string("/dev/fd/"), std::string("/proc/self/fd/"),
+                                    std::string("/proc/thread-self/fd/"), ownFolder}) {
+    if (name.size() <= folder.size() || name.compare(0, folder.size(), folder) != 0) continue;
+    int fd = -1;
+    const char* digits = name.c_str() + folder.size();
+    const char* end = name.c_str() + name.size();
+    const auto [at, error] = std::from_chars(digits, end, fd);
+    if (error == std::errc() && at == end && fd >= 0 && *digits != '+') return fd;
+  }
+  return -1;
+}
+
+TChunkedText::TChunkedText(TOutputSink& sink) : sink_(sink) { buffer_.reserve(kChunk + 256); }
+
+TChunkedText& TChunkedText::operator<<(std::string_view text) {
+  buffer_ += text;
+  if (buffer_.size() >= kChunk) Finish();
+  return *this;
+}
+
+TChunkedText& TChunkedText::operator<<(char c) {
+  buffer_ += c;
+  if (buffer_.size() >= kChunk) Finish();
+  return *this;
+}
+
+TChunkedText& TChunkedText::operator<<(long long n) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+  return *this << std::string_view(digits, static_cast<std::size_t>(end - digits));
+}
+
+void TChunkedText::Finish() {
+  std::string chunk;
+  chunk.swap(buffer_);
+  sink_.Write(chunk);
+  buffer_.swap(chunk);
+  buffer_.clear();
 }
 
 bool OutputIsInput(const QString& output, const std::string& input) {

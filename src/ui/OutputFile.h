@@ -10,12 +10,24 @@
 // link is followed to the file it names, which is written even when it does not exist
 // yet (as the shell's ">" does); the link stays. A target that exists and is not a
 // regular file (a character device, a FIFO, a socket) is written in place, never
-// replaced; a directory is an error. "-" is standard output, written directly.
+// replaced; a directory is an error. "-" is standard output, written directly, and so is
+// a name of an open descriptor (/dev/stdout, /dev/stderr, /dev/fd/N, /proc/self/fd/N):
+// the descriptor is written as it was opened, so "> file" writes from its start and
+// ">> file" appends. The temporary file is made in the target's folder through a
+// descriptor of that folder, so that a target whose name is close to the system's path
+// limit is written like any other.
+//
+// An output may be produced in pieces (a large CSV, chunk after chunk): the producer hands
+// each piece to a sink, and a failure of the producer itself (say, std::bad_alloc) is
+// treated as a failed write: nothing is replaced, and the producer's exception goes on.
 
 #include <QByteArray>
 #include <QString>
 
+#include <cstddef>
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "base/Exception.h"
 
@@ -36,8 +48,47 @@ class EOutputClosed : public EOutputError {
   using EOutputError::EOutputError;
 };
 
+// Where the pieces of an output go, in order. Write takes all of the bytes or raises
+// EOutputError.
+class TOutputSink {
+ public:
+  virtual void Write(std::string_view bytes) = 0;
+
+ protected:
+  ~TOutputSink() = default;
+};
+
+// Calls `produce` once with a sink whose bytes make up the output.
+using TOutputProducer = std::function<void(TOutputSink&)>;
+
 // Writes all of `bytes` to `path` ("-" for standard output), or raises EOutputError.
 void WriteOutputFile(const QString& path, const QByteArray& bytes);
+void WriteOutputFile(const QString& path, std::string_view bytes);
+// Writes what `produce` hands its sink to `path`, under the same contract.
+void WriteOutputFile(const QString& path, const TOutputProducer& produce);
+
+// Text built in pieces and handed to a sink in chunks of about a mebibyte, so that a large
+// text never needs memory of its own size. Finish hands over the rest; what is appended
+// after a failure is dropped, as the failure has already been raised.
+class TChunkedText {
+ public:
+  explicit TChunkedText(TOutputSink& sink);
+  TChunkedText& operator<<(std::string_view text);
+  TChunkedText& operator<<(char c);
+  TChunkedText& operator<<(long long n);
+  TChunkedText& operator<<(int n) { return *this << static_cast<long long>(n); }
+  void Finish();
+
+ private:
+  static constexpr std::size_t kChunk = std::size_t(1) << 20;
+  TOutputSink& sink_;
+  std::string buffer_;
+};
+
+// The descriptor a name stands for: 0, 1 and 2 for /dev/stdin, /dev/stdout and
+// /dev/stderr, N for /dev/fd/N, /proc/self/fd/N, /proc/thread-self/fd/N and
+// /proc/<this process>/fd/N; -1 for any other name.
+int DescriptorOfName(const std::string& name);
 
 // Whether writing `output` would write into the regular file `input`, named directly,
 // through a symbolic link, or by another hard link (the same device and inode). Either

@@ -5,9 +5,11 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <limits>
+#include <memory>
 #include <new>
-#include <sstream>
+#include <string_view>
 
 #include <sys/stat.h>
 
@@ -15,9 +17,12 @@
 #include "io/ArrayFiles.h"
 #include "io/Sidecar.h"
 #include "tomo/FanBeam.h"
+#include "tomo/Limits.h"
 #include "ui/ColourMaps.h"
 #include "ui/ExportView.h"
 #include "ui/GridImage.h"
+#include "ui/MemoryBudget.h"
+#include "ui/TerminalProgress.h"
 #include "ui/MainFormUnit.h"
 #include "ui/OutputFile.h"
 #include "ui/ProjectionView.h"
@@ -67,7 +72,7 @@ std::string Value(const QCommandLineParser& parser, const char* option) {
 }
 
 [[noreturn]] void BadValue(const char* option, const std::string& text, const std::string& range) {
-  throw EUsageError("bad " + std::string(option) + " '" + text + "' (" + range + ")");
+  throw EUsageError("bad " + std::string(option) + " '" + ShownValue(text) + "' (" + range + ")");
 }
 
 // The whole text must be the number: "12x", " 12" and "" are refused.
@@ -195,7 +200,7 @@ TExportKind OutputKind(const std::string& command, const std::string& file,
                        const std::string& format) {
   const bool onlyCsv = command == "metrics";
   const std::string writes = command + " writes " + (onlyCsv ? "csv" : "png, csv, npy or tiff");
-  const std::string quoted = "'" + file + "'";
+  const std::string quoted = "'" + ShownValue(file, kShownPathLength) + "'";
   const QString base = QString::fromStdString(file).section('/', -1);
   const int dot = static_cast<int>(base.lastIndexOf('.'));
   const std::string ending =
@@ -205,9 +210,11 @@ TExportKind OutputKind(const std::string& command, const std::string& file,
   TExportKind kind = TExportKind::Csv;
   if (!format.empty()) {
     const std::optional<TExportKind> given = KindOfName(format);
-    if (!given) throw EUsageError("bad format '" + format + "' (png, csv, npy or tiff)");
+    if (!given)
+      throw EUsageError("bad format '" + ShownValue(format) + "' (png, csv, npy or tiff)");
     if (fromEnding && fromEnding != given)
-      throw EUsageError(quoted + " ends in ." + ending + ", but the format is " + format);
+      throw EUsageError(quoted + " ends in ." + ShownValue(ending) + ", but the format is " +
+                        ShownValue(format));
     kind = *given;
   } else if (fromEnding) {
     kind = *fromEnding;
@@ -218,8 +225,9 @@ TExportKind OutputKind(const std::string& command, const std::string& file,
                       writes + ")");
   }
   if (onlyCsv && kind != TExportKind::Csv)
-    throw EUsageError(
-        writes + (format.empty() ? ", but " + quoted + " ends in ." + ending : ", not " + format));
+    throw EUsageError(writes + (format.empty()
+                                    ? ", but " + quoted + " ends in ." + ShownValue(ending)
+                                    : ", not " + ShownValue(format)));
   return kind;
 }
 
@@ -250,19 +258,48 @@ TArray2D JobTruth(const TTomographyJob& job, const TProjectionModel& model) {
 // 1 + i * 19 / (n - 1) in extended precision, rounded: the viewer's GridCoordinate at 128.
 double PhantomCoordinate(int i, int n) { return static_cast<double>(1.0L + i * (19.0L / (n - 1))); }
 
-QByteArray ArrayBytes(const TArray2D& array, TExportKind kind, bool diverging,
-                      const std::string& csv) {
+// The array's file in `kind`; a CSV streamed by `csv` in chunks, NPY likewise.
+void WriteArray(TOutputSink& sink, const TArray2D& array, TExportKind kind, bool diverging,
+                const std::function<void(TOutputSink&)>& csv) {
   switch (kind) {
     case TExportKind::Png:
-      return PngBytes(diverging ? DivergingPicture(array) : GreyPicture(array));
+      sink.Write(PngText(diverging ? DivergingPicture(array) : GreyPicture(array)));
+      return;
     case TExportKind::Npy:
-      return TextBytes(NpyBytes(array));
+      WriteNpy(array, [&sink](std::string_view chunk) { sink.Write(chunk); });
+      return;
     case TExportKind::Tiff:
-      return TextBytes(TiffBytes(array));
+      sink.Write(TiffBytes(array));
+      return;
     case TExportKind::Csv:
-      break;
+      csv(sink);
+      return;
   }
-  return TextBytes(csv);
+}
+
+// A picture the size of the array, or a clear error when its pixels cannot be had: a
+// null image has no scan lines to write through.
+QImage NewPicture(const TArray2D& array, QImage::Format format) {
+  QImage image(array.Columns, array.Rows, format);
+  if (image.isNull())
+    throw Exception("not enough memory for a picture of " + std::to_string(array.Columns) + " x " +
+                    std::to_string(array.Rows) + " pixels");
+  return image;
+}
+
+// Collects a producer's bytes, for the tests and the bench's comparisons.
+class StringSink final : public TOutputSink {
+ public:
+  void Write(std::string_view bytes) override { text += bytes; }
+  std::string text;
+};
+
+// The array's file in `kind` whole.
+QByteArray ArrayBytes(const TArray2D& array, TExportKind kind, bool diverging,
+                      const std::function<void(TOutputSink&)>& csv) {
+  StringSink sink;
+  WriteArray(sink, array, kind, diverging, csv);
+  return TextBytes(sink.text);
 }
 
 }  // namespace
@@ -376,23 +413,119 @@ void ComputeHeadlessModel(TProjectionModel& model,
     blob->Enabled = b.Enabled;
     model.AdoptBlob(std::move(blob));
   }
-  // The window's update cycle without its table and chart (TformMain::RecomputeAll).
+  // The window's update cycle without its table and chart (TformMain::RecomputeAll). A
+  // floating-point error names its blob; the projection's sums are those of all blobs,
+  // and its overflow names the densest.
   model.ResetGrid();
-  for (int i = 0; i < model.BlobCount(); ++i)
-    if (model.BlobAt(i)->Enabled) model.AddBlobToGrid(*model.BlobAt(i));
-  model.ComputeProjection();
+  for (int i = 0; i < model.BlobCount(); ++i) {
+    try {
+      if (model.BlobAt(i)->Enabled) model.AddBlobToGrid(*model.BlobAt(i));
+    } catch (const EMathError& e) {
+      throw EMathError("blob " + std::to_string(i + 1) + ": " + e.Message());
+    }
+  }
+  try {
+    model.ComputeProjection();
+  } catch (const EMathError& e) {
+    int densest = 0;
+    for (int i = 1; i < model.BlobCount(); ++i)
+      if (model.BlobAt(i)->Enabled &&
+          PeakDensity(*model.BlobAt(i)) > PeakDensity(*model.BlobAt(densest)))
+        densest = i;
+    throw EMathError("the zero projection: " + e.Message() + " (blob " +
+                     std::to_string(densest + 1) + " is the densest)");
+  }
+}
+
+std::uint64_t TomographyPeakBytes(const TTomographyJob& job) {
+  const bool sinogramOnly = job.Command == "sinogram";
+  const std::uint64_t views = std::uint64_t(job.Study.Geometry.Views),
+                      bins = std::uint64_t(job.Study.Geometry.Detectors);
+  const std::uint64_t study = StudyPeakBytes(job.Study, sinogramOnly);
+  // The images: --image's or the phantom's grid of --grid-size. Held at once: the job's
+  // image, the truth and its copy in the result, the reconstruction and the difference, and
+  // the iterative methods' few images of that size (the image so far, its update, weights).
+  const std::uint64_t imageCells =
+      job.Data.Image ? std::uint64_t(job.Data.Image->Rows) * std::uint64_t(job.Data.Image->Columns)
+                     : std::uint64_t(job.Study.GridSize) * std::uint64_t(job.Study.GridSize);
+  const std::uint64_t images = 8 * imageCells * (sinogramOnly ? 3 : 9);
+  // A sinogram given with --sinogram is held beside the result's copy of it.
+  const std::uint64_t given = job.Data.Sinogram ? 8 * views * bins : 0;
+  // The written array: the sinogram, or an image.
+  const std::uint64_t cells = sinogramOnly ? views * bins : imageCells;
+  std::uint64_t output = 0;
+  switch (job.Kind) {
+    case TExportKind::Csv:
+    case TExportKind::Npy:
+      output = 2 << 20;  // a chunk, and the CSV's texts of the bins' positions
+      break;
+    case TExportKind::Tiff:
+      output = 8 * cells;  // 4 bytes a value, in a buffer that grows by doubling
+      break;
+    case TExportKind::Png:
+      output = 6 * cells;  // up to 3 bytes a pixel, and the compressed file
+      break;
+  }
+  // The arrays are freed as the output is written only in part: both are counted whole.
+  constexpr std::uint64_t kProgram = 64 << 20;  // the threads' stacks, the libraries' heaps
+  return study + images + given + output + kProgram;
+}
+
+void CheckTomographyFits(const TTomographyJob& job, const TProjectionModel& model,
+                         std::uint64_t available) {
+  try {
+    CheckBlobDensities(ModelBlobs(model));
+  } catch (const EInvalidStudyValue& e) {
+    throw EUsageError(e.Message());
+  }
+  if (const auto shortfall = MemoryShortfall(TomographyPeakBytes(job), available))
+    throw EUsageError(job.Command + " of " + std::to_string(job.Study.Geometry.Views) +
+                      " views of " + std::to_string(job.Study.Geometry.Detectors) + " bins " +
+                      *shortfall);
+}
+
+double ExpectedWork(const TTomographyJob& job, int blobs) {
+  const TStudyOptions& s = job.Study;
+  const double cells = double(s.Geometry.Views) * s.Geometry.Detectors;
+  double passes = job.Data.Sinogram                 ? 0
+                  : s.Projector == TProjectorKind::Exact ? 1 + blobs / 4.0
+                                                         : 1;
+  if (job.Command != "sinogram")
+    passes += s.Method == TReconstructionMethod::Fbp ? 1 : 2.0 * s.Iterations;
+  if (job.Command == "sinogram" && job.Kind == TExportKind::Csv) passes += 4;
+  return cells * passes;
 }
 
 TTomographyOutputs TomographyOutputs(const TTomographyJob& job, const TProjectionModel& model) {
   const TScanGeometry& geometry = job.Study.Geometry;
   const bool sinogramOnly = job.Command == "sinogram";
   const TRegion& region = job.Data.Region;
+  CheckTomographyFits(job, model, AvailableMemoryBytes());
+  // About a second's work, at 50 ns a unit.
+  constexpr double kLongWork = 2e7;
+  auto progress = std::make_shared<TTerminalProgress>(
+      job.Progress && ExpectedWork(job, model.BlobCount()) > kLongWork);
+  TStudyOptions options = job.Study;
+  const bool iterative = options.Method != TReconstructionMethod::Fbp;
+  progress->Stage(sinogramOnly ? "sinogram"
+                  : iterative  ? "sinogram"
+                               : "sinogram and reconstruction");
+  if (progress->Active() && iterative && !sinogramOnly) {
+    const std::string method = options.Method == TReconstructionMethod::Sirt   ? "SIRT"
+                               : options.Method == TReconstructionMethod::Sart ? "SART"
+                                                                               : "CGLS";
+    options.Progress = [progress, method, total = options.Iterations,
+                        previous = options.Progress](int done) {
+      if (done == 1) progress->Stage(method + " iterations", total);
+      progress->Advance(done);
+      if (previous) previous(done);
+    };
+  }
   TTomographyOutputs outputs;
   TStudyResult study;
   try {
     const TArray2D truth = JobTruth(job, model);
     const std::vector<TGauss3D> blobs = ModelBlobs(model);
-    TStudyOptions options = job.Study;
     THistoryCsv history;
     if (!job.Data.History.empty())
       options.Iterate = [&](int iteration, const TArray2D& image) {
@@ -425,22 +558,37 @@ TTomographyOutputs TomographyOutputs(const TTomographyJob& job, const TProjectio
     throw Exception("not enough memory for " + std::to_string(geometry.Views) + " views of " +
                     std::to_string(geometry.Detectors) + " bins");
   }
-  const bool csv = job.Kind == TExportKind::Csv;
+  // The result is shared by the producer, which may be called after this returns.
+  auto result = std::make_shared<TStudyResult>(std::move(study));
+  const TExportKind kind = job.Kind;
+  progress->Stage("writing");
   if (sinogramOnly) {
-    outputs.Data = ArrayBytes(study.Sinogram, job.Kind, false,
-                              csv ? SinogramCsv(study.Sinogram, geometry, job.Study.GridSize) : "");
+    const int gridSize = job.Study.GridSize;
+    outputs.Data = [result, kind, geometry, gridSize, progress](TOutputSink& sink) {
+      WriteArray(sink, result->Sinogram, kind, false, [&](TOutputSink& s) {
+        WriteSinogramCsv(s, result->Sinogram, geometry, gridSize);
+      });
+    };
   } else if (job.Command == "metrics") {
-    outputs.Data = TextBytes(MetricsCsv(study.Metrics));
+    outputs.Data = [result](TOutputSink& sink) { sink.Write(MetricsCsv(result->Metrics)); };
   } else {
     const bool difference = job.Command == "difference";
-    const TArray2D& image = difference ? study.Difference : study.Reconstruction;
-    outputs.Data = ArrayBytes(image, job.Kind, difference, csv ? ImageCsv(image) : "");
+    outputs.Data = [result, kind, difference, progress](TOutputSink& sink) {
+      const TArray2D& image = difference ? result->Difference : result->Reconstruction;
+      WriteArray(sink, image, kind, difference, [&](TOutputSink& s) { WriteImageCsv(s, image); });
+    };
   }
   return outputs;
 }
 
-QByteArray TomographyBytes(const TTomographyJob& job, const TProjectionModel& model) {
+TOutputProducer TomographyOutput(const TTomographyJob& job, const TProjectionModel& model) {
   return TomographyOutputs(job, model).Data;
+}
+
+QByteArray TomographyBytes(const TTomographyJob& job, const TProjectionModel& model) {
+  StringSink sink;
+  TomographyOutput(job, model)(sink);
+  return TextBytes(sink.text);
 }
 
 void WriteTomographyOutputs(const QString& file, const TTomographyJob& job,
@@ -482,7 +630,7 @@ QByteArray HeadlessGridBytes(const QCommandLineParser& parser, TExportKind kind,
     // The window's picture: the green level of each cell against the largest.
     double top = 0;
     for (const double v : image.Values) top = std::max(top, v);
-    QImage picture(image.Columns, image.Rows, QImage::Format_RGB888);
+    QImage picture = NewPicture(image, QImage::Format_RGB888);
     picture.fill(Qt::black);
     for (int iy = 0; iy < image.Rows; ++iy) {
       uchar* line = picture.scanLine(iy);
@@ -491,31 +639,47 @@ QByteArray HeadlessGridBytes(const QCommandLineParser& parser, TExportKind kind,
     }
     return PngBytes(picture);
   }
-  return ArrayBytes(image, kind, false, kind == TExportKind::Csv ? ImageCsv(image) : "");
+  return ArrayBytes(image, kind, false, [&](TOutputSink& s) { WriteImageCsv(s, image); });
 }
 
-std::string SinogramCsv(const TArray2D& sinogram, const TScanGeometry& geometry, int gridSize) {
-  std::ostringstream out;
+void WriteSinogramCsv(TOutputSink& sink, const TArray2D& sinogram, const TScanGeometry& geometry,
+                      int gridSize) {
+  TChunkedText out(sink);
   out << "view,angle,bin,t,value\n";
+  std::vector<std::string> positions(static_cast<std::size_t>(sinogram.Columns));
+  for (int bin = 0; bin < sinogram.Columns; ++bin)
+    positions[static_cast<std::size_t>(bin)] =
+        ShortestText(geometry.BinCells(bin) * 19 / (gridSize - 1));
   for (int view = 0; view < sinogram.Rows; ++view) {
     const std::string angle = ShortestText(geometry.AngleDegrees(view));
     for (int bin = 0; bin < sinogram.Columns; ++bin)
-      out << view << ',' << angle << ',' << bin << ','
-          << ShortestText(geometry.BinCells(bin) * 19 / (gridSize - 1)) << ','
-          << ShortestText(sinogram.At(view, bin)) << '\n';
+      out << view << ',' << angle << ',' << bin << ',' << positions[static_cast<std::size_t>(bin)]
+          << ',' << ShortestText(sinogram.At(view, bin)) << '\n';
   }
-  return out.str();
+  out.Finish();
 }
 
-std::string ImageCsv(const TArray2D& image) {
-  std::ostringstream out;
+void WriteImageCsv(TOutputSink& sink, const TArray2D& image) {
+  TChunkedText out(sink);
   out << "ix,iy,x,y,value\n";
   for (int ix = 0; ix < image.Columns; ++ix)
     for (int iy = 0; iy < image.Rows; ++iy)
       out << ix << ',' << iy << ',' << ShortestText(PhantomCoordinate(ix, image.Columns)) << ','
           << ShortestText(PhantomCoordinate(iy, image.Columns)) << ','
           << ShortestText(image.At(iy, ix)) << '\n';
-  return out.str();
+  out.Finish();
+}
+
+std::string SinogramCsv(const TArray2D& sinogram, const TScanGeometry& geometry, int gridSize) {
+  StringSink sink;
+  WriteSinogramCsv(sink, sinogram, geometry, gridSize);
+  return std::move(sink.text);
+}
+
+std::string ImageCsv(const TArray2D& image) {
+  StringSink sink;
+  WriteImageCsv(sink, image);
+  return std::move(sink.text);
 }
 
 std::string MetricsCsv(const TImageMetrics& metrics) {
@@ -525,7 +689,7 @@ std::string MetricsCsv(const TImageMetrics& metrics) {
 
 QImage GreyPicture(const TArray2D& array) {
   const auto [low, high] = FiniteRange(array);
-  QImage image(array.Columns, array.Rows, QImage::Format_Grayscale8);
+  QImage image = NewPicture(array, QImage::Format_Grayscale8);
   for (int r = 0; r < array.Rows; ++r) {
     uchar* line = image.scanLine(r);
     for (int c = 0; c < array.Columns; ++c) line[c] = GreyLevel(array.At(r, c), low, high);
@@ -535,7 +699,7 @@ QImage GreyPicture(const TArray2D& array) {
 
 QImage DivergingPicture(const TArray2D& array) {
   const double reach = DivergingReach(array);
-  QImage image(array.Columns, array.Rows, QImage::Format_RGB888);
+  QImage image = NewPicture(array, QImage::Format_RGB888);
   for (int r = 0; r < array.Rows; ++r) {
     uchar* line = image.scanLine(r);
     for (int c = 0; c < array.Columns; ++c) {

@@ -14,6 +14,7 @@
 #include <QImage>
 #include <QString>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,6 +24,7 @@
 #include "model/ProjectionModel.h"
 #include "tomo/Study.h"
 #include "ui/CommandLine.h"
+#include "ui/OutputFile.h"
 #include "ui/TomographyData.h"
 
 namespace quarvel {
@@ -34,7 +36,17 @@ struct TTomographyJob {
   TExportKind Kind = TExportKind::Csv;
   TStudyOptions Study;
   TTomographyData Data;  // the user's image, sinogram, history file and region
+  // Whether a progress line may be drawn on standard error (a terminal) for work expected
+  // to take more than about a second: off with --quiet.
+  bool Progress = false;
 };
+
+// The work of a job in units of about 50 ns (one bin of one view passed once), for
+// deciding whether it is long enough to show its progress: sinogram bins times the
+// passes over them (one to project, none for a given --sinogram, one more per blob group
+// of the exact projector, one for FBP, two per iteration of SIRT, SART or CGLS) and the
+// written values' texts.
+double ExpectedWork(const TTomographyJob& job, int blobs);
 
 bool IsTomographyCommand(const QString& command);
 
@@ -65,13 +77,28 @@ void ParseBeamOptions(const QCommandLineParser& parser, TScanGeometry& geometry,
 void ComputeHeadlessModel(TProjectionModel& model,
                           const std::optional<std::vector<TPhantomBlob>>& phantom);
 
-// Runs the job on the model and returns the output file's bytes.
+// The bytes the job holds at its peak: the study's arrays (StudyPeakBytes), the images of
+// --image or --grid-size, a sinogram given with --sinogram, the output's own buffers and
+// a margin for the program's threads and libraries.
+std::uint64_t TomographyPeakBytes(const TTomographyJob& job);
+
+// Raises EUsageError when a blob is too dense for the chain (CheckBlobDensities), or when
+// the job needs more than `available` bytes: "sinogram of 100000 views of 10000 bins
+// needs about 8.1 GB, 900 MB available".
+void CheckTomographyFits(const TTomographyJob& job, const TProjectionModel& model,
+                         std::uint64_t available);
+
+// Runs the job on the model (CheckTomographyFits first, against AvailableMemoryBytes);
+// what it returns writes the output file's bytes to a sink
+// (WriteOutputFile), a CSV or NPY in chunks, never whole in memory.
+TOutputProducer TomographyOutput(const TTomographyJob& job, const TProjectionModel& model);
+// The same bytes at once, for the tests and the bench.
 QByteArray TomographyBytes(const TTomographyJob& job, const TProjectionModel& model);
 
 // What a job writes: the output file's bytes, and the text of the JSON file beside a
 // sinogram written as NPY or TIFF and of --history's file, where they are written.
 struct TTomographyOutputs {
-  QByteArray Data;
+  TOutputProducer Data;  // writes the file's bytes to a sink, a CSV or NPY in chunks
   std::optional<std::string> Sidecar;
   std::optional<std::string> History;
 };
@@ -94,16 +121,22 @@ QByteArray HeadlessGridBytes(const QCommandLineParser& parser, TExportKind kind,
                              const TProjectionModel& model);
 
 // ---- the pieces, for the tests and the window
-// "view,angle,bin,t,value": angle in degrees, t in model units, one row per bin.
-// t = BinCells * 19 / (gridSize - 1): the bin's position in model units for the pixel of
-// the phantom's grid of gridSize (the viewer's BinPosition at 128).
+// "view,angle,bin,t,value": angle in degrees, t in model units, one row per bin; to a
+// sink in chunks, or whole. t = BinCells * 19 / (gridSize - 1): the bin's position in
+// model units for the pixel of the phantom's grid of gridSize (the viewer's BinPosition
+// at 128).
+void WriteSinogramCsv(TOutputSink& sink, const TArray2D& sinogram, const TScanGeometry& geometry,
+                      int gridSize = 128);
 std::string SinogramCsv(const TArray2D& sinogram, const TScanGeometry& geometry,
                         int gridSize = 128);
 // "ix,iy,x,y,value" over an image [iy][ix], in the grid CSV's order (ix outer); x and y
 // in model units, 1 + i * 19 / (C - 1) for C columns (the viewer's grid coordinates at 128).
+void WriteImageCsv(TOutputSink& sink, const TArray2D& image);
 std::string ImageCsv(const TArray2D& image);
 // "rmse,nrmse,psnr,ssim" and one row.
 std::string MetricsCsv(const TImageMetrics& metrics);
+// Pictures raise Exception ("not enough memory for a picture of ...") when their pixels
+// cannot be allocated.
 // One grey pixel per value, rows as the array's: the smallest value black, the largest
 // white, linear between (rounded to nearest); a constant array is black. Non-finite
 // values take no part in the range: +inf is white, -inf and NaN black.

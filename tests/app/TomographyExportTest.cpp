@@ -59,7 +59,7 @@ TArray2D Array(int rows, int columns, const std::vector<double>& values) {
 // A TIFF file's size, sample layout and float samples, read back by libtiff.
 struct TiffImage {
   std::uint32_t width = 0, length = 0;
-  std::uint16_t bits = 0, samples = 0, format = 0;
+  std::uint16_t bits = 0, samples = 0, format = 0, photometric = 0;
   std::vector<float> values;
 };
 
@@ -75,6 +75,7 @@ TiffImage ReadTiff(const std::string& bytes) {
   TIFFGetField(tiff, TIFFTAG_BITSPERSAMPLE, &t.bits);
   TIFFGetField(tiff, TIFFTAG_SAMPLESPERPIXEL, &t.samples);
   TIFFGetField(tiff, TIFFTAG_SAMPLEFORMAT, &t.format);
+  TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &t.photometric);
   t.values.resize(std::size_t(t.width) * t.length);
   for (std::uint32_t r = 0; r < t.length && t.bits == 32 && t.samples == 1; ++r)
     TIFFReadScanline(tiff, t.values.data() + std::size_t(r) * t.width, r, 0);
@@ -132,6 +133,8 @@ TEST(TiffFile, HoldsOneChannelOfFloatSamples) {
     EXPECT_EQ(std::tuple(image.bits, image.samples, image.format),
               std::tuple(32, 1, SAMPLEFORMAT_IEEEFP))
         << c.name;
+    // A viewer shows the smallest value black.
+    EXPECT_EQ(image.photometric, PHOTOMETRIC_MINISBLACK) << c.name;
     EXPECT_EQ(image.values, c.expected) << c.name;
   }
   EXPECT_THROW(TiffBytes(TArray2D(0, 5)), EArrayFileError);

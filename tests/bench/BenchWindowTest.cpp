@@ -20,11 +20,18 @@
 
 #include <map>
 
+#include <cmath>
+#include <condition_variable>
+#include <mutex>
+#include <vector>
+
 #include "WindowTesting.h"
 #include "bench/BenchLayout.h"
 #include "platform/window/Application.h"
 #include "model/PhantomFile.h"
 #include "ui/ExportView.h"
+#include "ui/GridImage.h"
+#include "ui/OutputFile.h"
 #include "ui/TomographyExport.h"
 
 namespace quarvel {
@@ -550,6 +557,113 @@ TEST_F(Bench, ZoomPanAndTheCursorAreSharedByThePictures) {
   const QImage r = bench->Picture(TformBench::pcReconstruction);
   EXPECT_EQ(p.pixel(before.Left + 10, before.Top + 20), qRgb(255, 255, 255));
   EXPECT_EQ(r.pixel(before.Left + 10, before.Top + 20), qRgb(255, 255, 255));
+}
+
+// A press on a handle and its release without a move is no edit.
+TEST_F(Bench, AClickOnAHandleWithoutAMoveIsNoEdit) {
+  const TPoint h = HandlePixel(bench->PlacementOf(TformBench::pcPhantom), bench->Phantom()[0]);
+  QWidget* box = bench->Box(TformBench::pcPhantom);
+  QTest::mousePress(box, Qt::LeftButton, {}, QPoint(h.X, h.Y));
+  QTest::mouseRelease(box, Qt::LeftButton, {}, QPoint(h.X, h.Y));
+  EXPECT_EQ(bench->UndoStack().count(), 0);
+  EXPECT_FALSE(bench->isWindowModified());
+}
+
+// A save that fails leaves the phantom marked as unsaved.
+TEST_F(Bench, AFailedSaveKeepsTheUnsavedMark) {
+  EditCell(1, 2, "6.25");
+  ASSERT_TRUE(bench->isWindowModified());
+  QTemporaryDir dir;
+  EXPECT_THROW(bench->SavePhantomTo(dir.filePath("missing/p.csv")), EOutputError);
+  EXPECT_TRUE(bench->isWindowModified());
+}
+
+// Another seed draws other noise: the sinogram is computed anew, not lent by the last.
+TEST_F(Bench, ANewSeedRecomputesTheNoise) {
+  TBenchSettings s;
+  s.Noise = true;
+  s.Photons = 1000;
+  bench->SetSettings(s);
+  WaitIdle();
+  ASSERT_TRUE(bench->Shown());
+  const std::vector<double> first = bench->Shown()->Sinogram.Values;
+  s.Seed = 1;
+  bench->SetSettings(s);
+  WaitIdle();
+  EXPECT_NE(bench->Shown()->Sinogram.Values, first);
+}
+
+// Closing the bench stops its work at once; showing it again computes what was given up.
+TEST_F(Bench, ClosingStopsTheWorkAndShowingResumesIt) {
+  TBenchSettings slow;
+  slow.Projector = TProjectorKind::Exact;
+  slow.Geometry.Views = 20000;
+  bench->SetSettings(slow);
+  ASSERT_TRUE(bench->Busy());
+  bench->close();
+  EXPECT_FALSE(bench->Busy());
+  EXPECT_EQ(bench->StatusText().rfind("Cancelled", 0), 0u) << bench->StatusText();
+  bench->show();
+  EXPECT_TRUE(bench->Busy());
+  bench->SetSettings(TBenchSettings());
+  WaitIdle();
+  EXPECT_TRUE(SameSettings(bench->Shown()->Input.Settings, TBenchSettings()));
+}
+
+// A blob too dense for the chain is refused in a sentence; figures never read "nan".
+TEST_F(Bench, ATooDenseBlobIsRefusedInWords) {
+  EditCell(0, 1, "1e-305");  // with dy 2: a peak of 9e151
+  WaitIdle();
+  EXPECT_EQ(bench->StatusText().rfind("Cannot compute: blob 1 is too dense", 0), 0u)
+      << bench->StatusText();
+  const struct {
+    double value;
+    const char* text;
+  } figures[] = {{0.25, "0.25"}, {INFINITY, "∞"}, {-INFINITY, "−∞"}, {NAN, "–"}, {-NAN, "–"}};
+  for (const auto& f : figures) EXPECT_EQ(FigureText(f.value), f.text) << f.value;
+}
+
+// A newer input cancels the older one in progress: the older is reported cancelled, not
+// finished, and only the newer's result arrives.
+TEST(BenchWorker, ANewerInputCancelsTheOlder) {
+  std::mutex mutex;
+  std::condition_variable done;
+  std::vector<std::uint64_t> finished, cancelled;
+  TBenchWorker::Callbacks callbacks;
+  callbacks.Finished = [&](std::uint64_t id, const std::shared_ptr<const TBenchResult>&,
+                           const std::string&) {
+    const std::lock_guard lock(mutex);
+    finished.push_back(id);
+    done.notify_all();
+  };
+  callbacks.Cancelled = [&](std::uint64_t id) {
+    const std::lock_guard lock(mutex);
+    cancelled.push_back(id);
+  };
+  std::uint64_t started = 0;
+  callbacks.Progress = [&](std::uint64_t id, int) {
+    const std::lock_guard lock(mutex);
+    started = id;
+    done.notify_all();
+  };
+  TBenchWorker worker(callbacks);
+  const auto model = testing::ShowMainWindow();
+  // Hours of SIRT: only a cancel ends it.
+  TBenchInput slow{PhantomOf(*model), GridImage(*model), {}};
+  slow.Settings.Method = TReconstructionMethod::Sirt;
+  slow.Settings.Iterations = 100000;
+  TBenchInput fast = slow;
+  fast.Settings = TBenchSettings();
+  const std::uint64_t older = worker.Submit(slow);
+  std::unique_lock lock(mutex);
+  // The older is under way (an iteration done) when the newer comes: it is cancelled.
+  done.wait(lock, [&] { return started == older; });
+  lock.unlock();
+  const std::uint64_t newer = worker.Submit(fast);
+  lock.lock();
+  done.wait(lock, [&] { return !finished.empty(); });
+  EXPECT_EQ(finished, std::vector<std::uint64_t>{newer});
+  EXPECT_EQ(cancelled, std::vector<std::uint64_t>{older});
 }
 
 }  // namespace

@@ -178,6 +178,21 @@ TEST_F(PhantomFileOnDisk, ReadsAsFromMemoryAcrossReadBoundaries) {
   EXPECT_FALSE(fromFile[4999].Enabled);
 }
 
+// 64 MiB is taken, from memory and from a file; one byte more is refused.
+TEST_F(PhantomFileOnDisk, TheSizeCapIsInclusive) {
+  const std::string header = "mx,dx,my,dy\n7,2,12,2\n";
+  const std::string comment = "#" + std::string(4094, ' ') + "\n";  // 4096 bytes
+  std::string text = header;
+  while (text.size() + comment.size() <= kPhantomMaxBytes) text += comment;
+  text += "#" + std::string(kPhantomMaxBytes - text.size() - 2, ' ') + "\n";
+  ASSERT_EQ(text.size(), kPhantomMaxBytes);
+  EXPECT_EQ(ParsePhantom(text, "cap.csv").size(), 1u);
+  EXPECT_EQ(ReadPhantomFile(Write("cap.csv", text)).size(), 1u);
+  const std::string over = text + "\n";
+  EXPECT_THROW(ParsePhantom(over, "over.csv"), EPhantomError);
+  EXPECT_THROW(ReadPhantomFile(Write("over.csv", over)), EPhantomError);
+}
+
 TEST_F(PhantomFileOnDisk, UnreadableAndEndlessInputsFailWithTheirReason) {
   auto messageOf = [](const std::string& path) {
     try {

@@ -1,4 +1,5 @@
-// The writer's temporary file when a signal ends the program in mid-write.
+// The writer's temporary file when a signal ends the program in mid-write; outputs
+// produced in pieces, and names that stand for descriptors.
 
 #include "ui/OutputFile.h"
 
@@ -9,10 +10,15 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+
+#include <fcntl.h>
 
 #include <chrono>
 #include <csignal>
+#include <new>
+#include <string>
 #include <thread>
 
 namespace quarvel {
@@ -59,6 +65,118 @@ TEST_F(OutputFile, AnEndingSignalRemovesTheTemporaryFile) {
     EXPECT_TRUE(left.isEmpty() || left == QStringList{"big.bin"}) << left.join(' ').toStdString();
     QFile::remove(Path("big.bin"));
   }
+}
+
+// Under nohup SIGHUP is ignored before the program starts: the writer leaves it so, and
+// the hang-up during a write changes nothing (the file is written whole).
+TEST_F(OutputFile, AnIgnoredSignalStaysIgnored) {
+  const QByteArray big(64 << 20, 'x');
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::signal(SIGHUP, SIG_IGN);
+    try {
+      WriteOutputFile(Path("big.bin"), big);
+      struct sigaction after {};
+      ::sigaction(SIGHUP, nullptr, &after);
+      _exit(after.sa_handler == SIG_IGN ? 0 : 4);  // NOLINT: the C macro's cast
+    } catch (...) {
+      _exit(3);
+    }
+  }
+  bool seen = false;
+  for (int i = 0; i < 20000 && !seen; ++i) {
+    for (const QString& e : Entries()) seen = seen || e.startsWith('.');
+    if (!seen) std::this_thread::sleep_for(std::chrono::microseconds(500));
+  }
+  kill(child, SIGHUP);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(seen);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(QFileInfo(Path("big.bin")).size(), big.size());
+  EXPECT_EQ(Entries(), QStringList{"big.bin"});
+}
+
+// A producer that fails halfway (as when memory runs out) replaces nothing and leaves no
+// temporary file; one that succeeds writes every piece in order.
+TEST_F(OutputFile, AProducerThatFailsReplacesNothing) {
+  WriteOutputFile(Path("a.csv"), QByteArray("old\n"));
+  EXPECT_THROW(WriteOutputFile(Path("a.csv"),
+                               [](TOutputSink& sink) {
+                                 sink.Write("new,");
+                                 throw std::bad_alloc();
+                               }),
+               std::bad_alloc);
+  QFile kept(Path("a.csv"));
+  ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+  EXPECT_EQ(kept.readAll(), "old\n");
+  EXPECT_EQ(Entries(), QStringList{"a.csv"});
+}
+
+TEST_F(OutputFile, ChunkedTextArrivesWholeInMebibyteChunks) {
+  struct Chunks final : TOutputSink {
+    void Write(std::string_view bytes) override {
+      sizes.push_back(bytes.size());
+      text += bytes;
+    }
+    std::vector<std::size_t> sizes;
+    std::string text;
+  } sink;
+  TChunkedText out(sink);
+  std::string expected;
+  for (int i = 0; i < 300000; ++i) {
+    out << i << ',' << std::string_view("row") << '\n';
+    expected += std::to_string(i) + ",row\n";
+  }
+  out.Finish();
+  EXPECT_EQ(sink.text, expected);
+  ASSERT_GE(sink.sizes.size(), 3u);
+  for (std::size_t i = 0; i + 1 < sink.sizes.size(); ++i) {
+    EXPECT_GE(sink.sizes[i], std::size_t(1) << 20);
+    EXPECT_LT(sink.sizes[i], (std::size_t(1) << 20) + 64);
+  }
+}
+
+TEST(DescriptorNames, StandForTheirDescriptors) {
+  const std::string own = "/proc/" + std::to_string(getpid()) + "/fd/";
+  const struct {
+    std::string name;
+    int fd;
+  } cases[] = {
+      {"/dev/stdout", 1},
+      {"/dev/stderr", 2},
+      {"/dev/stdin", 0},
+      {"/dev/fd/3", 3},
+      {"/proc/self/fd/12", 12},
+      {"/proc/thread-self/fd/4", 4},
+      {own + "5", 5},
+      {"/proc/1/fd/5", getpid() == 1 ? 5 : -1},  // another process's descriptor
+      {"/dev/fd/", -1},
+      {"/dev/fd/3x", -1},
+      {"/dev/fd/+3", -1},
+      {"/dev/fd/-1", -1},
+      {"/dev/fd/99999999999", -1},
+      {"dev/stdout", -1},
+      {"/dev/stdout/", -1},
+      {"out.csv", -1},
+  };
+  for (const auto& c : cases) EXPECT_EQ(DescriptorOfName(c.name), c.fd) << c.name;
+}
+
+// Written through the descriptor as it is open: appending where it appends.
+TEST_F(OutputFile, ADescriptorNameAppendsWhereTheDescriptorAppends) {
+  const std::string log = Path("log.csv").toStdString();
+  WriteOutputFile(Path("log.csv"), QByteArray("first\n"));
+  const int fd = ::open(log.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  WriteOutputFile(QString("/dev/fd/%1").arg(fd), QByteArray("second\n"));
+  WriteOutputFile(QString("/proc/self/fd/%1").arg(fd), QByteArray("third\n"));
+  ::close(fd);
+  QFile file(Path("log.csv"));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll(), "first\nsecond\nthird\n");
+  EXPECT_EQ(Entries(), QStringList{"log.csv"});
 }
 
 }  // namespace
