@@ -32,8 +32,9 @@ void CheckBlobDensities(const std::vector<TGauss3D>& blobs);
 
 // The bytes a study's arrays hold at their peak: the sinogram (8 bytes per bin of each
 // view), a second one while photon noise is drawn, the filtered views of FBP, SIRT's
-// weights and residual, SART's weights, CGLS's residual and projected direction; or, with `sinogramOnly`, the sinogram stage
-// alone. Small arrays (the 128 x 128 images, a view's buffers) are left out.
+// weights and residual, SART's weights, CGLS's residual and projected direction; or, with
+// `sinogramOnly`, the sinogram stage alone. Small arrays (the 128 x 128 images, a view's buffers)
+// are left out.
 std::uint64_t StudyPeakBytes(const TStudyOptions& options, bool sinogramOnly);
 
 // "needs about 24 GB, 9.8 GB available" when `needed` is more than `available`, else

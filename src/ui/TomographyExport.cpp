@@ -487,7 +487,7 @@ void CheckTomographyFits(const TTomographyJob& job, const TProjectionModel& mode
 double ExpectedWork(const TTomographyJob& job, int blobs) {
   const TStudyOptions& s = job.Study;
   const double cells = double(s.Geometry.Views) * s.Geometry.Detectors;
-  double passes = job.Data.Sinogram                 ? 0
+  double passes = job.Data.Sinogram                      ? 0
                   : s.Projector == TProjectorKind::Exact ? 1 + blobs / 4.0
                                                          : 1;
   if (job.Command != "sinogram")
