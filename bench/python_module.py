@@ -75,13 +75,13 @@ def bench_interrupt():
 
 def bench_sweep():
     # Cases long enough (about a second) that the cluster's start-up does not decide.
-    spec = {"grid_size": [256], "views": [180, 360, 540, 720], "detectors": [363],
+    plan = {"grid_size": [256], "views": [180, 360, 540, 720], "detectors": [363],
             "method": ["fbp", "sirt"], "photons": [None, 1e3, 1e4, 1e5], "seed": [1, 2],
             "iterations": [20]}
-    assert len(list(sweep.cases(spec))) == 64
+    assert len(list(sweep.cases(plan))) == 64
     figures = {}
     for workers in (1, 2):
-        figures[workers] = best(2, lambda: sweep.run(spec, workers=workers,
+        figures[workers] = best(2, lambda: sweep.run(plan, workers=workers,
                                                      stream=open(os.devnull, "w")))
         print(f"64 cases on {workers} worker(s): {figures[workers]:.2f} s")
     print(f"speed-up {figures[1] / figures[2]:.2f}x")

@@ -37,8 +37,8 @@ median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (
 
 echo "$reps repetitions, medians in seconds; load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 printf '%-22s %-8s %9s %9s\n' case tool wall cpu
-for spec in 256:360:363 512:720:725; do
-  IFS=: read -r n views bins <<<"$spec"
+for plan in 256:360:363 512:720:725; do
+  IFS=: read -r n views bins <<<"$plan"
   "$ours" grid "$out/img$n.npy" --grid-size "$n"
   : >"$out/runs"
   for ((r = 0; r < reps; r++)); do

@@ -1,8 +1,8 @@
-"""Parameter sweeps: every combination of a JSON spec's lists, on a Dask cluster.
+"""Parameter sweeps: every combination of a JSON plan's lists, on a Dask cluster.
 
-    python3 -m quarvel.sweep SPEC OUT.csv [--workers N | --scheduler ADDRESS]
+    python3 -m quarvel.sweep PLAN OUT.csv [--workers N | --scheduler ADDRESS]
 
-SPEC is a JSON object whose keys are named after quarvel-export's options, each holding a
+PLAN is a JSON object whose keys are named after quarvel-export's options, each holding a
 list of values; a key left out takes the option's default:
 
     {"views": [90, 180], "method": ["fbp", "sirt"], "photons": [null, 1e4]}
@@ -15,12 +15,12 @@ same cases give the same bytes whatever ran them: one worker, many, or a cluster
 
 By default the cases run on a local cluster of N worker processes (N = the processors);
 --scheduler sends them to a running scheduler (`dask scheduler`, with `dask worker`s on
-any machines that reach it, each able to import quarvel and read the files the spec
+any machines that reach it, each able to import quarvel and read the files the plan
 names); --workers 0 runs them one after another in this process. Every case computes on
 one processor: the workers are the parallelism. Progress goes to a terminal only. A
 failed case is reported on standard error with its parameters; the others go on. The
 exit status is 0 when every case succeeded, 1 when any failed, 2 for a bad command line
-or spec or a scheduler that cannot be reached.
+or plan or a scheduler that cannot be reached.
 """
 
 import argparse
@@ -58,31 +58,31 @@ DEFAULTS = {
 METRICS = ("rmse", "nrmse", "psnr", "ssim")
 
 
-class SpecError(ValueError):
-    """A spec that cannot be run; the message says why."""
+class PlanError(ValueError):
+    """A plan that cannot be run; the message says why."""
 
 
 def load_spec(text):
-    """The spec's lists, checked: a JSON object of known keys, each a non-empty list."""
+    """The plan's lists, checked: a JSON object of known keys, each a non-empty list."""
     try:
-        spec = json.loads(text)
+        plan = json.loads(text)
     except json.JSONDecodeError as error:
-        raise SpecError(f"not JSON: {error}") from None
-    if not isinstance(spec, dict):
-        raise SpecError("the spec must be a JSON object of lists")
-    for key, values in spec.items():
+        raise PlanError(f"not JSON: {error}") from None
+    if not isinstance(plan, dict):
+        raise PlanError("the plan must be a JSON object of lists")
+    for key, values in plan.items():
         if key not in DEFAULTS:
-            raise SpecError(f"unknown key {key!r}; the keys are {', '.join(DEFAULTS)}")
+            raise PlanError(f"unknown key {key!r}; the keys are {', '.join(DEFAULTS)}")
         if not isinstance(values, list) or not values:
-            raise SpecError(f"{key} must hold a non-empty list of values")
-    return spec
+            raise PlanError(f"{key} must hold a non-empty list of values")
+    return plan
 
 
-def cases(spec):
-    """Every combination of the spec's lists as full parameter dicts, in a fixed order:
-    keys in the order of DEFAULTS, the last varying fastest, values in the spec's order."""
-    keys = [key for key in DEFAULTS if key in spec]
-    for values in itertools.product(*(spec[key] for key in keys)):
+def cases(plan):
+    """Every combination of the plan's lists as full parameter dicts, in a fixed order:
+    keys in the order of DEFAULTS, the last varying fastest, values in the plan's order."""
+    keys = [key for key in DEFAULTS if key in plan]
+    for values in itertools.product(*(plan[key] for key in keys)):
         params = dict(DEFAULTS)
         params.update(zip(keys, values))
         yield params
@@ -149,21 +149,21 @@ def _text(value):
     return str(value)
 
 
-def to_csv(spec, outcomes):
+def to_csv(plan, outcomes):
     """The CSV text: a header, then one row per case in case order."""
-    keys = [key for key in DEFAULTS if key in spec]
+    keys = [key for key in DEFAULTS if key in plan]
     out = io.StringIO()
     writer = csv.writer(out, lineterminator="\n")
     writer.writerow(["case", *keys, *METRICS, "error"])
-    for number, (params, (metrics, error)) in enumerate(zip(cases(spec), outcomes)):
+    for number, (params, (metrics, error)) in enumerate(zip(cases(plan), outcomes)):
         figures = [_text(metrics[m]) if metrics else "" for m in METRICS]
         writer.writerow([number, *(_text(params[k]) for k in keys), *figures, error or ""])
     return out.getvalue()
 
 
-def describe(spec, params):
-    """The parameters the spec varies, as key=value."""
-    return ", ".join(f"{key}={params[key]!r}" for key in DEFAULTS if key in spec)
+def describe(plan, params):
+    """The parameters the plan varies, as key=value."""
+    return ", ".join(f"{key}={params[key]!r}" for key in DEFAULTS if key in plan)
 
 
 class Progress:
@@ -191,11 +191,11 @@ class Progress:
             self.stream.flush()
 
 
-def run(spec, workers=None, scheduler=None, stream=sys.stderr):
+def run(plan, workers=None, scheduler=None, stream=sys.stderr):
     """Every case's outcome, (metrics, None) or (None, message), in case order. workers=0
     runs them in this process; otherwise a local cluster of `workers` processes (None:
     one per processor) or the scheduler at `scheduler` runs them."""
-    params = list(cases(spec))
+    params = list(cases(plan))
     progress = Progress(len(params), stream)
     outcomes = [None] * len(params)
 
@@ -204,7 +204,7 @@ def run(spec, workers=None, scheduler=None, stream=sys.stderr):
         if outcome[1] is not None:
             if progress.shown:
                 stream.write("\n")
-            stream.write(f"case {number} failed ({describe(spec, params[number])}): "
+            stream.write(f"case {number} failed ({describe(plan, params[number])}): "
                          f"{outcome[1]}\n")
         progress.step()
 
@@ -245,9 +245,9 @@ def run(spec, workers=None, scheduler=None, stream=sys.stderr):
 def main(argv=None):
     parser = argparse.ArgumentParser(
         prog="python3 -m quarvel.sweep",
-        description="Runs every combination of a JSON spec's lists and writes one CSV row "
+        description="Runs every combination of a JSON plan's lists and writes one CSV row "
                     "per case.")
-    parser.add_argument("spec", help="the JSON spec")
+    parser.add_argument("plan", help="the JSON plan")
     parser.add_argument("out", help="the CSV to write ('-': standard output)")
     where = parser.add_mutually_exclusive_group()
     where.add_argument("--workers", type=int, default=None,
@@ -258,17 +258,17 @@ def main(argv=None):
     if args.workers is not None and args.workers < 0:
         parser.error(f"--workers must be 0 or more, not {args.workers}")
     try:
-        with open(args.spec, encoding="utf-8") as file:
-            spec = load_spec(file.read())
-    except (OSError, SpecError) as error:
-        print(f"quarvel.sweep: {args.spec}: {error}", file=sys.stderr)
+        with open(args.plan, encoding="utf-8") as file:
+            plan = load_spec(file.read())
+    except (OSError, PlanError) as error:
+        print(f"quarvel.sweep: {args.plan}: {error}", file=sys.stderr)
         return 2
     try:
-        outcomes = run(spec, args.workers, args.scheduler)
+        outcomes = run(plan, args.workers, args.scheduler)
     except (OSError, TimeoutError) as error:  # the scheduler cannot be reached
         print(f"quarvel.sweep: {args.scheduler or 'the local cluster'}: {error}", file=sys.stderr)
         return 2
-    text = to_csv(spec, outcomes)
+    text = to_csv(plan, outcomes)
     if args.out == "-":
         sys.stdout.write(text)
     else:

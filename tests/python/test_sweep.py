@@ -1,4 +1,4 @@
-"""quarvel.sweep: the same CSV from any engine, failed cases reported, bad specs refused."""
+"""quarvel.sweep: the same CSV from any engine, failed cases reported, bad plans refused."""
 
 import json
 import os
@@ -11,21 +11,21 @@ import pytest
 from quarvel import sweep
 
 # 8 cases, of which the 4 with views 0 fail.
-SPEC = {"views": [30, 0], "method": ["fbp", "sirt"], "photons": [None, 1e4], "iterations": [2]}
+PLAN = {"views": [30, 0], "method": ["fbp", "sirt"], "photons": [None, 1e4], "iterations": [2]}
 
 
 def run_cli(tmp_path, *where):
-    spec = tmp_path / "spec.json"
-    spec.write_text(json.dumps(SPEC))
+    plan = tmp_path / "plan.json"
+    plan.write_text(json.dumps(PLAN))
     out = tmp_path / "out.csv"
-    done = subprocess.run([sys.executable, "-m", "quarvel.sweep", str(spec), str(out), *where],
+    done = subprocess.run([sys.executable, "-m", "quarvel.sweep", str(plan), str(out), *where],
                           capture_output=True, text=True, timeout=300, check=False)
     return done, out.read_text()
 
 
 @pytest.fixture(scope="module")
 def serial():
-    return sweep.to_csv(SPEC, sweep.run(SPEC, workers=0))
+    return sweep.to_csv(PLAN, sweep.run(PLAN, workers=0))
 
 
 def test_the_serial_csv_holds_every_case_in_order(serial):
@@ -88,10 +88,10 @@ BAD_SPECS = [
 
 @pytest.mark.parametrize("text, message", BAD_SPECS)
 def test_a_bad_spec_is_refused_before_any_case_runs(tmp_path, text, message):
-    spec = tmp_path / "spec.json"
-    spec.write_text(text)
+    plan = tmp_path / "plan.json"
+    plan.write_text(text)
     out = tmp_path / "out.csv"
-    status = sweep.main([str(spec), str(out), "--workers", "0"])
+    status = sweep.main([str(plan), str(out), "--workers", "0"])
     assert status == 2 and not out.exists()
-    with pytest.raises(sweep.SpecError, match=message):
+    with pytest.raises(sweep.PlanError, match=message):
         sweep.load_spec(text)
