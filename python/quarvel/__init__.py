@@ -12,6 +12,8 @@ threads run reconstructions side by side, and Ctrl+C stops a long one.
     sinogram = quarvel.project(truth, scan)
     image = quarvel.fbp(sinogram, scan, 128)
     print(quarvel.metrics(image, truth))
+    fan = quarvel.fan_arc(360)                     # a full turn, R = D = 256 pixels
+    image = quarvel.fbp(quarvel.project(truth, fan), fan, 128)
 """
 
 from ._quarvel import (  # noqa: F401
@@ -19,6 +21,8 @@ from ._quarvel import (  # noqa: F401
     add_noise,
     backproject,
     cgls,
+    fan_arc,
+    fan_flat,
     fbp,
     metrics,
     parallel,
@@ -26,9 +30,11 @@ from ._quarvel import (  # noqa: F401
     pixel_size,
     project,
     project_exact,
+    rebin,
     sart,
     sirt,
 )
 
-__all__ = ["Geometry", "add_noise", "backproject", "cgls", "fbp", "metrics", "parallel",
-           "phantom", "pixel_size", "project", "project_exact", "sart", "sirt"]
+__all__ = ["Geometry", "add_noise", "backproject", "cgls", "fan_arc", "fan_flat", "fbp",
+           "metrics", "parallel", "phantom", "pixel_size", "project", "project_exact", "rebin",
+           "sart", "sirt"]

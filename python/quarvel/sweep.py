@@ -38,12 +38,14 @@ DEFAULTS = {
     "phantom": None,        # a phantom file; None: the built-in blobs
     "image": None,          # an NPY file: the truth instead of the phantom
     "grid_size": 128,       # the phantom's image, grid_size x grid_size
-    "geometry": "parallel",
+    "geometry": "parallel",  # parallel, fan-flat or fan-arc
     "views": 180,
     "arc": 180.0,
-    "detectors": 182,
-    "spacing": 1.0,
+    "detectors": None,      # None: 182 in parallel beam, the fan's default in a fan
+    "spacing": None,        # None: 1 in parallel beam, the fan's default in a fan
     "offset": 0.0,
+    "source_distance": None,    # fan beam, None: the default for the image's size
+    "detector_distance": None,  # fan beam, None: the source distance
     "projector": "grid",    # grid or exact
     "photons": None,        # None: no noise
     "seed": 0,
@@ -88,13 +90,32 @@ def cases(plan):
         yield params
 
 
+def geometry(params, size):
+    """The case's scan geometry for images of `size`, as quarvel-export makes it."""
+    import quarvel
+
+    kind = params["geometry"]
+    if kind == "parallel":
+        for key in ("source_distance", "detector_distance"):
+            if params[key] is not None:
+                raise ValueError(f"{key} applies only to geometry fan-flat or fan-arc")
+        return quarvel.parallel(params["views"],
+                                182 if params["detectors"] is None else params["detectors"],
+                                1.0 if params["spacing"] is None else params["spacing"],
+                                params["offset"], arc=params["arc"])
+    if kind not in ("fan-flat", "fan-arc"):
+        raise ValueError(f"geometry must be parallel, fan-flat or fan-arc, not {kind!r}")
+    make = quarvel.fan_flat if kind == "fan-flat" else quarvel.fan_arc
+    return make(params["views"], params["detectors"], params["source_distance"],
+                params["detector_distance"], params["spacing"], params["offset"],
+                arc=params["arc"], size=size)
+
+
 def run_case(params, threads=1):
     """The metrics of one case, as a dict; raises the module's errors for bad values."""
     import numpy
     import quarvel
 
-    if params["geometry"] != "parallel":
-        raise ValueError(f"geometry must be parallel, not {params['geometry']!r}")
     if params["image"] is not None:
         if params["projector"] == "exact":
             raise ValueError("the exact projector scans a phantom, not an image")
@@ -102,8 +123,7 @@ def run_case(params, threads=1):
     else:
         truth = quarvel.phantom(params["phantom"], params["grid_size"])
     size = truth.shape
-    scan = quarvel.parallel(params["views"], params["detectors"], params["spacing"],
-                            params["offset"], arc=params["arc"])
+    scan = geometry(params, size)
     if params["projector"] == "grid":
         sinogram = quarvel.project(truth, scan, threads=threads)
     elif params["projector"] == "exact":

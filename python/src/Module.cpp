@@ -11,7 +11,9 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -19,6 +21,7 @@
 #include "base/Exception.h"
 #include "model/Gauss.h"
 #include "model/PhantomFile.h"
+#include "tomo/FanBeam.h"
 #include "tomo/Geometry.h"
 #include "tomo/Metrics.h"
 #include "tomo/Projectors.h"
@@ -134,9 +137,8 @@ int SquareSize(const py::object& size) {
 
 // ---- the functions --------------------------------------------------------------
 
-TScanGeometry Parallel(const py::object& angles, int detectors, double spacing, double offset,
-                       double arc) {
-  TScanGeometry g;
+// The views: an int N for N views at k * arc / N degrees, or a 1-D sequence of degrees.
+void ReadAngles(const py::object& angles, double arc, TScanGeometry& g) {
   // A view count is anything that is an integer (Python's or NumPy's); a float is not.
   if (PyIndex_Check(angles.ptr()) && !py::isinstance<py::array>(angles)) {
     g.Views = angles.cast<int>();
@@ -149,11 +151,50 @@ TScanGeometry Parallel(const py::object& angles, int detectors, double spacing, 
     g.Views = list.View.Columns;
     for (int k = 0; k < list.View.Columns; ++k) g.Angles.push_back(list.View.At(0, k));
   }
+}
+
+TScanGeometry Parallel(const py::object& angles, int detectors, double spacing, double offset,
+                       double arc) {
+  TScanGeometry g;
+  ReadAngles(angles, arc, g);
   g.Detectors = detectors;
   g.Spacing = spacing;
   g.Offset = offset;
   CheckGeometry(g);
   return g;
+}
+
+// A fan geometry for images of `size`: what the caller leaves out (None) takes the export
+// tool's defaults for that size (DefaultFanFields), and the geometry is checked against it.
+TScanGeometry Fan(TBeam beam, const py::object& angles, const py::object& detectors,
+                  const py::object& sourceDistance, const py::object& detectorDistance,
+                  const py::object& spacing, double offset, double arc, const py::object& size) {
+  TScanGeometry g;
+  g.Beam = beam;
+  ReadAngles(angles, arc, g);
+  const TImageSize image = ReadSize(size);
+  const auto given = [](const py::object& value) {
+    return value.is_none() ? std::optional<double>() : value.cast<double>();
+  };
+  const TFanFields fields =
+      DefaultFanFields(beam, image, given(sourceDistance), given(detectorDistance));
+  g.SourceDistance = fields.SourceDistance;
+  g.DetectorDistance = fields.DetectorDistance;
+  g.Spacing = spacing.is_none() ? fields.Spacing : spacing.cast<double>();
+  g.Detectors = detectors.is_none() ? fields.Detectors : detectors.cast<int>();
+  g.Offset = offset;
+  CheckFanGeometry(g, image);
+  return g;
+}
+
+// The parallel sinogram that a fan sinogram rebins to, with its geometry.
+py::tuple Rebin(const py::object& sinogram, const TScanGeometry& fan) {
+  if (!IsFan(fan)) throw py::value_error("rebin takes a fan geometry, not parallel beam");
+  const TInputArray in = ReadArray(sinogram, "sinogram");
+  const TScanGeometry parallel = RebinnedGeometry(fan);
+  py::array rebinned = HandOver(
+      TRun()([&](const std::stop_token&) { return RebinToParallel(in.View, fan, parallel); }));
+  return py::make_tuple(rebinned, parallel);
 }
 
 py::array Phantom(const py::object& blobs, const py::object& size) {
@@ -302,7 +343,7 @@ PYBIND11_MODULE(_quarvel, m) {
 
   py::class_<TScanGeometry>(m, "Geometry",
                             "A scan geometry: the views' angles and the detector, in pixels. "
-                            "Made by quarvel.parallel.")
+                            "Made by quarvel.parallel, quarvel.fan_flat or quarvel.fan_arc.")
       .def_property_readonly("views", [](const TScanGeometry& g) { return g.Views; })
       .def_property_readonly("detectors", [](const TScanGeometry& g) { return g.Detectors; })
       .def_property_readonly("spacing", [](const TScanGeometry& g) { return g.Spacing; })
@@ -328,15 +369,27 @@ PYBIND11_MODULE(_quarvel, m) {
                                                                  : "fan-arc";
                              })
       .def(py::self == py::self)  // NOLINT(misc-redundant-expression)
+      .def_property_readonly(
+          "source_distance", [](const TScanGeometry& g) { return g.SourceDistance; },
+          "Fan beam: the source's distance R from the rotation centre in pixels; 0 in "
+          "parallel beam.")
+      .def_property_readonly(
+          "detector_distance", [](const TScanGeometry& g) { return g.DetectorDistance; },
+          "Fan beam: the detector's distance D from the rotation centre in pixels; 0 in "
+          "parallel beam.")
       .def("__repr__",
            [](const TScanGeometry& g) {
-             std::string text = "quarvel.parallel(";
-             text += g.Uniform() ? std::to_string(g.Views) +
-                                       ", arc=" + std::string(py::repr(py::float_(g.ArcDegrees)))
+             const auto number = [](double v) { return std::string(py::repr(py::float_(v))); };
+             std::string text = g.Beam == TBeam::Parallel  ? "quarvel.parallel("
+                                : g.Beam == TBeam::FanFlat ? "quarvel.fan_flat("
+                                                           : "quarvel.fan_arc(";
+             text += g.Uniform() ? std::to_string(g.Views) + ", arc=" + number(g.ArcDegrees)
                                  : std::string("<") + std::to_string(g.Views) + " angles>";
-             return text + ", detectors=" + std::to_string(g.Detectors) +
-                    ", spacing=" + std::string(py::repr(py::float_(g.Spacing))) +
-                    ", offset=" + std::string(py::repr(py::float_(g.Offset))) + ")";
+             text += ", detectors=" + std::to_string(g.Detectors);
+             if (IsFan(g))
+               text += ", source_distance=" + number(g.SourceDistance) +
+                       ", detector_distance=" + number(g.DetectorDistance);
+             return text + ", spacing=" + number(g.Spacing) + ", offset=" + number(g.Offset) + ")";
            })
       .def(py::pickle(&GeometryState, &GeometryFromState));
 
@@ -354,6 +407,55 @@ arc: the arc of uniform views in degrees (0 < arc <= 360); not used with measure
 Bin j lies at t = (j - (M - 1)/2 + offset) * spacing pixels from the image's centre;
 the ray at angle theta runs along (-sin theta, cos theta), so at 0 degrees the bins sum
 the image's columns.)");
+
+  // Static: the docstrings outlive the module's definitions.
+  static const std::string kFanCommon = R"(
+angles: an int N for N views at k * arc / N degrees (k = 0 ... N - 1), or a sequence of
+    measured angles in degrees, in any order.
+detectors, source_distance, detector_distance, spacing: None takes quarvel-export's
+    default for images of `size`: R = 2 max(rows, columns), D = R, the spacing (R + D) / R
+    that puts the bins one pixel apart at the centre, and enough bins for the fan to
+    cover the image's circumscribed circle.
+offset: the detector centre's offset in bins.
+arc: the arc of uniform views in degrees (0 < arc <= 360); not used with measured angles.
+    A full turn (the default here) or 180 degrees plus the fan's angle (a short scan)
+    measures every ray; FBP weighs redundant rays (Parker's weights for a short scan).
+size: the images the geometry scans (N or (rows, columns)); R must exceed their
+    half-diagonal.
+
+For view angle beta the source lies at -R e from the image's centre, where
+e = (-sin beta, cos beta) is the central ray's direction; a = (cos beta, sin beta) is the
+detector's axis, and u_j = (j - (M - 1)/2 + offset) * spacing.)";
+  static const std::string kFlatDoc = R"(
+A fan-beam geometry with a flat detector: bin j's centre lies at D e + u_j a from the
+image's centre, and its ray runs from the source to it.
+)" + kFanCommon;
+  static const std::string kArcDoc = R"(
+A fan-beam geometry with an arc-shaped (equiangular) detector: the bins lie on the arc of
+radius R + D about the source, bin j at the angle u_j / (R + D) from e towards a.
+)" + kFanCommon;
+  for (const auto& [name, beam, doc] : {std::tuple{"fan_flat", TBeam::FanFlat, kFlatDoc.c_str()},
+                                        std::tuple{"fan_arc", TBeam::FanArc, kArcDoc.c_str()}}) {
+    const TBeam chosen = beam;
+    m.def(
+        name,
+        [chosen](const py::object& angles, const py::object& detectors,
+                 const py::object& sourceDistance, const py::object& detectorDistance,
+                 const py::object& spacing, double offset, double arc, const py::object& size) {
+          return Fan(chosen, angles, detectors, sourceDistance, detectorDistance, spacing, offset,
+                     arc, size);
+        },
+        "angles"_a = 360, "detectors"_a = py::none(), "source_distance"_a = py::none(),
+        "detector_distance"_a = py::none(), "spacing"_a = py::none(), "offset"_a = 0.0,
+        py::kw_only(), "arc"_a = 360.0, "size"_a = 128, doc);
+  }
+
+  m.def("rebin", &Rebin, "sinogram"_a, "geometry"_a, R"(
+A fan sinogram [view][bin] resampled to parallel beam: (sinogram, geometry), the parallel
+geometry having as many views over a full turn as the fan has (its arc for a short scan)
+and bins as wide as the fan's at the centre. Each parallel ray (theta, t) is taken from
+the fan ray at beta = theta + gamma, gamma = asin(t / R), interpolated linearly in both;
+rays outside the measured fan count 0.)");
 
   m.def("phantom", &Phantom, "blobs"_a = py::none(), "size"_a = 128, R"(
 The phantom sampled as an image [iy][ix] in density units.

@@ -77,6 +77,17 @@ def test_a_scheduler_and_its_worker_write_the_serial_bytes(tmp_path, serial):
                 process.wait(timeout=30)
 
 
+def test_a_fan_case_equals_the_module_called_directly():
+    import quarvel
+
+    [(metrics, error)] = sweep.run({"geometry": ["fan-flat"], "views": [90], "arc": [360],
+                                    "source_distance": [200]}, workers=0)
+    fan = quarvel.fan_flat(90, source_distance=200)
+    truth = quarvel.phantom()
+    assert error is None
+    assert metrics == quarvel.metrics(quarvel.fbp(quarvel.project(truth, fan), fan), truth)
+
+
 BAD_SPECS = [
     ("[1, 2]", "a JSON object"),
     ('{"views": 180}', "views must hold a non-empty list"),
