@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +14,8 @@
 #include <new>
 #include <string_view>
 #include <vector>
+
+#include "io/TiffMemory.h"
 
 namespace quarvel {
 namespace {
@@ -34,70 +35,7 @@ void AppendLittleEndian(std::string& out, std::uint64_t value, int bytes) {
 }
 
 // ---------------------------------------------------------------------------
-// TIFF: libtiff writes through these procedures into a growing buffer. libtiff seeks
-// back to patch offsets, and may seek past the end, which leaves zeros in between.
-
-struct MemoryStream {
-  std::string bytes;
-  std::uint64_t position = 0;
-  bool outOfMemory = false;
-};
-
-MemoryStream& StreamOf(thandle_t handle) { return *static_cast<MemoryStream*>(handle); }
-
-tmsize_t ReadStream(thandle_t handle, void* to, tmsize_t size) {
-  MemoryStream& s = StreamOf(handle);
-  if (size < 0 || s.position >= s.bytes.size()) return 0;
-  const std::uint64_t n =
-      std::min<std::uint64_t>(static_cast<std::uint64_t>(size), s.bytes.size() - s.position);
-  std::memcpy(to, s.bytes.data() + s.position, n);
-  s.position += n;
-  return static_cast<tmsize_t>(n);
-}
-
-// No exception may pass through libtiff's C code: a buffer that cannot grow is a failed
-// write, which libtiff reports as its error.
-tmsize_t WriteStream(thandle_t handle, void* from, tmsize_t size) {
-  MemoryStream& s = StreamOf(handle);
-  if (size < 0) return -1;
-  const std::uint64_t end = s.position + static_cast<std::uint64_t>(size);
-  try {
-    if (end > s.bytes.size()) s.bytes.resize(end);
-  } catch (const std::bad_alloc&) {
-    s.outOfMemory = true;
-    return -1;
-  }
-  std::memcpy(s.bytes.data() + s.position, from, static_cast<std::size_t>(size));
-  s.position = end;
-  return size;
-}
-
-toff_t SeekStream(thandle_t handle, toff_t offset, int whence) {
-  MemoryStream& s = StreamOf(handle);
-  const std::uint64_t base = whence == SEEK_CUR   ? s.position
-                             : whence == SEEK_END ? s.bytes.size()
-                                                  : 0;
-  s.position = base + offset;
-  return s.position;
-}
-
-int CloseStream(thandle_t) { return 0; }
-toff_t StreamSize(thandle_t handle) { return StreamOf(handle).bytes.size(); }
-int MapStream(thandle_t, void**, toff_t*) { return 0; }
-void UnmapStream(thandle_t, void*, toff_t) {}
-
-// libtiff's messages are kept for the error raised, never printed: the program's
-// errors are one line of its own.
-int KeepTiffError(TIFF*, void* userData, const char* module, const char* format,
-                  va_list arguments) {
-  auto& message = *static_cast<std::string*>(userData);
-  if (!message.empty()) return 1;  // the first error is the cause
-  char text[512];
-  std::vsnprintf(text, sizeof text, format, arguments);
-  message = std::string(module ? module : "libtiff") + ": " + text;
-  return 1;
-}
-int IgnoreTiffWarning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+// TIFF
 
 [[noreturn]] void FailTiff(const std::string& reason) {
   throw EArrayFileError("cannot encode the TIFF image: " +
@@ -148,22 +86,16 @@ std::string NpyBytes(const TArray2D& array) {
 
 std::string TiffBytes(const TArray2D& array) {
   if (array.Rows < 1 || array.Columns < 1) FailTiff("the image has no pixels");
-  std::string error;
-  std::unique_ptr<TIFFOpenOptions, decltype(&TIFFOpenOptionsFree)> options(TIFFOpenOptionsAlloc(),
-                                                                           TIFFOpenOptionsFree);
-  if (!options) FailTiff("out of memory");
-  TIFFOpenOptionsSetErrorHandlerExtR(options.get(), KeepTiffError, &error);
-  TIFFOpenOptionsSetWarningHandlerExtR(options.get(), IgnoreTiffWarning, nullptr);
-
   // A classic TIFF addresses 4 GiB; a larger image is written as a BigTIFF.
   const std::uint64_t dataBytes = std::uint64_t(4) * array.Values.size();
   const char* mode = dataBytes > (std::uint64_t(1) << 32) - (std::uint64_t(1) << 24) ? "w8" : "w";
-  MemoryStream stream;
+  TTiffMemory stream;
+  stream.Writing = true;
+  TTiffError tiffError;
+  tiffError.NameModule = true;
+  const std::string& error = tiffError.Message;
   {
-    std::unique_ptr<TIFF, decltype(&TIFFClose)> tiff(
-        TIFFClientOpenExt("memory", mode, &stream, ReadStream, WriteStream, SeekStream, CloseStream,
-                          StreamSize, MapStream, UnmapStream, options.get()),
-        TIFFClose);
+    const TTiffHandle tiff = OpenTiffMemory("memory", mode, stream, tiffError);
     if (!tiff) FailTiff(error);
     TIFF* t = tiff.get();
     const bool tagsSet =
@@ -182,14 +114,14 @@ std::string TiffBytes(const TArray2D& array) {
       for (int c = 0; c < array.Columns; ++c)
         row[static_cast<std::size_t>(c)] = ToFloatSample(array.At(r, c));
       if (TIFFWriteScanline(t, row.data(), static_cast<std::uint32_t>(r), 0) != 1)
-        FailTiff(stream.outOfMemory ? "not enough memory" : error);
+        FailTiff(stream.OutOfMemory ? "not enough memory" : error);
     }
     if (TIFFWriteDirectory(t) != 1 || !error.empty())
-      FailTiff(stream.outOfMemory ? "not enough memory" : error);
+      FailTiff(stream.OutOfMemory ? "not enough memory" : error);
   }
-  if (stream.outOfMemory) FailTiff("not enough memory");
+  if (stream.OutOfMemory) FailTiff("not enough memory");
   if (!error.empty()) FailTiff(error);
-  return std::move(stream.bytes);
+  return std::move(stream.Written);
 }
 
 }  // namespace quarvel

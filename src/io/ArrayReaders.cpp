@@ -10,13 +10,14 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <limits>
 #include <memory>
 #include <optional>
+
+#include "io/TiffMemory.h"
 
 namespace quarvel {
 namespace {
@@ -252,49 +253,6 @@ double ElementValue(const unsigned char* p, const NpyType& type) {
 }
 
 // ---------------------------------------------------------------------------
-// TIFF: libtiff reads from the bytes through these procedures.
-
-struct ByteSource {
-  std::string_view bytes;
-  std::uint64_t position = 0;
-};
-
-ByteSource& SourceOf(thandle_t handle) { return *static_cast<ByteSource*>(handle); }
-
-tmsize_t ReadSource(thandle_t handle, void* to, tmsize_t size) {
-  ByteSource& s = SourceOf(handle);
-  if (size < 0 || s.position >= s.bytes.size()) return 0;
-  const std::uint64_t n =
-      std::min<std::uint64_t>(static_cast<std::uint64_t>(size), s.bytes.size() - s.position);
-  std::memcpy(to, s.bytes.data() + s.position, n);
-  s.position += n;
-  return static_cast<tmsize_t>(n);
-}
-tmsize_t WriteSource(thandle_t, void*, tmsize_t) { return -1; }
-toff_t SeekSource(thandle_t handle, toff_t offset, int whence) {
-  ByteSource& s = SourceOf(handle);
-  const std::uint64_t base = whence == SEEK_CUR   ? s.position
-                             : whence == SEEK_END ? s.bytes.size()
-                                                  : 0;
-  s.position = base + offset;
-  return s.position;
-}
-int CloseSource(thandle_t) { return 0; }
-toff_t SourceSize(thandle_t handle) { return SourceOf(handle).bytes.size(); }
-int MapSource(thandle_t, void**, toff_t*) { return 0; }
-void UnmapSource(thandle_t, void*, toff_t) {}
-
-int KeepTiffError(TIFF*, void* userData, const char*, const char* format, va_list arguments) {
-  auto& message = *static_cast<std::string*>(userData);
-  if (!message.empty()) return 1;  // the first error is the cause
-  char text[512];
-  std::vsnprintf(text, sizeof text, format, arguments);
-  message = text;
-  return 1;
-}
-int IgnoreTiffWarning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
-
-// ---------------------------------------------------------------------------
 // CSV
 
 // The lines of a text, each with its number from 1, without blank and '#' lines; a
@@ -508,21 +466,15 @@ TArray2D ParseNpy(std::string_view bytes, const std::string& name) {
 }
 
 TArray2D ParseTiff(std::string_view bytes, const std::string& name) {
-  std::string error;
-  std::unique_ptr<TIFFOpenOptions, decltype(&TIFFOpenOptionsFree)> options(TIFFOpenOptionsAlloc(),
-                                                                           TIFFOpenOptionsFree);
-  if (!options) throw std::bad_alloc();
-  TIFFOpenOptionsSetErrorHandlerExtR(options.get(), KeepTiffError, &error);
-  TIFFOpenOptionsSetWarningHandlerExtR(options.get(), IgnoreTiffWarning, nullptr);
+  TTiffError tiffError;
+  const std::string& error = tiffError.Message;
   const auto failTiff = [&](const std::string& what) {
     Fail(name, what + (error.empty() ? std::string() : " (" + error + ")"));
   };
-  ByteSource source{bytes, 0};
-  // "m": no memory mapping, the procedures above read.
-  std::unique_ptr<TIFF, decltype(&TIFFClose)> tiff(
-      TIFFClientOpenExt(name.c_str(), "rm", &source, ReadSource, WriteSource, SeekSource,
-                        CloseSource, SourceSize, MapSource, UnmapSource, options.get()),
-      TIFFClose);
+  TTiffMemory source;
+  source.Source = bytes;
+  // "m": no memory mapping, the procedures read.
+  const TTiffHandle tiff = OpenTiffMemory(name.c_str(), "rm", source, tiffError);
   if (!tiff) failTiff("not a TIFF file, or a damaged one");
   TIFF* t = tiff.get();
   std::uint32_t width = 0, height = 0;
