@@ -12,6 +12,7 @@
 #include "model/ProjectionModel.h"
 #include "tomo/Memory.h"
 #include "tomo/Study.h"
+#include "ui/GridImage.h"
 
 namespace {
 
@@ -28,22 +29,6 @@ std::unique_ptr<TProjectionModel> Phantom() {
   model->AdoptBlob(std::make_unique<TGauss3D>(15.0, 1.0, 8.0, 3.0));
   model->RecomputeModel();
   return model;
-}
-
-// The model's grid as an image [iy][ix], as the viewer hands it to the core.
-TArray2D GridImage(const TProjectionModel& model) {
-  constexpr int n = TProjectionModel::kGridSize;
-  TArray2D image(n, n);
-  for (int iy = 0; iy < n; ++iy)
-    for (int ix = 0; ix < n; ++ix) image.At(iy, ix) = model.Grid[ix][iy];
-  return image;
-}
-
-std::vector<TGauss3D> Blobs(const TProjectionModel& model) {
-  std::vector<TGauss3D> blobs;
-  blobs.reserve(model.BlobCount());
-  for (int i = 0; i < model.BlobCount(); ++i) blobs.push_back(*model.BlobAt(i));
-  return blobs;
 }
 
 TScanGeometry Geometry(const benchmark::State& state) {
@@ -67,7 +52,7 @@ void BM_GridProjector(benchmark::State& state) {
 BENCHMARK(BM_GridProjector)->Apply(Cases);
 
 void BM_ExactProjector(benchmark::State& state) {
-  const TPhantomDensity phantom(Blobs(*Phantom()));
+  const TPhantomDensity phantom(ModelBlobs(*Phantom()));
   for (auto _ : state)
     benchmark::DoNotOptimize(
         ProjectExact(phantom, Geometry(state), 128, {}, Threads(state)).Values.data());
@@ -155,7 +140,7 @@ struct TLarge {
 TLarge Large(const benchmark::State& state) {
   TLarge large;
   const int n = static_cast<int>(state.range(0));
-  large.Image = SamplePhantom(Blobs(*Phantom()), n);
+  large.Image = SamplePhantom(ModelBlobs(*Phantom()), n);
   large.Geometry.Views = static_cast<int>(state.range(1));
   large.Geometry.Detectors = n == 256 ? 363 : n == 512 ? 725 : n * 14 / 10 + 4;
   large.Sinogram = ProjectGrid(large.Image, large.Geometry);
@@ -233,7 +218,7 @@ BENCHMARK(BM_LargeCgls)->Apply(LargeIterativeCases);
 // size and the metrics, after one blob moved; with every processor. 128^2 x 180 views x
 // 182 bins is the bench's default, 256^2 x 360 x 363 four times its work.
 void BM_EditChainAtSize(benchmark::State& state) {
-  auto blobs = Blobs(*Phantom());
+  auto blobs = ModelBlobs(*Phantom());
   const int size = static_cast<int>(state.range(0));
   const TScanGeometry geometry{.Views = static_cast<int>(state.range(1)),
                                .ArcDegrees = 180,

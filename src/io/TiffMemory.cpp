@@ -60,8 +60,8 @@ int KeepError(TIFF*, void* userData, const char* module, const char* format, va_
   if (!error.Message.empty()) return 1;  // the first error is the cause
   char text[512];
   std::vsnprintf(text, sizeof text, format, arguments);
-  error.Message = error.NameModule ? std::string(module ? module : "libtiff") + ": " + text
-                                   : std::string(text);
+  error.Message =
+      error.NameModule ? std::string(module ? module : "libtiff") + ": " + text : std::string(text);
   return 1;
 }
 int IgnoreWarning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
@@ -76,10 +76,10 @@ TTiffHandle OpenTiffMemory(const char* name, const char* mode, TTiffMemory& memo
   if (!options) throw std::bad_alloc();
   TIFFOpenOptionsSetErrorHandlerExtR(options.get(), KeepError, &error);
   TIFFOpenOptionsSetWarningHandlerExtR(options.get(), IgnoreWarning, nullptr);
-  return TTiffHandle(TIFFClientOpenExt(name, mode, &memory, ReadMemory, WriteMemory, SeekMemory,
-                                       CloseMemory, MemorySize, MapMemory, UnmapMemory,
-                                       options.get()),
-                     TIFFClose);
+  return TTiffHandle(
+      TIFFClientOpenExt(name, mode, &memory, ReadMemory, WriteMemory, SeekMemory, CloseMemory,
+                        MemorySize, MapMemory, UnmapMemory, options.get()),
+      TIFFClose);
 }
 
 }  // namespace quarvel

@@ -9,6 +9,7 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <span>
 #include <string_view>
 
 #include <sys/stat.h>
@@ -65,6 +66,9 @@ const OptionSpec kGeometryOptions[] = {
     {"detector-distance", "D",
      "fan beam: the detector's distance from the centre in pixels, at least 0 (default R)"},
 };
+
+// Both lists, in the order of the help text.
+const std::span<const OptionSpec> kOptionLists[] = {kOptions, kGeometryOptions};
 
 bool IsSet(const QCommandLineParser& parser, const char* option) { return parser.isSet(option); }
 std::string Value(const QCommandLineParser& parser, const char* option) {
@@ -306,10 +310,9 @@ QByteArray ArrayBytes(const TArray2D& array, TExportKind kind, bool diverging,
 
 QList<QCommandLineOption> TomographyOptions() {
   QList<QCommandLineOption> options;
-  for (const OptionSpec& o : kOptions)
-    options << QCommandLineOption(o.name, o.description, o.valueName);
-  for (const OptionSpec& o : kGeometryOptions)
-    options << QCommandLineOption(o.name, o.description, o.valueName);
+  for (const std::span<const OptionSpec> list : kOptionLists)
+    for (const OptionSpec& o : list)
+      options << QCommandLineOption(o.name, o.description, o.valueName);
   return options << DataOptions();
 }
 
@@ -322,22 +325,15 @@ std::optional<TTomographyJob> TomographyJob(const QCommandLineParser& parser,
                                             const QString& command, const QString& file) {
   const std::string name = command.toStdString();
   if (!IsTomographyCommand(command)) {
-    for (const OptionSpec& o : kOptions)
-      if (IsSet(parser, o.name))
-        throw EUsageError(std::string("--")
-                              .append(o.name)
-                              .append(" applies only to ")
-                              .append(kCommandList)
-                              .append(", not to ")
-                              .append(name));
-    for (const OptionSpec& o : kGeometryOptions)
-      if (IsSet(parser, o.name))
-        throw EUsageError(std::string("--")
-                              .append(o.name)
-                              .append(" applies only to ")
-                              .append(kCommandList)
-                              .append(", not to ")
-                              .append(name));
+    for (const std::span<const OptionSpec> list : kOptionLists)
+      for (const OptionSpec& o : list)
+        if (IsSet(parser, o.name))
+          throw EUsageError(std::string("--")
+                                .append(o.name)
+                                .append(" applies only to ")
+                                .append(kCommandList)
+                                .append(", not to ")
+                                .append(name));
     for (const QCommandLineOption& o : DataOptions()) {
       const std::string option = o.names().first().toStdString();
       if (IsSet(parser, option.c_str()) && !(option == "grid-size" && name == "grid"))
