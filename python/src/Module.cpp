@@ -41,16 +41,6 @@ const std::vector<TPhantomBlob>& BuiltInBlobs() {
   return kBlobs;
 }
 
-// Whether a spread's peak density 1 / (s sqrt(2 pi)) overflows, as the grid computes it.
-bool PeakOverflows(double spread) {
-  try {
-    NormalDensity(0.0, 0.0, spread);
-    return false;
-  } catch (const EOverflow&) {
-    return true;
-  }
-}
-
 // None: the built-in blobs; a str or path: a phantom file; else an (n, 4) or (n, 5)
 // array mx, dx, my, dy[, enabled], checked as the phantom file's reader checks its lines.
 std::vector<TPhantomBlob> ReadBlobs(const py::object& blobs) {

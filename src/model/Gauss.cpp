@@ -1,5 +1,6 @@
 #include "model/Gauss.h"
 
+#include "base/Exception.h"
 #include "model/CheckedFloat.h"
 
 namespace quarvel {
@@ -14,6 +15,15 @@ double NormalDensity(double x, double mean, double spread) {
   const Checked d = Checked(x) - mean;
   const Checked e = -(d * d) / (Checked(spread) * spread * 2);
   return (Exp(e) / (Sqrt(kTwoPi) * spread)).ToDouble();
+}
+
+bool PeakOverflows(double spread) {
+  try {
+    NormalDensity(0.0, 0.0, spread);
+    return false;
+  } catch (const EOverflow&) {
+    return true;
+  }
 }
 
 double CombineDensities(double densityX, double densityY) {

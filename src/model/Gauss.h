@@ -29,6 +29,11 @@ class TGauss3D {
 // The spread enters with its sign; x and mean are interchangeable.
 double NormalDensity(double x, double mean, double spread);
 
+// Whether a blob of this spread has a density beyond the double range at its mean, as
+// NormalDensity computes it (a spread of about 1e-308 and less): the readers of blob
+// lists refuse such a spread with a sentence.
+bool PeakOverflows(double spread);
+
 // The blob value from its two densities, exactly as BlobValue combines them.
 double CombineDensities(double densityX, double densityY);
 

@@ -126,17 +126,6 @@ std::optional<double> ReadNumber(std::string_view text) {
                   : std::numeric_limits<double>::infinity();
 }
 
-// Whether a blob of this spread has a density beyond the double range at its mean,
-// computed as the grid computes it.
-bool PeakOverflows(double spread) {
-  try {
-    NormalDensity(0.0, 0.0, spread);
-    return false;
-  } catch (const EOverflow&) {
-    return true;
-  }
-}
-
 [[noreturn]] void FailTooLarge(const std::string& fileName) {
   throw EPhantomError(fileName + ": larger than 64 MiB");
 }
