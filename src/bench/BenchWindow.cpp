@@ -40,6 +40,7 @@
 #include "base/Exception.h"
 #include "bench/BenchLayout.h"
 #include "format/NumberFormat.h"
+#include "tomo/FanBeam.h"
 #include "tomo/Memory.h"
 #include "tomo/Projectors.h"
 #include "ui/ExportView.h"
@@ -327,6 +328,8 @@ TBenchSettings TformBench::Settings() const {
   s.Geometry.Views = spinViews->value();
   s.Geometry.ArcDegrees = spinArc->value();
   s.Geometry.Detectors = spinDetectors->value();
+  SetBeam(s.Geometry, static_cast<TBeam>(comboGeometry->currentIndex()), spinSource->value(),
+          spinDetectorDistance->value());
   s.Projector = comboProjector->currentIndex() == 1 ? TProjectorKind::Exact : TProjectorKind::Grid;
   s.Noise = checkNoise->isChecked();
   s.Photons = spinPhotons->value();
@@ -344,6 +347,13 @@ void TformBench::SetSettings(const TBenchSettings& s) {
     spinViews->setValue(s.Geometry.Views);
     spinArc->setValue(s.Geometry.ArcDegrees);
     spinDetectors->setValue(s.Geometry.Detectors);
+    comboGeometry->setCurrentIndex(static_cast<int>(s.Geometry.Beam));
+    if (IsFan(s.Geometry)) {
+      spinSource->setValue(s.Geometry.SourceDistance);
+      spinDetectorDistance->setValue(s.Geometry.DetectorDistance);
+    }
+    if (const int bins = DefaultBins(s.Geometry.Beam, spinSource->value()); bins > 0)
+      binsDefault_ = bins;
     comboProjector->setCurrentIndex(s.Projector == TProjectorKind::Exact ? 1 : 0);
     checkNoise->setChecked(s.Noise);
     spinPhotons->setValue(s.Photons);
@@ -360,6 +370,16 @@ void TformBench::SetSettings(const TBenchSettings& s) {
 
 void TformBench::SettingsChanged() {
   if (settingControls_) return;
+  const int bins =
+      DefaultBins(static_cast<TBeam>(comboGeometry->currentIndex()), spinSource->value());
+  if (bins > 0 && bins != binsDefault_) {
+    if (spinDetectors->value() == binsDefault_) {
+      settingControls_ = true;
+      spinDetectors->setValue(bins);
+      settingControls_ = false;
+    }
+    binsDefault_ = bins;
+  }
   UpdateEnabledControls();
   if (UpdateOnRelease() && QApplication::mouseButtons() != Qt::NoButton) {
     runWhenReleased_ = true;
@@ -377,6 +397,9 @@ void TformBench::UpdateEnabledControls() {
   comboFilter->setEnabled(fbp);
   spinCutoff->setEnabled(fbp);
   spinIterations->setEnabled(!fbp);
+  const bool fan = comboGeometry->currentIndex() != static_cast<int>(TBeam::Parallel);
+  spinSource->setEnabled(fan);
+  spinDetectorDistance->setEnabled(fan);
 }
 
 // ---------------------------------------------------------------------------
@@ -394,6 +417,7 @@ void TformBench::Recompute() {
     options.Iterations = s.Iterations;
     if (s.Noise) options.Photons = s.Photons;
     CheckStudyOptions(options);
+    CheckFanGeometry(s.Geometry, TImageSize{kGrid, kGrid});
   } catch (const std::exception& e) {
     worker_->Cancel();
     settledId_ = latestId_;
@@ -924,9 +948,17 @@ void TformBench::SetView(const TView& view) {
 
 void TformBench::Hover(TPicture which, int x, int y) {
   std::optional<std::pair<double, double>> at;
-  if (which != pcSinogram) {
-    const TPlacement p = PlacementOf(which);
-    if (p.ColumnAt(x) >= 0 && p.RowAt(y) >= 0) at = FractionAt(p, x, y);
+  std::optional<std::pair<int, int>> beam;
+  const TPlacement p = PlacementOf(which);
+  if (p.ColumnAt(x) >= 0 && p.RowAt(y) >= 0) {
+    if (which != pcSinogram)
+      at = FractionAt(p, x, y);
+    else if (shown_)
+      beam = std::pair{p.RowAt(y), p.ColumnAt(x)};
+  }
+  if (beam != beamAt_) {
+    beamAt_ = beam;
+    boxes_[pcPhantom]->Invalidate();
   }
   if (at == cursor_) return;
   cursor_ = at;
@@ -989,6 +1021,10 @@ void TformBench::PaintPicture(TPicture which) {
       }
     PaintProfileLine(canvas, p);
     PaintCursor(canvas, p, which);
+    const TScanGeometry* g = shown_ ? &shown_->Input.Settings.Geometry : nullptr;
+    if (beamAt_ && g && beamAt_->first < g->Views && beamAt_->second < g->Detectors)
+      PaintBeam(canvas, BeamDrawing(*g, beamAt_->first, beamAt_->second, p),
+                TRect{0, 0, room.width(), room.height()}, LabelsOf(which));
     return;
   }
   if (!shown_) return;
@@ -1110,6 +1146,10 @@ void TformBench::BindImages() {
     };
     boxes_[i]->OnHover = [this, which](int x, int y) { Hover(which, x, y); };
     boxes_[i]->OnLeave = [this] {
+      if (beamAt_) {
+        beamAt_.reset();
+        boxes_[pcPhantom]->Invalidate();
+      }
       if (!cursor_) return;
       cursor_.reset();
       for (TBenchImageBox* box : boxes_) box->Invalidate();
