@@ -1,5 +1,6 @@
 #include "bench/BenchBeam.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -67,6 +68,31 @@ TBeamDrawing BeamDrawing(const TScanGeometry& g, int view, int bin, const TPlace
   d.Detector.front() = d.FirstEnd;
   d.Detector.back() = d.LastEnd;
   return d;
+}
+
+TPlacement ScanPlacement(const TScanGeometry& g, const TPlacement& picture) {
+  TPlacement unit;  // one pixel a cell: distances in cells
+  unit.Rows = unit.Height = picture.Rows;
+  unit.Columns = unit.Width = picture.Columns;
+  if (picture.Rows <= 0 || picture.Columns <= 0) return picture;
+  const TBeamDrawing d = BeamDrawing(g, 0, 0, unit);
+  double reach = 0;
+  for (const TPointF& q : {d.Source, d.FirstStart, d.FirstEnd, d.LastStart, d.LastEnd})
+    reach = std::max(reach, std::hypot(q.X - d.Centre.X, q.Y - d.Centre.Y));
+  for (const TPointF& q : d.Detector)
+    reach = std::max(reach, std::hypot(q.X - d.Centre.X, q.Y - d.Centre.Y));
+  constexpr double kMargin = 5;  // pixels for the source's mark
+  const double own =
+      std::min(double(picture.Width) / picture.Columns, double(picture.Height) / picture.Rows);
+  const double room = std::min(picture.Width, picture.Height) / 2.0 - kMargin;
+  const double k = std::min(own, room / reach);
+  if (!(k > 0)) return picture;
+  TPlacement p = unit;
+  p.Width = std::max(1, static_cast<int>(std::lround(picture.Columns * k)));
+  p.Height = std::max(1, static_cast<int>(std::lround(picture.Rows * k)));
+  p.Left = picture.Left + (picture.Width - p.Width) / 2;
+  p.Top = picture.Top + (picture.Height - p.Height) / 2;
+  return p;
 }
 
 bool ClipSegment(TPointF& a, TPointF& b, double left, double top, double right, double bottom) {

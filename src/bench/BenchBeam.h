@@ -5,8 +5,9 @@
 //
 // The geometry is pure arithmetic in picture pixels, as doubles that may lie far outside
 // the picture (the source always lies beyond the image's circumscribed circle); the
-// painter clips it. Positions follow the core's conventions (tomo/FanBeam.h): pixel
-// (ix, iy) at (ix, iy), y downwards as the picture shows the image, the centre c at
+// painter clips it. The bench shows it over the phantom shrunk to fit (ScanPlacement). Positions
+// follow the core's conventions (tomo/FanBeam.h): pixel (ix, iy) at (ix, iy), y downwards as the
+// picture shows the image, the centre c at
 // ((C - 1) / 2, (R - 1) / 2). At view angle beta the central ray runs along
 // e = (-sin beta, cos beta) and the source lies at c - R e: at beta = 0 straight above
 // the centre, at 90 degrees right of it. The placement maps cells to picture pixels,
@@ -43,6 +44,13 @@ struct TBeamDrawing {
 // circumscribed circle, at c + r e + t a.
 TBeamDrawing BeamDrawing(const TScanGeometry& geometry, int view, int bin,
                          const TPlacement& placement);
+
+// Where the phantom's picture goes while a scan is drawn over it: the whole array (no
+// zoom) shrunk about the centre of `picture`'s place so that the scan of every view fits
+// there (the views turn about the centre, so one view's farthest point from it is every
+// view's), with the largest scale that does, and never larger than `picture`'s own. With
+// the default R the image takes about a quarter of its usual side.
+TPlacement ScanPlacement(const TScanGeometry& geometry, const TPlacement& picture);
 
 // Cuts the segment a-b to the rectangle [left, right] x [top, bottom]; false when no part
 // of it lies inside (or a point is not finite).

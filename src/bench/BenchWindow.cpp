@@ -1010,10 +1010,20 @@ void TformBench::PaintPicture(TPicture which) {
   canvas.FillRect(TRect{0, 0, room.width(), room.height()});
   if (which == pcPhantom) {
     const double gridMax = form_.GridMax;
-    PaintArray(canvas, p, [&](int row, int column) {
+    // The scan of the view under the mouse on the sinogram, over the phantom shrunk to
+    // show it whole.
+    const TScanGeometry* g = shown_ ? &shown_->Input.Settings.Geometry : nullptr;
+    const bool scan = beamAt_ && g && beamAt_->first < g->Views && beamAt_->second < g->Detectors;
+    const TPlacement shown = scan ? ScanPlacement(*g, p) : p;
+    PaintArray(canvas, shown, [&](int row, int column) {
       return GreenColor(form_.Grid[static_cast<std::size_t>(column)][static_cast<std::size_t>(row)],
                         gridMax);
     });
+    if (scan) {
+      PaintBeam(canvas, BeamDrawing(*g, beamAt_->first, beamAt_->second, shown),
+                TRect{0, 0, room.width(), room.height()}, LabelsOf(which));
+      return;
+    }
     for (const TPhantomBlob& b : phantom_)
       if (b.Enabled && std::isfinite(b.MX) && std::isfinite(b.MY)) {
         const TPoint h = HandlePixel(p, b);
@@ -1021,10 +1031,6 @@ void TformBench::PaintPicture(TPicture which) {
       }
     PaintProfileLine(canvas, p);
     PaintCursor(canvas, p, which);
-    const TScanGeometry* g = shown_ ? &shown_->Input.Settings.Geometry : nullptr;
-    if (beamAt_ && g && beamAt_->first < g->Views && beamAt_->second < g->Detectors)
-      PaintBeam(canvas, BeamDrawing(*g, beamAt_->first, beamAt_->second, p),
-                TRect{0, 0, room.width(), room.height()}, LabelsOf(which));
     return;
   }
   if (!shown_) return;

@@ -246,6 +246,10 @@ TEST(BenchBeam, TheDrawingFollowsTheCoresGeometry) {
     EXPECT_NEAR(across(b.Centre), 0, 1e-9) << c.name;
     EXPECT_NEAR(across(b.LastEnd), -across(b.FirstEnd), 1e-9) << c.name;
     ASSERT_GE(b.Detector.size(), 2u) << c.name;
+    // Shrunk to show it whole, the scan lies inside the picture's place.
+    const TBeamDrawing f = BeamDrawing(g, c.view, 94, ScanPlacement(g, p));
+    for (const TPointF& q : {f.Source, f.FirstStart, f.FirstEnd, f.LastEnd, f.Detector[1]})
+      EXPECT_TRUE(q.X >= 0 && q.X <= 256 && q.Y >= 0 && q.Y <= 256) << c.name;
     if (c.beam == TBeam::FanArc)
       for (const TPointF& q : b.Detector) {
         EXPECT_NEAR(std::hypot(q.X - b.Source.X, q.Y - b.Source.Y), 2 * (r + d), 1e-9) << c.name;
