@@ -496,6 +496,7 @@ void TformBench::Show(std::shared_ptr<const TBenchResult> result, std::uint64_t 
   }
   if (id == latestId_) status_.clear();
   for (TPicture p : {pcSinogram, pcReconstruction, pcDifference}) boxes_[p]->Invalidate();
+  if (beamAt_) boxes_[pcPhantom]->Invalidate();  // the scan drawn is the shown sinogram's
   UpdateProfiles();
 }
 
