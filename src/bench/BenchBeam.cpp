@@ -57,13 +57,14 @@ TBeamDrawing BeamDrawing(const TScanGeometry& g, int view, int bin, const TPlace
     d.Detector = {d.FirstEnd, d.LastEnd};
     return d;
   }
-  const TFanRay centre = FanRay(g, view, 0);
+  // The arc about the source, from bin 0's angle to bin M - 1's.
+  const TFanRay source = FanRay(g, view, 0);
   const double first = FanAngle(g, 0), last = FanAngle(g, g.Detectors - 1);
   for (int i = 0; i <= kArcSegments; ++i) {
     const double gamma = first + (last - first) * i / kArcSegments;
     const double along = reach * std::cos(gamma), across = reach * std::sin(gamma);
-    d.Detector.push_back(Pixel(p, centre.SourceX + along * ex + across * c,
-                               centre.SourceY + along * ey + across * s));
+    d.Detector.push_back(Pixel(p, source.SourceX + along * ex + across * c,
+                               source.SourceY + along * ey + across * s));
   }
   d.Detector.front() = d.FirstEnd;
   d.Detector.back() = d.LastEnd;
