@@ -7,6 +7,7 @@
 
 #include "bench/BenchPictures.h"
 #include "io/ArrayFiles.h"
+#include "tomo/FanBeam.h"
 #include "ui/ExportView.h"
 #include "ui/OutputFile.h"
 
@@ -116,6 +117,11 @@ std::string ExportOptions(const TBenchSettings& s, bool reconstructs) {
                   ShortestText(s.Geometry.ArcDegrees) + " --detectors " +
                   std::to_string(s.Geometry.Detectors) + " --projector " +
                   (s.Projector == TProjectorKind::Grid ? "grid" : "exact");
+  // The spacing is the export tool's default for R and D, which the bench always takes.
+  if (IsFan(s.Geometry))
+    o += std::string(" --geometry ") + BeamName(s.Geometry.Beam) + " --source-distance " +
+         ShortestText(s.Geometry.SourceDistance) + " --detector-distance " +
+         ShortestText(s.Geometry.DetectorDistance);
   if (s.Noise) o += " --photons " + ShortestText(s.Photons) + " --seed " + std::to_string(s.Seed);
   if (!reconstructs) return o;
   o += std::string(" --method ") + CliMethodName(s.Method);
@@ -162,6 +168,11 @@ std::string StudyJson(const TBenchResult& result) {
   j += "  \"views\": " + std::to_string(s.Geometry.Views) + ",\n";
   j += "  \"arc\": " + JsonNumber(s.Geometry.ArcDegrees) + ",\n";
   j += "  \"detectors\": " + std::to_string(s.Geometry.Detectors) + ",\n";
+  if (IsFan(s.Geometry))
+    j += std::string("  \"geometry\": \"") + BeamName(s.Geometry.Beam) +
+         "\",\n  \"source_distance\": " + JsonNumber(s.Geometry.SourceDistance) +
+         ",\n  \"detector_distance\": " + JsonNumber(s.Geometry.DetectorDistance) +
+         ",\n  \"spacing\": " + JsonNumber(s.Geometry.Spacing) + ",\n";
   j += std::string("  \"projector\": \"") +
        (s.Projector == TProjectorKind::Grid ? "grid" : "exact") + "\",\n";
   j += "  \"photons\": " + (s.Noise ? JsonNumber(s.Photons) : std::string("null")) + ",\n";

@@ -34,14 +34,16 @@ QByteArray MetricsBytes(const TBenchResult& result);
 
 // The options `quarvel-export` takes for these settings: the sinogram's for `sinogram`,
 // and the method's too when `reconstructs` ("--views 90 --arc 180 --detectors 182
-// --projector grid --photons 5000 --seed 7 --method fbp --filter hann --cutoff 0.75").
-// Numbers are written with all their digits.
+// --projector grid --photons 5000 --seed 7 --method fbp --filter hann --cutoff 0.75"); a
+// fan adds "--geometry fan-arc --source-distance 256 --detector-distance 256" after the
+// projector. Numbers are written with all their digits.
 std::string ExportOptions(const TBenchSettings& settings, bool reconstructs);
 // A shell script of the `quarvel-export` command lines that write the same files as
 // ExportResult (phantom.csv being the blobs), one per file.
 std::string ExportCommands(const TBenchSettings& settings);
 // The settings, the blobs and the figures of a result as a JSON object (numbers with all
-// their digits; a figure that is not finite as a string, "inf").
+// their digits; a figure that is not finite as a string, "inf"). A fan adds "geometry",
+// "source_distance", "detector_distance" and "spacing" after "detectors".
 std::string StudyJson(const TBenchResult& result);
 
 // The names of the files ExportResult writes, in the order it writes them.

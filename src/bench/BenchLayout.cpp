@@ -20,6 +20,7 @@
 #include <algorithm>
 
 #include "bench/BenchWindow.h"
+#include "tomo/FanBeam.h"
 
 namespace quarvel {
 
@@ -431,6 +432,26 @@ QWidget* TformBench::CreateSettingsPanel() {
   spinDetectors =
       Described(new QSpinBox(panel), "Detectors", "The number of detector bins, 2 to 10000");
   spinDetectors->setRange(-99999, 99999);
+  comboGeometry = Described(new QComboBox(panel), "Geometry",
+                            "Parallel rays, or a point source fanning out to a flat detector "
+                            "or to an arc about the source");
+  for (TBeam beam : {TBeam::Parallel, TBeam::FanFlat, TBeam::FanArc})
+    comboGeometry->addItem(BeamName(beam));
+  // The export tool's defaults for the viewer's grid: R twice its side, D = R.
+  const TFanFields fan = DefaultFanFields(TBeam::FanArc, TImageSize{});
+  spinSource = Described(new QDoubleSpinBox(panel), "Source distance",
+                         "Fan beam: the source's distance R from the centre in pixels, more "
+                         "than the image's half-diagonal");
+  spinDetectorDistance =
+      Described(new QDoubleSpinBox(panel), "Detector distance",
+                "Fan beam: the detector's distance D from the centre in pixels, at least 0");
+  for (QDoubleSpinBox* box : {spinSource, spinDetectorDistance}) {
+    box->setRange(-1e9, 1e9);
+    box->setDecimals(3);
+    box->setSingleStep(8);
+  }
+  spinSource->setValue(fan.SourceDistance);
+  spinDetectorDistance->setValue(fan.DetectorDistance);
   comboProjector = Described(new QComboBox(panel), "Projector",
                              "Grid: the grid projected by Joseph's method; exact: the line "
                              "integrals of the blobs themselves");
@@ -462,6 +483,9 @@ QWidget* TformBench::CreateSettingsPanel() {
   form->addRow("&Views", spinViews);
   form->addRow("A&rc", spinArc);
   form->addRow("Detector &bins", spinDetectors);
+  form->addRow("&Geometry", comboGeometry);
+  form->addRow("Source distance R", spinSource);
+  form->addRow("Detector distance D", spinDetectorDistance);
   form->addRow("&Projector", comboProjector);
   form->addRow("&Noise", checkNoise);
   form->addRow("P&hotons", spinPhotons);
@@ -472,13 +496,17 @@ QWidget* TformBench::CreateSettingsPanel() {
   form->addRow("&Iterations", spinIterations);
   // Typing a number computes once it is complete (Enter or leaving the box).
   for (QAbstractSpinBox* s : std::initializer_list<QAbstractSpinBox*>{
-           spinViews, spinArc, spinDetectors, spinPhotons, spinSeed, spinCutoff, spinIterations})
+           spinViews, spinArc, spinDetectors, spinSource, spinDetectorDistance, spinPhotons,
+           spinSeed, spinCutoff, spinIterations})
     s->setKeyboardTracking(false);
   SetSettings(TBenchSettings{});
   auto changed = [this] { SettingsChanged(); };
   connect(spinViews, &QSpinBox::valueChanged, this, changed);
   connect(spinArc, &QDoubleSpinBox::valueChanged, this, changed);
   connect(spinDetectors, &QSpinBox::valueChanged, this, changed);
+  connect(comboGeometry, &QComboBox::currentIndexChanged, this, changed);
+  connect(spinSource, &QDoubleSpinBox::valueChanged, this, changed);
+  connect(spinDetectorDistance, &QDoubleSpinBox::valueChanged, this, changed);
   connect(comboProjector, &QComboBox::currentIndexChanged, this, changed);
   connect(checkNoise, &QCheckBox::toggled, this, changed);
   connect(spinPhotons, &QDoubleSpinBox::valueChanged, this, changed);

@@ -3,15 +3,53 @@
 #include <cmath>
 #include <new>
 
+#include "tomo/FanBeam.h"
 #include "tomo/Limits.h"
 #include "tomo/Parallel.h"
 #include "ui/ExportView.h"
 
 namespace quarvel {
 
+const char* BeamName(TBeam beam) {
+  switch (beam) {
+    case TBeam::Parallel:
+      return "parallel";
+    case TBeam::FanFlat:
+      return "fan-flat";
+    case TBeam::FanArc:
+      break;
+  }
+  return "fan-arc";
+}
+
+void SetBeam(TScanGeometry& g, TBeam beam, double sourceDistance, double detectorDistance) {
+  g.Beam = beam;
+  g.Spacing = 1;
+  g.SourceDistance = g.DetectorDistance = 0;
+  if (!IsFan(g)) return;
+  g.SourceDistance = sourceDistance;
+  g.DetectorDistance = detectorDistance;
+  try {
+    g.Spacing = DefaultFanFields(beam, TImageSize{}, sourceDistance, detectorDistance).Spacing;
+  } catch (const EInvalidGeometry&) {
+    // CheckFanGeometry names the distance before anything is computed.
+  }
+}
+
+int DefaultBins(TBeam beam, double sourceDistance) {
+  if (beam == TBeam::Parallel) return TScanGeometry{}.Detectors;
+  try {
+    return DefaultFanFields(beam, TImageSize{}, sourceDistance).Detectors;
+  } catch (const EInvalidGeometry&) {
+    return 0;
+  }
+}
+
 bool SameSinogramSettings(const TBenchSettings& a, const TBenchSettings& b) {
-  return a.Geometry.Views == b.Geometry.Views && a.Geometry.ArcDegrees == b.Geometry.ArcDegrees &&
-         a.Geometry.Detectors == b.Geometry.Detectors && a.Projector == b.Projector &&
+  const TScanGeometry &ga = a.Geometry, &gb = b.Geometry;
+  return ga.Views == gb.Views && ga.ArcDegrees == gb.ArcDegrees && ga.Detectors == gb.Detectors &&
+         ga.Beam == gb.Beam && ga.Spacing == gb.Spacing && ga.SourceDistance == gb.SourceDistance &&
+         ga.DetectorDistance == gb.DetectorDistance && a.Projector == b.Projector &&
          a.Noise == b.Noise && (!a.Noise || (a.Photons == b.Photons && a.Seed == b.Seed));
 }
 
@@ -42,6 +80,10 @@ std::string SinogramCaption(const TBenchSettings& s) {
   std::string text = std::to_string(s.Geometry.Views) + " views over " +
                      ShortestText(s.Geometry.ArcDegrees) + "°, " +
                      std::to_string(s.Geometry.Detectors) + " bins, " +
+                     (IsFan(s.Geometry) ? std::string(BeamName(s.Geometry.Beam)) + ", R " +
+                                              ShortestText(s.Geometry.SourceDistance) + ", D " +
+                                              ShortestText(s.Geometry.DetectorDistance) + ", "
+                                        : std::string()) +
                      (s.Projector == TProjectorKind::Grid ? "grid" : "exact") + " projector, ";
   if (!s.Noise) return text + "no noise";
   return text + "noise " + ShortestText(s.Photons) + " photons, seed " + std::to_string(s.Seed);
@@ -76,6 +118,7 @@ TBenchResult ComputeBench(const TBenchInput& input, const TBenchResult* previous
   options.Iterations = s.Iterations;
   if (s.Noise) options.Photons = s.Photons;
   CheckStudyOptions(options);
+  CheckFanGeometry(s.Geometry, TruthSize(input));
   std::vector<TGauss3D> blobs;
   for (const TPhantomBlob& b : input.Phantom) {
     blobs.emplace_back(b.MX, b.DX, b.MY, b.DY);

@@ -35,12 +35,26 @@ struct TBenchSettings {
   int Iterations = 10;
 };
 
+// The bench's geometry names, as the export tool's --geometry takes them ("parallel",
+// "fan-flat", "fan-arc").
+const char* BeamName(TBeam beam);
+
+// The geometry with the beam and, for a fan, R and D (pixels) and the spacing the export
+// tool gives them by default (the core's DefaultFanFields for the viewer's 128 x 128
+// grid); parallel beam clears R and D and takes the spacing 1. Distances the core refuses
+// are kept as given, for the core's check to name.
+void SetBeam(TScanGeometry& geometry, TBeam beam, double sourceDistance, double detectorDistance);
+// The export tool's bins for the beam when --detectors is left out: 182 for parallel beam,
+// for a fan the core's default for R (0 for an R the core refuses).
+int DefaultBins(TBeam beam, double sourceDistance);
+
 // Whether two settings give the same sinogram, and the same everything.
 bool SameSinogramSettings(const TBenchSettings& a, const TBenchSettings& b);
 bool SameSettings(const TBenchSettings& a, const TBenchSettings& b);
 
 // "180 views over 180°, 182 bins, grid projector, no noise" (or "noise 100000 photons,
-// seed 0"): what a sinogram was computed from.
+// seed 0"): what a sinogram was computed from. A fan names its geometry after the bins:
+// "…, 188 bins, fan-arc, R 256, D 256, grid projector, …".
 std::string SinogramCaption(const TBenchSettings& settings);
 // "FBP, Ram-Lak, cutoff 1" or "SIRT, 10 iterations": how a reconstruction was made.
 std::string MethodCaption(const TBenchSettings& settings);

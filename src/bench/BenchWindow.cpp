@@ -40,6 +40,7 @@
 #include "base/Exception.h"
 #include "bench/BenchLayout.h"
 #include "format/NumberFormat.h"
+#include "tomo/FanBeam.h"
 #include "tomo/Memory.h"
 #include "tomo/Projectors.h"
 #include "ui/ExportView.h"
@@ -327,6 +328,8 @@ TBenchSettings TformBench::Settings() const {
   s.Geometry.Views = spinViews->value();
   s.Geometry.ArcDegrees = spinArc->value();
   s.Geometry.Detectors = spinDetectors->value();
+  SetBeam(s.Geometry, static_cast<TBeam>(comboGeometry->currentIndex()), spinSource->value(),
+          spinDetectorDistance->value());
   s.Projector = comboProjector->currentIndex() == 1 ? TProjectorKind::Exact : TProjectorKind::Grid;
   s.Noise = checkNoise->isChecked();
   s.Photons = spinPhotons->value();
@@ -344,6 +347,13 @@ void TformBench::SetSettings(const TBenchSettings& s) {
     spinViews->setValue(s.Geometry.Views);
     spinArc->setValue(s.Geometry.ArcDegrees);
     spinDetectors->setValue(s.Geometry.Detectors);
+    comboGeometry->setCurrentIndex(static_cast<int>(s.Geometry.Beam));
+    if (IsFan(s.Geometry)) {
+      spinSource->setValue(s.Geometry.SourceDistance);
+      spinDetectorDistance->setValue(s.Geometry.DetectorDistance);
+    }
+    if (const int bins = DefaultBins(s.Geometry.Beam, spinSource->value()); bins > 0)
+      binsDefault_ = bins;
     comboProjector->setCurrentIndex(s.Projector == TProjectorKind::Exact ? 1 : 0);
     checkNoise->setChecked(s.Noise);
     spinPhotons->setValue(s.Photons);
@@ -360,6 +370,16 @@ void TformBench::SetSettings(const TBenchSettings& s) {
 
 void TformBench::SettingsChanged() {
   if (settingControls_) return;
+  const int bins =
+      DefaultBins(static_cast<TBeam>(comboGeometry->currentIndex()), spinSource->value());
+  if (bins > 0 && bins != binsDefault_) {
+    if (spinDetectors->value() == binsDefault_) {
+      settingControls_ = true;
+      spinDetectors->setValue(bins);
+      settingControls_ = false;
+    }
+    binsDefault_ = bins;
+  }
   UpdateEnabledControls();
   if (UpdateOnRelease() && QApplication::mouseButtons() != Qt::NoButton) {
     runWhenReleased_ = true;
@@ -377,6 +397,9 @@ void TformBench::UpdateEnabledControls() {
   comboFilter->setEnabled(fbp);
   spinCutoff->setEnabled(fbp);
   spinIterations->setEnabled(!fbp);
+  const bool fan = comboGeometry->currentIndex() != static_cast<int>(TBeam::Parallel);
+  spinSource->setEnabled(fan);
+  spinDetectorDistance->setEnabled(fan);
 }
 
 // ---------------------------------------------------------------------------
@@ -394,6 +417,7 @@ void TformBench::Recompute() {
     options.Iterations = s.Iterations;
     if (s.Noise) options.Photons = s.Photons;
     CheckStudyOptions(options);
+    CheckFanGeometry(s.Geometry, TImageSize{kGrid, kGrid});
   } catch (const std::exception& e) {
     worker_->Cancel();
     settledId_ = latestId_;
@@ -472,6 +496,7 @@ void TformBench::Show(std::shared_ptr<const TBenchResult> result, std::uint64_t 
   }
   if (id == latestId_) status_.clear();
   for (TPicture p : {pcSinogram, pcReconstruction, pcDifference}) boxes_[p]->Invalidate();
+  if (beamAt_) boxes_[pcPhantom]->Invalidate();  // the scan drawn is the shown sinogram's
   UpdateProfiles();
 }
 
@@ -924,9 +949,17 @@ void TformBench::SetView(const TView& view) {
 
 void TformBench::Hover(TPicture which, int x, int y) {
   std::optional<std::pair<double, double>> at;
-  if (which != pcSinogram) {
-    const TPlacement p = PlacementOf(which);
-    if (p.ColumnAt(x) >= 0 && p.RowAt(y) >= 0) at = FractionAt(p, x, y);
+  std::optional<std::pair<int, int>> beam;
+  const TPlacement p = PlacementOf(which);
+  if (p.ColumnAt(x) >= 0 && p.RowAt(y) >= 0) {
+    if (which != pcSinogram)
+      at = FractionAt(p, x, y);
+    else if (shown_)
+      beam = std::pair{p.RowAt(y), p.ColumnAt(x)};
+  }
+  if (beam != beamAt_) {
+    beamAt_ = beam;
+    boxes_[pcPhantom]->Invalidate();
   }
   if (at == cursor_) return;
   cursor_ = at;
@@ -978,10 +1011,20 @@ void TformBench::PaintPicture(TPicture which) {
   canvas.FillRect(TRect{0, 0, room.width(), room.height()});
   if (which == pcPhantom) {
     const double gridMax = form_.GridMax;
-    PaintArray(canvas, p, [&](int row, int column) {
+    // The scan of the view under the mouse on the sinogram, over the phantom shrunk to
+    // show it whole.
+    const TScanGeometry* g = shown_ ? &shown_->Input.Settings.Geometry : nullptr;
+    const bool scan = beamAt_ && g && beamAt_->first < g->Views && beamAt_->second < g->Detectors;
+    const TPlacement shown = scan ? ScanPlacement(*g, p) : p;
+    PaintArray(canvas, shown, [&](int row, int column) {
       return GreenColor(form_.Grid[static_cast<std::size_t>(column)][static_cast<std::size_t>(row)],
                         gridMax);
     });
+    if (scan) {
+      PaintBeam(canvas, BeamDrawing(*g, beamAt_->first, beamAt_->second, shown),
+                TRect{0, 0, room.width(), room.height()}, LabelsOf(which));
+      return;
+    }
     for (const TPhantomBlob& b : phantom_)
       if (b.Enabled && std::isfinite(b.MX) && std::isfinite(b.MY)) {
         const TPoint h = HandlePixel(p, b);
@@ -1110,6 +1153,10 @@ void TformBench::BindImages() {
     };
     boxes_[i]->OnHover = [this, which](int x, int y) { Hover(which, x, y); };
     boxes_[i]->OnLeave = [this] {
+      if (beamAt_) {
+        beamAt_.reset();
+        boxes_[pcPhantom]->Invalidate();
+      }
       if (!cursor_) return;
       cursor_.reset();
       for (TBenchImageBox* box : boxes_) box->Invalidate();

@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchBeam.h"
 #include "bench/BenchCharts.h"
 #include "bench/BenchExport.h"
 #include "bench/BenchPhantom.h"
@@ -173,6 +174,9 @@ class TformBench : public QWidget {
   // when it is elsewhere): all three show a cross there and the sinogram the point's
   // sinusoid.
   const std::optional<std::pair<double, double>>& Cursor() const { return cursor_; }
+  // The view and bin under the mouse on the sinogram (none when it is elsewhere): the
+  // phantom's picture shows the scan of that view, and the bin's ray (BenchBeam.h).
+  const std::optional<std::pair<int, int>>& BeamAt() const { return beamAt_; }
 
   // ---- compare
   // Pins the shown result as A (nothing when nothing is shown); the figures then show B,
@@ -231,6 +235,9 @@ class TformBench : public QWidget {
   QSpinBox* spinViews = nullptr;
   QDoubleSpinBox* spinArc = nullptr;
   QSpinBox* spinDetectors = nullptr;
+  QComboBox* comboGeometry = nullptr;  // parallel, fan-flat, fan-arc
+  QDoubleSpinBox* spinSource = nullptr;
+  QDoubleSpinBox* spinDetectorDistance = nullptr;
   QComboBox* comboProjector = nullptr;
   QCheckBox* checkNoise = nullptr;
   QDoubleSpinBox* spinPhotons = nullptr;
@@ -310,6 +317,10 @@ class TformBench : public QWidget {
   int view_ = 0;
   TView zoom_;
   std::optional<std::pair<double, double>> cursor_;
+  std::optional<std::pair<int, int>> beamAt_;  // view, bin
+  // The bins the geometry's default gave the box last: a box still holding them follows
+  // a change of the beam or of R to the new default, as the export tool's does.
+  int binsDefault_ = TScanGeometry{}.Detectors;
 
   // The drag of a handle: the blob, where it started, the phantom before it.
   struct Drag {

@@ -9,9 +9,11 @@
 #include <cmath>
 #include <limits>
 
+#include "bench/BenchBeam.h"
 #include "bench/BenchExport.h"
 #include "bench/BenchLayout.h"
 #include "bench/BenchPictures.h"
+#include "tomo/FanBeam.h"
 #include "ui/GridImage.h"
 #include "ui/MainFormUnit.h"
 #include "ui/TomographyExport.h"
@@ -177,6 +179,84 @@ TEST(BenchTexts, FiguresAndProgress) {
   for (const auto& c : cases) EXPECT_EQ(ProgressText(c.done, c.total, c.elapsed), c.text);
 }
 
+// A fan names its geometry in the sinogram's caption; parallel beam's caption is as before.
+// The bins and spacing a beam takes by default are the export tool's (tomo/FanBeam.h).
+TEST(BenchTexts, TheCaptionNamesAFanAndTheDefaultsAreTheExportTools) {
+  TBenchSettings s;
+  EXPECT_EQ(SinogramCaption(s), "180 views over 180°, 182 bins, grid projector, no noise");
+  SetBeam(s.Geometry, TBeam::FanArc, 256, 300.5);
+  EXPECT_EQ(SinogramCaption(s),
+            "180 views over 180°, 182 bins, fan-arc, R 256, D 300.5, grid projector, no noise");
+  const struct {
+    TBeam beam;
+    double r, d;
+    int bins;
+    double spacing;
+  } cases[] = {{TBeam::Parallel, 256, 256, 182, 1},
+               {TBeam::FanFlat, 256, 256, 196, 2},
+               {TBeam::FanArc, 256, 256, 188, 2},
+               {TBeam::FanArc, 256, 0, 188, 1},
+               {TBeam::FanArc, 50, 256, 0, 1}};  // R inside the image: the core refuses it
+  for (const auto& c : cases) {
+    TScanGeometry g;
+    SetBeam(g, c.beam, c.r, c.d);
+    EXPECT_EQ(DefaultBins(c.beam, c.r), c.bins) << BeamName(c.beam) << " R " << c.r;
+    EXPECT_EQ(g.Spacing, c.spacing) << BeamName(c.beam) << " R " << c.r;
+  }
+}
+
+// The scan drawn over the phantom's picture, against the geometry's own statement: at
+// beta = 0 the source lies straight above the centre at R, at 90 degrees right of it; the
+// central bin's ray runs through the centre; the edge rays end on the detector's end bins
+// (the flat detector at D beyond the centre, the arc at R + D from the source).
+TEST(BenchBeam, TheDrawingFollowsTheCoresGeometry) {
+  const TPlacement p = PlaceArray(128, 128, TRect{0, 0, 256, 256});  // 2 pixels a cell
+  const double o = 128, r = 200, d = 100;  // the centre (cell 63.5) and R, D in cells
+  const double w = 2 * 94 * (r + d) / r;   // 94 bins of the default spacing, in pixels
+  // The arc: bin 0's ray leaves e by -g0, and its bin lies 2 (R + D) pixels from S.
+  const double g0 = 94 * (r + d) / r / (r + d);
+  const double ls = 2 * (r + d) * std::sin(g0), lc = 2 * (r + d) * std::cos(g0);
+  const struct {
+    const char* name;
+    TBeam beam;
+    int view;  // of 4 over 360 degrees: beta in the name
+    TPointF source, firstEnd;
+  } cases[] = {{"flat, 0", TBeam::FanFlat, 0, {o, o - 2 * r}, {o - w, o + 2 * d}},
+               {"flat, 90", TBeam::FanFlat, 1, {o + 2 * r, o}, {o - 2 * d, o - w}},
+               {"arc, 0", TBeam::FanArc, 0, {o, o - 2 * r}, {o - ls, o - 2 * r + lc}},
+               {"arc, 180", TBeam::FanArc, 2, {o, o + 2 * r}, {o + ls, o + 2 * r - lc}},
+               {"parallel, 0", TBeam::Parallel, 0, {}, {o - 188, o + std::hypot(128.0, 128.0)}}};
+  for (const auto& c : cases) {
+    TScanGeometry g;
+    g.Views = 4;
+    g.ArcDegrees = 360;
+    g.Detectors = 189;  // bin 94 is the central one
+    SetBeam(g, c.beam, r, d);
+    const TBeamDrawing b = BeamDrawing(g, c.view, 94, p);
+    EXPECT_EQ(b.Fan, c.beam != TBeam::Parallel) << c.name;
+    EXPECT_LT(b.Fan ? std::hypot(b.Source.X - c.source.X, b.Source.Y - c.source.Y) : 0, 1e-9)
+        << c.name;
+    EXPECT_NEAR(b.FirstEnd.X, c.firstEnd.X, 1e-9) << c.name;
+    EXPECT_NEAR(b.FirstEnd.Y, c.firstEnd.Y, 1e-9) << c.name;
+    // The last bin mirrors the first about the central ray, which passes the centre.
+    const double ax = b.RayEnd.X - b.RayStart.X, ay = b.RayEnd.Y - b.RayStart.Y;
+    const auto across = [&](const TPointF& q) {
+      return (ax * (q.Y - b.RayStart.Y) - ay * (q.X - b.RayStart.X)) / std::hypot(ax, ay);
+    };
+    EXPECT_NEAR(across(b.Centre), 0, 1e-9) << c.name;
+    EXPECT_NEAR(across(b.LastEnd), -across(b.FirstEnd), 1e-9) << c.name;
+    ASSERT_GE(b.Detector.size(), 2u) << c.name;
+    // Shrunk to show it whole, the scan lies inside the picture's place.
+    const TBeamDrawing f = BeamDrawing(g, c.view, 94, ScanPlacement(g, p));
+    for (const TPointF& q : {f.Source, f.FirstStart, f.FirstEnd, f.LastEnd, f.Detector[1]})
+      EXPECT_TRUE(q.X >= 0 && q.X <= 256 && q.Y >= 0 && q.Y <= 256) << c.name;
+    if (c.beam == TBeam::FanArc)
+      for (const TPointF& q : b.Detector) {
+        EXPECT_NEAR(std::hypot(q.X - b.Source.X, q.Y - b.Source.Y), 2 * (r + d), 1e-9) << c.name;
+      }
+  }
+}
+
 // The bench's screen and the exported PNG show every value alike, NaN and the
 // infinities included.
 TEST(ColourMaps, TheScreenAndTheFilesShowAValueAlike) {
@@ -209,56 +289,78 @@ TEST(ColourMaps, TheScreenAndTheFilesShowAValueAlike) {
 }
 
 // Every command line of commands.sh, run through the export tool's own parser and chain,
-// gives the bytes the bench writes into the same file.
+// gives the bytes the bench writes into the same file: in parallel beam and in a fan.
 TEST(BenchExportCommands, RunAsTheExportToolTheyGiveTheBenchsFiles) {
-  TBenchSettings s;
-  s.Geometry.Views = 24;
-  s.Geometry.ArcDegrees = 170.5;
-  s.Noise = true;
-  s.Photons = 2500;
-  s.Seed = 9;
-  s.Method = TReconstructionMethod::Sirt;
-  s.Iterations = 3;
-  TBenchInput input;
-  input.Phantom = BuiltInPhantom();
-  input.Phantom[1].MX = 9.125;
-  TProjectionModel model;
-  ComputeHeadlessModel(model, input.Phantom);
-  input.Truth = GridImage(model);
-  input.Settings = s;
-  const TBenchResult result = ComputeBench(input, nullptr, {}, {});
+  TBenchSettings sirt;
+  sirt.Geometry.Views = 24;
+  sirt.Geometry.ArcDegrees = 170.5;
+  sirt.Noise = true;
+  sirt.Photons = 2500;
+  sirt.Seed = 9;
+  sirt.Method = TReconstructionMethod::Sirt;
+  sirt.Iterations = 3;
+  TBenchSettings fan;
+  fan.Geometry.Views = 20;
+  fan.Geometry.ArcDegrees = 360;
+  fan.Geometry.Detectors = 150;
+  SetBeam(fan.Geometry, TBeam::FanArc, 150.25, 90);
+  fan.Fbp.Window = TFilterWindow::Hann;
+  const struct {
+    const char* name;
+    TBenchSettings settings;
+    std::vector<const char*> json;
+  } cases[] = {
+      {"parallel",
+       sirt,
+       {"\"views\": 24", "\"arc\": 170.5", "\"photons\": 2500", "\"seed\": 9",
+        "\"method\": \"sirt\"", "\"iterations\": 3", "\"mx\": 9.125"}},
+      {"fan-arc",
+       fan,
+       {"\"geometry\": \"fan-arc\"", "\"source_distance\": 150.25", "\"detector_distance\": 90",
+        "\"detectors\": 150"}},
+  };
+  for (const auto& c : cases) {
+    const TBenchSettings& s = c.settings;
+    TBenchInput input;
+    input.Phantom = BuiltInPhantom();
+    input.Phantom[1].MX = 9.125;
+    TProjectionModel model;
+    ComputeHeadlessModel(model, input.Phantom);
+    input.Truth = GridImage(model);
+    input.Settings = s;
+    const TBenchResult result = ComputeBench(input, nullptr, {}, {});
 
-  const QStringList lines =
-      QString::fromStdString(ExportCommands(s)).split('\n', Qt::SkipEmptyParts);
-  int run = 0;
-  for (const QString& line : lines) {
-    if (!line.startsWith("quarvel-export ")) continue;
-    const QStringList words = line.split(' ');
-    const QString command = words[1], file = words[2];
-    if (command == "grid") continue;  // the main window's export, not a study
-    QCommandLineParser parser;
-    parser.addOptions(TomographyOptions());
-    parser.addOption(QCommandLineOption("phantom", "", "file"));
-    ASSERT_TRUE(parser.parse(words)) << line.toStdString();
-    EXPECT_EQ(parser.value("phantom"), "phantom.csv");
-    const auto job = TomographyJob(parser, command, file);
-    ASSERT_TRUE(job) << line.toStdString();
-    const QString stem = file.section('.', 0, 0);
-    const QByteArray expected =
-        stem == "metrics" ? MetricsBytes(result)
-                          : ResultBytes(result,
-                                        stem == "sinogram"         ? TBenchArray::Sinogram
-                                        : stem == "reconstruction" ? TBenchArray::Reconstruction
-                                                                   : TBenchArray::Difference,
-                                        job->Kind);
-    EXPECT_TRUE(TomographyBytes(*job, model) == expected) << line.toStdString();
-    ++run;
+    const QStringList lines =
+        QString::fromStdString(ExportCommands(s)).split('\n', Qt::SkipEmptyParts);
+    int run = 0;
+    for (const QString& line : lines) {
+      if (!line.startsWith("quarvel-export ")) continue;
+      const QStringList words = line.split(' ');
+      const QString command = words[1], file = words[2];
+      if (command == "grid") continue;  // the main window's export, not a study
+      QCommandLineParser parser;
+      parser.addOptions(TomographyOptions());
+      parser.addOption(QCommandLineOption("phantom", "", "file"));
+      ASSERT_TRUE(parser.parse(words)) << line.toStdString();
+      EXPECT_EQ(parser.value("phantom"), "phantom.csv");
+      const auto job = TomographyJob(parser, command, file);
+      ASSERT_TRUE(job) << line.toStdString();
+      const QString stem = file.section('.', 0, 0);
+      const QByteArray expected =
+          stem == "metrics" ? MetricsBytes(result)
+                            : ResultBytes(result,
+                                          stem == "sinogram"         ? TBenchArray::Sinogram
+                                          : stem == "reconstruction" ? TBenchArray::Reconstruction
+                                                                     : TBenchArray::Difference,
+                                          job->Kind);
+      EXPECT_TRUE(TomographyBytes(*job, model) == expected) << c.name << ": " << line.toStdString();
+      ++run;
+    }
+    EXPECT_EQ(run, 13) << c.name;
+    const std::string json = StudyJson(result);
+    for (const char* part : c.json) EXPECT_NE(json.find(part), std::string::npos) << part;
+    EXPECT_EQ(json.find("geometry") == std::string::npos, !IsFan(s.Geometry)) << c.name;
   }
-  EXPECT_EQ(run, 13);
-  const std::string json = StudyJson(result);
-  for (const char* part : {"\"views\": 24", "\"arc\": 170.5", "\"photons\": 2500", "\"seed\": 9",
-                           "\"method\": \"sirt\"", "\"iterations\": 3", "\"mx\": 9.125"})
-    EXPECT_NE(json.find(part), std::string::npos) << part;
 }
 
 }  // namespace

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "WindowTesting.h"
+#include "tomo/FanBeam.h"
 #include "bench/BenchLayout.h"
 #include "platform/window/Application.h"
 #include "model/PhantomFile.h"
@@ -557,6 +558,62 @@ TEST_F(Bench, ZoomPanAndTheCursorAreSharedByThePictures) {
   const QImage r = bench->Picture(TformBench::pcReconstruction);
   EXPECT_EQ(p.pixel(before.Left + 10, before.Top + 20), qRgb(255, 255, 255));
   EXPECT_EQ(r.pixel(before.Left + 10, before.Top + 20), qRgb(255, 255, 255));
+}
+
+// Fan beam from the settings: R and D are greyed for parallel beam, the bins follow the
+// export tool's default, the caption names the geometry. The mouse over the sinogram
+// draws the scan of its view on the phantom: the source lies above the centre at view 0
+// (0 degrees) and right of it at view 90 (90 degrees); the drawing goes when the mouse
+// leaves.
+TEST_F(Bench, AFanIsChosenInTheSettingsAndTurnsWithTheMouseOnTheSinogram) {
+  EXPECT_FALSE(bench->spinSource->isEnabled());
+  EXPECT_FALSE(bench->spinDetectorDistance->isEnabled());
+  const QImage plain = bench->Picture(TformBench::pcPhantom);
+  bench->comboGeometry->setCurrentIndex(2);
+  EXPECT_TRUE(bench->spinSource->isEnabled());
+  EXPECT_EQ(bench->spinDetectors->value(), 188);
+  bench->spinSource->setValue(40);
+  EXPECT_EQ(bench->StatusText().rfind("Not computed: source distance", 0), 0u)
+      << bench->StatusText();
+  bench->spinSource->setValue(256);
+  WaitIdle();
+  ASSERT_TRUE(bench->Shown());
+  EXPECT_TRUE(IsFan(bench->Shown()->Input.Settings.Geometry));
+  EXPECT_NE(bench->labelCaptions[TformBench::pcSinogram]->text().indexOf(
+                "188 bins, fan-arc, R 256, D 256, grid"),
+            -1);
+
+  QWidget* sinogram = bench->Box(TformBench::pcSinogram);
+  const TPlacement s = bench->PlacementOf(TformBench::pcSinogram);
+  const TPlacement p = bench->PlacementOf(TformBench::pcPhantom);
+  // The source's mark: the centre of the pixels inside a 3 x 3 block of its orange.
+  const auto source = [&](int view) {
+    const QPointF at(s.XOfColumn(94), s.YOfRow(view));
+    QMouseEvent move(QEvent::MouseMove, at, sinogram->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(sinogram, &move);
+    const QImage shot = bench->Picture(TformBench::pcPhantom);
+    double x = 0, y = 0, n = 0;
+    for (int py = 1; py + 1 < shot.height(); ++py)
+      for (int px = 1; px + 1 < shot.width(); ++px) {
+        bool block = true;
+        for (int d = 0; d < 9; ++d)
+          block = block && shot.pixel(px + d % 3 - 1, py + d / 3 - 1) == qRgb(255, 128, 0);
+        if (block) x += px, y += py, ++n;
+      }
+    return n > 0 ? QPointF(x / n - p.Left - p.Width / 2.0, y / n - p.Top - p.Height / 2.0)
+                 : QPointF(0, 0);
+  };
+  const QPointF top = source(0), right = source(90);
+  EXPECT_EQ(bench->BeamAt(), (std::pair{90, 94}));
+  EXPECT_LT(std::abs(top.x()), 1.5);
+  EXPECT_LT(top.y(), -40);
+  EXPECT_GT(right.x(), 40);
+  EXPECT_LT(std::abs(right.y()), 1.5);
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(sinogram, &leave);
+  EXPECT_FALSE(bench->BeamAt());
+  EXPECT_TRUE(bench->Picture(TformBench::pcPhantom) == plain);
 }
 
 // A press on a handle and its release without a move is no edit.
