@@ -48,6 +48,29 @@ TEST(ParallelRanges, RunsEveryPieceOnceInTheCallersRounding) {
       }
 }
 
+// The test above lets the calling thread take every range when the workers wake late.
+// Here the first range waits until the second has begun, which only a worker can begin.
+TEST(ParallelRanges, AWorkersRangeRunsInTheCallersRounding) {
+  for (int rounding : {FE_UPWARD, FE_DOWNWARD, FE_TONEAREST}) {
+    ASSERT_EQ(std::fesetround(rounding), 0);
+    std::atomic<int> begun{0}, wrongRounding{0};
+    ParallelRanges(
+        2, 2,
+        [&](int, int) {
+          if (std::fegetround() != rounding) ++wrongRounding;
+          ++begun;
+          // Bounded, so that a stage that never hands a range on fails instead of hanging.
+          const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+          while (begun.load() < 2 && std::chrono::steady_clock::now() < until)
+            std::this_thread::yield();
+        },
+        TSplit::PerThread);
+    std::fesetround(FE_TONEAREST);
+    EXPECT_EQ(begun, 2);
+    EXPECT_EQ(wrongRounding, 0) << "rounding " << rounding;
+  }
+}
+
 TEST(ParallelRanges, StagesFromSeveralThreadsAndFromInsideAStage) {
   std::vector<std::jthread> callers;
   callers.reserve(3);
