@@ -41,6 +41,7 @@
 #include "bench/BenchLayout.h"
 #include "format/NumberFormat.h"
 #include "tomo/FanBeam.h"
+#include "platform/window/Application.h"
 #include "tomo/Memory.h"
 #include "tomo/Projectors.h"
 #include "ui/ExportView.h"
@@ -117,6 +118,17 @@ QString AskSaveWithDialog(QWidget* parent, const QString& caption, const QString
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return dialog.selectedFiles().first();
 }
+
+// A report of the worker's, as a call for the window's thread.
+class TWorkerReport final : public QEvent {
+ public:
+  explicit TWorkerReport(std::function<void()> call) : QEvent(Kind()), Call(std::move(call)) {}
+  static QEvent::Type Kind() {
+    static const auto kind = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return kind;
+  }
+  std::function<void()> Call;
+};
 
 }  // namespace
 
@@ -268,49 +280,52 @@ TformBench::TformBench(TformMain& form)
   // none is delivered (the worker is stopped first, and posted calls die with the window).
   callbacks.Finished = [this](std::uint64_t id, std::shared_ptr<const TBenchResult> result,
                               const std::string& error) {
-    QMetaObject::invokeMethod(
-        this,
-        [this, id, result = std::move(result), error] {
-          ++workerReports_;
-          settledId_ = std::max(settledId_, id);
-          if (result) {
-            Show(result, id);
-          } else if (id == latestId_) {
-            status_ = "Cannot compute: " + error;
-          }
-          UpdateCaptions();
-        },
-        Qt::QueuedConnection);
+    PostReport([this, id, result = std::move(result), error] {
+      ++workerReports_;
+      settledId_ = std::max(settledId_, id);
+      if (result) {
+        Show(result, id);
+      } else if (id == latestId_) {
+        status_ = "Cannot compute: " + error;
+      }
+      UpdateCaptions();
+    });
   };
   callbacks.Cancelled = [this](std::uint64_t id) {
-    QMetaObject::invokeMethod(
-        this,
-        [this, id] {
-          ++workerReports_;
-          settledId_ = std::max(settledId_, id);
-          if (id == latestId_) status_ = "Cancelled: Run (F5) computes again";
-          UpdateCaptions();
-        },
-        Qt::QueuedConnection);
+    PostReport([this, id] {
+      ++workerReports_;
+      settledId_ = std::max(settledId_, id);
+      if (id == latestId_) status_ = "Cancelled: Run (F5) computes again";
+      UpdateCaptions();
+    });
   };
   callbacks.Progress = [this](std::uint64_t id, int done) {
-    QMetaObject::invokeMethod(
-        this,
-        [this, id, done] {
-          if (id != latestId_ || progress->maximum() <= 0) return;
-          progress->setValue(done);
-          const double elapsed =
-              std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
-          progress->setFormat(
-              QString::fromStdString(ProgressText(done, progress->maximum(), elapsed)));
-        },
-        Qt::QueuedConnection);
+    PostReport([this, id, done] {
+      if (id != latestId_ || progress->maximum() <= 0) return;
+      progress->setValue(done);
+      const double elapsed =
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+      progress->setFormat(QString::fromStdString(ProgressText(done, progress->maximum(), elapsed)));
+    });
   };
   // Every edit runs the chain again: its arrays reuse the memory of the last run.
   KeepFreedMemoryForReuse();
   worker_ = std::make_unique<TBenchWorker>(std::move(callbacks));
   RefillTable();
   Recompute();
+}
+
+void TformBench::PostReport(std::function<void()> call) {
+  auto* report = new TWorkerReport(std::move(call));
+  HandOverEvent(report);
+  QCoreApplication::postEvent(this, report);
+}
+
+void TformBench::customEvent(QEvent* event) {
+  if (event->type() == TWorkerReport::Kind())
+    static_cast<TWorkerReport*>(event)->Call();
+  else
+    QWidget::customEvent(event);
 }
 
 TformBench::~TformBench() {

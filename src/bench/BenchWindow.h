@@ -255,6 +255,8 @@ class TformBench : public QWidget {
   // Closing the bench stops its work; showing it again resumes what was given up.
   void hideEvent(QHideEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  // Runs a report the worker posted (PostReport).
+  void customEvent(QEvent* event) override;
 
  private:
   void CreateControls();
@@ -272,6 +274,9 @@ class TformBench : public QWidget {
   QString StartFolder() const;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  // From the worker's thread: `call` runs on the window's thread, in the order posted,
+  // unless the window is gone first.
+  void PostReport(std::function<void()> call);
   // Gives the pictures the height their width lets them use and the plots the rest,
   // until the user moves the splitter.
   void BalancePictures();

@@ -107,12 +107,15 @@ std::size_t Largest(const std::vector<TRayBlob>& ray, real s) {
 // The integral of the largest blob along the chord [s0, s1]: walks the chord from one
 // change of the largest blob to the next. Each step moves by at least one unit in the
 // last place; the walk ends after a bounded number of steps in any case (the upper
-// envelope of n such parabolas has at most 2n - 1 pieces).
-real EnvelopeIntegral(const std::vector<TRayBlob>& ray, real s0, real s1) {
+// envelope of n such parabolas has at most 2n - 1 pieces). A step looks at every blob, so a
+// ray through thousands of them takes up to seconds: the stop is heard per step, and the
+// sum of a stopped walk is partial (the caller raises ECancelled).
+real EnvelopeIntegral(const std::vector<TRayBlob>& ray, real s0, real s1,
+                      const std::stop_token& stop) {
   real total = 0;
   real s = s0;
   const std::size_t maxSteps = 16 * ray.size() + 64;
-  for (std::size_t step = 0; s < s1; ++step) {
+  for (std::size_t step = 0; s < s1 && !StopRequested(stop); ++step) {
     const std::size_t b = Largest(ray, s);
     real end = s1;
     if (step < maxSteps) {
@@ -184,11 +187,12 @@ TArray2D ProjectExact(const TPhantomDensity& phantom, const TScanGeometry& geome
   const double cells = size - 1;
   ParallelRanges(geometry.Views, threads, [&](int begin, int end) {
     std::vector<TRayBlob> ray(blobs.size());
-    for (int k = begin; k < end && !stop.stop_requested(); ++k) {
+    for (int k = begin; k < end && !StopRequested(stop); ++k) {
       const real c = geometry.Cos(k), s = geometry.Sin(k);
       const real ux = -s, uy = c;
-      // A ray through thousands of blobs takes milliseconds: the stop is heard per ray.
-      for (int j = 0; j < geometry.Detectors && !stop.stop_requested(); ++j) {
+      // A ray through thousands of blobs takes milliseconds or more: the stop is heard per
+      // ray and within it.
+      for (int j = 0; j < geometry.Detectors && !StopRequested(stop); ++j) {
         const real t = geometry.BinCells(j) * 19 / cells;
         const real px = kCentre + t * c, py = kCentre + t * s;
         real s0 = 0, s1 = 0;
@@ -201,7 +205,7 @@ TArray2D ProjectExact(const TPhantomDensity& phantom, const TScanGeometry& geome
           const real dx = ex + centre * ux, dy = ey + centre * uy;
           ray[i] = {centre, curvature, b.LogPeak - (b.Kx * dx * dx + b.Ky * dy * dy)};
         }
-        sinogram.At(k, j) = static_cast<double>(EnvelopeIntegral(ray, s0, s1) / step);
+        sinogram.At(k, j) = static_cast<double>(EnvelopeIntegral(ray, s0, s1, stop) / step);
       }
     }
   });
@@ -226,7 +230,7 @@ exact::TLineIntegrator::~TLineIntegrator() = default;
 bool exact::TLineIntegrator::Empty() const { return state_->Blobs.empty(); }
 
 long double exact::TLineIntegrator::Integral(long double px, long double py, long double ux,
-                                             long double uy) {
+                                             long double uy, const std::stop_token& stop) {
   real s0 = 0, s1 = 0;
   if (Empty() || !Chord(px, py, ux, uy, s0, s1)) return 0;
   std::vector<TRayBlob>& ray = state_->Ray;
@@ -238,7 +242,7 @@ long double exact::TLineIntegrator::Integral(long double px, long double py, lon
     const real dx = ex + centre * ux, dy = ey + centre * uy;
     ray[i] = {centre, curvature, b.LogPeak - (b.Kx * dx * dx + b.Ky * dy * dy)};
   }
-  return EnvelopeIntegral(ray, s0, s1);
+  return EnvelopeIntegral(ray, s0, s1, stop);
 }
 
 }  // namespace quarvel

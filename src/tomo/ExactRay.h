@@ -4,6 +4,7 @@
 // of the largest blob, each piece in closed form, in extended precision.
 
 #include <memory>
+#include <stop_token>
 
 #include "tomo/Projectors.h"
 
@@ -18,8 +19,10 @@ class TLineIntegrator {
   TLineIntegrator& operator=(const TLineIntegrator&) = delete;
   // Whether no blob can be seen: every integral is 0.
   bool Empty() const;
-  // The integral of the density over the whole line p + s u (model units, u of length 1).
-  long double Integral(long double px, long double py, long double ux, long double uy);
+  // The integral of the density over the whole line p + s u (model units, u of length 1);
+  // partial when `stop` is requested during it (the caller raises ECancelled).
+  long double Integral(long double px, long double py, long double ux, long double uy,
+                       const std::stop_token& stop = {});
 
  private:
   struct TState;

@@ -310,7 +310,7 @@ TArray2D ProjectGridFan(const TArrayView& image, const TScanGeometry& geometry,
   const fan::TFanLines lines(image);
   TArray2D sinogram(geometry.Views, geometry.Detectors);
   ParallelRanges(geometry.Views, threads, [&](int begin, int end) {
-    for (int k = begin; k < end && !stop.stop_requested(); ++k)
+    for (int k = begin; k < end && !StopRequested(stop); ++k)
       fan::ProjectView(rays, lines, k, &sinogram.At(k, 0));
   });
   ThrowIfStopped(stop);
@@ -329,7 +329,7 @@ TArray2D BackProjectGridFan(const TArrayView& view, const TScanGeometry& geometr
     const int rowBegin = std::min(begin, size.Rows), rowEnd = std::min(end, size.Rows);
     const int columnBegin = std::max(begin, size.Rows) - size.Rows;
     const int columnEnd = std::max(end, size.Rows) - size.Rows;
-    for (int k = 0; k < geometry.Views && !stop.stop_requested(); ++k)
+    for (int k = 0; k < geometry.Views && !StopRequested(stop); ++k)
       fan::BackProjectView(rays, k, sinogram.Values.data() + std::size_t(k) * sinogram.Columns,
                            rowBegin, rowEnd, columnBegin, columnEnd, lines.Rows.data(),
                            lines.Columns.data());
@@ -348,12 +348,12 @@ TArray2D ProjectExactFan(const TPhantomDensity& phantom, const TScanGeometry& ge
   ParallelRanges(geometry.Views, threads, [&](int begin, int end) {
     exact::TLineIntegrator integrator(phantom);
     if (integrator.Empty()) return;
-    for (int k = begin; k < end && !stop.stop_requested(); ++k)
-      for (int j = 0; j < geometry.Detectors && !stop.stop_requested(); ++j) {
+    for (int k = begin; k < end && !StopRequested(stop); ++k)
+      for (int j = 0; j < geometry.Detectors && !StopRequested(stop); ++j) {
         const TFanRay ray = FanRay(geometry, k, j);
         sinogram.At(k, j) = static_cast<double>(
             integrator.Integral(centre + h * ray.SourceX, centre + h * ray.SourceY, ray.DirectionX,
-                                ray.DirectionY) /
+                                ray.DirectionY, stop) /
             h);
       }
   });

@@ -211,7 +211,7 @@ TArray2D ReconstructFbpFan(const TArrayView& sinogram, const TScanGeometry& geom
   const kissfft<double> forward(padded, false), inverse(padded, true);
   ParallelRanges((views + 1) / 2, threads, [&](int begin, int end) {
     std::vector<TComplex> buffer(padded), transformed(padded);
-    for (int pair = begin; pair < end && !stop.stop_requested(); ++pair) {
+    for (int pair = begin; pair < end && !StopRequested(stop); ++pair) {
       const int a = 2 * pair, b = std::min(a + 1, views - 1);
       std::fill(buffer.begin(), buffer.end(), TComplex());
       const auto weighted = [&](int k, int j) {
@@ -254,7 +254,7 @@ TArray2D ReconstructFbpFan(const TArrayView& sinogram, const TScanGeometry& geom
     const double centreBin = (detectors - 1) / 2.0 - geometry.Offset + kViewPad;
     const double high = detectors + 1.0 + kViewPad;
     ParallelRanges(views, threads, [&](int begin, int end) {
-      for (int k = begin; k < end; ++k) {
+      for (int k = begin; k < end && !StopRequested(stop); ++k) {
         const double* q = &filtered[std::size_t(k) * stride];
         double* line = &resampled[std::size_t(k) * lineLength];
         for (int i = 0; i < count; ++i) {
@@ -267,6 +267,7 @@ TArray2D ReconstructFbpFan(const TArrayView& sinogram, const TScanGeometry& geom
         }
       }
     });
+    ThrowIfStopped(stop);
   }
   const double weight = arcDetector ? 1 : r * r;
   const double* source = arcDetector ? resampled.data() : filtered.data();
@@ -278,9 +279,11 @@ TArray2D ReconstructFbpFan(const TArrayView& sinogram, const TScanGeometry& geom
   const bool wideLoop = wide::Enabled();
   constexpr int kViewBlock = 32;
   ParallelRanges(size.Rows, threads, [&](int begin, int end) {
-    for (int first = 0; first < views && !stop.stop_requested(); first += kViewBlock) {
+    for (int first = 0; first < views && !StopRequested(stop); first += kViewBlock) {
       const int last = std::min(views, first + kViewBlock);
-      for (int iy = begin; iy < end; ++iy)
+      // A block over a band of a large image takes tens of milliseconds: the stop is heard
+      // per row as well.
+      for (int iy = begin; iy < end && !StopRequested(stop); ++iy)
         for (int k = first; k < last; ++k)
           BackProjectRow(&image.At(iy, 0), size.Columns, iy - cy, cx, lines[k], back, wideLoop);
     }

@@ -28,15 +28,18 @@ void CheckSinogramShape(const TArrayView& sinogram, const TScanGeometry& geometr
 }
 
 // A and its transpose over the whole sinogram, the work split as in ProjectGridFan and
-// BackProjectGridFan.
+// BackProjectGridFan. A stop is heard per view and raised as ECancelled.
 struct TOperator {
   const fan::TRays& Rays;
   int Threads;
+  std::stop_token Stop;
 
   void Project(const fan::TFanLines& image, TArray2D& out) const {
     ParallelRanges(Rays.Views, Threads, [&](int begin, int end) {
-      for (int k = begin; k < end; ++k) fan::ProjectView(Rays, image, k, &out.At(k, 0));
+      for (int k = begin; k < end && !StopRequested(Stop); ++k)
+        fan::ProjectView(Rays, image, k, &out.At(k, 0));
     });
+    ThrowIfStopped(Stop);
   }
   TArray2D BackProject(const TArray2D& values) const {
     const TImageSize size = Rays.Size;
@@ -45,11 +48,12 @@ struct TOperator {
       const int rowBegin = std::min(begin, size.Rows), rowEnd = std::min(end, size.Rows);
       const int columnBegin = std::max(begin, size.Rows) - size.Rows;
       const int columnEnd = std::max(end, size.Rows) - size.Rows;
-      for (int k = 0; k < Rays.Views; ++k)
+      for (int k = 0; k < Rays.Views && !StopRequested(Stop); ++k)
         fan::BackProjectView(Rays, k, values.Values.data() + std::size_t(k) * values.Columns,
                              rowBegin, rowEnd, columnBegin, columnEnd, lines.Rows.data(),
                              lines.Columns.data());
     });
+    ThrowIfStopped(Stop);
     return fan::Combine(size, lines.Rows, lines.Columns);
   }
 };
@@ -135,7 +139,7 @@ TArray2D Sart(const TArrayView& sinogram, const TOperator& a, const TIterativeOp
   std::vector<double> projection(detectors), residual(detectors);
   for (int iteration = 1; iteration <= options.Iterations; ++iteration) {
     for (int k : ViewOrder(sinogram.Rows)) {
-      ThrowIfStopped(stop);
+      if (StopRequested(stop)) throw ECancelled();
       fan::ProjectView(a.Rays, x, k, projection.data());
       for (int j = 0; j < detectors; ++j)
         residual[j] = (sinogram.At(k, j) - projection[j]) * rowWeights.At(k, j);
@@ -212,7 +216,7 @@ TArray2D ReconstructIterativeFan(const TArrayView& sinogram, const TScanGeometry
   CheckFanGeometry(geometry, size);
   CheckSinogramShape(sinogram, geometry);
   const fan::TRays rays(geometry, size);
-  const TOperator a{rays, threads};
+  const TOperator a{rays, threads, stop};
   switch (options.Method) {
     case TIterativeMethod::Sirt:
       return Sirt(sinogram, a, options, stop);

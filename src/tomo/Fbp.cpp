@@ -278,7 +278,7 @@ TArray2D ReconstructFbp(const TArrayView& sinogram, const TScanGeometry& geometr
   const kissfft<double> forward(padded, false), inverse(padded, true);
   ParallelRanges((views + 1) / 2, threads, [&](int begin, int end) {
     std::vector<TComplex> buffer(padded), spectrum(padded);
-    for (int pair = begin; pair < end && !stop.stop_requested(); ++pair) {
+    for (int pair = begin; pair < end && !StopRequested(stop); ++pair) {
       const int a = 2 * pair, b = std::min(a + 1, views - 1);
       std::fill(buffer.begin(), buffer.end(), TComplex());
       if (equal) {
@@ -320,9 +320,11 @@ TArray2D ReconstructFbp(const TArrayView& sinogram, const TScanGeometry& geometr
   const bool wideLoop = wide::Enabled();
   const double lastSafe = stride - 1;  // a position below it reads inside the view
   ParallelRanges(size.Rows, threads, [&](int begin, int end) {
-    for (int first = 0; first < views && !stop.stop_requested(); first += kViewBlock) {
+    for (int first = 0; first < views && !StopRequested(stop); first += kViewBlock) {
       const int last = std::min(views, first + kViewBlock);
-      for (int iy = begin; iy < end; ++iy) {
+      // A block over a band of a large image takes tens of milliseconds: the stop is heard
+      // per row as well.
+      for (int iy = begin; iy < end && !StopRequested(stop); ++iy) {
         const double y = iy - middleY;
         for (int k = first; k < last; ++k) {
           const double base = y * sines[k] + centre;

@@ -17,7 +17,7 @@ TArray2D ProjectGrid(const TArrayView& image, const TScanGeometry& geometry,
   const joseph::TLines lines(image);
   TArray2D sinogram(geometry.Views, geometry.Detectors);
   ParallelRanges(geometry.Views, threads, [&](int begin, int end) {
-    for (int k = begin; k < end && !stop.stop_requested(); ++k)
+    for (int k = begin; k < end && !StopRequested(stop); ++k)
       joseph::ProjectView(lines, joseph::TView(geometry, k, size), &sinogram.At(k, 0));
   });
   ThrowIfStopped(stop);
@@ -40,7 +40,7 @@ TArray2D BackProject(const TArrayView& sinogram, const TScanGeometry& geometry,
   const int count = std::max(size.Rows, size.Columns);
   ParallelRanges(count, threads, [&](int begin, int end) {
     std::vector<double> gathered(rows ? 0 : std::size_t(geometry.Detectors));
-    for (int k = 0; k < geometry.Views && !stop.stop_requested(); ++k) {
+    for (int k = 0; k < geometry.Views && !StopRequested(stop); ++k) {
       const double* values = &sinogram.Data[std::ptrdiff_t(k) * sinogram.RowStride];
       if (!rows) {
         for (int j = 0; j < geometry.Detectors; ++j) gathered[std::size_t(j)] = sinogram.At(k, j);

@@ -22,24 +22,30 @@ constexpr double kNoWeight = 1e-12;
 
 double Inverse(double w) { return w > kNoWeight ? 1 / w : 0; }
 
-// A * image for every view, the views split over the threads.
-void ProjectAll(const TLines& image, const std::vector<TView>& views, TArray2D& out, int threads) {
+// A * image for every view, the views split over the threads. A stop is heard per view
+// and raised as ECancelled.
+void ProjectAll(const TLines& image, const std::vector<TView>& views, TArray2D& out,
+                const std::stop_token& stop, int threads) {
   ParallelRanges(static_cast<int>(views.size()), threads, [&](int begin, int end) {
-    for (int k = begin; k < end; ++k) joseph::ProjectView(image, views[k], &out.At(k, 0));
+    for (int k = begin; k < end && !StopRequested(stop); ++k)
+      joseph::ProjectView(image, views[k], &out.At(k, 0));
   });
+  ThrowIfStopped(stop);
 }
 
 // A^T * values as an image [iy][ix]: lines split over the threads, each line taking the
-// views in order (rows from the views along rows, columns from the others).
+// views in order (rows from the views along rows, columns from the others). A stop is
+// heard per view and raised as ECancelled.
 TArray2D BackProjectAll(const TArray2D& values, const std::vector<TView>& views,
-                        const TImageSize& size, int threads) {
+                        const TImageSize& size, const std::stop_token& stop, int threads) {
   TLines lines(size);
   ParallelRanges(std::max(size.Rows, size.Columns), threads, [&](int begin, int end) {
-    for (std::size_t k = 0; k < views.size(); ++k)
+    for (std::size_t k = 0; k < views.size() && !StopRequested(stop); ++k)
       joseph::BackProjectView(views[k], values.Values.data() + k * std::size_t(values.Columns),
                               begin, end,
                               views[k].AlongRows ? lines.Rows.data() : lines.Columns.data());
   });
+  ThrowIfStopped(stop);
   TArray2D image(size.Rows, size.Columns);
   for (int iy = 0; iy < size.Rows; ++iy)
     for (int ix = 0; ix < size.Columns; ++ix)
@@ -59,11 +65,11 @@ TArray2D Sirt(const TArrayView& sinogram, const std::vector<TView>& views, const
   TArray2D ones(size.Rows, size.Columns);
   std::fill(ones.Values.begin(), ones.Values.end(), 1.0);
   TArray2D rowWeights(sinogram.Rows, detectors);
-  ProjectAll(TLines(ones), views, rowWeights, threads);
+  ProjectAll(TLines(ones), views, rowWeights, stop, threads);
   for (double& w : rowWeights.Values) w = Inverse(w);
   TArray2D allOnes(sinogram.Rows, detectors);
   std::fill(allOnes.Values.begin(), allOnes.Values.end(), 1.0);
-  TArray2D columnWeights = BackProjectAll(allOnes, views, size, threads);
+  TArray2D columnWeights = BackProjectAll(allOnes, views, size, stop, threads);
   for (double& w : columnWeights.Values) w = Inverse(w);
 
   const double lambda = options.Relaxation;
@@ -72,11 +78,11 @@ TArray2D Sirt(const TArrayView& sinogram, const std::vector<TView>& views, const
   TArray2D residual(sinogram.Rows, detectors);
   for (int iteration = 1; iteration <= options.Iterations; ++iteration) {
     ThrowIfStopped(stop);
-    ProjectAll(lines, views, residual, threads);
+    ProjectAll(lines, views, residual, stop, threads);
     for (int k = 0; k < sinogram.Rows; ++k)
       for (int j = 0; j < detectors; ++j)
         residual.At(k, j) = (sinogram.At(k, j) - residual.At(k, j)) * rowWeights.At(k, j);
-    const TArray2D update = BackProjectAll(residual, views, size, threads);
+    const TArray2D update = BackProjectAll(residual, views, size, stop, threads);
     for (int iy = 0; iy < size.Rows; ++iy)
       for (int ix = 0; ix < size.Columns; ++ix) {
         // lambda = 1 multiplies exactly: the plain step's bits.
@@ -115,7 +121,7 @@ TArray2D Sart(const TArrayView& sinogram, const std::vector<TView>& views, const
   TArray2D ones(size.Rows, size.Columns);
   std::fill(ones.Values.begin(), ones.Values.end(), 1.0);
   TArray2D rowWeights(sinogram.Rows, detectors);
-  ProjectAll(TLines(ones), views, rowWeights, 1);
+  ProjectAll(TLines(ones), views, rowWeights, stop, 1);
   for (double& w : rowWeights.Values) w = Inverse(w);
 
   const double lambda = options.Relaxation;
@@ -127,7 +133,7 @@ TArray2D Sart(const TArrayView& sinogram, const std::vector<TView>& views, const
   const std::vector<int> order = ViewOrder(sinogram.Rows);
   for (int iteration = 1; iteration <= options.Iterations; ++iteration) {
     for (int k : order) {
-      ThrowIfStopped(stop);
+      if (StopRequested(stop)) throw ECancelled();
       const TView& view = views[k];
       joseph::ProjectView(x, view, projection.data());
       for (int j = 0; j < detectors; ++j)
@@ -172,20 +178,20 @@ TArray2D Cgls(const TArrayView& sinogram, const std::vector<TView>& views, const
               const TIterativeOptions& options, const std::stop_token& stop, int threads) {
   TArray2D x(size.Rows, size.Columns);
   TArray2D r(sinogram);  // the residual b - A x, from x = 0
-  TArray2D s = BackProjectAll(r, views, size, threads);
+  TArray2D s = BackProjectAll(r, views, size, stop, threads);
   TArray2D p = s;
   double gamma = SquaredNorm(s.Values);
   TArray2D q(sinogram.Rows, sinogram.Columns);
   for (int iteration = 1; iteration <= options.Iterations; ++iteration) {
     ThrowIfStopped(stop);
     if (gamma > 0) {
-      ProjectAll(TLines(p), views, q, threads);
+      ProjectAll(TLines(p), views, q, stop, threads);
       const double qq = SquaredNorm(q.Values);
       if (qq > 0 && std::isfinite(qq)) {
         const double alpha = gamma / qq;
         for (std::size_t i = 0; i < x.Values.size(); ++i) x.Values[i] += alpha * p.Values[i];
         for (std::size_t i = 0; i < r.Values.size(); ++i) r.Values[i] -= alpha * q.Values[i];
-        s = BackProjectAll(r, views, size, threads);
+        s = BackProjectAll(r, views, size, stop, threads);
         const double next = SquaredNorm(s.Values);
         const double beta = next / gamma;
         for (std::size_t i = 0; i < p.Values.size(); ++i)

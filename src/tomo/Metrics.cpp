@@ -36,12 +36,21 @@ std::array<double, kWidth> WindowWeights() {
   return w;
 }
 
+// The versions of AddScaled are chosen by a resolver that runs while the program is
+// relocated. Under ThreadSanitizer that resolver is instrumented and crashes there, before
+// the sanitizer's runtime is up: that build keeps the default version alone (the same
+// operations, so the same bits).
+#if defined(__SANITIZE_THREAD__)
+#define QUARVEL_ADD_SCALED_VERSIONS
+#else
+#define QUARVEL_ADD_SCALED_VERSIONS __attribute__((target_clones("avx2", "default")))
+#endif
+
 // out[c] += weight * in[c] for c in [0, count): a loop of its own over unaliased arrays,
 // in blocks of eight, so that it is vectorised (four lanes wide where the processor has
 // AVX2; a multiplication and an addition per element either way).
-__attribute__((target_clones("avx2", "default"))) void AddScaled(double* __restrict out,
-                                                                 const double* __restrict in,
-                                                                 double weight, int count) {
+QUARVEL_ADD_SCALED_VERSIONS void AddScaled(double* __restrict out, const double* __restrict in,
+                                           double weight, int count) {
   int c = 0;
   for (; c + 8 <= count; c += 8)
     for (int lane = 0; lane < 8; ++lane) out[c + lane] += weight * in[c + lane];

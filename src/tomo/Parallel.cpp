@@ -168,4 +168,15 @@ void ThrowIfStopped(const std::stop_token& stop) {
   if (stop.stop_requested()) throw ECancelled();
 }
 
+namespace {
+std::atomic<void (*)()> stopCheck{nullptr};
+}  // namespace
+
+bool StopRequested(const std::stop_token& stop) {
+  if (void (*check)() = stopCheck.load(std::memory_order_relaxed)) check();
+  return stop.stop_requested();
+}
+
+void SetStopCheckForTesting(void (*check)()) { stopCheck.store(check); }
+
 }  // namespace quarvel

@@ -35,4 +35,15 @@ void ParallelRanges(int count, int threads, const std::function<void(int, int)>&
 // Raises ECancelled when a stop was requested.
 void ThrowIfStopped(const std::stop_token& stop);
 
+// Whether a stop was requested, as a stage asks inside its passes (per view, per band of
+// rows, per piece of an exact ray) so that a stop ends any stage within milliseconds. A
+// stage that finds it true leaves its loops and raises ECancelled once its threads are
+// back; a result it returns never depends on how often it asked.
+bool StopRequested(const std::stop_token& stop);
+
+// For tests: `check` is called at each StopRequested, on the thread that asks, before
+// the stop is read, so that a test can request the stop at the n-th check instead of
+// after a time. Null (the default) calls nothing.
+void SetStopCheckForTesting(void (*check)());
+
 }  // namespace quarvel

@@ -122,6 +122,37 @@ TEST(ExactProjector, EqualsAnIndependentQuadratureOfThePhantom) {
     }
 }
 
+// The outermost bins of 128 run along the square's edges (t = +-63.5 * 19 / 127 = +-9.5
+// from the centre 10.5): the closed square counts them. Along x = X the blob's line
+// integral over [1, 20] is (2 pi dx dy)^(-1/2) exp(-(X - mx)^2 / (4 dx^2)) times
+// dy sqrt(pi) (erf((20 - my) / (2 dy)) - erf((1 - my) / (2 dy))), and alike along y = Y.
+TEST(ExactProjector, RaysAlongTheSquaresEdgesHaveTheClosedFormIntegral) {
+  const double mx = 19, my = 2, dx = 0.8, dy = 0.6, pi = std::numbers::pi;
+  const TPhantomDensity phantom({TGauss3D(mx, dx, my, dy)});
+  const auto along = [&](double across, double m, double d, double mAlong, double dAlong) {
+    return std::exp(-(across - m) * (across - m) / (4 * d * d)) / std::sqrt(2 * pi * dx * dy) *
+           dAlong * std::sqrt(pi) *
+           (std::erf((20 - mAlong) / (2 * dAlong)) - std::erf((1 - mAlong) / (2 * dAlong))) /
+           TScanGeometry::Step();
+  };
+  // View 0 sends its rays along y (x = 10.5 + t), view 1 (90 degrees) along x (y = 10.5 + t).
+  const TArray2D s = ProjectExact(phantom, {.Views = 2, .ArcDegrees = 180, .Detectors = 128}, 128);
+  const struct {
+    const char* edge;
+    int view, bin;
+    double expected;
+  } rays[] = {
+      {"x = 20", 0, 127, along(20, mx, dx, my, dy)},
+      {"x = 1", 0, 0, along(1, mx, dx, my, dy)},
+      {"y = 1", 1, 0, along(1, my, dy, mx, dx)},
+      {"y = 20", 1, 127, along(20, my, dy, mx, dx)},
+  };
+  for (const auto& r : rays) {
+    EXPECT_GT(r.expected, 0) << r.edge;
+    EXPECT_NEAR(s.At(r.view, r.bin), r.expected, 1e-12 * r.expected) << r.edge;
+  }
+}
+
 TEST(Projectors, ResultsDoNotDependOnTheThreadCount) {
   const auto model = StartUpPhantom();
   const TPhantomDensity phantom(Blobs(*model));

@@ -1,25 +1,36 @@
 // The writer's temporary file when a signal ends the program in mid-write; outputs
-// produced in pieces, and names that stand for descriptors.
+// produced in pieces, names that stand for descriptors, and pictures without memory.
 
 #include "ui/OutputFile.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QTemporaryDir>
 
 #include <fcntl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
 #include <new>
 #include <string>
 #include <thread>
+
+#include "base/Exception.h"
+#include "ui/ExportView.h"
+#include "ui/TomographyExport.h"
 
 namespace quarvel {
 namespace {
@@ -112,6 +123,49 @@ TEST_F(OutputFile, AProducerThatFailsReplacesNothing) {
   ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
   EXPECT_EQ(kept.readAll(), "old\n");
   EXPECT_EQ(Entries(), QStringList{"a.csv"});
+}
+
+std::string FailureOf(const std::function<void()>& make) {
+  try {
+    make();
+  } catch (const Exception& e) {
+    return e.what();
+  }
+  return "no error";
+}
+
+// Under an address space cut to what is in use plus 2 MB, the 4 MB grey and 12 MB colour
+// pictures of a 2048 x 2048 array cannot be had. Ends the process: 0 when both failed
+// with the message that names the size.
+[[noreturn]] void PicturesUnderATightLimit() {
+  const TArray2D array(2048, 2048);
+  long pages = 0;
+  std::ifstream("/proc/self/statm") >> pages;
+  rlimit limit{};
+  getrlimit(RLIMIT_AS, &limit);
+  const rlim_t tight = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + (rlim_t(2) << 20);
+  limit.rlim_cur = limit.rlim_cur == RLIM_INFINITY ? tight : std::min(tight, limit.rlim_cur);
+  if (pages <= 0 || setrlimit(RLIMIT_AS, &limit) != 0) std::_Exit(2);
+  const std::string grey = FailureOf([&] { GreyPicture(array); });
+  const std::string diverging = FailureOf([&] { DivergingPicture(array); });
+  std::fprintf(stderr, "%s\n%s\n", grey.c_str(), diverging.c_str());
+  std::_Exit(
+      grey == "not enough memory for a picture of 2048 x 2048 pixels" && diverging == grey ? 0 : 1);
+}
+
+// A picture whose pixels cannot be had is an error naming its size, never a write through
+// the null image's scan lines; a null image handed to the encoder is one too. The limit
+// is set in a process of its own, started afresh (a heap that earlier tests left with
+// free blocks would give the picture its pixels without new address space), and not
+// under a sanitizer, whose shadow memory takes the address space before main.
+TEST(Pictures, WithoutMemoryThePictureIsAnError) {
+  EXPECT_EQ(FailureOf([] { PngBytes(QImage()); }), "not enough memory for the picture");
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "no address-space limit under a sanitizer";
+#else
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(PicturesUnderATightLimit(), ::testing::ExitedWithCode(0), "");
+#endif
 }
 
 TEST_F(OutputFile, ChunkedTextArrivesWholeInMebibyteChunks) {

@@ -16,6 +16,10 @@
 
 #include "platform/QtRuntime.h"
 
+#if defined(__SANITIZE_THREAD__)
+#include <sanitizer/tsan_interface.h>
+#endif
+
 namespace quarvel {
 
 TApplication* TApplication::instance_ = nullptr;
@@ -25,6 +29,14 @@ QPointer<QWidget> gErrorOwner;
 }
 
 QWidget* ErrorOwner() { return gErrorOwner.data(); }
+
+#if defined(__SANITIZE_THREAD__)
+void HandOverEvent(QEvent* event) { __tsan_release(event); }
+static void TakeOverEvent(QEvent* event) { __tsan_acquire(event); }
+#else
+void HandOverEvent(QEvent*) {}
+static void TakeOverEvent(QEvent*) {}
+#endif
 
 void RunHandler(QWidget* owner, const std::function<void()>& handler) {
   const QPointer<QWidget> before = gErrorOwner;
@@ -57,6 +69,7 @@ class TApplication::Toolkit : public QApplication {
   Toolkit(int& argc, char** argv, TApplication* owner) : QApplication(argc, argv), owner_(owner) {}
 
   bool notify(QObject* receiver, QEvent* event) override {
+    TakeOverEvent(event);
     if (event->type() == QEvent::Hide && receiver->isWidgetType())
       owner_->WindowHidden(static_cast<QWidget*>(receiver));
     try {

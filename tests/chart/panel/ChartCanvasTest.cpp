@@ -159,6 +159,34 @@ TEST(ChartCanvas, TextLineHeightIsTheFontCell) {
   EXPECT_EQ(c.canvas.MeasureTextWidth("W"), 10);
 }
 
+// After a reset whatever earlier drawing left in the pen, brush, font and background is
+// gone: the same drawing gives the same pixels as on a control just made.
+TEST(ChartCanvas, AResetDrawsAsANewSurface) {
+  const auto draw = [](TChartCanvas3D& canvas) {
+    canvas.DrawRectangle(10, 10, 60, 40);
+    canvas.DrawLine(0, 100, 150, 130);
+    canvas.OutputText(70, 50, "Wg|");
+    canvas.FillWithBrush({120, 10, 150, 30});
+  };
+  Control fresh, used;
+  draw(fresh.canvas);
+  used.canvas.Pen().SetColor(clRed);
+  used.canvas.Pen().SetWidth(3);
+  used.canvas.Pen().SetStyle(TPenStyle::psDash);
+  used.canvas.Brush().SetColor(clBlue);
+  used.canvas.Brush().SetStyle(TBrushStyle::bsClear);
+  used.canvas.Font().SetColor(clGreen);
+  used.canvas.Font().SetSize(20);
+  used.canvas.SetBackgroundColor(clRed);
+  used.canvas.SetBackgroundMode(OPAQUE);
+  used.canvas.ResetDrawingState();
+  draw(used.canvas);
+  ASSERT_FALSE(PixelsOf(fresh.Pixels(), clBlack).empty());
+  for (int y = 0; y < fresh.Pixels().Height(); ++y)
+    for (int x = 0; x < fresh.Pixels().Width(); ++x)
+      ASSERT_EQ(used.Pixels().PixelAt(x, y), fresh.Pixels().PixelAt(x, y)) << x << ", " << y;
+}
+
 // The paint path: PrepareDrawing binds the buffer, FinishDrawing copies it to the
 // control and binds the control again.
 class BufferedPaint : public ::testing::Test {
