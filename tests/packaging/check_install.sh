@@ -8,6 +8,13 @@
 # module is there too, and in the package python3-quarvel, and imports from both.
 #   check_install.sh install|deb BUILD_DIR APP_ID VERSION [PYTHON_DIR]
 set -euo pipefail
+# A package's summary, the first line of its description. Not through `| head -1`: under
+# pipefail, dpkg-deb killed by the pipe head closed early would fail the check at random.
+summary_of() {
+  local description
+  description=$(dpkg-deb -f "$1" Description)
+  printf '%s' "${description%%$'\n'*}"
+}
 mode=$1 build=$2 id=$3 version=$4 python_dir=${5:-}
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d)
@@ -111,8 +118,8 @@ case $mode in
         fail "lintian reports errors, warnings or an unhardened binary in python3-quarvel"
       [ $status -eq 0 ] || fail "lintian exits with status $status on python3-quarvel"
       [ "$(dpkg-deb -f "$pydeb" Version)" = "$version" ] || fail "python3-quarvel version is not $version"
-      dpkg-deb -f "$pydeb" Description | head -1 | grep -q "^Python module" ||
-        fail "python3-quarvel's summary: $(dpkg-deb -f "$pydeb" Description | head -1)"
+      pysummary=$(summary_of "$pydeb")
+      [[ "$pysummary" == "Python module"* ]] || fail "python3-quarvel's summary: $pysummary"
       pydepends=$(dpkg-deb -f "$pydeb" Depends)
       for dep in python3-numpy libc6 libstdc++6; do
         grep -q "$dep" <<<"$pydepends" || fail "python3-quarvel's Depends lacks $dep: $pydepends"
@@ -134,8 +141,9 @@ case $mode in
       fail "lintian finds a binary not hardened or not stripped"
     [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "package version is not $version"
     [ "$(dpkg-deb -f "$deb" Section)" = "science" ] || fail "package section"
-    [ "$(dpkg-deb -f "$deb" Description | head -1)" = "viewer of a projection phantom and its zero projection" ] ||
-      fail "package summary: $(dpkg-deb -f "$deb" Description | head -1)"
+    summary=$(summary_of "$deb")
+    [ "$summary" = "viewer of a projection phantom and its zero projection" ] ||
+      fail "package summary: $summary"
     [ "$(dpkg-deb -f "$deb" Description | wc -l)" -gt 1 ] || fail "package description"
     # dpkg-shlibdeps filled in the toolkit's libraries.
     depends=$(dpkg-deb -f "$deb" Depends)
