@@ -352,12 +352,7 @@ PYBIND11_MODULE(_quarvel, m) {
             return HandOver(std::move(a)).attr("reshape")(-1);
           },
           "The views' angles in degrees, a new array.")
-      .def_property_readonly("beam",
-                             [](const TScanGeometry& g) {
-                               return g.Beam == TBeam::Parallel  ? "parallel"
-                                      : g.Beam == TBeam::FanFlat ? "fan-flat"
-                                                                 : "fan-arc";
-                             })
+      .def_property_readonly("beam", [](const TScanGeometry& g) { return BeamName(g.Beam); })
       .def(py::self == py::self)  // NOLINT(misc-redundant-expression)
       .def_property_readonly(
           "source_distance", [](const TScanGeometry& g) { return g.SourceDistance; },

@@ -10,18 +10,6 @@
 
 namespace quarvel {
 
-const char* BeamName(TBeam beam) {
-  switch (beam) {
-    case TBeam::Parallel:
-      return "parallel";
-    case TBeam::FanFlat:
-      return "fan-flat";
-    case TBeam::FanArc:
-      break;
-  }
-  return "fan-arc";
-}
-
 void SetBeam(TScanGeometry& g, TBeam beam, double sourceDistance, double detectorDistance) {
   g.Beam = beam;
   g.Spacing = 1;
@@ -46,11 +34,8 @@ int DefaultBins(TBeam beam, double sourceDistance) {
 }
 
 bool SameSinogramSettings(const TBenchSettings& a, const TBenchSettings& b) {
-  const TScanGeometry &ga = a.Geometry, &gb = b.Geometry;
-  return ga.Views == gb.Views && ga.ArcDegrees == gb.ArcDegrees && ga.Detectors == gb.Detectors &&
-         ga.Beam == gb.Beam && ga.Spacing == gb.Spacing && ga.SourceDistance == gb.SourceDistance &&
-         ga.DetectorDistance == gb.DetectorDistance && a.Projector == b.Projector &&
-         a.Noise == b.Noise && (!a.Noise || (a.Photons == b.Photons && a.Seed == b.Seed));
+  return a.Geometry == b.Geometry && a.Projector == b.Projector && a.Noise == b.Noise &&
+         (!a.Noise || (a.Photons == b.Photons && a.Seed == b.Seed));
 }
 
 bool SameSettings(const TBenchSettings& a, const TBenchSettings& b) {

@@ -35,10 +35,6 @@ struct TBenchSettings {
   int Iterations = 10;
 };
 
-// The bench's geometry names, as the export tool's --geometry takes them ("parallel",
-// "fan-flat", "fan-arc").
-const char* BeamName(TBeam beam);
-
 // The geometry with the beam and, for a fan, R and D (pixels) and the spacing the export
 // tool gives them by default (the core's DefaultFanFields for the viewer's 128 x 128
 // grid); parallel beam clears R and D and takes the spacing 1. Distances the core refuses

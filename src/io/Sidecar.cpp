@@ -12,8 +12,7 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-constexpr std::pair<TBeam, const char*> kBeams[] = {
-    {TBeam::Parallel, "parallel"}, {TBeam::FanFlat, "fan-flat"}, {TBeam::FanArc, "fan-arc"}};
+constexpr TBeam kBeams[] = {TBeam::Parallel, TBeam::FanFlat, TBeam::FanArc};
 
 [[noreturn]] void Fail(const std::string& name, const std::string& reason) {
   throw EArrayReadError(name + ": " + reason);
@@ -50,8 +49,7 @@ std::string SidecarJson(const TScanGeometry& geometry, const TImageSize& image) 
   Json json;
   json["kind"] = "sinogram";
   json["layout"] = "[view][bin]";
-  for (const auto& [beam, text] : kBeams)
-    if (beam == geometry.Beam) json["beam"] = text;
+  json["beam"] = BeamName(geometry.Beam);
   json["views"] = geometry.Views;
   std::vector<double> angles(std::size_t(geometry.Views));
   for (int view = 0; view < geometry.Views; ++view)
@@ -91,8 +89,8 @@ TSinogramSidecar ParseSidecar(std::string_view text, const std::string& name) {
   TScanGeometry& g = sidecar.Geometry;
   if (const auto beam = json.find("beam"); beam != json.end()) {
     bool known = false;
-    for (const auto& [value, word] : kBeams)
-      if (beam->is_string() && beam->get<std::string>() == word) {
+    for (const TBeam value : kBeams)
+      if (beam->is_string() && beam->get<std::string>() == BeamName(value)) {
         g.Beam = value;
         known = true;
       }

@@ -36,6 +36,18 @@ double TScanGeometry::AngleDegrees(int view) const {
   return Angles.empty() ? view * ArcDegrees / Views : Angles[std::size_t(view)];
 }
 
+const char* BeamName(TBeam beam) {
+  switch (beam) {
+    case TBeam::Parallel:
+      return "parallel";
+    case TBeam::FanFlat:
+      return "fan-flat";
+    case TBeam::FanArc:
+      break;
+  }
+  return "fan-arc";
+}
+
 double TScanGeometry::AngleRadians(int view) const {
   return AngleDegrees(view) * (std::numbers::pi / 180);
 }

@@ -56,6 +56,9 @@ void CheckImageSize(const TImageSize& size);
 // How the rays of a view run: all parallel, or fanning out from a point source to a flat
 // or an arc-shaped (equiangular) detector.
 enum class TBeam { Parallel, FanFlat, FanArc };
+// The beam's name as the export tool's --geometry and a sinogram's JSON file write it:
+// "parallel", "fan-flat" or "fan-arc".
+const char* BeamName(TBeam beam);
 
 struct TScanGeometry {
   int Views = 180;          // 1 ... 100000; with Angles, their count
