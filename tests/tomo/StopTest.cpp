@@ -77,6 +77,13 @@ TEST(Stop, EveryStageHearsItWithinOnePieceOfAPass) {
   const TArray2D image = Ramp(kSide, kSide);
   const TArray2D sinogram = Ramp(kViews, 24);
   const TArray2D fanSinogram = Ramp(kViews, fan.Detectors);
+  // One iteration of `method` on `values` scanned in `g`.
+  const auto iterate = [&](TIterativeMethod method, const TArray2D& values,
+                           const TScanGeometry& g) {
+    return [&, method](const std::stop_token& s) {
+      ReconstructIterative(values, g, Once(method), size, s, 1);
+    };
+  };
 
   struct Case {
     const char* name;
@@ -96,31 +103,14 @@ TEST(Stop, EveryStageHearsItWithinOnePieceOfAPass) {
       {"fan FBP, the same",
        [&](const std::stop_token& s) { ReconstructFbp(fanSinogram, fan, {}, size, s, 1); },
        kViews / 2 + kSide},
-      {"SIRT, per view of its four passes",
-       [&](const std::stop_token& s) {
-         ReconstructIterative(sinogram, parallel, Once(TIterativeMethod::Sirt), size, s, 1);
-       },
+      {"SIRT, per view of its four passes", iterate(TIterativeMethod::Sirt, sinogram, parallel),
        4 * kViews},
       {"SART, per view of its weights and of its iteration",
-       [&](const std::stop_token& s) {
-         ReconstructIterative(sinogram, parallel, Once(TIterativeMethod::Sart), size, s, 1);
-       },
-       2 * kViews},
-      {"CGLS, per view of its three passes",
-       [&](const std::stop_token& s) {
-         ReconstructIterative(sinogram, parallel, Once(TIterativeMethod::Cgls), size, s, 1);
-       },
+       iterate(TIterativeMethod::Sart, sinogram, parallel), 2 * kViews},
+      {"CGLS, per view of its three passes", iterate(TIterativeMethod::Cgls, sinogram, parallel),
        3 * kViews},
-      {"fan SIRT, the same",
-       [&](const std::stop_token& s) {
-         ReconstructIterative(fanSinogram, fan, Once(TIterativeMethod::Sirt), size, s, 1);
-       },
-       4 * kViews},
-      {"fan CGLS, the same",
-       [&](const std::stop_token& s) {
-         ReconstructIterative(fanSinogram, fan, Once(TIterativeMethod::Cgls), size, s, 1);
-       },
-       3 * kViews},
+      {"fan SIRT, the same", iterate(TIterativeMethod::Sirt, fanSinogram, fan), 4 * kViews},
+      {"fan CGLS, the same", iterate(TIterativeMethod::Cgls, fanSinogram, fan), 3 * kViews},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
