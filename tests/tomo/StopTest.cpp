@@ -71,6 +71,7 @@ TEST(Stop, EveryStageHearsItWithinOnePieceOfAPass) {
   oneView.Views = 1;
   oneView.Detectors = 2;
   std::vector<TGauss3D> string;
+  string.reserve(12);
   for (int i = 0; i < 12; ++i) string.emplace_back(TScanGeometry::kCentre, 0.3, 2 + 1.5 * i, 0.3);
   const TPhantomDensity density(string);
   const TImageSize size{kSide, kSide};
