@@ -52,12 +52,7 @@ TArray2D BackProject(const TArrayView& sinogram, const TScanGeometry& geometry,
     }
   });
   ThrowIfStopped(stop);
-  TArray2D image(size.Rows, size.Columns);
-  for (int iy = 0; iy < size.Rows; ++iy)
-    for (int ix = 0; ix < size.Columns; ++ix)
-      image.At(iy, ix) =
-          lines.Rows[lines.Shape.RowAt(ix, iy)] + lines.Columns[lines.Shape.ColumnAt(ix, iy)];
-  return image;
+  return lines.Sum();
 }
 
 }  // namespace quarvel

@@ -94,6 +94,14 @@ TArray2D TLines::Image() const {
   return image;
 }
 
+TArray2D TLines::Sum() const {
+  TArray2D image(Shape.Rows, Shape.Columns);
+  for (int iy = 0; iy < Shape.Rows; ++iy)
+    for (int ix = 0; ix < Shape.Columns; ++ix)
+      image.At(iy, ix) = Rows[Shape.RowAt(ix, iy)] + Columns[Shape.ColumnAt(ix, iy)];
+  return image;
+}
+
 TView::TView(const TScanGeometry& geometry, int view, const TImageSize& size) {
   const double c = geometry.Cos(view);
   const double s = geometry.Sin(view);
@@ -170,6 +178,30 @@ void ProjectView(const TLines& image, const TView& view, double* out) {
   for (int j = 0; j < detectors; ++j) out[j] /= view.Dominant;
 }
 
+namespace {
+
+// Spreads bins first ... last - 1 over one line at their interpolation weights, and the
+// weights over Dominant into `weight` when kWeighted. A template rather than a branch per
+// bin: the plain spread is the back-projection's inner loop.
+template <bool kWeighted>
+void SpreadLine(double* line, double* weight, const double* start, const double* scaled, double d,
+                double dominant, int first, int last) {
+  for (int j = first; j < last; ++j) {
+    const double x = (start[j] - d) + kPad;
+    const int i = static_cast<int>(x);
+    const double f = x - i;
+    const double v = scaled[j];
+    line[i] += (1 - f) * v;
+    line[i + 1] += f * v;
+    if constexpr (kWeighted) {
+      weight[i] += (1 - f) / dominant;
+      weight[i + 1] += f / dominant;
+    }
+  }
+}
+
+}  // namespace
+
 void BackProjectView(const TView& view, const double* values, int lineBegin, int lineEnd,
                      double* lines, double* weights) {
   const double* start = view.Start.data();
@@ -186,28 +218,11 @@ void BackProjectView(const TView& view, const double* values, int lineBegin, int
     view.Bins(l, first, last);
     const double d = (l - view.LineMiddle) * view.Slope;
     double* line = lines + std::size_t(l) * lineLength;
-    double* weight = weights ? weights + std::size_t(l) * lineLength : nullptr;
-    if (!weight) {
-      for (int j = first; j < last; ++j) {
-        const double x = (start[j] - d) + kPad;
-        const int i = static_cast<int>(x);
-        const double f = x - i;
-        const double v = scaled[std::size_t(j)];
-        line[i] += (1 - f) * v;
-        line[i + 1] += f * v;
-      }
-      continue;
-    }
-    for (int j = first; j < last; ++j) {
-      const double x = (start[j] - d) + kPad;
-      const int i = static_cast<int>(x);
-      const double f = x - i;
-      const double v = scaled[std::size_t(j)];
-      line[i] += (1 - f) * v;
-      line[i + 1] += f * v;
-      weight[i] += (1 - f) / view.Dominant;
-      weight[i + 1] += f / view.Dominant;
-    }
+    if (weights)
+      SpreadLine<true>(line, weights + std::size_t(l) * lineLength, start, scaled.data(), d,
+                       view.Dominant, first, last);
+    else
+      SpreadLine<false>(line, nullptr, start, scaled.data(), d, view.Dominant, first, last);
   }
 }
 

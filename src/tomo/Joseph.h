@@ -62,6 +62,9 @@ struct TLines {
   }
   double Get(int ix, int iy) const { return Rows[Shape.RowAt(ix, iy)]; }
   TArray2D Image() const;
+  // The image whose cell (ix, iy) is its row cell plus its column cell: a back-projection
+  // spreads the views along rows into the rows and the others into the columns.
+  TArray2D Sum() const;
 };
 
 // One view's rays over an image of a given size. Bin j meets line l (a row or a column)

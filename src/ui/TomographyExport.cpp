@@ -337,9 +337,13 @@ std::optional<TTomographyJob> TomographyJob(const QCommandLineParser& parser,
     for (const QCommandLineOption& o : DataOptions()) {
       const std::string option = o.names().first().toStdString();
       if (IsSet(parser, option.c_str()) && !(option == "grid-size" && name == "grid"))
-        throw EUsageError("--" + option + " applies only to " +
-                          (option == "grid-size" ? "grid, " : "") + kCommandList + ", not to " +
-                          name);
+        throw EUsageError(std::string("--")
+                              .append(option)
+                              .append(" applies only to ")
+                              .append(option == "grid-size" ? "grid, " : "")
+                              .append(kCommandList)
+                              .append(", not to ")
+                              .append(name));
     }
     return std::nullopt;
   }

@@ -180,6 +180,9 @@ TEST(ChartCanvas, AResetDrawsAsANewSurface) {
   used.canvas.SetBackgroundColor(clRed);
   used.canvas.SetBackgroundMode(OPAQUE);
   used.canvas.ResetDrawingState();
+  // The white solid brush the reset sets would leave an opaque background behind text.
+  EXPECT_EQ(used.canvas.GetBackgroundMode(), TRANSPARENT);
+  EXPECT_EQ(used.canvas.GetBackgroundColor(), clWhite);
   draw(used.canvas);
   ASSERT_FALSE(PixelsOf(fresh.Pixels(), clBlack).empty());
   for (int y = 0; y < fresh.Pixels().Height(); ++y)
