@@ -137,14 +137,13 @@ std::string ExportCommands(const TBenchSettings& s) {
   std::string text =
       "#!/bin/sh\n"
       "# The export tool's command lines for the files beside this one, from the blobs in\n"
-      "# phantom.csv. grid.npy and grid.tif are the grid the sinogram was computed from.\n"
+      "# phantom.csv.\n"
       "set -e\n";
   for (TBenchArray array : kArrays)
     for (TExportKind kind : kKinds) {
       const std::string file = std::string(ArrayStem(array)) + "." + KindEnding(kind);
       if (array == TBenchArray::Grid) {
-        if (kind == TExportKind::Png || kind == TExportKind::Csv)
-          text += "quarvel-export grid " + file + " --phantom phantom.csv\n";
+        text += "quarvel-export grid " + file + " --phantom phantom.csv\n";
         continue;
       }
       text += std::string("quarvel-export ") + ArrayStem(array) + " " + file +
