@@ -135,6 +135,17 @@ TRgb GreyColor(double value, double low, double high) {
 
 TRgb DivergingColor(double value, double limit) { return DivergingRgb(value, limit); }
 
+TWindowLevel WindowOver(double low, double high) { return {high - low, low / 2 + high / 2}; }
+
+TWindowLevel DraggedWindow(const TWindowLevel& start, int dx, int dy, double range) {
+  const double step = std::isfinite(range) && range > 0 ? range / 256 : 1.0 / 256;
+  return {std::max(step, start.Width + dx * step), start.Level + dy * step};
+}
+
+uint8_t WindowedLevel(double value, const TWindowLevel& window) {
+  return GreyLevel(value, window.Low(), window.High());
+}
+
 double LargestMagnitude(const TArray2D& array) { return DivergingReach(array); }
 
 std::pair<double, double> ValueRange(const TArray2D& array) { return FiniteRange(array); }
@@ -245,6 +256,29 @@ void PaintDivergingScale(TCanvas& canvas, const TPlacement& placement, double li
   write(x, placement.Top, "+" + ShortNumber(limit));
   write(x, placement.Top + (placement.Height - textHeight) / 2, "0");
   write(x, placement.Top + placement.Height - textHeight, "-" + ShortNumber(limit));
+}
+
+void PaintColourBar(TCanvas& canvas, const TPlacement& placement, double low, double high,
+                    const std::function<TRgb(double value)>& color, const TTextOut& text) {
+  const TTextOut write =
+      text ? text : [&canvas](int x, int y, const std::string& t) { canvas.TextOut(x, y, t); };
+  if (placement.Height <= 1) return;
+  const int left = placement.Left + placement.Width + 6, width = 10;
+  for (int y = 0; y < placement.Height; ++y) {
+    const double v = high - (high - low) * y / (placement.Height - 1);
+    const TRgb c = color(y == 0 ? high : y == placement.Height - 1 ? low : v);
+    canvas.Pen().SetColor(RgbColor(c.R, c.G, c.B));
+    canvas.MoveTo(left, placement.Top + y);
+    canvas.LineTo(left + width, placement.Top + y);
+  }
+  canvas.Brush().SetStyle(TBrushStyle::bsClear);
+  canvas.Font().SetColor(clWindowText);
+  const int textHeight = canvas.TextExtent("0").Height;
+  auto n = [](double v) {
+    return std::isfinite(v) ? QString::number(v, 'g', 4).toStdString() : FigureText(v);
+  };
+  write(left + width + 3, placement.Top, n(high));
+  write(left + width + 3, placement.Top + placement.Height - textHeight, n(low));
 }
 
 void PaintHandle(TCanvas& canvas, int x, int y) {

@@ -74,6 +74,28 @@ TRgb GreenColor(double value, double gridMax);
 TRgb GreyColor(double value, double low, double high);
 TRgb DivergingColor(double value, double limit);
 
+// A window on a picture's values: from Level - Width / 2 (the map's dark end) to Level +
+// Width / 2 (its bright end); values beyond either end take that end's colour. A picture
+// without a window of the user's shows its default mapping (the phantom's green from 0 to
+// the grid's maximum, the grey from the smallest to the largest finite value).
+struct TWindowLevel {
+  double Width = 1;
+  double Level = 0.5;
+  double Low() const { return Level - Width / 2; }
+  double High() const { return Level + Width / 2; }
+  bool operator==(const TWindowLevel&) const = default;
+};
+// The window from `low` to `high`.
+TWindowLevel WindowOver(double low, double high);
+// The window after a drag by (dx, dy) picture pixels from `start`: each pixel is 1/256 of
+// `range` (the default window's width; 1 when that is not a positive number). Right
+// widens the window, left narrows it down to one such step at the least; down raises the
+// level (darker), up lowers it (brighter).
+TWindowLevel DraggedWindow(const TWindowLevel& start, int dx, int dy, double range);
+// The level (0 dark to 255 bright) of `value` in `window`, as GreyLevel gives it between
+// the window's ends.
+uint8_t WindowedLevel(double value, const TWindowLevel& window);
+
 // The largest |value| of the finite values (0 when there is none).
 double LargestMagnitude(const TArray2D& array);
 // The smallest and largest finite value, (inf, -inf) when there is none.
@@ -97,6 +119,13 @@ void PaintAngleAxis(TCanvas& canvas, const TPlacement& placement, const TScanGeo
 // in the diverging map, labelled at both ends and at 0.
 void PaintDivergingScale(TCanvas& canvas, const TPlacement& placement, double limit,
                          const TTextOut& text = {});
+
+// A colour bar right of `placement`, as tall as it: the map's colour of each value from
+// `high` (top) to `low` (bottom), labelled with both ends to four significant digits.
+void PaintColourBar(TCanvas& canvas, const TPlacement& placement, double low, double high,
+                    const std::function<TRgb(double value)>& color, const TTextOut& text = {});
+// The room a colour bar takes right of its picture, labels included.
+constexpr int kColourBarRoom = 70;
 
 // A blob's handle: a 7 x 7 square outline centred on (x, y), white inside black.
 void PaintHandle(TCanvas& canvas, int x, int y);

@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QEvent>
@@ -144,6 +145,11 @@ void TBenchImageBox::mousePressEvent(QMouseEvent* event) {
     panFrom_ = PicturePoint(*this, event->position());
     return;
   }
+  if (event->button() == Qt::RightButton && OnWindowDrag) {
+    rightFrom_ = PicturePoint(*this, event->position());
+    windowDragging_ = false;
+    return;
+  }
   if (event->button() != Qt::LeftButton) return TPaintBox::mousePressEvent(event);
   pressed_ = true;
   const QPoint p = PicturePoint(*this, event->position());
@@ -157,6 +163,13 @@ void TBenchImageBox::mouseMoveEvent(QMouseEvent* event) {
     const QPoint d = p - *panFrom_;
     panFrom_ = p;
     RunHandler(this, [&] { OnPan(d.x(), d.y()); });
+  }
+  if (rightFrom_ && (event->buttons() & Qt::RightButton)) {
+    const QPoint d = PicturePoint(*this, event->position()) - *rightFrom_;
+    // A few pixels of play, so that a click that trembles still opens the menu.
+    const bool begin = !windowDragging_ && d.manhattanLength() > 3;
+    if (begin) windowDragging_ = true;
+    if (windowDragging_) RunHandler(this, [&] { OnWindowDrag(d.x(), d.y(), begin); });
   }
   if (event->buttons() == Qt::NoButton && OnHover) {
     const QPoint p = PicturePoint(*this, event->position());
@@ -175,8 +188,26 @@ void TBenchImageBox::leaveEvent(QEvent* event) {
   TPaintBox::leaveEvent(event);
 }
 
+bool TBenchImageBox::event(QEvent* event) {
+  // The right button's own menu waits for its release, when it turns out to be a click.
+  if (event->type() == QEvent::ContextMenu && OnWindowDrag &&
+      static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Mouse) {
+    event->accept();
+    return true;
+  }
+  return TPaintBox::event(event);
+}
+
 void TBenchImageBox::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() == Qt::MiddleButton) panFrom_.reset();
+  if (event->button() == Qt::RightButton && rightFrom_) {
+    const bool click = !windowDragging_;
+    const QPoint at = event->position().toPoint();
+    rightFrom_.reset();
+    windowDragging_ = false;
+    if (click && OnMenuKey) RunHandler(this, [&] { OnMenuKey(at); });
+    return;
+  }
   if (event->button() != Qt::LeftButton || !pressed_) return TPaintBox::mouseReleaseEvent(event);
   pressed_ = false;
   const QPoint p = PicturePoint(*this, event->position());
@@ -873,8 +904,15 @@ void TformBench::ShowPictureMenu(TPicture which, const QPoint& at) {
         [this, array, kind] { SaveArray(array, kind); });
   menu->addSeparator();
   add("Export all…", [this] { ExportAll(); });
+  if (which == pcPhantom || which == pcReconstruction) {
+    menu->addSeparator();
+    add("Reset window", [this, which] { SetWindow(which, std::nullopt); });
+  }
   for (QAction* a : menu->actions())
-    if (!a->isSeparator() && a->text() != "Copy image") a->setEnabled(shown_ != nullptr);
+    if (!a->isSeparator() && a->text() == "Reset window")
+      a->setEnabled(window_[which].has_value());
+    else if (!a->isSeparator() && a->text() != "Copy image")
+      a->setEnabled(shown_ != nullptr);
   menu->popup(boxes_[which]->mapToGlobal(at));
 }
 
@@ -962,6 +1000,26 @@ void TformBench::SetView(const TView& view) {
   for (TBenchImageBox* box : boxes_) box->Invalidate();
 }
 
+void TformBench::SetWindow(TPicture which, const std::optional<TWindowLevel>& window) {
+  if (which != pcPhantom && which != pcReconstruction) return;
+  if (window == window_[which]) return;
+  window_[which] = window;
+  boxes_[which]->Invalidate();
+}
+
+TWindowLevel TformBench::ShownWindow(TPicture which) const {
+  return window_[which] ? *window_[which] : DefaultWindow(which);
+}
+
+TWindowLevel TformBench::DefaultWindow(TPicture which) const {
+  if (which == pcPhantom) return WindowOver(0, form_.GridMax);
+  if (which == pcReconstruction && shown_) {
+    const auto [low, high] = ValueRange(shown_->Reconstruction);
+    if (low <= high) return WindowOver(low, high);  // else no finite value at all
+  }
+  return {};
+}
+
 void TformBench::Hover(TPicture which, int x, int y) {
   std::optional<std::pair<double, double>> at;
   std::optional<std::pair<int, int>> beam;
@@ -1031,10 +1089,17 @@ void TformBench::PaintPicture(TPicture which) {
     const TScanGeometry* g = shown_ ? &shown_->Input.Settings.Geometry : nullptr;
     const bool scan = beamAt_ && g && beamAt_->first < g->Views && beamAt_->second < g->Detectors;
     const TPlacement shown = scan ? ScanPlacement(*g, p) : p;
+    const std::optional<TWindowLevel>& window = window_[pcPhantom];
+    auto green = [&](double v) {
+      return window ? TRgb{0, WindowedLevel(v, *window), 0} : GreenColor(v, gridMax);
+    };
     PaintArray(canvas, shown, [&](int row, int column) {
-      return GreenColor(form_.Grid[static_cast<std::size_t>(column)][static_cast<std::size_t>(row)],
-                        gridMax);
+      return green(form_.Grid[static_cast<std::size_t>(column)][static_cast<std::size_t>(row)]);
     });
+    if (window) {
+      const TWindowLevel w = ShownWindow(pcPhantom);
+      PaintColourBar(canvas, p, w.Low(), w.High(), green, LabelsOf(which));
+    }
     if (scan) {
       PaintBeam(canvas, BeamDrawing(*g, beamAt_->first, beamAt_->second, shown),
                 TRect{0, 0, room.width(), room.height()}, LabelsOf(which));
@@ -1075,8 +1140,17 @@ void TformBench::PaintPicture(TPicture which) {
     const TArray2D& r = shown_->Reconstruction;
     const std::pair<double, double> range = ValueRange(r);
     const double low = range.first, high = range.second;
-    PaintArray(canvas, p,
-               [&](int row, int column) { return GreyColor(r.At(row, column), low, high); });
+    const std::optional<TWindowLevel>& window = window_[pcReconstruction];
+    auto grey = [&](double v) {
+      if (!window) return GreyColor(v, low, high);
+      const uint8_t level = WindowedLevel(v, *window);
+      return TRgb{level, level, level};
+    };
+    PaintArray(canvas, p, [&](int row, int column) { return grey(r.At(row, column)); });
+    if (window) {
+      const TWindowLevel w = ShownWindow(pcReconstruction);
+      PaintColourBar(canvas, p, w.Low(), w.High(), grey, LabelsOf(which));
+    }
     PaintProfileLine(canvas, p);
   } else {
     const TArray2D& d = *ShownDifference();
@@ -1191,6 +1265,12 @@ void TformBench::BindImages() {
       return true;
     };
   }
+  // Right-drag sets the window and level, from the one shown when the drag began.
+  for (TPicture which : {pcPhantom, pcReconstruction})
+    boxes_[which]->OnWindowDrag = [this, which](int dx, int dy, bool begin) {
+      if (begin) windowDragStart_ = ShownWindow(which);
+      SetWindow(which, DraggedWindow(windowDragStart_, dx, dy, DefaultWindow(which).Width));
+    };
   boxes_[pcSinogram]->OnPress = [this](int, int y, bool) {
     const int view = PlacementOf(pcSinogram).RowAt(y);
     if (view >= 0) PickView(view);

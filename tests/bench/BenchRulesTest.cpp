@@ -288,6 +288,43 @@ TEST(ColourMaps, TheScreenAndTheFilesShowAValueAlike) {
   }
 }
 
+TEST(WindowLevel, MapsTheWindowOntoTheWholeScaleAndDragsInStepsOfTheDefault) {
+  const double inf = std::numeric_limits<double>::infinity(), nan = std::nan("");
+  EXPECT_EQ(WindowOver(0, 2), (TWindowLevel{2, 1}));
+  EXPECT_EQ(WindowOver(-3, 5), (TWindowLevel{8, 1}));
+  const struct {
+    const char* name;
+    TWindowLevel window;
+    double value;
+    uint8_t level;
+  } levels[] = {
+      {"low end", {2, 1}, 0, 0},        {"high end", {2, 1}, 2, 255},
+      {"middle", {2, 1}, 1, 128},       {"quarter", {1, 0.5}, 0.25, 64},
+      {"below", {2, 1}, -1, 0},         {"above", {2, 1}, 3, 255},
+      {"narrow", {0.5, 10}, 10, 128},   {"negative", {4, -8}, -9, 64},
+      {"not a number", {2, 1}, nan, 0}, {"+inf", {2, 1}, inf, 255},
+      {"-inf", {2, 1}, -inf, 0},
+  };
+  for (const auto& c : levels) EXPECT_EQ(WindowedLevel(c.value, c.window), c.level) << c.name;
+
+  const struct {
+    const char* name;
+    TWindowLevel start;
+    int dx, dy;
+    double range;
+    TWindowLevel expected;
+  } drags[] = {
+      {"right widens, up brightens", {2, 1}, 10, -20, 256, {12, -19}},
+      {"down darkens", {2, 1}, 0, 5, 512, {2, 11}},
+      {"narrowest is one step", {2, 1}, -100, 0, 256, {1, 1}},
+      {"no range: steps of 1/256", {1, 0}, 256, 0, 0, {2, 0}},
+      {"range not a number", {1, 0}, 0, 128, nan, {1, 0.5}},
+      {"no move", {3, 4}, 0, 0, 1, {3, 4}},
+  };
+  for (const auto& c : drags)
+    EXPECT_EQ(DraggedWindow(c.start, c.dx, c.dy, c.range), c.expected) << c.name;
+}
+
 // Every command line of commands.sh, run through the export tool's own parser and chain,
 // gives the bytes the bench writes into the same file: in parallel beam and in a fan.
 TEST(BenchExportCommands, RunAsTheExportToolTheyGiveTheBenchsFiles) {
