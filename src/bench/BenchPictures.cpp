@@ -68,6 +68,52 @@ double TPlacement::YOfRow(double row) const {
   return Top + (row + 0.5 - FirstRow) * Height / std::max(1.0, Shown(RowsShown, Rows));
 }
 
+namespace {
+
+constexpr double kGridStep = 19.0 / 127.0;  // model units from one cell to the next
+
+// The fractional cell at a picture position along one side, and back.
+double CellAt(double position, int first, int extent, int cells, double firstCell, double shown) {
+  return firstCell + (position - first) * Shown(shown, cells) / std::max(1, extent) - 0.5;
+}
+
+}  // namespace
+
+double ModelXAt(const TPlacement& p, double x) {
+  return TProjectionModel::GridCoordinate(0) +
+         kGridStep * CellAt(x, p.Left, p.Width, p.Columns, p.FirstColumn, p.ColumnsShown);
+}
+double ModelYAt(const TPlacement& p, double y) {
+  return TProjectionModel::GridCoordinate(0) +
+         kGridStep * CellAt(y, p.Top, p.Height, p.Rows, p.FirstRow, p.RowsShown);
+}
+double XOfModel(const TPlacement& p, double modelX) {
+  return p.XOfColumn((modelX - TProjectionModel::GridCoordinate(0)) / kGridStep);
+}
+double YOfModel(const TPlacement& p, double modelY) {
+  return p.YOfRow((modelY - TProjectionModel::GridCoordinate(0)) / kGridStep);
+}
+
+std::vector<double> RoundTicks(double from, double to, double pixelsPerUnit, double gap) {
+  if (!(pixelsPerUnit > 0) || !std::isfinite(pixelsPerUnit) || !std::isfinite(from) ||
+      !std::isfinite(to))
+    return {};
+  const double least = std::max(gap, 1.0) / pixelsPerUnit;
+  double decade = std::pow(10.0, std::floor(std::log10(least)));
+  double step = decade;
+  for (const double m : {1.0, 2.0, 5.0, 10.0})
+    if (m * decade >= least * (1 - 1e-12)) {
+      step = m * decade;
+      break;
+    }
+  const double low = std::min(from, to), high = std::max(from, to);
+  std::vector<double> ticks;
+  const double first = std::ceil(low / step - 1e-9), last = std::floor(high / step + 1e-9);
+  for (double k = first; k <= last && ticks.size() < 1000; ++k)
+    ticks.push_back(k == 0 ? 0.0 : k * step);
+  return ticks;
+}
+
 TView Zoomed(const TView& view, double fx, double fy, int notches) {
   TView v = view;
   v.Zoom = std::clamp(view.Zoom * std::exp2(std::clamp(notches, -8, 8)), 1.0, 16.0);
@@ -236,6 +282,69 @@ void PaintAngleAxis(TCanvas& canvas, const TPlacement& placement, const TScanGeo
         std::max(0, placement.Top - textHeight - 2), "θ");
 }
 
+namespace {
+
+std::string TickLabel(double value) { return QString::number(value, 'g', 6).toStdString(); }
+
+}  // namespace
+
+void PaintGridAxes(TCanvas& canvas, const TPlacement& p, const TTextOut& text) {
+  const TTextOut write =
+      text ? text : [&canvas](int x, int y, const std::string& t) { canvas.TextOut(x, y, t); };
+  if (p.Width <= 0 || p.Height <= 0) return;
+  canvas.Brush().SetStyle(TBrushStyle::bsClear);
+  canvas.Pen().SetColor(clWindowText);
+  canvas.Pen().SetStyle(TPenStyle::psSolid);
+  canvas.Font().SetColor(clWindowText);
+  const int textHeight = canvas.TextExtent("0").Height;
+  const int bottom = p.Top + p.Height;
+  const double xPerUnit = p.Width / (Shown(p.ColumnsShown, p.Columns) * kGridStep);
+  for (const double m :
+       RoundTicks(ModelXAt(p, p.Left), ModelXAt(p, p.Left + p.Width), xPerUnit, 30)) {
+    const int x = static_cast<int>(std::floor(XOfModel(p, m)));
+    if (x < p.Left || x >= p.Left + p.Width) continue;
+    canvas.MoveTo(x, bottom);
+    canvas.LineTo(x, bottom + 3);
+    const std::string label = TickLabel(m);
+    write(x - canvas.TextExtent(label).Width / 2, bottom + 3, label);
+  }
+  const double yPerUnit = p.Height / (Shown(p.RowsShown, p.Rows) * kGridStep);
+  for (const double m :
+       RoundTicks(ModelYAt(p, p.Top), ModelYAt(p, p.Top + p.Height), yPerUnit, 30)) {
+    const int y = static_cast<int>(std::floor(YOfModel(p, m)));
+    if (y < p.Top || y >= bottom) continue;
+    canvas.MoveTo(p.Left - 4, y);
+    canvas.LineTo(p.Left, y);
+    const std::string label = TickLabel(m);
+    write(p.Left - 6 - canvas.TextExtent(label).Width, y - textHeight / 2, label);
+  }
+  write(p.Left - 6 - canvas.TextExtent("y").Width, std::max(0, p.Top - textHeight - 2), "y");
+  write(p.Left - 6 - canvas.TextExtent("x").Width, bottom + 3, "x");
+}
+
+void PaintBinAxis(TCanvas& canvas, const TPlacement& p, const TTextOut& text) {
+  const TTextOut write =
+      text ? text : [&canvas](int x, int y, const std::string& t) { canvas.TextOut(x, y, t); };
+  if (p.Width <= 0 || p.Height <= 0 || p.Columns <= 0) return;
+  canvas.Brush().SetStyle(TBrushStyle::bsClear);
+  canvas.Pen().SetColor(clWindowText);
+  canvas.Pen().SetStyle(TPenStyle::psSolid);
+  canvas.Font().SetColor(clWindowText);
+  const int bottom = p.Top + p.Height;
+  const double shown = Shown(p.ColumnsShown, p.Columns);
+  const double first = p.FirstColumn - 0.5;  // the bin at the picture's left edge
+  for (const double bin : RoundTicks(first, first + shown, p.Width / shown, 30)) {
+    if (bin < 0 || bin > p.Columns - 1) continue;
+    const int x = static_cast<int>(std::floor(p.XOfColumn(bin)));
+    if (x < p.Left || x >= p.Left + p.Width) continue;
+    canvas.MoveTo(x, bottom);
+    canvas.LineTo(x, bottom + 3);
+    const std::string label = TickLabel(bin);
+    write(x - canvas.TextExtent(label).Width / 2, bottom + 3, label);
+  }
+  write(p.Left - 6 - canvas.TextExtent("bin").Width, bottom + 3, "bin");
+}
+
 void PaintDivergingScale(TCanvas& canvas, const TPlacement& placement, double limit,
                          const TTextOut& text) {
   const TTextOut write =
@@ -292,9 +401,8 @@ void PaintHandle(TCanvas& canvas, int x, int y) {
 }
 
 TPoint HandlePixel(const TPlacement& placement, const TPhantomBlob& blob) {
-  const double step = 19.0 / 127.0;
-  return {static_cast<int>(std::floor(placement.XOfColumn((blob.MX - 1) / step))),
-          static_cast<int>(std::floor(placement.YOfRow((blob.MY - 1) / step)))};
+  return {static_cast<int>(std::floor(XOfModel(placement, blob.MX))),
+          static_cast<int>(std::floor(YOfModel(placement, blob.MY)))};
 }
 
 int HandleAt(const TPlacement& placement, const TPhantom& phantom, int x, int y) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "bench/BenchPhantom.h"
 #include "platform/Canvas.h"
@@ -46,6 +47,21 @@ struct TPlacement {
 };
 
 TPlacement PlaceArray(int rows, int columns, const TRect& area);
+
+// The grid's model coordinates on a picture of the grid (cell i's centre at x = y =
+// GridCoordinate(i), from 1 to 20, x across and y down): the coordinate at a picture
+// position (pixel x covers [x, x + 1), so that a cell's centre lies between pixels when
+// a cell is an even number of pixels wide), and the position of a coordinate. The two
+// are inverses of each other, zoomed or not.
+double ModelXAt(const TPlacement& placement, double x);
+double ModelYAt(const TPlacement& placement, double y);
+double XOfModel(const TPlacement& placement, double modelX);
+double YOfModel(const TPlacement& placement, double modelY);
+
+// The round values from `from` to `to` (either order) an axis ticks: the multiples there
+// of the smallest step of 1, 2 or 5 times a power of ten whose ticks lie at least `gap`
+// pixels apart at `pixelsPerUnit`. None when the scale is not a positive number.
+std::vector<double> RoundTicks(double from, double to, double pixelsPerUnit, double gap);
 
 // The zoom and pan shared by the bench's four pictures: a magnification (1 to 16) and
 // the centre of the part shown, as fractions of the array's width and height. The part
@@ -114,6 +130,17 @@ using TTextOut = std::function<void(int x, int y, const std::string& text)>;
 // angles are round, at least 24 pixels apart, and the axis name "θ" above.
 void PaintAngleAxis(TCanvas& canvas, const TPlacement& placement, const TScanGeometry& geometry,
                     const TTextOut& text = {});
+
+// The grid's axes in model units around a grid picture: x ticks and labels below it, y
+// ticks and labels left of it (labels 30 pixels apart at least), and the names "x" and
+// "y" in the corners beside the labels.
+void PaintGridAxes(TCanvas& canvas, const TPlacement& placement, const TTextOut& text = {});
+// The sinogram's detector axis below `placement`: ticks and labels at round bin numbers,
+// and the name "bin" in the corner left of them.
+void PaintBinAxis(TCanvas& canvas, const TPlacement& placement, const TTextOut& text = {});
+// The room the axes take below a picture, and left of a grid picture.
+constexpr int kAxisBelow = 17;
+constexpr int kAxisLeft = 28;
 
 // The difference's scale right of `placement`: a bar from +limit (top) to -limit (bottom)
 // in the diverging map, labelled at both ends and at 0.

@@ -57,7 +57,8 @@ constexpr double kStep = 19.0 / 127.0;  // the grid step in model units
 constexpr int kGrid = TProjectionModel::kGridSize;
 constexpr QSize kBenchPictureSize(1400, 760);
 // Room around the arrays in their boxes: a line above all four (the sinogram's "θ"), the
-// sinogram's angle labels left of it, the difference's scale right of it.
+// axes below all four and left of the grid pictures, the sinogram's angle labels left of
+// it, the colour bars and the difference's scale right of them.
 constexpr int kTop = 16, kEdge = 2, kSinogramLeft = 46, kScaleRoom = 64;
 
 // One edit of the phantom: the phantom before and after. A step whose edit is already in
@@ -919,16 +920,25 @@ void TformBench::ShowPictureMenu(TPicture which, const QPoint& at) {
 // ---------------------------------------------------------------------------
 // Pictures
 
-QSize TformBench::MinimumPictureRoom(TPicture which) {
-  const int height = kTop + kGrid + kEdge;
+namespace {
+
+// What a picture's box holds around its array: left, top, right, bottom.
+QMargins PictureMargins(TformBench::TPicture which) {
   switch (which) {
-    case pcSinogram:
-      return {kSinogramLeft + kGrid + kEdge, height};
-    case pcDifference:
-      return {kEdge + kGrid + kScaleRoom, height};
+    case TformBench::pcSinogram:
+      return {kSinogramLeft, kTop, kEdge, kAxisBelow};
+    case TformBench::pcDifference:
+      return {kAxisLeft, kTop, kScaleRoom, kAxisBelow};
     default:
-      return {kEdge + kGrid + kEdge, height};
+      return {kAxisLeft, kTop, kColourBarRoom, kAxisBelow};
   }
+}
+
+}  // namespace
+
+QSize TformBench::MinimumPictureRoom(TPicture which) {
+  const QMargins m = PictureMargins(which);
+  return {m.left() + kGrid + m.right(), m.top() + kGrid + m.bottom()};
 }
 
 void TformBench::resizeEvent(QResizeEvent* event) {
@@ -952,7 +962,8 @@ void TformBench::BalancePictures() {
     const int room = boxes_[p]->width() - (MinimumPictureRoom(p).width() - kGrid);
     side = side < 0 ? room : std::min(side, room);
   }
-  const int spare = boxes_[pcPhantom]->height() - (kTop + side + kEdge);
+  const int spare =
+      boxes_[pcPhantom]->height() - (MinimumPictureRoom(pcPhantom).height() - kGrid + side);
   const int pictures =
       std::clamp(sizes[0] - spare, splitPictures->widget(0)->minimumSizeHint().height(),
                  total - splitPictures->widget(1)->minimumSizeHint().height());
@@ -980,16 +991,16 @@ TPlacement TformBench::PlacementOf(TPicture which) const {
   if (which == pcSinogram) {
     p.Rows = shown_ ? shown_->Sinogram.Rows : 0;
     p.Columns = shown_ ? shown_->Sinogram.Columns : 0;
-    p.Left = kSinogramLeft;
+    p.Left = PictureMargins(which).left();
     // A bin as wide as a cell; the views stretched or thinned to the pictures' height.
-    const int room = PictureSize(*boxes_[which]).width() - kSinogramLeft - kEdge;
+    const int room = PictureSize(*boxes_[which]).width() - p.Left - PictureMargins(which).right();
     p.Width = std::max(
         0, std::min<int>(room, static_cast<int>(std::lround(double(p.Columns) * side / kGrid))));
     if (p.Rows <= 0 || p.Columns <= 0) p.Width = p.Height = 0;
     return WithView(p, zoom_);
   }
   p.Rows = p.Columns = kGrid;
-  p.Left = kEdge;
+  p.Left = PictureMargins(which).left();
   p.Width = side;
   return WithView(p, zoom_);
 }
@@ -1096,10 +1107,9 @@ void TformBench::PaintPicture(TPicture which) {
     PaintArray(canvas, shown, [&](int row, int column) {
       return green(form_.Grid[static_cast<std::size_t>(column)][static_cast<std::size_t>(row)]);
     });
-    if (window) {
-      const TWindowLevel w = ShownWindow(pcPhantom);
-      PaintColourBar(canvas, p, w.Low(), w.High(), green, LabelsOf(which));
-    }
+    const TWindowLevel w = ShownWindow(pcPhantom);
+    PaintColourBar(canvas, p, w.Low(), w.High(), green, LabelsOf(which));
+    PaintGridAxes(canvas, shown, LabelsOf(which));
     if (scan) {
       PaintBeam(canvas, BeamDrawing(*g, beamAt_->first, beamAt_->second, shown),
                 TRect{0, 0, room.width(), room.height()}, LabelsOf(which));
@@ -1122,6 +1132,7 @@ void TformBench::PaintPicture(TPicture which) {
     PaintArray(canvas, p,
                [&](int row, int column) { return GreyColor(s.At(row, column), low, high); });
     PaintAngleAxis(canvas, p, shown_->Input.Settings.Geometry, LabelsOf(which));
+    PaintBinAxis(canvas, p, LabelsOf(which));
     // The view whose profile is plotted: a dotted line across, and a mark on each side.
     if (view_ < s.Rows) {
       const int y = static_cast<int>(std::floor(p.YOfRow(view_)));
@@ -1147,10 +1158,11 @@ void TformBench::PaintPicture(TPicture which) {
       return TRgb{level, level, level};
     };
     PaintArray(canvas, p, [&](int row, int column) { return grey(r.At(row, column)); });
-    if (window) {
+    if (window || low <= high) {  // no bar for an array without a finite value
       const TWindowLevel w = ShownWindow(pcReconstruction);
       PaintColourBar(canvas, p, w.Low(), w.High(), grey, LabelsOf(which));
     }
+    PaintGridAxes(canvas, p, LabelsOf(which));
     PaintProfileLine(canvas, p);
   } else {
     const TArray2D& d = *ShownDifference();
@@ -1158,6 +1170,7 @@ void TformBench::PaintPicture(TPicture which) {
     PaintArray(canvas, p,
                [&](int row, int column) { return DivergingColor(d.At(row, column), limit); });
     PaintDivergingScale(canvas, p, limit, LabelsOf(which));
+    PaintGridAxes(canvas, p, LabelsOf(which));
     PaintProfileLine(canvas, p);
   }
   PaintCursor(canvas, p, which);

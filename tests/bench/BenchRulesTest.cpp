@@ -13,6 +13,7 @@
 #include "bench/BenchExport.h"
 #include "bench/BenchLayout.h"
 #include "bench/BenchPictures.h"
+#include "model/ProjectionModel.h"
 #include "tomo/FanBeam.h"
 #include "ui/GridImage.h"
 #include "ui/MainFormUnit.h"
@@ -323,6 +324,71 @@ TEST(WindowLevel, MapsTheWindowOntoTheWholeScaleAndDragsInStepsOfTheDefault) {
   };
   for (const auto& c : drags)
     EXPECT_EQ(DraggedWindow(c.start, c.dx, c.dy, c.range), c.expected) << c.name;
+}
+
+// The grid's cell centres lie at 1 + 19 i / 127 in model units, from 1 to 20.
+TEST(ModelUnits, CellCentresAreTheGridsCoordinatesZoomedOrNot) {
+  TPlacement whole;  // one pixel a cell
+  whole.Left = 2;
+  whole.Top = 16;
+  whole.Width = whole.Height = whole.Rows = whole.Columns = 128;
+  TPlacement doubled = whole;  // two pixels a cell: centres between pixels
+  doubled.Left = doubled.Top = 0;
+  doubled.Width = doubled.Height = 256;
+  const TPlacement zoomed = WithView(doubled, TView{2, 0.5, 0.5});  // cells 32 to 95, 4 pixels each
+  const struct {
+    const char* name;
+    TPlacement placement;
+    double pixel;  // across and down alike
+    double model;
+  } cases[] = {
+      {"first cell's centre", whole, 2.5, 1},
+      {"last cell's centre", whole, 129.5, 20},
+      {"the middle of the grid", whole, 66, 10.5},
+      {"left edge", whole, 2, 1 - 19.0 / 254},
+      {"doubled, first centre", doubled, 1, 1},
+      {"doubled, last centre", doubled, 255, 20},
+      {"zoomed, cell 32", zoomed, 2, TProjectionModel::GridCoordinate(32)},
+      {"zoomed, cell 95", zoomed, 254, TProjectionModel::GridCoordinate(95)},
+  };
+  for (const auto& c : cases) {
+    TPlacement across = c.placement, down = c.placement;
+    down.Top = c.placement.Left;  // the same numbers down as across
+    down.FirstRow = c.placement.FirstColumn;
+    EXPECT_NEAR(ModelXAt(across, c.pixel), c.model, 1e-12) << c.name;
+    EXPECT_NEAR(ModelYAt(down, c.pixel), c.model, 1e-12) << c.name;
+    EXPECT_NEAR(XOfModel(across, c.model), c.pixel, 1e-9) << c.name;
+    EXPECT_NEAR(YOfModel(down, c.model), c.pixel, 1e-9) << c.name;
+  }
+  // A blob's handle sits on the cell centre of its mean.
+  TPhantomBlob blob;
+  blob.MX = TProjectionModel::GridCoordinate(10);
+  blob.MY = TProjectionModel::GridCoordinate(127);
+  EXPECT_EQ(HandlePixel(whole, blob), (TPoint{12, 143}));
+}
+
+TEST(ModelUnits, TicksAreRoundAndFarEnoughApart) {
+  const struct {
+    const char* name;
+    double from, to, pixelsPerUnit, gap;
+    std::vector<double> ticks;
+  } cases[] = {
+      {"the grid at 128 pixels", 1, 20, 128 / 19.0, 30, {5, 10, 15, 20}},
+      {"the grid at 512 pixels", 1, 20, 512 / 19.0, 30, {2, 4, 6, 8, 10, 12, 14, 16, 18, 20}},
+      {"either order", 20, 1, 128 / 19.0, 30, {5, 10, 15, 20}},
+      {"zoomed in", 9.6, 10.7, 107, 30, {10, 10.5}},
+      {"a step exactly at the gap", 0, 30, 3, 30, {0, 10, 20, 30}},
+      {"bins", -0.5, 362.5, 128 / 363.0, 30, {0, 100, 200, 300}},
+      {"across zero", -12, 12, 10, 25, {-10, -5, 0, 5, 10}},
+      {"no scale", 1, 20, 0, 30, {}},
+      {"not a number", std::nan(""), 20, 10, 30, {}},
+  };
+  for (const auto& c : cases) {
+    const std::vector<double> ticks = RoundTicks(c.from, c.to, c.pixelsPerUnit, c.gap);
+    ASSERT_EQ(ticks.size(), c.ticks.size()) << c.name;
+    for (std::size_t i = 0; i < ticks.size(); ++i)
+      EXPECT_NEAR(ticks[i], c.ticks[i], 1e-12) << c.name;
+  }
 }
 
 // Every command line of commands.sh, run through the export tool's own parser and chain,
