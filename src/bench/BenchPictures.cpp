@@ -169,6 +169,37 @@ TPlacement PlaceArray(int rows, int columns, const TRect& area) {
   return p;
 }
 
+std::optional<TProfilePick> PickAt(const TPlacement& placement, const TProfilePick& current, int x,
+                                   int y) {
+  const int column = placement.ColumnAt(x), row = placement.RowAt(y);
+  if (column < 0 || row < 0) return std::nullopt;
+  return TProfilePick{column, row, current.AlongColumn};
+}
+
+TProfile ProfileOf(const TProfilePick& pick, const TArray2D& truth,
+                   const TArray2D& reconstruction) {
+  TProfile profile;
+  const int count = pick.AlongColumn ? truth.Rows : truth.Columns;
+  for (int i = 0; i < count; ++i) {
+    const int row = pick.AlongColumn ? i : pick.Row, column = pick.AlongColumn ? pick.Column : i;
+    profile.Position.push_back(TProjectionModel::GridCoordinate(i));
+    profile.Truth.push_back(truth.At(row, column));
+    profile.Reconstruction.push_back(reconstruction.At(row, column));
+  }
+  const int through = pick.AlongColumn ? pick.Column : pick.Row;
+  profile.Title = std::string(pick.AlongColumn ? "Column " : "Row ") + std::to_string(through) +
+                  (pick.AlongColumn ? " (x = " : " (y = ") +
+                  ShortNumber(TProjectionModel::GridCoordinate(through)) +
+                  "): phantom green, reconstruction red";
+  profile.Axis = pick.AlongColumn ? "y" : "x";
+  return profile;
+}
+
+int ProfileLinePixel(const TPlacement& placement, const TProfilePick& pick) {
+  return static_cast<int>(
+      std::floor(pick.AlongColumn ? placement.XOfColumn(pick.Column) : placement.YOfRow(pick.Row)));
+}
+
 TRgb GreenColor(double value, double gridMax) {
   if (!(gridMax > 0)) return {};
   return {0, GreenLevel(value, gridMax), 0};

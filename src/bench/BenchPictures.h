@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -83,6 +84,28 @@ TPlacement WithView(TPlacement placement, const TView& view);
 // the pixel of such a position.
 std::pair<double, double> FractionAt(const TPlacement& placement, int x, int y);
 TPoint PixelOfFraction(const TPlacement& placement, double fx, double fy);
+
+// The profile the bench plots: the grid's row (or column) through a picked cell, of the
+// phantom and of the reconstruction.
+struct TProfilePick {
+  int Column = 64;
+  int Row = 64;
+  bool AlongColumn = false;
+  bool operator==(const TProfilePick&) const = default;
+};
+// The pick of a press at picture pixel (x, y) on a grid picture: the cell shown there,
+// the direction kept; none off the part of the array shown.
+std::optional<TProfilePick> PickAt(const TPlacement& placement, const TProfilePick& current, int x,
+                                   int y);
+// The plot of a pick on arrays of the grid's size ([iy][ix]): the model coordinate along
+// the line, both arrays' values there, the chart's title and the name of its axis.
+struct TProfile {
+  std::vector<double> Position, Truth, Reconstruction;
+  std::string Title, Axis;
+};
+TProfile ProfileOf(const TProfilePick& pick, const TArray2D& truth, const TArray2D& reconstruction);
+// Where a grid picture draws the pick's line: the pixel x of a column's, y of a row's.
+int ProfileLinePixel(const TPlacement& placement, const TProfilePick& pick);
 
 // The phantom's green, as the main window paints its grid (black when nothing is enabled).
 TRgb GreenColor(double value, double gridMax);

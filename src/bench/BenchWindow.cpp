@@ -99,13 +99,6 @@ class TPhantomCommand : public QUndoCommand {
   int merge_;
 };
 
-std::vector<double> GridCoordinates() {
-  std::vector<double> x(kGrid);
-  for (int i = 0; i < kGrid; ++i)
-    x[static_cast<std::size_t>(i)] = TProjectionModel::GridCoordinate(i);
-  return x;
-}
-
 QString AskOpenWithDialog(QWidget* parent, const QString& caption, const QString& folder) {
   return QFileDialog::getOpenFileName(parent, caption, folder,
                                       "Phantom files (*.csv);;All files (*)");
@@ -1185,14 +1178,13 @@ TTextOut TformBench::LabelsOf(TPicture which) const {
 void TformBench::PaintProfileLine(TCanvas& canvas, const TPlacement& p) const {
   canvas.Pen().SetColor(clYellow);
   canvas.Pen().SetStyle(TPenStyle::psDot);
-  if (profileColumn_) {
-    const int x = static_cast<int>(std::floor(p.XOfColumn(profileX_)));
-    canvas.MoveTo(x, p.Top);
-    canvas.LineTo(x, p.Top + p.Height);
+  const int at = ProfileLinePixel(p, profile_);
+  if (profile_.AlongColumn) {
+    canvas.MoveTo(at, p.Top);
+    canvas.LineTo(at, p.Top + p.Height);
   } else {
-    const int y = static_cast<int>(std::floor(p.YOfRow(profileY_)));
-    canvas.MoveTo(p.Left, y);
-    canvas.LineTo(p.Left + p.Width, y);
+    canvas.MoveTo(p.Left, at);
+    canvas.LineTo(p.Left + p.Width, at);
   }
   canvas.Pen().SetStyle(TPenStyle::psSolid);
 }
@@ -1233,8 +1225,8 @@ void TformBench::BindImages() {
   };
   for (TPicture which : {pcReconstruction, pcDifference})
     boxes_[which]->OnPress = [this, which](int x, int y, bool) {
-      const TPlacement p = PlacementOf(which);
-      if (p.ColumnAt(x) >= 0 && p.RowAt(y) >= 0) PickProfile(p.ColumnAt(x), p.RowAt(y));
+      if (const auto pick = PickAt(PlacementOf(which), profile_, x, y))
+        PickProfile(pick->Column, pick->Row);
     };
   for (int i = 0; i < kPictureCount; ++i)
     boxes_[i]->OnMenuKey = [this, i](const QPoint& at) {
@@ -1313,7 +1305,7 @@ void TformBench::HandlePress(int x, int y, bool shift) {
   const TPlacement p = PlacementOf(pcPhantom);
   const int blob = HandleAt(p, phantom_, x, y);
   if (blob < 0) {
-    if (p.ColumnAt(x) >= 0 && p.RowAt(y) >= 0) PickProfile(p.ColumnAt(x), p.RowAt(y));
+    if (const auto pick = PickAt(p, profile_, x, y)) PickProfile(pick->Column, pick->Row);
     return;
   }
   drag_ = Drag{blob, x, y, shift, phantom_, ""};
@@ -1359,14 +1351,14 @@ bool TformBench::HandleWheel(int notches, int x, int y) {
 // Profiles
 
 void TformBench::PickProfile(int ix, int iy) {
-  profileX_ = std::clamp(ix, 0, kGrid - 1);
-  profileY_ = std::clamp(iy, 0, kGrid - 1);
+  profile_.Column = std::clamp(ix, 0, kGrid - 1);
+  profile_.Row = std::clamp(iy, 0, kGrid - 1);
   UpdateProfiles();
   for (TPicture p : {pcPhantom, pcReconstruction, pcDifference}) boxes_[p]->Invalidate();
 }
 
 void TformBench::SetProfileAlongColumn(bool column) {
-  profileColumn_ = column;
+  profile_.AlongColumn = column;
   if (comboProfile->currentIndex() != (column ? 1 : 0))
     comboProfile->setCurrentIndex(column ? 1 : 0);
   UpdateProfiles();
@@ -1382,21 +1374,11 @@ void TformBench::PickView(int view) {
 void TformBench::UpdateProfiles() {
   if (!shown_) return;
   const TBenchResult& r = *shown_;
-  const std::vector<double> x = GridCoordinates();
-  std::vector<double> truth(kGrid), reconstruction(kGrid);
-  for (int i = 0; i < kGrid; ++i) {
-    const int row = profileColumn_ ? i : profileY_, column = profileColumn_ ? profileX_ : i;
-    truth[static_cast<std::size_t>(i)] = r.Input.Truth.At(row, column);
-    reconstruction[static_cast<std::size_t>(i)] = r.Reconstruction.At(row, column);
-  }
-  const int through = profileColumn_ ? profileX_ : profileY_;
-  profileChart_->SetTitle(std::string(profileColumn_ ? "Column " : "Row ") +
-                          std::to_string(through) + (profileColumn_ ? " (x = " : " (y = ") +
-                          ShortNumber(TProjectionModel::GridCoordinate(through)) +
-                          "): phantom green, reconstruction red");
-  profileChart_->Chart().BottomAxis().Title.SetCaption(profileColumn_ ? "y" : "x");
-  profileChart_->SetPoints(0, x, truth);
-  profileChart_->SetPoints(1, x, reconstruction);
+  const TProfile profile = ProfileOf(profile_, r.Input.Truth, r.Reconstruction);
+  profileChart_->SetTitle(profile.Title);
+  profileChart_->Chart().BottomAxis().Title.SetCaption(profile.Axis);
+  profileChart_->SetPoints(0, profile.Position, profile.Truth);
+  profileChart_->SetPoints(1, profile.Position, profile.Reconstruction);
 
   const TScanGeometry& g = r.Input.Settings.Geometry;
   const int view = std::min(view_, r.Sinogram.Rows - 1);

@@ -219,6 +219,7 @@ class TformBench : public QWidget {
   TPlacement PlacementOf(TPicture which) const;
   // The profiles through cell (ix, iy) along a row (or a column); a view of the sinogram.
   void PickProfile(int ix, int iy);
+  const TProfilePick& Profile() const { return profile_; }
   void SetProfileAlongColumn(bool column);
   void PickView(int view);
   int PickedView() const { return view_; }
@@ -334,8 +335,7 @@ class TformBench : public QWidget {
   std::unique_ptr<TBenchChart> profileChart_;
   std::unique_ptr<TBenchChart> viewChart_;
   std::unique_ptr<TBenchChart> filterChart_;
-  int profileX_ = 64, profileY_ = 64;
-  bool profileColumn_ = false;
+  TProfilePick profile_;
   int view_ = 0;
   TView zoom_;
   std::optional<std::pair<double, double>> cursor_;

@@ -391,6 +391,61 @@ TEST(ModelUnits, TicksAreRoundAndFarEnoughApart) {
   }
 }
 
+TEST(Profiles, APressPicksTheCellShownAndTheLineFollowsIt) {
+  TPlacement whole;  // one pixel a cell
+  whole.Left = 2;
+  whole.Top = 16;
+  whole.Width = whole.Height = whole.Rows = whole.Columns = 128;
+  TPlacement doubled = whole;
+  doubled.Left = doubled.Top = 0;
+  doubled.Width = doubled.Height = 256;
+  const TPlacement zoomed = WithView(doubled, TView{2, 0.5, 0.5});  // cells 32 to 95, 4 pixels each
+  const TProfilePick row{64, 64, false}, column{64, 64, true};
+  const struct {
+    const char* name;
+    TPlacement placement;
+    TProfilePick current;
+    int x, y;
+    std::optional<TProfilePick> pick;
+    int line;  // the pick's line, x of a column or y of a row
+  } cases[] = {
+      {"first cell", whole, row, 2, 16, TProfilePick{0, 0, false}, 16},
+      {"last cell", whole, column, 129, 143, TProfilePick{127, 127, true}, 129},
+      {"left of the array", whole, row, 1, 16, std::nullopt, 0},
+      {"below the array", whole, row, 50, 144, std::nullopt, 0},
+      {"zoomed, cell 32", zoomed, row, 3, 0, TProfilePick{32, 32, false}, 2},
+      {"zoomed, cell 33 across", zoomed, column, 4, 255, TProfilePick{33, 95, true}, 6},
+  };
+  for (const auto& c : cases) {
+    const std::optional<TProfilePick> pick = PickAt(c.placement, c.current, c.x, c.y);
+    EXPECT_EQ(pick, c.pick) << c.name;
+    if (pick) {
+      EXPECT_EQ(ProfileLinePixel(c.placement, *pick), c.line) << c.name;
+    }
+  }
+
+  // The values along the line, from arrays whose cells say where they are.
+  TArray2D truth(128, 128), reconstruction(128, 128);
+  for (int iy = 0; iy < 128; ++iy)
+    for (int ix = 0; ix < 128; ++ix) {
+      truth.At(iy, ix) = 1000 * iy + ix;
+      reconstruction.At(iy, ix) = -(1000 * iy + ix);
+    }
+  const TProfile along = ProfileOf({5, 7, false}, truth, reconstruction);
+  ASSERT_EQ(along.Position.size(), 128u);
+  EXPECT_EQ(along.Position.front(), 1);
+  EXPECT_EQ(along.Position.back(), 20);
+  EXPECT_EQ(along.Truth[9], 7009);
+  EXPECT_EQ(along.Reconstruction[127], -7127);
+  EXPECT_EQ(along.Title, "Row 7 (y = 2.05): phantom green, reconstruction red");
+  EXPECT_EQ(along.Axis, "x");
+  const TProfile down = ProfileOf({5, 7, true}, truth, reconstruction);
+  EXPECT_EQ(down.Truth[9], 9005);
+  EXPECT_EQ(down.Reconstruction[127], -127005);
+  EXPECT_EQ(down.Title, "Column 5 (x = 1.75): phantom green, reconstruction red");
+  EXPECT_EQ(down.Axis, "y");
+}
+
 // Every command line of commands.sh, run through the export tool's own parser and chain,
 // gives the bytes the bench writes into the same file: in parallel beam and in a fan.
 TEST(BenchExportCommands, RunAsTheExportToolTheyGiveTheBenchsFiles) {
