@@ -945,6 +945,20 @@ void TformBench::resizeEvent(QResizeEvent* event) {
       Qt::QueuedConnection);
 }
 
+void TformBench::moveEvent(QMoveEvent* event) {
+  QWidget::moveEvent(event);
+  // A window manager frames the window after it was placed, with a title bar that the
+  // placement could not count: the first time a frame shows, it is brought inside the
+  // screen. Later moves are the user's.
+  if (framed_ || !isVisible() || frameGeometry().size() == size() || !screen()) return;
+  framed_ = true;
+  const QRect frame = frameGeometry();
+  const QRect inside = InsideScreen(frame, screen()->availableGeometry());
+  if (inside == frame) return;
+  resize(size() - (frame.size() - inside.size()));
+  move(inside.topLeft());
+}
+
 void TformBench::BalancePictures() {
   if (!splitPictures || splitPictures->count() != 2) return;
   const QList<int> sizes = splitPictures->sizes();

@@ -290,6 +290,7 @@ class TformBench : public QWidget {
   QString StartFolder() const;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
   // From the worker's thread: `call` runs on the window's thread, in the order posted,
   // unless the window is gone first.
   void PostReport(std::function<void()> call);
@@ -325,6 +326,7 @@ class TformBench : public QWidget {
   bool filling_ = false;  // the table is being refilled: its changes are not edits
   bool settingControls_ = false;
   bool runWhenReleased_ = false;
+  bool framed_ = false;         // the window manager's frame has been seen and fitted
   bool splitterMoved_ = false;  // by the user: the balance is theirs from then on  // a change
                                 // waits for the mouse button's release
   QString phantomFile_;         // the phantom's file name ("" before one is opened or saved)

@@ -55,6 +55,21 @@ TEST(BenchLayout, OpensBesideTheMainWindowAndInsideTheScreen) {
   }
 }
 
+TEST(BenchLayout, AFrameTooTallForTheScreenIsBroughtInside) {
+  const struct {
+    const char* name;
+    QRect frame, available, inside;
+  } cases[] = {
+      {"fits", {100, 50, 800, 600}, {0, 0, 1366, 768}, {100, 50, 800, 600}},
+      {"title bar uncounted", {0, 0, 1366, 788}, {0, 0, 1366, 768}, {0, 0, 1366, 768}},
+      {"off the bottom", {0, 300, 1000, 600}, {0, 0, 1366, 768}, {0, 168, 1000, 600}},
+      {"off the left", {-40, 0, 1000, 600}, {0, 0, 1366, 768}, {0, 0, 1000, 600}},
+      {"panel on top", {0, 0, 1280, 720}, {0, 24, 1280, 696}, {0, 24, 1280, 696}},
+      {"wider than the screen", {500, 0, 2000, 700}, {0, 0, 1280, 720}, {0, 0, 1280, 700}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(InsideScreen(c.frame, c.available), c.inside) << c.name;
+}
+
 TEST(BenchLayout, OneSideForThePictures) {
   EXPECT_EQ(SharedSide({{300, 200}, {150, 400}, {500, 500}}), 150);
   EXPECT_EQ(SharedSide({{0, 10}}), 1);
