@@ -603,6 +603,18 @@ TEST_F(Bench, ARightDragSetsTheWindowAndResetGivesTheDefaultBack) {
   EXPECT_EQ(bench->Picture(TformBench::pcReconstruction), before);
 }
 
+// At ratio 1 the charts' texts are in their own pictures (the profile chart's blue is
+// its title's alone).
+TEST_F(Bench, ChartTextsAreInTheChartsPicturesAtRatioOne) {
+  TChartControl* control = bench->ProfileChart().Control();
+  control->repaint();
+  const TPixelSurface& surface = control->Surface().Surface();
+  int blue = 0;
+  for (int y = 0; y < surface.Height(); ++y)
+    for (int x = 0; x < surface.Width(); ++x) blue += ColorOfPixel(surface.PixelAt(x, y)) == clBlue;
+  EXPECT_GT(blue, 50);
+}
+
 // Fan beam from the settings: R and D are greyed for parallel beam, the bins follow the
 // export tool's default, the caption names the geometry. The mouse over the sinogram
 // draws the scan of its view on the phantom: the source lies above the centre at view 0
