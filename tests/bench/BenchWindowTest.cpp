@@ -579,14 +579,6 @@ TEST_F(Bench, ARightDragSetsTheWindowAndResetGivesTheDefaultBack) {
   EXPECT_NEAR(w.Level, start.Level + start.Width / 8, 1e-12 * start.Width);
   EXPECT_FALSE(bench->WindowOf(TformBench::pcPhantom));
   EXPECT_NE(bench->Picture(TformBench::pcReconstruction), before);
-  // The window stays through a new result.
-  TBenchSettings more;
-  more.Geometry.Views = 90;
-  bench->SetSettings(more);
-  WaitIdle();
-  EXPECT_EQ(bench->WindowOf(TformBench::pcReconstruction), w);
-  bench->SetSettings(TBenchSettings{});
-  WaitIdle();
 
   QTest::mouseClick(recon, Qt::RightButton, {}, at);
   auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());

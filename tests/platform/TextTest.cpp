@@ -5,6 +5,7 @@
 #include <QPalette>
 #include <QScreen>
 
+#include <tuple>
 #include <vector>
 
 #include "PixelAsserts.h"
@@ -141,60 +142,33 @@ TEST(TextOut, RotatedByNinetyDegreesRunsUpwards) {
   }
 }
 
-// A sink takes each text with the cell it would have filled; the surface gets the opaque
-// background but no glyph.
+// A sink takes each text with the cell it would have filled (here aligned right); the
+// surface gets the opaque background but no glyph. A turned text comes with the point it
+// turns about and its unturned cell relative to that point.
 TEST(TextOut, ASinkTakesTheTextWhereItsCellWouldBe) {
   const int width = MeasureText(Arial8(), "123").Width;
-  const struct {
-    const char* name;
-    unsigned align;
-    int left, top;
-  } cases[] = {
-      {"left, top", TA_LEFT | TA_TOP, 30, 14},
-      {"right, top", TA_RIGHT | TA_TOP, 30 - width, 14},
-      {"centre, bottom", TA_CENTER | TA_BOTTOM, 30 - width / 2, 14 - 12},
-  };
-  for (const auto& c : cases) {
-    TextSheet sheet;
-    std::vector<TTextRun> runs;
-    sheet.s().SetTextSink([&runs](const TTextRun& r) { runs.push_back(r); });
-    sheet.s().SetClip({1, 2, 50, 28});
-    sheet.s().SetBkMode(OPAQUE);
-    sheet.s().SetTextAlign(c.align);
-    sheet.s().TextOut(30, 14, "123");
-    EXPECT_TRUE(PixelsOf(sheet.s(), clBlue).empty()) << c.name;
-    EXPECT_EQ(PixelsOf(sheet.s(), clRed),
-              testing::RectPixels(c.left, c.top, c.left + width, c.top + 12))
-        << c.name;
-    ASSERT_EQ(runs.size(), 1u) << c.name;
-    EXPECT_EQ(runs[0].X, c.left) << c.name;
-    EXPECT_EQ(runs[0].Y, c.top) << c.name;
-    EXPECT_EQ(runs[0].Degrees, 0) << c.name;
-    EXPECT_EQ(runs[0].Text, "123") << c.name;
-    EXPECT_EQ(runs[0].Font, Arial8()) << c.name;
-    EXPECT_EQ(runs[0].Color, clBlue) << c.name;
-    EXPECT_EQ(runs[0].Clip, (TRect{1, 2, 50, 28})) << c.name;
-  }
-  // Turned: the point it turns about, and the unturned cell relative to it.
-  TBitmap bitmap(40, 60);
-  TRaster& s = bitmap.Raster();
+  TextSheet sheet;
   std::vector<TTextRun> runs;
-  s.SetTextSink([&runs](const TTextRun& r) { runs.push_back(r); });
-  s.SetFont(Arial8());
-  s.SetTextColor(clWhite);
-  s.SetTextAlign(TA_LEFT | TA_BOTTOM);
-  s.RotatedTextOut(10, 50, 90, "1234");
-  EXPECT_TRUE(PixelsOf(s, clWhite).empty());
-  ASSERT_EQ(runs.size(), 1u);
-  EXPECT_EQ(runs[0].X, 10);
-  EXPECT_EQ(runs[0].Y, 50);
-  EXPECT_EQ(runs[0].Degrees, 90);
-  EXPECT_EQ(runs[0].CellX, 0);
-  EXPECT_EQ(runs[0].CellY, -12);
-  // Without the sink, glyphs again.
-  s.SetTextSink({});
-  s.RotatedTextOut(10, 50, 90, "1234");
-  EXPECT_FALSE(PixelsOf(s, clWhite).empty());
+  sheet.s().SetTextSink([&runs](const TTextRun& r) { runs.push_back(r); });
+  sheet.s().SetClip({1, 2, 50, 28});
+  sheet.s().SetBkMode(OPAQUE);
+  sheet.s().SetTextAlign(TA_RIGHT | TA_TOP);
+  sheet.s().TextOut(30, 14, "123");
+  sheet.s().SetTextAlign(TA_LEFT | TA_BOTTOM);
+  sheet.s().RotatedTextOut(10, 20, 90, "1234");
+  EXPECT_TRUE(PixelsOf(sheet.s(), clBlue).empty());
+  EXPECT_EQ(PixelsOf(sheet.s(), clRed), testing::RectPixels(30 - width, 14, 30, 26));
+  ASSERT_EQ(runs.size(), 2u);
+  const TTextRun& r = runs[0];
+  EXPECT_EQ(std::tuple(r.X, r.Y, r.Degrees, r.Text, r.Color),
+            std::tuple(30 - width, 14, 0.0, "123", clBlue));
+  EXPECT_EQ(r.Font, Arial8());
+  EXPECT_EQ(r.Clip, (TRect{1, 2, 50, 28}));
+  const TTextRun& t = runs[1];
+  EXPECT_EQ(std::tuple(t.X, t.Y, t.Degrees, t.CellX, t.CellY), std::tuple(10, 20, 90.0, 0, -12));
+  sheet.s().SetTextSink({});  // without it, glyphs again
+  sheet.s().TextOut(30, 14, "123");
+  EXPECT_FALSE(PixelsOf(sheet.s(), clBlue).empty());
 }
 
 TEST(SystemColors, ClassicTableAndToolkitPalette) {
