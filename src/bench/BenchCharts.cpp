@@ -28,6 +28,7 @@ TBenchChart::TBenchChart(QWidget* parent, const std::string& title,
     series_.push_back(std::move(series));
   }
 
+  control_->SetScreenText(true);  // crisp beside the widgets' text on a scaled screen
   control_->OnPaint = [this] { chart_->HandlePaint(); };
   control_->OnResize = [this] { chart_->HandleResize(); };
   auto buttonOf = [](int button) {

@@ -12,6 +12,8 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QTableWidget>
@@ -23,6 +25,21 @@
 #include "tomo/FanBeam.h"
 
 namespace quarvel {
+
+namespace {
+
+// A scroll area that asks for room for all of its content (the toolkit's own asks for at
+// most 24 lines), so that it scrolls only where the window is short of room.
+class TWholeScrollArea : public QScrollArea {
+ public:
+  using QScrollArea::QScrollArea;
+  QSize sizeHint() const override {
+    if (!widget()) return QScrollArea::sizeHint();
+    return widget()->sizeHint() + QSize(verticalScrollBar()->sizeHint().width(), 0);
+  }
+};
+
+}  // namespace
 
 TBenchPlacement BesideMainWindow(const QRect& mainFrame, const QSize& frame, const QSize& preferred,
                                  const QSize& minimum, const QRect& available) {
@@ -49,6 +66,14 @@ TBenchPlacement BesideMainWindow(const QRect& mainFrame, const QSize& frame, con
   const int height = std::min(preferred.height() + frame.height(), available.height());
   const int y = std::clamp(mainFrame.top(), available.top(), available.bottom() + 1 - height);
   return {{x, y, width, height}, main};
+}
+
+QRect InsideScreen(const QRect& frame, const QRect& available) {
+  const int width = std::min(frame.width(), available.width());
+  const int height = std::min(frame.height(), available.height());
+  const int x = std::clamp(frame.x(), available.left(), available.right() + 1 - width);
+  const int y = std::clamp(frame.y(), available.top(), available.bottom() + 1 - height);
+  return {x, y, width, height};
 }
 
 int SharedSide(const std::vector<QSize>& rooms) {
@@ -191,7 +216,19 @@ void TformBench::CreateControls() {
       Described(new QPushButton("Re&move", leftPanel), "Remove blob", "Removes the selected blob");
   for (QPushButton* b : {btnAdd, btnDuplicate, btnRemove}) blobButtons->addWidget(b);
   left->addLayout(blobButtons);
-  left->addWidget(CreateSettingsPanel());
+  // The settings scroll on a short screen (1280 x 720 with a title bar), so that the
+  // window's least height is the pictures' and the plots', not the list of settings.
+  auto* settings = new TWholeScrollArea(leftPanel);
+  settings->setObjectName("scrollSettings");
+  settings->setFrameShape(QFrame::NoFrame);
+  settings->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  settings->setWidgetResizable(true);
+  QWidget* panel = CreateSettingsPanel();
+  settings->setWidget(panel);
+  settings->setMinimumWidth(panel->minimumSizeHint().width() +
+                            settings->verticalScrollBar()->sizeHint().width());
+  settings->setMinimumHeight(4 * settings->fontMetrics().lineSpacing());
+  left->addWidget(settings);
   leftPanel->setMinimumWidth(leftPanel->minimumSizeHint().width());
 
   // Right: the four pictures, the figures and the plots, split in height.

@@ -30,6 +30,10 @@ struct TBenchPlacement {
 TBenchPlacement BesideMainWindow(const QRect& mainFrame, const QSize& frame, const QSize& preferred,
                                  const QSize& minimum, const QRect& available);
 
+// A frame moved, and shrunk where it must be, to lie inside `available`: for a window
+// the window manager framed only after it was placed (its title bar then uncounted).
+QRect InsideScreen(const QRect& frame, const QRect& available);
+
 // The common side of square pictures, one per room (each room the area its picture may
 // fill): the smallest room's shorter side, at least 1.
 int SharedSide(const std::vector<QSize>& rooms);

@@ -68,6 +68,52 @@ double TPlacement::YOfRow(double row) const {
   return Top + (row + 0.5 - FirstRow) * Height / std::max(1.0, Shown(RowsShown, Rows));
 }
 
+namespace {
+
+constexpr double kGridStep = 19.0 / 127.0;  // model units from one cell to the next
+
+// The fractional cell at a picture position along one side, and back.
+double CellAt(double position, int first, int extent, int cells, double firstCell, double shown) {
+  return firstCell + (position - first) * Shown(shown, cells) / std::max(1, extent) - 0.5;
+}
+
+}  // namespace
+
+double ModelXAt(const TPlacement& p, double x) {
+  return TProjectionModel::GridCoordinate(0) +
+         kGridStep * CellAt(x, p.Left, p.Width, p.Columns, p.FirstColumn, p.ColumnsShown);
+}
+double ModelYAt(const TPlacement& p, double y) {
+  return TProjectionModel::GridCoordinate(0) +
+         kGridStep * CellAt(y, p.Top, p.Height, p.Rows, p.FirstRow, p.RowsShown);
+}
+double XOfModel(const TPlacement& p, double modelX) {
+  return p.XOfColumn((modelX - TProjectionModel::GridCoordinate(0)) / kGridStep);
+}
+double YOfModel(const TPlacement& p, double modelY) {
+  return p.YOfRow((modelY - TProjectionModel::GridCoordinate(0)) / kGridStep);
+}
+
+std::vector<double> RoundTicks(double from, double to, double pixelsPerUnit, double gap) {
+  if (!(pixelsPerUnit > 0) || !std::isfinite(pixelsPerUnit) || !std::isfinite(from) ||
+      !std::isfinite(to))
+    return {};
+  const double least = std::max(gap, 1.0) / pixelsPerUnit;
+  double decade = std::pow(10.0, std::floor(std::log10(least)));
+  double step = decade;
+  for (const double m : {1.0, 2.0, 5.0, 10.0})
+    if (m * decade >= least * (1 - 1e-12)) {
+      step = m * decade;
+      break;
+    }
+  const double low = std::min(from, to), high = std::max(from, to);
+  std::vector<double> ticks;
+  const double first = std::ceil(low / step - 1e-9), last = std::floor(high / step + 1e-9);
+  for (double k = first; k <= last && ticks.size() < 1000; ++k)
+    ticks.push_back(k == 0 ? 0.0 : k * step);
+  return ticks;
+}
+
 TView Zoomed(const TView& view, double fx, double fy, int notches) {
   TView v = view;
   v.Zoom = std::clamp(view.Zoom * std::exp2(std::clamp(notches, -8, 8)), 1.0, 16.0);
@@ -123,6 +169,37 @@ TPlacement PlaceArray(int rows, int columns, const TRect& area) {
   return p;
 }
 
+std::optional<TProfilePick> PickAt(const TPlacement& placement, const TProfilePick& current, int x,
+                                   int y) {
+  const int column = placement.ColumnAt(x), row = placement.RowAt(y);
+  if (column < 0 || row < 0) return std::nullopt;
+  return TProfilePick{column, row, current.AlongColumn};
+}
+
+TProfile ProfileOf(const TProfilePick& pick, const TArray2D& truth,
+                   const TArray2D& reconstruction) {
+  TProfile profile;
+  const int count = pick.AlongColumn ? truth.Rows : truth.Columns;
+  for (int i = 0; i < count; ++i) {
+    const int row = pick.AlongColumn ? i : pick.Row, column = pick.AlongColumn ? pick.Column : i;
+    profile.Position.push_back(TProjectionModel::GridCoordinate(i));
+    profile.Truth.push_back(truth.At(row, column));
+    profile.Reconstruction.push_back(reconstruction.At(row, column));
+  }
+  const int through = pick.AlongColumn ? pick.Column : pick.Row;
+  profile.Title = std::string(pick.AlongColumn ? "Column " : "Row ") + std::to_string(through) +
+                  (pick.AlongColumn ? " (x = " : " (y = ") +
+                  ShortNumber(TProjectionModel::GridCoordinate(through)) +
+                  "): phantom green, reconstruction red";
+  profile.Axis = pick.AlongColumn ? "y" : "x";
+  return profile;
+}
+
+int ProfileLinePixel(const TPlacement& placement, const TProfilePick& pick) {
+  return static_cast<int>(
+      std::floor(pick.AlongColumn ? placement.XOfColumn(pick.Column) : placement.YOfRow(pick.Row)));
+}
+
 TRgb GreenColor(double value, double gridMax) {
   if (!(gridMax > 0)) return {};
   return {0, GreenLevel(value, gridMax), 0};
@@ -134,6 +211,17 @@ TRgb GreyColor(double value, double low, double high) {
 }
 
 TRgb DivergingColor(double value, double limit) { return DivergingRgb(value, limit); }
+
+TWindowLevel WindowOver(double low, double high) { return {high - low, low / 2 + high / 2}; }
+
+TWindowLevel DraggedWindow(const TWindowLevel& start, int dx, int dy, double range) {
+  const double step = std::isfinite(range) && range > 0 ? range / 256 : 1.0 / 256;
+  return {std::max(step, start.Width + dx * step), start.Level + dy * step};
+}
+
+uint8_t WindowedLevel(double value, const TWindowLevel& window) {
+  return GreyLevel(value, window.Low(), window.High());
+}
 
 double LargestMagnitude(const TArray2D& array) { return DivergingReach(array); }
 
@@ -225,6 +313,69 @@ void PaintAngleAxis(TCanvas& canvas, const TPlacement& placement, const TScanGeo
         std::max(0, placement.Top - textHeight - 2), "θ");
 }
 
+namespace {
+
+std::string TickLabel(double value) { return QString::number(value, 'g', 6).toStdString(); }
+
+}  // namespace
+
+void PaintGridAxes(TCanvas& canvas, const TPlacement& p, const TTextOut& text) {
+  const TTextOut write =
+      text ? text : [&canvas](int x, int y, const std::string& t) { canvas.TextOut(x, y, t); };
+  if (p.Width <= 0 || p.Height <= 0) return;
+  canvas.Brush().SetStyle(TBrushStyle::bsClear);
+  canvas.Pen().SetColor(clWindowText);
+  canvas.Pen().SetStyle(TPenStyle::psSolid);
+  canvas.Font().SetColor(clWindowText);
+  const int textHeight = canvas.TextExtent("0").Height;
+  const int bottom = p.Top + p.Height;
+  const double xPerUnit = p.Width / (Shown(p.ColumnsShown, p.Columns) * kGridStep);
+  for (const double m :
+       RoundTicks(ModelXAt(p, p.Left), ModelXAt(p, p.Left + p.Width), xPerUnit, 30)) {
+    const int x = static_cast<int>(std::floor(XOfModel(p, m)));
+    if (x < p.Left || x >= p.Left + p.Width) continue;
+    canvas.MoveTo(x, bottom);
+    canvas.LineTo(x, bottom + 3);
+    const std::string label = TickLabel(m);
+    write(x - canvas.TextExtent(label).Width / 2, bottom + 3, label);
+  }
+  const double yPerUnit = p.Height / (Shown(p.RowsShown, p.Rows) * kGridStep);
+  for (const double m :
+       RoundTicks(ModelYAt(p, p.Top), ModelYAt(p, p.Top + p.Height), yPerUnit, 30)) {
+    const int y = static_cast<int>(std::floor(YOfModel(p, m)));
+    if (y < p.Top || y >= bottom) continue;
+    canvas.MoveTo(p.Left - 4, y);
+    canvas.LineTo(p.Left, y);
+    const std::string label = TickLabel(m);
+    write(p.Left - 6 - canvas.TextExtent(label).Width, y - textHeight / 2, label);
+  }
+  write(p.Left - 6 - canvas.TextExtent("y").Width, std::max(0, p.Top - textHeight - 2), "y");
+  write(p.Left - 6 - canvas.TextExtent("x").Width, bottom + 3, "x");
+}
+
+void PaintBinAxis(TCanvas& canvas, const TPlacement& p, const TTextOut& text) {
+  const TTextOut write =
+      text ? text : [&canvas](int x, int y, const std::string& t) { canvas.TextOut(x, y, t); };
+  if (p.Width <= 0 || p.Height <= 0 || p.Columns <= 0) return;
+  canvas.Brush().SetStyle(TBrushStyle::bsClear);
+  canvas.Pen().SetColor(clWindowText);
+  canvas.Pen().SetStyle(TPenStyle::psSolid);
+  canvas.Font().SetColor(clWindowText);
+  const int bottom = p.Top + p.Height;
+  const double shown = Shown(p.ColumnsShown, p.Columns);
+  const double first = p.FirstColumn - 0.5;  // the bin at the picture's left edge
+  for (const double bin : RoundTicks(first, first + shown, p.Width / shown, 30)) {
+    if (bin < 0 || bin > p.Columns - 1) continue;
+    const int x = static_cast<int>(std::floor(p.XOfColumn(bin)));
+    if (x < p.Left || x >= p.Left + p.Width) continue;
+    canvas.MoveTo(x, bottom);
+    canvas.LineTo(x, bottom + 3);
+    const std::string label = TickLabel(bin);
+    write(x - canvas.TextExtent(label).Width / 2, bottom + 3, label);
+  }
+  write(p.Left - 6 - canvas.TextExtent("bin").Width, bottom + 3, "bin");
+}
+
 void PaintDivergingScale(TCanvas& canvas, const TPlacement& placement, double limit,
                          const TTextOut& text) {
   const TTextOut write =
@@ -247,6 +398,29 @@ void PaintDivergingScale(TCanvas& canvas, const TPlacement& placement, double li
   write(x, placement.Top + placement.Height - textHeight, "-" + ShortNumber(limit));
 }
 
+void PaintColourBar(TCanvas& canvas, const TPlacement& placement, double low, double high,
+                    const std::function<TRgb(double value)>& color, const TTextOut& text) {
+  const TTextOut write =
+      text ? text : [&canvas](int x, int y, const std::string& t) { canvas.TextOut(x, y, t); };
+  if (placement.Height <= 1) return;
+  const int left = placement.Left + placement.Width + 6, width = 10;
+  for (int y = 0; y < placement.Height; ++y) {
+    const double v = high - (high - low) * y / (placement.Height - 1);
+    const TRgb c = color(y == 0 ? high : y == placement.Height - 1 ? low : v);
+    canvas.Pen().SetColor(RgbColor(c.R, c.G, c.B));
+    canvas.MoveTo(left, placement.Top + y);
+    canvas.LineTo(left + width, placement.Top + y);
+  }
+  canvas.Brush().SetStyle(TBrushStyle::bsClear);
+  canvas.Font().SetColor(clWindowText);
+  const int textHeight = canvas.TextExtent("0").Height;
+  auto n = [](double v) {
+    return std::isfinite(v) ? QString::number(v, 'g', 4).toStdString() : FigureText(v);
+  };
+  write(left + width + 3, placement.Top, n(high));
+  write(left + width + 3, placement.Top + placement.Height - textHeight, n(low));
+}
+
 void PaintHandle(TCanvas& canvas, int x, int y) {
   canvas.Brush().SetStyle(TBrushStyle::bsClear);
   canvas.Pen().SetColor(clBlack);
@@ -258,9 +432,8 @@ void PaintHandle(TCanvas& canvas, int x, int y) {
 }
 
 TPoint HandlePixel(const TPlacement& placement, const TPhantomBlob& blob) {
-  const double step = 19.0 / 127.0;
-  return {static_cast<int>(std::floor(placement.XOfColumn((blob.MX - 1) / step))),
-          static_cast<int>(std::floor(placement.YOfRow((blob.MY - 1) / step)))};
+  return {static_cast<int>(std::floor(XOfModel(placement, blob.MX))),
+          static_cast<int>(std::floor(YOfModel(placement, blob.MY)))};
 }
 
 int HandleAt(const TPlacement& placement, const TPhantom& phantom, int x, int y) {

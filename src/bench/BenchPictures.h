@@ -6,7 +6,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "bench/BenchPhantom.h"
 #include "platform/Canvas.h"
@@ -47,6 +49,21 @@ struct TPlacement {
 
 TPlacement PlaceArray(int rows, int columns, const TRect& area);
 
+// The grid's model coordinates on a picture of the grid (cell i's centre at x = y =
+// GridCoordinate(i), from 1 to 20, x across and y down): the coordinate at a picture
+// position (pixel x covers [x, x + 1), so that a cell's centre lies between pixels when
+// a cell is an even number of pixels wide), and the position of a coordinate. The two
+// are inverses of each other, zoomed or not.
+double ModelXAt(const TPlacement& placement, double x);
+double ModelYAt(const TPlacement& placement, double y);
+double XOfModel(const TPlacement& placement, double modelX);
+double YOfModel(const TPlacement& placement, double modelY);
+
+// The round values from `from` to `to` (either order) an axis ticks: the multiples there
+// of the smallest step of 1, 2 or 5 times a power of ten whose ticks lie at least `gap`
+// pixels apart at `pixelsPerUnit`. None when the scale is not a positive number.
+std::vector<double> RoundTicks(double from, double to, double pixelsPerUnit, double gap);
+
 // The zoom and pan shared by the bench's four pictures: a magnification (1 to 16) and
 // the centre of the part shown, as fractions of the array's width and height. The part
 // shown always lies inside the array.
@@ -68,11 +85,55 @@ TPlacement WithView(TPlacement placement, const TView& view);
 std::pair<double, double> FractionAt(const TPlacement& placement, int x, int y);
 TPoint PixelOfFraction(const TPlacement& placement, double fx, double fy);
 
+// The profile the bench plots: the grid's row (or column) through a picked cell, of the
+// phantom and of the reconstruction.
+struct TProfilePick {
+  int Column = 64;
+  int Row = 64;
+  bool AlongColumn = false;
+  bool operator==(const TProfilePick&) const = default;
+};
+// The pick of a press at picture pixel (x, y) on a grid picture: the cell shown there,
+// the direction kept; none off the part of the array shown.
+std::optional<TProfilePick> PickAt(const TPlacement& placement, const TProfilePick& current, int x,
+                                   int y);
+// The plot of a pick on arrays of the grid's size ([iy][ix]): the model coordinate along
+// the line, both arrays' values there, the chart's title and the name of its axis.
+struct TProfile {
+  std::vector<double> Position, Truth, Reconstruction;
+  std::string Title, Axis;
+};
+TProfile ProfileOf(const TProfilePick& pick, const TArray2D& truth, const TArray2D& reconstruction);
+// Where a grid picture draws the pick's line: the pixel x of a column's, y of a row's.
+int ProfileLinePixel(const TPlacement& placement, const TProfilePick& pick);
+
 // The phantom's green, as the main window paints its grid (black when nothing is enabled).
 TRgb GreenColor(double value, double gridMax);
 // The export's grey and diverging maps (see ColourMaps.h) as colours of the screen.
 TRgb GreyColor(double value, double low, double high);
 TRgb DivergingColor(double value, double limit);
+
+// A window on a picture's values: from Level - Width / 2 (the map's dark end) to Level +
+// Width / 2 (its bright end); values beyond either end take that end's colour. A picture
+// without a window of the user's shows its default mapping (the phantom's green from 0 to
+// the grid's maximum, the grey from the smallest to the largest finite value).
+struct TWindowLevel {
+  double Width = 1;
+  double Level = 0.5;
+  double Low() const { return Level - Width / 2; }
+  double High() const { return Level + Width / 2; }
+  bool operator==(const TWindowLevel&) const = default;
+};
+// The window from `low` to `high`.
+TWindowLevel WindowOver(double low, double high);
+// The window after a drag by (dx, dy) picture pixels from `start`: each pixel is 1/256 of
+// `range` (the default window's width; 1 when that is not a positive number). Right
+// widens the window, left narrows it down to one such step at the least; down raises the
+// level (darker), up lowers it (brighter).
+TWindowLevel DraggedWindow(const TWindowLevel& start, int dx, int dy, double range);
+// The level (0 dark to 255 bright) of `value` in `window`, as GreyLevel gives it between
+// the window's ends.
+uint8_t WindowedLevel(double value, const TWindowLevel& window);
 
 // The largest |value| of the finite values (0 when there is none).
 double LargestMagnitude(const TArray2D& array);
@@ -93,10 +154,28 @@ using TTextOut = std::function<void(int x, int y, const std::string& text)>;
 void PaintAngleAxis(TCanvas& canvas, const TPlacement& placement, const TScanGeometry& geometry,
                     const TTextOut& text = {});
 
+// The grid's axes in model units around a grid picture: x ticks and labels below it, y
+// ticks and labels left of it (labels 30 pixels apart at least), and the names "x" and
+// "y" in the corners beside the labels.
+void PaintGridAxes(TCanvas& canvas, const TPlacement& placement, const TTextOut& text = {});
+// The sinogram's detector axis below `placement`: ticks and labels at round bin numbers,
+// and the name "bin" in the corner left of them.
+void PaintBinAxis(TCanvas& canvas, const TPlacement& placement, const TTextOut& text = {});
+// The room the axes take below a picture, and left of a grid picture.
+constexpr int kAxisBelow = 17;
+constexpr int kAxisLeft = 28;
+
 // The difference's scale right of `placement`: a bar from +limit (top) to -limit (bottom)
 // in the diverging map, labelled at both ends and at 0.
 void PaintDivergingScale(TCanvas& canvas, const TPlacement& placement, double limit,
                          const TTextOut& text = {});
+
+// A colour bar right of `placement`, as tall as it: the map's colour of each value from
+// `high` (top) to `low` (bottom), labelled with both ends to four significant digits.
+void PaintColourBar(TCanvas& canvas, const TPlacement& placement, double low, double high,
+                    const std::function<TRgb(double value)>& color, const TTextOut& text = {});
+// The room a colour bar takes right of its picture, labels included.
+constexpr int kColourBarRoom = 70;
 
 // A blob's handle: a 7 x 7 square outline centred on (x, y), white inside black.
 void PaintHandle(TCanvas& canvas, int x, int y);

@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QEvent>
@@ -56,7 +57,8 @@ constexpr double kStep = 19.0 / 127.0;  // the grid step in model units
 constexpr int kGrid = TProjectionModel::kGridSize;
 constexpr QSize kBenchPictureSize(1400, 760);
 // Room around the arrays in their boxes: a line above all four (the sinogram's "θ"), the
-// sinogram's angle labels left of it, the difference's scale right of it.
+// axes below all four and left of the grid pictures, the sinogram's angle labels left of
+// it, the colour bars and the difference's scale right of them.
 constexpr int kTop = 16, kEdge = 2, kSinogramLeft = 46, kScaleRoom = 64;
 
 // One edit of the phantom: the phantom before and after. A step whose edit is already in
@@ -96,13 +98,6 @@ class TPhantomCommand : public QUndoCommand {
   bool applied_;
   int merge_;
 };
-
-std::vector<double> GridCoordinates() {
-  std::vector<double> x(kGrid);
-  for (int i = 0; i < kGrid; ++i)
-    x[static_cast<std::size_t>(i)] = TProjectionModel::GridCoordinate(i);
-  return x;
-}
 
 QString AskOpenWithDialog(QWidget* parent, const QString& caption, const QString& folder) {
   return QFileDialog::getOpenFileName(parent, caption, folder,
@@ -144,6 +139,11 @@ void TBenchImageBox::mousePressEvent(QMouseEvent* event) {
     panFrom_ = PicturePoint(*this, event->position());
     return;
   }
+  if (event->button() == Qt::RightButton && OnWindowDrag) {
+    rightFrom_ = PicturePoint(*this, event->position());
+    windowDragging_ = false;
+    return;
+  }
   if (event->button() != Qt::LeftButton) return TPaintBox::mousePressEvent(event);
   pressed_ = true;
   const QPoint p = PicturePoint(*this, event->position());
@@ -157,6 +157,13 @@ void TBenchImageBox::mouseMoveEvent(QMouseEvent* event) {
     const QPoint d = p - *panFrom_;
     panFrom_ = p;
     RunHandler(this, [&] { OnPan(d.x(), d.y()); });
+  }
+  if (rightFrom_ && (event->buttons() & Qt::RightButton)) {
+    const QPoint d = PicturePoint(*this, event->position()) - *rightFrom_;
+    // A few pixels of play, so that a click that trembles still opens the menu.
+    const bool begin = !windowDragging_ && d.manhattanLength() > 3;
+    if (begin) windowDragging_ = true;
+    if (windowDragging_) RunHandler(this, [&] { OnWindowDrag(d.x(), d.y(), begin); });
   }
   if (event->buttons() == Qt::NoButton && OnHover) {
     const QPoint p = PicturePoint(*this, event->position());
@@ -175,8 +182,26 @@ void TBenchImageBox::leaveEvent(QEvent* event) {
   TPaintBox::leaveEvent(event);
 }
 
+bool TBenchImageBox::event(QEvent* event) {
+  // The right button's own menu waits for its release, when it turns out to be a click.
+  if (event->type() == QEvent::ContextMenu && OnWindowDrag &&
+      static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Mouse) {
+    event->accept();
+    return true;
+  }
+  return TPaintBox::event(event);
+}
+
 void TBenchImageBox::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() == Qt::MiddleButton) panFrom_.reset();
+  if (event->button() == Qt::RightButton && rightFrom_) {
+    const bool click = !windowDragging_;
+    const QPoint at = event->position().toPoint();
+    rightFrom_.reset();
+    windowDragging_ = false;
+    if (click && OnMenuKey) RunHandler(this, [&] { OnMenuKey(at); });
+    return;
+  }
   if (event->button() != Qt::LeftButton || !pressed_) return TPaintBox::mouseReleaseEvent(event);
   pressed_ = false;
   const QPoint p = PicturePoint(*this, event->position());
@@ -873,24 +898,40 @@ void TformBench::ShowPictureMenu(TPicture which, const QPoint& at) {
         [this, array, kind] { SaveArray(array, kind); });
   menu->addSeparator();
   add("Export all…", [this] { ExportAll(); });
+  if (which == pcPhantom || which == pcReconstruction) {
+    menu->addSeparator();
+    add("Reset window", [this, which] { SetWindow(which, std::nullopt); });
+  }
   for (QAction* a : menu->actions())
-    if (!a->isSeparator() && a->text() != "Copy image") a->setEnabled(shown_ != nullptr);
+    if (!a->isSeparator() && a->text() == "Reset window")
+      a->setEnabled(window_[which].has_value());
+    else if (!a->isSeparator() && a->text() != "Copy image")
+      a->setEnabled(shown_ != nullptr);
   menu->popup(boxes_[which]->mapToGlobal(at));
 }
 
 // ---------------------------------------------------------------------------
 // Pictures
 
-QSize TformBench::MinimumPictureRoom(TPicture which) {
-  const int height = kTop + kGrid + kEdge;
+namespace {
+
+// What a picture's box holds around its array: left, top, right, bottom.
+QMargins PictureMargins(TformBench::TPicture which) {
   switch (which) {
-    case pcSinogram:
-      return {kSinogramLeft + kGrid + kEdge, height};
-    case pcDifference:
-      return {kEdge + kGrid + kScaleRoom, height};
+    case TformBench::pcSinogram:
+      return {kSinogramLeft, kTop, kEdge, kAxisBelow};
+    case TformBench::pcDifference:
+      return {kAxisLeft, kTop, kScaleRoom, kAxisBelow};
     default:
-      return {kEdge + kGrid + kEdge, height};
+      return {kAxisLeft, kTop, kColourBarRoom, kAxisBelow};
   }
+}
+
+}  // namespace
+
+QSize TformBench::MinimumPictureRoom(TPicture which) {
+  const QMargins m = PictureMargins(which);
+  return {m.left() + kGrid + m.right(), m.top() + kGrid + m.bottom()};
 }
 
 void TformBench::resizeEvent(QResizeEvent* event) {
@@ -904,6 +945,20 @@ void TformBench::resizeEvent(QResizeEvent* event) {
       Qt::QueuedConnection);
 }
 
+void TformBench::moveEvent(QMoveEvent* event) {
+  QWidget::moveEvent(event);
+  // A window manager frames the window after it was placed, with a title bar that the
+  // placement could not count: the first time a frame shows, it is brought inside the
+  // screen. Later moves are the user's.
+  if (framed_ || !isVisible() || frameGeometry().size() == size() || !screen()) return;
+  framed_ = true;
+  const QRect frame = frameGeometry();
+  const QRect inside = InsideScreen(frame, screen()->availableGeometry());
+  if (inside == frame) return;
+  resize(size() - (frame.size() - inside.size()));
+  move(inside.topLeft());
+}
+
 void TformBench::BalancePictures() {
   if (!splitPictures || splitPictures->count() != 2) return;
   const QList<int> sizes = splitPictures->sizes();
@@ -914,7 +969,8 @@ void TformBench::BalancePictures() {
     const int room = boxes_[p]->width() - (MinimumPictureRoom(p).width() - kGrid);
     side = side < 0 ? room : std::min(side, room);
   }
-  const int spare = boxes_[pcPhantom]->height() - (kTop + side + kEdge);
+  const int spare =
+      boxes_[pcPhantom]->height() - (MinimumPictureRoom(pcPhantom).height() - kGrid + side);
   const int pictures =
       std::clamp(sizes[0] - spare, splitPictures->widget(0)->minimumSizeHint().height(),
                  total - splitPictures->widget(1)->minimumSizeHint().height());
@@ -942,16 +998,16 @@ TPlacement TformBench::PlacementOf(TPicture which) const {
   if (which == pcSinogram) {
     p.Rows = shown_ ? shown_->Sinogram.Rows : 0;
     p.Columns = shown_ ? shown_->Sinogram.Columns : 0;
-    p.Left = kSinogramLeft;
+    p.Left = PictureMargins(which).left();
     // A bin as wide as a cell; the views stretched or thinned to the pictures' height.
-    const int room = PictureSize(*boxes_[which]).width() - kSinogramLeft - kEdge;
+    const int room = PictureSize(*boxes_[which]).width() - p.Left - PictureMargins(which).right();
     p.Width = std::max(
         0, std::min<int>(room, static_cast<int>(std::lround(double(p.Columns) * side / kGrid))));
     if (p.Rows <= 0 || p.Columns <= 0) p.Width = p.Height = 0;
     return WithView(p, zoom_);
   }
   p.Rows = p.Columns = kGrid;
-  p.Left = kEdge;
+  p.Left = PictureMargins(which).left();
   p.Width = side;
   return WithView(p, zoom_);
 }
@@ -960,6 +1016,26 @@ void TformBench::SetView(const TView& view) {
   if (view == zoom_) return;
   zoom_ = view;
   for (TBenchImageBox* box : boxes_) box->Invalidate();
+}
+
+void TformBench::SetWindow(TPicture which, const std::optional<TWindowLevel>& window) {
+  if (which != pcPhantom && which != pcReconstruction) return;
+  if (window == window_[which]) return;
+  window_[which] = window;
+  boxes_[which]->Invalidate();
+}
+
+TWindowLevel TformBench::ShownWindow(TPicture which) const {
+  return window_[which] ? *window_[which] : DefaultWindow(which);
+}
+
+TWindowLevel TformBench::DefaultWindow(TPicture which) const {
+  if (which == pcPhantom) return WindowOver(0, form_.GridMax);
+  if (which == pcReconstruction && shown_) {
+    const auto [low, high] = ValueRange(shown_->Reconstruction);
+    if (low <= high) return WindowOver(low, high);  // else no finite value at all
+  }
+  return {};
 }
 
 void TformBench::Hover(TPicture which, int x, int y) {
@@ -1031,10 +1107,16 @@ void TformBench::PaintPicture(TPicture which) {
     const TScanGeometry* g = shown_ ? &shown_->Input.Settings.Geometry : nullptr;
     const bool scan = beamAt_ && g && beamAt_->first < g->Views && beamAt_->second < g->Detectors;
     const TPlacement shown = scan ? ScanPlacement(*g, p) : p;
+    const std::optional<TWindowLevel>& window = window_[pcPhantom];
+    auto green = [&](double v) {
+      return window ? TRgb{0, WindowedLevel(v, *window), 0} : GreenColor(v, gridMax);
+    };
     PaintArray(canvas, shown, [&](int row, int column) {
-      return GreenColor(form_.Grid[static_cast<std::size_t>(column)][static_cast<std::size_t>(row)],
-                        gridMax);
+      return green(form_.Grid[static_cast<std::size_t>(column)][static_cast<std::size_t>(row)]);
     });
+    const TWindowLevel w = ShownWindow(pcPhantom);
+    PaintColourBar(canvas, p, w.Low(), w.High(), green, LabelsOf(which));
+    PaintGridAxes(canvas, shown, LabelsOf(which));
     if (scan) {
       PaintBeam(canvas, BeamDrawing(*g, beamAt_->first, beamAt_->second, shown),
                 TRect{0, 0, room.width(), room.height()}, LabelsOf(which));
@@ -1057,6 +1139,7 @@ void TformBench::PaintPicture(TPicture which) {
     PaintArray(canvas, p,
                [&](int row, int column) { return GreyColor(s.At(row, column), low, high); });
     PaintAngleAxis(canvas, p, shown_->Input.Settings.Geometry, LabelsOf(which));
+    PaintBinAxis(canvas, p, LabelsOf(which));
     // The view whose profile is plotted: a dotted line across, and a mark on each side.
     if (view_ < s.Rows) {
       const int y = static_cast<int>(std::floor(p.YOfRow(view_)));
@@ -1075,8 +1158,18 @@ void TformBench::PaintPicture(TPicture which) {
     const TArray2D& r = shown_->Reconstruction;
     const std::pair<double, double> range = ValueRange(r);
     const double low = range.first, high = range.second;
-    PaintArray(canvas, p,
-               [&](int row, int column) { return GreyColor(r.At(row, column), low, high); });
+    const std::optional<TWindowLevel>& window = window_[pcReconstruction];
+    auto grey = [&](double v) {
+      if (!window) return GreyColor(v, low, high);
+      const uint8_t level = WindowedLevel(v, *window);
+      return TRgb{level, level, level};
+    };
+    PaintArray(canvas, p, [&](int row, int column) { return grey(r.At(row, column)); });
+    if (window || low <= high) {  // no bar for an array without a finite value
+      const TWindowLevel w = ShownWindow(pcReconstruction);
+      PaintColourBar(canvas, p, w.Low(), w.High(), grey, LabelsOf(which));
+    }
+    PaintGridAxes(canvas, p, LabelsOf(which));
     PaintProfileLine(canvas, p);
   } else {
     const TArray2D& d = *ShownDifference();
@@ -1084,6 +1177,7 @@ void TformBench::PaintPicture(TPicture which) {
     PaintArray(canvas, p,
                [&](int row, int column) { return DivergingColor(d.At(row, column), limit); });
     PaintDivergingScale(canvas, p, limit, LabelsOf(which));
+    PaintGridAxes(canvas, p, LabelsOf(which));
     PaintProfileLine(canvas, p);
   }
   PaintCursor(canvas, p, which);
@@ -1098,14 +1192,13 @@ TTextOut TformBench::LabelsOf(TPicture which) const {
 void TformBench::PaintProfileLine(TCanvas& canvas, const TPlacement& p) const {
   canvas.Pen().SetColor(clYellow);
   canvas.Pen().SetStyle(TPenStyle::psDot);
-  if (profileColumn_) {
-    const int x = static_cast<int>(std::floor(p.XOfColumn(profileX_)));
-    canvas.MoveTo(x, p.Top);
-    canvas.LineTo(x, p.Top + p.Height);
+  const int at = ProfileLinePixel(p, profile_);
+  if (profile_.AlongColumn) {
+    canvas.MoveTo(at, p.Top);
+    canvas.LineTo(at, p.Top + p.Height);
   } else {
-    const int y = static_cast<int>(std::floor(p.YOfRow(profileY_)));
-    canvas.MoveTo(p.Left, y);
-    canvas.LineTo(p.Left + p.Width, y);
+    canvas.MoveTo(p.Left, at);
+    canvas.LineTo(p.Left + p.Width, at);
   }
   canvas.Pen().SetStyle(TPenStyle::psSolid);
 }
@@ -1146,8 +1239,8 @@ void TformBench::BindImages() {
   };
   for (TPicture which : {pcReconstruction, pcDifference})
     boxes_[which]->OnPress = [this, which](int x, int y, bool) {
-      const TPlacement p = PlacementOf(which);
-      if (p.ColumnAt(x) >= 0 && p.RowAt(y) >= 0) PickProfile(p.ColumnAt(x), p.RowAt(y));
+      if (const auto pick = PickAt(PlacementOf(which), profile_, x, y))
+        PickProfile(pick->Column, pick->Row);
     };
   for (int i = 0; i < kPictureCount; ++i)
     boxes_[i]->OnMenuKey = [this, i](const QPoint& at) {
@@ -1191,6 +1284,12 @@ void TformBench::BindImages() {
       return true;
     };
   }
+  // Right-drag sets the window and level, from the one shown when the drag began.
+  for (TPicture which : {pcPhantom, pcReconstruction})
+    boxes_[which]->OnWindowDrag = [this, which](int dx, int dy, bool begin) {
+      if (begin) windowDragStart_ = ShownWindow(which);
+      SetWindow(which, DraggedWindow(windowDragStart_, dx, dy, DefaultWindow(which).Width));
+    };
   boxes_[pcSinogram]->OnPress = [this](int, int y, bool) {
     const int view = PlacementOf(pcSinogram).RowAt(y);
     if (view >= 0) PickView(view);
@@ -1220,7 +1319,7 @@ void TformBench::HandlePress(int x, int y, bool shift) {
   const TPlacement p = PlacementOf(pcPhantom);
   const int blob = HandleAt(p, phantom_, x, y);
   if (blob < 0) {
-    if (p.ColumnAt(x) >= 0 && p.RowAt(y) >= 0) PickProfile(p.ColumnAt(x), p.RowAt(y));
+    if (const auto pick = PickAt(p, profile_, x, y)) PickProfile(pick->Column, pick->Row);
     return;
   }
   drag_ = Drag{blob, x, y, shift, phantom_, ""};
@@ -1266,14 +1365,14 @@ bool TformBench::HandleWheel(int notches, int x, int y) {
 // Profiles
 
 void TformBench::PickProfile(int ix, int iy) {
-  profileX_ = std::clamp(ix, 0, kGrid - 1);
-  profileY_ = std::clamp(iy, 0, kGrid - 1);
+  profile_.Column = std::clamp(ix, 0, kGrid - 1);
+  profile_.Row = std::clamp(iy, 0, kGrid - 1);
   UpdateProfiles();
   for (TPicture p : {pcPhantom, pcReconstruction, pcDifference}) boxes_[p]->Invalidate();
 }
 
 void TformBench::SetProfileAlongColumn(bool column) {
-  profileColumn_ = column;
+  profile_.AlongColumn = column;
   if (comboProfile->currentIndex() != (column ? 1 : 0))
     comboProfile->setCurrentIndex(column ? 1 : 0);
   UpdateProfiles();
@@ -1289,21 +1388,11 @@ void TformBench::PickView(int view) {
 void TformBench::UpdateProfiles() {
   if (!shown_) return;
   const TBenchResult& r = *shown_;
-  const std::vector<double> x = GridCoordinates();
-  std::vector<double> truth(kGrid), reconstruction(kGrid);
-  for (int i = 0; i < kGrid; ++i) {
-    const int row = profileColumn_ ? i : profileY_, column = profileColumn_ ? profileX_ : i;
-    truth[static_cast<std::size_t>(i)] = r.Input.Truth.At(row, column);
-    reconstruction[static_cast<std::size_t>(i)] = r.Reconstruction.At(row, column);
-  }
-  const int through = profileColumn_ ? profileX_ : profileY_;
-  profileChart_->SetTitle(std::string(profileColumn_ ? "Column " : "Row ") +
-                          std::to_string(through) + (profileColumn_ ? " (x = " : " (y = ") +
-                          ShortNumber(TProjectionModel::GridCoordinate(through)) +
-                          "): phantom green, reconstruction red");
-  profileChart_->Chart().BottomAxis().Title.SetCaption(profileColumn_ ? "y" : "x");
-  profileChart_->SetPoints(0, x, truth);
-  profileChart_->SetPoints(1, x, reconstruction);
+  const TProfile profile = ProfileOf(profile_, r.Input.Truth, r.Reconstruction);
+  profileChart_->SetTitle(profile.Title);
+  profileChart_->Chart().BottomAxis().Title.SetCaption(profile.Axis);
+  profileChart_->SetPoints(0, profile.Position, profile.Truth);
+  profileChart_->SetPoints(1, profile.Position, profile.Reconstruction);
 
   const TScanGeometry& g = r.Input.Settings.Geometry;
   const int view = std::min(view_, r.Sinogram.Rows - 1);

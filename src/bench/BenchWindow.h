@@ -71,6 +71,10 @@ class TBenchImageBox : public TPaintBox {
   std::function<void()> OnLeave;
   // The menu key or Shift+F10: the picture's menu at this point of the box.
   std::function<void(const QPoint& at)> OnMenuKey;
+  // A drag with the right button, by picture pixels since the press (`begin` on the
+  // first call of a drag). While it is bound, the right button's menu opens on a click
+  // without a drag, when the button is released.
+  std::function<void(int dx, int dy, bool begin)> OnWindowDrag;
   // Labels written over the picture at the screen's resolution (filled by the paint
   // handler at device pixel ratios above 1, where the picture's own pixels are doubled).
   struct TLabel {
@@ -89,9 +93,12 @@ class TBenchImageBox : public TPaintBox {
   void keyPressEvent(QKeyEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void leaveEvent(QEvent* event) override;
+  bool event(QEvent* event) override;
 
  private:
   bool pressed_ = false;
+  std::optional<QPoint> rightFrom_;  // of a press of the right button
+  bool windowDragging_ = false;
   std::optional<QPoint> panFrom_;  // of a middle-button drag
   int wheelRemainder_ = 0;
 };
@@ -178,6 +185,14 @@ class TformBench : public QWidget {
   // phantom's picture shows the scan of that view, and the bin's ray (BenchBeam.h).
   const std::optional<std::pair<int, int>>& BeamAt() const { return beamAt_; }
 
+  // ---- window and level of the phantom's and the reconstruction's pictures
+  // The user's window on a picture (none: the default mapping, and for the sinogram and
+  // the difference, always none); it stays through edits and settings until reset.
+  const std::optional<TWindowLevel>& WindowOf(TPicture which) const { return window_[which]; }
+  void SetWindow(TPicture which, const std::optional<TWindowLevel>& window);
+  // The window the picture's colour bar shows: the user's, or the default mapping's ends.
+  TWindowLevel ShownWindow(TPicture which) const;
+
   // ---- compare
   // Pins the shown result as A (nothing when nothing is shown); the figures then show B,
   // the shown result, against A, and the difference picture may show B - A.
@@ -204,6 +219,7 @@ class TformBench : public QWidget {
   TPlacement PlacementOf(TPicture which) const;
   // The profiles through cell (ix, iy) along a row (or a column); a view of the sinogram.
   void PickProfile(int ix, int iy);
+  const TProfilePick& Profile() const { return profile_; }
   void SetProfileAlongColumn(bool column);
   void PickView(int view);
   int PickedView() const { return view_; }
@@ -274,6 +290,7 @@ class TformBench : public QWidget {
   QString StartFolder() const;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
   // From the worker's thread: `call` runs on the window's thread, in the order posted,
   // unless the window is gone first.
   void PostReport(std::function<void()> call);
@@ -299,6 +316,8 @@ class TformBench : public QWidget {
   void SetLive(const TPhantom& phantom);
   void ShowPictureMenu(TPicture which, const QPoint& at);
   const TBenchResult& RequireShown() const;
+  // The ends of a picture's default mapping as a window.
+  TWindowLevel DefaultWindow(TPicture which) const;
 
   TformMain& form_;
   TPhantom phantom_;
@@ -307,6 +326,7 @@ class TformBench : public QWidget {
   bool filling_ = false;  // the table is being refilled: its changes are not edits
   bool settingControls_ = false;
   bool runWhenReleased_ = false;
+  bool framed_ = false;         // the window manager's frame has been seen and fitted
   bool splitterMoved_ = false;  // by the user: the balance is theirs from then on  // a change
                                 // waits for the mouse button's release
   QString phantomFile_;         // the phantom's file name ("" before one is opened or saved)
@@ -317,12 +337,13 @@ class TformBench : public QWidget {
   std::unique_ptr<TBenchChart> profileChart_;
   std::unique_ptr<TBenchChart> viewChart_;
   std::unique_ptr<TBenchChart> filterChart_;
-  int profileX_ = 64, profileY_ = 64;
-  bool profileColumn_ = false;
+  TProfilePick profile_;
   int view_ = 0;
   TView zoom_;
   std::optional<std::pair<double, double>> cursor_;
   std::optional<std::pair<int, int>> beamAt_;  // view, bin
+  std::optional<TWindowLevel> window_[kPictureCount];
+  TWindowLevel windowDragStart_;
   // The bins the geometry's default gave the box last: a box still holding them follows
   // a change of the beam or of R to the new default, as the export tool's does.
   int binsDefault_ = TScanGeometry{}.Detectors;

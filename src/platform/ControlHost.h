@@ -22,6 +22,10 @@ class TChartHost {
   virtual void ShowSurface() {}
   // Shows the cursor with this id over the control (0: the default cursor).
   virtual void ShowCursor(int) {}
+  // Where the texts of a paint of the own surface go instead of into its pixels, asked
+  // at the start of each such paint (the texts of the paint before are then dropped);
+  // none draws them into the pixels.
+  virtual TTextSink PaintTextSink() { return {}; }
   // Whether the control sits in a parent window (a bitmap host stands for one).
   virtual bool HasParentWindow() const { return true; }
 };

@@ -28,6 +28,7 @@
 // and shapes), RasterText.cpp (text).
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -104,6 +105,19 @@ struct TSize {
   friend bool operator==(const TSize&, const TSize&) = default;
 };
 
+// A text handed on instead of drawn (TRaster::SetTextSink), for whoever shows the
+// surface to write over it at a finer resolution than the surface's pixels.
+struct TTextRun {
+  int X = 0, Y = 0;          // the text cell's top-left; turned: the point it turns about
+  double Degrees = 0;        // counter-clockwise
+  int CellX = 0, CellY = 0;  // turned: the unturned cell's top-left relative to (X, Y)
+  std::string Text;
+  FontFace Font;
+  TColor Color = 0;
+  TRect Clip;  // where the surface would have shown it
+};
+using TTextSink = std::function<void(const TTextRun&)>;
+
 // A vertical line from (X, From) up to but not including (X, To), as MoveTo(X, From)
 // and LineTo(X, To) draw it.
 struct TColumnLine {
@@ -169,6 +183,10 @@ class TRaster {
   // Text turned counter-clockwise by `degrees` about (x, y), the point the alignment
   // flags name on the unturned text cell. Transparent: only the glyphs are drawn.
   void RotatedTextOut(int x, int y, double degrees, std::string_view text);
+
+  // With a sink, texts go to it instead of the surface: TextOut still fills an opaque
+  // background, the glyphs are the sink's to write. None (the default) draws them.
+  void SetTextSink(TTextSink sink) { textSink_ = std::move(sink); }
 
   // Copies all of `source` with its top-left at (x, y), within the clip.
   void CopyFrom(const TPixelSurface& source, int x, int y);
@@ -240,6 +258,7 @@ class TRaster {
   TColor textColor_ = clBlack;
   unsigned textAlign_ = TA_LEFT | TA_TOP;
   FontFace font_;
+  TTextSink textSink_;
 
   TPoint penPos_;
   int patternPos_ = 0;  // position in the pen's style pattern, in pixels

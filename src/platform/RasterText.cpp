@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <numbers>
+#include <string>
 
 #include "platform/TextEngine.h"
 
@@ -35,6 +36,11 @@ void TRaster::RotatedTextOut(int x, int y, double degrees, std::string_view text
   const TextMask& mask = RenderText(font_, text);
   if (mask.height == 0) return;
   const TPoint origin = TextOrigin(x, y, mask.advance, mask.height, mask.ascent);
+  if (textSink_) {
+    textSink_(
+        {x, y, degrees, origin.X - x, origin.Y - y, std::string(text), font_, textColor_, clip_});
+    return;
+  }
   // Mask coordinates relative to the reference point, turned about it.
   const double ox = origin.X - x - mask.originX, oy = origin.Y - y;
   const double radians = degrees * std::numbers::pi / 180.0;
@@ -67,6 +73,10 @@ void TRaster::TextOut(int x, int y, std::string_view text) {
     for (int row = cell.Top; row < cell.Bottom; ++row)
       FillPixels(pixels_ + static_cast<std::size_t>(row) * stride_ + cell.Left, cell.Width(),
                  background);
+  }
+  if (textSink_) {
+    textSink_({left, top, 0, 0, 0, std::string(text), font_, textColor_, clip_});
+    return;
   }
   const uint32_t ink = PixelOf(textColor_);
   const int maskLeft = left - mask.originX;

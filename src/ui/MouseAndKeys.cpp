@@ -48,6 +48,9 @@ const std::vector<TGestureRow>& MouseAndKeysRows() {
       {"In the bench: Ctrl+O or Ctrl+S", "Opens or saves the phantom as a CSV file"},
       {"In the bench: right click a picture",
        "Copies it, or saves its data as PNG, CSV, NPY or TIFF"},
+      {"In the bench: right-drag on the phantom or the reconstruction",
+       "Sets its window and level (across: width, up and down: level); Reset window in its menu "
+       "goes back"},
       {"In the bench: Ctrl+W", "Closes the bench; the phantom stays in the main window"},
   };
   return rows;

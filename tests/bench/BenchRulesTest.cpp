@@ -13,6 +13,7 @@
 #include "bench/BenchExport.h"
 #include "bench/BenchLayout.h"
 #include "bench/BenchPictures.h"
+#include "model/ProjectionModel.h"
 #include "tomo/FanBeam.h"
 #include "ui/GridImage.h"
 #include "ui/MainFormUnit.h"
@@ -52,6 +53,14 @@ TEST(BenchLayout, OpensBesideTheMainWindowAndInsideTheScreen) {
     EXPECT_TRUE(c.available.contains(r.Bench)) << c.name;
     EXPECT_TRUE(c.available.contains(QRect(r.Main, c.mainFrame.size()))) << c.name;
   }
+}
+
+TEST(BenchLayout, AFrameTooTallForTheScreenIsBroughtInside) {
+  const QRect screen(0, 0, 1366, 768);
+  EXPECT_EQ(InsideScreen({100, 50, 800, 600}, screen), QRect(100, 50, 800, 600));
+  EXPECT_EQ(InsideScreen({0, 0, 1366, 788}, screen), screen);  // title bar uncounted
+  EXPECT_EQ(InsideScreen({-40, 300, 1000, 600}, screen), QRect(0, 168, 1000, 600));
+  EXPECT_EQ(InsideScreen({500, 0, 2000, 700}, {0, 24, 1280, 696}), QRect(0, 24, 1280, 696));
 }
 
 TEST(BenchLayout, OneSideForThePictures) {
@@ -286,6 +295,120 @@ TEST(ColourMaps, TheScreenAndTheFilesShowAValueAlike) {
     EXPECT_EQ((TRgb{uint8_t(qRed(p)), uint8_t(qGreen(p)), uint8_t(qBlue(p))}), c.diverging)
         << c.value;
   }
+}
+
+TEST(WindowLevel, MapsTheWindowOntoTheWholeScaleAndDragsInStepsOfTheDefault) {
+  EXPECT_EQ(WindowOver(-3, 5), (TWindowLevel{8, 1}));
+  const struct {
+    TWindowLevel window;
+    double value;
+    uint8_t level;
+  } levels[] = {{{2, 1}, 0, 0},    {{2, 1}, 2, 255}, {{2, 1}, 1, 128},
+                {{4, -8}, -9, 64}, {{2, 1}, -1, 0},  {{2, 1}, 3, 255}};
+  for (const auto& c : levels) EXPECT_EQ(WindowedLevel(c.value, c.window), c.level) << c.value;
+  const struct {
+    const char* name;
+    TWindowLevel start;
+    int dx, dy;
+    double range;
+    TWindowLevel expected;
+  } drags[] = {
+      {"right widens, up brightens", {2, 1}, 10, -20, 256, {12, -19}},
+      {"narrowest is one step", {2, 1}, -100, 0, 256, {1, 1}},
+      {"no range: steps of 1/256", {1, 0}, 256, 0, 0, {2, 0}},
+      {"range not a number", {1, 0}, 0, 128, std::nan(""), {1, 0.5}},
+  };
+  for (const auto& c : drags)
+    EXPECT_EQ(DraggedWindow(c.start, c.dx, c.dy, c.range), c.expected) << c.name;
+}
+
+// Pictures of the grid: one pixel a cell at (2, 16), and 4 pixels a cell at (0, 0)
+// zoomed in twice on the middle (cells 32 to 95).
+const TPlacement kWhole{2, 16, 128, 128, 128, 128};
+const TPlacement kZoomed = WithView({0, 0, 256, 256, 128, 128}, TView{2, 0.5, 0.5});
+
+// The grid's cell centres lie at 1 + 19 i / 127 in model units, from 1 to 20.
+TEST(ModelUnits, CellCentresAreTheGridsCoordinatesZoomedOrNot) {
+  const struct {
+    TPlacement placement;
+    double x, y, model;  // a pixel across and down, and its model coordinate
+  } cases[] = {
+      {kWhole, 2.5, 16.5, 1},
+      {kWhole, 129.5, 143.5, 20},
+      {kWhole, 66, 80, 10.5},
+      {kWhole, 2, 16, 1 - 19.0 / 254},
+      {kZoomed, 2, 2, TProjectionModel::GridCoordinate(32)},
+      {kZoomed, 254, 254, TProjectionModel::GridCoordinate(95)},
+  };
+  for (const auto& c : cases) {
+    EXPECT_NEAR(ModelXAt(c.placement, c.x), c.model, 1e-12) << c.x;
+    EXPECT_NEAR(ModelYAt(c.placement, c.y), c.model, 1e-12) << c.y;
+    EXPECT_NEAR(XOfModel(c.placement, c.model), c.x, 1e-9) << c.x;
+    EXPECT_NEAR(YOfModel(c.placement, c.model), c.y, 1e-9) << c.y;
+  }
+  TPhantomBlob blob;  // a handle sits on the cell centre of its mean
+  blob.MX = TProjectionModel::GridCoordinate(10);
+  blob.MY = TProjectionModel::GridCoordinate(127);
+  EXPECT_EQ(HandlePixel(kWhole, blob), (TPoint{12, 143}));
+}
+
+TEST(ModelUnits, TicksAreRoundAndFarEnoughApart) {
+  const struct {
+    const char* name;
+    double from, to, pixelsPerUnit, gap;
+    std::vector<double> ticks;
+  } cases[] = {
+      {"the grid at 128 pixels, either order", 20, 1, 128 / 19.0, 30, {5, 10, 15, 20}},
+      {"the grid at 512 pixels", 1, 20, 512 / 19.0, 30, {2, 4, 6, 8, 10, 12, 14, 16, 18, 20}},
+      {"zoomed in", 9.6, 10.7, 107, 30, {10, 10.5}},
+      {"a step exactly at the gap", 0, 30, 3, 30, {0, 10, 20, 30}},
+      {"bins", -0.5, 362.5, 128 / 363.0, 30, {0, 100, 200, 300}},
+      {"across zero", -12, 12, 10, 25, {-10, -5, 0, 5, 10}},
+      {"no scale", 1, 20, 0, 30, {}},
+      {"not a number", std::nan(""), 20, 10, 30, {}},
+  };
+  for (const auto& c : cases) {
+    const std::vector<double> ticks = RoundTicks(c.from, c.to, c.pixelsPerUnit, c.gap);
+    ASSERT_EQ(ticks.size(), c.ticks.size()) << c.name;
+    for (std::size_t i = 0; i < ticks.size(); ++i)
+      EXPECT_NEAR(ticks[i], c.ticks[i], 1e-12) << c.name;
+  }
+}
+
+TEST(Profiles, APressPicksTheCellShownAndTheLineFollowsIt) {
+  const TProfilePick row{64, 64, false}, column{64, 64, true};
+  const struct {
+    TPlacement placement;
+    TProfilePick current;
+    int x, y;
+    std::optional<TProfilePick> pick;
+    int line;  // the pick's line, x of a column or y of a row
+  } cases[] = {
+      {kWhole, row, 2, 16, TProfilePick{0, 0, false}, 16},
+      {kWhole, column, 129, 143, TProfilePick{127, 127, true}, 129},
+      {kWhole, row, 1, 16, std::nullopt, 0},
+      {kZoomed, column, 4, 255, TProfilePick{33, 95, true}, 6},
+  };
+  for (const auto& c : cases) {
+    const std::optional<TProfilePick> pick = PickAt(c.placement, c.current, c.x, c.y);
+    EXPECT_EQ(pick, c.pick) << c.x;
+    if (pick) {
+      EXPECT_EQ(ProfileLinePixel(c.placement, *pick), c.line) << c.x;
+    }
+  }
+  TArray2D truth(128, 128), reconstruction(128, 128);  // cells that say where they are
+  for (int iy = 0; iy < 128; ++iy)
+    for (int ix = 0; ix < 128; ++ix)
+      reconstruction.At(iy, ix) = -(truth.At(iy, ix) = 1000 * iy + ix);
+  const TProfile along = ProfileOf({5, 7, false}, truth, reconstruction);
+  const TProfile down = ProfileOf({5, 7, true}, truth, reconstruction);
+  EXPECT_EQ(along.Position.size(), 128u);
+  EXPECT_EQ(along.Position.back(), 20);
+  EXPECT_EQ(along.Truth[9], 7009);
+  EXPECT_EQ(down.Reconstruction[127], -127005);
+  EXPECT_EQ(along.Title, "Row 7 (y = 2.05): phantom green, reconstruction red");
+  EXPECT_EQ(down.Title, "Column 5 (x = 1.75): phantom green, reconstruction red");
+  EXPECT_EQ(along.Axis + down.Axis, "xy");
 }
 
 // Every command line of commands.sh, run through the export tool's own parser and chain,

@@ -560,6 +560,53 @@ TEST_F(Bench, ZoomPanAndTheCursorAreSharedByThePictures) {
   EXPECT_EQ(r.pixel(before.Left + 10, before.Top + 20), qRgb(255, 255, 255));
 }
 
+// Right-drag sets the reconstruction's window (the phantom's stays), a right click
+// without a drag opens the picture's menu, and its "Reset window" gives back the default
+// picture byte for byte.
+TEST_F(Bench, ARightDragSetsTheWindowAndResetGivesTheDefaultBack) {
+  QWidget* recon = bench->Box(TformBench::pcReconstruction);
+  const QImage before = bench->Picture(TformBench::pcReconstruction);
+  const TWindowLevel start = bench->ShownWindow(TformBench::pcReconstruction);
+  const TPlacement p = bench->PlacementOf(TformBench::pcReconstruction);
+  const QPoint at(p.Left + p.Width / 2, p.Top + p.Height / 2);
+  QTest::mousePress(recon, Qt::RightButton, {}, at);
+  QTest::mouseMove(recon, at + QPoint(-64, 32));
+  QTest::mouseRelease(recon, Qt::RightButton, {}, at + QPoint(-64, 32));
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+  ASSERT_TRUE(bench->WindowOf(TformBench::pcReconstruction));
+  const TWindowLevel w = *bench->WindowOf(TformBench::pcReconstruction);
+  EXPECT_NEAR(w.Width, start.Width * 0.75, 1e-12 * start.Width);
+  EXPECT_NEAR(w.Level, start.Level + start.Width / 8, 1e-12 * start.Width);
+  EXPECT_FALSE(bench->WindowOf(TformBench::pcPhantom));
+  EXPECT_NE(bench->Picture(TformBench::pcReconstruction), before);
+
+  QTest::mouseClick(recon, Qt::RightButton, {}, at);
+  auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  ASSERT_TRUE(menu);
+  QAction* reset = nullptr;
+  for (QAction* a : menu->actions())
+    if (a->text() == "Reset window") reset = a;
+  ASSERT_TRUE(reset && reset->isEnabled());
+  reset->trigger();
+  menu->close();
+  EXPECT_FALSE(bench->WindowOf(TformBench::pcReconstruction));
+  QEvent leave(QEvent::Leave);  // no cursor cross in the picture
+  QApplication::sendEvent(recon, &leave);
+  EXPECT_EQ(bench->Picture(TformBench::pcReconstruction), before);
+}
+
+// At ratio 1 the charts' texts are in their own pictures (the profile chart's blue is
+// its title's alone).
+TEST_F(Bench, ChartTextsAreInTheChartsPicturesAtRatioOne) {
+  TChartControl* control = bench->ProfileChart().Control();
+  control->repaint();
+  const TPixelSurface& surface = control->Surface().Surface();
+  int blue = 0;
+  for (int y = 0; y < surface.Height(); ++y)
+    for (int x = 0; x < surface.Width(); ++x) blue += ColorOfPixel(surface.PixelAt(x, y)) == clBlue;
+  EXPECT_GT(blue, 50);
+}
+
 // Fan beam from the settings: R and D are greyed for parallel beam, the bins follow the
 // export tool's default, the caption names the geometry. The mouse over the sinogram
 // draws the scan of its view on the phantom: the source lies above the centre at view 0

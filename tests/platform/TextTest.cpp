@@ -5,6 +5,9 @@
 #include <QPalette>
 #include <QScreen>
 
+#include <tuple>
+#include <vector>
+
 #include "PixelAsserts.h"
 #include "platform/Bitmap.h"
 #include "platform/Canvas.h"
@@ -137,6 +140,35 @@ TEST(TextOut, RotatedByNinetyDegreesRunsUpwards) {
     EXPECT_LE(y, 50);
     EXPECT_GT(y, 50 - MeasureText(Arial8(), "1234").Width - 1);
   }
+}
+
+// A sink takes each text with the cell it would have filled (here aligned right); the
+// surface gets the opaque background but no glyph. A turned text comes with the point it
+// turns about and its unturned cell relative to that point.
+TEST(TextOut, ASinkTakesTheTextWhereItsCellWouldBe) {
+  const int width = MeasureText(Arial8(), "123").Width;
+  TextSheet sheet;
+  std::vector<TTextRun> runs;
+  sheet.s().SetTextSink([&runs](const TTextRun& r) { runs.push_back(r); });
+  sheet.s().SetClip({1, 2, 50, 28});
+  sheet.s().SetBkMode(OPAQUE);
+  sheet.s().SetTextAlign(TA_RIGHT | TA_TOP);
+  sheet.s().TextOut(30, 14, "123");
+  sheet.s().SetTextAlign(TA_LEFT | TA_BOTTOM);
+  sheet.s().RotatedTextOut(10, 20, 90, "1234");
+  EXPECT_TRUE(PixelsOf(sheet.s(), clBlue).empty());
+  EXPECT_EQ(PixelsOf(sheet.s(), clRed), testing::RectPixels(30 - width, 14, 30, 26));
+  ASSERT_EQ(runs.size(), 2u);
+  const TTextRun& r = runs[0];
+  EXPECT_EQ(std::tuple(r.X, r.Y, r.Degrees, r.Text, r.Color),
+            std::tuple(30 - width, 14, 0.0, "123", clBlue));
+  EXPECT_EQ(r.Font, Arial8());
+  EXPECT_EQ(r.Clip, (TRect{1, 2, 50, 28}));
+  const TTextRun& t = runs[1];
+  EXPECT_EQ(std::tuple(t.X, t.Y, t.Degrees, t.CellX, t.CellY), std::tuple(10, 20, 90.0, 0, -12));
+  sheet.s().SetTextSink({});  // without it, glyphs again
+  sheet.s().TextOut(30, 14, "123");
+  EXPECT_FALSE(PixelsOf(sheet.s(), clBlue).empty());
 }
 
 TEST(SystemColors, ClassicTableAndToolkitPalette) {

@@ -137,6 +137,19 @@ TEST_F(ScaledWindow, BenchPicturesAreWholePixelBlocks) {
       EXPECT_GT(fine, 20) << "picture " << i << ": labels of doubled pixels";
     }
   }
+  // The charts' texts likewise: fine pixels in their title and labels, none in the
+  // rest of the chart's picture (the plot's lines stay the chart's doubled pixels).
+  for (TBenchChart* chart : {&bench.ProfileChart(), &bench.ViewChart(), &bench.FilterChart()}) {
+    const QImage shot = chart->Control()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    int fine = 0;
+    for (int y = 0; y + 1 < shot.height(); y += 2)
+      for (int x = 0; x + 1 < shot.width(); x += 2) {
+        const QRgb c = shot.pixel(x, y);
+        if (shot.pixel(x + 1, y) != c || shot.pixel(x, y + 1) != c || shot.pixel(x + 1, y + 1) != c)
+          ++fine;
+      }
+    EXPECT_GT(fine, 100) << chart->Chart().Title().Text().front() << ": text of doubled pixels";
+  }
 }
 
 }  // namespace

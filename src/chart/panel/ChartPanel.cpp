@@ -55,7 +55,13 @@ void TCustomChartPanel::DrawChart(TCanvas* surface, const TRect& rect) {
   PlotRect.Right = DrawBounds.Right - b - MulDiv(marginRight_, w, 100);
   PlotRect.Bottom = DrawBounds.Bottom - b - MulDiv(marginBottom_, h, 100);
   UpdatePlotGeometry();
+  // Texts of a paint for the control go where the control says (over its pixels at a
+  // finer resolution); a picture drawn elsewhere keeps its own.
+  TCanvas* drawn = canvas_->BoundSurface();
+  const TTextSink sink = surface == host_->OwnSurface() ? host_->PaintTextSink() : TTextSink{};
+  if (sink && drawn) drawn->Raster().SetTextSink(sink);
   DrawChartContents(DrawBounds);
+  if (sink && drawn) drawn->Raster().SetTextSink({});
   canvas_->FinishDrawing(surface, host_->OwnSurface(), rect);
 }
 

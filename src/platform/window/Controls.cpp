@@ -80,6 +80,35 @@ void ShowPicture(QPainter& p, const QImage& picture, qreal devicePixelRatio) {
   p.drawImage(QPointF(0, 0), blocks);
 }
 
+// Writes texts handed on by a raster (TTextRun) over a picture shown at `ratio`, in
+// the same font at the screen's resolution.
+void WriteTexts(QPainter& p, const std::vector<TTextRun>& texts, qreal ratio) {
+  const qreal perPixel = PictureScale(ratio) / ratio;  // logical units per picture pixel
+  for (const TTextRun& t : texts) {
+    QFont font(QString::fromStdString(t.Font.name));
+    font.setPixelSize(std::max(1, t.Font.pixelSize));
+    font.setBold(t.Font.bold);
+    font.setItalic(t.Font.italic);
+    font.setUnderline(t.Font.underline);
+    font.setStrikeOut(t.Font.strikeOut);
+    p.save();
+    p.setClipRect(QRectF(t.Clip.Left * perPixel, t.Clip.Top * perPixel, t.Clip.Width() * perPixel,
+                         t.Clip.Height() * perPixel));
+    p.scale(perPixel, perPixel);
+    p.setFont(font);
+    p.setPen(ToQColor(t.Color));
+    const qreal ascent = p.fontMetrics().ascent();
+    if (t.Degrees == 0) {
+      p.drawText(QPointF(t.X, t.Y + ascent), QString::fromStdString(t.Text));
+    } else {
+      p.translate(t.X, t.Y);
+      p.rotate(-t.Degrees);  // counter-clockwise on the screen
+      p.drawText(QPointF(t.CellX, t.CellY + ascent), QString::fromStdString(t.Text));
+    }
+    p.restore();
+  }
+}
+
 }  // namespace
 
 int PictureScale(qreal devicePixelRatio) {
@@ -357,6 +386,12 @@ TChartControl::TChartControl(QWidget* parent) : QWidget(parent) {
   setFocusPolicy(Qt::StrongFocus);
 }
 
+TTextSink TChartControl::PaintTextSink() {
+  texts_.clear();
+  if (!screenText_ || PictureScale(devicePixelRatioF()) <= 1) return {};
+  return [this](const TTextRun& run) { texts_.push_back(run); };
+}
+
 void TChartControl::paintEvent(QPaintEvent*) {
   // The picture size also changes without a resize when the window moves to a screen
   // of another pixel ratio.
@@ -368,6 +403,7 @@ void TChartControl::paintEvent(QPaintEvent*) {
   surfaceOnly_ = paintWanted_ = false;
   QPainter p(this);
   ShowPicture(p, ImageOf(surface_), devicePixelRatioF());
+  if (PictureScale(devicePixelRatioF()) > 1) WriteTexts(p, texts_, devicePixelRatioF());
   if (focusFrame_ && hasFocus()) {
     // Alternate pixels one ring inside the bevel, over the picture, not in it.
     QPen pen(ToQColor(clWindowText), 1);

@@ -224,6 +224,11 @@ class TChartControl : public QWidget, public TChartHost {
     update();
   }
   const TBitmap& Surface() const { return surface_; }
+  // At a device pixel ratio above 1, whether the chart's texts are written at the
+  // screen's resolution over its picture rather than as its doubled pixels (off: the
+  // picture is wholly the one of ratio 1, pixel-doubled).
+  void SetScreenText(bool on) { screenText_ = on; }
+  TTextSink PaintTextSink() override;
 
   std::function<void()> OnPaint;
   std::function<void()> OnResize;
@@ -265,6 +270,8 @@ class TChartControl : public QWidget, public TChartHost {
   int wheelRemainder_ = 0;
   bool surfaceOnly_ = false;  // a paint was asked for only to show the own surface
   bool paintWanted_ = false;  // the owner asked to paint
+  bool screenText_ = false;
+  std::vector<TTextRun> texts_;  // of the last paint, written over the picture
 };
 
 // The toolkit image view of a bitmap (no copy) for showing it on a widget.
