@@ -122,7 +122,7 @@ std::string ExportOptions(const TBenchSettings& s, bool reconstructs) {
     o += std::string(" --geometry ") + BeamName(s.Geometry.Beam) + " --source-distance " +
          ShortestText(s.Geometry.SourceDistance) + " --detector-distance " +
          ShortestText(s.Geometry.DetectorDistance);
-  if (s.Noise) o += " --photons " + ShortestText(s.Photons) + " --seed " + std::to_string(s.Seed);
+  if (s.Photons) o += " --photons " + ShortestText(*s.Photons) + " --seed " + std::to_string(s.Seed);
   if (!reconstructs) return o;
   o += std::string(" --method ") + CliMethodName(s.Method);
   if (s.Method == TReconstructionMethod::Fbp)
@@ -175,7 +175,7 @@ std::string StudyJson(const TBenchResult& result) {
          ",\n  \"spacing\": " + JsonNumber(s.Geometry.Spacing) + ",\n";
   j += std::string("  \"projector\": \"") +
        (s.Projector == TProjectorKind::Grid ? "grid" : "exact") + "\",\n";
-  j += "  \"photons\": " + (s.Noise ? JsonNumber(s.Photons) : std::string("null")) + ",\n";
+  j += "  \"photons\": " + (s.Photons ? JsonNumber(*s.Photons) : std::string("null")) + ",\n";
   j += "  \"seed\": " + std::to_string(s.Seed) + ",\n";
   j += std::string("  \"method\": \"") + CliMethodName(s.Method) + "\",\n";
   j += std::string("  \"filter\": \"") + CliFilterName(s.Fbp.Window) + "\",\n";

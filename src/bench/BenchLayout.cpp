@@ -462,6 +462,7 @@ QWidget* TformBench::CreateSettingsPanel() {
       Described(new QDoubleSpinBox(panel), "Photons", "The photons entering each detector bin");
   spinPhotons->setRange(-1e12, 1e12);
   spinPhotons->setDecimals(0);
+  spinPhotons->setValue(1e5);  // what noise starts from when switched on
   spinSeed = Described(new QSpinBox(panel), "Seed", "The noise's seed: equal seeds, equal noise");
   spinSeed->setRange(0, 2147483647);
   comboMethod = Described(new QComboBox(panel), "Method",

@@ -33,18 +33,6 @@ int DefaultBins(TBeam beam, double sourceDistance) {
   }
 }
 
-bool SameSinogramSettings(const TBenchSettings& a, const TBenchSettings& b) {
-  return a.Geometry == b.Geometry && a.Projector == b.Projector && a.Noise == b.Noise &&
-         (!a.Noise || (a.Photons == b.Photons && a.Seed == b.Seed));
-}
-
-bool SameSettings(const TBenchSettings& a, const TBenchSettings& b) {
-  if (!SameSinogramSettings(a, b) || a.Method != b.Method) return false;
-  if (a.Method == TReconstructionMethod::Fbp)
-    return a.Fbp.Window == b.Fbp.Window && a.Fbp.Cutoff == b.Fbp.Cutoff;
-  return a.Iterations == b.Iterations;
-}
-
 const char* FilterName(TFilterWindow window) {
   switch (window) {
     case TFilterWindow::RamLak:
@@ -70,8 +58,8 @@ std::string SinogramCaption(const TBenchSettings& s) {
                                               ShortestText(s.Geometry.DetectorDistance) + ", "
                                         : std::string()) +
                      (s.Projector == TProjectorKind::Grid ? "grid" : "exact") + " projector, ";
-  if (!s.Noise) return text + "no noise";
-  return text + "noise " + ShortestText(s.Photons) + " photons, seed " + std::to_string(s.Seed);
+  if (!s.Photons) return text + "no noise";
+  return text + "noise " + ShortestText(*s.Photons) + " photons, seed " + std::to_string(s.Seed);
 }
 
 std::string FigureText(double v) {
@@ -88,59 +76,28 @@ std::string MethodCaption(const TBenchSettings& s) {
          std::to_string(s.Iterations) + (s.Iterations == 1 ? " iteration" : " iterations");
 }
 
-namespace {
-
-TImageSize TruthSize(const TBenchInput& input) { return {input.Truth.Columns, input.Truth.Rows}; }
-
-}  // namespace
-
 TBenchResult ComputeBench(const TBenchInput& input, const TBenchResult* previous,
                           const std::stop_token& stop, const std::function<void(int)>& progress) {
-  const TBenchSettings& s = input.Settings;
   TStudyOptions options;
-  options.Geometry = s.Geometry;
-  options.Fbp = s.Fbp;
-  options.Iterations = s.Iterations;
-  if (s.Noise) options.Photons = s.Photons;
-  CheckStudyOptions(options);
-  CheckFanGeometry(s.Geometry, TruthSize(input));
+  static_cast<TStudySettings&>(options) = input.Settings;
+  options.Progress = progress;
   std::vector<TGauss3D> blobs;
   for (const TPhantomBlob& b : input.Phantom) {
     blobs.emplace_back(b.MX, b.DX, b.MY, b.DY);
     blobs.back().Enabled = b.Enabled;
   }
-  CheckBlobDensities(blobs);
-
-  TBenchResult result;
-  result.Input = input;
-  const bool reuse = previous && SameSinogramSettings(previous->Input.Settings, s) &&
+  const bool reuse = previous && SameSinogram(previous->Input.Settings, input.Settings) &&
                      SamePhantom(previous->Input.Phantom, input.Phantom) &&
                      previous->Input.Truth == input.Truth;
-  if (reuse) {
-    result.Sinogram = previous->Sinogram;
-  } else if (s.Projector == TProjectorKind::Grid) {
-    result.Sinogram = ProjectGrid(input.Truth, s.Geometry, stop);
-  } else {
-    result.Sinogram = ProjectExact(TPhantomDensity(blobs), s.Geometry, 128, stop);
-  }
-  if (!reuse && s.Noise) result.Sinogram = AddPhotonNoise(result.Sinogram, s.Photons, s.Seed);
+  const TArrayView given = reuse ? previous->Sinogram.View() : TArrayView{};
+  TStudyResult study = RunStudy(input.Truth, blobs, options, stop, reuse ? &given : nullptr);
   ThrowIfStopped(stop);
-
-  if (s.Method == TReconstructionMethod::Fbp) {
-    result.Reconstruction =
-        ReconstructFbp(result.Sinogram, s.Geometry, s.Fbp, TruthSize(input), stop);
-  } else {
-    TIterativeOptions iterative;
-    iterative.Method =
-        s.Method == TReconstructionMethod::Sirt ? TIterativeMethod::Sirt : TIterativeMethod::Sart;
-    iterative.Iterations = s.Iterations;
-    iterative.Progress = progress;
-    result.Reconstruction =
-        ReconstructIterative(result.Sinogram, s.Geometry, iterative, TruthSize(input), stop);
-  }
-  ThrowIfStopped(stop);
-  result.Difference = DifferenceImage(result.Reconstruction, input.Truth);
-  result.Metrics = CompareImages(result.Reconstruction, input.Truth);
+  TBenchResult result;
+  result.Input = input;
+  result.Sinogram = std::move(study.Sinogram);
+  result.Reconstruction = std::move(study.Reconstruction);
+  result.Difference = std::move(study.Difference);
+  result.Metrics = study.Metrics;
   return result;
 }
 

@@ -24,16 +24,8 @@
 
 namespace quarvel {
 
-struct TBenchSettings {
-  TScanGeometry Geometry;
-  TProjectorKind Projector = TProjectorKind::Grid;
-  bool Noise = false;
-  double Photons = 1e5;  // per bin, used with Noise
-  std::uint64_t Seed = 0;
-  TReconstructionMethod Method = TReconstructionMethod::Fbp;
-  TFbpOptions Fbp;
-  int Iterations = 10;
-};
+// The bench's settings are the core's: the export tool's options for the same study.
+using TBenchSettings = TStudySettings;
 
 // The geometry with the beam and, for a fan, R and D (pixels) and the spacing the export
 // tool gives them by default (the core's DefaultFanFields for the viewer's 128 x 128
@@ -43,10 +35,6 @@ void SetBeam(TScanGeometry& geometry, TBeam beam, double sourceDistance, double 
 // The export tool's bins for the beam when --detectors is left out: 182 for parallel beam,
 // for a fan the core's default for R (0 for an R the core refuses).
 int DefaultBins(TBeam beam, double sourceDistance);
-
-// Whether two settings give the same sinogram, and the same everything.
-bool SameSinogramSettings(const TBenchSettings& a, const TBenchSettings& b);
-bool SameSettings(const TBenchSettings& a, const TBenchSettings& b);
 
 // "180 views over 180°, 182 bins, grid projector, no noise" (or "noise 100000 photons,
 // seed 0"): what a sinogram was computed from. A fan names its geometry after the bins:
@@ -74,10 +62,11 @@ struct TBenchResult {
   TImageMetrics Metrics;
 };
 
-// Runs the chain for `input`. A previous result with the same phantom, grid and sinogram
-// settings lends its sinogram (a changed filter, method or cutoff only reconstructs).
-// `progress` (may be empty) hears the iterations done of SIRT and SART. Raises the core's
-// errors, ECancelled when `stop` is requested.
+// Runs the core's chain (RunStudy) for `input`. A previous result with the same phantom,
+// grid and sinogram settings (SameSinogram) lends its sinogram, which the chain takes as
+// given (a changed filter, method or cutoff only reconstructs). `progress` (may be empty)
+// hears the iterations done of the iterative methods. Raises the core's errors,
+// ECancelled when `stop` is requested.
 TBenchResult ComputeBench(const TBenchInput& input, const TBenchResult* previous,
                           const std::stop_token& stop, const std::function<void(int)>& progress);
 

@@ -346,8 +346,7 @@ TBenchSettings TformBench::Settings() const {
   SetBeam(s.Geometry, static_cast<TBeam>(comboGeometry->currentIndex()), spinSource->value(),
           spinDetectorDistance->value());
   s.Projector = comboProjector->currentIndex() == 1 ? TProjectorKind::Exact : TProjectorKind::Grid;
-  s.Noise = checkNoise->isChecked();
-  s.Photons = spinPhotons->value();
+  if (checkNoise->isChecked()) s.Photons = spinPhotons->value();
   s.Seed = static_cast<std::uint64_t>(spinSeed->value());
   s.Method = static_cast<TReconstructionMethod>(comboMethod->currentIndex());
   s.Fbp.Window = static_cast<TFilterWindow>(comboFilter->currentIndex());
@@ -370,8 +369,8 @@ void TformBench::SetSettings(const TBenchSettings& s) {
     if (const int bins = DefaultBins(s.Geometry.Beam, spinSource->value()); bins > 0)
       binsDefault_ = bins;
     comboProjector->setCurrentIndex(s.Projector == TProjectorKind::Exact ? 1 : 0);
-    checkNoise->setChecked(s.Noise);
-    spinPhotons->setValue(s.Photons);
+    checkNoise->setChecked(s.Photons.has_value());
+    if (s.Photons) spinPhotons->setValue(*s.Photons);
     spinSeed->setValue(static_cast<int>(std::min<std::uint64_t>(s.Seed, 2147483647)));
     comboMethod->setCurrentIndex(static_cast<int>(s.Method));
     comboFilter->setCurrentIndex(static_cast<int>(s.Fbp.Window));
@@ -427,10 +426,7 @@ void TformBench::Recompute() {
   // pictures keep what they show, and their captions say it is an earlier result.
   try {
     TStudyOptions options;
-    options.Geometry = s.Geometry;
-    options.Fbp = s.Fbp;
-    options.Iterations = s.Iterations;
-    if (s.Noise) options.Photons = s.Photons;
+    static_cast<TStudySettings&>(options) = s;
     CheckStudyOptions(options);
     CheckFanGeometry(s.Geometry, TImageSize{kGrid, kGrid});
   } catch (const std::exception& e) {
@@ -577,7 +573,7 @@ void TformBench::UpdateCaptions() {
                              [](const TPhantomBlob& b) { return b.Enabled; })));
   if (!shown_) return;
   const TBenchSettings& s = shown_->Input.Settings;
-  const bool current = SamePhantom(shown_->Input.Phantom, phantom_) && SameSettings(s, Settings());
+  const bool current = SamePhantom(shown_->Input.Phantom, phantom_) && SameStudy(s, Settings());
   const QString mark = current ? "" : " — an earlier result, not of the phantom and settings now";
   labelCaptions[pcSinogram]->setText(QString::fromStdString("Sinogram: " + SinogramCaption(s)) +
                                      mark);
@@ -824,7 +820,7 @@ void TformBench::ExportAll() {
   const auto result = shown_;  // the result shown when asked, whatever arrives meanwhile
   RequireShown();
   const bool current = SamePhantom(result->Input.Phantom, phantom_) &&
-                       SameSettings(result->Input.Settings, Settings());
+                       SameStudy(result->Input.Settings, Settings());
   if (!current &&
       !AskYesNo("The pictures show an earlier result: not of the phantom and settings now "
                 "(the computation was cancelled, refused or is still running). Export that "

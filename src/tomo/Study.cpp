@@ -10,6 +10,18 @@
 
 namespace quarvel {
 
+bool SameSinogram(const TStudySettings& a, const TStudySettings& b) {
+  return a.Geometry == b.Geometry && a.Projector == b.Projector && a.GridSize == b.GridSize &&
+         a.Photons == b.Photons && (!a.Photons || a.Seed == b.Seed);
+}
+
+bool SameStudy(const TStudySettings& a, const TStudySettings& b) {
+  if (!SameSinogram(a, b) || a.Method != b.Method) return false;
+  if (a.Method == TReconstructionMethod::Fbp) return a.Fbp == b.Fbp;
+  return a.Iterations == b.Iterations && a.Relaxation == b.Relaxation &&
+         a.NonNegative == b.NonNegative;
+}
+
 void CheckStudyOptions(const TStudyOptions& options) {
   CheckGeometry(options.Geometry);
   if (options.GridSize < 8 || options.GridSize > 4096)

@@ -294,7 +294,6 @@ TEST(BenchExportCommands, RunAsTheExportToolTheyGiveTheBenchsFiles) {
   TBenchSettings sirt;
   sirt.Geometry.Views = 24;
   sirt.Geometry.ArcDegrees = 170.5;
-  sirt.Noise = true;
   sirt.Photons = 2500;
   sirt.Seed = 9;
   sirt.Method = TReconstructionMethod::Sirt;

@@ -192,7 +192,7 @@ TEST_F(Bench, ACancelledComputationLeavesNoMixedPicture) {
   bench->SetSettings(fast);
   WaitIdle();
   ASSERT_TRUE(bench->Shown());
-  EXPECT_TRUE(SameSettings(bench->Shown()->Input.Settings, fast));
+  EXPECT_TRUE(SameStudy(bench->Shown()->Input.Settings, fast));
   EXPECT_EQ(bench->Shown()->Sinogram.Rows, 180);
 }
 
@@ -238,7 +238,6 @@ TEST_F(Bench, ASavedPhantomReadsBackAndClearsTheMark) {
 TEST_F(Bench, ExportedFilesEqualTheExportToolsOwn) {
   TBenchSettings s;
   s.Geometry.Views = 90;
-  s.Noise = true;
   s.Photons = 5000;
   s.Seed = 7;
   s.Fbp.Window = TFilterWindow::Hann;
@@ -638,7 +637,6 @@ TEST_F(Bench, AFailedSaveKeepsTheUnsavedMark) {
 // Another seed draws other noise: the sinogram is computed anew, not lent by the last.
 TEST_F(Bench, ANewSeedRecomputesTheNoise) {
   TBenchSettings s;
-  s.Noise = true;
   s.Photons = 1000;
   bench->SetSettings(s);
   WaitIdle();
@@ -664,7 +662,7 @@ TEST_F(Bench, ClosingStopsTheWorkAndShowingResumesIt) {
   EXPECT_TRUE(bench->Busy());
   bench->SetSettings(TBenchSettings());
   WaitIdle();
-  EXPECT_TRUE(SameSettings(bench->Shown()->Input.Settings, TBenchSettings()));
+  EXPECT_TRUE(SameStudy(bench->Shown()->Input.Settings, TBenchSettings()));
 }
 
 // A blob too dense for the chain is refused in a sentence; figures never read "nan".
