@@ -97,7 +97,8 @@ const char* CliFilterName(TFilterWindow window) {
 const char* CliMethodName(TReconstructionMethod method) {
   return method == TReconstructionMethod::Fbp    ? "fbp"
          : method == TReconstructionMethod::Sirt ? "sirt"
-                                                 : "sart";
+         : method == TReconstructionMethod::Sart ? "sart"
+                                                 : "cgls";
 }
 
 std::string JsonNumber(double value) {
@@ -122,7 +123,8 @@ std::string ExportOptions(const TBenchSettings& s, bool reconstructs) {
     o += std::string(" --geometry ") + BeamName(s.Geometry.Beam) + " --source-distance " +
          ShortestText(s.Geometry.SourceDistance) + " --detector-distance " +
          ShortestText(s.Geometry.DetectorDistance);
-  if (s.Photons) o += " --photons " + ShortestText(*s.Photons) + " --seed " + std::to_string(s.Seed);
+  if (s.Photons)
+    o += " --photons " + ShortestText(*s.Photons) + " --seed " + std::to_string(s.Seed);
   if (!reconstructs) return o;
   o += std::string(" --method ") + CliMethodName(s.Method);
   if (s.Method == TReconstructionMethod::Fbp)
@@ -130,6 +132,8 @@ std::string ExportOptions(const TBenchSettings& s, bool reconstructs) {
          ShortestText(s.Fbp.Cutoff);
   else
     o += " --iterations " + std::to_string(s.Iterations);
+  if (s.Relaxation != 1) o += " --relaxation " + ShortestText(s.Relaxation);
+  if (s.NonNegative) o += " --nonnegative";
   return o;
 }
 
@@ -181,6 +185,9 @@ std::string StudyJson(const TBenchResult& result) {
   j += std::string("  \"filter\": \"") + CliFilterName(s.Fbp.Window) + "\",\n";
   j += "  \"cutoff\": " + JsonNumber(s.Fbp.Cutoff) + ",\n";
   j += "  \"iterations\": " + std::to_string(s.Iterations) + ",\n";
+  if (s.Method == TReconstructionMethod::Sirt || s.Method == TReconstructionMethod::Sart)
+    j += "  \"relaxation\": " + JsonNumber(s.Relaxation) +
+         ",\n  \"nonnegative\": " + (s.NonNegative ? "true" : "false") + ",\n";
   const TImageMetrics& m = result.Metrics;
   j += "  \"metrics\": {\"rmse\": " + JsonNumber(m.Rmse) + ", \"nrmse\": " + JsonNumber(m.Nrmse) +
        ", \"psnr\": " + JsonNumber(m.Psnr) + ", \"ssim\": " + JsonNumber(m.Ssim) + "}\n}\n";

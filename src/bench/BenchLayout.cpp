@@ -400,6 +400,8 @@ void TformBench::CreateControls() {
                       comboFilter,
                       spinCutoff,
                       spinIterations,
+                      spinRelaxation,
+                      checkNonNegative,
                       boxes_[pcPhantom],
                       boxes_[pcSinogram],
                       boxes_[pcReconstruction],
@@ -466,8 +468,8 @@ QWidget* TformBench::CreateSettingsPanel() {
   spinSeed = Described(new QSpinBox(panel), "Seed", "The noise's seed: equal seeds, equal noise");
   spinSeed->setRange(0, 2147483647);
   comboMethod = Described(new QComboBox(panel), "Method",
-                          "Filtered back-projection, or the iterative SIRT or SART");
-  comboMethod->addItems({"FBP", "SIRT", "SART"});
+                          "Filtered back-projection, or the iterative SIRT, SART or CGLS");
+  comboMethod->addItems({"FBP", "SIRT", "SART", "CGLS"});
   comboFilter = Described(new QComboBox(panel), "Filter", "The window of FBP's ramp filter");
   for (TFilterWindow w : {TFilterWindow::RamLak, TFilterWindow::SheppLogan, TFilterWindow::Cosine,
                           TFilterWindow::Hamming, TFilterWindow::Hann})
@@ -478,9 +480,20 @@ QWidget* TformBench::CreateSettingsPanel() {
   spinCutoff->setRange(-99, 99);
   spinCutoff->setDecimals(3);
   spinCutoff->setSingleStep(0.05);
-  spinIterations =
-      Described(new QSpinBox(panel), "Iterations", "The iterations of SIRT or SART, 1 to 100000");
+  spinIterations = Described(new QSpinBox(panel), "Iterations",
+                             "The iterations of SIRT, SART or CGLS, 1 to 100000");
   spinIterations->setRange(-999999, 999999);
+  spinRelaxation = Described(new QDoubleSpinBox(panel), "Relaxation",
+                             "SIRT's and SART's step factor, more than 0 and less than 2");
+  spinRelaxation->setRange(-99, 99);
+  spinRelaxation->setDecimals(3);
+  spinRelaxation->setSingleStep(0.05);
+  checkNonNegative = Described(new QCheckBox("non-negative", panel), "Non-negative",
+                               "SIRT and SART: negative pixels set to 0 after each update");
+  // One row for both keeps the panel's height within small screens.
+  auto* relaxation = new QHBoxLayout;
+  relaxation->addWidget(spinRelaxation, 1);
+  relaxation->addWidget(checkNonNegative);
   form->addRow("&Views", spinViews);
   form->addRow("A&rc", spinArc);
   form->addRow("Detector &bins", spinDetectors);
@@ -495,10 +508,11 @@ QWidget* TformBench::CreateSettingsPanel() {
   form->addRow("&Filter", comboFilter);
   form->addRow("&Cutoff", spinCutoff);
   form->addRow("&Iterations", spinIterations);
+  form->addRow("Relaxation", relaxation);
   // Typing a number computes once it is complete (Enter or leaving the box).
   for (QAbstractSpinBox* s : std::initializer_list<QAbstractSpinBox*>{
            spinViews, spinArc, spinDetectors, spinSource, spinDetectorDistance, spinPhotons,
-           spinSeed, spinCutoff, spinIterations})
+           spinSeed, spinCutoff, spinIterations, spinRelaxation})
     s->setKeyboardTracking(false);
   SetSettings(TBenchSettings{});
   auto changed = [this] { SettingsChanged(); };
@@ -516,6 +530,8 @@ QWidget* TformBench::CreateSettingsPanel() {
   connect(comboFilter, &QComboBox::currentIndexChanged, this, changed);
   connect(spinCutoff, &QDoubleSpinBox::valueChanged, this, changed);
   connect(spinIterations, &QSpinBox::valueChanged, this, changed);
+  connect(spinRelaxation, &QDoubleSpinBox::valueChanged, this, changed);
+  connect(checkNonNegative, &QCheckBox::toggled, this, changed);
   return panel;
 }
 

@@ -72,8 +72,14 @@ std::string MethodCaption(const TBenchSettings& s) {
   if (s.Method == TReconstructionMethod::Fbp)
     return std::string("FBP, ") + FilterName(s.Fbp.Window) + ", cutoff " +
            ShortestText(s.Fbp.Cutoff);
-  return std::string(s.Method == TReconstructionMethod::Sirt ? "SIRT, " : "SART, ") +
-         std::to_string(s.Iterations) + (s.Iterations == 1 ? " iteration" : " iterations");
+  std::string text = std::string(s.Method == TReconstructionMethod::Sirt   ? "SIRT, "
+                                 : s.Method == TReconstructionMethod::Sart ? "SART, "
+                                                                           : "CGLS, ") +
+                     std::to_string(s.Iterations) +
+                     (s.Iterations == 1 ? " iteration" : " iterations");
+  if (s.Relaxation != 1) text += ", relaxation " + ShortestText(s.Relaxation);
+  if (s.NonNegative) text += ", non-negative";
+  return text;
 }
 
 TBenchResult ComputeBench(const TBenchInput& input, const TBenchResult* previous,

@@ -40,7 +40,9 @@ int DefaultBins(TBeam beam, double sourceDistance);
 // seed 0"): what a sinogram was computed from. A fan names its geometry after the bins:
 // "…, 188 bins, fan-arc, R 256, D 256, grid projector, …".
 std::string SinogramCaption(const TBenchSettings& settings);
-// "FBP, Ram-Lak, cutoff 1" or "SIRT, 10 iterations": how a reconstruction was made.
+// "FBP, Ram-Lak, cutoff 1", "SIRT, 10 iterations" or "SART, 5 iterations, relaxation
+// 0.5, non-negative" (the step factor when not 1, the clipping when on): how a
+// reconstruction was made.
 std::string MethodCaption(const TBenchSettings& settings);
 // A figure as the bench shows it: the shortest text of a finite value, "∞" or "−∞", and
 // "–" for a value that is not a number (SSIM of images too small for its window).

@@ -352,6 +352,11 @@ TBenchSettings TformBench::Settings() const {
   s.Fbp.Window = static_cast<TFilterWindow>(comboFilter->currentIndex());
   s.Fbp.Cutoff = spinCutoff->value();
   s.Iterations = spinIterations->value();
+  // Only SIRT and SART take a step factor and clipping; the others keep the core's defaults.
+  if (s.Method == TReconstructionMethod::Sirt || s.Method == TReconstructionMethod::Sart) {
+    s.Relaxation = spinRelaxation->value();
+    s.NonNegative = checkNonNegative->isChecked();
+  }
   return s;
 }
 
@@ -376,6 +381,8 @@ void TformBench::SetSettings(const TBenchSettings& s) {
     comboFilter->setCurrentIndex(static_cast<int>(s.Fbp.Window));
     spinCutoff->setValue(s.Fbp.Cutoff);
     spinIterations->setValue(s.Iterations);
+    spinRelaxation->setValue(s.Relaxation);
+    checkNonNegative->setChecked(s.NonNegative);
     settingControls_ = false;
   }
   UpdateEnabledControls();
@@ -411,6 +418,11 @@ void TformBench::UpdateEnabledControls() {
   comboFilter->setEnabled(fbp);
   spinCutoff->setEnabled(fbp);
   spinIterations->setEnabled(!fbp);
+  const int method = comboMethod->currentIndex();
+  const bool relaxes = method == static_cast<int>(TReconstructionMethod::Sirt) ||
+                       method == static_cast<int>(TReconstructionMethod::Sart);
+  spinRelaxation->setEnabled(relaxes);
+  checkNonNegative->setEnabled(relaxes);
   const bool fan = comboGeometry->currentIndex() != static_cast<int>(TBeam::Parallel);
   spinSource->setEnabled(fan);
   spinDetectorDistance->setEnabled(fan);
@@ -819,8 +831,8 @@ void TformBench::CopyData(TBenchArray array) {
 void TformBench::ExportAll() {
   const auto result = shown_;  // the result shown when asked, whatever arrives meanwhile
   RequireShown();
-  const bool current = SamePhantom(result->Input.Phantom, phantom_) &&
-                       SameStudy(result->Input.Settings, Settings());
+  const bool current =
+      SamePhantom(result->Input.Phantom, phantom_) && SameStudy(result->Input.Settings, Settings());
   if (!current &&
       !AskYesNo("The pictures show an earlier result: not of the phantom and settings now "
                 "(the computation was cancelled, refused or is still running). Export that "

@@ -246,6 +246,8 @@ class TformBench : public QWidget {
   QComboBox* comboFilter = nullptr;
   QDoubleSpinBox* spinCutoff = nullptr;
   QSpinBox* spinIterations = nullptr;
+  QDoubleSpinBox* spinRelaxation = nullptr;  // SIRT and SART
+  QCheckBox* checkNonNegative = nullptr;     // SIRT and SART
   QComboBox* comboProfile = nullptr;
   QAction* actUndo = nullptr;
   QAction* actRedo = nullptr;

@@ -181,6 +181,32 @@ TEST(BenchTexts, FiguresAndProgress) {
 
 // A fan names its geometry in the sinogram's caption; parallel beam's caption is as before.
 // The bins and spacing a beam takes by default are the export tool's (tomo/FanBeam.h).
+// The method's caption names what changes the reconstruction, and only that.
+TEST(BenchTexts, TheMethodsCaptionNamesItsSettings) {
+  const struct {
+    TReconstructionMethod method;
+    int iterations;
+    double relaxation;
+    bool nonNegative;
+    const char* caption;
+  } cases[] = {
+      {TReconstructionMethod::Fbp, 10, 1, false, "FBP, Ram-Lak, cutoff 1"},
+      {TReconstructionMethod::Sirt, 10, 1, false, "SIRT, 10 iterations"},
+      {TReconstructionMethod::Sart, 1, 0.5, false, "SART, 1 iteration, relaxation 0.5"},
+      {TReconstructionMethod::Sirt, 7, 1.9, true,
+       "SIRT, 7 iterations, relaxation 1.9, non-negative"},
+      {TReconstructionMethod::Cgls, 3, 1, false, "CGLS, 3 iterations"},
+  };
+  for (const auto& c : cases) {
+    TBenchSettings s;
+    s.Method = c.method;
+    s.Iterations = c.iterations;
+    s.Relaxation = c.relaxation;
+    s.NonNegative = c.nonNegative;
+    EXPECT_EQ(MethodCaption(s), c.caption);
+  }
+}
+
 TEST(BenchTexts, TheCaptionNamesAFanAndTheDefaultsAreTheExportTools) {
   TBenchSettings s;
   EXPECT_EQ(SinogramCaption(s), "180 views over 180°, 182 bins, grid projector, no noise");
@@ -304,6 +330,17 @@ TEST(BenchExportCommands, RunAsTheExportToolTheyGiveTheBenchsFiles) {
   fan.Geometry.Detectors = 150;
   SetBeam(fan.Geometry, TBeam::FanArc, 150.25, 90);
   fan.Fbp.Window = TFilterWindow::Hann;
+  TBenchSettings sart;
+  sart.Geometry.Views = 30;
+  sart.Method = TReconstructionMethod::Sart;
+  sart.Iterations = 2;
+  sart.Relaxation = 0.25;
+  sart.NonNegative = true;
+  TBenchSettings cgls;
+  cgls.Geometry.Views = 18;
+  cgls.Photons = 1e4;
+  cgls.Method = TReconstructionMethod::Cgls;
+  cgls.Iterations = 4;
   const struct {
     const char* name;
     TBenchSettings settings;
@@ -317,6 +354,8 @@ TEST(BenchExportCommands, RunAsTheExportToolTheyGiveTheBenchsFiles) {
        fan,
        {"\"geometry\": \"fan-arc\"", "\"source_distance\": 150.25", "\"detector_distance\": 90",
         "\"detectors\": 150"}},
+      {"sart", sart, {"\"method\": \"sart\"", "\"relaxation\": 0.25", "\"nonnegative\": true"}},
+      {"cgls", cgls, {"\"method\": \"cgls\"", "\"iterations\": 4", "\"photons\": 10000"}},
   };
   for (const auto& c : cases) {
     const TBenchSettings& s = c.settings;
@@ -359,6 +398,9 @@ TEST(BenchExportCommands, RunAsTheExportToolTheyGiveTheBenchsFiles) {
     const std::string json = StudyJson(result);
     for (const char* part : c.json) EXPECT_NE(json.find(part), std::string::npos) << part;
     EXPECT_EQ(json.find("geometry") == std::string::npos, !IsFan(s.Geometry)) << c.name;
+    EXPECT_EQ(json.find("relaxation") == std::string::npos,
+              s.Method == TReconstructionMethod::Fbp || s.Method == TReconstructionMethod::Cgls)
+        << c.name;
   }
 }
 
