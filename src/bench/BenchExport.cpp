@@ -154,8 +154,8 @@ std::string ExportCommands(const TBenchSettings& s) {
       text += std::string("quarvel-export ") + ArrayStem(array) + " " + file +
               " --phantom phantom.csv " + ExportOptions(s, array != TBenchArray::Sinogram) + "\n";
     }
-  text +=
-      "quarvel-export metrics metrics.csv --phantom phantom.csv " + ExportOptions(s, true) + "\n";
+  text += "quarvel-export metrics metrics.csv --phantom phantom.csv " + ExportOptions(s, true) +
+          (s.Method == TReconstructionMethod::Fbp ? "" : " --history history.csv") + "\n";
   return text;
 }
 
@@ -194,13 +194,14 @@ std::string StudyJson(const TBenchResult& result) {
   return j;
 }
 
-std::vector<QString> ExportFileNames() {
+std::vector<QString> ExportFileNames(TReconstructionMethod method) {
   std::vector<QString> names;
   for (TBenchArray array : kArrays)
     for (TExportKind kind : kKinds)
       names.push_back(QString("%1.%2").arg(ArrayStem(array), KindEnding(kind)));
-  for (const char* name : {"metrics.csv", "phantom.csv", "study.json", "commands.sh"})
-    names.emplace_back(name);
+  names.emplace_back("metrics.csv");
+  if (method != TReconstructionMethod::Fbp) names.emplace_back("history.csv");
+  for (const char* name : {"phantom.csv", "study.json", "commands.sh"}) names.emplace_back(name);
   return names;
 }
 
@@ -214,6 +215,10 @@ int ExportResult(const TBenchResult& result, const QString& folder) {
       ++written;
     }
   WriteOutputFile(dir.filePath("metrics.csv"), MetricsBytes(result));
+  if (result.Input.Settings.Method != TReconstructionMethod::Fbp) {
+    WriteOutputFile(dir.filePath("history.csv"), TextBytes(HistoryText(result.History)));
+    ++written;
+  }
   WriteOutputFile(dir.filePath("phantom.csv"), TextBytes(PhantomCsv(result.Input.Phantom)));
   WriteOutputFile(dir.filePath("study.json"), TextBytes(StudyJson(result)));
   WriteOutputFile(dir.filePath("commands.sh"), TextBytes(ExportCommands(result.Input.Settings)));

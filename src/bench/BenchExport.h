@@ -46,10 +46,13 @@ std::string ExportCommands(const TBenchSettings& settings);
 // "source_distance", "detector_distance" and "spacing" after "detectors".
 std::string StudyJson(const TBenchResult& result);
 
-// The names of the files ExportResult writes, in the order it writes them.
-std::vector<QString> ExportFileNames();
+// The names of the files ExportResult writes for a result of `method`, in the order it
+// writes them (the iterative methods add history.csv).
+std::vector<QString> ExportFileNames(TReconstructionMethod method = TReconstructionMethod::Fbp);
 
-// Writes every array of the result in every kind, metrics.csv, the blobs as phantom.csv,
+// Writes every array of the result in every kind, metrics.csv, for the iterative methods
+// the figures after each iteration as history.csv (the export tool's --history), the
+// blobs as phantom.csv,
 // the settings as study.json and the equivalent command lines as commands.sh into
 // `folder` (through the export's writer; EOutputError names a file that cannot be
 // written). Returns the number of files written.

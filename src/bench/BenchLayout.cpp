@@ -267,6 +267,10 @@ void TformBench::CreateControls() {
       std::make_unique<TBenchChart>(plotPanel, "View", std::vector<TColor>{clRed}, "c + t");
   filterChart_ = std::make_unique<TBenchChart>(plotPanel, "Filter", std::vector<TColor>{clBlue},
                                                "cycles per cell");
+  convergeChart_ =
+      std::make_unique<TBenchChart>(plotPanel, "Convergence: RMSE red, SSIM blue (right)",
+                                    std::vector<TColor>{clRed, clBlue}, "iteration");
+  convergeChart_->Series(1).SetVertAxis(TVertAxis::aRightAxis);
   // The phantom's green is drawn wide under the reconstruction's red: where the two
   // agree, the green still shows on both sides of the red.
   profileChart_->Series(0).LinePen().SetWidth(3);
@@ -278,6 +282,9 @@ void TformBench::CreateControls() {
             "window's zero projection");
   Described(filterChart_->Control(), "Filter response",
             "The gain of the reconstruction filter from frequency 0 to the Nyquist frequency");
+  Described(convergeChart_->Control(), "Convergence",
+            "RMSE (red, left axis) and SSIM (blue, right axis) against the phantom after each "
+            "iteration, filled as the iterations run");
   auto* profileColumn = new QVBoxLayout;
   comboProfile = Described(new QComboBox(plotPanel), "Profile direction",
                            "Whether the profile runs along a row or a column");
@@ -287,7 +294,10 @@ void TformBench::CreateControls() {
   plots->addLayout(profileColumn, 1);
   plots->addWidget(viewChart_->Control(), 1);
   plots->addWidget(filterChart_->Control(), 1);
-  for (TBenchChart* c : {profileChart_.get(), viewChart_.get(), filterChart_.get()})
+  plots->addWidget(convergeChart_->Control(), 1);
+  ShowMethodChart();
+  for (TBenchChart* c :
+       {profileChart_.get(), viewChart_.get(), filterChart_.get(), convergeChart_.get()})
     c->Control()->setMinimumSize(200, 150);
   connect(rightSplit, &QSplitter::splitterMoved, this, [this] { splitterMoved_ = true; });
   rightSplit->setStretchFactor(0, 3);
@@ -412,7 +422,8 @@ void TformBench::CreateControls() {
                       comboProfile,
                       profileChart_->Control(),
                       viewChart_->Control(),
-                      filterChart_->Control()};
+                      filterChart_->Control(),
+                      convergeChart_->Control()};
   for (std::size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
   resize(1400, 760);
 }

@@ -7,6 +7,7 @@
 #include "tomo/Limits.h"
 #include "tomo/Parallel.h"
 #include "ui/ExportView.h"
+#include "ui/TomographyData.h"
 
 namespace quarvel {
 
@@ -82,11 +83,24 @@ std::string MethodCaption(const TBenchSettings& s) {
   return text;
 }
 
+std::string HistoryText(const std::vector<TImageMetrics>& history) {
+  THistoryCsv csv;
+  for (std::size_t i = 0; i < history.size(); ++i) csv.Add(static_cast<int>(i) + 1, history[i]);
+  return csv.Text();
+}
+
 TBenchResult ComputeBench(const TBenchInput& input, const TBenchResult* previous,
-                          const std::stop_token& stop, const std::function<void(int)>& progress) {
+                          const std::stop_token& stop, const std::function<void(int)>& progress,
+                          const std::function<void(int, const TImageMetrics&)>& iterated) {
   TStudyOptions options;
   static_cast<TStudySettings&>(options) = input.Settings;
   options.Progress = progress;
+  options.Region = input.Region;
+  std::vector<TImageMetrics> history;
+  options.Iterate = [&](int iteration, const TArray2D& image) {
+    history.push_back(CompareImages(image, input.Truth, input.Region));
+    if (iterated) iterated(iteration, history.back());
+  };
   std::vector<TGauss3D> blobs;
   for (const TPhantomBlob& b : input.Phantom) {
     blobs.emplace_back(b.MX, b.DX, b.MY, b.DY);
@@ -104,7 +118,28 @@ TBenchResult ComputeBench(const TBenchInput& input, const TBenchResult* previous
   result.Reconstruction = std::move(study.Reconstruction);
   result.Difference = std::move(study.Difference);
   result.Metrics = study.Metrics;
+  result.History = std::move(history);
   return result;
+}
+
+bool TConvergeTrace::Add(std::uint64_t id, int iteration, const TImageMetrics& metrics) {
+  if (id < id_) return false;
+  if (id > id_) {
+    id_ = id;
+    points_.clear();
+  }
+  if (!points_.empty() && iteration <= points_.back().Iteration) return false;
+  points_.push_back({iteration, metrics});
+  return true;
+}
+
+bool TConvergeTrace::Set(std::uint64_t id, const std::vector<TImageMetrics>& history) {
+  if (id < id_) return false;
+  id_ = id;
+  points_.clear();
+  for (std::size_t i = 0; i < history.size(); ++i)
+    points_.push_back({static_cast<int>(i) + 1, history[i]});
+  return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -169,8 +204,11 @@ void TBenchWorker::Loop(const std::stop_token& threadStop) {
       auto progress = [this, id](int done) {
         if (callbacks_.Progress) callbacks_.Progress(id, done);
       };
+      auto iterated = [this, id](int iteration, const TImageMetrics& metrics) {
+        if (callbacks_.Iterated) callbacks_.Iterated(id, iteration, metrics);
+      };
       auto result = std::make_shared<const TBenchResult>(
-          ComputeBench(input, last_.get(), work.get_token(), progress));
+          ComputeBench(input, last_.get(), work.get_token(), progress, iterated));
       last_ = result;
       if (callbacks_.Finished) callbacks_.Finished(id, result, "");
     } catch (const ECancelled&) {

@@ -18,6 +18,7 @@
 #include <stop_token>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "bench/BenchPhantom.h"
 #include "tomo/Study.h"
@@ -54,6 +55,9 @@ struct TBenchInput {
   TPhantom Phantom;
   TArray2D Truth;  // the main window's grid for Phantom, [iy][ix]
   TBenchSettings Settings;
+  // Where the difference, the figures and the history are taken: the export tool's
+  // --mask circle, or a rectangle of cells.
+  TRegion Region;
 };
 
 struct TBenchResult {
@@ -62,15 +66,47 @@ struct TBenchResult {
   TArray2D Reconstruction;
   TArray2D Difference;
   TImageMetrics Metrics;
+  // The iterative methods: the figures over the region after each iteration, [i] after
+  // iteration i + 1, as the export tool's --history writes them; empty for FBP.
+  std::vector<TImageMetrics> History;
 };
+
+// The history as the export tool's --history file.
+std::string HistoryText(const std::vector<TImageMetrics>& history);
 
 // Runs the core's chain (RunStudy) for `input`. A previous result with the same phantom,
 // grid and sinogram settings (SameSinogram) lends its sinogram, which the chain takes as
 // given (a changed filter, method or cutoff only reconstructs). `progress` (may be empty)
-// hears the iterations done of the iterative methods. Raises the core's errors,
-// ECancelled when `stop` is requested.
-TBenchResult ComputeBench(const TBenchInput& input, const TBenchResult* previous,
-                          const std::stop_token& stop, const std::function<void(int)>& progress);
+// hears the iterations done of the iterative methods, and `iterated` (may be empty) each
+// iteration's number (from 1) and figures as History takes them, before `progress`.
+// Raises the core's errors, ECancelled when `stop` is requested.
+TBenchResult ComputeBench(
+    const TBenchInput& input, const TBenchResult* previous, const std::stop_token& stop,
+    const std::function<void(int)>& progress,
+    const std::function<void(int iteration, const TImageMetrics& metrics)>& iterated = {});
+
+// The convergence of one computation as a chart shows it while it runs: the figures of
+// the computation with the highest id reported so far, growing an iteration at a time,
+// and replaced by the whole history once it finishes. Reports of an older computation
+// than the one held are dropped and a newer one's start afresh, so the points of two
+// inputs never mix, whatever order the reports arrive in.
+class TConvergeTrace {
+ public:
+  struct TPoint {
+    int Iteration;
+    TImageMetrics Metrics;
+  };
+  // An iteration's figures; whether they were taken (false: older, or not after the last).
+  bool Add(std::uint64_t id, int iteration, const TImageMetrics& metrics);
+  // A finished computation's history (empty for FBP): whether it was taken.
+  bool Set(std::uint64_t id, const std::vector<TImageMetrics>& history);
+  std::uint64_t Id() const { return id_; }
+  const std::vector<TPoint>& Points() const { return points_; }
+
+ private:
+  std::uint64_t id_ = 0;
+  std::vector<TPoint> points_;
+};
 
 // One thread that computes the newest input handed to it. Submitting cancels the work
 // in progress, and an input not yet started is replaced: only the newest is computed.
@@ -86,6 +122,8 @@ class TBenchWorker {
     std::function<void(std::uint64_t id)> Cancelled;
     // Iterations done of the computation `id`.
     std::function<void(std::uint64_t id, int done)> Progress;
+    // The figures after an iteration of the computation `id` (before its Progress).
+    std::function<void(std::uint64_t id, int iteration, const TImageMetrics& metrics)> Iterated;
   };
 
   explicit TBenchWorker(Callbacks callbacks);

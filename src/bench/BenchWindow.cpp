@@ -308,6 +308,11 @@ TformBench::TformBench(TformMain& form)
       progress->setFormat(QString::fromStdString(ProgressText(done, progress->maximum(), elapsed)));
     });
   };
+  callbacks.Iterated = [this](std::uint64_t id, int iteration, const TImageMetrics& metrics) {
+    PostReport([this, id, iteration, metrics] {
+      if (id == latestId_ && converge_.Add(id, iteration, metrics)) UpdateConvergeChart();
+    });
+  };
   // Every edit runs the chain again: its arrays reuse the memory of the last run.
   KeepFreedMemoryForReuse();
   worker_ = std::make_unique<TBenchWorker>(std::move(callbacks));
@@ -333,6 +338,7 @@ TformBench::~TformBench() {
   profileChart_.reset();
   viewChart_.reset();
   filterChart_.reset();
+  convergeChart_.reset();
 }
 
 // ---------------------------------------------------------------------------
@@ -426,6 +432,34 @@ void TformBench::UpdateEnabledControls() {
   const bool fan = comboGeometry->currentIndex() != static_cast<int>(TBeam::Parallel);
   spinSource->setEnabled(fan);
   spinDetectorDistance->setEnabled(fan);
+  ShowMethodChart();
+}
+
+void TformBench::ShowMethodChart() {
+  if (!convergeChart_) return;  // the settings are set before the charts exist
+  const bool fbp = comboMethod->currentIndex() == 0;
+  filterChart_->Control()->setVisible(fbp);
+  convergeChart_->Control()->setVisible(!fbp);
+}
+
+void TformBench::UpdateConvergeChart() {
+  const auto& points = converge_.Points();
+  TBenchChart& chart = *convergeChart_;
+  const auto have = static_cast<std::size_t>(chart.Series(0).PointCount());
+  if (convergeShown_ == converge_.Id() && have + 1 == points.size()) {
+    chart.AddPoint(0, points.back().Iteration, points.back().Metrics.Rmse);
+    chart.AddPoint(1, points.back().Iteration, points.back().Metrics.Ssim);
+  } else if (convergeShown_ != converge_.Id() || have != points.size()) {
+    std::vector<double> x, rmse, ssim;
+    for (const TConvergeTrace::TPoint& p : points) {
+      x.push_back(p.Iteration);
+      rmse.push_back(p.Metrics.Rmse);
+      ssim.push_back(p.Metrics.Ssim);
+    }
+    chart.SetPoints(0, x, rmse);
+    chart.SetPoints(1, x, ssim);
+  }
+  convergeShown_ = converge_.Id();
 }
 
 // ---------------------------------------------------------------------------
@@ -448,7 +482,7 @@ void TformBench::Recompute() {
     UpdateCaptions();
     return;
   }
-  TBenchInput input{phantom_, GridImage(form_), s};
+  TBenchInput input{phantom_, GridImage(form_), s, {}};
   latestId_ = worker_->Submit(std::move(input));
   started_ = std::chrono::steady_clock::now();
   status_ = "Computing…";
@@ -477,7 +511,7 @@ bool TformBench::eventFilter(QObject* watched, QEvent* event) {
 
 void TformBench::ComputeNow() {
   worker_->Cancel();
-  const TBenchInput input{phantom_, GridImage(form_), Settings()};
+  const TBenchInput input{phantom_, GridImage(form_), Settings(), {}};
   auto result = std::make_shared<const TBenchResult>(ComputeBench(input, shown_.get(), {}, {}));
   settledId_ = latestId_;
   Show(std::move(result), latestId_);
@@ -521,6 +555,7 @@ void TformBench::Show(std::shared_ptr<const TBenchResult> result, std::uint64_t 
   for (TPicture p : {pcSinogram, pcReconstruction, pcDifference}) boxes_[p]->Invalidate();
   if (beamAt_) boxes_[pcPhantom]->Invalidate();  // the scan drawn is the shown sinogram's
   UpdateProfiles();
+  if (converge_.Set(id, shown_->History)) UpdateConvergeChart();
 }
 
 QString TformBench::StartFolder() const {
@@ -842,7 +877,7 @@ void TformBench::ExportAll() {
   if (folder.isEmpty()) return;
   lastFolder_ = folder;
   QStringList existing;
-  for (const QString& name : ExportFileNames())
+  for (const QString& name : ExportFileNames(result->Input.Settings.Method))
     if (QFileInfo::exists(QDir(folder).filePath(name))) existing << name;
   const QString named = existing.size() <= 4 ? existing.join(", ")
                                              : QStringList(existing.mid(0, 3)).join(", ") + ", …";

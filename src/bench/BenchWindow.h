@@ -210,6 +210,10 @@ class TformBench : public QWidget {
   TBenchChart& ProfileChart() { return *profileChart_; }
   TBenchChart& ViewChart() { return *viewChart_; }
   TBenchChart& FilterChart() { return *filterChart_; }
+  // RMSE (series 0) and SSIM (series 1, right axis) against the iteration, in the filter
+  // chart's place for the iterative methods; filled as the iterations run.
+  TBenchChart& ConvergeChart() { return *convergeChart_; }
+  const TConvergeTrace& Converge() const { return converge_; }
 
   // ---- controls (owned by their parent widgets)
   QTableWidget* tableBlobs = nullptr;
@@ -284,6 +288,9 @@ class TformBench : public QWidget {
   void BalancePictures();
   void Show(std::shared_ptr<const TBenchResult> result, std::uint64_t id);
   void UpdateProfiles();
+  void UpdateConvergeChart();
+  // The filter's response for FBP, the convergence for the iterative methods.
+  void ShowMethodChart();
   void UpdateCaptions();
   void PaintPicture(TPicture which);
   void PaintProfileLine(TCanvas& canvas, const TPlacement& placement) const;
@@ -319,6 +326,9 @@ class TformBench : public QWidget {
   std::unique_ptr<TBenchChart> profileChart_;
   std::unique_ptr<TBenchChart> viewChart_;
   std::unique_ptr<TBenchChart> filterChart_;
+  std::unique_ptr<TBenchChart> convergeChart_;
+  TConvergeTrace converge_;
+  std::uint64_t convergeShown_ = 0;  // the computation whose points the chart holds
   int profileX_ = 64, profileY_ = 64;
   bool profileColumn_ = false;
   int view_ = 0;

@@ -50,6 +50,7 @@ TStudyResult RunStudy(const TArrayView& truth, const std::vector<TGauss3D>& blob
   joseph::CheckImage(truth, "the truth");
   const TImageSize size{truth.Columns, truth.Rows};
   CheckFanGeometry(options.Geometry, size);
+  CheckRegion(options.Region, size.Columns, size.Rows);
   if (sinogram) {
     joseph::CheckSinogram(*sinogram, options.Geometry);
   } else if (options.Projector == TProjectorKind::Exact &&
@@ -91,8 +92,8 @@ TStudyResult RunStudy(const TArrayView& truth, const std::vector<TGauss3D>& blob
     result.Reconstruction =
         ReconstructIterative(result.Sinogram, options.Geometry, iterative, size, stop, threads);
   }
-  result.Difference = DifferenceImage(result.Reconstruction, result.Truth);
-  result.Metrics = CompareImages(result.Reconstruction, result.Truth);
+  result.Difference = DifferenceImage(result.Reconstruction, result.Truth, options.Region);
+  result.Metrics = CompareImages(result.Reconstruction, result.Truth, options.Region);
   return result;
 }
 

@@ -54,6 +54,9 @@ struct TStudyOptions : TStudySettings {
   // TIterativeOptions::Iterate); may be empty.
   std::function<void(int, const TArray2D&)> Iterate;
   int Threads = 0;  // see ResolveThreadCount; the results do not depend on it
+  // Where the difference and the figures are taken (Metrics.h); it changes neither the
+  // sinogram nor the reconstruction.
+  TRegion Region;
 };
 
 // Raises EInvalidGeometry or EInvalidStudyValue (the message names the value and its
@@ -72,9 +75,10 @@ struct TStudyResult {
 // size of the reconstruction) and `blobs` (the exact projector's phantom, whose enabled
 // blobs count): the grid projector scans the truth, the exact projector the blobs. With
 // `sinogram` (geometry.Views rows of geometry.Detectors bins) that sinogram is
-// reconstructed instead, and neither projection nor noise is made. Raises
-// CheckStudyOptions' errors and EInvalidStudyValue for sizes that do not fit before
-// computing anything, ECancelled when `stop` is requested.
+// reconstructed instead, and neither projection nor noise is made. The difference and the
+// figures are over options.Region. Raises CheckStudyOptions' errors and
+// EInvalidStudyValue for sizes (and a region) that do not fit before computing anything,
+// ECancelled when `stop` is requested.
 TStudyResult RunStudy(const TArrayView& truth, const std::vector<TGauss3D>& blobs,
                       const TStudyOptions& options, const std::stop_token& stop = {},
                       const TArrayView* sinogram = nullptr);

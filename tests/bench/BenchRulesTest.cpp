@@ -179,6 +179,49 @@ TEST(BenchTexts, FiguresAndProgress) {
   for (const auto& c : cases) EXPECT_EQ(ProgressText(c.done, c.total, c.elapsed), c.text);
 }
 
+// The convergence chart holds one computation's points: the newest reported, in the
+// order of its iterations; its finished history replaces them.
+TEST(BenchConverge, PointsOfTwoInputsNeverMix) {
+  const auto m = [](double rmse) { return TImageMetrics{rmse, 0, 0, 0}; };
+  struct Event {
+    std::uint64_t id;
+    int iteration;                     // 0: the finished history below
+    std::vector<double> history = {};  // RMSE per iteration
+    bool taken = true;
+  };
+  const struct {
+    const char* name;
+    std::vector<Event> events;
+    std::uint64_t id;
+    std::vector<int> iterations;
+  } cases[] = {
+      {"one run", {{1, 1}, {1, 2}, {1, 3}}, 1, {1, 2, 3}},
+      {"a newer run starts afresh", {{1, 1}, {1, 2}, {2, 1}}, 2, {1}},
+      {"an older run's late point", {{2, 1}, {1, 3, {}, false}, {2, 2}}, 2, {1, 2}},
+      {"a repeated iteration", {{3, 1}, {3, 1, {}, false}}, 3, {1}},
+      {"the history replaces", {{4, 1}, {4, 0, {1, 2, 3, 4}}}, 4, {1, 2, 3, 4}},
+      {"an older history", {{5, 1}, {4, 0, {1, 2}, false}}, 5, {1}},
+      {"FBP empties", {{5, 1}, {6, 0, {}}}, 6, {}},
+  };
+  for (const auto& c : cases) {
+    TConvergeTrace trace;
+    for (const Event& e : c.events) {
+      std::vector<TImageMetrics> history;
+      for (double v : e.history) history.push_back(m(v));
+      const bool taken = e.iteration == 0 ? trace.Set(e.id, history)
+                                          : trace.Add(e.id, e.iteration, m(e.iteration));
+      EXPECT_EQ(taken, e.taken) << c.name;
+    }
+    EXPECT_EQ(trace.Id(), c.id) << c.name;
+    std::vector<int> iterations;
+    for (const auto& p : trace.Points()) {
+      iterations.push_back(p.Iteration);
+      EXPECT_EQ(p.Metrics.Rmse, p.Iteration) << c.name;
+    }
+    EXPECT_EQ(iterations, c.iterations) << c.name;
+  }
+}
+
 // A fan names its geometry in the sinogram's caption; parallel beam's caption is as before.
 // The bins and spacing a beam takes by default are the export tool's (tomo/FanBeam.h).
 // The method's caption names what changes the reconstruction, and only that.
@@ -392,6 +435,15 @@ TEST(BenchExportCommands, RunAsTheExportToolTheyGiveTheBenchsFiles) {
                                                                      : TBenchArray::Difference,
                                           job->Kind);
       EXPECT_TRUE(TomographyBytes(*job, model) == expected) << c.name << ": " << line.toStdString();
+      // The iterative methods' figures after each iteration: the export tool's --history.
+      if (stem == "metrics") {
+        const std::optional<std::string> history = TomographyOutputs(*job, model).History;
+        ASSERT_EQ(history.has_value(), s.Method != TReconstructionMethod::Fbp) << c.name;
+        if (history) {
+          EXPECT_EQ(result.History.size(), static_cast<std::size_t>(s.Iterations)) << c.name;
+          EXPECT_EQ(HistoryText(result.History), *history) << c.name;
+        }
+      }
       ++run;
     }
     EXPECT_EQ(run, 13) << c.name;

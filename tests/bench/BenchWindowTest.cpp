@@ -648,6 +648,38 @@ TEST_F(Bench, ANewSeedRecomputesTheNoise) {
   EXPECT_NE(bench->Shown()->Sinogram.Values, first);
 }
 
+// For the iterative methods the filter's place shows the convergence: the figures after
+// each iteration, the shown result's history, which under noise turns back up.
+TEST_F(Bench, TheConvergenceChartShowsTheShownHistory) {
+  EXPECT_TRUE(bench->FilterChart().Control()->isVisible());
+  EXPECT_FALSE(bench->ConvergeChart().Control()->isVisible());
+  TBenchSettings s;
+  s.Photons = 300;
+  s.Method = TReconstructionMethod::Sirt;
+  s.Iterations = 60;
+  bench->SetSettings(s);
+  WaitIdle();
+  ASSERT_TRUE(bench->Shown());
+  EXPECT_FALSE(bench->FilterChart().Control()->isVisible());
+  EXPECT_TRUE(bench->ConvergeChart().Control()->isVisible());
+  const std::vector<TImageMetrics>& history = bench->Shown()->History;
+  ASSERT_EQ(history.size(), 60u);
+  TLineSeries& rmse = bench->ConvergeChart().Series(0);
+  ASSERT_EQ(rmse.PointCount(), 60);
+  for (int i : {0, 29, 59}) {
+    EXPECT_EQ(rmse.PointX(i), i + 1);
+    EXPECT_EQ(rmse.PointY(i), history[static_cast<std::size_t>(i)].Rmse);
+    EXPECT_EQ(bench->ConvergeChart().Series(1).PointY(i),
+              history[static_cast<std::size_t>(i)].Ssim);
+  }
+  // Semi-convergence: the error falls, then the noise makes it rise again.
+  const auto best = std::min_element(history.begin(), history.end(),
+                                     [](const auto& a, const auto& b) { return a.Rmse < b.Rmse; });
+  EXPECT_LT(best->Rmse, history.front().Rmse);
+  EXPECT_LT(best->Rmse, history.back().Rmse);
+  EXPECT_EQ(bench->Shown()->Metrics.Rmse, history.back().Rmse);
+}
+
 // Closing the bench stops its work at once; showing it again computes what was given up.
 TEST_F(Bench, ClosingStopsTheWorkAndShowingResumesIt) {
   TBenchSettings slow;
@@ -704,7 +736,7 @@ TEST(BenchWorker, ANewerInputCancelsTheOlder) {
   TBenchWorker worker(callbacks);
   const auto model = testing::ShowMainWindow();
   // Hours of SIRT: only a cancel ends it.
-  TBenchInput slow{PhantomOf(*model), GridImage(*model), {}};
+  TBenchInput slow{PhantomOf(*model), GridImage(*model), {}, {}};
   slow.Settings.Method = TReconstructionMethod::Sirt;
   slow.Settings.Iterations = 100000;
   TBenchInput fast = slow;
