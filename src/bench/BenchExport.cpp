@@ -137,7 +137,24 @@ std::string ExportOptions(const TBenchSettings& s, bool reconstructs) {
   return o;
 }
 
-std::string ExportCommands(const TBenchSettings& s) {
+namespace {
+
+std::string RegionOptions(const TRegion& r) {
+  switch (r.Shape) {
+    case TRegion::TShape::Whole:
+      return "";
+    case TRegion::TShape::Circle:
+      return " --mask circle";
+    case TRegion::TShape::Rectangle:
+      break;
+  }
+  return " --region " + std::to_string(r.Left) + "," + std::to_string(r.Top) + "," +
+         std::to_string(r.Right) + "," + std::to_string(r.Bottom);
+}
+
+}  // namespace
+
+std::string ExportCommands(const TBenchSettings& s, const TRegion& region) {
   std::string text =
       "#!/bin/sh\n"
       "# The export tool's command lines for the files beside this one, from the blobs in\n"
@@ -152,9 +169,11 @@ std::string ExportCommands(const TBenchSettings& s) {
         continue;
       }
       text += std::string("quarvel-export ") + ArrayStem(array) + " " + file +
-              " --phantom phantom.csv " + ExportOptions(s, array != TBenchArray::Sinogram) + "\n";
+              " --phantom phantom.csv " + ExportOptions(s, array != TBenchArray::Sinogram) +
+              (array == TBenchArray::Difference ? RegionOptions(region) : "") + "\n";
     }
   text += "quarvel-export metrics metrics.csv --phantom phantom.csv " + ExportOptions(s, true) +
+          RegionOptions(region) +
           (s.Method == TReconstructionMethod::Fbp ? "" : " --history history.csv") + "\n";
   return text;
 }
@@ -188,6 +207,12 @@ std::string StudyJson(const TBenchResult& result) {
   if (s.Method == TReconstructionMethod::Sirt || s.Method == TReconstructionMethod::Sart)
     j += "  \"relaxation\": " + JsonNumber(s.Relaxation) +
          ",\n  \"nonnegative\": " + (s.NonNegative ? "true" : "false") + ",\n";
+  const TRegion& r = result.Input.Region;
+  if (r.Shape == TRegion::TShape::Circle) j += "  \"region\": \"circle\",\n";
+  if (r.Shape == TRegion::TShape::Rectangle)
+    j += "  \"region\": {\"left\": " + std::to_string(r.Left) +
+         ", \"top\": " + std::to_string(r.Top) + ", \"right\": " + std::to_string(r.Right) +
+         ", \"bottom\": " + std::to_string(r.Bottom) + "},\n";
   const TImageMetrics& m = result.Metrics;
   j += "  \"metrics\": {\"rmse\": " + JsonNumber(m.Rmse) + ", \"nrmse\": " + JsonNumber(m.Nrmse) +
        ", \"psnr\": " + JsonNumber(m.Psnr) + ", \"ssim\": " + JsonNumber(m.Ssim) + "}\n}\n";
@@ -221,7 +246,8 @@ int ExportResult(const TBenchResult& result, const QString& folder) {
   }
   WriteOutputFile(dir.filePath("phantom.csv"), TextBytes(PhantomCsv(result.Input.Phantom)));
   WriteOutputFile(dir.filePath("study.json"), TextBytes(StudyJson(result)));
-  WriteOutputFile(dir.filePath("commands.sh"), TextBytes(ExportCommands(result.Input.Settings)));
+  WriteOutputFile(dir.filePath("commands.sh"),
+                  TextBytes(ExportCommands(result.Input.Settings, result.Input.Region)));
   return written + 4;
 }
 

@@ -39,11 +39,14 @@ QByteArray MetricsBytes(const TBenchResult& result);
 // projector. Numbers are written with all their digits.
 std::string ExportOptions(const TBenchSettings& settings, bool reconstructs);
 // A shell script of the `quarvel-export` command lines that write the same files as
-// ExportResult (phantom.csv being the blobs), one per file.
-std::string ExportCommands(const TBenchSettings& settings);
+// ExportResult (phantom.csv being the blobs), one per file; the difference and the
+// figures over `region` (--mask circle, --region L,T,R,B).
+std::string ExportCommands(const TBenchSettings& settings, const TRegion& region = {});
 // The settings, the blobs and the figures of a result as a JSON object (numbers with all
 // their digits; a figure that is not finite as a string, "inf"). A fan adds "geometry",
-// "source_distance", "detector_distance" and "spacing" after "detectors".
+// "source_distance", "detector_distance" and "spacing" after "detectors"; a region other
+// than the whole image adds "region" ("circle", or {"left", "top", "right", "bottom"}:
+// the columns left ... right - 1 and rows top ... bottom - 1).
 std::string StudyJson(const TBenchResult& result);
 
 // The names of the files ExportResult writes for a result of `method`, in the order it

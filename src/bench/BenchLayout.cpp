@@ -245,6 +245,16 @@ void TformBench::CreateControls() {
   comboDifference->setEnabled(false);
   compare->addWidget(btnPin);
   compare->addWidget(comboDifference);
+  comboRegion = Described(new QComboBox(picturePanel), "Region",
+                          "Where the difference and the figures are taken: the whole image, "
+                          "the disc every view sees, or a rectangle (Shift+drag on the "
+                          "reconstruction or the difference)");
+  comboRegion->addItems(
+      {"Figures: whole image", "Figures: scanned disc", "Figures: rectangle (Shift+drag)"});
+  connect(comboRegion, &QComboBox::currentIndexChanged, this, [this](int index) {
+    SetRegion(index == 1 ? TRegion::Circle() : index == 2 ? rectangle_ : TRegion::Whole());
+  });
+  compare->addWidget(comboRegion);
   compare->addStretch(1);
   right->addLayout(compare);
   labelMetrics = Described(new QLabel(picturePanel), "Figures",
@@ -419,6 +429,7 @@ void TformBench::CreateControls() {
                       labelMetrics,
                       btnPin,
                       comboDifference,
+                      comboRegion,
                       comboProfile,
                       profileChart_->Control(),
                       viewChart_->Control(),

@@ -98,6 +98,10 @@ void PaintAngleAxis(TCanvas& canvas, const TPlacement& placement, const TScanGeo
 void PaintDivergingScale(TCanvas& canvas, const TPlacement& placement, double limit,
                          const TTextOut& text = {});
 
+// The outline of a region of the placed array (Metrics.h): a rectangle round its cells,
+// or the scanned disc's circle, dotted in yellow; nothing for the whole image.
+void PaintRegion(TCanvas& canvas, const TPlacement& placement, const TRegion& region);
+
 // A blob's handle: a 7 x 7 square outline centred on (x, y), white inside black.
 void PaintHandle(TCanvas& canvas, int x, int y);
 constexpr int kHandleRadius = 4;

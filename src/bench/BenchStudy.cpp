@@ -1,5 +1,6 @@
 #include "bench/BenchStudy.h"
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 
@@ -61,6 +62,27 @@ std::string SinogramCaption(const TBenchSettings& s) {
                      (s.Projector == TProjectorKind::Grid ? "grid" : "exact") + " projector, ";
   if (!s.Photons) return text + "no noise";
   return text + "noise " + ShortestText(*s.Photons) + " photons, seed " + std::to_string(s.Seed);
+}
+
+TRegion DraggedRegion(int ix0, int iy0, int ix1, int iy1, int columns, int rows) {
+  const auto inside = [](int v, int count) { return std::clamp(v, 0, count - 1); };
+  ix0 = inside(ix0, columns), ix1 = inside(ix1, columns);
+  iy0 = inside(iy0, rows), iy1 = inside(iy1, rows);
+  return TRegion::Rectangle(std::min(ix0, ix1), std::min(iy0, iy1), std::max(ix0, ix1) + 1,
+                            std::max(iy0, iy1) + 1);
+}
+
+std::string RegionText(const TRegion& r) {
+  switch (r.Shape) {
+    case TRegion::TShape::Whole:
+      return "";
+    case TRegion::TShape::Circle:
+      return "the scanned disc";
+    case TRegion::TShape::Rectangle:
+      break;
+  }
+  return "columns " + std::to_string(r.Left) + " to " + std::to_string(r.Right - 1) + ", rows " +
+         std::to_string(r.Top) + " to " + std::to_string(r.Bottom - 1);
 }
 
 std::string FigureText(double v) {

@@ -45,6 +45,12 @@ std::string SinogramCaption(const TBenchSettings& settings);
 // 0.5, non-negative" (the step factor when not 1, the clipping when on): how a
 // reconstruction was made.
 std::string MethodCaption(const TBenchSettings& settings);
+// The rectangle of cells a drag from cell (ix0, iy0) to cell (ix1, iy1) covers, both
+// ends included, in an image of `columns` x `rows`: ends outside it are moved to its edge.
+TRegion DraggedRegion(int ix0, int iy0, int ix1, int iy1, int columns, int rows);
+// What figures over a region are over: "" for the whole image, "the scanned disc", or
+// "columns 10 to 19, rows 5 to 29" (the cells of a rectangle, both ends included).
+std::string RegionText(const TRegion& region);
 // A figure as the bench shows it: the shortest text of a finite value, "∞" or "−∞", and
 // "–" for a value that is not a number (SSIM of images too small for its window).
 std::string FigureText(double v);

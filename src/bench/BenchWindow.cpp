@@ -460,6 +460,9 @@ void TformBench::UpdateConvergeChart() {
     chart.SetPoints(1, x, ssim);
   }
   convergeShown_ = converge_.Id();
+  const std::string over = RegionText(region_);
+  chart.SetTitle("Convergence" + (over.empty() ? std::string() : " over " + over) +
+                 ": RMSE red, SSIM blue (right)");
 }
 
 // ---------------------------------------------------------------------------
@@ -482,7 +485,7 @@ void TformBench::Recompute() {
     UpdateCaptions();
     return;
   }
-  TBenchInput input{phantom_, GridImage(form_), s, {}};
+  TBenchInput input{phantom_, GridImage(form_), s, region_};
   latestId_ = worker_->Submit(std::move(input));
   started_ = std::chrono::steady_clock::now();
   status_ = "Computing…";
@@ -511,7 +514,7 @@ bool TformBench::eventFilter(QObject* watched, QEvent* event) {
 
 void TformBench::ComputeNow() {
   worker_->Cancel();
-  const TBenchInput input{phantom_, GridImage(form_), Settings(), {}};
+  const TBenchInput input{phantom_, GridImage(form_), Settings(), region_};
   auto result = std::make_shared<const TBenchResult>(ComputeBench(input, shown_.get(), {}, {}));
   settledId_ = latestId_;
   Show(std::move(result), latestId_);
@@ -603,9 +606,48 @@ const TArray2D* TformBench::ShownDifference() const {
 
 std::string TformBench::MetricsText() const {
   if (!shown_) return "";
-  if (pinned_) return CompareFiguresText(shown_->Metrics, pinned_->Metrics, 4);
-  const TImageMetrics& m = shown_->Metrics;
-  return FiguresText(m, 4);
+  const std::string over = RegionText(shown_->Input.Region);
+  const std::string figures = pinned_ ? CompareFiguresText(shown_->Metrics, pinned_->Metrics, 4)
+                                      : FiguresText(shown_->Metrics, 4);
+  return over.empty() ? figures : "Over " + over + ": " + figures;
+}
+
+void TformBench::SetRegion(const TRegion& region) {
+  region_ = region;
+  if (region.Shape == TRegion::TShape::Rectangle) rectangle_ = region;
+  {
+    const QSignalBlocker quiet(comboRegion);
+    comboRegion->setCurrentIndex(static_cast<int>(region.Shape));
+  }
+  for (TPicture p : {pcReconstruction, pcDifference}) boxes_[p]->Invalidate();
+  Recompute();
+}
+
+void TformBench::RegionPress(TPicture which, int x, int y) {
+  const auto [fx, fy] = FractionAt(PlacementOf(which), x, y);
+  const int ix = static_cast<int>(std::floor(fx * kGrid)),
+            iy = static_cast<int>(std::floor(fy * kGrid));
+  regionFrom_ = {ix, iy};
+  regionDrag_ = DraggedRegion(ix, iy, ix, iy, kGrid, kGrid);
+  for (TPicture p : {pcReconstruction, pcDifference}) boxes_[p]->Invalidate();
+}
+
+void TformBench::RegionDrag(TPicture which, int x, int y) {
+  if (!regionFrom_) return;
+  const auto [fx, fy] = FractionAt(PlacementOf(which), x, y);
+  regionDrag_ = DraggedRegion(regionFrom_->first, regionFrom_->second,
+                              static_cast<int>(std::floor(fx * kGrid)),
+                              static_cast<int>(std::floor(fy * kGrid)), kGrid, kGrid);
+  for (TPicture p : {pcReconstruction, pcDifference}) boxes_[p]->Invalidate();
+}
+
+bool TformBench::RegionRelease() {
+  if (!regionFrom_) return false;
+  const TRegion region = *regionDrag_;
+  regionFrom_.reset();
+  regionDrag_.reset();
+  SetRegion(region);
+  return true;
 }
 
 void TformBench::UpdateCaptions() {
@@ -620,7 +662,8 @@ void TformBench::UpdateCaptions() {
                              [](const TPhantomBlob& b) { return b.Enabled; })));
   if (!shown_) return;
   const TBenchSettings& s = shown_->Input.Settings;
-  const bool current = SamePhantom(shown_->Input.Phantom, phantom_) && SameStudy(s, Settings());
+  const bool current = SamePhantom(shown_->Input.Phantom, phantom_) && SameStudy(s, Settings()) &&
+                       shown_->Input.Region == region_;
   const QString mark = current ? "" : " — an earlier result, not of the phantom and settings now";
   labelCaptions[pcSinogram]->setText(QString::fromStdString("Sinogram: " + SinogramCaption(s)) +
                                      mark);
@@ -866,8 +909,9 @@ void TformBench::CopyData(TBenchArray array) {
 void TformBench::ExportAll() {
   const auto result = shown_;  // the result shown when asked, whatever arrives meanwhile
   RequireShown();
-  const bool current =
-      SamePhantom(result->Input.Phantom, phantom_) && SameStudy(result->Input.Settings, Settings());
+  const bool current = SamePhantom(result->Input.Phantom, phantom_) &&
+                       SameStudy(result->Input.Settings, Settings()) &&
+                       result->Input.Region == region_;
   if (!current &&
       !AskYesNo("The pictures show an earlier result: not of the phantom and settings now "
                 "(the computation was cancelled, refused or is still running). Export that "
@@ -1121,6 +1165,7 @@ void TformBench::PaintPicture(TPicture which) {
     PaintArray(canvas, p,
                [&](int row, int column) { return GreyColor(r.At(row, column), low, high); });
     PaintProfileLine(canvas, p);
+    PaintRegion(canvas, p, regionDrag_ ? *regionDrag_ : region_);
   } else {
     const TArray2D& d = *ShownDifference();
     const double limit = LargestMagnitude(d);
@@ -1128,6 +1173,7 @@ void TformBench::PaintPicture(TPicture which) {
                [&](int row, int column) { return DivergingColor(d.At(row, column), limit); });
     PaintDivergingScale(canvas, p, limit, LabelsOf(which));
     PaintProfileLine(canvas, p);
+    PaintRegion(canvas, p, regionDrag_ ? *regionDrag_ : region_);
   }
   PaintCursor(canvas, p, which);
 }
@@ -1187,11 +1233,18 @@ void TformBench::BindImages() {
   boxes_[pcPhantom]->OnWheelNotches = [this](int notches, int x, int y) {
     return HandleWheel(notches, x, y);
   };
-  for (TPicture which : {pcReconstruction, pcDifference})
-    boxes_[which]->OnPress = [this, which](int x, int y, bool) {
+  for (TPicture which : {pcReconstruction, pcDifference}) {
+    // A click picks the profile; Shift+drag marks the region the figures are over.
+    boxes_[which]->OnPress = [this, which](int x, int y, bool shift) {
       const TPlacement p = PlacementOf(which);
-      if (p.ColumnAt(x) >= 0 && p.RowAt(y) >= 0) PickProfile(p.ColumnAt(x), p.RowAt(y));
+      if (shift)
+        RegionPress(which, x, y);
+      else if (p.ColumnAt(x) >= 0 && p.RowAt(y) >= 0)
+        PickProfile(p.ColumnAt(x), p.RowAt(y));
     };
+    boxes_[which]->OnDrag = [this, which](int x, int y, bool) { RegionDrag(which, x, y); };
+    boxes_[which]->OnRelease = [this](int, int) { RegionRelease(); };
+  }
   for (int i = 0; i < kPictureCount; ++i)
     boxes_[i]->OnMenuKey = [this, i](const QPoint& at) {
       ShowPictureMenu(static_cast<TPicture>(i), at);

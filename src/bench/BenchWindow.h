@@ -190,6 +190,11 @@ class TformBench : public QWidget {
   // The array the difference picture shows.
   const TArray2D* ShownDifference() const;
 
+  // ---- the region the difference, the figures and the convergence are over
+  const TRegion& Region() const { return region_; }
+  // Sets the region (the combo box follows); one computation follows.
+  void SetRegion(const TRegion& region);
+
   // ---- pictures, profiles, readouts
   // The side of the three grid pictures and the sinogram's height, in picture pixels:
   // one magnification for all four.
@@ -229,6 +234,7 @@ class TformBench : public QWidget {
   QCheckBox* checkOnRelease = nullptr;
   QPushButton* btnPin = nullptr;
   QComboBox* comboDifference = nullptr;
+  QComboBox* comboRegion = nullptr;  // whole image, scanned disc, rectangle
   QSplitter* splitPictures = nullptr;
   QComboBox* comboPreset = nullptr;
   QPushButton* btnExport = nullptr;
@@ -298,6 +304,10 @@ class TformBench : public QWidget {
   void Hover(TPicture which, int x, int y);
   // Where a picture's labels go: over it at ratios above 1, else into it.
   TTextOut LabelsOf(TPicture which) const;
+  // Shift+drag on the reconstruction or the difference: a rectangle of cells.
+  void RegionPress(TPicture which, int x, int y);
+  void RegionDrag(TPicture which, int x, int y);
+  bool RegionRelease();
   // Handle dragging on the phantom.
   void HandlePress(int x, int y, bool shift);
   void HandleDrag(int x, int y);
@@ -335,6 +345,10 @@ class TformBench : public QWidget {
   TView zoom_;
   std::optional<std::pair<double, double>> cursor_;
   std::optional<std::pair<int, int>> beamAt_;  // view, bin
+  TRegion region_;
+  TRegion rectangle_ = TRegion::Rectangle(32, 32, 96, 96);  // the last one dragged
+  std::optional<std::pair<int, int>> regionFrom_;           // a region drag's first cell
+  std::optional<TRegion> regionDrag_;                       // and what it covers so far
   // The bins the geometry's default gave the box last: a box still holding them follows
   // a change of the beam or of R to the new default, as the export tool's does.
   int binsDefault_ = TScanGeometry{}.Detectors;

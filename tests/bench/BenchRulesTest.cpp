@@ -179,6 +179,29 @@ TEST(BenchTexts, FiguresAndProgress) {
   for (const auto& c : cases) EXPECT_EQ(ProgressText(c.done, c.total, c.elapsed), c.text);
 }
 
+// A drag covers the cells at both its ends, whichever way it goes, inside the image.
+TEST(BenchRegion, ADragCoversItsCellsInsideTheImage) {
+  const struct {
+    int x0, y0, x1, y1;
+    TRegion region;
+    const char* text;
+  } cases[] = {
+      {10, 5, 19, 29, TRegion::Rectangle(10, 5, 20, 30), "columns 10 to 19, rows 5 to 29"},
+      {19, 29, 10, 5, TRegion::Rectangle(10, 5, 20, 30), "columns 10 to 19, rows 5 to 29"},
+      {7, 7, 7, 7, TRegion::Rectangle(7, 7, 8, 8), "columns 7 to 7, rows 7 to 7"},
+      {-5, 120, 200, 140, TRegion::Rectangle(0, 120, 128, 128),
+       "columns 0 to 127, rows 120 to 127"},
+  };
+  for (const auto& c : cases) {
+    const TRegion r = DraggedRegion(c.x0, c.y0, c.x1, c.y1, 128, 128);
+    EXPECT_EQ(r, c.region) << c.text;
+    EXPECT_NO_THROW(CheckRegion(r, 128, 128)) << c.text;
+    EXPECT_EQ(RegionText(r), c.text);
+  }
+  EXPECT_EQ(RegionText(TRegion::Whole()), "");
+  EXPECT_EQ(RegionText(TRegion::Circle()), "the scanned disc");
+}
+
 // The convergence chart holds one computation's points: the newest reported, in the
 // order of its iterations; its finished history replaces them.
 TEST(BenchConverge, PointsOfTwoInputsNeverMix) {
@@ -388,17 +411,32 @@ TEST(BenchExportCommands, RunAsTheExportToolTheyGiveTheBenchsFiles) {
     const char* name;
     TBenchSettings settings;
     std::vector<const char*> json;
+    TRegion region;
   } cases[] = {
       {"parallel",
        sirt,
        {"\"views\": 24", "\"arc\": 170.5", "\"photons\": 2500", "\"seed\": 9",
-        "\"method\": \"sirt\"", "\"iterations\": 3", "\"mx\": 9.125"}},
+        "\"method\": \"sirt\"", "\"iterations\": 3", "\"mx\": 9.125"},
+       {}},
       {"fan-arc",
        fan,
        {"\"geometry\": \"fan-arc\"", "\"source_distance\": 150.25", "\"detector_distance\": 90",
-        "\"detectors\": 150"}},
-      {"sart", sart, {"\"method\": \"sart\"", "\"relaxation\": 0.25", "\"nonnegative\": true"}},
-      {"cgls", cgls, {"\"method\": \"cgls\"", "\"iterations\": 4", "\"photons\": 10000"}},
+        "\"detectors\": 150"},
+       {}},
+      {"sart",
+       sart,
+       {"\"method\": \"sart\"", "\"relaxation\": 0.25", "\"nonnegative\": true",
+        "\"region\": \"circle\""},
+       TRegion::Circle()},
+      {"cgls",
+       cgls,
+       {"\"method\": \"cgls\"", "\"iterations\": 4", "\"photons\": 10000",
+        "\"region\": {\"left\": 3, \"top\": 40, \"right\": 90, \"bottom\": 41}"},
+       TRegion::Rectangle(3, 40, 90, 41)},
+      {"fbp over a rectangle",
+       fan,
+       {"\"region\": {\"left\": 0"},
+       TRegion::Rectangle(0, 0, 128, 64)},
   };
   for (const auto& c : cases) {
     const TBenchSettings& s = c.settings;
@@ -409,10 +447,13 @@ TEST(BenchExportCommands, RunAsTheExportToolTheyGiveTheBenchsFiles) {
     ComputeHeadlessModel(model, input.Phantom);
     input.Truth = GridImage(model);
     input.Settings = s;
+    input.Region = c.region;
     const TBenchResult result = ComputeBench(input, nullptr, {}, {});
+    EXPECT_EQ(result.Metrics, CompareImages(result.Reconstruction, input.Truth, c.region))
+        << c.name;
 
     const QStringList lines =
-        QString::fromStdString(ExportCommands(s)).split('\n', Qt::SkipEmptyParts);
+        QString::fromStdString(ExportCommands(s, c.region)).split('\n', Qt::SkipEmptyParts);
     int run = 0;
     for (const QString& line : lines) {
       if (!line.startsWith("quarvel-export ")) continue;
@@ -450,6 +491,7 @@ TEST(BenchExportCommands, RunAsTheExportToolTheyGiveTheBenchsFiles) {
     const std::string json = StudyJson(result);
     for (const char* part : c.json) EXPECT_NE(json.find(part), std::string::npos) << part;
     EXPECT_EQ(json.find("geometry") == std::string::npos, !IsFan(s.Geometry)) << c.name;
+    EXPECT_EQ(json.find("region") == std::string::npos, c.region == TRegion::Whole()) << c.name;
     EXPECT_EQ(json.find("relaxation") == std::string::npos,
               s.Method == TReconstructionMethod::Fbp || s.Method == TReconstructionMethod::Cgls)
         << c.name;

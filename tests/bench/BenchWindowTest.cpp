@@ -680,6 +680,45 @@ TEST_F(Bench, TheConvergenceChartShowsTheShownHistory) {
   EXPECT_EQ(bench->Shown()->Metrics.Rmse, history.back().Rmse);
 }
 
+// Shift+drag on the reconstruction marks a rectangle: the figures, the difference and
+// the convergence are over it and say so; a plain click still picks the profile, and the
+// scanned disc is one choice away.
+TEST_F(Bench, AShiftDragMarksTheRegionOfTheFigures) {
+  const TPlacement p = bench->PlacementOf(TformBench::pcReconstruction);
+  QWidget* box = bench->Box(TformBench::pcReconstruction);
+  const auto pixel = [&p](int ix, int iy) {
+    return QPoint(static_cast<int>(p.XOfColumn(ix)), static_cast<int>(p.YOfRow(iy)));
+  };
+  QTest::mousePress(box, Qt::LeftButton, Qt::ShiftModifier, pixel(90, 70));
+  for (int i = 1; i <= 4; ++i) QTest::mouseMove(box, pixel(90 - 10 * i, 70 - 5 * i));
+  QTest::mouseRelease(box, Qt::LeftButton, Qt::ShiftModifier, pixel(50, 50));
+  WaitIdle();
+  const TRegion rectangle = TRegion::Rectangle(50, 50, 91, 71);
+  EXPECT_EQ(bench->Region(), rectangle);
+  EXPECT_EQ(bench->comboRegion->currentIndex(), 2);
+  ASSERT_TRUE(bench->Shown());
+  EXPECT_EQ(bench->Shown()->Input.Region, rectangle);
+  EXPECT_EQ(bench->MetricsText().rfind("Over columns 50 to 90, rows 50 to 70: RMSE", 0), 0u)
+      << bench->MetricsText();
+  const TBenchResult& r = *bench->Shown();
+  EXPECT_EQ(r.Metrics, CompareImages(r.Reconstruction, r.Input.Truth, rectangle));
+  EXPECT_EQ(r.Difference.At(10, 10), 0.0);  // outside
+  EXPECT_NE(r.Difference.At(60, 60), 0.0);
+
+  bench->comboRegion->setCurrentIndex(1);
+  WaitIdle();
+  EXPECT_EQ(bench->Shown()->Input.Region, TRegion::Circle());
+  EXPECT_EQ(bench->MetricsText().rfind("Over the scanned disc: ", 0), 0u);
+  QTest::mouseClick(box, Qt::LeftButton, {}, pixel(20, 30));
+  EXPECT_EQ(bench->Region(), TRegion::Circle());  // a click is no region
+  bench->comboRegion->setCurrentIndex(2);         // the last rectangle comes back
+  WaitIdle();
+  EXPECT_EQ(bench->Shown()->Input.Region, rectangle);
+  bench->SetRegion(TRegion::Whole());
+  WaitIdle();
+  EXPECT_EQ(bench->MetricsText().rfind("RMSE", 0), 0u);
+}
+
 // Closing the bench stops its work at once; showing it again computes what was given up.
 TEST_F(Bench, ClosingStopsTheWorkAndShowingResumesIt) {
   TBenchSettings slow;
