@@ -85,7 +85,7 @@ TRegion ParseRectangle(const std::string& text) {
 
 // A file option's value: a name that is not empty.
 std::string FileValue(const QCommandLineParser& parser, const char* option) {
-  const std::string path = Value(parser, option);
+  std::string path = Value(parser, option);
   if (path.empty()) throw EUsageError("--" + std::string(option) + " needs a file name, not ''");
   return path;
 }

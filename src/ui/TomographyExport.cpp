@@ -336,10 +336,13 @@ std::optional<TTomographyJob> TomographyJob(const QCommandLineParser& parser,
                                 .append(name));
     for (const QCommandLineOption& o : DataOptions()) {
       const std::string option = o.names().first().toStdString();
-      if (IsSet(parser, option.c_str()) && !(option == "grid-size" && name == "grid"))
-        throw EUsageError("--" + option + " applies only to " +
-                          (option == "grid-size" ? "grid, " : "") + kCommandList + ", not to " +
-                          name);
+      if (IsSet(parser, option.c_str()) && !(option == "grid-size" && name == "grid")) {
+        std::string text = "--" + option + " applies only to ";
+        text += option == "grid-size" ? "grid, " : "";
+        text += kCommandList;
+        text += ", not to " + name;
+        throw EUsageError(text);
+      }
     }
     return std::nullopt;
   }

@@ -458,7 +458,8 @@ TEST(BenchExportCommands, RunAsTheExportToolTheyGiveTheBenchsFiles) {
     for (const QString& line : lines) {
       if (!line.startsWith("quarvel-export ")) continue;
       const QStringList words = line.split(' ');
-      const QString command = words[1], file = words[2];
+      const QString& command = words[1];
+      const QString& file = words[2];
       if (command == "grid") continue;  // the main window's export, not a study
       QCommandLineParser parser;
       parser.addOptions(TomographyOptions());

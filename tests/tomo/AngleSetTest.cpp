@@ -107,7 +107,7 @@ TEST(Fbp, AnyImageSizeAndDetectorComeBack) {
   EXPECT_LE(CompareImages(image, wide).Nrmse, 0.01);
 }
 
-double Nrmse(const TArray2D& truth, const TScanGeometry& g, TIterativeOptions options) {
+double Nrmse(const TArray2D& truth, const TScanGeometry& g, const TIterativeOptions& options) {
   const TArray2D s = ProjectGrid(truth, g);
   return CompareImages(ReconstructIterative(s, g, options, {truth.Columns, truth.Rows}), truth)
       .Nrmse;

@@ -21,7 +21,6 @@
 namespace quarvel {
 namespace {
 
-using testing::GridImage;
 using testing::RunStudy;
 using testing::StartUpPhantom;
 using testing::TrapsOn;
