@@ -77,4 +77,8 @@ void TBenchChart::SetPoints(int series, const std::vector<double>& x,
     s.AddPoint(x[i], y[i], "", clAutoColor);
 }
 
+void TBenchChart::AddPoint(int series, double x, double y) {
+  Series(series).AddPoint(x, y, "", clAutoColor);
+}
+
 }  // namespace quarvel

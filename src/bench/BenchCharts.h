@@ -29,6 +29,8 @@ class TBenchChart {
   void SetTitle(const std::string& title);
   // Replaces one series' points.
   void SetPoints(int series, const std::vector<double>& x, const std::vector<double>& y);
+  // Appends a point to one series.
+  void AddPoint(int series, double x, double y);
 
  private:
   TChartControl* control_;  // owned by its parent widget

@@ -97,7 +97,8 @@ const char* CliFilterName(TFilterWindow window) {
 const char* CliMethodName(TReconstructionMethod method) {
   return method == TReconstructionMethod::Fbp    ? "fbp"
          : method == TReconstructionMethod::Sirt ? "sirt"
-                                                 : "sart";
+         : method == TReconstructionMethod::Sart ? "sart"
+                                                 : "cgls";
 }
 
 std::string JsonNumber(double value) {
@@ -122,7 +123,8 @@ std::string ExportOptions(const TBenchSettings& s, bool reconstructs) {
     o += std::string(" --geometry ") + BeamName(s.Geometry.Beam) + " --source-distance " +
          ShortestText(s.Geometry.SourceDistance) + " --detector-distance " +
          ShortestText(s.Geometry.DetectorDistance);
-  if (s.Noise) o += " --photons " + ShortestText(s.Photons) + " --seed " + std::to_string(s.Seed);
+  if (s.Photons)
+    o += " --photons " + ShortestText(*s.Photons) + " --seed " + std::to_string(s.Seed);
   if (!reconstructs) return o;
   o += std::string(" --method ") + CliMethodName(s.Method);
   if (s.Method == TReconstructionMethod::Fbp)
@@ -130,10 +132,29 @@ std::string ExportOptions(const TBenchSettings& s, bool reconstructs) {
          ShortestText(s.Fbp.Cutoff);
   else
     o += " --iterations " + std::to_string(s.Iterations);
+  if (s.Relaxation != 1) o += " --relaxation " + ShortestText(s.Relaxation);
+  if (s.NonNegative) o += " --nonnegative";
   return o;
 }
 
-std::string ExportCommands(const TBenchSettings& s) {
+namespace {
+
+std::string RegionOptions(const TRegion& r) {
+  switch (r.Shape) {
+    case TRegion::TShape::Whole:
+      return "";
+    case TRegion::TShape::Circle:
+      return " --mask circle";
+    case TRegion::TShape::Rectangle:
+      break;
+  }
+  return " --region " + std::to_string(r.Left) + "," + std::to_string(r.Top) + "," +
+         std::to_string(r.Right) + "," + std::to_string(r.Bottom);
+}
+
+}  // namespace
+
+std::string ExportCommands(const TBenchSettings& s, const TRegion& region) {
   std::string text =
       "#!/bin/sh\n"
       "# The export tool's command lines for the files beside this one, from the blobs in\n"
@@ -147,10 +168,12 @@ std::string ExportCommands(const TBenchSettings& s) {
         continue;
       }
       text += std::string("quarvel-export ") + ArrayStem(array) + " " + file +
-              " --phantom phantom.csv " + ExportOptions(s, array != TBenchArray::Sinogram) + "\n";
+              " --phantom phantom.csv " + ExportOptions(s, array != TBenchArray::Sinogram) +
+              (array == TBenchArray::Difference ? RegionOptions(region) : "") + "\n";
     }
-  text +=
-      "quarvel-export metrics metrics.csv --phantom phantom.csv " + ExportOptions(s, true) + "\n";
+  text += "quarvel-export metrics metrics.csv --phantom phantom.csv " + ExportOptions(s, true) +
+          RegionOptions(region) +
+          (s.Method == TReconstructionMethod::Fbp ? "" : " --history history.csv") + "\n";
   return text;
 }
 
@@ -174,25 +197,35 @@ std::string StudyJson(const TBenchResult& result) {
          ",\n  \"spacing\": " + JsonNumber(s.Geometry.Spacing) + ",\n";
   j += std::string("  \"projector\": \"") +
        (s.Projector == TProjectorKind::Grid ? "grid" : "exact") + "\",\n";
-  j += "  \"photons\": " + (s.Noise ? JsonNumber(s.Photons) : std::string("null")) + ",\n";
+  j += "  \"photons\": " + (s.Photons ? JsonNumber(*s.Photons) : std::string("null")) + ",\n";
   j += "  \"seed\": " + std::to_string(s.Seed) + ",\n";
   j += std::string("  \"method\": \"") + CliMethodName(s.Method) + "\",\n";
   j += std::string("  \"filter\": \"") + CliFilterName(s.Fbp.Window) + "\",\n";
   j += "  \"cutoff\": " + JsonNumber(s.Fbp.Cutoff) + ",\n";
   j += "  \"iterations\": " + std::to_string(s.Iterations) + ",\n";
+  if (s.Method == TReconstructionMethod::Sirt || s.Method == TReconstructionMethod::Sart)
+    j += "  \"relaxation\": " + JsonNumber(s.Relaxation) +
+         ",\n  \"nonnegative\": " + (s.NonNegative ? "true" : "false") + ",\n";
+  const TRegion& r = result.Input.Region;
+  if (r.Shape == TRegion::TShape::Circle) j += "  \"region\": \"circle\",\n";
+  if (r.Shape == TRegion::TShape::Rectangle)
+    j += "  \"region\": {\"left\": " + std::to_string(r.Left) +
+         ", \"top\": " + std::to_string(r.Top) + ", \"right\": " + std::to_string(r.Right) +
+         ", \"bottom\": " + std::to_string(r.Bottom) + "},\n";
   const TImageMetrics& m = result.Metrics;
   j += "  \"metrics\": {\"rmse\": " + JsonNumber(m.Rmse) + ", \"nrmse\": " + JsonNumber(m.Nrmse) +
        ", \"psnr\": " + JsonNumber(m.Psnr) + ", \"ssim\": " + JsonNumber(m.Ssim) + "}\n}\n";
   return j;
 }
 
-std::vector<QString> ExportFileNames() {
+std::vector<QString> ExportFileNames(TReconstructionMethod method) {
   std::vector<QString> names;
   for (TBenchArray array : kArrays)
     for (TExportKind kind : kKinds)
       names.push_back(QString("%1.%2").arg(ArrayStem(array), KindEnding(kind)));
-  for (const char* name : {"metrics.csv", "phantom.csv", "study.json", "commands.sh"})
-    names.emplace_back(name);
+  names.emplace_back("metrics.csv");
+  if (method != TReconstructionMethod::Fbp) names.emplace_back("history.csv");
+  for (const char* name : {"phantom.csv", "study.json", "commands.sh"}) names.emplace_back(name);
   return names;
 }
 
@@ -206,9 +239,14 @@ int ExportResult(const TBenchResult& result, const QString& folder) {
       ++written;
     }
   WriteOutputFile(dir.filePath("metrics.csv"), MetricsBytes(result));
+  if (result.Input.Settings.Method != TReconstructionMethod::Fbp) {
+    WriteOutputFile(dir.filePath("history.csv"), TextBytes(HistoryText(result.History)));
+    ++written;
+  }
   WriteOutputFile(dir.filePath("phantom.csv"), TextBytes(PhantomCsv(result.Input.Phantom)));
   WriteOutputFile(dir.filePath("study.json"), TextBytes(StudyJson(result)));
-  WriteOutputFile(dir.filePath("commands.sh"), TextBytes(ExportCommands(result.Input.Settings)));
+  WriteOutputFile(dir.filePath("commands.sh"),
+                  TextBytes(ExportCommands(result.Input.Settings, result.Input.Region)));
   return written + 4;
 }
 

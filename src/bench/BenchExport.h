@@ -39,17 +39,23 @@ QByteArray MetricsBytes(const TBenchResult& result);
 // projector. Numbers are written with all their digits.
 std::string ExportOptions(const TBenchSettings& settings, bool reconstructs);
 // A shell script of the `quarvel-export` command lines that write the same files as
-// ExportResult (phantom.csv being the blobs), one per file.
-std::string ExportCommands(const TBenchSettings& settings);
+// ExportResult (phantom.csv being the blobs), one per file; the difference and the
+// figures over `region` (--mask circle, --region L,T,R,B).
+std::string ExportCommands(const TBenchSettings& settings, const TRegion& region = {});
 // The settings, the blobs and the figures of a result as a JSON object (numbers with all
 // their digits; a figure that is not finite as a string, "inf"). A fan adds "geometry",
-// "source_distance", "detector_distance" and "spacing" after "detectors".
+// "source_distance", "detector_distance" and "spacing" after "detectors"; a region other
+// than the whole image adds "region" ("circle", or {"left", "top", "right", "bottom"}:
+// the columns left ... right - 1 and rows top ... bottom - 1).
 std::string StudyJson(const TBenchResult& result);
 
-// The names of the files ExportResult writes, in the order it writes them.
-std::vector<QString> ExportFileNames();
+// The names of the files ExportResult writes for a result of `method`, in the order it
+// writes them (the iterative methods add history.csv).
+std::vector<QString> ExportFileNames(TReconstructionMethod method = TReconstructionMethod::Fbp);
 
-// Writes every array of the result in every kind, metrics.csv, the blobs as phantom.csv,
+// Writes every array of the result in every kind, metrics.csv, for the iterative methods
+// the figures after each iteration as history.csv (the export tool's --history), the
+// blobs as phantom.csv,
 // the settings as study.json and the equivalent command lines as commands.sh into
 // `folder` (through the export's writer; EOutputError names a file that cannot be
 // written). Returns the number of files written.

@@ -282,6 +282,16 @@ void TformBench::CreateControls() {
   comboDifference->setEnabled(false);
   compare->addWidget(btnPin);
   compare->addWidget(comboDifference);
+  comboRegion = Described(new QComboBox(picturePanel), "Region",
+                          "Where the difference and the figures are taken: the whole image, "
+                          "the disc every view sees, or a rectangle (Shift+drag on the "
+                          "reconstruction or the difference)");
+  comboRegion->addItems(
+      {"Figures: whole image", "Figures: scanned disc", "Figures: rectangle (Shift+drag)"});
+  connect(comboRegion, &QComboBox::currentIndexChanged, this, [this](int index) {
+    SetRegion(index == 1 ? TRegion::Circle() : index == 2 ? rectangle_ : TRegion::Whole());
+  });
+  compare->addWidget(comboRegion);
   compare->addStretch(1);
   right->addLayout(compare);
   labelMetrics = Described(new QLabel(picturePanel), "Figures",
@@ -304,6 +314,10 @@ void TformBench::CreateControls() {
       std::make_unique<TBenchChart>(plotPanel, "View", std::vector<TColor>{clRed}, "c + t");
   filterChart_ = std::make_unique<TBenchChart>(plotPanel, "Filter", std::vector<TColor>{clBlue},
                                                "cycles per cell");
+  convergeChart_ =
+      std::make_unique<TBenchChart>(plotPanel, "Convergence: RMSE red, SSIM blue (right)",
+                                    std::vector<TColor>{clRed, clBlue}, "iteration");
+  convergeChart_->Series(1).SetVertAxis(TVertAxis::aRightAxis);
   // The phantom's green is drawn wide under the reconstruction's red: where the two
   // agree, the green still shows on both sides of the red.
   profileChart_->Series(0).LinePen().SetWidth(3);
@@ -315,6 +329,9 @@ void TformBench::CreateControls() {
             "window's zero projection");
   Described(filterChart_->Control(), "Filter response",
             "The gain of the reconstruction filter from frequency 0 to the Nyquist frequency");
+  Described(convergeChart_->Control(), "Convergence",
+            "RMSE (red, left axis) and SSIM (blue, right axis) against the phantom after each "
+            "iteration, filled as the iterations run");
   auto* profileColumn = new QVBoxLayout;
   comboProfile = Described(new QComboBox(plotPanel), "Profile direction",
                            "Whether the profile runs along a row or a column");
@@ -324,7 +341,10 @@ void TformBench::CreateControls() {
   plots->addLayout(profileColumn, 1);
   plots->addWidget(viewChart_->Control(), 1);
   plots->addWidget(filterChart_->Control(), 1);
-  for (TBenchChart* c : {profileChart_.get(), viewChart_.get(), filterChart_.get()})
+  plots->addWidget(convergeChart_->Control(), 1);
+  ShowMethodChart();
+  for (TBenchChart* c :
+       {profileChart_.get(), viewChart_.get(), filterChart_.get(), convergeChart_.get()})
     c->Control()->setMinimumSize(200, 150);
   connect(rightSplit, &QSplitter::splitterMoved, this, [this] { splitterMoved_ = true; });
   rightSplit->setStretchFactor(0, 3);
@@ -437,6 +457,8 @@ void TformBench::CreateControls() {
                       comboFilter,
                       spinCutoff,
                       spinIterations,
+                      spinRelaxation,
+                      checkNonNegative,
                       boxes_[pcPhantom],
                       boxes_[pcSinogram],
                       boxes_[pcReconstruction],
@@ -444,10 +466,12 @@ void TformBench::CreateControls() {
                       labelMetrics,
                       btnPin,
                       comboDifference,
+                      comboRegion,
                       comboProfile,
                       profileChart_->Control(),
                       viewChart_->Control(),
-                      filterChart_->Control()};
+                      filterChart_->Control(),
+                      convergeChart_->Control()};
   for (std::size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
   resize(1400, 760);
 }
@@ -499,11 +523,12 @@ QWidget* TformBench::CreateSettingsPanel() {
       Described(new QDoubleSpinBox(panel), "Photons", "The photons entering each detector bin");
   spinPhotons->setRange(-1e12, 1e12);
   spinPhotons->setDecimals(0);
+  spinPhotons->setValue(1e5);  // what noise starts from when switched on
   spinSeed = Described(new QSpinBox(panel), "Seed", "The noise's seed: equal seeds, equal noise");
   spinSeed->setRange(0, 2147483647);
   comboMethod = Described(new QComboBox(panel), "Method",
-                          "Filtered back-projection, or the iterative SIRT or SART");
-  comboMethod->addItems({"FBP", "SIRT", "SART"});
+                          "Filtered back-projection, or the iterative SIRT, SART or CGLS");
+  comboMethod->addItems({"FBP", "SIRT", "SART", "CGLS"});
   comboFilter = Described(new QComboBox(panel), "Filter", "The window of FBP's ramp filter");
   for (TFilterWindow w : {TFilterWindow::RamLak, TFilterWindow::SheppLogan, TFilterWindow::Cosine,
                           TFilterWindow::Hamming, TFilterWindow::Hann})
@@ -514,9 +539,20 @@ QWidget* TformBench::CreateSettingsPanel() {
   spinCutoff->setRange(-99, 99);
   spinCutoff->setDecimals(3);
   spinCutoff->setSingleStep(0.05);
-  spinIterations =
-      Described(new QSpinBox(panel), "Iterations", "The iterations of SIRT or SART, 1 to 100000");
+  spinIterations = Described(new QSpinBox(panel), "Iterations",
+                             "The iterations of SIRT, SART or CGLS, 1 to 100000");
   spinIterations->setRange(-999999, 999999);
+  spinRelaxation = Described(new QDoubleSpinBox(panel), "Relaxation",
+                             "SIRT's and SART's step factor, more than 0 and less than 2");
+  spinRelaxation->setRange(-99, 99);
+  spinRelaxation->setDecimals(3);
+  spinRelaxation->setSingleStep(0.05);
+  checkNonNegative = Described(new QCheckBox("non-negative", panel), "Non-negative",
+                               "SIRT and SART: negative pixels set to 0 after each update");
+  // One row for both keeps the panel's height within small screens.
+  auto* relaxation = new QHBoxLayout;
+  relaxation->addWidget(spinRelaxation, 1);
+  relaxation->addWidget(checkNonNegative);
   form->addRow("&Views", spinViews);
   form->addRow("A&rc", spinArc);
   form->addRow("Detector &bins", spinDetectors);
@@ -531,10 +567,11 @@ QWidget* TformBench::CreateSettingsPanel() {
   form->addRow("&Filter", comboFilter);
   form->addRow("&Cutoff", spinCutoff);
   form->addRow("&Iterations", spinIterations);
+  form->addRow("Relaxation", relaxation);
   // Typing a number computes once it is complete (Enter or leaving the box).
   for (QAbstractSpinBox* s : std::initializer_list<QAbstractSpinBox*>{
            spinViews, spinArc, spinDetectors, spinSource, spinDetectorDistance, spinPhotons,
-           spinSeed, spinCutoff, spinIterations})
+           spinSeed, spinCutoff, spinIterations, spinRelaxation})
     s->setKeyboardTracking(false);
   SetSettings(TBenchSettings{});
   auto changed = [this] { SettingsChanged(); };
@@ -552,6 +589,8 @@ QWidget* TformBench::CreateSettingsPanel() {
   connect(comboFilter, &QComboBox::currentIndexChanged, this, changed);
   connect(spinCutoff, &QDoubleSpinBox::valueChanged, this, changed);
   connect(spinIterations, &QSpinBox::valueChanged, this, changed);
+  connect(spinRelaxation, &QDoubleSpinBox::valueChanged, this, changed);
+  connect(checkNonNegative, &QCheckBox::toggled, this, changed);
   return panel;
 }
 

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
+#include <vector>
 
 #include "bench/BenchStudy.h"
 #include "format/NumberFormat.h"
@@ -419,6 +421,33 @@ void PaintColourBar(TCanvas& canvas, const TPlacement& placement, double low, do
   };
   write(left + width + 3, placement.Top, n(high));
   write(left + width + 3, placement.Top + placement.Height - textHeight, n(low));
+}
+
+void PaintRegion(TCanvas& canvas, const TPlacement& p, const TRegion& region) {
+  std::vector<TPoint> points;
+  const auto at = [&p](double column, double row) {
+    return TPoint{static_cast<int>(std::floor(p.XOfColumn(column))),
+                  static_cast<int>(std::floor(p.YOfRow(row)))};
+  };
+  if (region.Shape == TRegion::TShape::Rectangle) {
+    // Round the cells: from the first cell's outer edge to the last's.
+    const double l = region.Left - 0.5, t = region.Top - 0.5;
+    const double r = region.Right - 0.5, b = region.Bottom - 0.5;
+    points = {at(l, t), at(r, t), at(r, b), at(l, b), at(l, t)};
+  } else if (region.Shape == TRegion::TShape::Circle) {
+    const double cx = (p.Columns - 1) / 2.0, cy = (p.Rows - 1) / 2.0;
+    const double radius = (std::min(p.Columns, p.Rows) - 1) / 2.0;
+    constexpr int kSteps = 96;
+    for (int i = 0; i <= kSteps; ++i) {
+      const double a = 2 * std::numbers::pi * i / kSteps;
+      points.push_back(at(cx + radius * std::cos(a), cy + radius * std::sin(a)));
+    }
+  }
+  if (points.empty()) return;
+  canvas.Pen().SetColor(clYellow);
+  canvas.Pen().SetStyle(TPenStyle::psDot);
+  canvas.Polyline(points.data(), static_cast<int>(points.size()));
+  canvas.Pen().SetStyle(TPenStyle::psSolid);
 }
 
 void PaintHandle(TCanvas& canvas, int x, int y) {

@@ -176,6 +176,9 @@ void PaintColourBar(TCanvas& canvas, const TPlacement& placement, double low, do
                     const std::function<TRgb(double value)>& color, const TTextOut& text = {});
 // The room a colour bar takes right of its picture, labels included.
 constexpr int kColourBarRoom = 70;
+// The outline of a region of the placed array (Metrics.h): a rectangle round its cells,
+// or the scanned disc's circle, dotted in yellow; nothing for the whole image.
+void PaintRegion(TCanvas& canvas, const TPlacement& placement, const TRegion& region);
 
 // A blob's handle: a 7 x 7 square outline centred on (x, y), white inside black.
 void PaintHandle(TCanvas& canvas, int x, int y);

@@ -1,5 +1,6 @@
 #include "bench/BenchStudy.h"
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 
@@ -7,6 +8,7 @@
 #include "tomo/Limits.h"
 #include "tomo/Parallel.h"
 #include "ui/ExportView.h"
+#include "ui/TomographyData.h"
 
 namespace quarvel {
 
@@ -31,18 +33,6 @@ int DefaultBins(TBeam beam, double sourceDistance) {
   } catch (const EInvalidGeometry&) {
     return 0;
   }
-}
-
-bool SameSinogramSettings(const TBenchSettings& a, const TBenchSettings& b) {
-  return a.Geometry == b.Geometry && a.Projector == b.Projector && a.Noise == b.Noise &&
-         (!a.Noise || (a.Photons == b.Photons && a.Seed == b.Seed));
-}
-
-bool SameSettings(const TBenchSettings& a, const TBenchSettings& b) {
-  if (!SameSinogramSettings(a, b) || a.Method != b.Method) return false;
-  if (a.Method == TReconstructionMethod::Fbp)
-    return a.Fbp.Window == b.Fbp.Window && a.Fbp.Cutoff == b.Fbp.Cutoff;
-  return a.Iterations == b.Iterations;
 }
 
 const char* FilterName(TFilterWindow window) {
@@ -70,8 +60,29 @@ std::string SinogramCaption(const TBenchSettings& s) {
                                               ShortestText(s.Geometry.DetectorDistance) + ", "
                                         : std::string()) +
                      (s.Projector == TProjectorKind::Grid ? "grid" : "exact") + " projector, ";
-  if (!s.Noise) return text + "no noise";
-  return text + "noise " + ShortestText(s.Photons) + " photons, seed " + std::to_string(s.Seed);
+  if (!s.Photons) return text + "no noise";
+  return text + "noise " + ShortestText(*s.Photons) + " photons, seed " + std::to_string(s.Seed);
+}
+
+TRegion DraggedRegion(int ix0, int iy0, int ix1, int iy1, int columns, int rows) {
+  const auto inside = [](int v, int count) { return std::clamp(v, 0, count - 1); };
+  ix0 = inside(ix0, columns), ix1 = inside(ix1, columns);
+  iy0 = inside(iy0, rows), iy1 = inside(iy1, rows);
+  return TRegion::Rectangle(std::min(ix0, ix1), std::min(iy0, iy1), std::max(ix0, ix1) + 1,
+                            std::max(iy0, iy1) + 1);
+}
+
+std::string RegionText(const TRegion& r) {
+  switch (r.Shape) {
+    case TRegion::TShape::Whole:
+      return "";
+    case TRegion::TShape::Circle:
+      return "the scanned disc";
+    case TRegion::TShape::Rectangle:
+      break;
+  }
+  return "columns " + std::to_string(r.Left) + " to " + std::to_string(r.Right - 1) + ", rows " +
+         std::to_string(r.Top) + " to " + std::to_string(r.Bottom - 1);
 }
 
 std::string FigureText(double v) {
@@ -84,64 +95,73 @@ std::string MethodCaption(const TBenchSettings& s) {
   if (s.Method == TReconstructionMethod::Fbp)
     return std::string("FBP, ") + FilterName(s.Fbp.Window) + ", cutoff " +
            ShortestText(s.Fbp.Cutoff);
-  return std::string(s.Method == TReconstructionMethod::Sirt ? "SIRT, " : "SART, ") +
-         std::to_string(s.Iterations) + (s.Iterations == 1 ? " iteration" : " iterations");
+  std::string text = std::string(s.Method == TReconstructionMethod::Sirt   ? "SIRT, "
+                                 : s.Method == TReconstructionMethod::Sart ? "SART, "
+                                                                           : "CGLS, ") +
+                     std::to_string(s.Iterations) +
+                     (s.Iterations == 1 ? " iteration" : " iterations");
+  if (s.Relaxation != 1) text += ", relaxation " + ShortestText(s.Relaxation);
+  if (s.NonNegative) text += ", non-negative";
+  return text;
 }
 
-namespace {
-
-TImageSize TruthSize(const TBenchInput& input) { return {input.Truth.Columns, input.Truth.Rows}; }
-
-}  // namespace
+std::string HistoryText(const std::vector<TImageMetrics>& history) {
+  THistoryCsv csv;
+  for (std::size_t i = 0; i < history.size(); ++i) csv.Add(static_cast<int>(i) + 1, history[i]);
+  return csv.Text();
+}
 
 TBenchResult ComputeBench(const TBenchInput& input, const TBenchResult* previous,
-                          const std::stop_token& stop, const std::function<void(int)>& progress) {
-  const TBenchSettings& s = input.Settings;
+                          const std::stop_token& stop, const std::function<void(int)>& progress,
+                          const std::function<void(int, const TImageMetrics&)>& iterated) {
   TStudyOptions options;
-  options.Geometry = s.Geometry;
-  options.Fbp = s.Fbp;
-  options.Iterations = s.Iterations;
-  if (s.Noise) options.Photons = s.Photons;
-  CheckStudyOptions(options);
-  CheckFanGeometry(s.Geometry, TruthSize(input));
+  static_cast<TStudySettings&>(options) = input.Settings;
+  options.Progress = progress;
+  options.Region = input.Region;
+  std::vector<TImageMetrics> history;
+  options.Iterate = [&](int iteration, const TArray2D& image) {
+    history.push_back(CompareImages(image, input.Truth, input.Region));
+    if (iterated) iterated(iteration, history.back());
+  };
   std::vector<TGauss3D> blobs;
   for (const TPhantomBlob& b : input.Phantom) {
     blobs.emplace_back(b.MX, b.DX, b.MY, b.DY);
     blobs.back().Enabled = b.Enabled;
   }
-  CheckBlobDensities(blobs);
-
-  TBenchResult result;
-  result.Input = input;
-  const bool reuse = previous && SameSinogramSettings(previous->Input.Settings, s) &&
+  const bool reuse = previous && SameSinogram(previous->Input.Settings, input.Settings) &&
                      SamePhantom(previous->Input.Phantom, input.Phantom) &&
                      previous->Input.Truth == input.Truth;
-  if (reuse) {
-    result.Sinogram = previous->Sinogram;
-  } else if (s.Projector == TProjectorKind::Grid) {
-    result.Sinogram = ProjectGrid(input.Truth, s.Geometry, stop);
-  } else {
-    result.Sinogram = ProjectExact(TPhantomDensity(blobs), s.Geometry, 128, stop);
-  }
-  if (!reuse && s.Noise) result.Sinogram = AddPhotonNoise(result.Sinogram, s.Photons, s.Seed);
+  const TArrayView given = reuse ? previous->Sinogram.View() : TArrayView{};
+  TStudyResult study = RunStudy(input.Truth, blobs, options, stop, reuse ? &given : nullptr);
   ThrowIfStopped(stop);
-
-  if (s.Method == TReconstructionMethod::Fbp) {
-    result.Reconstruction =
-        ReconstructFbp(result.Sinogram, s.Geometry, s.Fbp, TruthSize(input), stop);
-  } else {
-    TIterativeOptions iterative;
-    iterative.Method =
-        s.Method == TReconstructionMethod::Sirt ? TIterativeMethod::Sirt : TIterativeMethod::Sart;
-    iterative.Iterations = s.Iterations;
-    iterative.Progress = progress;
-    result.Reconstruction =
-        ReconstructIterative(result.Sinogram, s.Geometry, iterative, TruthSize(input), stop);
-  }
-  ThrowIfStopped(stop);
-  result.Difference = DifferenceImage(result.Reconstruction, input.Truth);
-  result.Metrics = CompareImages(result.Reconstruction, input.Truth);
+  TBenchResult result;
+  result.Input = input;
+  result.Sinogram = std::move(study.Sinogram);
+  result.Reconstruction = std::move(study.Reconstruction);
+  result.Difference = std::move(study.Difference);
+  result.Metrics = study.Metrics;
+  result.History = std::move(history);
   return result;
+}
+
+bool TConvergeTrace::Add(std::uint64_t id, int iteration, const TImageMetrics& metrics) {
+  if (id < id_) return false;
+  if (id > id_) {
+    id_ = id;
+    points_.clear();
+  }
+  if (!points_.empty() && iteration <= points_.back().Iteration) return false;
+  points_.push_back({iteration, metrics});
+  return true;
+}
+
+bool TConvergeTrace::Set(std::uint64_t id, const std::vector<TImageMetrics>& history) {
+  if (id < id_) return false;
+  id_ = id;
+  points_.clear();
+  for (std::size_t i = 0; i < history.size(); ++i)
+    points_.push_back({static_cast<int>(i) + 1, history[i]});
+  return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -206,8 +226,11 @@ void TBenchWorker::Loop(const std::stop_token& threadStop) {
       auto progress = [this, id](int done) {
         if (callbacks_.Progress) callbacks_.Progress(id, done);
       };
+      auto iterated = [this, id](int iteration, const TImageMetrics& metrics) {
+        if (callbacks_.Iterated) callbacks_.Iterated(id, iteration, metrics);
+      };
       auto result = std::make_shared<const TBenchResult>(
-          ComputeBench(input, last_.get(), work.get_token(), progress));
+          ComputeBench(input, last_.get(), work.get_token(), progress, iterated));
       last_ = result;
       if (callbacks_.Finished) callbacks_.Finished(id, result, "");
     } catch (const ECancelled&) {

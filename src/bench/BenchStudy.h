@@ -18,22 +18,15 @@
 #include <stop_token>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "bench/BenchPhantom.h"
 #include "tomo/Study.h"
 
 namespace quarvel {
 
-struct TBenchSettings {
-  TScanGeometry Geometry;
-  TProjectorKind Projector = TProjectorKind::Grid;
-  bool Noise = false;
-  double Photons = 1e5;  // per bin, used with Noise
-  std::uint64_t Seed = 0;
-  TReconstructionMethod Method = TReconstructionMethod::Fbp;
-  TFbpOptions Fbp;
-  int Iterations = 10;
-};
+// The bench's settings are the core's: the export tool's options for the same study.
+using TBenchSettings = TStudySettings;
 
 // The geometry with the beam and, for a fan, R and D (pixels) and the spacing the export
 // tool gives them by default (the core's DefaultFanFields for the viewer's 128 x 128
@@ -44,16 +37,20 @@ void SetBeam(TScanGeometry& geometry, TBeam beam, double sourceDistance, double 
 // for a fan the core's default for R (0 for an R the core refuses).
 int DefaultBins(TBeam beam, double sourceDistance);
 
-// Whether two settings give the same sinogram, and the same everything.
-bool SameSinogramSettings(const TBenchSettings& a, const TBenchSettings& b);
-bool SameSettings(const TBenchSettings& a, const TBenchSettings& b);
-
 // "180 views over 180°, 182 bins, grid projector, no noise" (or "noise 100000 photons,
 // seed 0"): what a sinogram was computed from. A fan names its geometry after the bins:
 // "…, 188 bins, fan-arc, R 256, D 256, grid projector, …".
 std::string SinogramCaption(const TBenchSettings& settings);
-// "FBP, Ram-Lak, cutoff 1" or "SIRT, 10 iterations": how a reconstruction was made.
+// "FBP, Ram-Lak, cutoff 1", "SIRT, 10 iterations" or "SART, 5 iterations, relaxation
+// 0.5, non-negative" (the step factor when not 1, the clipping when on): how a
+// reconstruction was made.
 std::string MethodCaption(const TBenchSettings& settings);
+// The rectangle of cells a drag from cell (ix0, iy0) to cell (ix1, iy1) covers, both
+// ends included, in an image of `columns` x `rows`: ends outside it are moved to its edge.
+TRegion DraggedRegion(int ix0, int iy0, int ix1, int iy1, int columns, int rows);
+// What figures over a region are over: "" for the whole image, "the scanned disc", or
+// "columns 10 to 19, rows 5 to 29" (the cells of a rectangle, both ends included).
+std::string RegionText(const TRegion& region);
 // A figure as the bench shows it: the shortest text of a finite value, "∞" or "−∞", and
 // "–" for a value that is not a number (SSIM of images too small for its window).
 std::string FigureText(double v);
@@ -64,6 +61,9 @@ struct TBenchInput {
   TPhantom Phantom;
   TArray2D Truth;  // the main window's grid for Phantom, [iy][ix]
   TBenchSettings Settings;
+  // Where the difference, the figures and the history are taken: the export tool's
+  // --mask circle, or a rectangle of cells.
+  TRegion Region;
 };
 
 struct TBenchResult {
@@ -72,14 +72,47 @@ struct TBenchResult {
   TArray2D Reconstruction;
   TArray2D Difference;
   TImageMetrics Metrics;
+  // The iterative methods: the figures over the region after each iteration, [i] after
+  // iteration i + 1, as the export tool's --history writes them; empty for FBP.
+  std::vector<TImageMetrics> History;
 };
 
-// Runs the chain for `input`. A previous result with the same phantom, grid and sinogram
-// settings lends its sinogram (a changed filter, method or cutoff only reconstructs).
-// `progress` (may be empty) hears the iterations done of SIRT and SART. Raises the core's
-// errors, ECancelled when `stop` is requested.
-TBenchResult ComputeBench(const TBenchInput& input, const TBenchResult* previous,
-                          const std::stop_token& stop, const std::function<void(int)>& progress);
+// The history as the export tool's --history file.
+std::string HistoryText(const std::vector<TImageMetrics>& history);
+
+// Runs the core's chain (RunStudy) for `input`. A previous result with the same phantom,
+// grid and sinogram settings (SameSinogram) lends its sinogram, which the chain takes as
+// given (a changed filter, method or cutoff only reconstructs). `progress` (may be empty)
+// hears the iterations done of the iterative methods, and `iterated` (may be empty) each
+// iteration's number (from 1) and figures as History takes them, before `progress`.
+// Raises the core's errors, ECancelled when `stop` is requested.
+TBenchResult ComputeBench(
+    const TBenchInput& input, const TBenchResult* previous, const std::stop_token& stop,
+    const std::function<void(int)>& progress,
+    const std::function<void(int iteration, const TImageMetrics& metrics)>& iterated = {});
+
+// The convergence of one computation as a chart shows it while it runs: the figures of
+// the computation with the highest id reported so far, growing an iteration at a time,
+// and replaced by the whole history once it finishes. Reports of an older computation
+// than the one held are dropped and a newer one's start afresh, so the points of two
+// inputs never mix, whatever order the reports arrive in.
+class TConvergeTrace {
+ public:
+  struct TPoint {
+    int Iteration;
+    TImageMetrics Metrics;
+  };
+  // An iteration's figures; whether they were taken (false: older, or not after the last).
+  bool Add(std::uint64_t id, int iteration, const TImageMetrics& metrics);
+  // A finished computation's history (empty for FBP): whether it was taken.
+  bool Set(std::uint64_t id, const std::vector<TImageMetrics>& history);
+  std::uint64_t Id() const { return id_; }
+  const std::vector<TPoint>& Points() const { return points_; }
+
+ private:
+  std::uint64_t id_ = 0;
+  std::vector<TPoint> points_;
+};
 
 // One thread that computes the newest input handed to it. Submitting cancels the work
 // in progress, and an input not yet started is replaced: only the newest is computed.
@@ -95,6 +128,8 @@ class TBenchWorker {
     std::function<void(std::uint64_t id)> Cancelled;
     // Iterations done of the computation `id`.
     std::function<void(std::uint64_t id, int done)> Progress;
+    // The figures after an iteration of the computation `id` (before its Progress).
+    std::function<void(std::uint64_t id, int iteration, const TImageMetrics& metrics)> Iterated;
   };
 
   explicit TBenchWorker(Callbacks callbacks);

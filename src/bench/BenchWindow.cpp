@@ -333,6 +333,11 @@ TformBench::TformBench(TformMain& form)
       progress->setFormat(QString::fromStdString(ProgressText(done, progress->maximum(), elapsed)));
     });
   };
+  callbacks.Iterated = [this](std::uint64_t id, int iteration, const TImageMetrics& metrics) {
+    PostReport([this, id, iteration, metrics] {
+      if (id == latestId_ && converge_.Add(id, iteration, metrics)) UpdateConvergeChart();
+    });
+  };
   // Every edit runs the chain again: its arrays reuse the memory of the last run.
   KeepFreedMemoryForReuse();
   worker_ = std::make_unique<TBenchWorker>(std::move(callbacks));
@@ -358,6 +363,7 @@ TformBench::~TformBench() {
   profileChart_.reset();
   viewChart_.reset();
   filterChart_.reset();
+  convergeChart_.reset();
 }
 
 // ---------------------------------------------------------------------------
@@ -371,13 +377,17 @@ TBenchSettings TformBench::Settings() const {
   SetBeam(s.Geometry, static_cast<TBeam>(comboGeometry->currentIndex()), spinSource->value(),
           spinDetectorDistance->value());
   s.Projector = comboProjector->currentIndex() == 1 ? TProjectorKind::Exact : TProjectorKind::Grid;
-  s.Noise = checkNoise->isChecked();
-  s.Photons = spinPhotons->value();
+  if (checkNoise->isChecked()) s.Photons = spinPhotons->value();
   s.Seed = static_cast<std::uint64_t>(spinSeed->value());
   s.Method = static_cast<TReconstructionMethod>(comboMethod->currentIndex());
   s.Fbp.Window = static_cast<TFilterWindow>(comboFilter->currentIndex());
   s.Fbp.Cutoff = spinCutoff->value();
   s.Iterations = spinIterations->value();
+  // Only SIRT and SART take a step factor and clipping; the others keep the core's defaults.
+  if (s.Method == TReconstructionMethod::Sirt || s.Method == TReconstructionMethod::Sart) {
+    s.Relaxation = spinRelaxation->value();
+    s.NonNegative = checkNonNegative->isChecked();
+  }
   return s;
 }
 
@@ -395,13 +405,15 @@ void TformBench::SetSettings(const TBenchSettings& s) {
     if (const int bins = DefaultBins(s.Geometry.Beam, spinSource->value()); bins > 0)
       binsDefault_ = bins;
     comboProjector->setCurrentIndex(s.Projector == TProjectorKind::Exact ? 1 : 0);
-    checkNoise->setChecked(s.Noise);
-    spinPhotons->setValue(s.Photons);
+    checkNoise->setChecked(s.Photons.has_value());
+    if (s.Photons) spinPhotons->setValue(*s.Photons);
     spinSeed->setValue(static_cast<int>(std::min<std::uint64_t>(s.Seed, 2147483647)));
     comboMethod->setCurrentIndex(static_cast<int>(s.Method));
     comboFilter->setCurrentIndex(static_cast<int>(s.Fbp.Window));
     spinCutoff->setValue(s.Fbp.Cutoff);
     spinIterations->setValue(s.Iterations);
+    spinRelaxation->setValue(s.Relaxation);
+    checkNonNegative->setChecked(s.NonNegative);
     settingControls_ = false;
   }
   UpdateEnabledControls();
@@ -437,9 +449,45 @@ void TformBench::UpdateEnabledControls() {
   comboFilter->setEnabled(fbp);
   spinCutoff->setEnabled(fbp);
   spinIterations->setEnabled(!fbp);
+  const int method = comboMethod->currentIndex();
+  const bool relaxes = method == static_cast<int>(TReconstructionMethod::Sirt) ||
+                       method == static_cast<int>(TReconstructionMethod::Sart);
+  spinRelaxation->setEnabled(relaxes);
+  checkNonNegative->setEnabled(relaxes);
   const bool fan = comboGeometry->currentIndex() != static_cast<int>(TBeam::Parallel);
   spinSource->setEnabled(fan);
   spinDetectorDistance->setEnabled(fan);
+  ShowMethodChart();
+}
+
+void TformBench::ShowMethodChart() {
+  if (!convergeChart_) return;  // the settings are set before the charts exist
+  const bool fbp = comboMethod->currentIndex() == 0;
+  filterChart_->Control()->setVisible(fbp);
+  convergeChart_->Control()->setVisible(!fbp);
+}
+
+void TformBench::UpdateConvergeChart() {
+  const auto& points = converge_.Points();
+  TBenchChart& chart = *convergeChart_;
+  const auto have = static_cast<std::size_t>(chart.Series(0).PointCount());
+  if (convergeShown_ == converge_.Id() && have + 1 == points.size()) {
+    chart.AddPoint(0, points.back().Iteration, points.back().Metrics.Rmse);
+    chart.AddPoint(1, points.back().Iteration, points.back().Metrics.Ssim);
+  } else if (convergeShown_ != converge_.Id() || have != points.size()) {
+    std::vector<double> x, rmse, ssim;
+    for (const TConvergeTrace::TPoint& p : points) {
+      x.push_back(p.Iteration);
+      rmse.push_back(p.Metrics.Rmse);
+      ssim.push_back(p.Metrics.Ssim);
+    }
+    chart.SetPoints(0, x, rmse);
+    chart.SetPoints(1, x, ssim);
+  }
+  convergeShown_ = converge_.Id();
+  // The figures' line names the region; the title only says that there is one.
+  chart.SetTitle(std::string(region_ == TRegion::Whole() ? "Convergence" : "In the region") +
+                 ": RMSE red, SSIM blue (right)");
 }
 
 // ---------------------------------------------------------------------------
@@ -452,10 +500,7 @@ void TformBench::Recompute() {
   // pictures keep what they show, and their captions say it is an earlier result.
   try {
     TStudyOptions options;
-    options.Geometry = s.Geometry;
-    options.Fbp = s.Fbp;
-    options.Iterations = s.Iterations;
-    if (s.Noise) options.Photons = s.Photons;
+    static_cast<TStudySettings&>(options) = s;
     CheckStudyOptions(options);
     CheckFanGeometry(s.Geometry, TImageSize{kGrid, kGrid});
   } catch (const std::exception& e) {
@@ -465,7 +510,7 @@ void TformBench::Recompute() {
     UpdateCaptions();
     return;
   }
-  TBenchInput input{phantom_, GridImage(form_), s};
+  TBenchInput input{phantom_, GridImage(form_), s, region_};
   latestId_ = worker_->Submit(std::move(input));
   started_ = std::chrono::steady_clock::now();
   status_ = "Computing…";
@@ -494,7 +539,7 @@ bool TformBench::eventFilter(QObject* watched, QEvent* event) {
 
 void TformBench::ComputeNow() {
   worker_->Cancel();
-  const TBenchInput input{phantom_, GridImage(form_), Settings()};
+  const TBenchInput input{phantom_, GridImage(form_), Settings(), region_};
   auto result = std::make_shared<const TBenchResult>(ComputeBench(input, shown_.get(), {}, {}));
   settledId_ = latestId_;
   Show(std::move(result), latestId_);
@@ -538,6 +583,7 @@ void TformBench::Show(std::shared_ptr<const TBenchResult> result, std::uint64_t 
   for (TPicture p : {pcSinogram, pcReconstruction, pcDifference}) boxes_[p]->Invalidate();
   if (beamAt_) boxes_[pcPhantom]->Invalidate();  // the scan drawn is the shown sinogram's
   UpdateProfiles();
+  if (converge_.Set(id, shown_->History)) UpdateConvergeChart();
 }
 
 QString TformBench::StartFolder() const {
@@ -585,9 +631,48 @@ const TArray2D* TformBench::ShownDifference() const {
 
 std::string TformBench::MetricsText() const {
   if (!shown_) return "";
-  if (pinned_) return CompareFiguresText(shown_->Metrics, pinned_->Metrics, 4);
-  const TImageMetrics& m = shown_->Metrics;
-  return FiguresText(m, 4);
+  const std::string over = RegionText(shown_->Input.Region);
+  const std::string figures = pinned_ ? CompareFiguresText(shown_->Metrics, pinned_->Metrics, 4)
+                                      : FiguresText(shown_->Metrics, 4);
+  return over.empty() ? figures : "Over " + over + ": " + figures;
+}
+
+void TformBench::SetRegion(const TRegion& region) {
+  region_ = region;
+  if (region.Shape == TRegion::TShape::Rectangle) rectangle_ = region;
+  {
+    const QSignalBlocker quiet(comboRegion);
+    comboRegion->setCurrentIndex(static_cast<int>(region.Shape));
+  }
+  for (TPicture p : {pcReconstruction, pcDifference}) boxes_[p]->Invalidate();
+  Recompute();
+}
+
+void TformBench::RegionPress(TPicture which, int x, int y) {
+  const auto [fx, fy] = FractionAt(PlacementOf(which), x, y);
+  const int ix = static_cast<int>(std::floor(fx * kGrid)),
+            iy = static_cast<int>(std::floor(fy * kGrid));
+  regionFrom_ = {ix, iy};
+  regionDrag_ = DraggedRegion(ix, iy, ix, iy, kGrid, kGrid);
+  for (TPicture p : {pcReconstruction, pcDifference}) boxes_[p]->Invalidate();
+}
+
+void TformBench::RegionDrag(TPicture which, int x, int y) {
+  if (!regionFrom_) return;
+  const auto [fx, fy] = FractionAt(PlacementOf(which), x, y);
+  regionDrag_ = DraggedRegion(regionFrom_->first, regionFrom_->second,
+                              static_cast<int>(std::floor(fx * kGrid)),
+                              static_cast<int>(std::floor(fy * kGrid)), kGrid, kGrid);
+  for (TPicture p : {pcReconstruction, pcDifference}) boxes_[p]->Invalidate();
+}
+
+bool TformBench::RegionRelease() {
+  if (!regionFrom_) return false;
+  const TRegion region = *regionDrag_;
+  regionFrom_.reset();
+  regionDrag_.reset();
+  SetRegion(region);
+  return true;
 }
 
 void TformBench::UpdateCaptions() {
@@ -602,7 +687,8 @@ void TformBench::UpdateCaptions() {
                              [](const TPhantomBlob& b) { return b.Enabled; })));
   if (!shown_) return;
   const TBenchSettings& s = shown_->Input.Settings;
-  const bool current = SamePhantom(shown_->Input.Phantom, phantom_) && SameSettings(s, Settings());
+  const bool current = SamePhantom(shown_->Input.Phantom, phantom_) && SameStudy(s, Settings()) &&
+                       shown_->Input.Region == region_;
   const QString mark = current ? "" : " — an earlier result, not of the phantom and settings now";
   labelCaptions[pcSinogram]->setText(QString::fromStdString("Sinogram: " + SinogramCaption(s)) +
                                      mark);
@@ -849,7 +935,8 @@ void TformBench::ExportAll() {
   const auto result = shown_;  // the result shown when asked, whatever arrives meanwhile
   RequireShown();
   const bool current = SamePhantom(result->Input.Phantom, phantom_) &&
-                       SameSettings(result->Input.Settings, Settings());
+                       SameStudy(result->Input.Settings, Settings()) &&
+                       result->Input.Region == region_;
   if (!current &&
       !AskYesNo("The pictures show an earlier result: not of the phantom and settings now "
                 "(the computation was cancelled, refused or is still running). Export that "
@@ -859,7 +946,7 @@ void TformBench::ExportAll() {
   if (folder.isEmpty()) return;
   lastFolder_ = folder;
   QStringList existing;
-  for (const QString& name : ExportFileNames())
+  for (const QString& name : ExportFileNames(result->Input.Settings.Method))
     if (QFileInfo::exists(QDir(folder).filePath(name))) existing << name;
   const QString named = existing.size() <= 4 ? existing.join(", ")
                                              : QStringList(existing.mid(0, 3)).join(", ") + ", …";
@@ -1171,6 +1258,7 @@ void TformBench::PaintPicture(TPicture which) {
     }
     PaintGridAxes(canvas, p, LabelsOf(which));
     PaintProfileLine(canvas, p);
+    PaintRegion(canvas, p, regionDrag_ ? *regionDrag_ : region_);
   } else {
     const TArray2D& d = *ShownDifference();
     const double limit = LargestMagnitude(d);
@@ -1179,6 +1267,7 @@ void TformBench::PaintPicture(TPicture which) {
     PaintDivergingScale(canvas, p, limit, LabelsOf(which));
     PaintGridAxes(canvas, p, LabelsOf(which));
     PaintProfileLine(canvas, p);
+    PaintRegion(canvas, p, regionDrag_ ? *regionDrag_ : region_);
   }
   PaintCursor(canvas, p, which);
 }
@@ -1237,11 +1326,17 @@ void TformBench::BindImages() {
   boxes_[pcPhantom]->OnWheelNotches = [this](int notches, int x, int y) {
     return HandleWheel(notches, x, y);
   };
-  for (TPicture which : {pcReconstruction, pcDifference})
-    boxes_[which]->OnPress = [this, which](int x, int y, bool) {
-      if (const auto pick = PickAt(PlacementOf(which), profile_, x, y))
+  for (TPicture which : {pcReconstruction, pcDifference}) {
+    // A click picks the profile; Shift+drag marks the region the figures are over.
+    boxes_[which]->OnPress = [this, which](int x, int y, bool shift) {
+      if (shift)
+        RegionPress(which, x, y);
+      else if (const auto pick = PickAt(PlacementOf(which), profile_, x, y))
         PickProfile(pick->Column, pick->Row);
     };
+    boxes_[which]->OnDrag = [this, which](int x, int y, bool) { RegionDrag(which, x, y); };
+    boxes_[which]->OnRelease = [this](int, int) { RegionRelease(); };
+  }
   for (int i = 0; i < kPictureCount; ++i)
     boxes_[i]->OnMenuKey = [this, i](const QPoint& at) {
       ShowPictureMenu(static_cast<TPicture>(i), at);

@@ -205,6 +205,11 @@ class TformBench : public QWidget {
   // The array the difference picture shows.
   const TArray2D* ShownDifference() const;
 
+  // ---- the region the difference, the figures and the convergence are over
+  const TRegion& Region() const { return region_; }
+  // Sets the region (the combo box follows); one computation follows.
+  void SetRegion(const TRegion& region);
+
   // ---- pictures, profiles, readouts
   // The side of the three grid pictures and the sinogram's height, in picture pixels:
   // one magnification for all four.
@@ -226,6 +231,10 @@ class TformBench : public QWidget {
   TBenchChart& ProfileChart() { return *profileChart_; }
   TBenchChart& ViewChart() { return *viewChart_; }
   TBenchChart& FilterChart() { return *filterChart_; }
+  // RMSE (series 0) and SSIM (series 1, right axis) against the iteration, in the filter
+  // chart's place for the iterative methods; filled as the iterations run.
+  TBenchChart& ConvergeChart() { return *convergeChart_; }
+  const TConvergeTrace& Converge() const { return converge_; }
 
   // ---- controls (owned by their parent widgets)
   QTableWidget* tableBlobs = nullptr;
@@ -241,6 +250,7 @@ class TformBench : public QWidget {
   QCheckBox* checkOnRelease = nullptr;
   QPushButton* btnPin = nullptr;
   QComboBox* comboDifference = nullptr;
+  QComboBox* comboRegion = nullptr;  // whole image, scanned disc, rectangle
   QSplitter* splitPictures = nullptr;
   QComboBox* comboPreset = nullptr;
   QPushButton* btnExport = nullptr;
@@ -262,6 +272,8 @@ class TformBench : public QWidget {
   QComboBox* comboFilter = nullptr;
   QDoubleSpinBox* spinCutoff = nullptr;
   QSpinBox* spinIterations = nullptr;
+  QDoubleSpinBox* spinRelaxation = nullptr;  // SIRT and SART
+  QCheckBox* checkNonNegative = nullptr;     // SIRT and SART
   QComboBox* comboProfile = nullptr;
   QAction* actUndo = nullptr;
   QAction* actRedo = nullptr;
@@ -299,6 +311,9 @@ class TformBench : public QWidget {
   void BalancePictures();
   void Show(std::shared_ptr<const TBenchResult> result, std::uint64_t id);
   void UpdateProfiles();
+  void UpdateConvergeChart();
+  // The filter's response for FBP, the convergence for the iterative methods.
+  void ShowMethodChart();
   void UpdateCaptions();
   void PaintPicture(TPicture which);
   void PaintProfileLine(TCanvas& canvas, const TPlacement& placement) const;
@@ -306,6 +321,10 @@ class TformBench : public QWidget {
   void Hover(TPicture which, int x, int y);
   // Where a picture's labels go: over it at ratios above 1, else into it.
   TTextOut LabelsOf(TPicture which) const;
+  // Shift+drag on the reconstruction or the difference: a rectangle of cells.
+  void RegionPress(TPicture which, int x, int y);
+  void RegionDrag(TPicture which, int x, int y);
+  bool RegionRelease();
   // Handle dragging on the phantom.
   void HandlePress(int x, int y, bool shift);
   void HandleDrag(int x, int y);
@@ -337,6 +356,9 @@ class TformBench : public QWidget {
   std::unique_ptr<TBenchChart> profileChart_;
   std::unique_ptr<TBenchChart> viewChart_;
   std::unique_ptr<TBenchChart> filterChart_;
+  std::unique_ptr<TBenchChart> convergeChart_;
+  TConvergeTrace converge_;
+  std::uint64_t convergeShown_ = 0;  // the computation whose points the chart holds
   TProfilePick profile_;
   int view_ = 0;
   TView zoom_;
@@ -344,6 +366,10 @@ class TformBench : public QWidget {
   std::optional<std::pair<int, int>> beamAt_;  // view, bin
   std::optional<TWindowLevel> window_[kPictureCount];
   TWindowLevel windowDragStart_;
+  TRegion region_;
+  TRegion rectangle_ = TRegion::Rectangle(32, 32, 96, 96);  // the last one dragged
+  std::optional<std::pair<int, int>> regionFrom_;           // a region drag's first cell
+  std::optional<TRegion> regionDrag_;                       // and what it covers so far
   // The bins the geometry's default gave the box last: a box still holding them follows
   // a change of the beam or of R to the new default, as the export tool's does.
   int binsDefault_ = TScanGeometry{}.Detectors;

@@ -20,6 +20,7 @@ struct TImageMetrics {
   double Nrmse = 0;  // Rmse / L
   double Psnr = 0;   // 20 log10(L / Rmse); +inf when the images are equal
   double Ssim = 0;   // NaN when no window position lies in the region
+  friend bool operator==(const TImageMetrics&, const TImageMetrics&) = default;
 };
 
 struct TRegion {

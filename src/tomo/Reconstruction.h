@@ -20,6 +20,7 @@ enum class TFilterWindow { RamLak, SheppLogan, Cosine, Hamming, Hann };
 struct TFbpOptions {
   TFilterWindow Window = TFilterWindow::RamLak;
   double Cutoff = 1;  // a fraction 0 < c <= 1 of the Nyquist frequency
+  friend bool operator==(const TFbpOptions&, const TFbpOptions&) = default;
 };
 
 // Raises EInvalidStudyValue unless 0 < Cutoff <= 1.

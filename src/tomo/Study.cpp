@@ -10,6 +10,18 @@
 
 namespace quarvel {
 
+bool SameSinogram(const TStudySettings& a, const TStudySettings& b) {
+  return a.Geometry == b.Geometry && a.Projector == b.Projector && a.GridSize == b.GridSize &&
+         a.Photons == b.Photons && (!a.Photons || a.Seed == b.Seed);
+}
+
+bool SameStudy(const TStudySettings& a, const TStudySettings& b) {
+  if (!SameSinogram(a, b) || a.Method != b.Method) return false;
+  if (a.Method == TReconstructionMethod::Fbp) return a.Fbp == b.Fbp;
+  return a.Iterations == b.Iterations && a.Relaxation == b.Relaxation &&
+         a.NonNegative == b.NonNegative;
+}
+
 void CheckStudyOptions(const TStudyOptions& options) {
   CheckGeometry(options.Geometry);
   if (options.GridSize < 8 || options.GridSize > 4096)
@@ -38,6 +50,7 @@ TStudyResult RunStudy(const TArrayView& truth, const std::vector<TGauss3D>& blob
   joseph::CheckImage(truth, "the truth");
   const TImageSize size{truth.Columns, truth.Rows};
   CheckFanGeometry(options.Geometry, size);
+  CheckRegion(options.Region, size.Columns, size.Rows);
   if (sinogram) {
     joseph::CheckSinogram(*sinogram, options.Geometry);
   } else if (options.Projector == TProjectorKind::Exact &&
@@ -79,8 +92,8 @@ TStudyResult RunStudy(const TArrayView& truth, const std::vector<TGauss3D>& blob
     result.Reconstruction =
         ReconstructIterative(result.Sinogram, options.Geometry, iterative, size, stop, threads);
   }
-  result.Difference = DifferenceImage(result.Reconstruction, result.Truth);
-  result.Metrics = CompareImages(result.Reconstruction, result.Truth);
+  result.Difference = DifferenceImage(result.Reconstruction, result.Truth, options.Region);
+  result.Metrics = CompareImages(result.Reconstruction, result.Truth, options.Region);
   return result;
 }
 

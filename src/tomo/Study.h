@@ -21,7 +21,8 @@ namespace quarvel {
 enum class TProjectorKind { Grid, Exact };
 enum class TReconstructionMethod { Fbp, Sirt, Sart, Cgls };
 
-struct TStudyOptions {
+// What decides a study's result: values only, comparable as a whole.
+struct TStudySettings {
   TScanGeometry Geometry;
   TProjectorKind Projector = TProjectorKind::Grid;
   // The phantom's grid N (8 ... 4096): the exact projector's N x N grid over [1, 20]^2
@@ -35,12 +36,27 @@ struct TStudyOptions {
   int Iterations = 10;       // SIRT, SART and CGLS: 1 ... 100000
   double Relaxation = 1;     // SIRT and SART: inside (0, 2); CGLS: 1
   bool NonNegative = false;  // SIRT and SART: negative cells set to 0 after each update
+  friend bool operator==(const TStudySettings&, const TStudySettings&) = default;
+};
+
+// Whether two settings scan the same truth into the same sinogram: the geometry, the
+// projector, the grid and the noise (the seed only with noise).
+bool SameSinogram(const TStudySettings& a, const TStudySettings& b);
+// Whether two settings give the same result from the same truth: the same sinogram
+// reconstructed alike (the filter only for FBP; the iterations, relaxation and
+// non-negativity only for the iterative methods, which take them).
+bool SameStudy(const TStudySettings& a, const TStudySettings& b);
+
+struct TStudyOptions : TStudySettings {
   // The iterative methods: called after each iteration with the number done; may be empty.
   std::function<void(int)> Progress;
   // The iterative methods: called after each iteration with the image so far (see
   // TIterativeOptions::Iterate); may be empty.
   std::function<void(int, const TArray2D&)> Iterate;
   int Threads = 0;  // see ResolveThreadCount; the results do not depend on it
+  // Where the difference and the figures are taken (Metrics.h); it changes neither the
+  // sinogram nor the reconstruction.
+  TRegion Region;
 };
 
 // Raises EInvalidGeometry or EInvalidStudyValue (the message names the value and its
@@ -59,9 +75,10 @@ struct TStudyResult {
 // size of the reconstruction) and `blobs` (the exact projector's phantom, whose enabled
 // blobs count): the grid projector scans the truth, the exact projector the blobs. With
 // `sinogram` (geometry.Views rows of geometry.Detectors bins) that sinogram is
-// reconstructed instead, and neither projection nor noise is made. Raises
-// CheckStudyOptions' errors and EInvalidStudyValue for sizes that do not fit before
-// computing anything, ECancelled when `stop` is requested.
+// reconstructed instead, and neither projection nor noise is made. The difference and the
+// figures are over options.Region. Raises CheckStudyOptions' errors and
+// EInvalidStudyValue for sizes (and a region) that do not fit before computing anything,
+// ECancelled when `stop` is requested.
 TStudyResult RunStudy(const TArrayView& truth, const std::vector<TGauss3D>& blobs,
                       const TStudyOptions& options, const std::stop_token& stop = {},
                       const TArrayView* sinogram = nullptr);

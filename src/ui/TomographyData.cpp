@@ -41,6 +41,9 @@ const DataOptionSpec kDataOptions[] = {
     {"mask", "circle",
      "metrics and difference over the disc every view sees (default: the "
      "whole image); with difference and metrics"},
+    {"region", "L,T,R,B",
+     "metrics and difference over the pixel columns L to R-1 and rows T to B-1, inside the "
+     "image; with difference and metrics"},
 };
 
 std::string Value(const QCommandLineParser& parser, const char* option) {
@@ -63,9 +66,26 @@ T ParseValue(const QCommandLineParser& parser, const char* option, Accept accept
   return value;
 }
 
+// --region's "L,T,R,B": four whole numbers (checked against the image later).
+TRegion ParseRectangle(const std::string& text) {
+  int v[4] = {};
+  const char* at = text.data();
+  const char* const end = text.data() + text.size();
+  for (int i = 0; i < 4; ++i) {
+    const auto [next, error] = std::from_chars(at, end, v[i]);
+    const bool last = i == 3;
+    const bool ok = error == std::errc() && (last ? next == end : next != end && *next == ',');
+    if (!ok)
+      BadValue("region", text,
+               "L,T,R,B: four whole numbers, the columns L to R-1 and rows T to B-1");
+    at = last ? next : next + 1;
+  }
+  return TRegion::Rectangle(v[0], v[1], v[2], v[3]);
+}
+
 // A file option's value: a name that is not empty.
 std::string FileValue(const QCommandLineParser& parser, const char* option) {
-  const std::string path = Value(parser, option);
+  std::string path = Value(parser, option);
   if (path.empty()) throw EUsageError("--" + std::string(option) + " needs a file name, not ''");
   return path;
 }
@@ -148,6 +168,9 @@ void ApplyDataOptions(const QCommandLineParser& parser, const std::string& comma
   onlyWith("history", reconstructs && iterative, "to --method sirt, sart or cgls");
   onlyWith("mask", command == "difference" || command == "metrics",
            "to difference and metrics, not to " + command);
+  onlyWith("region", command == "difference" || command == "metrics",
+           "to difference and metrics, not to " + command);
+  notWith("region", "mask", "each chooses the region");
   notWith("angles", "views", "the angles file gives the views");
   notWith("angles", "arc", "the angles file gives the views");
   notWith("image", "grid-size", "the image has its own size");
@@ -172,6 +195,7 @@ void ApplyDataOptions(const QCommandLineParser& parser, const std::string& comma
     else if (mask != "none")
       BadValue("mask", mask, "circle or none");
   }
+  if (set("region")) data.Region = ParseRectangle(Value(parser, "region"));
   TScanGeometry& g = study.Geometry;
   const bool spacingGiven = set("detector-spacing"), offsetGiven = set("detector-offset");
   const double spacing =
@@ -270,6 +294,13 @@ void ApplyDataOptions(const QCommandLineParser& parser, const std::string& comma
   }
   if (spacingGiven) g.Spacing = spacing;
   if (offsetGiven) g.Offset = offset;
+  // The truth's size is known now: the image's, or the grid's.
+  try {
+    CheckRegion(data.Region, data.Image ? data.Image->Columns : study.GridSize,
+                data.Image ? data.Image->Rows : study.GridSize);
+  } catch (const EInvalidStudyValue& e) {
+    throw EUsageError("bad region '" + Value(parser, "region") + "' (" + e.what() + ")");
+  }
 }
 
 TArray2D TruthImage(const TTomographyData& data, const TStudyOptions& study,

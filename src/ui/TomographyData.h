@@ -14,6 +14,8 @@
 //   --relaxation L, --nonnegative               SIRT's and SART's step and clipping
 //   --history FILE       iteration,rmse,nrmse,psnr,ssim after every iteration
 //   --mask circle        metrics and difference over the disc every view sees
+//   --region L,T,R,B     metrics and difference over the pixel columns L ... R - 1 and
+//                        rows T ... B - 1
 //
 // Every file is read, and every combination checked, when the job is made: a bad input
 // is a usage error (one line, exit 2) before any work starts. Options given on the
@@ -35,7 +37,7 @@ struct TTomographyData {
   std::optional<TArray2D> Image;     // --image: the scanned object and the truth
   std::optional<TArray2D> Sinogram;  // --sinogram: [view][bin]
   std::string History;               // --history's file, or empty
-  TRegion Region;                    // --mask
+  TRegion Region;                    // --mask or --region
 };
 
 // The options above, for the tool's parser.

@@ -526,6 +526,7 @@ TTomographyOutputs TomographyOutputs(const TTomographyJob& job, const TProjectio
   try {
     const TArray2D truth = JobTruth(job, model);
     const std::vector<TGauss3D> blobs = ModelBlobs(model);
+    options.Region = region;
     THistoryCsv history;
     if (!job.Data.History.empty())
       options.Iterate = [&](int iteration, const TArray2D& image) {
@@ -546,10 +547,6 @@ TTomographyOutputs TomographyOutputs(const TTomographyJob& job, const TProjectio
     } else {
       const TArrayView given = job.Data.Sinogram ? job.Data.Sinogram->View() : TArrayView{};
       study = RunStudy(truth, blobs, options, {}, job.Data.Sinogram ? &given : nullptr);
-      if (region.Shape != TRegion::TShape::Whole) {
-        study.Difference = DifferenceImage(study.Reconstruction, truth, region);
-        study.Metrics = CompareImages(study.Reconstruction, truth, region);
-      }
     }
     if (!job.Data.History.empty()) outputs.History = history.Text();
     if (sinogramOnly && (job.Kind == TExportKind::Npy || job.Kind == TExportKind::Tiff))

@@ -125,6 +125,21 @@ TEST_F(UserData, BadInputsAreOneLineAndExitTwoBeforeAnyOutput) {
       {{"reconstruction", "O.csv", "--mask", "circle"},
        "--mask applies only to difference and metrics, not to reconstruction"},
       {{"metrics", "O", "--mask", "square"}, "bad mask 'square' (circle or none)"},
+      {{"metrics", "O", "--region", "1,2,3"},
+       "bad region '1,2,3' (L,T,R,B: four whole numbers, the columns L to R-1 and rows T to B-1)"},
+      {{"metrics", "O", "--region", "1,2,3,4,"},
+       "bad region '1,2,3,4,' (L,T,R,B: four whole numbers, the columns L to R-1 and rows T to "
+       "B-1)"},
+      {{"metrics", "O", "--region", "0,0,129,10"},
+       "bad region '0,0,129,10' (the rectangle must hold pixels of the 128 x 128 image, not "
+       "columns 0 to 129 and rows 0 to 10)"},
+      {{"metrics", "O", "--region", "5,0,5,10", "--grid-size", "64"},
+       "bad region '5,0,5,10' (the rectangle must hold pixels of the 64 x 64 image, not columns "
+       "5 to 5 and rows 0 to 10)"},
+      {{"metrics", "O", "--region", "0,0,8,8", "--mask", "circle"},
+       "--region and --mask do not go together: each chooses the region"},
+      {{"sinogram", "O.csv", "--region", "0,0,8,8"},
+       "--region applies only to difference and metrics, not to sinogram"},
       {{"grid", "O.npy", "--grid-size", "4097"},
        "bad grid-size '4097' (a whole number from 8 to 4096)"},
       {{"chart", "O.png", "--grid-size", "64"},

@@ -188,8 +188,100 @@ TEST(BenchTexts, FiguresAndProgress) {
   for (const auto& c : cases) EXPECT_EQ(ProgressText(c.done, c.total, c.elapsed), c.text);
 }
 
+// A drag covers the cells at both its ends, whichever way it goes, inside the image.
+TEST(BenchRegion, ADragCoversItsCellsInsideTheImage) {
+  const struct {
+    int x0, y0, x1, y1;
+    TRegion region;
+    const char* text;
+  } cases[] = {
+      {10, 5, 19, 29, TRegion::Rectangle(10, 5, 20, 30), "columns 10 to 19, rows 5 to 29"},
+      {19, 29, 10, 5, TRegion::Rectangle(10, 5, 20, 30), "columns 10 to 19, rows 5 to 29"},
+      {7, 7, 7, 7, TRegion::Rectangle(7, 7, 8, 8), "columns 7 to 7, rows 7 to 7"},
+      {-5, 120, 200, 140, TRegion::Rectangle(0, 120, 128, 128),
+       "columns 0 to 127, rows 120 to 127"},
+  };
+  for (const auto& c : cases) {
+    const TRegion r = DraggedRegion(c.x0, c.y0, c.x1, c.y1, 128, 128);
+    EXPECT_EQ(r, c.region) << c.text;
+    EXPECT_NO_THROW(CheckRegion(r, 128, 128)) << c.text;
+    EXPECT_EQ(RegionText(r), c.text);
+  }
+  EXPECT_EQ(RegionText(TRegion::Whole()), "");
+  EXPECT_EQ(RegionText(TRegion::Circle()), "the scanned disc");
+}
+
+// The convergence chart holds one computation's points: the newest reported, in the
+// order of its iterations; its finished history replaces them.
+TEST(BenchConverge, PointsOfTwoInputsNeverMix) {
+  const auto m = [](double rmse) { return TImageMetrics{rmse, 0, 0, 0}; };
+  struct Event {
+    std::uint64_t id;
+    int iteration;                     // 0: the finished history below
+    std::vector<double> history = {};  // RMSE per iteration
+    bool taken = true;
+  };
+  const struct {
+    const char* name;
+    std::vector<Event> events;
+    std::uint64_t id;
+    std::vector<int> iterations;
+  } cases[] = {
+      {"one run", {{1, 1}, {1, 2}, {1, 3}}, 1, {1, 2, 3}},
+      {"a newer run starts afresh", {{1, 1}, {1, 2}, {2, 1}}, 2, {1}},
+      {"an older run's late point", {{2, 1}, {1, 3, {}, false}, {2, 2}}, 2, {1, 2}},
+      {"a repeated iteration", {{3, 1}, {3, 1, {}, false}}, 3, {1}},
+      {"the history replaces", {{4, 1}, {4, 0, {1, 2, 3, 4}}}, 4, {1, 2, 3, 4}},
+      {"an older history", {{5, 1}, {4, 0, {1, 2}, false}}, 5, {1}},
+      {"FBP empties", {{5, 1}, {6, 0, {}}}, 6, {}},
+  };
+  for (const auto& c : cases) {
+    TConvergeTrace trace;
+    for (const Event& e : c.events) {
+      std::vector<TImageMetrics> history;
+      for (double v : e.history) history.push_back(m(v));
+      const bool taken = e.iteration == 0 ? trace.Set(e.id, history)
+                                          : trace.Add(e.id, e.iteration, m(e.iteration));
+      EXPECT_EQ(taken, e.taken) << c.name;
+    }
+    EXPECT_EQ(trace.Id(), c.id) << c.name;
+    std::vector<int> iterations;
+    for (const auto& p : trace.Points()) {
+      iterations.push_back(p.Iteration);
+      EXPECT_EQ(p.Metrics.Rmse, p.Iteration) << c.name;
+    }
+    EXPECT_EQ(iterations, c.iterations) << c.name;
+  }
+}
+
 // A fan names its geometry in the sinogram's caption; parallel beam's caption is as before.
 // The bins and spacing a beam takes by default are the export tool's (tomo/FanBeam.h).
+// The method's caption names what changes the reconstruction, and only that.
+TEST(BenchTexts, TheMethodsCaptionNamesItsSettings) {
+  const struct {
+    TReconstructionMethod method;
+    int iterations;
+    double relaxation;
+    bool nonNegative;
+    const char* caption;
+  } cases[] = {
+      {TReconstructionMethod::Fbp, 10, 1, false, "FBP, Ram-Lak, cutoff 1"},
+      {TReconstructionMethod::Sirt, 10, 1, false, "SIRT, 10 iterations"},
+      {TReconstructionMethod::Sart, 1, 0.5, false, "SART, 1 iteration, relaxation 0.5"},
+      {TReconstructionMethod::Sirt, 7, 1.9, true,
+       "SIRT, 7 iterations, relaxation 1.9, non-negative"},
+      {TReconstructionMethod::Cgls, 3, 1, false, "CGLS, 3 iterations"},
+  };
+  for (const auto& c : cases) {
+    TBenchSettings s;
+    s.Method = c.method;
+    s.Iterations = c.iterations;
+    s.Relaxation = c.relaxation;
+    s.NonNegative = c.nonNegative;
+    EXPECT_EQ(MethodCaption(s), c.caption);
+  }
+}
+
 TEST(BenchTexts, TheCaptionNamesAFanAndTheDefaultsAreTheExportTools) {
   TBenchSettings s;
   EXPECT_EQ(SinogramCaption(s), "180 views over 180°, 182 bins, grid projector, no noise");
@@ -417,7 +509,6 @@ TEST(BenchExportCommands, RunAsTheExportToolTheyGiveTheBenchsFiles) {
   TBenchSettings sirt;
   sirt.Geometry.Views = 24;
   sirt.Geometry.ArcDegrees = 170.5;
-  sirt.Noise = true;
   sirt.Photons = 2500;
   sirt.Seed = 9;
   sirt.Method = TReconstructionMethod::Sirt;
@@ -428,19 +519,47 @@ TEST(BenchExportCommands, RunAsTheExportToolTheyGiveTheBenchsFiles) {
   fan.Geometry.Detectors = 150;
   SetBeam(fan.Geometry, TBeam::FanArc, 150.25, 90);
   fan.Fbp.Window = TFilterWindow::Hann;
+  TBenchSettings sart;
+  sart.Geometry.Views = 30;
+  sart.Method = TReconstructionMethod::Sart;
+  sart.Iterations = 2;
+  sart.Relaxation = 0.25;
+  sart.NonNegative = true;
+  TBenchSettings cgls;
+  cgls.Geometry.Views = 18;
+  cgls.Photons = 1e4;
+  cgls.Method = TReconstructionMethod::Cgls;
+  cgls.Iterations = 4;
   const struct {
     const char* name;
     TBenchSettings settings;
     std::vector<const char*> json;
+    TRegion region;
   } cases[] = {
       {"parallel",
        sirt,
        {"\"views\": 24", "\"arc\": 170.5", "\"photons\": 2500", "\"seed\": 9",
-        "\"method\": \"sirt\"", "\"iterations\": 3", "\"mx\": 9.125"}},
+        "\"method\": \"sirt\"", "\"iterations\": 3", "\"mx\": 9.125"},
+       {}},
       {"fan-arc",
        fan,
        {"\"geometry\": \"fan-arc\"", "\"source_distance\": 150.25", "\"detector_distance\": 90",
-        "\"detectors\": 150"}},
+        "\"detectors\": 150"},
+       {}},
+      {"sart",
+       sart,
+       {"\"method\": \"sart\"", "\"relaxation\": 0.25", "\"nonnegative\": true",
+        "\"region\": \"circle\""},
+       TRegion::Circle()},
+      {"cgls",
+       cgls,
+       {"\"method\": \"cgls\"", "\"iterations\": 4", "\"photons\": 10000",
+        "\"region\": {\"left\": 3, \"top\": 40, \"right\": 90, \"bottom\": 41}"},
+       TRegion::Rectangle(3, 40, 90, 41)},
+      {"fbp over a rectangle",
+       fan,
+       {"\"region\": {\"left\": 0"},
+       TRegion::Rectangle(0, 0, 128, 64)},
   };
   for (const auto& c : cases) {
     const TBenchSettings& s = c.settings;
@@ -451,10 +570,13 @@ TEST(BenchExportCommands, RunAsTheExportToolTheyGiveTheBenchsFiles) {
     ComputeHeadlessModel(model, input.Phantom);
     input.Truth = GridImage(model);
     input.Settings = s;
+    input.Region = c.region;
     const TBenchResult result = ComputeBench(input, nullptr, {}, {});
+    EXPECT_EQ(result.Metrics, CompareImages(result.Reconstruction, input.Truth, c.region))
+        << c.name;
 
     const QStringList lines =
-        QString::fromStdString(ExportCommands(s)).split('\n', Qt::SkipEmptyParts);
+        QString::fromStdString(ExportCommands(s, c.region)).split('\n', Qt::SkipEmptyParts);
     int run = 0;
     for (const QString& line : lines) {
       if (!line.startsWith("quarvel-export ")) continue;
@@ -487,12 +609,25 @@ TEST(BenchExportCommands, RunAsTheExportToolTheyGiveTheBenchsFiles) {
                                                                      : TBenchArray::Difference,
                                           job->Kind);
       EXPECT_TRUE(TomographyBytes(*job, model) == expected) << c.name << ": " << line.toStdString();
+      // The iterative methods' figures after each iteration: the export tool's --history.
+      if (stem == "metrics") {
+        const std::optional<std::string> history = TomographyOutputs(*job, model).History;
+        ASSERT_EQ(history.has_value(), s.Method != TReconstructionMethod::Fbp) << c.name;
+        if (history) {
+          EXPECT_EQ(result.History.size(), static_cast<std::size_t>(s.Iterations)) << c.name;
+          EXPECT_EQ(HistoryText(result.History), *history) << c.name;
+        }
+      }
       ++run;
     }
     EXPECT_EQ(run, 15) << c.name;
     const std::string json = StudyJson(result);
     for (const char* part : c.json) EXPECT_NE(json.find(part), std::string::npos) << part;
     EXPECT_EQ(json.find("geometry") == std::string::npos, !IsFan(s.Geometry)) << c.name;
+    EXPECT_EQ(json.find("region") == std::string::npos, c.region == TRegion::Whole()) << c.name;
+    EXPECT_EQ(json.find("relaxation") == std::string::npos,
+              s.Method == TReconstructionMethod::Fbp || s.Method == TReconstructionMethod::Cgls)
+        << c.name;
   }
 }
 

@@ -192,7 +192,7 @@ TEST_F(Bench, ACancelledComputationLeavesNoMixedPicture) {
   bench->SetSettings(fast);
   WaitIdle();
   ASSERT_TRUE(bench->Shown());
-  EXPECT_TRUE(SameSettings(bench->Shown()->Input.Settings, fast));
+  EXPECT_TRUE(SameStudy(bench->Shown()->Input.Settings, fast));
   EXPECT_EQ(bench->Shown()->Sinogram.Rows, 180);
 }
 
@@ -238,7 +238,6 @@ TEST_F(Bench, ASavedPhantomReadsBackAndClearsTheMark) {
 TEST_F(Bench, ExportedFilesEqualTheExportToolsOwn) {
   TBenchSettings s;
   s.Geometry.Views = 90;
-  s.Noise = true;
   s.Photons = 5000;
   s.Seed = 7;
   s.Fbp.Window = TFilterWindow::Hann;
@@ -685,7 +684,6 @@ TEST_F(Bench, AFailedSaveKeepsTheUnsavedMark) {
 // Another seed draws other noise: the sinogram is computed anew, not lent by the last.
 TEST_F(Bench, ANewSeedRecomputesTheNoise) {
   TBenchSettings s;
-  s.Noise = true;
   s.Photons = 1000;
   bench->SetSettings(s);
   WaitIdle();
@@ -695,6 +693,77 @@ TEST_F(Bench, ANewSeedRecomputesTheNoise) {
   bench->SetSettings(s);
   WaitIdle();
   EXPECT_NE(bench->Shown()->Sinogram.Values, first);
+}
+
+// For the iterative methods the filter's place shows the convergence: the figures after
+// each iteration, the shown result's history, which under noise turns back up.
+TEST_F(Bench, TheConvergenceChartShowsTheShownHistory) {
+  EXPECT_TRUE(bench->FilterChart().Control()->isVisible());
+  EXPECT_FALSE(bench->ConvergeChart().Control()->isVisible());
+  TBenchSettings s;
+  s.Photons = 300;
+  s.Method = TReconstructionMethod::Sirt;
+  s.Iterations = 60;
+  bench->SetSettings(s);
+  WaitIdle();
+  ASSERT_TRUE(bench->Shown());
+  EXPECT_FALSE(bench->FilterChart().Control()->isVisible());
+  EXPECT_TRUE(bench->ConvergeChart().Control()->isVisible());
+  const std::vector<TImageMetrics>& history = bench->Shown()->History;
+  ASSERT_EQ(history.size(), 60u);
+  TLineSeries& rmse = bench->ConvergeChart().Series(0);
+  ASSERT_EQ(rmse.PointCount(), 60);
+  for (int i : {0, 29, 59}) {
+    EXPECT_EQ(rmse.PointX(i), i + 1);
+    EXPECT_EQ(rmse.PointY(i), history[static_cast<std::size_t>(i)].Rmse);
+    EXPECT_EQ(bench->ConvergeChart().Series(1).PointY(i),
+              history[static_cast<std::size_t>(i)].Ssim);
+  }
+  // Semi-convergence: the error falls, then the noise makes it rise again.
+  const auto best = std::min_element(history.begin(), history.end(),
+                                     [](const auto& a, const auto& b) { return a.Rmse < b.Rmse; });
+  EXPECT_LT(best->Rmse, history.front().Rmse);
+  EXPECT_LT(best->Rmse, history.back().Rmse);
+  EXPECT_EQ(bench->Shown()->Metrics.Rmse, history.back().Rmse);
+}
+
+// Shift+drag on the reconstruction marks a rectangle: the figures, the difference and
+// the convergence are over it and say so; a plain click still picks the profile, and the
+// scanned disc is one choice away.
+TEST_F(Bench, AShiftDragMarksTheRegionOfTheFigures) {
+  const TPlacement p = bench->PlacementOf(TformBench::pcReconstruction);
+  QWidget* box = bench->Box(TformBench::pcReconstruction);
+  const auto pixel = [&p](int ix, int iy) {
+    return QPoint(static_cast<int>(p.XOfColumn(ix)), static_cast<int>(p.YOfRow(iy)));
+  };
+  QTest::mousePress(box, Qt::LeftButton, Qt::ShiftModifier, pixel(90, 70));
+  for (int i = 1; i <= 4; ++i) QTest::mouseMove(box, pixel(90 - 10 * i, 70 - 5 * i));
+  QTest::mouseRelease(box, Qt::LeftButton, Qt::ShiftModifier, pixel(50, 50));
+  WaitIdle();
+  const TRegion rectangle = TRegion::Rectangle(50, 50, 91, 71);
+  EXPECT_EQ(bench->Region(), rectangle);
+  EXPECT_EQ(bench->comboRegion->currentIndex(), 2);
+  ASSERT_TRUE(bench->Shown());
+  EXPECT_EQ(bench->Shown()->Input.Region, rectangle);
+  EXPECT_EQ(bench->MetricsText().rfind("Over columns 50 to 90, rows 50 to 70: RMSE", 0), 0u)
+      << bench->MetricsText();
+  const TBenchResult& r = *bench->Shown();
+  EXPECT_EQ(r.Metrics, CompareImages(r.Reconstruction, r.Input.Truth, rectangle));
+  EXPECT_EQ(r.Difference.At(10, 10), 0.0);  // outside
+  EXPECT_NE(r.Difference.At(60, 60), 0.0);
+
+  bench->comboRegion->setCurrentIndex(1);
+  WaitIdle();
+  EXPECT_EQ(bench->Shown()->Input.Region, TRegion::Circle());
+  EXPECT_EQ(bench->MetricsText().rfind("Over the scanned disc: ", 0), 0u);
+  QTest::mouseClick(box, Qt::LeftButton, {}, pixel(20, 30));
+  EXPECT_EQ(bench->Region(), TRegion::Circle());  // a click is no region
+  bench->comboRegion->setCurrentIndex(2);         // the last rectangle comes back
+  WaitIdle();
+  EXPECT_EQ(bench->Shown()->Input.Region, rectangle);
+  bench->SetRegion(TRegion::Whole());
+  WaitIdle();
+  EXPECT_EQ(bench->MetricsText().rfind("RMSE", 0), 0u);
 }
 
 // Closing the bench stops its work at once; showing it again computes what was given up.
@@ -711,7 +780,7 @@ TEST_F(Bench, ClosingStopsTheWorkAndShowingResumesIt) {
   EXPECT_TRUE(bench->Busy());
   bench->SetSettings(TBenchSettings());
   WaitIdle();
-  EXPECT_TRUE(SameSettings(bench->Shown()->Input.Settings, TBenchSettings()));
+  EXPECT_TRUE(SameStudy(bench->Shown()->Input.Settings, TBenchSettings()));
 }
 
 // A blob too dense for the chain is refused in a sentence; figures never read "nan".
@@ -753,7 +822,7 @@ TEST(BenchWorker, ANewerInputCancelsTheOlder) {
   TBenchWorker worker(callbacks);
   const auto model = testing::ShowMainWindow();
   // Hours of SIRT: only a cancel ends it.
-  TBenchInput slow{PhantomOf(*model), GridImage(*model), {}};
+  TBenchInput slow{PhantomOf(*model), GridImage(*model), {}, {}};
   slow.Settings.Method = TReconstructionMethod::Sirt;
   slow.Settings.Iterations = 100000;
   TBenchInput fast = slow;

@@ -99,5 +99,56 @@ TEST(StudyOptions, GeometryErrorsAreGeometryErrors) {
   EXPECT_THROW(CheckGeometry(negativeArc), EInvalidGeometry);
 }
 
+// A field counts where it changes the result: the seed only with noise, the filter only
+// for FBP, the iterative fields only for the iterative methods; the grid always (it
+// scales the noise and the exact projector's scan).
+TEST(StudySettings, WhatDecidesTheSinogramAndTheStudy) {
+  const struct {
+    const char* name;
+    std::function<void(TStudySettings&)> change;
+    bool sameSinogram, sameStudy;
+  } cases[] = {
+      {"nothing", [](TStudySettings&) {}, true, true},
+      {"views", [](TStudySettings& s) { s.Geometry.Views = 90; }, false, false},
+      {"projector", [](TStudySettings& s) { s.Projector = TProjectorKind::Exact; }, false, false},
+      {"grid", [](TStudySettings& s) { s.GridSize = 64; }, false, false},
+      {"photons", [](TStudySettings& s) { s.Photons = 1e4; }, false, false},
+      {"seed without noise", [](TStudySettings& s) { s.Seed = 3; }, true, true},
+      {"filter of FBP", [](TStudySettings& s) { s.Fbp.Window = TFilterWindow::Hann; }, true, false},
+      {"cutoff of FBP", [](TStudySettings& s) { s.Fbp.Cutoff = 0.5; }, true, false},
+      {"iterations of FBP", [](TStudySettings& s) { s.Iterations = 3; }, true, true},
+      {"relaxation of FBP", [](TStudySettings& s) { s.Relaxation = 0.5; }, true, true},
+      {"method", [](TStudySettings& s) { s.Method = TReconstructionMethod::Cgls; }, true, false},
+  };
+  for (const auto& c : cases) {
+    TStudySettings a, b;
+    c.change(b);
+    EXPECT_EQ(SameSinogram(a, b), c.sameSinogram) << c.name;
+    EXPECT_EQ(SameStudy(a, b), c.sameStudy) << c.name;
+    EXPECT_EQ(SameStudy(b, a), c.sameStudy) << c.name;
+  }
+  // Noisy and iterative: now the seed and the iterative fields count, the filter does not.
+  const struct {
+    const char* name;
+    std::function<void(TStudySettings&)> change;
+    bool sameSinogram, sameStudy;
+  } iterative[] = {
+      {"seed", [](TStudySettings& s) { s.Seed = 3; }, false, false},
+      {"filter", [](TStudySettings& s) { s.Fbp.Window = TFilterWindow::Hann; }, true, true},
+      {"iterations", [](TStudySettings& s) { s.Iterations = 3; }, true, false},
+      {"relaxation", [](TStudySettings& s) { s.Relaxation = 0.5; }, true, false},
+      {"clipping", [](TStudySettings& s) { s.NonNegative = true; }, true, false},
+  };
+  for (const auto& c : iterative) {
+    TStudySettings a;
+    a.Photons = 1e4;
+    a.Method = TReconstructionMethod::Sart;
+    TStudySettings b = a;
+    c.change(b);
+    EXPECT_EQ(SameSinogram(a, b), c.sameSinogram) << c.name;
+    EXPECT_EQ(SameStudy(a, b), c.sameStudy) << c.name;
+  }
+}
+
 }  // namespace
 }  // namespace quarvel
