@@ -378,23 +378,35 @@ void PaintBinAxis(TCanvas& canvas, const TPlacement& p, const TTextOut& text) {
   write(p.Left - 6 - canvas.TextExtent("bin").Width, bottom + 3, "bin");
 }
 
-void PaintDivergingScale(TCanvas& canvas, const TPlacement& placement, double limit,
-                         const TTextOut& text) {
-  const TTextOut write =
-      text ? text : [&canvas](int x, int y, const std::string& t) { canvas.TextOut(x, y, t); };
-  if (placement.Height <= 1) return;
+namespace {
+
+// A scale's strip, 10 pixels wide and 6 right of the picture, row y in the colour
+// colorAt(y); the pen, brush and font are then set for its labels. The labels' left edge.
+int PaintScaleStrip(TCanvas& canvas, const TPlacement& placement,
+                    const std::function<TRgb(int y)>& colorAt) {
   const int left = placement.Left + placement.Width + 6, width = 10;
   for (int y = 0; y < placement.Height; ++y) {
-    const double v = limit * (1 - 2.0 * y / (placement.Height - 1));
-    const TRgb c = DivergingColor(v, limit);
+    const TRgb c = colorAt(y);
     canvas.Pen().SetColor(RgbColor(c.R, c.G, c.B));
     canvas.MoveTo(left, placement.Top + y);
     canvas.LineTo(left + width, placement.Top + y);
   }
   canvas.Brush().SetStyle(TBrushStyle::bsClear);
   canvas.Font().SetColor(clWindowText);
+  return left + width + 3;
+}
+
+}  // namespace
+
+void PaintDivergingScale(TCanvas& canvas, const TPlacement& placement, double limit,
+                         const TTextOut& text) {
+  const TTextOut write =
+      text ? text : [&canvas](int x, int y, const std::string& t) { canvas.TextOut(x, y, t); };
+  if (placement.Height <= 1) return;
+  const int x = PaintScaleStrip(canvas, placement, [&](int y) {
+    return DivergingColor(limit * (1 - 2.0 * y / (placement.Height - 1)), limit);
+  });
   const int textHeight = canvas.TextExtent("0").Height;
-  const int x = left + width + 3;
   write(x, placement.Top, "+" + ShortNumber(limit));
   write(x, placement.Top + (placement.Height - textHeight) / 2, "0");
   write(x, placement.Top + placement.Height - textHeight, "-" + ShortNumber(limit));
@@ -405,22 +417,17 @@ void PaintColourBar(TCanvas& canvas, const TPlacement& placement, double low, do
   const TTextOut write =
       text ? text : [&canvas](int x, int y, const std::string& t) { canvas.TextOut(x, y, t); };
   if (placement.Height <= 1) return;
-  const int left = placement.Left + placement.Width + 6, width = 10;
-  for (int y = 0; y < placement.Height; ++y) {
+  const int x = PaintScaleStrip(canvas, placement, [&](int y) {
+    // The ends are the window's own ends, not their interpolation.
     const double v = high - (high - low) * y / (placement.Height - 1);
-    const TRgb c = color(y == 0 ? high : y == placement.Height - 1 ? low : v);
-    canvas.Pen().SetColor(RgbColor(c.R, c.G, c.B));
-    canvas.MoveTo(left, placement.Top + y);
-    canvas.LineTo(left + width, placement.Top + y);
-  }
-  canvas.Brush().SetStyle(TBrushStyle::bsClear);
-  canvas.Font().SetColor(clWindowText);
+    return color(y == 0 ? high : y == placement.Height - 1 ? low : v);
+  });
   const int textHeight = canvas.TextExtent("0").Height;
   auto n = [](double v) {
     return std::isfinite(v) ? QString::number(v, 'g', 4).toStdString() : FigureText(v);
   };
-  write(left + width + 3, placement.Top, n(high));
-  write(left + width + 3, placement.Top + placement.Height - textHeight, n(low));
+  write(x, placement.Top, n(high));
+  write(x, placement.Top + placement.Height - textHeight, n(low));
 }
 
 void PaintRegion(TCanvas& canvas, const TPlacement& p, const TRegion& region) {
