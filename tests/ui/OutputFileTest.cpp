@@ -137,7 +137,7 @@ std::string FailureOf(const std::function<void()>& make) {
 // Under an address space cut to what is in use plus 2 MB, the 4 MB grey and 12 MB colour
 // pictures of a 2048 x 2048 array cannot be had. Ends the process: 0 when both failed
 // with the message that names the size.
-[[noreturn]] void PicturesUnderATightLimit() {
+[[noreturn, maybe_unused]] void PicturesUnderATightLimit() {
   const TArray2D array(2048, 2048);
   long pages = 0;
   std::ifstream("/proc/self/statm") >> pages;
