@@ -1,6 +1,7 @@
 #include "bench/BenchStudy.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <new>
 
@@ -51,17 +52,32 @@ const char* FilterName(TFilterWindow window) {
   return "Hann";
 }
 
+namespace {
+
+// A setting as a caption writes it: a whole number in full ("100000" photons, where the
+// shortest text would be "1e+05"), any other value in its shortest text.
+std::string SettingText(double v) {
+  if (std::isfinite(v) && v == std::trunc(v) && std::abs(v) < 1e15) {
+    char buffer[24];
+    return std::string(
+        buffer, std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::fixed).ptr);
+  }
+  return ShortestText(v);
+}
+
+}  // namespace
+
 std::string SinogramCaption(const TBenchSettings& s) {
   std::string text = std::to_string(s.Geometry.Views) + " views over " +
-                     ShortestText(s.Geometry.ArcDegrees) + "°, " +
+                     SettingText(s.Geometry.ArcDegrees) + "°, " +
                      std::to_string(s.Geometry.Detectors) + " bins, " +
                      (IsFan(s.Geometry) ? std::string(BeamName(s.Geometry.Beam)) + ", R " +
-                                              ShortestText(s.Geometry.SourceDistance) + ", D " +
-                                              ShortestText(s.Geometry.DetectorDistance) + ", "
+                                              SettingText(s.Geometry.SourceDistance) + ", D " +
+                                              SettingText(s.Geometry.DetectorDistance) + ", "
                                         : std::string()) +
                      (s.Projector == TProjectorKind::Grid ? "grid" : "exact") + " projector, ";
   if (!s.Photons) return text + "no noise";
-  return text + "noise " + ShortestText(*s.Photons) + " photons, seed " + std::to_string(s.Seed);
+  return text + "noise " + SettingText(*s.Photons) + " photons, seed " + std::to_string(s.Seed);
 }
 
 TRegion DraggedRegion(int ix0, int iy0, int ix1, int iy1, int columns, int rows) {

@@ -143,10 +143,10 @@ void CheckRegion(const TRegion& region, int columns, int rows) {
   if (!(0 <= region.Left && region.Left < region.Right && region.Right <= columns &&
         0 <= region.Top && region.Top < region.Bottom && region.Bottom <= rows))
     throw EInvalidStudyValue(FormatMessage(
-        "the rectangle must hold pixels of the %d x %d image, not columns %d to %d and rows "
-        "%d to %d",
-        {int64_t{columns}, int64_t{rows}, int64_t{region.Left}, int64_t{region.Right},
-         int64_t{region.Top}, int64_t{region.Bottom}}));
+        "the rectangle must hold pixels of the %d x %d image, not left %d, top %d, right %d, "
+        "bottom %d (right and bottom excluded)",
+        {int64_t{columns}, int64_t{rows}, int64_t{region.Left}, int64_t{region.Top},
+         int64_t{region.Right}, int64_t{region.Bottom}}));
 }
 
 TArray2D DifferenceImage(const TArrayView& reconstruction, const TArrayView& truth,

@@ -132,10 +132,10 @@ TEST_F(UserData, BadInputsAreOneLineAndExitTwoBeforeAnyOutput) {
        "B-1)"},
       {{"metrics", "O", "--region", "0,0,129,10"},
        "bad region '0,0,129,10' (the rectangle must hold pixels of the 128 x 128 image, not "
-       "columns 0 to 129 and rows 0 to 10)"},
+       "left 0, top 0, right 129, bottom 10 (right and bottom excluded))"},
       {{"metrics", "O", "--region", "5,0,5,10", "--grid-size", "64"},
-       "bad region '5,0,5,10' (the rectangle must hold pixels of the 64 x 64 image, not columns "
-       "5 to 5 and rows 0 to 10)"},
+       "bad region '5,0,5,10' (the rectangle must hold pixels of the 64 x 64 image, not left 5, "
+       "top 0, right 5, bottom 10 (right and bottom excluded))"},
       {{"metrics", "O", "--region", "0,0,8,8", "--mask", "circle"},
        "--region and --mask do not go together: each chooses the region"},
       {{"sinogram", "O.csv", "--region", "0,0,8,8"},

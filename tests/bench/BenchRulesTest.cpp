@@ -288,6 +288,10 @@ TEST(BenchTexts, TheCaptionNamesAFanAndTheDefaultsAreTheExportTools) {
   SetBeam(s.Geometry, TBeam::FanArc, 256, 300.5);
   EXPECT_EQ(SinogramCaption(s),
             "180 views over 180°, 182 bins, fan-arc, R 256, D 300.5, grid projector, no noise");
+  s.Photons = 1e5;
+  EXPECT_EQ(SinogramCaption(s),
+            "180 views over 180°, 182 bins, fan-arc, R 256, D 300.5, grid "
+            "projector, noise 100000 photons, seed 0");
   const struct {
     TBeam beam;
     double r, d;
