@@ -142,6 +142,11 @@ TEST_F(BenchData, TheExportsCommandLinesRemakeEveryFileOfOpenedData) {
   // The opened image is the truth at its own size, and the table of blobs is out of play.
   EXPECT_EQ(bench->Shown()->Reconstruction.Columns, 40);
   EXPECT_EQ(bench->Shown()->Reconstruction.Rows, 24);
+  for (TformBench::TPicture which : {TformBench::pcPhantom, TformBench::pcReconstruction}) {
+    const TPlacement p = bench->PlacementOf(which);
+    EXPECT_EQ(p.Columns, 40);
+    EXPECT_NEAR(double(p.Height) / p.Width, 0.6, 0.02);
+  }
   EXPECT_FALSE(bench->tableBlobs->isEnabled());
   EXPECT_FALSE(bench->spinViews->isEnabled());
   EXPECT_EQ(bench->windowTitle().toStdString(), "image.npy, given.npy[*] - Reconstruction bench");
@@ -191,6 +196,12 @@ TEST_F(BenchData, ARefusedFileChangesNothingAndBackToThePhantomGivesItsBytes) {
   bench->BackToPhantom();
   EXPECT_TRUE(bench->tableBlobs->isEnabled());
   EXPECT_EQ(Export(dir.filePath("after")), before);
+  // A sinogram of the bench's own size is no scan of the phantom once dropped.
+  bench->OpenSinogramFrom(Write("ones.npy", NpyBytes(TArray2D(180, 182))));
+  EXPECT_FALSE(bench->spinViews->isEnabled());
+  Export(dir.filePath("given"));
+  bench->BackToPhantom();
+  EXPECT_EQ(Export(dir.filePath("again")), before);
 }
 
 }  // namespace
