@@ -184,8 +184,7 @@ std::string RegionOptions(const TRegion& r) {
 
 }  // namespace
 
-std::string ExportCommands(const TBenchSettings& s, const TRegion& region,
-                           const TBenchData& data) {
+std::string ExportCommands(const TBenchSettings& s, const TRegion& region, const TBenchData& data) {
   std::string text =
       "#!/bin/sh\n"
       "# The export tool's command lines for the files beside this one, from the blobs in\n"
@@ -294,9 +293,9 @@ int ExportResult(const TBenchResult& result, const QString& folder) {
   }
   WriteOutputFile(dir.filePath("phantom.csv"), TextBytes(PhantomCsv(result.Input.Phantom)));
   WriteOutputFile(dir.filePath("study.json"), TextBytes(StudyJson(result)));
-  WriteOutputFile(dir.filePath("commands.sh"),
-                  TextBytes(ExportCommands(result.Input.Settings, result.Input.Region,
-                                           result.Input.Data)));
+  WriteOutputFile(
+      dir.filePath("commands.sh"),
+      TextBytes(ExportCommands(result.Input.Settings, result.Input.Region, result.Input.Data)));
   return written + 4;
 }
 

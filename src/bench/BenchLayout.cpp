@@ -159,8 +159,8 @@ void TformBench::CreateControls() {
   btnPhantom = Described(new QPushButton("Back to the phantom", this), "Back to the phantom",
                          "Drops the opened image and sinogram: the phantom is scanned and "
                          "compared with again (Ctrl+Shift+P)");
-  labelData = Described(new QLabel(this), "Opened data",
-                        "What the opened image or sinogram replaces");
+  labelData =
+      Described(new QLabel(this), "Opened data", "What the opened image or sinogram replaces");
   labelData->setWordWrap(true);
   btnPhantom->setVisible(false);
   labelData->setVisible(false);
@@ -188,8 +188,8 @@ void TformBench::CreateControls() {
   progress->setFormat("");
   for (QWidget* w : {static_cast<QWidget*>(btnOpen), static_cast<QWidget*>(btnSave),
                      static_cast<QWidget*>(btnOpenImage), static_cast<QWidget*>(btnOpenSinogram),
-                     static_cast<QWidget*>(btnPhantom), static_cast<QWidget*>(btnUndo), static_cast<QWidget*>(btnRedo),
-                     static_cast<QWidget*>(btnExport)})
+                     static_cast<QWidget*>(btnPhantom), static_cast<QWidget*>(btnUndo),
+                     static_cast<QWidget*>(btnRedo), static_cast<QWidget*>(btnExport)})
     commands->addWidget(w);
   commands->addWidget(labelStatus, 1);
   commands->addWidget(progress);

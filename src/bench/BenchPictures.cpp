@@ -178,8 +178,8 @@ std::optional<TProfilePick> PickAt(const TPlacement& placement, const TProfilePi
   return TProfilePick{column, row, current.AlongColumn};
 }
 
-TProfile ProfileOf(const TProfilePick& pick, const TArray2D& truth,
-                   const TArray2D& reconstruction, bool pixels) {
+TProfile ProfileOf(const TProfilePick& pick, const TArray2D& truth, const TArray2D& reconstruction,
+                   bool pixels) {
   TProfile profile;
   const int count = pick.AlongColumn ? truth.Rows : truth.Columns;
   for (int i = 0; i < count; ++i) {

@@ -134,8 +134,8 @@ TBenchResult ComputeBench(const TBenchInput& input, const TBenchResult* previous
   const TArrayView given = input.Data.Sinogram ? input.Data.Sinogram->View()
                            : reuse             ? previous->Sinogram.View()
                                                : TArrayView{};
-  TStudyResult study = RunStudy(input.Truth, blobs, options, stop,
-                                reuse || input.Data.Sinogram ? &given : nullptr);
+  TStudyResult study =
+      RunStudy(input.Truth, blobs, options, stop, reuse || input.Data.Sinogram ? &given : nullptr);
   ThrowIfStopped(stop);
   TBenchResult result;
   result.Input = input;

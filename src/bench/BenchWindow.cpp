@@ -104,10 +104,9 @@ class TPhantomCommand : public QUndoCommand {
 
 QString AskOpenWithDialog(QWidget* parent, const QString& caption, const QString& folder) {
   const bool phantom = caption == "Open phantom";
-  return QFileDialog::getOpenFileName(
-      parent, caption, folder,
-      phantom ? "Phantom files (*.csv);;All files (*)"
-              : "Arrays (*.npy *.tif *.tiff *.csv);;All files (*)");
+  return QFileDialog::getOpenFileName(parent, caption, folder,
+                                      phantom ? "Phantom files (*.csv);;All files (*)"
+                                              : "Arrays (*.npy *.tif *.tiff *.csv);;All files (*)");
 }
 
 // The largest value of an image: its green picture's full level, as the export tool's.
@@ -497,8 +496,8 @@ void TformBench::UpdateEnabledControls() {
   if (auto* items = qobject_cast<QStandardItemModel*>(comboProjector->model()))
     if (QStandardItem* exact = items->item(1)) exact->setEnabled(!image_);
   // An image as the truth leaves the blobs out of every picture.
-  for (QWidget* w : std::initializer_list<QWidget*>{tableBlobs, btnAdd, btnDuplicate, btnRemove,
-                                                    comboPreset})
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{tableBlobs, btnAdd, btnDuplicate, btnRemove, comboPreset})
     w->setEnabled(!image_);
   ShowMethodChart();
 }
@@ -703,10 +702,9 @@ void TformBench::RegionPress(TPicture which, int x, int y) {
 void TformBench::RegionDrag(TPicture which, int x, int y) {
   if (!regionFrom_) return;
   const auto [fx, fy] = FractionAt(PlacementOf(which), x, y);
-  regionDrag_ = DraggedRegion(regionFrom_->first, regionFrom_->second,
-                              static_cast<int>(std::floor(fx * TruthColumns())),
-                              static_cast<int>(std::floor(fy * TruthRows())), TruthColumns(),
-                              TruthRows());
+  regionDrag_ = DraggedRegion(
+      regionFrom_->first, regionFrom_->second, static_cast<int>(std::floor(fx * TruthColumns())),
+      static_cast<int>(std::floor(fy * TruthRows())), TruthColumns(), TruthRows());
   for (TPicture p : {pcReconstruction, pcDifference}) boxes_[p]->Invalidate();
 }
 
@@ -725,11 +723,11 @@ void TformBench::UpdateCaptions() {
   btnCancel->setEnabled(busy);
   labelStatus->setText(QString::fromStdString(status_));
   if (image_)
-    labelCaptions[pcPhantom]->setText(QString("Truth: %1, %2 x %3 pixels")
-                                          .arg(QFileInfo(QString::fromStdString(data_.ImagePath))
-                                                   .fileName())
-                                          .arg(image_->Columns)
-                                          .arg(image_->Rows));
+    labelCaptions[pcPhantom]->setText(
+        QString("Truth: %1, %2 x %3 pixels")
+            .arg(QFileInfo(QString::fromStdString(data_.ImagePath)).fileName())
+            .arg(image_->Columns)
+            .arg(image_->Rows));
   else
     labelCaptions[pcPhantom]->setText(
         QString("Phantom: %1 blobs, %2 enabled")
@@ -744,13 +742,13 @@ void TformBench::UpdateCaptions() {
   const TBenchData& given = shown_->Input.Data;
   labelCaptions[pcSinogram]->setText(
       QString::fromStdString(
-          given.Sinogram ? "Sinogram: given, " +
-                               QFileInfo(QString::fromStdString(given.SinogramPath))
-                                   .fileName()
-                                   .toStdString() +
-                               ", " + std::to_string(s.Geometry.Views) + " views, " +
-                               std::to_string(s.Geometry.Detectors) + " bins"
-                         : "Sinogram: " + SinogramCaption(s)) +
+          given.Sinogram
+              ? "Sinogram: given, " +
+                    QFileInfo(QString::fromStdString(given.SinogramPath)).fileName().toStdString() +
+                    ", " + std::to_string(s.Geometry.Views) + " views, " +
+                    std::to_string(s.Geometry.Detectors) + " bins" +
+                    (IsFan(s.Geometry) ? std::string(", ") + BeamName(s.Geometry.Beam) : "")
+              : "Sinogram: " + SinogramCaption(s)) +
       mark);
   labelCaptions[pcReconstruction]->setText(
       QString::fromStdString("Reconstruction: " + MethodCaption(s)) + mark);
@@ -1029,8 +1027,9 @@ void TformBench::DataChanged() {
                  .arg(image_->Columns)
                  .arg(image_->Rows);
   if (data_.Sinogram)
-    notes << QString("The sinogram %1 (%2 views, %3 bins) is given: views, arc, bins, beam, "
-                     "projector and noise do not apply.")
+    notes << QString(
+                 "The sinogram %1 (%2 views, %3 bins) is given: views, arc, bins, beam, "
+                 "projector and noise do not apply.")
                  .arg(QFileInfo(QString::fromStdString(data_.SinogramPath)).fileName())
                  .arg(data_.Sinogram->Rows)
                  .arg(data_.Sinogram->Columns);
@@ -1265,8 +1264,9 @@ TPlacement TformBench::PlacementOf(TPicture which) const {
     p.Left = PictureMargins(which).left();
     // A bin as wide as a cell; the views stretched or thinned to the pictures' height.
     const int room = PictureSize(*boxes_[which]).width() - p.Left - PictureMargins(which).right();
-    p.Width = std::max(0, std::min<int>(room, static_cast<int>(std::lround(
-                                                  double(p.Columns) * side / TruthSide()))));
+    p.Width = std::max(
+        0,
+        std::min<int>(room, static_cast<int>(std::lround(double(p.Columns) * side / TruthSide()))));
     if (p.Rows <= 0 || p.Columns <= 0) p.Width = p.Height = 0;
     return WithView(p, zoom_);
   }
@@ -1341,13 +1341,12 @@ void TformBench::PaintCursor(TCanvas& canvas, const TPlacement& p, TPicture whic
     const double py0 = fy * TruthRows() - TruthRows() / 2.0;
     canvas.Pen().SetColor(clAqua);
     for (int view = 0; view < g.Views; ++view) {
-      const double bin =
-          image_ ? (px0 * g.Cos(view) + py0 * g.Sin(view)) / g.Spacing + (g.Detectors - 1) / 2.0 -
-                       g.Offset
-                 : ((x - TScanGeometry::kCentre) * g.Cos(view) +
-                    (y - TScanGeometry::kCentre) * g.Sin(view)) /
-                           (TScanGeometry::Step() * g.Spacing) +
-                       (g.Detectors - 1) / 2.0 - g.Offset;
+      const double bin = image_ ? (px0 * g.Cos(view) + py0 * g.Sin(view)) / g.Spacing +
+                                      (g.Detectors - 1) / 2.0 - g.Offset
+                                : ((x - TScanGeometry::kCentre) * g.Cos(view) +
+                                   (y - TScanGeometry::kCentre) * g.Sin(view)) /
+                                          (TScanGeometry::Step() * g.Spacing) +
+                                      (g.Detectors - 1) / 2.0 - g.Offset;
       const int px = static_cast<int>(std::floor(p.XOfColumn(bin)));
       const int py = static_cast<int>(std::floor(p.YOfRow(view)));
       if (p.ColumnAt(px) < 0 || p.RowAt(py) < 0) continue;
@@ -1503,7 +1502,8 @@ std::string TformBench::Readout(TPicture which, int x, int y) const {
   const TPlacement p = PlacementOf(which);
   const int column = p.ColumnAt(x), row = p.RowAt(y);
   if (which == pcPhantom) {
-    if (image_) return row < 0 || column < 0 ? "" : CellReadout(column, row, image_->At(row, column));
+    if (image_)
+      return row < 0 || column < 0 ? "" : CellReadout(column, row, image_->At(row, column));
     const int blob = HandleAt(p, phantom_, x, y);
     if (blob >= 0) return BlobReadout(blob, phantom_[static_cast<std::size_t>(blob)]);
     if (row < 0 || column < 0) return "";
@@ -1603,7 +1603,8 @@ bool TformBench::NudgeSelected(int key, bool shift) {
   const int columns = key == Qt::Key_Left ? -step : key == Qt::Key_Right ? step : 0;
   const int rows = key == Qt::Key_Up ? -step : key == Qt::Key_Down ? step : 0;
   const int blob = tableBlobs->currentRow();
-  if (image_ || (columns == 0 && rows == 0) || blob < 0 || blob >= static_cast<int>(phantom_.size()))
+  if (image_ || (columns == 0 && rows == 0) || blob < 0 ||
+      blob >= static_cast<int>(phantom_.size()))
     return false;
   TPhantom after = phantom_;
   after[static_cast<std::size_t>(blob)] =

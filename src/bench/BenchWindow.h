@@ -375,8 +375,8 @@ class TformBench : public QWidget {
   TformMain& form_;
   TPhantom phantom_;
   TBenchData data_;
-  std::optional<TArray2D> image_;   // the opened image
-  TScanGeometry dataGeometry_;      // the opened sinogram's
+  std::optional<TArray2D> image_;  // the opened image
+  TScanGeometry dataGeometry_;     // the opened sinogram's
   // The profile and the region before data was opened, for BackToPhantom.
   TProfilePick profileBefore_;
   TRegion regionBefore_;

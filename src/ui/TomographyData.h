@@ -63,13 +63,12 @@ TArray2D ReadImageInput(const std::string& path);
 // spacing and offset from the JSON file. The views must match the angles. Raises
 // EUsageError naming the file.
 struct TSinogramInput {
-  TArray2D Values;                   // [view][bin]
+  TArray2D Values;                     // [view][bin]
   std::optional<TImageSize> Recorded;  // the image size FILE.json records (none without one)
-  bool OwnAngles = false;            // the angles came from the file or its JSON file
+  bool OwnAngles = false;              // the angles came from the file or its JSON file
 };
-TSinogramInput ReadSinogramInput(const std::string& path, TScanGeometry& geometry,
-                                 bool anglesGiven, bool detectorsGiven, bool spacingGiven,
-                                 bool offsetGiven);
+TSinogramInput ReadSinogramInput(const std::string& path, TScanGeometry& geometry, bool anglesGiven,
+                                 bool detectorsGiven, bool spacingGiven, bool offsetGiven);
 
 // The image a study compares with: --image, or the phantom's `blobs` sampled at the
 // study's grid size.

@@ -130,7 +130,8 @@ TEST_F(BenchData, TheExportsCommandLinesRemakeEveryFileOfOpenedData) {
     int compared = 0;
     for (const auto& [name, bytes] : files) {
       QFile remade(again + "/" + name);
-      const bool skipped = QRegularExpression("^(" + QString(c.skipped) + ")").match(name).hasMatch();
+      const bool skipped =
+          QRegularExpression("^(" + QString(c.skipped) + ")").match(name).hasMatch();
       if (name == "phantom.csv" || name == "study.json" || name == "commands.sh") continue;
       EXPECT_EQ(remade.exists(), !skipped) << c.name << ": " << name.toStdString();
       if (skipped || !remade.open(QIODevice::ReadOnly)) continue;
