@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QComboBox>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -47,7 +48,6 @@ class BenchData : public ::testing::Test {
   std::map<QString, QByteArray> Export(const QString& folder) {
     QDir().mkpath(folder);
     bench->AskFolder = [folder](const QString&) { return folder; };
-    bench->AskYesNo = [](const QString&) { return true; };
     bench->ComputeNow();
     bench->ExportAll();
     std::map<QString, QByteArray> files;
@@ -64,20 +64,17 @@ class BenchData : public ::testing::Test {
   QTemporaryDir dir;
 };
 
-// A 40 x 24 image with a bright off-centre square, and its sinogram as the settings scan it.
+// A 40 x 24 image with a bright off-centre square.
 TArray2D Image() {
   TArray2D image(24, 40);
-  for (int r = 0; r < 24; ++r)
-    for (int c = 0; c < 40; ++c) image.At(r, c) = (c > 8 && c < 20 && r > 5 && r < 15) ? 1 : 0.1;
+  for (int i = 0; i < 24 * 40; ++i) image.At(i / 40, i % 40) = i % 40 > 8 && i / 40 > 5 ? 1 : 0.1;
   return image;
 }
 
 TEST_F(BenchData, TheExportsCommandLinesRemakeEveryFileOfOpenedData) {
   TBenchSettings s;
-  s.Geometry.Views = 30;
-  s.Geometry.Detectors = 50;
-  s.Method = TReconstructionMethod::Sirt;
-  s.Iterations = 3;
+  s.Geometry.Views = 30, s.Geometry.Detectors = 50;
+  s.Method = TReconstructionMethod::Sirt, s.Iterations = 3;
   bench->SetSettings(s);
   const QString image = Write("image.npy", NpyBytes(Image()));
   TArray2D sinogram(30, 50);
@@ -86,13 +83,8 @@ TEST_F(BenchData, TheExportsCommandLinesRemakeEveryFileOfOpenedData) {
   // With a JSON file its geometry (a fan over 360 degrees), not the bench's, holds.
   const QString recorded = Write("recorded.npy", NpyBytes(sinogram));
   TScanGeometry fan;
-  fan.Views = 30;
-  fan.ArcDegrees = 360;
-  fan.Detectors = 50;
-  fan.Beam = TBeam::FanFlat;
-  fan.SourceDistance = 90;
-  fan.DetectorDistance = 30;
-  fan.Spacing = 0.75;
+  fan.Views = 30, fan.ArcDegrees = 360, fan.Detectors = 50, fan.Beam = TBeam::FanFlat;
+  fan.SourceDistance = 90, fan.DetectorDistance = 30, fan.Spacing = 0.75;
   Write("recorded.npy.json", SidecarJson(fan, TImageSize{40, 24}));
   const struct {
     const char* name;
@@ -121,10 +113,8 @@ TEST_F(BenchData, TheExportsCommandLinesRemakeEveryFileOfOpenedData) {
     QFile::copy(folder + "/phantom.csv", again + "/phantom.csv");
     QProcess sh;
     sh.setWorkingDirectory(again);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("PATH", QFileInfo(QUARVEL_EXPORT_PROGRAM).absolutePath() + ":" + env.value("PATH"));
-    sh.setProcessEnvironment(env);
-    sh.start("sh", {folder + "/commands.sh"});
+    sh.start("sh", {"-c", "PATH=\"$0:$PATH\" sh \"$1\"",
+                    QFileInfo(QUARVEL_EXPORT_PROGRAM).absolutePath(), folder + "/commands.sh"});
     ASSERT_TRUE(sh.waitForFinished(300000));
     ASSERT_EQ(sh.exitCode(), 0) << sh.readAllStandardError().toStdString();
     int compared = 0;
@@ -155,9 +145,8 @@ TEST_F(BenchData, TheExportsCommandLinesRemakeEveryFileOfOpenedData) {
 
 TEST_F(BenchData, ARefusedFileChangesNothingAndBackToThePhantomGivesItsBytes) {
   const auto before = Export(dir.filePath("before"));
-  TArray2D small(4, 9);
   const QString image = Write("image.npy", NpyBytes(Image()));
-  const QString tiny = Write("tiny.npy", NpyBytes(small));
+  const QString tiny = Write("tiny.npy", NpyBytes(TArray2D(4, 9)));
   const QString wrongViews = Write("views.npy", NpyBytes(TArray2D(179, 182)));
   const QString wrongBins = Write("bins.npy", NpyBytes(TArray2D(180, 181)));
   const struct {
@@ -182,13 +171,10 @@ TEST_F(BenchData, ARefusedFileChangesNothingAndBackToThePhantomGivesItsBytes) {
     EXPECT_EQ(bench->windowTitle().toStdString(), title);
   }
   // The exact projector scans blobs: no image while it is chosen.
-  TBenchSettings exact;
-  exact.Projector = TProjectorKind::Exact;
-  bench->SetSettings(exact);
+  bench->comboProjector->setCurrentIndex(1);
   EXPECT_THROW(bench->OpenImageFrom(image), Exception);
   EXPECT_TRUE(bench->Data().Empty());
-  bench->SetSettings({});
-
+  bench->comboProjector->setCurrentIndex(0);
   bench->OpenImageFrom(image);
   bench->SetRegion(TRegion::Circle());
   const auto opened = Export(dir.filePath("opened"));
