@@ -210,10 +210,10 @@ std::string ExportCommands(const TBenchSettings& s, const TRegion& region, const
         continue;
       }
       if (array == TBenchArray::Sinogram && data.Sinogram) continue;
-      text += std::string("quarvel-export ") + ArrayStem(array) + " " + file +
-              " --phantom phantom.csv" + given + " " +
-              ExportOptions(s, array != TBenchArray::Sinogram, data) +
-              (array == TBenchArray::Difference ? RegionOptions(region) : "") + "\n";
+      text += std::string("quarvel-export ") + ArrayStem(array) + " " + file;
+      text += " --phantom phantom.csv" + given + " ";
+      text += ExportOptions(s, array != TBenchArray::Sinogram, data);
+      text += (array == TBenchArray::Difference ? RegionOptions(region) : "") + "\n";
     }
   text += "quarvel-export metrics metrics.csv --phantom phantom.csv" + given + " " +
           ExportOptions(s, true, data) + RegionOptions(region) +
