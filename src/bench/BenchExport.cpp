@@ -193,13 +193,14 @@ std::string ExportCommands(const TBenchSettings& s, const TRegion& region, const
   std::string given;  // the data options, after the phantom
   if (!data.ImagePath.empty()) {
     given += " --image " + ShellQuoted(data.ImagePath);
-    text += "# grid.png, grid.csv, grid.npy and grid.tif hold the image " + data.ImagePath +
-            " as read.\n";
+    // Quoted as JSON in the comment: a line break in a name cannot end the comment.
+    text += "# grid.png, grid.csv, grid.npy and grid.tif hold the image " +
+            JsonString(data.ImagePath) + " as read.\n";
   }
   if (data.Sinogram) {
     given += " --sinogram " + ShellQuoted(data.SinogramPath);
     text += "# sinogram.png, sinogram.csv, sinogram.npy and sinogram.tif hold the sinogram " +
-            data.SinogramPath + " as read.\n";
+            JsonString(data.SinogramPath) + " as read.\n";
   }
   for (TBenchArray array : kArrays)
     for (TExportKind kind : kKinds) {
