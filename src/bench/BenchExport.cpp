@@ -113,20 +113,50 @@ constexpr TExportKind kKinds[] = {TExportKind::Png, TExportKind::Csv, TExportKin
 
 }  // namespace
 
-std::string ExportOptions(const TBenchSettings& s, bool reconstructs) {
-  std::string o = "--views " + std::to_string(s.Geometry.Views) + " --arc " +
-                  ShortestText(s.Geometry.ArcDegrees) + " --detectors " +
-                  std::to_string(s.Geometry.Detectors) + " --projector " +
-                  (s.Projector == TProjectorKind::Grid ? "grid" : "exact");
+std::string ShellQuoted(const std::string& text) {
+  std::string quoted = "'";
+  for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+std::string JsonString(const std::string& text) {
+  std::string j = "\"";
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      j += '\\';
+      j += c;
+    } else if (u < 0x20) {
+      static const char kHex[] = "0123456789abcdef";
+      j += "\\u00";
+      j += kHex[u >> 4];
+      j += kHex[u & 15];
+    } else {
+      j += c;
+    }
+  }
+  return j + "\"";
+}
+
+std::string ExportOptions(const TBenchSettings& s, bool reconstructs, const TBenchData& data) {
+  const bool given = data.Sinogram != nullptr;
+  std::string o;
+  const auto add = [&o](const std::string& option) { o += (o.empty() ? "" : " ") + option; };
+  if (!given || !data.OwnAngles)
+    add("--views " + std::to_string(s.Geometry.Views) + " --arc " +
+        ShortestText(s.Geometry.ArcDegrees));
+  if (!given || !data.Recorded) add("--detectors " + std::to_string(s.Geometry.Detectors));
+  if (!given)
+    add(std::string("--projector ") + (s.Projector == TProjectorKind::Grid ? "grid" : "exact"));
   // The spacing is the export tool's default for R and D, which the bench always takes.
-  if (IsFan(s.Geometry))
-    o += std::string(" --geometry ") + BeamName(s.Geometry.Beam) + " --source-distance " +
-         ShortestText(s.Geometry.SourceDistance) + " --detector-distance " +
-         ShortestText(s.Geometry.DetectorDistance);
-  if (s.Photons)
-    o += " --photons " + ShortestText(*s.Photons) + " --seed " + std::to_string(s.Seed);
+  if (IsFan(s.Geometry) && !(given && data.Recorded))
+    add(std::string("--geometry ") + BeamName(s.Geometry.Beam) + " --source-distance " +
+        ShortestText(s.Geometry.SourceDistance) + " --detector-distance " +
+        ShortestText(s.Geometry.DetectorDistance));
+  if (s.Photons && !given)
+    add("--photons " + ShortestText(*s.Photons) + " --seed " + std::to_string(s.Seed));
   if (!reconstructs) return o;
-  o += std::string(" --method ") + CliMethodName(s.Method);
+  add(std::string("--method ") + CliMethodName(s.Method));
   if (s.Method == TReconstructionMethod::Fbp)
     o += std::string(" --filter ") + CliFilterName(s.Fbp.Window) + " --cutoff " +
          ShortestText(s.Fbp.Cutoff);
@@ -154,25 +184,40 @@ std::string RegionOptions(const TRegion& r) {
 
 }  // namespace
 
-std::string ExportCommands(const TBenchSettings& s, const TRegion& region) {
+std::string ExportCommands(const TBenchSettings& s, const TRegion& region, const TBenchData& data) {
   std::string text =
       "#!/bin/sh\n"
       "# The export tool's command lines for the files beside this one, from the blobs in\n"
       "# phantom.csv.\n"
       "set -e\n";
+  std::string given;  // the data options, after the phantom
+  if (!data.ImagePath.empty()) {
+    given += " --image " + ShellQuoted(data.ImagePath);
+    // Quoted as JSON in the comment: a line break in a name cannot end the comment.
+    text += "# grid.png, grid.csv, grid.npy and grid.tif hold the image " +
+            JsonString(data.ImagePath) + " as read.\n";
+  }
+  if (data.Sinogram) {
+    given += " --sinogram " + ShellQuoted(data.SinogramPath);
+    text += "# sinogram.png, sinogram.csv, sinogram.npy and sinogram.tif hold the sinogram " +
+            JsonString(data.SinogramPath) + " as read.\n";
+  }
   for (TBenchArray array : kArrays)
     for (TExportKind kind : kKinds) {
       const std::string file = std::string(ArrayStem(array)) + "." + KindEnding(kind);
       if (array == TBenchArray::Grid) {
-        text += "quarvel-export grid " + file + " --phantom phantom.csv\n";
+        if (data.ImagePath.empty())
+          text += "quarvel-export grid " + file + " --phantom phantom.csv\n";
         continue;
       }
-      text += std::string("quarvel-export ") + ArrayStem(array) + " " + file +
-              " --phantom phantom.csv " + ExportOptions(s, array != TBenchArray::Sinogram) +
-              (array == TBenchArray::Difference ? RegionOptions(region) : "") + "\n";
+      if (array == TBenchArray::Sinogram && data.Sinogram) continue;
+      text += std::string("quarvel-export ") + ArrayStem(array) + " " + file;
+      text += " --phantom phantom.csv" + given + " ";
+      text += ExportOptions(s, array != TBenchArray::Sinogram, data);
+      text += (array == TBenchArray::Difference ? RegionOptions(region) : "") + "\n";
     }
-  text += "quarvel-export metrics metrics.csv --phantom phantom.csv " + ExportOptions(s, true) +
-          RegionOptions(region) +
+  text += "quarvel-export metrics metrics.csv --phantom phantom.csv" + given + " " +
+          ExportOptions(s, true, data) + RegionOptions(region) +
           (s.Method == TReconstructionMethod::Fbp ? "" : " --history history.csv") + "\n";
   return text;
 }
@@ -187,6 +232,10 @@ std::string StudyJson(const TBenchResult& result) {
          ", \"dy\": " + JsonNumber(b.DY) + ", \"enabled\": " + (b.Enabled ? "true" : "false") + "}";
   }
   j += "\n  ],\n";
+  if (!result.Input.Data.ImagePath.empty())
+    j += "  \"image\": " + JsonString(result.Input.Data.ImagePath) + ",\n";
+  if (result.Input.Data.Sinogram)
+    j += "  \"sinogram\": " + JsonString(result.Input.Data.SinogramPath) + ",\n";
   j += "  \"views\": " + std::to_string(s.Geometry.Views) + ",\n";
   j += "  \"arc\": " + JsonNumber(s.Geometry.ArcDegrees) + ",\n";
   j += "  \"detectors\": " + std::to_string(s.Geometry.Detectors) + ",\n";
@@ -245,8 +294,9 @@ int ExportResult(const TBenchResult& result, const QString& folder) {
   }
   WriteOutputFile(dir.filePath("phantom.csv"), TextBytes(PhantomCsv(result.Input.Phantom)));
   WriteOutputFile(dir.filePath("study.json"), TextBytes(StudyJson(result)));
-  WriteOutputFile(dir.filePath("commands.sh"),
-                  TextBytes(ExportCommands(result.Input.Settings, result.Input.Region)));
+  WriteOutputFile(
+      dir.filePath("commands.sh"),
+      TextBytes(ExportCommands(result.Input.Settings, result.Input.Region, result.Input.Data)));
   return written + 4;
 }
 

@@ -37,16 +37,28 @@ QByteArray MetricsBytes(const TBenchResult& result);
 // --projector grid --photons 5000 --seed 7 --method fbp --filter hann --cutoff 0.75"); a
 // fan adds "--geometry fan-arc --source-distance 256 --detector-distance 256" after the
 // projector. Numbers are written with all their digits.
-std::string ExportOptions(const TBenchSettings& settings, bool reconstructs);
+// With a given sinogram (`data`) the scan's options are left out (--projector, --photons,
+// --seed; --views and --arc when the file has its own angles; the bins and the beam when
+// its JSON file records them).
+std::string ExportOptions(const TBenchSettings& settings, bool reconstructs,
+                          const TBenchData& data = {});
+// `text` for a POSIX shell: in single quotes, each quote as '\''.
+std::string ShellQuoted(const std::string& text);
+// `text` as a JSON string, quotes included.
+std::string JsonString(const std::string& text);
 // A shell script of the `quarvel-export` command lines that write the same files as
 // ExportResult (phantom.csv being the blobs), one per file; the difference and the
-// figures over `region` (--mask circle, --region L,T,R,B).
-std::string ExportCommands(const TBenchSettings& settings, const TRegion& region = {});
+// figures over `region` (--mask circle, --region L,T,R,B). Opened data adds --image and
+// --sinogram with the files' absolute paths; the files that hold the data as read (the
+// grid's for an image, the sinogram's for a given one) are named in a comment instead.
+std::string ExportCommands(const TBenchSettings& settings, const TRegion& region = {},
+                           const TBenchData& data = {});
 // The settings, the blobs and the figures of a result as a JSON object (numbers with all
 // their digits; a figure that is not finite as a string, "inf"). A fan adds "geometry",
 // "source_distance", "detector_distance" and "spacing" after "detectors"; a region other
 // than the whole image adds "region" ("circle", or {"left", "top", "right", "bottom"}:
-// the columns left ... right - 1 and rows top ... bottom - 1).
+// the columns left ... right - 1 and rows top ... bottom - 1); opened data adds "image"
+// and "sinogram", the files' absolute paths, after the blobs.
 std::string StudyJson(const TBenchResult& result);
 
 // The names of the files ExportResult writes for a result of `method`, in the order it

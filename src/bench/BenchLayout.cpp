@@ -148,6 +148,22 @@ void TformBench::CreateControls() {
                       "Reads a phantom file (CSV: mx,dx,my,dy,enabled) in place of the blobs");
   btnSave = Described(new QPushButton("&Save…", this), "Save phantom",
                       "Writes the blobs as a phantom file");
+  btnOpenImage =
+      Described(new QPushButton("Open image…", this), "Open image",
+                "Reads an image (NPY, TIFF or grid CSV) that is scanned and compared with "
+                "instead of the phantom (Ctrl+I)");
+  btnOpenSinogram =
+      Described(new QPushButton("Open sinogram…", this), "Open sinogram",
+                "Reads a sinogram (NPY, TIFF or sinogram CSV, with its JSON file when there) "
+                "that is reconstructed instead of a scan (Ctrl+Shift+I)");
+  btnPhantom = Described(new QPushButton("Back to the phantom", this), "Back to the phantom",
+                         "Drops the opened image and sinogram: the phantom is scanned and "
+                         "compared with again (Ctrl+Shift+P)");
+  labelData =
+      Described(new QLabel(this), "Opened data", "What the opened image or sinogram replaces");
+  labelData->setWordWrap(true);
+  btnPhantom->setVisible(false);
+  labelData->setVisible(false);
   btnUndo = Described(new QPushButton("&Undo", this), "Undo", "Undoes the last edit (Ctrl+Z)");
   btnRedo = Described(new QPushButton("Re&do", this), "Redo",
                       "Redoes the edit undone last (Ctrl+Y or Ctrl+Shift+Z)");
@@ -171,8 +187,9 @@ void TformBench::CreateControls() {
   progress->setTextVisible(true);
   progress->setFormat("");
   for (QWidget* w : {static_cast<QWidget*>(btnOpen), static_cast<QWidget*>(btnSave),
-                     static_cast<QWidget*>(btnUndo), static_cast<QWidget*>(btnRedo),
-                     static_cast<QWidget*>(btnExport)})
+                     static_cast<QWidget*>(btnOpenImage), static_cast<QWidget*>(btnOpenSinogram),
+                     static_cast<QWidget*>(btnPhantom), static_cast<QWidget*>(btnUndo),
+                     static_cast<QWidget*>(btnRedo), static_cast<QWidget*>(btnExport)})
     commands->addWidget(w);
   commands->addWidget(labelStatus, 1);
   commands->addWidget(progress);
@@ -180,6 +197,7 @@ void TformBench::CreateControls() {
   commands->addWidget(btnRun);
   commands->addWidget(btnCancel);
   root->addLayout(commands);
+  root->addWidget(labelData);
 
   // The body: the blobs and settings left, the pictures and plots right, with splitters
   // between them so that any part can be given the room.
@@ -368,7 +386,14 @@ void TformBench::CreateControls() {
   actSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
   auto* actClose = new QAction("Close", this);
   actClose->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
-  for (QAction* a : {actUndo, actRedo, actOpen, actSave, actClose, actRun, actCancel}) {
+  auto* actOpenImage = new QAction("Open image", this);
+  actOpenImage->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+  auto* actOpenSinogram = new QAction("Open sinogram", this);
+  actOpenSinogram->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I));
+  auto* actPhantom = new QAction("Back to the phantom", this);
+  actPhantom->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
+  for (QAction* a : {actUndo, actRedo, actOpen, actSave, actClose, actRun, actCancel, actOpenImage,
+                     actOpenSinogram, actPhantom}) {
     a->setShortcutContext(Qt::WindowShortcut);
     addAction(a);
   }
@@ -386,6 +411,12 @@ void TformBench::CreateControls() {
   connect(actOpen, &QAction::triggered, this, guarded([this] { OpenPhantom(); }));
   connect(actSave, &QAction::triggered, this, guarded([this] { SavePhantom(); }));
   connect(actClose, &QAction::triggered, this, [this] { close(); });
+  connect(actOpenImage, &QAction::triggered, this, guarded([this] { OpenImage(); }));
+  connect(actOpenSinogram, &QAction::triggered, this, guarded([this] { OpenSinogram(); }));
+  connect(actPhantom, &QAction::triggered, this, guarded([this] { BackToPhantom(); }));
+  connect(btnOpenImage, &QPushButton::clicked, actOpenImage, &QAction::trigger);
+  connect(btnOpenSinogram, &QPushButton::clicked, actOpenSinogram, &QAction::trigger);
+  connect(btnPhantom, &QPushButton::clicked, actPhantom, &QAction::trigger);
   connect(btnUndo, &QPushButton::clicked, actUndo, &QAction::trigger);
   connect(btnRedo, &QPushButton::clicked, actRedo, &QAction::trigger);
   connect(btnOpen, &QPushButton::clicked, actOpen, &QAction::trigger);

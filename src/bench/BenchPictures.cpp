@@ -178,17 +178,23 @@ std::optional<TProfilePick> PickAt(const TPlacement& placement, const TProfilePi
   return TProfilePick{column, row, current.AlongColumn};
 }
 
-TProfile ProfileOf(const TProfilePick& pick, const TArray2D& truth,
-                   const TArray2D& reconstruction) {
+TProfile ProfileOf(const TProfilePick& pick, const TArray2D& truth, const TArray2D& reconstruction,
+                   bool pixels) {
   TProfile profile;
   const int count = pick.AlongColumn ? truth.Rows : truth.Columns;
   for (int i = 0; i < count; ++i) {
     const int row = pick.AlongColumn ? i : pick.Row, column = pick.AlongColumn ? pick.Column : i;
-    profile.Position.push_back(TProjectionModel::GridCoordinate(i));
+    profile.Position.push_back(pixels ? i : TProjectionModel::GridCoordinate(i));
     profile.Truth.push_back(truth.At(row, column));
     profile.Reconstruction.push_back(reconstruction.At(row, column));
   }
   const int through = pick.AlongColumn ? pick.Column : pick.Row;
+  if (pixels) {
+    profile.Title = std::string(pick.AlongColumn ? "Column " : "Row ") + std::to_string(through) +
+                    ": image green, reconstruction red";
+    profile.Axis = pick.AlongColumn ? "row" : "column";
+    return profile;
+  }
   profile.Title = std::string(pick.AlongColumn ? "Column " : "Row ") + std::to_string(through) +
                   (pick.AlongColumn ? " (x = " : " (y = ") +
                   ShortNumber(TProjectionModel::GridCoordinate(through)) +
@@ -319,9 +325,34 @@ namespace {
 
 std::string TickLabel(double value) { return QString::number(value, 'g', 6).toStdString(); }
 
+// An image's axes: the pixels' indices, ticked at the pixels' centres.
+void PaintPixelAxes(TCanvas& canvas, const TPlacement& p, const TTextOut& write, int textHeight) {
+  const int bottom = p.Top + p.Height;
+  const double first = p.FirstColumn, firstRow = p.FirstRow;
+  const double columns = Shown(p.ColumnsShown, p.Columns), rows = Shown(p.RowsShown, p.Rows);
+  for (const double c : RoundTicks(first - 0.5, first + columns - 0.5, p.Width / columns, 30)) {
+    const int x = static_cast<int>(std::floor(p.XOfColumn(c)));
+    if (x < p.Left || x >= p.Left + p.Width) continue;
+    canvas.MoveTo(x, bottom);
+    canvas.LineTo(x, bottom + 3);
+    const std::string label = TickLabel(c);
+    write(x - canvas.TextExtent(label).Width / 2, bottom + 3, label);
+  }
+  for (const double r : RoundTicks(firstRow - 0.5, firstRow + rows - 0.5, p.Height / rows, 30)) {
+    const int y = static_cast<int>(std::floor(p.YOfRow(r)));
+    if (y < p.Top || y >= bottom) continue;
+    canvas.MoveTo(p.Left - 4, y);
+    canvas.LineTo(p.Left, y);
+    const std::string label = TickLabel(r);
+    write(p.Left - 6 - canvas.TextExtent(label).Width, y - textHeight / 2, label);
+  }
+  write(p.Left - 6 - canvas.TextExtent("y").Width, std::max(0, p.Top - textHeight - 2), "y");
+  write(p.Left - 6 - canvas.TextExtent("x").Width, bottom + 3, "x");
+}
+
 }  // namespace
 
-void PaintGridAxes(TCanvas& canvas, const TPlacement& p, const TTextOut& text) {
+void PaintGridAxes(TCanvas& canvas, const TPlacement& p, const TTextOut& text, bool pixels) {
   const TTextOut write =
       text ? text : [&canvas](int x, int y, const std::string& t) { canvas.TextOut(x, y, t); };
   if (p.Width <= 0 || p.Height <= 0) return;
@@ -331,6 +362,10 @@ void PaintGridAxes(TCanvas& canvas, const TPlacement& p, const TTextOut& text) {
   canvas.Font().SetColor(clWindowText);
   const int textHeight = canvas.TextExtent("0").Height;
   const int bottom = p.Top + p.Height;
+  if (pixels) {
+    PaintPixelAxes(canvas, p, write, textHeight);
+    return;
+  }
   const double xPerUnit = p.Width / (Shown(p.ColumnsShown, p.Columns) * kGridStep);
   for (const double m :
        RoundTicks(ModelXAt(p, p.Left), ModelXAt(p, p.Left + p.Width), xPerUnit, 30)) {

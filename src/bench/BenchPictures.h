@@ -97,13 +97,15 @@ struct TProfilePick {
 // the direction kept; none off the part of the array shown.
 std::optional<TProfilePick> PickAt(const TPlacement& placement, const TProfilePick& current, int x,
                                    int y);
-// The plot of a pick on arrays of the grid's size ([iy][ix]): the model coordinate along
-// the line, both arrays' values there, the chart's title and the name of its axis.
+// The plot of a pick on two arrays of one size ([iy][ix]): the model coordinate along
+// the line (with `pixels`, for an image that is not the grid: the pixel's index), both
+// arrays' values there, the chart's title and the name of its axis.
 struct TProfile {
   std::vector<double> Position, Truth, Reconstruction;
   std::string Title, Axis;
 };
-TProfile ProfileOf(const TProfilePick& pick, const TArray2D& truth, const TArray2D& reconstruction);
+TProfile ProfileOf(const TProfilePick& pick, const TArray2D& truth, const TArray2D& reconstruction,
+                   bool pixels = false);
 // Where a grid picture draws the pick's line: the pixel x of a column's, y of a row's.
 int ProfileLinePixel(const TPlacement& placement, const TProfilePick& pick);
 
@@ -156,8 +158,10 @@ void PaintAngleAxis(TCanvas& canvas, const TPlacement& placement, const TScanGeo
 
 // The grid's axes in model units around a grid picture: x ticks and labels below it, y
 // ticks and labels left of it (labels 30 pixels apart at least), and the names "x" and
-// "y" in the corners beside the labels.
-void PaintGridAxes(TCanvas& canvas, const TPlacement& placement, const TTextOut& text = {});
+// "y" in the corners beside the labels. With `pixels` (an image that is not the grid) the
+// ticks count pixels from 0, the first pixel's centre.
+void PaintGridAxes(TCanvas& canvas, const TPlacement& placement, const TTextOut& text = {},
+                   bool pixels = false);
 // The sinogram's detector axis below `placement`: ticks and labels at round bin numbers,
 // and the name "bin" in the corner left of them.
 void PaintBinAxis(TCanvas& canvas, const TPlacement& placement, const TTextOut& text = {});

@@ -146,9 +146,12 @@ TBenchResult ComputeBench(const TBenchInput& input, const TBenchResult* previous
   }
   const bool reuse = previous && SameSinogram(previous->Input.Settings, input.Settings) &&
                      SamePhantom(previous->Input.Phantom, input.Phantom) &&
-                     previous->Input.Truth == input.Truth;
-  const TArrayView given = reuse ? previous->Sinogram.View() : TArrayView{};
-  TStudyResult study = RunStudy(input.Truth, blobs, options, stop, reuse ? &given : nullptr);
+                     previous->Input.Data == input.Data && previous->Input.Truth == input.Truth;
+  const TArrayView given = input.Data.Sinogram ? input.Data.Sinogram->View()
+                           : reuse             ? previous->Sinogram.View()
+                                               : TArrayView{};
+  TStudyResult study =
+      RunStudy(input.Truth, blobs, options, stop, reuse || input.Data.Sinogram ? &given : nullptr);
   ThrowIfStopped(stop);
   TBenchResult result;
   result.Input = input;

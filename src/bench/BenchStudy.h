@@ -57,13 +57,37 @@ std::string FigureText(double v);
 // The window's name of a filter ("Ram-Lak", "Shepp-Logan", "cosine", "Hamming", "Hann").
 const char* FilterName(TFilterWindow window);
 
+// The user's own data the bench studies instead of the phantom's scan, as the export
+// tool's --image and --sinogram take them. Empty: the phantom's grid is scanned.
+struct TBenchData {
+  // The image file that is the truth (absolute; empty: the main window's grid is).
+  std::string ImagePath;
+  // The sinogram file reconstructed instead of a scan (absolute; empty: none) and its
+  // values [view][bin]; the settings' geometry is then the one fitted to it.
+  std::string SinogramPath;
+  std::shared_ptr<const TArray2D> Sinogram;
+  // Whether the geometry came from the file (its CSV angles or its JSON file) rather than
+  // from the bench's views and arc: the command lines then leave --views and --arc out.
+  bool OwnAngles = false;
+  // Whether the file has a JSON file: the command lines then leave the geometry out.
+  bool Recorded = false;
+  bool Empty() const { return ImagePath.empty() && SinogramPath.empty(); }
+  friend bool operator==(const TBenchData& a, const TBenchData& b) {
+    return a.ImagePath == b.ImagePath && a.SinogramPath == b.SinogramPath &&
+           a.Sinogram == b.Sinogram;
+  }
+};
+
 struct TBenchInput {
   TPhantom Phantom;
-  TArray2D Truth;  // the main window's grid for Phantom, [iy][ix]
+  // The truth, [iy][ix]: the main window's grid for Phantom, or the opened image (any
+  // size from 8 to 4096 a side).
+  TArray2D Truth;
   TBenchSettings Settings;
   // Where the difference, the figures and the history are taken: the export tool's
   // --mask circle, or a rectangle of cells.
   TRegion Region;
+  TBenchData Data;
 };
 
 struct TBenchResult {
@@ -80,7 +104,8 @@ struct TBenchResult {
 // The history as the export tool's --history file.
 std::string HistoryText(const std::vector<TImageMetrics>& history);
 
-// Runs the core's chain (RunStudy) for `input`. A previous result with the same phantom,
+// Runs the core's chain (RunStudy) for `input`; a given sinogram (input.Data) is
+// reconstructed as it is. Otherwise a previous result with the same phantom,
 // grid and sinogram settings (SameSinogram) lends its sinogram, which the chain takes as
 // given (a changed filter, method or cutoff only reconstructs). `progress` (may be empty)
 // hears the iterations done of the iterative methods, and `iterated` (may be empty) each

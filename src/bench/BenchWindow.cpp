@@ -25,6 +25,7 @@
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QSplitter>
+#include <QStandardItemModel>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QSpinBox>
@@ -49,6 +50,8 @@
 #include "ui/GridImage.h"
 #include "ui/MainFormUnit.h"
 #include "ui/OutputFile.h"
+#include "ui/TomographyData.h"
+#include "io/Sidecar.h"
 
 namespace quarvel {
 namespace {
@@ -100,8 +103,15 @@ class TPhantomCommand : public QUndoCommand {
 };
 
 QString AskOpenWithDialog(QWidget* parent, const QString& caption, const QString& folder) {
+  const bool phantom = caption == "Open phantom";
   return QFileDialog::getOpenFileName(parent, caption, folder,
-                                      "Phantom files (*.csv);;All files (*)");
+                                      phantom ? "Phantom files (*.csv);;All files (*)"
+                                              : "Arrays (*.npy *.tif *.tiff *.csv);;All files (*)");
+}
+
+// The largest value of an image: its green picture's full level, as the export tool's.
+double TruthMax(const TArray2D& image) {
+  return image.Values.empty() ? 0 : *std::max_element(image.Values.begin(), image.Values.end());
 }
 
 QString AskSaveWithDialog(QWidget* parent, const QString& caption, const QString& path) {
@@ -370,6 +380,19 @@ TformBench::~TformBench() {
 // Settings
 
 TBenchSettings TformBench::Settings() const {
+  TBenchSettings s = ScanSettings();
+  // A given sinogram is not scanned: its geometry is its own, and no projector or noise
+  // made it (as the export tool, which takes neither with --sinogram).
+  if (data_.Sinogram) {
+    s.Geometry = dataGeometry_;
+    s.Projector = TProjectorKind::Grid;
+    s.Photons.reset();
+    s.Seed = 0;
+  }
+  return s;
+}
+
+TBenchSettings TformBench::ScanSettings() const {
   TBenchSettings s;
   s.Geometry.Views = spinViews->value();
   s.Geometry.ArcDegrees = spinArc->value();
@@ -457,6 +480,25 @@ void TformBench::UpdateEnabledControls() {
   const bool fan = comboGeometry->currentIndex() != static_cast<int>(TBeam::Parallel);
   spinSource->setEnabled(fan);
   spinDetectorDistance->setEnabled(fan);
+  // A given sinogram is not made here: the scan's settings do not apply to it.
+  const bool scans = !data_.Sinogram;
+  if (!scans) {
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             spinViews, spinArc, spinDetectors, comboGeometry, spinSource, spinDetectorDistance,
+             comboProjector, checkNoise, spinPhotons, spinSeed})
+      w->setEnabled(false);
+  } else {
+    for (QWidget* w : std::initializer_list<QWidget*>{spinViews, spinArc, spinDetectors,
+                                                      comboGeometry, comboProjector, checkNoise})
+      w->setEnabled(true);
+  }
+  // The exact projector scans the blobs, never an image.
+  if (auto* items = qobject_cast<QStandardItemModel*>(comboProjector->model()))
+    if (QStandardItem* exact = items->item(1)) exact->setEnabled(!image_);
+  // An image as the truth leaves the blobs out of every picture.
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{tableBlobs, btnAdd, btnDuplicate, btnRemove, comboPreset})
+    w->setEnabled(!image_);
   ShowMethodChart();
 }
 
@@ -502,7 +544,7 @@ void TformBench::Recompute() {
     TStudyOptions options;
     static_cast<TStudySettings&>(options) = s;
     CheckStudyOptions(options);
-    CheckFanGeometry(s.Geometry, TImageSize{kGrid, kGrid});
+    CheckFanGeometry(s.Geometry, TImageSize{TruthColumns(), TruthRows()});
   } catch (const std::exception& e) {
     worker_->Cancel();
     settledId_ = latestId_;
@@ -510,7 +552,7 @@ void TformBench::Recompute() {
     UpdateCaptions();
     return;
   }
-  TBenchInput input{phantom_, GridImage(form_), s, region_};
+  TBenchInput input{phantom_, Truth(), s, region_, data_};
   latestId_ = worker_->Submit(std::move(input));
   started_ = std::chrono::steady_clock::now();
   status_ = "Computing…";
@@ -539,7 +581,7 @@ bool TformBench::eventFilter(QObject* watched, QEvent* event) {
 
 void TformBench::ComputeNow() {
   worker_->Cancel();
-  const TBenchInput input{phantom_, GridImage(form_), Settings(), region_};
+  const TBenchInput input{phantom_, Truth(), Settings(), region_, data_};
   auto result = std::make_shared<const TBenchResult>(ComputeBench(input, shown_.get(), {}, {}));
   settledId_ = latestId_;
   Show(std::move(result), latestId_);
@@ -650,19 +692,19 @@ void TformBench::SetRegion(const TRegion& region) {
 
 void TformBench::RegionPress(TPicture which, int x, int y) {
   const auto [fx, fy] = FractionAt(PlacementOf(which), x, y);
-  const int ix = static_cast<int>(std::floor(fx * kGrid)),
-            iy = static_cast<int>(std::floor(fy * kGrid));
+  const int ix = static_cast<int>(std::floor(fx * TruthColumns())),
+            iy = static_cast<int>(std::floor(fy * TruthRows()));
   regionFrom_ = {ix, iy};
-  regionDrag_ = DraggedRegion(ix, iy, ix, iy, kGrid, kGrid);
+  regionDrag_ = DraggedRegion(ix, iy, ix, iy, TruthColumns(), TruthRows());
   for (TPicture p : {pcReconstruction, pcDifference}) boxes_[p]->Invalidate();
 }
 
 void TformBench::RegionDrag(TPicture which, int x, int y) {
   if (!regionFrom_) return;
   const auto [fx, fy] = FractionAt(PlacementOf(which), x, y);
-  regionDrag_ = DraggedRegion(regionFrom_->first, regionFrom_->second,
-                              static_cast<int>(std::floor(fx * kGrid)),
-                              static_cast<int>(std::floor(fy * kGrid)), kGrid, kGrid);
+  regionDrag_ = DraggedRegion(
+      regionFrom_->first, regionFrom_->second, static_cast<int>(std::floor(fx * TruthColumns())),
+      static_cast<int>(std::floor(fy * TruthRows())), TruthColumns(), TruthRows());
   for (TPicture p : {pcReconstruction, pcDifference}) boxes_[p]->Invalidate();
 }
 
@@ -680,18 +722,34 @@ void TformBench::UpdateCaptions() {
   progress->setVisible(busy);
   btnCancel->setEnabled(busy);
   labelStatus->setText(QString::fromStdString(status_));
-  labelCaptions[pcPhantom]->setText(
-      QString("Phantom: %1 blobs, %2 enabled")
-          .arg(phantom_.size())
-          .arg(std::count_if(phantom_.begin(), phantom_.end(),
-                             [](const TPhantomBlob& b) { return b.Enabled; })));
+  if (image_)
+    labelCaptions[pcPhantom]->setText(
+        QString("Truth: %1, %2 x %3 pixels")
+            .arg(QFileInfo(QString::fromStdString(data_.ImagePath)).fileName())
+            .arg(image_->Columns)
+            .arg(image_->Rows));
+  else
+    labelCaptions[pcPhantom]->setText(
+        QString("Phantom: %1 blobs, %2 enabled")
+            .arg(phantom_.size())
+            .arg(std::count_if(phantom_.begin(), phantom_.end(),
+                               [](const TPhantomBlob& b) { return b.Enabled; })));
   if (!shown_) return;
   const TBenchSettings& s = shown_->Input.Settings;
   const bool current = SamePhantom(shown_->Input.Phantom, phantom_) && SameStudy(s, Settings()) &&
-                       shown_->Input.Region == region_;
+                       shown_->Input.Region == region_ && shown_->Input.Data == data_;
   const QString mark = current ? "" : " — an earlier result, not of the phantom and settings now";
-  labelCaptions[pcSinogram]->setText(QString::fromStdString("Sinogram: " + SinogramCaption(s)) +
-                                     mark);
+  const TBenchData& given = shown_->Input.Data;
+  labelCaptions[pcSinogram]->setText(
+      QString::fromStdString(
+          given.Sinogram
+              ? "Sinogram: given, " +
+                    QFileInfo(QString::fromStdString(given.SinogramPath)).fileName().toStdString() +
+                    ", " + std::to_string(s.Geometry.Views) + " views, " +
+                    std::to_string(s.Geometry.Detectors) + " bins" +
+                    (IsFan(s.Geometry) ? std::string(", ") + BeamName(s.Geometry.Beam) : "")
+              : "Sinogram: " + SinogramCaption(s)) +
+      mark);
   labelCaptions[pcReconstruction]->setText(
       QString::fromStdString("Reconstruction: " + MethodCaption(s)) + mark);
   labelCaptions[pcDifference]->setText(
@@ -873,6 +931,117 @@ void TformBench::OpenPhantomFrom(const QString& path) {
   if (!error.empty()) throw Exception(error);
 }
 
+// ---------------------------------------------------------------------------
+// The user's own data
+
+TArray2D TformBench::Truth() const { return image_ ? *image_ : GridImage(form_); }
+
+void TformBench::OpenImage() {
+  const QString path = AskOpenPath("Open image");
+  if (!path.isEmpty()) OpenImageFrom(path);
+}
+
+void TformBench::OpenSinogram() {
+  const QString path = AskOpenPath("Open sinogram");
+  if (!path.isEmpty()) OpenSinogramFrom(path);
+}
+
+void TformBench::OpenImageFrom(const QString& path) {
+  const std::string file = QFileInfo(path).absoluteFilePath().toStdString();
+  // The export tool's rule: the exact projector scans blobs, and an image has none.
+  if (!data_.Sinogram && Settings().Projector == TProjectorKind::Exact)
+    throw Exception("--image is scanned by the grid projector, not by --projector exact");
+  TArray2D image = ReadImageInput(file);
+  const TScanGeometry geometry = Settings().Geometry;
+  if (IsFan(geometry)) CheckFanGeometry(geometry, TImageSize{image.Columns, image.Rows});
+  if (data_.Empty()) {
+    profileBefore_ = profile_;
+    regionBefore_ = region_;
+  }
+  // A rectangle the image does not hold gives way to the whole image.
+  try {
+    CheckRegion(region_, image.Columns, image.Rows);
+  } catch (const EInvalidStudyValue&) {
+    region_ = TRegion::Whole();
+  }
+  image_ = std::move(image);
+  data_.ImagePath = file;
+  lastFolder_ = QFileInfo(path).absolutePath();
+  DataChanged();
+}
+
+void TformBench::OpenSinogramFrom(const QString& path) {
+  const std::string file = QFileInfo(path).absoluteFilePath().toStdString();
+  // Without a JSON file the bench's own geometry describes the file, views and bins alike.
+  TScanGeometry geometry = ScanSettings().Geometry;
+  const std::string sidecar = SidecarPath(file);
+  const bool recorded = QFileInfo::exists(QString::fromStdString(sidecar));
+  TSinogramInput input = ReadSinogramInput(file, geometry, false, !recorded, false, false);
+  // The phantom's grid is 128 x 128; a sinogram of another size's scan needs its image.
+  if (input.Recorded && !image_ &&
+      (input.Recorded->Columns != kGridCells || input.Recorded->Rows != kGridCells))
+    throw Exception(sidecar + ": the sinogram was taken of a " +
+                    std::to_string(input.Recorded->Columns) + " x " +
+                    std::to_string(input.Recorded->Rows) +
+                    " image: open that image (the truth of that size) first");
+  TStudyOptions options;
+  static_cast<TStudySettings&>(options) = ScanSettings();
+  options.Geometry = geometry;
+  CheckStudyOptions(options);
+  CheckFanGeometry(geometry, TImageSize{TruthColumns(), TruthRows()});
+  if (data_.Empty()) {
+    profileBefore_ = profile_;
+    regionBefore_ = region_;
+  }
+  data_.SinogramPath = file;
+  data_.Sinogram = std::make_shared<const TArray2D>(std::move(input.Values));
+  data_.OwnAngles = input.OwnAngles;
+  data_.Recorded = input.Recorded.has_value();
+  dataGeometry_ = geometry;
+  lastFolder_ = QFileInfo(path).absolutePath();
+  DataChanged();
+}
+
+void TformBench::BackToPhantom() {
+  if (data_.Empty()) return;
+  data_ = {};
+  image_.reset();
+  dataGeometry_ = {};
+  profile_ = profileBefore_;
+  region_ = regionBefore_;
+  DataChanged();
+}
+
+void TformBench::DataChanged() {
+  window_[pcPhantom].reset();  // a window over other values than the truth's now
+  profile_.Column = std::clamp(profile_.Column, 0, TruthColumns() - 1);
+  profile_.Row = std::clamp(profile_.Row, 0, TruthRows() - 1);
+  {
+    const QSignalBlocker quiet(comboRegion);
+    comboRegion->setCurrentIndex(static_cast<int>(region_.Shape));
+  }
+  QStringList notes;
+  if (image_)
+    notes << QString("The truth is %1 (%2 x %3 pixels): the blobs do not apply to the pictures.")
+                 .arg(QFileInfo(QString::fromStdString(data_.ImagePath)).fileName())
+                 .arg(image_->Columns)
+                 .arg(image_->Rows);
+  if (data_.Sinogram)
+    notes << QString(
+                 "The sinogram %1 (%2 views, %3 bins) is given: views, arc, bins, beam, "
+                 "projector and noise do not apply.")
+                 .arg(QFileInfo(QString::fromStdString(data_.SinogramPath)).fileName())
+                 .arg(data_.Sinogram->Rows)
+                 .arg(data_.Sinogram->Columns);
+  labelData->setText(notes.join(' '));
+  labelData->setVisible(!data_.Empty());
+  btnPhantom->setVisible(!data_.Empty());
+  UpdateEnabledControls();
+  UpdateTitle();
+  for (TBenchImageBox* box : boxes_) box->Invalidate();
+  Recompute();
+}
+
 bool TformBench::SavePhantom() {
   const QString path = AskSavePath("Save phantom", "phantom.csv");
   if (path.isEmpty()) return false;
@@ -936,7 +1105,7 @@ void TformBench::ExportAll() {
   RequireShown();
   const bool current = SamePhantom(result->Input.Phantom, phantom_) &&
                        SameStudy(result->Input.Settings, Settings()) &&
-                       result->Input.Region == region_;
+                       result->Input.Region == region_ && result->Input.Data == data_;
   if (!current &&
       !AskYesNo("The pictures show an earlier result: not of the phantom and settings now "
                 "(the computation was cancelled, refused or is still running). Export that "
@@ -962,6 +1131,13 @@ void TformBench::ExportAll() {
 }
 
 void TformBench::UpdateTitle() {
+  QStringList files;
+  for (const std::string& path : {data_.ImagePath, data_.SinogramPath})
+    if (!path.empty()) files << QFileInfo(QString::fromStdString(path)).fileName();
+  if (!files.isEmpty()) {
+    setWindowTitle(QString("%1[*] - Reconstruction bench").arg(files.join(", ")));
+    return;
+  }
   const QString name = phantomFile_.isEmpty() ? QString() : QFileInfo(phantomFile_).fileName();
   setWindowTitle(name.isEmpty() ? QString("Reconstruction bench[*]")
                                 : QString("%1[*] - Reconstruction bench").arg(name));
@@ -1089,13 +1265,19 @@ TPlacement TformBench::PlacementOf(TPicture which) const {
     // A bin as wide as a cell; the views stretched or thinned to the pictures' height.
     const int room = PictureSize(*boxes_[which]).width() - p.Left - PictureMargins(which).right();
     p.Width = std::max(
-        0, std::min<int>(room, static_cast<int>(std::lround(double(p.Columns) * side / kGrid))));
+        0,
+        std::min<int>(room, static_cast<int>(std::lround(double(p.Columns) * side / TruthSide()))));
     if (p.Rows <= 0 || p.Columns <= 0) p.Width = p.Height = 0;
     return WithView(p, zoom_);
   }
-  p.Rows = p.Columns = kGrid;
+  p.Rows = TruthRows();
+  p.Columns = TruthColumns();
   p.Left = PictureMargins(which).left();
   p.Width = side;
+  if (image_) {  // the longer side takes the side; the other keeps the image's proportion
+    p.Width = std::max(1, static_cast<int>(std::lround(double(p.Columns) * side / TruthSide())));
+    p.Height = std::max(1, static_cast<int>(std::lround(double(p.Rows) * side / TruthSide())));
+  }
   return WithView(p, zoom_);
 }
 
@@ -1117,7 +1299,7 @@ TWindowLevel TformBench::ShownWindow(TPicture which) const {
 }
 
 TWindowLevel TformBench::DefaultWindow(TPicture which) const {
-  if (which == pcPhantom) return WindowOver(0, form_.GridMax);
+  if (which == pcPhantom) return WindowOver(0, image_ ? TruthMax(*image_) : form_.GridMax);
   if (which == pcReconstruction && shown_) {
     const auto [low, high] = ValueRange(shown_->Reconstruction);
     if (low <= high) return WindowOver(low, high);  // else no finite value at all
@@ -1154,12 +1336,17 @@ void TformBench::PaintCursor(TCanvas& canvas, const TPlacement& p, TPicture whic
     const TScanGeometry& g = shown_->Input.Settings.Geometry;
     const double x = TProjectionModel::GridCoordinate(0) + fx * kGrid * kStep - kStep / 2;
     const double y = TProjectionModel::GridCoordinate(0) + fy * kGrid * kStep - kStep / 2;
+    // On an image, the point's offset from its centre in pixels.
+    const double px0 = fx * TruthColumns() - TruthColumns() / 2.0;
+    const double py0 = fy * TruthRows() - TruthRows() / 2.0;
     canvas.Pen().SetColor(clAqua);
     for (int view = 0; view < g.Views; ++view) {
-      const double t =
-          (x - TScanGeometry::kCentre) * g.Cos(view) + (y - TScanGeometry::kCentre) * g.Sin(view);
-      const double bin =
-          t / (TScanGeometry::Step() * g.Spacing) + (g.Detectors - 1) / 2.0 - g.Offset;
+      const double bin = image_ ? (px0 * g.Cos(view) + py0 * g.Sin(view)) / g.Spacing +
+                                      (g.Detectors - 1) / 2.0 - g.Offset
+                                : ((x - TScanGeometry::kCentre) * g.Cos(view) +
+                                   (y - TScanGeometry::kCentre) * g.Sin(view)) /
+                                          (TScanGeometry::Step() * g.Spacing) +
+                                      (g.Detectors - 1) / 2.0 - g.Offset;
       const int px = static_cast<int>(std::floor(p.XOfColumn(bin)));
       const int py = static_cast<int>(std::floor(p.YOfRow(view)));
       if (p.ColumnAt(px) < 0 || p.RowAt(py) < 0) continue;
@@ -1187,6 +1374,21 @@ void TformBench::PaintPicture(TPicture which) {
   canvas.Brush().SetColor(clBtnFace);
   const QSize room = PictureSize(*boxes_[which]);
   canvas.FillRect(TRect{0, 0, room.width(), room.height()});
+  if (which == pcPhantom && image_) {
+    // The opened image in the grid's green, over its pixels; no blob applies to it.
+    const double top = TruthMax(*image_);
+    const std::optional<TWindowLevel>& window = window_[pcPhantom];
+    auto green = [&](double v) {
+      return window ? TRgb{0, WindowedLevel(v, *window), 0} : GreenColor(v, top);
+    };
+    PaintArray(canvas, p, [&](int row, int column) { return green(image_->At(row, column)); });
+    const TWindowLevel w = ShownWindow(pcPhantom);
+    PaintColourBar(canvas, p, w.Low(), w.High(), green, LabelsOf(which));
+    PaintGridAxes(canvas, p, LabelsOf(which), true);
+    PaintProfileLine(canvas, p);
+    PaintCursor(canvas, p, which);
+    return;
+  }
   if (which == pcPhantom) {
     const double gridMax = form_.GridMax;
     // The scan of the view under the mouse on the sinogram, over the phantom shrunk to
@@ -1256,7 +1458,7 @@ void TformBench::PaintPicture(TPicture which) {
       const TWindowLevel w = ShownWindow(pcReconstruction);
       PaintColourBar(canvas, p, w.Low(), w.High(), grey, LabelsOf(which));
     }
-    PaintGridAxes(canvas, p, LabelsOf(which));
+    PaintGridAxes(canvas, p, LabelsOf(which), image_.has_value());
     PaintProfileLine(canvas, p);
     PaintRegion(canvas, p, regionDrag_ ? *regionDrag_ : region_);
   } else {
@@ -1265,7 +1467,7 @@ void TformBench::PaintPicture(TPicture which) {
     PaintArray(canvas, p,
                [&](int row, int column) { return DivergingColor(d.At(row, column), limit); });
     PaintDivergingScale(canvas, p, limit, LabelsOf(which));
-    PaintGridAxes(canvas, p, LabelsOf(which));
+    PaintGridAxes(canvas, p, LabelsOf(which), image_.has_value());
     PaintProfileLine(canvas, p);
     PaintRegion(canvas, p, regionDrag_ ? *regionDrag_ : region_);
   }
@@ -1300,6 +1502,8 @@ std::string TformBench::Readout(TPicture which, int x, int y) const {
   const TPlacement p = PlacementOf(which);
   const int column = p.ColumnAt(x), row = p.RowAt(y);
   if (which == pcPhantom) {
+    if (image_)
+      return row < 0 || column < 0 ? "" : CellReadout(column, row, image_->At(row, column));
     const int blob = HandleAt(p, phantom_, x, y);
     if (blob >= 0) return BlobReadout(blob, phantom_[static_cast<std::size_t>(blob)]);
     if (row < 0 || column < 0) return "";
@@ -1399,7 +1603,8 @@ bool TformBench::NudgeSelected(int key, bool shift) {
   const int columns = key == Qt::Key_Left ? -step : key == Qt::Key_Right ? step : 0;
   const int rows = key == Qt::Key_Up ? -step : key == Qt::Key_Down ? step : 0;
   const int blob = tableBlobs->currentRow();
-  if ((columns == 0 && rows == 0) || blob < 0 || blob >= static_cast<int>(phantom_.size()))
+  if (image_ || (columns == 0 && rows == 0) || blob < 0 ||
+      blob >= static_cast<int>(phantom_.size()))
     return false;
   TPhantom after = phantom_;
   after[static_cast<std::size_t>(blob)] =
@@ -1412,7 +1617,7 @@ bool TformBench::NudgeSelected(int key, bool shift) {
 
 void TformBench::HandlePress(int x, int y, bool shift) {
   const TPlacement p = PlacementOf(pcPhantom);
-  const int blob = HandleAt(p, phantom_, x, y);
+  const int blob = image_ ? -1 : HandleAt(p, phantom_, x, y);  // no blob shows on an image
   if (blob < 0) {
     if (const auto pick = PickAt(p, profile_, x, y)) PickProfile(pick->Column, pick->Row);
     return;
@@ -1445,7 +1650,7 @@ void TformBench::HandleRelease() {
 }
 
 bool TformBench::HandleWheel(int notches, int x, int y) {
-  const int blob = HandleAt(PlacementOf(pcPhantom), phantom_, x, y);
+  const int blob = image_ ? -1 : HandleAt(PlacementOf(pcPhantom), phantom_, x, y);
   if (blob < 0) return false;
   TPhantom after = phantom_;
   TPhantomBlob& b = after[static_cast<std::size_t>(blob)];
@@ -1460,8 +1665,8 @@ bool TformBench::HandleWheel(int notches, int x, int y) {
 // Profiles
 
 void TformBench::PickProfile(int ix, int iy) {
-  profile_.Column = std::clamp(ix, 0, kGrid - 1);
-  profile_.Row = std::clamp(iy, 0, kGrid - 1);
+  profile_.Column = std::clamp(ix, 0, TruthColumns() - 1);
+  profile_.Row = std::clamp(iy, 0, TruthRows() - 1);
   UpdateProfiles();
   for (TPicture p : {pcPhantom, pcReconstruction, pcDifference}) boxes_[p]->Invalidate();
 }
@@ -1483,7 +1688,9 @@ void TformBench::PickView(int view) {
 void TformBench::UpdateProfiles() {
   if (!shown_) return;
   const TBenchResult& r = *shown_;
-  const TProfile profile = ProfileOf(profile_, r.Input.Truth, r.Reconstruction);
+  // An image's profile runs over its pixels; the phantom's over the model's x or y.
+  const TProfile profile =
+      ProfileOf(profile_, r.Input.Truth, r.Reconstruction, !r.Input.Data.ImagePath.empty());
   profileChart_->SetTitle(profile.Title);
   profileChart_->Chart().BottomAxis().Title.SetCaption(profile.Axis);
   profileChart_->SetPoints(0, profile.Position, profile.Truth);

@@ -18,6 +18,7 @@
 #include <QUndoStack>
 #include <QWidget>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -152,6 +153,25 @@ class TformBench : public QWidget {
   // Whether the program may end: asks about unsaved changes (and saves when told to).
   bool MayClose();
 
+  // ---- the user's own data, as the export tool's --image and --sinogram take them
+  // Opens an image (NPY, TIFF or the grid CSV, 8 ... 4096 a side) as the truth: it is
+  // scanned and compared with instead of the phantom's grid, and the blobs do not apply.
+  // Refused, with the state kept, for a file the export tool refuses and while the exact
+  // projector is chosen (it scans blobs, not images).
+  void OpenImage();
+  void OpenImageFrom(const QString& path);
+  // Opens a sinogram (NPY, TIFF or the sinogram CSV, with FILE.json when there) that is
+  // reconstructed instead of a scan; without FILE.json it takes the bench's geometry,
+  // whose views and bins it must have. The scan's settings do not apply while it is open.
+  void OpenSinogram();
+  void OpenSinogramFrom(const QString& path);
+  // Drops the opened data: the phantom is scanned and compared with again, with the
+  // profile and region it had before.
+  void BackToPhantom();
+  const TBenchData& Data() const { return data_; }
+  // What the computations compare with: the opened image, else the main window's grid.
+  TArray2D Truth() const;
+
   // ---- settings and computing
   TBenchSettings Settings() const;
   // Sets the controls; one computation follows.
@@ -243,6 +263,10 @@ class TformBench : public QWidget {
   QPushButton* btnRemove = nullptr;
   QPushButton* btnOpen = nullptr;
   QPushButton* btnSave = nullptr;
+  QPushButton* btnOpenImage = nullptr;
+  QPushButton* btnOpenSinogram = nullptr;
+  QPushButton* btnPhantom = nullptr;  // back to the phantom; shown while data is open
+  QLabel* labelData = nullptr;        // what the opened data replaces; shown with it
   QPushButton* btnUndo = nullptr;
   QPushButton* btnRedo = nullptr;
   QPushButton* btnCancel = nullptr;
@@ -287,6 +311,8 @@ class TformBench : public QWidget {
   void customEvent(QEvent* event) override;
 
  private:
+  // The settings the controls hold, before a given sinogram's geometry replaces theirs.
+  TBenchSettings ScanSettings() const;
   void CreateControls();
   QWidget* CreateSettingsPanel();
   void BindImages();
@@ -338,8 +364,22 @@ class TformBench : public QWidget {
   // The ends of a picture's default mapping as a window.
   TWindowLevel DefaultWindow(TPicture which) const;
 
+  // The truth's size in cells, and the larger side (the pictures' scale: 128 for the grid).
+  int TruthColumns() const { return image_ ? image_->Columns : kGridCells; }
+  int TruthRows() const { return image_ ? image_->Rows : kGridCells; }
+  int TruthSide() const { return std::max(TruthColumns(), TruthRows()); }
+  // A state change of the opened data: captions, controls and pictures follow.
+  void DataChanged();
+  static constexpr int kGridCells = 128;
+
   TformMain& form_;
   TPhantom phantom_;
+  TBenchData data_;
+  std::optional<TArray2D> image_;  // the opened image
+  TScanGeometry dataGeometry_;     // the opened sinogram's
+  // The profile and the region before data was opened, for BackToPhantom.
+  TProfilePick profileBefore_;
+  TRegion regionBefore_;
   QUndoStack* undoStack_;  // owned by this window (a QObject child)
   std::string pendingError_;
   bool filling_ = false;  // the table is being refilled: its changes are not edits

@@ -46,6 +46,8 @@ const std::vector<TGestureRow>& MouseAndKeysRows() {
       {"In the bench: Ctrl+Z, or Ctrl+Y or Ctrl+Shift+Z",
        "Undoes or redoes an edit of the phantom"},
       {"In the bench: Ctrl+O or Ctrl+S", "Opens or saves the phantom as a CSV file"},
+      {"In the bench: Ctrl+I, Ctrl+Shift+I; Ctrl+Shift+P",
+       "Opens an image as the truth, or a sinogram to reconstruct; goes back to the phantom"},
       {"In the bench: right click a picture",
        "Copies it, or saves its data as PNG, CSV, NPY or TIFF"},
       {"In the bench: right-drag on the phantom or the reconstruction",

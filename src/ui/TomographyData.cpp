@@ -220,12 +220,7 @@ void ApplyDataOptions(const QCommandLineParser& parser, const std::string& comma
     const std::string path = FileValue(parser, "image");
     RefuseOverwrite(file, path, "image file");
     if (!data.History.empty()) RefuseOverwrite(data.History, path, "image file");
-    data.Image = ReadInput([&] { return ReadImageFile(path); });
-    const TArray2D& image = *data.Image;
-    CheckMagnitudes(image, path);
-    if (image.Columns < 8 || image.Columns > 4096 || image.Rows < 8 || image.Rows > 4096)
-      throw EUsageError(path + ": the image must be from 8 to 4096 pixels on each side, not " +
-                        std::to_string(image.Columns) + " x " + std::to_string(image.Rows));
+    data.Image = ReadImageInput(path);
   }
   bool anglesGiven = set("views") || set("arc");
   if (set("angles")) {
@@ -245,50 +240,17 @@ void ApplyDataOptions(const QCommandLineParser& parser, const std::string& comma
     RefuseOverwrite(file, path, "sinogram file");
     RefuseOverwrite(file, sidecarPath, "sinogram's JSON file");
     if (!data.History.empty()) RefuseOverwrite(data.History, path, "sinogram file");
-    TSinogramCsv sinogram = ReadInput([&] { return ReadSinogramFile(path); });
-    std::optional<TSinogramSidecar> sidecar;
-    if (Exists(sidecarPath))
-      sidecar = ReadInput([&] { return ParseSidecar(ReadFileBytes(sidecarPath), sidecarPath); });
-    CheckMagnitudes(sinogram.Values, path);
-    const int rows = sinogram.Values.Rows, columns = sinogram.Values.Columns;
-    if (sidecar && sidecar->Geometry.Detectors != columns)
-      throw EUsageError(path + " has " + std::to_string(columns) + " bins a view, but " +
-                        sidecarPath + " records " + std::to_string(sidecar->Geometry.Detectors));
-    if (set("detectors") && g.Detectors != columns)
-      throw EUsageError(path + " has " + std::to_string(columns) +
-                        " bins a view, but --detectors is " + std::to_string(g.Detectors));
-    // The angles: the options', else the CSV's own, else the JSON file's, else the
-    // default 180 over 180 degrees.
-    if (!anglesGiven) {
-      if (!sinogram.Angles.empty()) {
-        g.Views = rows;
-        g.Angles = sinogram.Angles;
-      } else if (sidecar) {
-        g.Views = sidecar->Geometry.Views;
-        g.ArcDegrees = sidecar->Geometry.ArcDegrees;
-        g.Angles = sidecar->Geometry.Angles;
-      }
-    }
-    if (g.Views != rows)
-      throw EUsageError(path + " has " + std::to_string(rows) + " views (rows), but there are " +
-                        std::to_string(g.Views) + " angles");
-    g.Detectors = columns;
-    if (sidecar) {
-      if (!spacingGiven) g.Spacing = sidecar->Geometry.Spacing;
-      if (!offsetGiven) g.Offset = sidecar->Geometry.Offset;
-      g.Beam = sidecar->Geometry.Beam;
-      g.SourceDistance = sidecar->Geometry.SourceDistance;
-      g.DetectorDistance = sidecar->Geometry.DetectorDistance;
-      // The reconstruction takes the truth's size: without --image or --grid-size, that of
-      // the image the sinogram was taken of.
-      if (!data.Image && !set("grid-size")) {
-        const TImageSize size = sidecar->Image;
-        if (size.Columns != size.Rows)
-          throw EUsageError(sidecarPath + ": the sinogram was taken of a " +
-                            std::to_string(size.Columns) + " x " + std::to_string(size.Rows) +
-                            " image: give --image (the truth of that size) or --grid-size");
-        study.GridSize = size.Columns;
-      }
+    TSinogramInput sinogram =
+        ReadSinogramInput(path, g, anglesGiven, set("detectors"), spacingGiven, offsetGiven);
+    // The reconstruction takes the truth's size: without --image or --grid-size, that of
+    // the image the sinogram was taken of.
+    if (sinogram.Recorded && !data.Image && !set("grid-size")) {
+      const TImageSize size = *sinogram.Recorded;
+      if (size.Columns != size.Rows)
+        throw EUsageError(sidecarPath + ": the sinogram was taken of a " +
+                          std::to_string(size.Columns) + " x " + std::to_string(size.Rows) +
+                          " image: give --image (the truth of that size) or --grid-size");
+      study.GridSize = size.Columns;
     }
     data.Sinogram = std::move(sinogram.Values);
   }
@@ -301,6 +263,61 @@ void ApplyDataOptions(const QCommandLineParser& parser, const std::string& comma
   } catch (const EInvalidStudyValue& e) {
     throw EUsageError("bad region '" + Value(parser, "region") + "' (" + e.what() + ")");
   }
+}
+
+TArray2D ReadImageInput(const std::string& path) {
+  TArray2D image = ReadInput([&] { return ReadImageFile(path); });
+  CheckMagnitudes(image, path);
+  if (image.Columns < 8 || image.Columns > 4096 || image.Rows < 8 || image.Rows > 4096)
+    throw EUsageError(path + ": the image must be from 8 to 4096 pixels on each side, not " +
+                      std::to_string(image.Columns) + " x " + std::to_string(image.Rows));
+  return image;
+}
+
+TSinogramInput ReadSinogramInput(const std::string& path, TScanGeometry& g, bool anglesGiven,
+                                 bool detectorsGiven, bool spacingGiven, bool offsetGiven) {
+  const std::string sidecarPath = SidecarPath(path);
+  TSinogramCsv sinogram = ReadInput([&] { return ReadSinogramFile(path); });
+  std::optional<TSinogramSidecar> sidecar;
+  if (Exists(sidecarPath))
+    sidecar = ReadInput([&] { return ParseSidecar(ReadFileBytes(sidecarPath), sidecarPath); });
+  CheckMagnitudes(sinogram.Values, path);
+  const int rows = sinogram.Values.Rows, columns = sinogram.Values.Columns;
+  if (sidecar && sidecar->Geometry.Detectors != columns)
+    throw EUsageError(path + " has " + std::to_string(columns) + " bins a view, but " +
+                      sidecarPath + " records " + std::to_string(sidecar->Geometry.Detectors));
+  if (detectorsGiven && g.Detectors != columns)
+    throw EUsageError(path + " has " + std::to_string(columns) +
+                      " bins a view, but --detectors is " + std::to_string(g.Detectors));
+  TSinogramInput input;
+  // The angles: the options', else the CSV's own, else the JSON file's, else the
+  // default 180 over 180 degrees.
+  if (!anglesGiven) {
+    if (!sinogram.Angles.empty()) {
+      g.Views = rows;
+      g.Angles = sinogram.Angles;
+      input.OwnAngles = true;
+    } else if (sidecar) {
+      g.Views = sidecar->Geometry.Views;
+      g.ArcDegrees = sidecar->Geometry.ArcDegrees;
+      g.Angles = sidecar->Geometry.Angles;
+      input.OwnAngles = true;
+    }
+  }
+  if (g.Views != rows)
+    throw EUsageError(path + " has " + std::to_string(rows) + " views (rows), but there are " +
+                      std::to_string(g.Views) + " angles");
+  g.Detectors = columns;
+  if (sidecar) {
+    if (!spacingGiven) g.Spacing = sidecar->Geometry.Spacing;
+    if (!offsetGiven) g.Offset = sidecar->Geometry.Offset;
+    g.Beam = sidecar->Geometry.Beam;
+    g.SourceDistance = sidecar->Geometry.SourceDistance;
+    g.DetectorDistance = sidecar->Geometry.DetectorDistance;
+    input.Recorded = sidecar->Image;
+  }
+  input.Values = std::move(sinogram.Values);
+  return input;
 }
 
 TArray2D TruthImage(const TTomographyData& data, const TStudyOptions& study,

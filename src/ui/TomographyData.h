@@ -52,6 +52,24 @@ bool IsDataOption(const std::string& option);
 void ApplyDataOptions(const QCommandLineParser& parser, const std::string& command,
                       const std::string& file, TStudyOptions& study, TTomographyData& data);
 
+// --image's file read and checked: NPY, TIFF or the grid CSV, 8 ... 4096 pixels a side,
+// every value within 1e100 in magnitude. Raises EUsageError with the reader's line.
+TArray2D ReadImageInput(const std::string& path);
+
+// A sinogram file (NPY, TIFF or the sinogram CSV) read as --sinogram reads it, and
+// `geometry` fitted to it: the angles from the CSV, else from FILE.json when there, unless
+// `anglesGiven`; the bins from the file (which must match the JSON file's, and
+// geometry.Detectors when `detectorsGiven`); the beam, R, D and (unless given) the
+// spacing and offset from the JSON file. The views must match the angles. Raises
+// EUsageError naming the file.
+struct TSinogramInput {
+  TArray2D Values;                     // [view][bin]
+  std::optional<TImageSize> Recorded;  // the image size FILE.json records (none without one)
+  bool OwnAngles = false;              // the angles came from the file or its JSON file
+};
+TSinogramInput ReadSinogramInput(const std::string& path, TScanGeometry& geometry, bool anglesGiven,
+                                 bool detectorsGiven, bool spacingGiven, bool offsetGiven);
+
 // The image a study compares with: --image, or the phantom's `blobs` sampled at the
 // study's grid size.
 TArray2D TruthImage(const TTomographyData& data, const TStudyOptions& study,

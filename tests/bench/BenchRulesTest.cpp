@@ -257,6 +257,19 @@ TEST(BenchConverge, PointsOfTwoInputsNeverMix) {
 // A fan names its geometry in the sinogram's caption; parallel beam's caption is as before.
 // The bins and spacing a beam takes by default are the export tool's (tomo/FanBeam.h).
 // The method's caption names what changes the reconstruction, and only that.
+TEST(BenchTexts, FileNamesAreQuotedForTheShellAndForJson) {
+  const struct {
+    const char* name;
+    std::string shell, json;
+  } rows[] = {{"/a b/c.npy", "'/a b/c.npy'", "\"/a b/c.npy\""},
+              {"it's", "'it'\\''s'", "\"it's\""},
+              {"a\"b\\c\nd", "'a\"b\\c\nd'", "\"a\\\"b\\\\c\\u000ad\""}};
+  for (const auto& r : rows) {
+    EXPECT_EQ(ShellQuoted(r.name), r.shell) << r.name;
+    EXPECT_EQ(JsonString(r.name), r.json) << r.name;
+  }
+}
+
 TEST(BenchTexts, TheMethodsCaptionNamesItsSettings) {
   const struct {
     TReconstructionMethod method;

@@ -822,7 +822,7 @@ TEST(BenchWorker, ANewerInputCancelsTheOlder) {
   TBenchWorker worker(callbacks);
   const auto model = testing::ShowMainWindow();
   // Hours of SIRT: only a cancel ends it.
-  TBenchInput slow{PhantomOf(*model), GridImage(*model), {}, {}};
+  TBenchInput slow{PhantomOf(*model), GridImage(*model), {}, {}, {}};
   slow.Settings.Method = TReconstructionMethod::Sirt;
   slow.Settings.Iterations = 100000;
   TBenchInput fast = slow;
