@@ -325,25 +325,31 @@ namespace {
 
 std::string TickLabel(double value) { return QString::number(value, 'g', 6).toStdString(); }
 
-// An image's axes: the pixels' indices, ticked at the pixels' centres.
-void PaintPixelAxes(TCanvas& canvas, const TPlacement& p, const TTextOut& write, int textHeight) {
+// One axis of a picture: the values from Low to High over its length, PerUnit pixels to a
+// unit, and the pixel a value lands on.
+struct TAxisSpan {
+  double Low, High, PerUnit;
+  std::function<double(double)> At;
+};
+
+// Ticks and labels under the picture (x) and left of it (y), and the axes' names.
+void PaintAxes(TCanvas& canvas, const TPlacement& p, const TTextOut& write, int textHeight,
+               const TAxisSpan& xs, const TAxisSpan& ys) {
   const int bottom = p.Top + p.Height;
-  const double first = p.FirstColumn, firstRow = p.FirstRow;
-  const double columns = Shown(p.ColumnsShown, p.Columns), rows = Shown(p.RowsShown, p.Rows);
-  for (const double c : RoundTicks(first - 0.5, first + columns - 0.5, p.Width / columns, 30)) {
-    const int x = static_cast<int>(std::floor(p.XOfColumn(c)));
+  for (const double v : RoundTicks(xs.Low, xs.High, xs.PerUnit, 30)) {
+    const int x = static_cast<int>(std::floor(xs.At(v)));
     if (x < p.Left || x >= p.Left + p.Width) continue;
     canvas.MoveTo(x, bottom);
     canvas.LineTo(x, bottom + 3);
-    const std::string label = TickLabel(c);
+    const std::string label = TickLabel(v);
     write(x - canvas.TextExtent(label).Width / 2, bottom + 3, label);
   }
-  for (const double r : RoundTicks(firstRow - 0.5, firstRow + rows - 0.5, p.Height / rows, 30)) {
-    const int y = static_cast<int>(std::floor(p.YOfRow(r)));
+  for (const double v : RoundTicks(ys.Low, ys.High, ys.PerUnit, 30)) {
+    const int y = static_cast<int>(std::floor(ys.At(v)));
     if (y < p.Top || y >= bottom) continue;
     canvas.MoveTo(p.Left - 4, y);
     canvas.LineTo(p.Left, y);
-    const std::string label = TickLabel(r);
+    const std::string label = TickLabel(v);
     write(p.Left - 6 - canvas.TextExtent(label).Width, y - textHeight / 2, label);
   }
   write(p.Left - 6 - canvas.TextExtent("y").Width, std::max(0, p.Top - textHeight - 2), "y");
@@ -361,33 +367,21 @@ void PaintGridAxes(TCanvas& canvas, const TPlacement& p, const TTextOut& text, b
   canvas.Pen().SetStyle(TPenStyle::psSolid);
   canvas.Font().SetColor(clWindowText);
   const int textHeight = canvas.TextExtent("0").Height;
-  const int bottom = p.Top + p.Height;
-  if (pixels) {
-    PaintPixelAxes(canvas, p, write, textHeight);
+  const double columns = Shown(p.ColumnsShown, p.Columns), rows = Shown(p.RowsShown, p.Rows);
+  if (pixels) {  // an image's axes: the pixels' indices, ticked at the pixels' centres
+    const double first = p.FirstColumn, firstRow = p.FirstRow;
+    PaintAxes(canvas, p, write, textHeight,
+              {first - 0.5, first + columns - 0.5, p.Width / columns,
+               [&p](double c) { return p.XOfColumn(c); }},
+              {firstRow - 0.5, firstRow + rows - 0.5, p.Height / rows,
+               [&p](double r) { return p.YOfRow(r); }});
     return;
   }
-  const double xPerUnit = p.Width / (Shown(p.ColumnsShown, p.Columns) * kGridStep);
-  for (const double m :
-       RoundTicks(ModelXAt(p, p.Left), ModelXAt(p, p.Left + p.Width), xPerUnit, 30)) {
-    const int x = static_cast<int>(std::floor(XOfModel(p, m)));
-    if (x < p.Left || x >= p.Left + p.Width) continue;
-    canvas.MoveTo(x, bottom);
-    canvas.LineTo(x, bottom + 3);
-    const std::string label = TickLabel(m);
-    write(x - canvas.TextExtent(label).Width / 2, bottom + 3, label);
-  }
-  const double yPerUnit = p.Height / (Shown(p.RowsShown, p.Rows) * kGridStep);
-  for (const double m :
-       RoundTicks(ModelYAt(p, p.Top), ModelYAt(p, p.Top + p.Height), yPerUnit, 30)) {
-    const int y = static_cast<int>(std::floor(YOfModel(p, m)));
-    if (y < p.Top || y >= bottom) continue;
-    canvas.MoveTo(p.Left - 4, y);
-    canvas.LineTo(p.Left, y);
-    const std::string label = TickLabel(m);
-    write(p.Left - 6 - canvas.TextExtent(label).Width, y - textHeight / 2, label);
-  }
-  write(p.Left - 6 - canvas.TextExtent("y").Width, std::max(0, p.Top - textHeight - 2), "y");
-  write(p.Left - 6 - canvas.TextExtent("x").Width, bottom + 3, "x");
+  PaintAxes(canvas, p, write, textHeight,
+            {ModelXAt(p, p.Left), ModelXAt(p, p.Left + p.Width), p.Width / (columns * kGridStep),
+             [&p](double m) { return XOfModel(p, m); }},
+            {ModelYAt(p, p.Top), ModelYAt(p, p.Top + p.Height), p.Height / (rows * kGridStep),
+             [&p](double m) { return YOfModel(p, m); }});
 }
 
 void PaintBinAxis(TCanvas& canvas, const TPlacement& p, const TTextOut& text) {
