@@ -1569,7 +1569,19 @@ void TformBench::BindImages() {
       for (TBenchImageBox* box : boxes_) box->Invalidate();
     };
     // 0 shows the whole array; the arrows pan (on the phantom, with no blob selected).
+    // On the phantom and the reconstruction [ and ] narrow and widen the window, Page Up
+    // and Page Down raise and lower its level, each by a sixteenth of the values' range:
+    // the right-drag's steps, for the keyboard.
     boxes_[i]->OnKey = [this, which](int key, bool shift) {
+      if (which == pcPhantom || which == pcReconstruction) {
+        const int width = key == Qt::Key_BracketLeft ? -16 : key == Qt::Key_BracketRight ? 16 : 0;
+        const int level = key == Qt::Key_PageUp ? 16 : key == Qt::Key_PageDown ? -16 : 0;
+        if (width != 0 || level != 0) {
+          SetWindow(which,
+                    DraggedWindow(ShownWindow(which), width, level, DefaultWindow(which).Width));
+          return true;
+        }
+      }
       if (which == pcPhantom && NudgeSelected(key, shift)) return true;
       if (key == Qt::Key_0) {
         SetView({});

@@ -53,6 +53,8 @@ const std::vector<TGestureRow>& MouseAndKeysRows() {
       {"In the bench: right-drag on the phantom or the reconstruction",
        "Sets its window and level (across: width, up and down: level); Reset window in its menu "
        "goes back"},
+      {"In the bench: [ or ], Page Up or Page Down on the phantom or the reconstruction",
+       "Narrows or widens its window, raises or lowers its level"},
       {"In the bench: Ctrl+W", "Closes the bench; the phantom stays in the main window"},
   };
   return rows;

@@ -594,6 +594,30 @@ TEST_F(Bench, ARightDragSetsTheWindowAndResetGivesTheDefaultBack) {
   EXPECT_EQ(bench->Picture(TformBench::pcReconstruction), before);
 }
 
+// The keyboard's window: [ and ] narrow and widen it, Page Up and Page Down move its
+// level, each by a sixteenth of the default window's width; the sinogram takes none.
+TEST_F(Bench, KeysSetTheWindowAndLevel) {
+  const struct {
+    TformBench::TPicture picture;
+    Qt::Key key;
+    double width, level;  // the change, in default widths
+  } cases[] = {{TformBench::pcPhantom, Qt::Key_BracketRight, 1.0 / 16, 0},
+               {TformBench::pcPhantom, Qt::Key_BracketLeft, -1.0 / 16, 0},
+               {TformBench::pcReconstruction, Qt::Key_PageUp, 0, 1.0 / 16},
+               {TformBench::pcReconstruction, Qt::Key_PageDown, 0, -1.0 / 16}};
+  for (const auto& c : cases) {
+    bench->SetWindow(c.picture, std::nullopt);
+    const TWindowLevel start = bench->ShownWindow(c.picture);
+    QTest::keyClick(bench->Box(c.picture), c.key);
+    ASSERT_TRUE(bench->WindowOf(c.picture)) << c.key;
+    EXPECT_NEAR(bench->WindowOf(c.picture)->Width, start.Width * (1 + c.width), 1e-12) << c.key;
+    EXPECT_NEAR(bench->WindowOf(c.picture)->Level, start.Level + start.Width * c.level, 1e-12)
+        << c.key;
+  }
+  QTest::keyClick(bench->Box(TformBench::pcSinogram), Qt::Key_BracketRight);
+  EXPECT_FALSE(bench->WindowOf(TformBench::pcSinogram));
+}
+
 // At ratio 1 the charts' texts are in their own pictures (the profile chart's blue is
 // its title's alone).
 TEST_F(Bench, ChartTextsAreInTheChartsPicturesAtRatioOne) {
