@@ -109,11 +109,6 @@ QString AskOpenWithDialog(QWidget* parent, const QString& caption, const QString
                                               : "Arrays (*.npy *.tif *.tiff *.csv);;All files (*)");
 }
 
-// The largest value of an image: its green picture's full level, as the export tool's.
-double TruthMax(const TArray2D& image) {
-  return image.Values.empty() ? 0 : *std::max_element(image.Values.begin(), image.Values.end());
-}
-
 QString AskSaveWithDialog(QWidget* parent, const QString& caption, const QString& path) {
   const QString suffix = path.section('.', -1);
   QFileDialog dialog(parent, caption, path,
@@ -936,6 +931,10 @@ void TformBench::OpenPhantomFrom(const QString& path) {
 
 TArray2D TformBench::Truth() const { return image_ ? *image_ : GridImage(form_); }
 
+int TformBench::TruthColumns() const { return image_ ? image_->Columns : kGrid; }
+int TformBench::TruthRows() const { return image_ ? image_->Rows : kGrid; }
+int TformBench::TruthSide() const { return std::max(TruthColumns(), TruthRows()); }
+
 void TformBench::OpenImage() {
   const QString path = AskOpenPath("Open image");
   if (!path.isEmpty()) OpenImageFrom(path);
@@ -964,6 +963,7 @@ void TformBench::OpenImageFrom(const QString& path) {
   } catch (const EInvalidStudyValue&) {
     region_ = TRegion::Whole();
   }
+  imageMax_ = ValueRange(image).second;  // every value is finite: the reader checks
   image_ = std::move(image);
   data_.ImagePath = file;
   lastFolder_ = QFileInfo(path).absolutePath();
@@ -979,7 +979,7 @@ void TformBench::OpenSinogramFrom(const QString& path) {
   TSinogramInput input = ReadSinogramInput(file, geometry, false, !recorded, false, false);
   // The phantom's grid is 128 x 128; a sinogram of another size's scan needs its image.
   if (input.Recorded && !image_ &&
-      (input.Recorded->Columns != kGridCells || input.Recorded->Rows != kGridCells))
+      (input.Recorded->Columns != kGrid || input.Recorded->Rows != kGrid))
     throw Exception(sidecar + ": the sinogram was taken of a " +
                     std::to_string(input.Recorded->Columns) + " x " +
                     std::to_string(input.Recorded->Rows) +
@@ -1299,7 +1299,7 @@ TWindowLevel TformBench::ShownWindow(TPicture which) const {
 }
 
 TWindowLevel TformBench::DefaultWindow(TPicture which) const {
-  if (which == pcPhantom) return WindowOver(0, image_ ? TruthMax(*image_) : form_.GridMax);
+  if (which == pcPhantom) return WindowOver(0, image_ ? imageMax_ : form_.GridMax);
   if (which == pcReconstruction && shown_) {
     const auto [low, high] = ValueRange(shown_->Reconstruction);
     if (low <= high) return WindowOver(low, high);  // else no finite value at all
@@ -1376,7 +1376,7 @@ void TformBench::PaintPicture(TPicture which) {
   canvas.FillRect(TRect{0, 0, room.width(), room.height()});
   if (which == pcPhantom && image_) {
     // The opened image in the grid's green, over its pixels; no blob applies to it.
-    const double top = TruthMax(*image_);
+    const double top = imageMax_;
     const std::optional<TWindowLevel>& window = window_[pcPhantom];
     auto green = [&](double v) {
       return window ? TRgb{0, WindowedLevel(v, *window), 0} : GreenColor(v, top);

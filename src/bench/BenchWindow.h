@@ -18,7 +18,6 @@
 #include <QUndoStack>
 #include <QWidget>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -365,17 +364,17 @@ class TformBench : public QWidget {
   TWindowLevel DefaultWindow(TPicture which) const;
 
   // The truth's size in cells, and the larger side (the pictures' scale: 128 for the grid).
-  int TruthColumns() const { return image_ ? image_->Columns : kGridCells; }
-  int TruthRows() const { return image_ ? image_->Rows : kGridCells; }
-  int TruthSide() const { return std::max(TruthColumns(), TruthRows()); }
+  int TruthColumns() const;
+  int TruthRows() const;
+  int TruthSide() const;
   // A state change of the opened data: captions, controls and pictures follow.
   void DataChanged();
-  static constexpr int kGridCells = 128;
 
   TformMain& form_;
   TPhantom phantom_;
   TBenchData data_;
   std::optional<TArray2D> image_;  // the opened image
+  double imageMax_ = 0;            // its largest value: its green picture's full level
   TScanGeometry dataGeometry_;     // the opened sinogram's
   // The profile and the region before data was opened, for BackToPhantom.
   TProfilePick profileBefore_;
