@@ -12,6 +12,7 @@
 #include "model/ProjectionModel.h"
 #include "tomo/Memory.h"
 #include "tomo/Study.h"
+#include "tomo/Wide.h"
 #include "ui/GridImage.h"
 
 namespace {
@@ -217,12 +218,19 @@ BENCHMARK(BM_LargeCgls)->Apply(LargeIterativeCases);
 // its grid sinogram (the views over a half turn, bins one pixel apart), FBP onto the same
 // size and the metrics, after one blob moved; with every processor. 128^2 x 180 views x
 // 182 bins is the bench's default, 256^2 x 360 x 363 four times its work.
+// The fourth argument is the interpolation loops' lanes: 8 (AVX-512), 4 (AVX2) or 1 (the
+// plain loops), each as wide as the processor allows; all give the same doubles, so the
+// rows compare the widths in one sitting.
 void BM_EditChainAtSize(benchmark::State& state) {
   auto blobs = ModelBlobs(*Phantom());
   const int size = static_cast<int>(state.range(0));
   const TScanGeometry geometry{.Views = static_cast<int>(state.range(1)),
                                .ArcDegrees = 180,
                                .Detectors = static_cast<int>(state.range(2))};
+  const int lanes = static_cast<int>(state.range(3));
+  wide::SetLevel(lanes >= 8   ? wide::TLevel::Eight
+                 : lanes >= 4 ? wide::TLevel::Four
+                              : wide::TLevel::Plain);
   double step = 0.01;
   for (auto _ : state) {
     blobs[1].MX += step;
@@ -232,11 +240,12 @@ void BM_EditChainAtSize(benchmark::State& state) {
     const TArray2D reconstruction = ReconstructFbp(sinogram, geometry, {}, {size, size}, {}, 0);
     benchmark::DoNotOptimize(CompareImages(reconstruction, truth).Ssim);
   }
+  wide::Enable(true);
 }
 BENCHMARK(BM_EditChainAtSize)
-    ->ArgNames({"size", "views", "bins"})
-    ->Args({128, 180, 182})
-    ->Args({256, 360, 363})
+    ->ArgNames({"size", "views", "bins", "lanes"})
+    ->ArgsProduct({{128}, {180}, {182}, {8, 4, 1}})
+    ->ArgsProduct({{256}, {360}, {363}, {8, 4, 1}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

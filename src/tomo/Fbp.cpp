@@ -113,17 +113,44 @@ __attribute__((target("avx2"))) void AccumulateRowWide(double* __restrict row,
   }
   AccumulateRowPlain(row, q, base, c, middle, ix, end);
 }
+
+// Eight grid points at a time, the rest as above; q[0 .. readable) may be read.
+__attribute__((target("avx512f"))) void AccumulateRowWide8(double* __restrict row,
+                                                           const double* __restrict q, double base,
+                                                           double c, double middle, int begin,
+                                                           int end, std::ptrdiff_t readable) {
+  const __m512d slope = _mm512_set1_pd(c);
+  const __m512d offset = _mm512_set1_pd(base);
+  __m512d x = _mm512_add_pd(_mm512_set1_pd(begin - middle), _mm512_setr_pd(0, 1, 2, 3, 4, 5, 6, 7));
+  const __m512d eight = _mm512_set1_pd(8);
+  // The lowest position's lane: the first where the positions grow, else the last.
+  const int lane = c >= 0 ? 0 : 7;
+  int ix = begin;
+  for (; ix + 8 <= end; ix += 8) {
+    const __m512d u = _mm512_add_pd(offset, _mm512_mul_pd(x, slope));
+    const int lowest = static_cast<int>(base + (ix + lane - middle) * c);
+    _mm512_storeu_pd(row + ix, _mm512_add_pd(_mm512_loadu_pd(row + ix),
+                                             wide::Interpolate8(q, u, lowest, readable)));
+    x = _mm512_add_pd(x, eight);
+  }
+  AccumulateRowWide(row, q, base, c, middle, ix, end);
+}
 #endif
 
 void AccumulateRow(double* row, const double* q, double base, double c, double middle, int begin,
-                   int end, bool wideLoop) {
+                   int end, wide::TLevel level, std::ptrdiff_t readable) {
 #ifdef QUARVEL_WIDE_LOOPS
-  if (wideLoop) {
+  if (level == wide::TLevel::Eight) {
+    AccumulateRowWide8(row, q, base, c, middle, begin, end, readable);
+    return;
+  }
+  if (level == wide::TLevel::Four) {
     AccumulateRowWide(row, q, base, c, middle, begin, end);
     return;
   }
 #endif
-  (void)wideLoop;
+  (void)level;
+  (void)readable;
   AccumulateRowPlain(row, q, base, c, middle, begin, end);
 }
 
@@ -317,7 +344,7 @@ TArray2D ReconstructFbp(const TArrayView& sinogram, const TScanGeometry& geometr
   const double centre = ((detectors - 1) / 2.0 - geometry.Offset) + pad;
   const double middleX = (size.Columns - 1) / 2.0, middleY = (size.Rows - 1) / 2.0;
   TArray2D image(size.Rows, size.Columns);
-  const bool wideLoop = wide::Enabled();
+  const wide::TLevel level = wide::Level();
   const double lastSafe = stride - 1;  // a position below it reads inside the view
   ParallelRanges(size.Rows, threads, [&](int begin, int end) {
     for (int first = 0; first < views && !StopRequested(stop); first += kViewBlock) {
@@ -335,7 +362,7 @@ TArray2D ReconstructFbp(const TArrayView& sinogram, const TScanGeometry& geometr
           if (!(u0 >= 0 && u0 < lastSafe && u1 >= 0 && u1 < lastSafe))
             RowSpan(base, c, middleX, size.Columns, detectors, pad, from, to);
           AccumulateRow(&image.At(iy, 0), &filtered[std::size_t(k) * stride], base, c, middleX,
-                        from, to, wideLoop);
+                        from, to, level, std::ptrdiff_t(views - k) * stride);
         }
       }
     }

@@ -43,17 +43,42 @@ __attribute__((target("avx2"))) void AccumulateLineWide(double* __restrict out,
   }
   for (; j < last; ++j) AccumulateBin(out, start, line, d, j);
 }
+
+// Eight bins at a time, the rest as above; line[0 .. readable) may be read.
+__attribute__((target("avx512f"))) void AccumulateLineWide8(double* __restrict out,
+                                                            const double* __restrict start,
+                                                            const double* __restrict line, double d,
+                                                            int first, int last,
+                                                            std::ptrdiff_t readable) {
+  const __m512d shift = _mm512_set1_pd(d);
+  const __m512d pad = _mm512_set1_pd(kPad);
+  // The lowest position's lane: the first where the positions grow, else the last.
+  const int lane = last - first >= 2 && start[first + 1] < start[first] ? 7 : 0;
+  int j = first;
+  for (; j + 8 <= last; j += 8) {
+    const __m512d x = _mm512_add_pd(_mm512_sub_pd(_mm512_loadu_pd(start + j), shift), pad);
+    const int lowest = static_cast<int>((start[j + lane] - d) + kPad);
+    _mm512_storeu_pd(out + j, _mm512_add_pd(_mm512_loadu_pd(out + j),
+                                            wide::Interpolate8(line, x, lowest, readable)));
+  }
+  AccumulateLineWide(out, start, line, d, j, last);
+}
 #endif
 
 void AccumulateLine(double* out, const double* start, const double* line, double d, int first,
-                    int last, bool wideLoop) {
+                    int last, wide::TLevel level, std::ptrdiff_t readable) {
 #ifdef QUARVEL_WIDE_LOOPS
-  if (wideLoop) {
+  if (level == wide::TLevel::Eight) {
+    AccumulateLineWide8(out, start, line, d, first, last, readable);
+    return;
+  }
+  if (level == wide::TLevel::Four) {
     AccumulateLineWide(out, start, line, d, first, last);
     return;
   }
 #endif
-  (void)wideLoop;
+  (void)level;
+  (void)readable;
   AccumulateLinePlain(out, start, line, d, first, last);
 }
 
@@ -154,7 +179,7 @@ void ProjectView(const TLines& image, const TView& view, double* out) {
   const std::size_t lineLength = std::size_t(view.Length) + 2 * kPad;
   const int detectors = static_cast<int>(view.Start.size());
   const double* start = view.Start.data();
-  const bool wideLoop = wide::Enabled();
+  const wide::TLevel level = wide::Level();
   std::fill(out, out + detectors, 0.0);
   for (int l = 0; l < view.Lines; ++l) {
     int first = 0, last = 0;
@@ -172,7 +197,8 @@ void ProjectView(const TLines& image, const TView& view, double* out) {
         out[j] = static_cast<double>(static_cast<long double>(out[j]) + v);
       }
     } else {
-      AccumulateLine(out, start, line, d, first, last, wideLoop);
+      AccumulateLine(out, start, line, d, first, last, level,
+                     std::ptrdiff_t(view.Lines - l) * std::ptrdiff_t(lineLength));
     }
   }
   for (int j = 0; j < detectors; ++j) out[j] /= view.Dominant;

@@ -1,27 +1,34 @@
 #include "tomo/Wide.h"
 
+#include <algorithm>
 #include <atomic>
 
 namespace quarvel::wide {
 namespace {
 
-bool Supported() {
+TLevel Widest() {
 #ifdef QUARVEL_WIDE_LOOPS
-  return __builtin_cpu_supports("avx2");
-#else
-  return false;
+  if (__builtin_cpu_supports("avx512f")) return TLevel::Eight;
+  if (__builtin_cpu_supports("avx2")) return TLevel::Four;
 #endif
+  return TLevel::Plain;
 }
 
-std::atomic<bool>& Switch() {
-  static std::atomic<bool> on{Supported()};
-  return on;
+std::atomic<TLevel>& Switch() {
+  static std::atomic<TLevel> level{Widest()};
+  return level;
 }
 
 }  // namespace
 
-bool Enabled() { return Switch().load(std::memory_order_relaxed); }
+TLevel Level() { return Switch().load(std::memory_order_relaxed); }
 
-void Enable(bool on) { Switch().store(on && Supported(), std::memory_order_relaxed); }
+bool Enabled() { return Level() != TLevel::Plain; }
+
+void SetLevel(TLevel level) {
+  Switch().store(std::min(level, Widest()), std::memory_order_relaxed);
+}
+
+void Enable(bool on) { SetLevel(on ? Widest() : TLevel::Plain); }
 
 }  // namespace quarvel::wide

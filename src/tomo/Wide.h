@@ -1,22 +1,30 @@
 #pragma once
 // The wide versions of the interpolation loops (Joseph's projector, the back-projection):
-// four points at a time with AVX2, chosen at run time where the processor has it. A wide
-// loop computes every point with the same operations in the same order as the plain loop
-// (no fused multiply-add), so both give the same doubles; the plain loop serves every
-// other processor.
+// four points at a time with AVX2, or eight with AVX-512, chosen at run time where the
+// processor has them. A wide loop computes every point with the same operations in the
+// same order as the plain loop (no fused multiply-add), so every level gives the same
+// doubles; the plain loop serves every other processor.
 
 #if defined(__x86_64__) || defined(__i386__)
 #define QUARVEL_WIDE_LOOPS 1
 #include <immintrin.h>
+
+#include <cstddef>
 #endif
 
 namespace quarvel::wide {
 
-// Whether the interpolation loops take their wide versions: the processor has AVX2 and
-// they were not switched off.
+// How wide the loops run: the plain loops, four lanes (AVX2) or eight (AVX-512).
+enum class TLevel { Plain, Four, Eight };
+
+// The widest level the processor has, as the loops run unless it was lowered.
+TLevel Level();
+// Whether the interpolation loops take a wide version (Level() is Four or Eight).
 bool Enabled();
-// Switches the wide versions off (false) or on again where the processor has them. For
-// comparing both versions; not meant to change while a stage runs.
+// Runs the loops at `level`, or at the widest the processor has if it has not that one.
+// For comparing the levels; not meant to change while a stage runs.
+void SetLevel(TLevel level);
+// SetLevel(the widest the processor has) when on, else SetLevel(Plain).
 void Enable(bool on);
 
 #ifdef QUARVEL_WIDE_LOOPS
@@ -38,6 +46,39 @@ __attribute__((target("avx2"))) inline __m256d Interpolate4(const double* v, __m
   const __m256d right = _mm256_unpackhi_pd(even, odd);
   const __m256d weight = _mm256_sub_pd(_mm256_set1_pd(1.0), f);
   return _mm256_add_pd(_mm256_mul_pd(weight, left), _mm256_mul_pd(f, right));
+}
+
+// The same at eight positions x, where v[0 .. readable) may be read. The positions of a
+// line's or a row's neighbouring points lie close together (a cell or two apart), so
+// their cells usually fit one window of 16 doubles from the lowest: two plain loads and
+// two lane permutations then take the place of sixteen scattered reads. For example,
+// cells 40, 41, 43, 44, 45, 47, 48, 50 read v[40 .. 56), and lane 2 takes element 3 as
+// its left value and element 4 as its right. `lowest` is the lowest lane's cell, which
+// the caller knows from the way its positions run. Positions farther apart, a window
+// that would pass `readable`, or a `lowest` that is not the lowest cell send the lanes to
+// be gathered one by one; both ways read the same values.
+__attribute__((target("avx512f"))) inline __m512d Interpolate8(const double* v, __m512d x,
+                                                               int lowest,
+                                                               std::ptrdiff_t readable) {
+  // The zeroing forms under a full mask: GCC 12's plain forms start from an undefined
+  // register, which it then warns may be used uninitialised.
+  constexpr __mmask8 kAll = 0xFF;
+  const __m256i cells = _mm512_maskz_cvttpd_epi32(kAll, x);
+  const __m512d f = _mm512_sub_pd(x, _mm512_maskz_cvtepi32_pd(kAll, cells));
+  const __m512i offsets =
+      _mm512_maskz_cvtepi32_epi64(kAll, _mm256_sub_epi32(cells, _mm256_set1_epi32(lowest)));
+  __m512d left, right;
+  if (_mm512_cmpgt_epu64_mask(offsets, _mm512_set1_epi64(14)) == 0 && lowest >= 0 &&
+      lowest + std::ptrdiff_t{16} <= readable) {
+    const __m512d low = _mm512_loadu_pd(v + lowest), high = _mm512_loadu_pd(v + lowest + 8);
+    left = _mm512_permutex2var_pd(low, offsets, high);
+    right = _mm512_permutex2var_pd(low, _mm512_add_epi64(offsets, _mm512_set1_epi64(1)), high);
+  } else {
+    left = _mm512_mask_i32gather_pd(_mm512_setzero_pd(), kAll, cells, v, 8);
+    right = _mm512_mask_i32gather_pd(_mm512_setzero_pd(), kAll, cells, v + 1, 8);
+  }
+  const __m512d weight = _mm512_sub_pd(_mm512_set1_pd(1.0), f);
+  return _mm512_add_pd(_mm512_mul_pd(weight, left), _mm512_mul_pd(f, right));
 }
 #endif
 

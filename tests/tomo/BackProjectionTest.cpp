@@ -123,14 +123,17 @@ TEST(BackProjection, WideLoopsGiveThePlainBitsForAnySize) {
   for (const TCase& c : kCases) {
     SCOPED_TRACE(c.Name);
     const TArray2D x = RandomArray(c.Size.Rows, c.Size.Columns, 4);
-    TArray2D results[2][2];
-    for (int plain = 0; plain < 2; ++plain) {
-      wide::Enable(plain == 0);
-      results[plain][0] = ProjectGrid(x, c.Geometry);
-      results[plain][1] = ReconstructFbp(results[plain][0], c.Geometry, {}, c.Size);
+    TArray2D results[3][2];
+    for (wide::TLevel level : {wide::TLevel::Plain, wide::TLevel::Four, wide::TLevel::Eight}) {
+      wide::SetLevel(level);
+      TArray2D* r = results[int(level)];
+      r[0] = ProjectGrid(x, c.Geometry);
+      r[1] = ReconstructFbp(r[0], c.Geometry, {}, c.Size);
     }
-    EXPECT_TRUE(SameBits(results[0][0], results[1][0])) << "sinogram";
-    EXPECT_TRUE(SameBits(results[0][1], results[1][1])) << "FBP";
+    for (int level : {1, 2}) {
+      EXPECT_TRUE(SameBits(results[0][0], results[level][0])) << "sinogram, level " << level;
+      EXPECT_TRUE(SameBits(results[0][1], results[level][1])) << "FBP, level " << level;
+    }
   }
   wide::Enable(true);
 }

@@ -211,9 +211,11 @@ bool SameBits(const TArray2D& a, const TArray2D& b) {
          std::memcmp(a.Values.data(), b.Values.data(), a.Values.size() * sizeof(double)) == 0;
 }
 
-// The wide loops must give the plain loops' doubles bit for bit: a noisy image (every
-// lane sees different values), geometries whose bins start and end anywhere in a block of
-// four, views on the axes and at 45 degrees, and bins far beyond the grid.
+// Every width of the loops must give the plain loops' doubles bit for bit: a noisy image
+// (every lane sees different values), geometries whose bins start and end anywhere in a
+// block of eight, views on the axes and at 45 degrees, bins far beyond the grid, and bins
+// so wide or so narrow that eight neighbouring positions no longer fit one window of
+// cells (the eight-lane loops then gather them one by one).
 TEST(WideLoops, GiveThePlainLoopsBitsForEveryGeometry) {
   struct TRow {
     const char* Name;
@@ -225,6 +227,8 @@ TEST(WideLoops, GiveThePlainLoopsBitsForEveryGeometry) {
       {"uneven arc, odd bins", {.Views = 37, .ArcDegrees = 123, .Detectors = 131}},
       {"bins far beyond the grid", {.Views = 8, .Detectors = 601}},
       {"two bins", {.Views = 5, .ArcDegrees = 10, .Detectors = 2}},
+      {"bins of 2.5 cells", {.Views = 23, .Detectors = 77, .Spacing = 2.5}},
+      {"bins of 0.3 cells", {.Views = 23, .Detectors = 611, .Spacing = 0.3}},
   };
   std::mt19937_64 random(11);
   std::uniform_real_distribution<double> value(0, 1);
@@ -234,23 +238,32 @@ TEST(WideLoops, GiveThePlainLoopsBitsForEveryGeometry) {
   if (!wide::Enabled()) GTEST_SKIP() << "the processor has no AVX2";
   TIterativeOptions sirt;
   sirt.Iterations = 2;
+  struct TResults {
+    TArray2D Sinogram, Fbp, Sirt;
+    double Ssim = 0;
+  };
+  const auto run = [&](const TScanGeometry& geometry, wide::TLevel level) {
+    wide::SetLevel(level);
+    TResults r;
+    r.Sinogram = ProjectGrid(image, geometry);
+    r.Fbp = ReconstructFbp(r.Sinogram, geometry, {}, {});
+    r.Sirt = ReconstructIterative(r.Sinogram, geometry, sirt, {});
+    r.Ssim = StructuralSimilarity(r.Fbp, image, 1);
+    return r;
+  };
   for (const TRow& row : rows) {
     SCOPED_TRACE(row.Name);
-    TArray2D results[2][3];
-    double ssim[2];
-    for (int plain = 0; plain < 2; ++plain) {
-      wide::Enable(plain == 0);
-      results[plain][0] = ProjectGrid(image, row.Geometry);
-      results[plain][1] = ReconstructFbp(results[plain][0], row.Geometry, {}, {});
-      results[plain][2] = ReconstructIterative(results[plain][0], row.Geometry, sirt, {});
-      ssim[plain] = StructuralSimilarity(results[plain][1], image, 1);
+    const TResults plain = run(row.Geometry, wide::TLevel::Plain);
+    for (wide::TLevel level : {wide::TLevel::Four, wide::TLevel::Eight}) {
+      SCOPED_TRACE(level == wide::TLevel::Four ? "four lanes" : "eight lanes");
+      const TResults wide = run(row.Geometry, level);
+      // The same bits are the claim, not the same value.
+      // NOLINTNEXTLINE(bugprone-suspicious-memory-comparison)
+      EXPECT_EQ(std::memcmp(&plain.Ssim, &wide.Ssim, sizeof(double)), 0) << "SSIM";
+      EXPECT_TRUE(SameBits(plain.Sinogram, wide.Sinogram)) << "sinogram";
+      EXPECT_TRUE(SameBits(plain.Fbp, wide.Fbp)) << "FBP";
+      EXPECT_TRUE(SameBits(plain.Sirt, wide.Sirt)) << "SIRT";
     }
-    // The same bits are the claim, not the same value.
-    // NOLINTNEXTLINE(bugprone-suspicious-memory-comparison)
-    EXPECT_EQ(std::memcmp(&ssim[0], &ssim[1], sizeof(double)), 0) << "SSIM";
-    EXPECT_TRUE(SameBits(results[0][0], results[1][0])) << "sinogram";
-    EXPECT_TRUE(SameBits(results[0][1], results[1][1])) << "FBP";
-    EXPECT_TRUE(SameBits(results[0][2], results[1][2])) << "SIRT";
   }
   wide::Enable(true);  // as the program runs
 }
