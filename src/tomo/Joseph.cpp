@@ -174,6 +174,25 @@ void TView::Bins(int line, int& first, int& last) const {
   while (last > first && !inside(last - 1)) --last;
 }
 
+void TView::NextBins(int line, int& first, int& last) const {
+  if (first < last) {
+    const double low = kPad - 1, high = kPad + Length;
+    const auto inside = [&](int j) {
+      const double x = Position(line, j);
+      return x > low && x < high;
+    };
+    const int detectors = static_cast<int>(Start.size());
+    while (first > 0 && inside(first - 1)) --first;
+    while (first < last && !inside(first)) ++first;
+    while (last < detectors && inside(last)) ++last;
+    while (last > first && !inside(last - 1)) --last;
+    // Bins first and last - 1 lie inside and their outer neighbours do not: the bins
+    // inside being one run (the positions are monotonic in j), that run is the line's.
+    if (first < last) return;
+  }
+  Bins(line, first, last);
+}
+
 void ProjectView(const TLines& image, const TView& view, double* out) {
   const double* lines = view.AlongRows ? image.Rows.data() : image.Columns.data();
   const std::size_t lineLength = std::size_t(view.Length) + 2 * kPad;
@@ -181,9 +200,9 @@ void ProjectView(const TLines& image, const TView& view, double* out) {
   const double* start = view.Start.data();
   const wide::TLevel level = wide::Level();
   std::fill(out, out + detectors, 0.0);
+  int first = 0, last = 0;
   for (int l = 0; l < view.Lines; ++l) {
-    int first = 0, last = 0;
-    view.Bins(l, first, last);
+    view.NextBins(l, first, last);
     const double d = (l - view.LineMiddle) * view.Slope;
     const double* line = lines + std::size_t(l) * lineLength;
     if (view.OnAxis) {
@@ -239,9 +258,9 @@ void BackProjectView(const TView& view, const double* values, int lineBegin, int
   const int detectors = static_cast<int>(view.Start.size());
   std::vector<double> scaled(static_cast<std::size_t>(detectors));
   for (int j = 0; j < detectors; ++j) scaled[std::size_t(j)] = values[j] / view.Dominant;
+  int first = 0, last = 0;
   for (int l = lineBegin; l < lineEnd; ++l) {
-    int first = 0, last = 0;
-    view.Bins(l, first, last);
+    view.NextBins(l, first, last);
     const double d = (l - view.LineMiddle) * view.Slope;
     double* line = lines + std::size_t(l) * lineLength;
     if (weights)

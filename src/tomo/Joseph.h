@@ -88,6 +88,10 @@ struct TView {
   // that reach a cell of the line. Every position of a bin in the range, shifted by
   // kPad, falls on [kPad - 1, kPad + Length], so its two cells lie inside the line.
   void Bins(int line, int& first, int& last) const;
+  // The same, where first and last hold a neighbouring line's bins on entry: they are
+  // walked to this line's, a step or two where the bins are not much narrower than a
+  // cell, and checked; an empty range (on entry or after the walk) is found by Bins.
+  void NextBins(int line, int& first, int& last) const;
   // The position of bin j on line l, shifted by kPad, as the loops compute it.
   double Position(int line, int j) const { return (Start[j] - (line - LineMiddle) * Slope) + kPad; }
 };

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "TomoFixtures.h"
+#include "tomo/Joseph.h"
 #include "tomo/Projectors.h"
 #include "tomo/Reconstruction.h"
 #include "tomo/Wide.h"
@@ -167,6 +168,31 @@ TEST(BackProjection, ReadsAnyLayoutThroughItsView) {
   for (int r = 0; r < x.Rows; ++r)
     for (int col = 0; col < x.Columns; ++col) transposed.At(col, r) = x.At(r, col);
   EXPECT_EQ(ProjectGrid(xColumns, c.Geometry), ProjectGrid(transposed, c.Geometry));
+}
+
+// The loops walk each line's bins from the line before's; the walk must end on the bins
+// the full search finds, on every line of every view, also where the bins are far
+// narrower or wider than a cell or the detector misses the image.
+TEST(BackProjection, WalkingFromTheLineBeforeFindsTheSameBins) {
+  std::vector<TCase> cases(std::begin(kCases), std::end(kCases));
+  cases.push_back({"tiny spacing, off-centre", {20, 13}, Uniform(9, 180, 50, 1e-9, 40)});
+  cases.push_back({"offset beyond the image", {20, 13}, Uniform(9, 180, 10, 3, 10)});
+  cases.push_back({"huge spacing, all bins", {20, 13}, Uniform(9, 360, 10000, 1e12, -9999)});
+  cases.push_back({"narrow bins, few", {64, 64}, Uniform(13, 180, 40, 0.2, 7)});
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    for (int k = 0; k < c.Geometry.Views; ++k) {
+      const joseph::TView view(c.Geometry, k, c.Size);
+      int first = 0, last = 0;
+      for (int l = 0; l < view.Lines; ++l) {
+        view.NextBins(l, first, last);
+        int expectedFirst = 0, expectedLast = 0;
+        view.Bins(l, expectedFirst, expectedLast);
+        ASSERT_EQ(first, expectedFirst) << "view " << k << ", line " << l;
+        ASSERT_EQ(last, expectedLast) << "view " << k << ", line " << l;
+      }
+    }
+  }
 }
 
 // Bins far off the image, bins much smaller or much larger than a pixel: every stage
