@@ -109,12 +109,20 @@ double RootMeanSquare(const TArrayView& a, const TArrayView& b, const TRegion& r
                       double largest, std::size_t count) {
   const int exponent = std::isfinite(largest) && largest > 0x1p500 ? std::ilogb(largest) + 1 : 0;
   double squares = 0;
-  for (int r = 0; r < b.Rows; ++r)
-    for (int c = 0; c < b.Columns; ++c)
-      if (Inside(region, c, r, b.Columns, b.Rows)) {
-        const double d = std::ldexp(a.At(r, c) - b.At(r, c), -exponent);
-        squares += d * d;
-      }
+  // Scaling by 2^0 changes nothing, not even a NaN or an infinity: the usual case skips
+  // the call per pixel.
+  const auto add = [&](auto scale) {
+    for (int r = 0; r < b.Rows; ++r)
+      for (int c = 0; c < b.Columns; ++c)
+        if (Inside(region, c, r, b.Columns, b.Rows)) {
+          const double d = scale(a.At(r, c) - b.At(r, c));
+          squares += d * d;
+        }
+  };
+  if (exponent == 0)
+    add([](double d) { return d; });
+  else
+    add([&](double d) { return std::ldexp(d, -exponent); });
   return std::ldexp(std::sqrt(squares / double(count)), exponent);
 }
 
