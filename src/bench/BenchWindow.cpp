@@ -1374,48 +1374,37 @@ void TformBench::PaintPicture(TPicture which) {
   canvas.Brush().SetColor(clBtnFace);
   const QSize room = PictureSize(*boxes_[which]);
   canvas.FillRect(TRect{0, 0, room.width(), room.height()});
-  if (which == pcPhantom && image_) {
-    // The opened image in the grid's green, over its pixels; no blob applies to it.
-    const double top = imageMax_;
-    const std::optional<TWindowLevel>& window = window_[pcPhantom];
-    auto green = [&](double v) {
-      return window ? TRgb{0, WindowedLevel(v, *window), 0} : GreenColor(v, top);
-    };
-    PaintArray(canvas, p, [&](int row, int column) { return green(image_->At(row, column)); });
-    const TWindowLevel w = ShownWindow(pcPhantom);
-    PaintColourBar(canvas, p, w.Low(), w.High(), green, LabelsOf(which));
-    PaintGridAxes(canvas, p, LabelsOf(which), true);
-    PaintProfileLine(canvas, p);
-    PaintCursor(canvas, p, which);
-    return;
-  }
   if (which == pcPhantom) {
-    const double gridMax = form_.GridMax;
-    // The scan of the view under the mouse on the sinogram, over the phantom shrunk to
-    // show it whole.
+    // The truth in the grid's green: the blobs' grid, or the opened image over its pixels.
+    // The scan of the view under the mouse on the sinogram is drawn over it shrunk to show
+    // it whole.
+    const double top = image_ ? imageMax_ : form_.GridMax;
     const TScanGeometry* g = shown_ ? &shown_->Input.Settings.Geometry : nullptr;
     const bool scan = beamAt_ && g && beamAt_->first < g->Views && beamAt_->second < g->Detectors;
     const TPlacement shown = scan ? ScanPlacement(*g, p) : p;
     const std::optional<TWindowLevel>& window = window_[pcPhantom];
     auto green = [&](double v) {
-      return window ? TRgb{0, WindowedLevel(v, *window), 0} : GreenColor(v, gridMax);
+      return window ? TRgb{0, WindowedLevel(v, *window), 0} : GreenColor(v, top);
     };
     PaintArray(canvas, shown, [&](int row, int column) {
-      return green(form_.Grid[static_cast<std::size_t>(column)][static_cast<std::size_t>(row)]);
+      return green(
+          image_ ? image_->At(row, column)
+                 : form_.Grid[static_cast<std::size_t>(column)][static_cast<std::size_t>(row)]);
     });
     const TWindowLevel w = ShownWindow(pcPhantom);
     PaintColourBar(canvas, p, w.Low(), w.High(), green, LabelsOf(which));
-    PaintGridAxes(canvas, shown, LabelsOf(which));
+    PaintGridAxes(canvas, shown, LabelsOf(which), image_.has_value());
     if (scan) {
       PaintBeam(canvas, BeamDrawing(*g, beamAt_->first, beamAt_->second, shown),
                 TRect{0, 0, room.width(), room.height()}, LabelsOf(which));
       return;
     }
-    for (const TPhantomBlob& b : phantom_)
-      if (b.Enabled && std::isfinite(b.MX) && std::isfinite(b.MY)) {
-        const TPoint h = HandlePixel(p, b);
-        if (p.ColumnAt(h.X) >= 0 && p.RowAt(h.Y) >= 0) PaintHandle(canvas, h.X, h.Y);
-      }
+    if (!image_)  // no blob applies to an image
+      for (const TPhantomBlob& b : phantom_)
+        if (b.Enabled && std::isfinite(b.MX) && std::isfinite(b.MY)) {
+          const TPoint h = HandlePixel(p, b);
+          if (p.ColumnAt(h.X) >= 0 && p.RowAt(h.Y) >= 0) PaintHandle(canvas, h.X, h.Y);
+        }
     PaintProfileLine(canvas, p);
     PaintCursor(canvas, p, which);
     return;

@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMouseEvent>
+#include <QApplication>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QComboBox>
@@ -195,6 +197,34 @@ TEST_F(BenchData, ARefusedFileChangesNothingAndBackToThePhantomGivesItsBytes) {
   Export(dir.filePath("given"));
   bench->BackToPhantom();
   EXPECT_EQ(Export(dir.filePath("again")), before);
+}
+
+// The mouse over the sinogram draws its view's scan over an opened image as over the
+// phantom: the rays in orange and yellow across the image's picture, gone with the mouse.
+TEST_F(BenchData, TheSinogramsScanIsDrawnOverAnOpenedImage) {
+  bench->OpenImageFrom(Write("image.npy", NpyBytes(Image())));
+  ASSERT_TRUE(testing::WaitUntilIdle([this] { return bench->Busy(); }));
+  ASSERT_TRUE(bench->Shown());
+  const QImage plain = bench->Picture(TformBench::pcPhantom);
+  QWidget* sinogram = bench->Box(TformBench::pcSinogram);
+  const TPlacement s = bench->PlacementOf(TformBench::pcSinogram);
+  const QPointF at(s.XOfColumn(s.Columns / 2), s.YOfRow(10));
+  QMouseEvent move(QEvent::MouseMove, at, sinogram->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                   Qt::NoModifier);
+  QApplication::sendEvent(sinogram, &move);
+  EXPECT_EQ(bench->BeamAt(), (std::pair{10, s.Columns / 2}));
+  const QImage scan = bench->Picture(TformBench::pcPhantom);
+  int orange = 0, yellow = 0;
+  for (int y = 0; y < scan.height(); ++y)
+    for (int x = 0; x < scan.width(); ++x) {
+      orange += scan.pixel(x, y) == qRgb(255, 128, 0);
+      yellow += scan.pixel(x, y) == qRgb(255, 255, 0);
+    }
+  EXPECT_GT(orange, 50);
+  EXPECT_GT(yellow, 20);
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(sinogram, &leave);
+  EXPECT_TRUE(bench->Picture(TformBench::pcPhantom) == plain);
 }
 
 }  // namespace
