@@ -512,16 +512,20 @@ int HandleAt(const TPlacement& placement, const TPhantom& phantom, int x, int y)
   return -1;
 }
 
-std::string CellReadout(int ix, int iy, double value) {
-  return "cell (" + std::to_string(ix) + ", " + std::to_string(iy) +
-         ")\nx = " + FormatGeneral(TProjectionModel::GridCoordinate(ix)) +
+std::string CellReadout(int ix, int iy, double value, bool pixels) {
+  const std::string cell = "cell (" + std::to_string(ix) + ", " + std::to_string(iy) + ")";
+  if (pixels) return cell + "\nvalue = " + FormatGeneral(value);
+  return cell + "\nx = " + FormatGeneral(TProjectionModel::GridCoordinate(ix)) +
          "\ny = " + FormatGeneral(TProjectionModel::GridCoordinate(iy)) +
          "\nvalue = " + FormatGeneral(value);
 }
 
-std::string SinogramReadout(const TScanGeometry& geometry, int view, int bin, double value) {
+std::string SinogramReadout(const TScanGeometry& geometry, int view, int bin, double value,
+                            bool pixels) {
   return "view " + std::to_string(view) + ", angle " + FormatGeneral(geometry.AngleDegrees(view)) +
-         "°\nbin " + std::to_string(bin) + ", t = " + FormatGeneral(geometry.BinPosition(bin)) +
+         "°\nbin " + std::to_string(bin) + ", t = " +
+         (pixels ? FormatGeneral(geometry.BinCells(bin)) + " pixels"
+                 : FormatGeneral(geometry.BinPosition(bin))) +
          "\nvalue = " + FormatGeneral(value);
 }
 

@@ -194,9 +194,11 @@ TPoint HandlePixel(const TPlacement& placement, const TPhantomBlob& blob);
 // outside the shown part is under no pixel.
 int HandleAt(const TPlacement& placement, const TPhantom& phantom, int x, int y);
 
-// Readouts, in the locale's separators.
-std::string CellReadout(int ix, int iy, double value);
-std::string SinogramReadout(const TScanGeometry& geometry, int view, int bin, double value);
+// Readouts, in the locale's separators. The grid's cells and bins are placed in model
+// units; an opened image's (`pixels`) in pixels alone, model units having no meaning there.
+std::string CellReadout(int ix, int iy, double value, bool pixels = false);
+std::string SinogramReadout(const TScanGeometry& geometry, int view, int bin, double value,
+                            bool pixels = false);
 std::string BlobReadout(int index, const TPhantomBlob& blob);
 
 // The figures of a comparison with `digits` significant digits ("RMSE 0.01234    NRMSE

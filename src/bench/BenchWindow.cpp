@@ -1492,7 +1492,7 @@ std::string TformBench::Readout(TPicture which, int x, int y) const {
   const int column = p.ColumnAt(x), row = p.RowAt(y);
   if (which == pcPhantom) {
     if (image_)
-      return row < 0 || column < 0 ? "" : CellReadout(column, row, image_->At(row, column));
+      return row < 0 || column < 0 ? "" : CellReadout(column, row, image_->At(row, column), true);
     const int blob = HandleAt(p, phantom_, x, y);
     if (blob >= 0) return BlobReadout(blob, phantom_[static_cast<std::size_t>(blob)]);
     if (row < 0 || column < 0) return "";
@@ -1500,11 +1500,12 @@ std::string TformBench::Readout(TPicture which, int x, int y) const {
                        form_.Grid[static_cast<std::size_t>(column)][static_cast<std::size_t>(row)]);
   }
   if (!shown_ || row < 0 || column < 0) return "";
+  const bool pixels = !shown_->Input.Data.ImagePath.empty();
   if (which == pcSinogram)
     return SinogramReadout(shown_->Input.Settings.Geometry, row, column,
-                           shown_->Sinogram.At(row, column));
+                           shown_->Sinogram.At(row, column), pixels);
   const TArray2D& a = which == pcReconstruction ? shown_->Reconstruction : *ShownDifference();
-  return CellReadout(column, row, a.At(row, column));
+  return CellReadout(column, row, a.At(row, column), pixels);
 }
 
 void TformBench::BindImages() {
@@ -1699,9 +1700,12 @@ void TformBench::UpdateProfiles() {
 
   const TScanGeometry& g = r.Input.Settings.Geometry;
   const int view = std::min(view_, r.Sinogram.Rows - 1);
+  // The grid's bins at c + t in model units; an opened image's at t in pixels.
+  const bool pixels = !r.Input.Data.ImagePath.empty();
+  viewChart_->Chart().BottomAxis().Title.SetCaption(pixels ? "t (pixels)" : "c + t");
   std::vector<double> t, values;
   for (int bin = 0; bin < r.Sinogram.Columns; ++bin) {
-    t.push_back(TScanGeometry::kCentre + g.BinPosition(bin));
+    t.push_back(pixels ? g.BinCells(bin) : TScanGeometry::kCentre + g.BinPosition(bin));
     values.push_back(r.Sinogram.At(view, bin));
   }
   viewChart_->SetTitle("View " + std::to_string(view) + " at " +

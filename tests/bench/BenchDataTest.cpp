@@ -199,12 +199,20 @@ TEST_F(BenchData, ARefusedFileChangesNothingAndBackToThePhantomGivesItsBytes) {
   EXPECT_EQ(Export(dir.filePath("again")), before);
 }
 
-// The mouse over the sinogram draws its view's scan over an opened image as over the
-// phantom: the rays in orange and yellow across the image's picture, gone with the mouse.
-TEST_F(BenchData, TheSinogramsScanIsDrawnOverAnOpenedImage) {
+// On an opened image the view's chart places the bins in pixels, and the mouse over the
+// sinogram draws its view's scan over the image as over the phantom: the rays in orange
+// and yellow across the image's picture, gone with the mouse.
+TEST_F(BenchData, AnImagesBinsAreInPixelsAndItsScanIsDrawn) {
   bench->OpenImageFrom(Write("image.npy", NpyBytes(Image())));
   ASSERT_TRUE(testing::WaitUntilIdle([this] { return bench->Busy(); }));
   ASSERT_TRUE(bench->Shown());
+  EXPECT_EQ(bench->ViewChart().Chart().BottomAxis().Title.Caption(), "t (pixels)");
+  EXPECT_EQ(bench->ViewChart().Series(0).PointX(0), -90.5);  // bin 0 of the 182
+  EXPECT_NE(bench
+                ->Readout(TformBench::pcSinogram, bench->PlacementOf(TformBench::pcSinogram).Left,
+                          bench->PlacementOf(TformBench::pcSinogram).Top)
+                .find("t = -90.5 pixels"),
+            std::string::npos);
   const QImage plain = bench->Picture(TformBench::pcPhantom);
   QWidget* sinogram = bench->Box(TformBench::pcSinogram);
   const TPlacement s = bench->PlacementOf(TformBench::pcSinogram);
