@@ -42,41 +42,38 @@ TArray2D SamplePhantom(const std::vector<TGauss3D>& blobs, int size) {
   const long double step = 19.0L / (size - 1);
   std::vector<double> coordinates(static_cast<std::size_t>(size));
   for (int i = 0; i < size; ++i) coordinates[std::size_t(i)] = static_cast<double>(1.0L + i * step);
-  std::vector<TAxisDensities> xs, ys;
-  bool clean = true;
+  TArray2D image(size, size);
+  // Blob by blob, as the viewer's grid folds them. A blob whose densities are all clean
+  // cannot fail: a large image takes its rows on every processor. One with an error to
+  // raise is folded row by row on one thread, so that the error raised is the one the
+  // viewer's grid meets first.
+  constexpr int kSharedFrom = 192;  // below it, waking the workers costs what they save
   for (const TGauss3D& blob : blobs) {
     if (!blob.Enabled) continue;
-    xs.emplace_back(coordinates, blob.MX, blob.DX);
-    ys.emplace_back(coordinates, blob.MY, blob.DY);
-    clean = clean && xs.back().Clean && ys.back().Clean;
-  }
-  TArray2D image(size, size);
-  // Rows [begin, end), blob by blob. A cell's value folds its blobs in their order
-  // whichever range it is in; a blob with an error is folded on one thread, blob by blob
-  // and row by row, so that the error raised is the one the viewer's grid meets first.
-  const auto fold = [&](int begin, int end) {
-    for (std::size_t b = 0; b < xs.size(); ++b) {
-      const TAxisDensities &x = xs[b], &y = ys[b];
+    const TAxisDensities xs(coordinates, blob.MX, blob.DX);
+    const TAxisDensities ys(coordinates, blob.MY, blob.DY);
+    const auto fold = [&](int begin, int end) {
       for (int iy = begin; iy < end; ++iy) {
         for (int ix = 0; ix < size; ++ix) {
           double v;
-          if (x.Clean && y.Clean) {
+          if (xs.Clean && ys.Clean) {
             // Non-negative finite densities: the product and its root cannot fail.
-            v = static_cast<double>(std::sqrt(static_cast<long double>(y.Value[iy]) * x.Value[ix]));
+            v = static_cast<double>(
+                std::sqrt(static_cast<long double>(ys.Value[iy]) * xs.Value[ix]));
           } else {
-            if (x.Error[ix]) std::rethrow_exception(x.Error[ix]);
-            if (y.Error[iy]) std::rethrow_exception(y.Error[iy]);
-            v = CombineDensities(x.Value[ix], y.Value[iy]);
+            if (xs.Error[ix]) std::rethrow_exception(xs.Error[ix]);
+            if (ys.Error[iy]) std::rethrow_exception(ys.Error[iy]);
+            v = CombineDensities(xs.Value[ix], ys.Value[iy]);
           }
           if (v > image.At(iy, ix)) image.At(iy, ix) = v;
         }
       }
-    }
-  };
-  if (clean)
-    ParallelRanges(size, 0, fold);
-  else
-    fold(0, size);
+    };
+    if (xs.Clean && ys.Clean && size >= kSharedFrom)
+      ParallelRanges(size, 0, fold);
+    else
+      fold(0, size);
+  }
   return image;
 }
 
