@@ -216,11 +216,12 @@ TEST_F(BenchData, AnImagesBinsAreInPixelsAndItsScanIsDrawn) {
   const QImage plain = bench->Picture(TformBench::pcPhantom);
   QWidget* sinogram = bench->Box(TformBench::pcSinogram);
   const TPlacement s = bench->PlacementOf(TformBench::pcSinogram);
-  const QPointF at(s.XOfColumn(s.Columns / 2), s.YOfRow(10));
+  const int bin = s.Columns / 2;  // a whole bin near the detector's middle
+  const QPointF at(s.XOfColumn(bin), s.YOfRow(10));
   QMouseEvent move(QEvent::MouseMove, at, sinogram->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
                    Qt::NoModifier);
   QApplication::sendEvent(sinogram, &move);
-  EXPECT_EQ(bench->BeamAt(), (std::pair{10, s.Columns / 2}));
+  EXPECT_EQ(bench->BeamAt(), (std::pair{10, bin}));
   const QImage scan = bench->Picture(TformBench::pcPhantom);
   int orange = 0, yellow = 0;
   for (int y = 0; y < scan.height(); ++y)
