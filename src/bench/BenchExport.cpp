@@ -191,7 +191,7 @@ std::string ExportCommands(const TBenchSettings& s, const TRegion& region, const
       "# phantom.csv.\n"
       "set -e\n";
   std::string given;  // the data options, after the phantom
-  if (!data.ImagePath.empty()) {
+  if (data.HasImage()) {
     given += " --image " + ShellQuoted(data.ImagePath);
     // Quoted as JSON in the comment: a line break in a name cannot end the comment.
     text += "# grid.png, grid.csv, grid.npy and grid.tif hold the image " +
@@ -232,7 +232,7 @@ std::string StudyJson(const TBenchResult& result) {
          ", \"dy\": " + JsonNumber(b.DY) + ", \"enabled\": " + (b.Enabled ? "true" : "false") + "}";
   }
   j += "\n  ],\n";
-  if (!result.Input.Data.ImagePath.empty())
+  if (result.Input.Data.HasImage())
     j += "  \"image\": " + JsonString(result.Input.Data.ImagePath) + ",\n";
   if (result.Input.Data.Sinogram)
     j += "  \"sinogram\": " + JsonString(result.Input.Data.SinogramPath) + ",\n";

@@ -72,6 +72,8 @@ struct TBenchData {
   // Whether the file has a JSON file: the command lines then leave the geometry out.
   bool Recorded = false;
   bool Empty() const { return ImagePath.empty() && SinogramPath.empty(); }
+  // Whether an image is the truth: its pictures, readouts and bins are in pixels.
+  bool HasImage() const { return !ImagePath.empty(); }
   friend bool operator==(const TBenchData& a, const TBenchData& b) {
     return a.ImagePath == b.ImagePath && a.SinogramPath == b.SinogramPath &&
            a.Sinogram == b.Sinogram;

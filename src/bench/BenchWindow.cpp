@@ -1500,7 +1500,7 @@ std::string TformBench::Readout(TPicture which, int x, int y) const {
                        form_.Grid[static_cast<std::size_t>(column)][static_cast<std::size_t>(row)]);
   }
   if (!shown_ || row < 0 || column < 0) return "";
-  const bool pixels = !shown_->Input.Data.ImagePath.empty();
+  const bool pixels = shown_->Input.Data.HasImage();
   if (which == pcSinogram)
     return SinogramReadout(shown_->Input.Settings.Geometry, row, column,
                            shown_->Sinogram.At(row, column), pixels);
@@ -1692,7 +1692,7 @@ void TformBench::UpdateProfiles() {
   const TBenchResult& r = *shown_;
   // An image's profile runs over its pixels; the phantom's over the model's x or y.
   const TProfile profile =
-      ProfileOf(profile_, r.Input.Truth, r.Reconstruction, !r.Input.Data.ImagePath.empty());
+      ProfileOf(profile_, r.Input.Truth, r.Reconstruction, r.Input.Data.HasImage());
   profileChart_->SetTitle(profile.Title);
   profileChart_->Chart().BottomAxis().Title.SetCaption(profile.Axis);
   profileChart_->SetPoints(0, profile.Position, profile.Truth);
@@ -1701,7 +1701,7 @@ void TformBench::UpdateProfiles() {
   const TScanGeometry& g = r.Input.Settings.Geometry;
   const int view = std::min(view_, r.Sinogram.Rows - 1);
   // The grid's bins at c + t in model units; an opened image's at t in pixels.
-  const bool pixels = !r.Input.Data.ImagePath.empty();
+  const bool pixels = r.Input.Data.HasImage();
   viewChart_->Chart().BottomAxis().Title.SetCaption(pixels ? "t (pixels)" : "c + t");
   std::vector<double> t, values;
   for (int bin = 0; bin < r.Sinogram.Columns; ++bin) {

@@ -162,30 +162,20 @@ void TView::Bins(int line, int& first, int& last) const {
   // with the positions the loops use (they grow monotonically with j, or shrink).
   first = std::clamp(bin(std::floor(std::min(a, b) + Centre)) - 1, 0, detectors);
   last = std::clamp(bin(std::ceil(std::max(a, b) + Centre)) + 2, first, detectors);
-  const double low = kPad - 1, high = kPad + Length;
-  const auto inside = [&](int j) {
-    const double x = Position(line, j);
-    return x > low && x < high;
-  };
-  while (first > 0 && inside(first - 1)) --first;
-  while (first < last && !inside(first)) ++first;
+  while (first > 0 && Reaches(line, first - 1)) --first;
+  while (first < last && !Reaches(line, first)) ++first;
   if (first == last) last = std::min(last + 1, detectors);
-  while (last < detectors && inside(last)) ++last;
-  while (last > first && !inside(last - 1)) --last;
+  while (last < detectors && Reaches(line, last)) ++last;
+  while (last > first && !Reaches(line, last - 1)) --last;
 }
 
 void TView::NextBins(int line, int& first, int& last) const {
   if (first < last) {
-    const double low = kPad - 1, high = kPad + Length;
-    const auto inside = [&](int j) {
-      const double x = Position(line, j);
-      return x > low && x < high;
-    };
     const int detectors = static_cast<int>(Start.size());
-    while (first > 0 && inside(first - 1)) --first;
-    while (first < last && !inside(first)) ++first;
-    while (last < detectors && inside(last)) ++last;
-    while (last > first && !inside(last - 1)) --last;
+    while (first > 0 && Reaches(line, first - 1)) --first;
+    while (first < last && !Reaches(line, first)) ++first;
+    while (last < detectors && Reaches(line, last)) ++last;
+    while (last > first && !Reaches(line, last - 1)) --last;
     // Bins first and last - 1 lie inside and their outer neighbours do not: the bins
     // inside being one run (the positions are monotonic in j), that run is the line's.
     if (first < last) return;

@@ -94,6 +94,12 @@ struct TView {
   void NextBins(int line, int& first, int& last) const;
   // The position of bin j on line l, shifted by kPad, as the loops compute it.
   double Position(int line, int j) const { return (Start[j] - (line - LineMiddle) * Slope) + kPad; }
+  // Whether that position lies inside (-1, Length) before the shift: bin j reaches a cell
+  // of line l.
+  bool Reaches(int line, int j) const {
+    const double x = Position(line, j);
+    return x > kPad - 1 && x < kPad + Length;
+  }
 };
 
 // out[j] = the sum over the lines of the image interpolated at bin j's position, divided

@@ -23,8 +23,8 @@ namespace quarvel {
 // largest value of the enabled blobs, 0 where none is positive. For size 128 it is the
 // viewer's grid bit for bit. Size from 8 to 4096 (EInvalidGeometry otherwise); a blob
 // whose value cannot be computed raises the model's errors (EInvalidOp, EZeroDivide, ...)
-// as the viewer's grid does. The rows are shared among every processor; the values and
-// the error raised do not depend on how.
+// as the viewer's grid does. From 192 a side a blob's rows are shared among every
+// processor; the values and the error raised do not depend on how.
 TArray2D SamplePhantom(const std::vector<TGauss3D>& blobs, int size = 128);
 
 // The phantom's continuous density: the largest BlobValue of the enabled blobs on the

@@ -206,16 +206,13 @@ TEST_F(BenchData, AnImagesBinsAreInPixelsAndItsScanIsDrawn) {
   bench->OpenImageFrom(Write("image.npy", NpyBytes(Image())));
   ASSERT_TRUE(testing::WaitUntilIdle([this] { return bench->Busy(); }));
   ASSERT_TRUE(bench->Shown());
+  const TPlacement s = bench->PlacementOf(TformBench::pcSinogram);
   EXPECT_EQ(bench->ViewChart().Chart().BottomAxis().Title.Caption(), "t (pixels)");
   EXPECT_EQ(bench->ViewChart().Series(0).PointX(0), -90.5);  // bin 0 of the 182
-  EXPECT_NE(bench
-                ->Readout(TformBench::pcSinogram, bench->PlacementOf(TformBench::pcSinogram).Left,
-                          bench->PlacementOf(TformBench::pcSinogram).Top)
-                .find("t = -90.5 pixels"),
-            std::string::npos);
+  const std::string readout = bench->Readout(TformBench::pcSinogram, s.Left, s.Top);
+  EXPECT_NE(readout.find("t = -90.5 pixels"), std::string::npos) << readout;
   const QImage plain = bench->Picture(TformBench::pcPhantom);
   QWidget* sinogram = bench->Box(TformBench::pcSinogram);
-  const TPlacement s = bench->PlacementOf(TformBench::pcSinogram);
   const int bin = s.Columns / 2;  // a whole bin near the detector's middle
   const QPointF at(s.XOfColumn(bin), s.YOfRow(10));
   QMouseEvent move(QEvent::MouseMove, at, sinogram->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
@@ -223,12 +220,11 @@ TEST_F(BenchData, AnImagesBinsAreInPixelsAndItsScanIsDrawn) {
   QApplication::sendEvent(sinogram, &move);
   EXPECT_EQ(bench->BeamAt(), (std::pair{10, bin}));
   const QImage scan = bench->Picture(TformBench::pcPhantom);
-  int orange = 0, yellow = 0;
-  for (int y = 0; y < scan.height(); ++y)
-    for (int x = 0; x < scan.width(); ++x) {
-      orange += scan.pixel(x, y) == qRgb(255, 128, 0);
-      yellow += scan.pixel(x, y) == qRgb(255, 255, 0);
-    }
+  int orange = 0, yellow = 0;  // the outer rays and the detector; the bin's ray
+  for (int i = 0; i < scan.width() * scan.height(); ++i) {
+    orange += scan.pixel(i % scan.width(), i / scan.width()) == qRgb(255, 128, 0);
+    yellow += scan.pixel(i % scan.width(), i / scan.width()) == qRgb(255, 255, 0);
+  }
   EXPECT_GT(orange, 50);
   EXPECT_GT(yellow, 20);
   QEvent leave(QEvent::Leave);
