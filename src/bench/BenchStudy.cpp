@@ -136,6 +136,9 @@ TBenchResult ComputeBench(const TBenchInput& input, const TBenchResult* previous
   options.Region = input.Region;
   std::vector<TImageMetrics> history;
   options.Iterate = [&](int iteration, const TArray2D& image) {
+    // The last iteration's image is the reconstruction, whose figures the chain takes
+    // anyway: they end the history below rather than being computed twice.
+    if (iteration == input.Settings.Iterations) return;
     history.push_back(CompareImages(image, input.Truth, input.Region));
     if (iterated) iterated(iteration, history.back());
   };
@@ -159,6 +162,7 @@ TBenchResult ComputeBench(const TBenchInput& input, const TBenchResult* previous
   result.Reconstruction = std::move(study.Reconstruction);
   result.Difference = std::move(study.Difference);
   result.Metrics = study.Metrics;
+  if (input.Settings.Method != TReconstructionMethod::Fbp) history.push_back(study.Metrics);
   result.History = std::move(history);
   return result;
 }

@@ -111,7 +111,8 @@ std::string HistoryText(const std::vector<TImageMetrics>& history);
 // grid and sinogram settings (SameSinogram) lends its sinogram, which the chain takes as
 // given (a changed filter, method or cutoff only reconstructs). `progress` (may be empty)
 // hears the iterations done of the iterative methods, and `iterated` (may be empty) each
-// iteration's number (from 1) and figures as History takes them, before `progress`.
+// iteration's number (from 1) and figures as History takes them, before `progress`; the
+// last iteration's are the result's Metrics, which only the result brings.
 // Raises the core's errors, ECancelled when `stop` is requested.
 TBenchResult ComputeBench(
     const TBenchInput& input, const TBenchResult* previous, const std::stop_token& stop,
