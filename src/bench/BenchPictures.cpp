@@ -453,7 +453,7 @@ void PaintColourBar(TCanvas& canvas, const TPlacement& placement, double low, do
   });
   const int textHeight = canvas.TextExtent("0").Height;
   auto n = [](double v) {
-    return std::isfinite(v) ? QString::number(v, 'g', 4).toStdString() : FigureText(v);
+    return std::isfinite(v) ? QString::number(v, 'g', kScreenDigits).toStdString() : FigureText(v);
   };
   write(x, placement.Top, n(high));
   write(x, placement.Top + placement.Height - textHeight, n(low));
@@ -514,19 +514,20 @@ int HandleAt(const TPlacement& placement, const TPhantom& phantom, int x, int y)
 
 std::string CellReadout(int ix, int iy, double value, bool pixels) {
   const std::string cell = "cell (" + std::to_string(ix) + ", " + std::to_string(iy) + ")";
-  if (pixels) return cell + "\nvalue = " + FormatGeneral(value);
-  return cell + "\nx = " + FormatGeneral(TProjectionModel::GridCoordinate(ix)) +
-         "\ny = " + FormatGeneral(TProjectionModel::GridCoordinate(iy)) +
-         "\nvalue = " + FormatGeneral(value);
+  const std::string shown = "\nvalue = " + FormatGeneral(value, kScreenDigits);
+  if (pixels) return cell + shown;
+  return cell + "\nx = " + FormatGeneral(TProjectionModel::GridCoordinate(ix), kScreenDigits) +
+         "\ny = " + FormatGeneral(TProjectionModel::GridCoordinate(iy), kScreenDigits) + shown;
 }
 
 std::string SinogramReadout(const TScanGeometry& geometry, int view, int bin, double value,
                             bool pixels) {
-  return "view " + std::to_string(view) + ", angle " + FormatGeneral(geometry.AngleDegrees(view)) +
-         "°\nbin " + std::to_string(bin) + ", t = " +
-         (pixels ? FormatGeneral(geometry.BinCells(bin)) + " pixels"
-                 : FormatGeneral(geometry.BinPosition(bin))) +
-         "\nvalue = " + FormatGeneral(value);
+  return "view " + std::to_string(view) + ", angle " +
+         FormatGeneral(geometry.AngleDegrees(view), kScreenDigits) + "°\nbin " +
+         std::to_string(bin) + ", t = " +
+         (pixels ? FormatGeneral(geometry.BinCells(bin), kScreenDigits) + " pixels"
+                 : FormatGeneral(geometry.BinPosition(bin), kScreenDigits)) +
+         "\nvalue = " + FormatGeneral(value, kScreenDigits);
 }
 
 std::string BlobReadout(int index, const TPhantomBlob& blob) {

@@ -194,8 +194,11 @@ TPoint HandlePixel(const TPlacement& placement, const TPhantomBlob& blob);
 // outside the shown part is under no pixel.
 int HandleAt(const TPlacement& placement, const TPhantom& phantom, int x, int y);
 
-// Readouts, in the locale's separators. The grid's cells and bins are placed in model
-// units; an opened image's (`pixels`) in pixels alone, model units having no meaning there.
+// Readouts, in the locale's separators, with the screen's four significant digits (the
+// copied data keeps every digit). The grid's cells and bins are placed in model units; an
+// opened image's (`pixels`) in pixels alone, model units having no meaning there. A
+// blob's readout gives its numbers as the table holds them, every digit.
+constexpr int kScreenDigits = 4;
 std::string CellReadout(int ix, int iy, double value, bool pixels = false);
 std::string SinogramReadout(const TScanGeometry& geometry, int view, int bin, double value,
                             bool pixels = false);

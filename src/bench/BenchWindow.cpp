@@ -669,8 +669,8 @@ const TArray2D* TformBench::ShownDifference() const {
 std::string TformBench::MetricsText() const {
   if (!shown_) return "";
   const std::string over = RegionText(shown_->Input.Region);
-  const std::string figures = pinned_ ? CompareFiguresText(shown_->Metrics, pinned_->Metrics, 4)
-                                      : FiguresText(shown_->Metrics, 4);
+  const std::string figures = pinned_ ? CompareFiguresText(shown_->Metrics, pinned_->Metrics, kScreenDigits)
+                                      : FiguresText(shown_->Metrics, kScreenDigits);
   return over.empty() ? figures : "Over " + over + ": " + figures;
 }
 
@@ -1709,7 +1709,7 @@ void TformBench::UpdateProfiles() {
     values.push_back(r.Sinogram.At(view, bin));
   }
   viewChart_->SetTitle("View " + std::to_string(view) + " at " +
-                       FormatGeneral(g.AngleDegrees(view)) + "°");
+                       FormatGeneral(g.AngleDegrees(view), kScreenDigits) + "°");
   viewChart_->SetPoints(0, t, values);
 
   const TFilterResponse response = FilterResponse(r.Input.Settings.Fbp, 256, g.Detectors);

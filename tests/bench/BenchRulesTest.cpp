@@ -461,16 +461,18 @@ TEST(ModelUnits, CellCentresAreTheGridsCoordinatesZoomedOrNot) {
   EXPECT_EQ(HandlePixel(kWhole, blob), (TPoint{12, 143}));
 }
 
-// The grid's readouts place a cell and a bin in model units (cell 127 at x = 20, bin 0 of
-// the 182 at t = -90.5 cells of 19/127); an opened image's in pixels alone.
+// The grid's readouts place a cell and a bin in model units (cell 127 at x = 20, cell 1 at
+// 1 + 19/127 = 1.1496..., bin 0 of the 182 at t = -90.5 cells of 19/127 = -13.539...); an
+// opened image's in pixels alone. Four significant digits, as the screen's figures.
 TEST(ModelUnits, ReadoutsAreInModelUnitsOnTheGridAndInPixelsOnAnImage) {
-  EXPECT_EQ(CellReadout(127, 0, 0.5), "cell (127, 0)\nx = 20\ny = 1\nvalue = 0.5");
-  EXPECT_EQ(CellReadout(200, 3, 0.5, true), "cell (200, 3)\nvalue = 0.5");
-  const TScanGeometry g;
-  const std::string grid = SinogramReadout(g, 90, 0, 2, false);
-  EXPECT_EQ(grid.rfind("view 90, angle 90°\nbin 0, t = -13.539", 0), 0u) << grid;
-  EXPECT_EQ(SinogramReadout(g, 90, 0, 2, true),
-            "view 90, angle 90°\nbin 0, t = -90.5 pixels\nvalue = 2");
+  EXPECT_EQ(CellReadout(127, 1, 0.5), "cell (127, 1)\nx = 20\ny = 1.15\nvalue = 0.5");
+  EXPECT_EQ(CellReadout(200, 3, 2.0 / 3, true), "cell (200, 3)\nvalue = 0.6667");
+  TScanGeometry g;
+  EXPECT_EQ(SinogramReadout(g, 90, 0, 2, false),
+            "view 90, angle 90°\nbin 0, t = -13.54\nvalue = 2");
+  g.Views = 7;  // views 180/7 = 25.714...° apart
+  EXPECT_EQ(SinogramReadout(g, 1, 0, 1e-7 / 3, true),
+            "view 1, angle 25.71°\nbin 0, t = -90.5 pixels\nvalue = 3.333E-8");
 }
 
 TEST(ModelUnits, TicksAreRoundAndFarEnoughApart) {
