@@ -387,13 +387,32 @@ TBenchSettings TformBench::Settings() const {
   return s;
 }
 
+TScanGeometry TformBench::ShownGeometry() const {
+  TScanGeometry g;
+  g.Views = spinViews->value();
+  g.ArcDegrees = spinArc->value();
+  g.Detectors = spinDetectors->value();
+  SetBeam(g, static_cast<TBeam>(comboGeometry->currentIndex()), spinSource->value(),
+          spinDetectorDistance->value());
+  return g;
+}
+
+void TformBench::ShowGeometry(const TScanGeometry& g) {
+  const bool before = std::exchange(settingControls_, true);
+  spinViews->setValue(g.Views);
+  spinArc->setValue(g.ArcDegrees);
+  spinDetectors->setValue(g.Detectors);
+  comboGeometry->setCurrentIndex(static_cast<int>(g.Beam));
+  if (IsFan(g)) {
+    spinSource->setValue(g.SourceDistance);
+    spinDetectorDistance->setValue(g.DetectorDistance);
+  }
+  settingControls_ = before;
+}
+
 TBenchSettings TformBench::ScanSettings() const {
   TBenchSettings s;
-  s.Geometry.Views = spinViews->value();
-  s.Geometry.ArcDegrees = spinArc->value();
-  s.Geometry.Detectors = spinDetectors->value();
-  SetBeam(s.Geometry, static_cast<TBeam>(comboGeometry->currentIndex()), spinSource->value(),
-          spinDetectorDistance->value());
+  s.Geometry = ownScan_ ? ownScan_->Geometry : ShownGeometry();
   s.Projector = comboProjector->currentIndex() == 1 ? TProjectorKind::Exact : TProjectorKind::Grid;
   if (checkNoise->isChecked()) s.Photons = spinPhotons->value();
   s.Seed = static_cast<std::uint64_t>(spinSeed->value());
@@ -412,15 +431,16 @@ TBenchSettings TformBench::ScanSettings() const {
 void TformBench::SetSettings(const TBenchSettings& s) {
   {
     settingControls_ = true;
-    spinViews->setValue(s.Geometry.Views);
-    spinArc->setValue(s.Geometry.ArcDegrees);
-    spinDetectors->setValue(s.Geometry.Detectors);
-    comboGeometry->setCurrentIndex(static_cast<int>(s.Geometry.Beam));
-    if (IsFan(s.Geometry)) {
-      spinSource->setValue(s.Geometry.SourceDistance);
-      spinDetectorDistance->setValue(s.Geometry.DetectorDistance);
+    if (!ownScan_) {
+      ShowGeometry(s.Geometry);
+    } else {  // shown once the given sinogram is dropped
+      ownScan_->Geometry = s.Geometry;
+      if (IsFan(s.Geometry)) {
+        ownScan_->Source = s.Geometry.SourceDistance;
+        ownScan_->Detector = s.Geometry.DetectorDistance;
+      }
     }
-    if (const int bins = DefaultBins(s.Geometry.Beam, spinSource->value()); bins > 0)
+    if (const int bins = DefaultBins(s.Geometry.Beam, s.Geometry.SourceDistance); bins > 0)
       binsDefault_ = bins;
     comboProjector->setCurrentIndex(s.Projector == TProjectorKind::Exact ? 1 : 0);
     checkNoise->setChecked(s.Photons.has_value());
@@ -442,7 +462,8 @@ void TformBench::SettingsChanged() {
   if (settingControls_) return;
   const int bins =
       DefaultBins(static_cast<TBeam>(comboGeometry->currentIndex()), spinSource->value());
-  if (bins > 0 && bins != binsDefault_) {
+  // The boxes show a given sinogram's geometry: its bins are its own.
+  if (!ownScan_ && bins > 0 && bins != binsDefault_) {
     if (spinDetectors->value() == binsDefault_) {
       settingControls_ = true;
       spinDetectors->setValue(bins);
@@ -669,8 +690,9 @@ const TArray2D* TformBench::ShownDifference() const {
 std::string TformBench::MetricsText() const {
   if (!shown_) return "";
   const std::string over = RegionText(shown_->Input.Region);
-  const std::string figures = pinned_ ? CompareFiguresText(shown_->Metrics, pinned_->Metrics, kScreenDigits)
-                                      : FiguresText(shown_->Metrics, kScreenDigits);
+  const std::string figures =
+      pinned_ ? CompareFiguresText(shown_->Metrics, pinned_->Metrics, kScreenDigits)
+              : FiguresText(shown_->Metrics, kScreenDigits);
   return over.empty() ? figures : "Over " + over + ": " + figures;
 }
 
@@ -1014,6 +1036,18 @@ void TformBench::BackToPhantom() {
 
 void TformBench::DataChanged() {
   window_[pcPhantom].reset();  // a window over other values than the truth's now
+  // The greyed scan boxes show what the given sinogram is, and the bench's own after.
+  if (data_.Sinogram) {
+    if (!ownScan_)
+      ownScan_ = TOwnScan{ShownGeometry(), spinSource->value(), spinDetectorDistance->value()};
+    ShowGeometry(dataGeometry_);
+  } else if (ownScan_) {
+    ShowGeometry(ownScan_->Geometry);
+    const QSignalBlocker quietSource(spinSource), quietDetector(spinDetectorDistance);
+    spinSource->setValue(ownScan_->Source);
+    spinDetectorDistance->setValue(ownScan_->Detector);
+    ownScan_.reset();
+  }
   profile_.Column = std::clamp(profile_.Column, 0, TruthColumns() - 1);
   profile_.Row = std::clamp(profile_.Row, 0, TruthRows() - 1);
   {

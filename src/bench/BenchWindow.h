@@ -310,8 +310,14 @@ class TformBench : public QWidget {
   void customEvent(QEvent* event) override;
 
  private:
-  // The settings the controls hold, before a given sinogram's geometry replaces theirs.
+  // The settings the controls hold, before a given sinogram's geometry replaces theirs;
+  // while one is given, its geometry shows in the greyed scan boxes, and the bench's own
+  // waits in ownScan_.
   TBenchSettings ScanSettings() const;
+  // The geometry the views, arc, bins and beam boxes show, and showing one in them (not an
+  // edit: nothing is recomputed).
+  TScanGeometry ShownGeometry() const;
+  void ShowGeometry(const TScanGeometry& geometry);
   void CreateControls();
   QWidget* CreateSettingsPanel();
   void BindImages();
@@ -376,6 +382,13 @@ class TformBench : public QWidget {
   std::optional<TArray2D> image_;  // the opened image
   double imageMax_ = 0;            // its largest value: its green picture's full level
   TScanGeometry dataGeometry_;     // the opened sinogram's
+  // The bench's own scan boxes while dataGeometry_ shows in them: the geometry, and the
+  // distance boxes' values even when the beam is parallel, so that none is lost.
+  struct TOwnScan {
+    TScanGeometry Geometry;
+    double Source, Detector;
+  };
+  std::optional<TOwnScan> ownScan_;
   // The profile and the region before data was opened, for BackToPhantom.
   TProfilePick profileBefore_;
   TRegion regionBefore_;
@@ -383,12 +396,11 @@ class TformBench : public QWidget {
   std::string pendingError_;
   bool filling_ = false;  // the table is being refilled: its changes are not edits
   bool settingControls_ = false;
-  bool runWhenReleased_ = false;
-  bool framed_ = false;         // the window manager's frame has been seen and fitted
-  bool splitterMoved_ = false;  // by the user: the balance is theirs from then on  // a change
-                                // waits for the mouse button's release
-  QString phantomFile_;         // the phantom's file name ("" before one is opened or saved)
-  QString lastFolder_;          // where the last file was opened, saved or exported
+  bool runWhenReleased_ = false;  // a change waits for the mouse button's release
+  bool framed_ = false;           // the window manager's frame has been seen and fitted
+  bool splitterMoved_ = false;    // by the user: the balance is theirs from then on
+  QString phantomFile_;           // the phantom's file name ("" before one is opened or saved)
+  QString lastFolder_;            // where the last file was opened, saved or exported
   std::chrono::steady_clock::time_point started_;  // of the newest computation
 
   TBenchImageBox* boxes_[kPictureCount] = {};

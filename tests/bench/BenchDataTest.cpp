@@ -74,6 +74,7 @@ TArray2D Image() {
 }
 
 TEST_F(BenchData, TheExportsCommandLinesRemakeEveryFileOfOpenedData) {
+  const double source = bench->spinSource->value();
   TBenchSettings s;
   s.Geometry.Views = 30, s.Geometry.Detectors = 50;
   s.Method = TReconstructionMethod::Sirt, s.Iterations = 3;
@@ -101,6 +102,8 @@ TEST_F(BenchData, TheExportsCommandLinesRemakeEveryFileOfOpenedData) {
     bench->BackToPhantom();
     if (c.image) bench->OpenImageFrom(image);
     if (!c.sinogram.isEmpty()) bench->OpenSinogramFrom(c.sinogram);
+    // The greyed scan boxes show the given sinogram's geometry, the bench's own otherwise.
+    EXPECT_EQ(bench->spinArc->value(), c.sinogram == recorded ? 360 : 180) << c.name;
     const QString folder = dir.filePath(QString("bench ") + c.name);
     const auto files = Export(folder);
     const QString script = QString::fromUtf8(files.at("commands.sh"));
@@ -149,6 +152,11 @@ TEST_F(BenchData, TheExportsCommandLinesRemakeEveryFileOfOpenedData) {
   EXPECT_FALSE(bench->tableBlobs->isEnabled());
   EXPECT_FALSE(bench->spinViews->isEnabled());
   EXPECT_EQ(bench->windowTitle().toStdString(), "image.npy, given.npy[*] - Reconstruction bench");
+  // Dropped, the recorded fan's distances leave the bench's own in their boxes.
+  bench->OpenSinogramFrom(recorded);
+  bench->BackToPhantom();
+  EXPECT_EQ(bench->spinSource->value(), source);
+  EXPECT_EQ(bench->comboGeometry->currentIndex(), 0);
 }
 
 TEST_F(BenchData, ARefusedFileChangesNothingAndBackToThePhantomGivesItsBytes) {
