@@ -115,22 +115,19 @@ __attribute__((target("avx2"))) void AccumulateRowWide(double* __restrict row,
 }
 
 // Eight grid points at a time, the rest as above; q[0 .. readable) may be read.
-__attribute__((target("avx512f"))) void AccumulateRowWide8(double* __restrict row,
-                                                           const double* __restrict q, double base,
-                                                           double c, double middle, int begin,
-                                                           int end, std::ptrdiff_t readable) {
+__attribute__((target("avx512f,avx512dq"))) void AccumulateRowWide8(
+    double* __restrict row, const double* __restrict q, double base, double c, double middle,
+    int begin, int end, std::ptrdiff_t readable) {
   const __m512d slope = _mm512_set1_pd(c);
   const __m512d offset = _mm512_set1_pd(base);
   __m512d x = _mm512_add_pd(_mm512_set1_pd(begin - middle), _mm512_setr_pd(0, 1, 2, 3, 4, 5, 6, 7));
   const __m512d eight = _mm512_set1_pd(8);
-  // The lowest position's lane: the first where the positions grow, else the last.
-  const int lane = c >= 0 ? 0 : 7;
+  const bool descending = c < 0;
   int ix = begin;
   for (; ix + 8 <= end; ix += 8) {
     const __m512d u = _mm512_add_pd(offset, _mm512_mul_pd(x, slope));
-    const int lowest = static_cast<int>(base + (ix + lane - middle) * c);
     _mm512_storeu_pd(row + ix, _mm512_add_pd(_mm512_loadu_pd(row + ix),
-                                             wide::Interpolate8(q, u, lowest, readable)));
+                                             wide::Interpolate8(q, u, descending, readable)));
     x = _mm512_add_pd(x, eight);
   }
   AccumulateRowWide(row, q, base, c, middle, ix, end);

@@ -45,21 +45,19 @@ __attribute__((target("avx2"))) void AccumulateLineWide(double* __restrict out,
 }
 
 // Eight bins at a time, the rest as above; line[0 .. readable) may be read.
-__attribute__((target("avx512f"))) void AccumulateLineWide8(double* __restrict out,
-                                                            const double* __restrict start,
-                                                            const double* __restrict line, double d,
-                                                            int first, int last,
-                                                            std::ptrdiff_t readable) {
+__attribute__((target("avx512f,avx512dq"))) void AccumulateLineWide8(double* __restrict out,
+                                                                     const double* __restrict start,
+                                                                     const double* __restrict line,
+                                                                     double d, int first, int last,
+                                                                     std::ptrdiff_t readable) {
   const __m512d shift = _mm512_set1_pd(d);
   const __m512d pad = _mm512_set1_pd(kPad);
-  // The lowest position's lane: the first where the positions grow, else the last.
-  const int lane = last - first >= 2 && start[first + 1] < start[first] ? 7 : 0;
+  const bool descending = last - first >= 2 && start[first + 1] < start[first];
   int j = first;
   for (; j + 8 <= last; j += 8) {
     const __m512d x = _mm512_add_pd(_mm512_sub_pd(_mm512_loadu_pd(start + j), shift), pad);
-    const int lowest = static_cast<int>((start[j + lane] - d) + kPad);
     _mm512_storeu_pd(out + j, _mm512_add_pd(_mm512_loadu_pd(out + j),
-                                            wide::Interpolate8(line, x, lowest, readable)));
+                                            wide::Interpolate8(line, x, descending, readable)));
   }
   AccumulateLineWide(out, start, line, d, j, last);
 }

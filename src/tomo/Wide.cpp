@@ -8,7 +8,7 @@ namespace {
 
 TLevel Widest() {
 #ifdef QUARVEL_WIDE_LOOPS
-  if (__builtin_cpu_supports("avx512f")) return TLevel::Eight;
+  if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq")) return TLevel::Eight;
   if (__builtin_cpu_supports("avx2")) return TLevel::Four;
 #endif
   return TLevel::Plain;

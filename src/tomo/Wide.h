@@ -1,8 +1,8 @@
 #pragma once
 // The wide versions of the interpolation loops (Joseph's projector, the back-projection):
-// four points at a time with AVX2, or eight with AVX-512, chosen at run time where the
-// processor has them. A wide loop computes every point with the same operations in the
-// same order as the plain loop (no fused multiply-add), so every level gives the same
+// four points at a time with AVX2, or eight with AVX-512 (its F and DQ parts), chosen at
+// run time where the processor has them. A wide loop computes every point with the same operations
+// in the same order as the plain loop (no fused multiply-add), so every level gives the same
 // doubles; the plain loop serves every other processor.
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -53,27 +53,34 @@ __attribute__((target("avx2"))) inline __m256d Interpolate4(const double* v, __m
 // their cells usually fit one window of 16 doubles from the lowest: two plain loads and
 // two lane permutations then take the place of sixteen scattered reads. For example,
 // cells 40, 41, 43, 44, 45, 47, 48, 50 read v[40 .. 56), and lane 2 takes element 3 as
-// its left value and element 4 as its right. `lowest` is the lowest lane's cell, which
-// the caller knows from the way its positions run. Positions farther apart, a window
-// that would pass `readable`, or a `lowest` that is not the lowest cell send the lanes to
-// be gathered one by one; both ways read the same values.
-__attribute__((target("avx512f"))) inline __m512d Interpolate8(const double* v, __m512d x,
-                                                               int lowest,
-                                                               std::ptrdiff_t readable) {
+// its left value and element 4 as its right. The window starts at the first lane's cell,
+// or 14 cells below it where the positions fall (`descending`), so no lane but the first
+// is read out of the vector registers. Positions farther apart, a window that would pass
+// `readable`, or positions that do not run as `descending` says send the lanes to be
+// gathered one by one; both ways read the same values.
+__attribute__((target("avx512f,avx512dq"))) inline __m512d Interpolate8(const double* v, __m512d x,
+                                                                        bool descending,
+                                                                        std::ptrdiff_t readable) {
   // The zeroing forms under a full mask: GCC 12's plain forms start from an undefined
   // register, which it then warns may be used uninitialised.
   constexpr __mmask8 kAll = 0xFF;
-  const __m256i cells = _mm512_maskz_cvttpd_epi32(kAll, x);
-  const __m512d f = _mm512_sub_pd(x, _mm512_maskz_cvtepi32_pd(kAll, cells));
-  const __m512i offsets =
-      _mm512_maskz_cvtepi32_epi64(kAll, _mm256_sub_epi32(cells, _mm256_set1_epi32(lowest)));
+  // The cells as doubles, truncated in place: the same whole numbers as the conversion to
+  // int and back, and the window's start taken from them in the vector registers.
+  const __m512d whole = _mm512_maskz_roundscale_pd(kAll, x, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+  const __m512d f = _mm512_sub_pd(x, whole);
+  const double shift = descending ? -14 : 0;
+  const double first = _mm512_cvtsd_f64(whole);
+  const __m512i offsets = _mm512_maskz_cvttpd_epi64(
+      kAll, _mm512_sub_pd(whole, _mm512_add_pd(_mm512_set1_pd(first), _mm512_set1_pd(shift))));
+  const std::ptrdiff_t start = static_cast<std::ptrdiff_t>(first) + static_cast<int>(shift);
   __m512d left, right;
-  if (_mm512_cmpgt_epu64_mask(offsets, _mm512_set1_epi64(14)) == 0 && lowest >= 0 &&
-      lowest + std::ptrdiff_t{16} <= readable) {
-    const __m512d low = _mm512_loadu_pd(v + lowest), high = _mm512_loadu_pd(v + lowest + 8);
+  if (_mm512_cmpgt_epu64_mask(offsets, _mm512_set1_epi64(14)) == 0 && start >= 0 &&
+      start + 16 <= readable) {
+    const __m512d low = _mm512_loadu_pd(v + start), high = _mm512_loadu_pd(v + start + 8);
     left = _mm512_permutex2var_pd(low, offsets, high);
     right = _mm512_permutex2var_pd(low, _mm512_add_epi64(offsets, _mm512_set1_epi64(1)), high);
   } else {
+    const __m256i cells = _mm512_maskz_cvttpd_epi32(kAll, x);
     left = _mm512_mask_i32gather_pd(_mm512_setzero_pd(), kAll, cells, v, 8);
     right = _mm512_mask_i32gather_pd(_mm512_setzero_pd(), kAll, cells, v + 1, 8);
   }
