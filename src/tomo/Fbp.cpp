@@ -132,6 +132,31 @@ __attribute__((target("avx512f,avx512dq"))) void AccumulateRowWide8(
   }
   AccumulateRowWide(row, q, base, c, middle, ix, end);
 }
+
+// Two views at once over the whole row: each point adds the first view's value, then the
+// second's, as two calls of the loop above would, but the row is read and written once.
+__attribute__((target("avx512f,avx512dq"))) void AccumulateRowPair8(
+    double* __restrict row, const double* __restrict q0, const double* __restrict q1, double base0,
+    double c0, double base1, double c1, double middle, int columns, std::ptrdiff_t readable0,
+    std::ptrdiff_t readable1) {
+  const __m512d slope0 = _mm512_set1_pd(c0), slope1 = _mm512_set1_pd(c1);
+  const __m512d offset0 = _mm512_set1_pd(base0), offset1 = _mm512_set1_pd(base1);
+  __m512d x = _mm512_add_pd(_mm512_set1_pd(-middle), _mm512_setr_pd(0, 1, 2, 3, 4, 5, 6, 7));
+  const __m512d eight = _mm512_set1_pd(8);
+  const bool descending0 = c0 < 0, descending1 = c1 < 0;
+  int ix = 0;
+  for (; ix + 8 <= columns; ix += 8) {
+    const __m512d u0 = _mm512_add_pd(offset0, _mm512_mul_pd(x, slope0));
+    const __m512d u1 = _mm512_add_pd(offset1, _mm512_mul_pd(x, slope1));
+    const __m512d sum = _mm512_add_pd(_mm512_loadu_pd(row + ix),
+                                      wide::Interpolate8(q0, u0, descending0, readable0));
+    _mm512_storeu_pd(row + ix,
+                     _mm512_add_pd(sum, wide::Interpolate8(q1, u1, descending1, readable1)));
+    x = _mm512_add_pd(x, eight);
+  }
+  AccumulateRowWide(row, q0, base0, c0, middle, ix, columns);
+  AccumulateRowWide(row, q1, base1, c1, middle, ix, columns);
+}
 #endif
 
 void AccumulateRow(double* row, const double* q, double base, double c, double middle, int begin,
@@ -350,14 +375,28 @@ TArray2D ReconstructFbp(const TArrayView& sinogram, const TScanGeometry& geometr
       // per row as well.
       for (int iy = begin; iy < end && !StopRequested(stop); ++iy) {
         const double y = iy - middleY;
+        const auto safe = [&](int k) {
+          const double base = y * sines[k] + centre, c = cosines[k];
+          const double u0 = base + (0 - middleX) * c;
+          const double u1 = base + (size.Columns - 1 - middleX) * c;
+          return u0 >= 0 && u0 < lastSafe && u1 >= 0 && u1 < lastSafe;
+        };
         for (int k = first; k < last; ++k) {
           const double base = y * sines[k] + centre;
           const double c = cosines[k];
-          const double u0 = base + (0 - middleX) * c;
-          const double u1 = base + (size.Columns - 1 - middleX) * c;
+#ifdef QUARVEL_WIDE_LOOPS
+          if (level == wide::TLevel::Eight && k + 1 < last && safe(k) && safe(k + 1)) {
+            AccumulateRowPair8(&image.At(iy, 0), &filtered[std::size_t(k) * stride],
+                               &filtered[std::size_t(k + 1) * stride], base, c,
+                               y * sines[k + 1] + centre, cosines[k + 1], middleX, size.Columns,
+                               std::ptrdiff_t(views - k) * stride,
+                               std::ptrdiff_t(views - k - 1) * stride);
+            ++k;
+            continue;
+          }
+#endif
           int from = 0, to = size.Columns;
-          if (!(u0 >= 0 && u0 < lastSafe && u1 >= 0 && u1 < lastSafe))
-            RowSpan(base, c, middleX, size.Columns, detectors, pad, from, to);
+          if (!safe(k)) RowSpan(base, c, middleX, size.Columns, detectors, pad, from, to);
           AccumulateRow(&image.At(iy, 0), &filtered[std::size_t(k) * stride], base, c, middleX,
                         from, to, level, std::ptrdiff_t(views - k) * stride);
         }

@@ -232,7 +232,9 @@ TEST(WideLoops, GiveThePlainLoopsBitsForEveryGeometry) {
   };
   std::mt19937_64 random(11);
   std::uniform_real_distribution<double> value(0, 1);
-  TArray2D image(128, 128);
+  // Odd sides, so that rows and lines end inside a block of eight.
+  TArray2D image(125, 131);
+  const TImageSize size{131, 125};
   for (double& v : image.Values) v = value(random);
   wide::Enable(true);
   if (!wide::Enabled()) GTEST_SKIP() << "the processor has no AVX2";
@@ -246,8 +248,8 @@ TEST(WideLoops, GiveThePlainLoopsBitsForEveryGeometry) {
     wide::SetLevel(level);
     TResults r;
     r.Sinogram = ProjectGrid(image, geometry);
-    r.Fbp = ReconstructFbp(r.Sinogram, geometry, {}, {});
-    r.Sirt = ReconstructIterative(r.Sinogram, geometry, sirt, {});
+    r.Fbp = ReconstructFbp(r.Sinogram, geometry, {}, size);
+    r.Sirt = ReconstructIterative(r.Sinogram, geometry, sirt, size);
     r.Ssim = StructuralSimilarity(r.Fbp, image, 1);
     return r;
   };
