@@ -207,7 +207,9 @@ std::string ExportCommands(const TBenchSettings& s, const TRegion& region, const
       const std::string file = std::string(ArrayStem(array)) + "." + KindEnding(kind);
       if (array == TBenchArray::Grid) {
         if (data.ImagePath.empty())
-          text += "quarvel-export grid " + file + " --phantom phantom.csv\n";
+          text += "quarvel-export grid " + file + " --phantom phantom.csv" +
+                  (data.PhantomSide ? " --grid-size " + std::to_string(data.PhantomSide) : "") +
+                  "\n";
         continue;
       }
       if (array == TBenchArray::Sinogram && data.Sinogram) continue;
@@ -236,6 +238,8 @@ std::string StudyJson(const TBenchResult& result) {
     j += "  \"image\": " + JsonString(result.Input.Data.ImagePath) + ",\n";
   if (result.Input.Data.Sinogram)
     j += "  \"sinogram\": " + JsonString(result.Input.Data.SinogramPath) + ",\n";
+  if (result.Input.Data.PhantomSide)
+    j += "  \"grid_size\": " + std::to_string(result.Input.Data.PhantomSide) + ",\n";
   j += "  \"views\": " + std::to_string(s.Geometry.Views) + ",\n";
   j += "  \"arc\": " + JsonNumber(s.Geometry.ArcDegrees) + ",\n";
   j += "  \"detectors\": " + std::to_string(s.Geometry.Detectors) + ",\n";

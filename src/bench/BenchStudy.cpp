@@ -127,6 +127,15 @@ std::string HistoryText(const std::vector<TImageMetrics>& history) {
   return csv.Text();
 }
 
+std::vector<TGauss3D> BlobsOf(const TPhantom& phantom) {
+  std::vector<TGauss3D> blobs;
+  for (const TPhantomBlob& b : phantom) {
+    blobs.emplace_back(b.MX, b.DX, b.MY, b.DY);
+    blobs.back().Enabled = b.Enabled;
+  }
+  return blobs;
+}
+
 TBenchResult ComputeBench(const TBenchInput& input, const TBenchResult* previous,
                           const std::stop_token& stop, const std::function<void(int)>& progress,
                           const std::function<void(int, const TImageMetrics&)>& iterated) {
@@ -142,11 +151,7 @@ TBenchResult ComputeBench(const TBenchInput& input, const TBenchResult* previous
     history.push_back(CompareImages(image, input.Truth, input.Region));
     if (iterated) iterated(iteration, history.back());
   };
-  std::vector<TGauss3D> blobs;
-  for (const TPhantomBlob& b : input.Phantom) {
-    blobs.emplace_back(b.MX, b.DX, b.MY, b.DY);
-    blobs.back().Enabled = b.Enabled;
-  }
+  const std::vector<TGauss3D> blobs = BlobsOf(input.Phantom);
   const bool reuse = previous && SameSinogram(previous->Input.Settings, input.Settings) &&
                      SamePhantom(previous->Input.Phantom, input.Phantom) &&
                      previous->Input.Data == input.Data && previous->Input.Truth == input.Truth;

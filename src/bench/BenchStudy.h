@@ -71,12 +71,19 @@ struct TBenchData {
   bool OwnAngles = false;
   // Whether the file has a JSON file: the command lines then leave the geometry out.
   bool Recorded = false;
+  // The side of the square image a recorded sinogram was taken of, when no image is
+  // opened and it is not the grid's 128: the phantom sampled at that side is then the
+  // truth, as the export tool takes it (0: the main window's grid is).
+  int PhantomSide = 0;
   bool Empty() const { return ImagePath.empty() && SinogramPath.empty(); }
-  // Whether an image is the truth: its pictures, readouts and bins are in pixels.
+  // Whether an image file is the truth (the command lines then name it).
   bool HasImage() const { return !ImagePath.empty(); }
+  // Whether the truth is other than the main window's grid: an image, or the phantom at
+  // another side. Its pictures, readouts and bins are then in pixels.
+  bool InPixels() const { return HasImage() || PhantomSide > 0; }
   friend bool operator==(const TBenchData& a, const TBenchData& b) {
     return a.ImagePath == b.ImagePath && a.SinogramPath == b.SinogramPath &&
-           a.Sinogram == b.Sinogram;
+           a.Sinogram == b.Sinogram && a.PhantomSide == b.PhantomSide;
   }
 };
 
@@ -102,6 +109,9 @@ struct TBenchResult {
   // iteration i + 1, as the export tool's --history writes them; empty for FBP.
   std::vector<TImageMetrics> History;
 };
+
+// The enabled and disabled blobs of `phantom` as the core takes them.
+std::vector<TGauss3D> BlobsOf(const TPhantom& phantom);
 
 // The history as the export tool's --history file.
 std::string HistoryText(const std::vector<TImageMetrics>& history);

@@ -742,7 +742,8 @@ void TformBench::UpdateCaptions() {
   if (image_)
     labelCaptions[pcPhantom]->setText(
         QString("Truth: %1, %2 x %3 pixels")
-            .arg(QFileInfo(QString::fromStdString(data_.ImagePath)).fileName())
+            .arg(data_.PhantomSide ? QString("the phantom")
+                                   : QFileInfo(QString::fromStdString(data_.ImagePath)).fileName())
             .arg(image_->Columns)
             .arg(image_->Rows));
   else
@@ -785,6 +786,13 @@ void TformBench::UpdateCaptions() {
 
 void TformBench::ApplyToMain(const TPhantom& phantom) {
   phantom_ = phantom;
+  // The phantom sampled at a given sinogram's side is the truth: an undone edit moves it.
+  if (data_.PhantomSide) try {
+      image_ = SamplePhantom(BlobsOf(phantom_), data_.PhantomSide);
+      imageMax_ = ValueRange(*image_).second;
+    } catch (const std::exception& e) {
+      pendingError_ = e.what();
+    }
   try {
     ApplyPhantom(form_, phantom_);
   } catch (const std::exception& e) {
@@ -988,6 +996,7 @@ void TformBench::OpenImageFrom(const QString& path) {
   imageMax_ = ValueRange(image).second;  // every value is finite: the reader checks
   image_ = std::move(image);
   data_.ImagePath = file;
+  data_.PhantomSide = 0;  // the image is the truth now
   lastFolder_ = QFileInfo(path).absolutePath();
   DataChanged();
 }
@@ -999,18 +1008,28 @@ void TformBench::OpenSinogramFrom(const QString& path) {
   const std::string sidecar = SidecarPath(file);
   const bool recorded = QFileInfo::exists(QString::fromStdString(sidecar));
   TSinogramInput input = ReadSinogramInput(file, geometry, false, !recorded, false, false);
-  // The phantom's grid is 128 x 128; a sinogram of another size's scan needs its image.
-  if (input.Recorded && !image_ &&
-      (input.Recorded->Columns != kGrid || input.Recorded->Rows != kGrid))
-    throw Exception(sidecar + ": the sinogram was taken of a " +
-                    std::to_string(input.Recorded->Columns) + " x " +
-                    std::to_string(input.Recorded->Rows) +
-                    " image: open that image (the truth of that size) first");
+  // Without an opened image, a sinogram of a scan of another size than the grid's 128
+  // is reconstructed at its size and compared with the phantom sampled there, as the
+  // export tool does; a scan of an image that is not square needs that image.
+  const bool opened = image_ && !data_.PhantomSide;  // an image file is the truth
+  int side = 0;
+  if (input.Recorded && !opened &&
+      (input.Recorded->Columns != kGrid || input.Recorded->Rows != kGrid)) {
+    if (input.Recorded->Columns != input.Recorded->Rows)
+      throw Exception(sidecar + ": the sinogram was taken of a " +
+                      std::to_string(input.Recorded->Columns) + " x " +
+                      std::to_string(input.Recorded->Rows) +
+                      " image: open that image (the truth of that size) first");
+    side = input.Recorded->Columns;
+  }
   TStudyOptions options;
   static_cast<TStudySettings&>(options) = ScanSettings();
   options.Geometry = geometry;
   CheckStudyOptions(options);
-  CheckFanGeometry(geometry, TImageSize{TruthColumns(), TruthRows()});
+  CheckFanGeometry(geometry, opened ? TImageSize{TruthColumns(), TruthRows()}
+                                    : TImageSize{side ? side : kGrid, side ? side : kGrid});
+  std::optional<TArray2D> sampled;  // taken before anything changes: a blob may refuse
+  if (side && side != data_.PhantomSide) sampled = SamplePhantom(BlobsOf(phantom_), side);
   if (data_.Empty()) {
     profileBefore_ = profile_;
     regionBefore_ = region_;
@@ -1019,6 +1038,14 @@ void TformBench::OpenSinogramFrom(const QString& path) {
   data_.Sinogram = std::make_shared<const TArray2D>(std::move(input.Values));
   data_.OwnAngles = input.OwnAngles;
   data_.Recorded = input.Recorded.has_value();
+  if (side != data_.PhantomSide) {
+    if (!side) image_.reset();  // the grid is the truth again
+    if (sampled) {
+      imageMax_ = ValueRange(*sampled).second;
+      image_ = std::move(sampled);
+    }
+    data_.PhantomSide = side;
+  }
   dataGeometry_ = geometry;
   lastFolder_ = QFileInfo(path).absolutePath();
   DataChanged();
@@ -1055,7 +1082,12 @@ void TformBench::DataChanged() {
     comboRegion->setCurrentIndex(static_cast<int>(region_.Shape));
   }
   QStringList notes;
-  if (image_)
+  if (data_.PhantomSide)
+    notes << QString(
+                 "The truth is the phantom sampled at %1 x %1 pixels, the size the sinogram "
+                 "was taken of: its blobs are kept while the sinogram is given.")
+                 .arg(data_.PhantomSide);
+  else if (image_)
     notes << QString("The truth is %1 (%2 x %3 pixels): the blobs do not apply to the pictures.")
                  .arg(QFileInfo(QString::fromStdString(data_.ImagePath)).fileName())
                  .arg(image_->Columns)
@@ -1534,7 +1566,7 @@ std::string TformBench::Readout(TPicture which, int x, int y) const {
                        form_.Grid[static_cast<std::size_t>(column)][static_cast<std::size_t>(row)]);
   }
   if (!shown_ || row < 0 || column < 0) return "";
-  const bool pixels = shown_->Input.Data.HasImage();
+  const bool pixels = shown_->Input.Data.InPixels();
   if (which == pcSinogram)
     return SinogramReadout(shown_->Input.Settings.Geometry, row, column,
                            shown_->Sinogram.At(row, column), pixels);
@@ -1726,7 +1758,7 @@ void TformBench::UpdateProfiles() {
   const TBenchResult& r = *shown_;
   // An image's profile runs over its pixels; the phantom's over the model's x or y.
   const TProfile profile =
-      ProfileOf(profile_, r.Input.Truth, r.Reconstruction, r.Input.Data.HasImage());
+      ProfileOf(profile_, r.Input.Truth, r.Reconstruction, r.Input.Data.InPixels());
   profileChart_->SetTitle(profile.Title);
   profileChart_->Chart().BottomAxis().Title.SetCaption(profile.Axis);
   profileChart_->SetPoints(0, profile.Position, profile.Truth);
@@ -1735,7 +1767,7 @@ void TformBench::UpdateProfiles() {
   const TScanGeometry& g = r.Input.Settings.Geometry;
   const int view = std::min(view_, r.Sinogram.Rows - 1);
   // The grid's bins at c + t in model units; an opened image's at t in pixels.
-  const bool pixels = r.Input.Data.HasImage();
+  const bool pixels = r.Input.Data.InPixels();
   viewChart_->Chart().BottomAxis().Title.SetCaption(pixels ? "t (pixels)" : "c + t");
   std::vector<double> t, values;
   for (int bin = 0; bin < r.Sinogram.Columns; ++bin) {

@@ -168,7 +168,8 @@ class TformBench : public QWidget {
   // profile and region it had before.
   void BackToPhantom();
   const TBenchData& Data() const { return data_; }
-  // What the computations compare with: the opened image, else the main window's grid.
+  // What the computations compare with: the opened image, the phantom sampled at the
+  // side a given sinogram records, else the main window's grid.
   TArray2D Truth() const;
 
   // ---- settings and computing
@@ -379,7 +380,7 @@ class TformBench : public QWidget {
   TformMain& form_;
   TPhantom phantom_;
   TBenchData data_;
-  std::optional<TArray2D> image_;  // the opened image
+  std::optional<TArray2D> image_;  // the opened image, or the phantom at data_.PhantomSide
   double imageMax_ = 0;            // its largest value: its green picture's full level
   TScanGeometry dataGeometry_;     // the opened sinogram's
   // The bench's own scan boxes while dataGeometry_ shows in them: the geometry, and the

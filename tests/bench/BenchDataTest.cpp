@@ -89,6 +89,9 @@ TEST_F(BenchData, TheExportsCommandLinesRemakeEveryFileOfOpenedData) {
   fan.Views = 30, fan.ArcDegrees = 360, fan.Detectors = 50, fan.Beam = TBeam::FanFlat;
   fan.SourceDistance = 90, fan.DetectorDistance = 30, fan.Spacing = 0.75;
   Write("recorded.npy.json", SidecarJson(fan, TImageSize{40, 24}));
+  // A recorded scan of a 64 x 64 phantom: the phantom sampled at 64 is the truth.
+  const QString recorded64 = Write("recorded64.npy", NpyBytes(sinogram));
+  Write("recorded64.npy.json", SidecarJson(s.Geometry, TImageSize{64, 64}));
   const struct {
     const char* name;
     bool image;
@@ -97,6 +100,7 @@ TEST_F(BenchData, TheExportsCommandLinesRemakeEveryFileOfOpenedData) {
   } cases[] = {{"image", true, "", "grid."},
                {"sinogram of the phantom", false, given, "sinogram."},
                {"recorded sinogram of the image", true, recorded, "grid.|sinogram."},
+               {"recorded sinogram of a 64-pixel phantom", false, recorded64, "sinogram."},
                {"sinogram of the image", true, given, "grid.|sinogram."}};
   for (const auto& c : cases) {
     bench->BackToPhantom();
@@ -109,9 +113,12 @@ TEST_F(BenchData, TheExportsCommandLinesRemakeEveryFileOfOpenedData) {
     const QString script = QString::fromUtf8(files.at("commands.sh"));
     EXPECT_EQ(script.contains(image), c.image) << c.name;
     EXPECT_EQ(script.contains("--sinogram"), !c.sinogram.isEmpty()) << c.name;
-    EXPECT_EQ(script.contains("--views"), c.sinogram != recorded) << c.name;
+    EXPECT_EQ(script.contains("--views"), c.sinogram != recorded && c.sinogram != recorded64)
+        << c.name;
     EXPECT_EQ(QString::fromUtf8(files.at("study.json")).contains("\"image\": \"" + image + "\""),
               c.image);
+    EXPECT_EQ(QString::fromUtf8(files.at("study.json")).contains("\"grid_size\": 64"),
+              c.sinogram == recorded64);
 #if defined(__SANITIZE_THREAD__)
     // A process started here leaves the thread sanitizer without the order it saw
     // before: it then reports the worker's read of a stage published to it as a race
@@ -165,6 +172,8 @@ TEST_F(BenchData, ARefusedFileChangesNothingAndBackToThePhantomGivesItsBytes) {
   const QString tiny = Write("tiny.npy", NpyBytes(TArray2D(4, 9)));
   const QString wrongViews = Write("views.npy", NpyBytes(TArray2D(179, 182)));
   const QString wrongBins = Write("bins.npy", NpyBytes(TArray2D(180, 181)));
+  const QString oblong = Write("oblong.npy", NpyBytes(TArray2D(180, 182)));
+  Write("oblong.npy.json", SidecarJson(TScanGeometry{}, TImageSize{40, 24}));
   const struct {
     bool image;
     QString path;
@@ -174,6 +183,7 @@ TEST_F(BenchData, ARefusedFileChangesNothingAndBackToThePhantomGivesItsBytes) {
       {true, dir.filePath("none.npy"), "none.npy"},
       {false, wrongViews, " has 179 views (rows), but there are 180 angles"},
       {false, wrongBins, " has 181 bins a view, but --detectors is 182"},
+      {false, oblong, ": the sinogram was taken of a 40 x 24 image: open that image"},
   };
   const std::string title = bench->windowTitle().toStdString();
   for (const auto& r : refused) {
