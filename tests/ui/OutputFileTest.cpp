@@ -45,18 +45,24 @@ class OutputFile : public ::testing::Test {
   }
 };
 
-// A child process writes a file large enough to take a while; once its temporary file
-// shows, the signal ends it. The signal must end it, and nothing but the finished
-// target may remain.
+// A child process writes a file slowly, a piece a millisecond for about twenty seconds,
+// so that the test sees its temporary file however busy the machine is (a file written
+// at once could come and go before the parent looked); once it shows, the signal ends
+// the child. The signal must end it, and nothing but the finished target may remain.
 TEST_F(OutputFile, AnEndingSignalRemovesTheTemporaryFile) {
-  const QByteArray big(64 << 20, 'x');
+  const std::string piece(4096, 'x');
   for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
       for (const int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, SIG_DFL);
       try {
-        WriteOutputFile(Path("big.bin"), big);
+        WriteOutputFile(Path("big.bin"), [&](TOutputSink& sink) {
+          for (int i = 0; i < 20000; ++i) {
+            sink.Write(piece);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+          }
+        });
       } catch (...) {
         _exit(3);
       }
