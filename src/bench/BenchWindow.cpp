@@ -1034,6 +1034,11 @@ void TformBench::OpenSinogramFrom(const QString& path) {
     profileBefore_ = profile_;
     regionBefore_ = region_;
   }
+  if (sampled) try {  // as for an image: a rectangle the truth does not hold gives way
+      CheckRegion(region_, side, side);
+    } catch (const EInvalidStudyValue&) {
+      region_ = TRegion::Whole();
+    }
   data_.SinogramPath = file;
   data_.Sinogram = std::make_shared<const TArray2D>(std::move(input.Values));
   data_.OwnAngles = input.OwnAngles;

@@ -164,6 +164,10 @@ TEST_F(BenchData, TheExportsCommandLinesRemakeEveryFileOfOpenedData) {
   bench->BackToPhantom();
   EXPECT_EQ(bench->spinSource->value(), source);
   EXPECT_EQ(bench->comboGeometry->currentIndex(), 0);
+  // A rectangle the 64-pixel phantom does not hold gives way to the whole of it.
+  bench->SetRegion(TRegion::Rectangle(10, 10, 100, 100));
+  bench->OpenSinogramFrom(recorded64);
+  EXPECT_EQ(bench->Region(), TRegion::Whole());
 }
 
 TEST_F(BenchData, ARefusedFileChangesNothingAndBackToThePhantomGivesItsBytes) {
