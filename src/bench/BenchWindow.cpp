@@ -788,8 +788,7 @@ void TformBench::ApplyToMain(const TPhantom& phantom) {
   phantom_ = phantom;
   // The phantom sampled at a given sinogram's side is the truth: an undone edit moves it.
   if (data_.PhantomSide) try {
-      image_ = SamplePhantom(BlobsOf(phantom_), data_.PhantomSide);
-      imageMax_ = ValueRange(*image_).second;
+      SetTruthImage(SamplePhantom(BlobsOf(phantom_), data_.PhantomSide));
     } catch (const std::exception& e) {
       pendingError_ = e.what();
     }
@@ -961,6 +960,11 @@ void TformBench::OpenPhantomFrom(const QString& path) {
 
 TArray2D TformBench::Truth() const { return image_ ? *image_ : GridImage(form_); }
 
+void TformBench::SetTruthImage(TArray2D image) {
+  imageMax_ = ValueRange(image).second;  // every value is finite: reader and sampling check
+  image_ = std::move(image);
+}
+
 int TformBench::TruthColumns() const { return image_ ? image_->Columns : kGrid; }
 int TformBench::TruthRows() const { return image_ ? image_->Rows : kGrid; }
 int TformBench::TruthSide() const { return std::max(TruthColumns(), TruthRows()); }
@@ -993,8 +997,7 @@ void TformBench::OpenImageFrom(const QString& path) {
   } catch (const EInvalidStudyValue&) {
     region_ = TRegion::Whole();
   }
-  imageMax_ = ValueRange(image).second;  // every value is finite: the reader checks
-  image_ = std::move(image);
+  SetTruthImage(std::move(image));
   data_.ImagePath = file;
   data_.PhantomSide = 0;  // the image is the truth now
   lastFolder_ = QFileInfo(path).absolutePath();
@@ -1026,8 +1029,9 @@ void TformBench::OpenSinogramFrom(const QString& path) {
   static_cast<TStudySettings&>(options) = ScanSettings();
   options.Geometry = geometry;
   CheckStudyOptions(options);
-  CheckFanGeometry(geometry, opened ? TImageSize{TruthColumns(), TruthRows()}
-                                    : TImageSize{side ? side : kGrid, side ? side : kGrid});
+  const int square = side ? side : kGrid;  // the truth's side unless an image is opened
+  CheckFanGeometry(geometry,
+                   opened ? TImageSize{TruthColumns(), TruthRows()} : TImageSize{square, square});
   std::optional<TArray2D> sampled;  // taken before anything changes: a blob may refuse
   if (side && side != data_.PhantomSide) sampled = SamplePhantom(BlobsOf(phantom_), side);
   if (data_.Empty()) {
@@ -1044,11 +1048,10 @@ void TformBench::OpenSinogramFrom(const QString& path) {
   data_.OwnAngles = input.OwnAngles;
   data_.Recorded = input.Recorded.has_value();
   if (side != data_.PhantomSide) {
-    if (!side) image_.reset();  // the grid is the truth again
-    if (sampled) {
-      imageMax_ = ValueRange(*sampled).second;
-      image_ = std::move(sampled);
-    }
+    if (sampled)
+      SetTruthImage(std::move(*sampled));
+    else
+      image_.reset();  // the grid is the truth again
     data_.PhantomSide = side;
   }
   dataGeometry_ = geometry;

@@ -318,6 +318,8 @@ class TformBench : public QWidget {
   // The geometry the views, arc, bins and beam boxes show, and showing one in them (not an
   // edit: nothing is recomputed).
   TScanGeometry ShownGeometry() const;
+  // An image as the truth (opened, or the phantom sampled), with its largest value.
+  void SetTruthImage(TArray2D image);
   void ShowGeometry(const TScanGeometry& geometry);
   void CreateControls();
   QWidget* CreateSettingsPanel();

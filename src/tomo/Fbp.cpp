@@ -375,8 +375,8 @@ TArray2D ReconstructFbp(const TArrayView& sinogram, const TScanGeometry& geometr
       // per row as well.
       for (int iy = begin; iy < end && !StopRequested(stop); ++iy) {
         const double y = iy - middleY;
-        const auto safe = [&](int k) {
-          const double base = y * sines[k] + centre, c = cosines[k];
+        // Whether the whole row reads inside the view.
+        const auto wholeRow = [&](double base, double c) {
           const double u0 = base + (0 - middleX) * c;
           const double u1 = base + (size.Columns - 1 - middleX) * c;
           return u0 >= 0 && u0 < lastSafe && u1 >= 0 && u1 < lastSafe;
@@ -384,19 +384,22 @@ TArray2D ReconstructFbp(const TArrayView& sinogram, const TScanGeometry& geometr
         for (int k = first; k < last; ++k) {
           const double base = y * sines[k] + centre;
           const double c = cosines[k];
+          const bool whole = wholeRow(base, c);
 #ifdef QUARVEL_WIDE_LOOPS
-          if (level == wide::TLevel::Eight && k + 1 < last && safe(k) && safe(k + 1)) {
-            AccumulateRowPair8(&image.At(iy, 0), &filtered[std::size_t(k) * stride],
-                               &filtered[std::size_t(k + 1) * stride], base, c,
-                               y * sines[k + 1] + centre, cosines[k + 1], middleX, size.Columns,
-                               std::ptrdiff_t(views - k) * stride,
-                               std::ptrdiff_t(views - k - 1) * stride);
-            ++k;
-            continue;
+          if (level == wide::TLevel::Eight && whole && k + 1 < last) {
+            const double base1 = y * sines[k + 1] + centre, c1 = cosines[k + 1];
+            if (wholeRow(base1, c1)) {
+              AccumulateRowPair8(&image.At(iy, 0), &filtered[std::size_t(k) * stride],
+                                 &filtered[std::size_t(k + 1) * stride], base, c, base1, c1,
+                                 middleX, size.Columns, std::ptrdiff_t(views - k) * stride,
+                                 std::ptrdiff_t(views - k - 1) * stride);
+              ++k;
+              continue;
+            }
           }
 #endif
           int from = 0, to = size.Columns;
-          if (!safe(k)) RowSpan(base, c, middleX, size.Columns, detectors, pad, from, to);
+          if (!whole) RowSpan(base, c, middleX, size.Columns, detectors, pad, from, to);
           AccumulateRow(&image.At(iy, 0), &filtered[std::size_t(k) * stride], base, c, middleX,
                         from, to, level, std::ptrdiff_t(views - k) * stride);
         }

@@ -1,9 +1,9 @@
 #pragma once
 // The wide versions of the interpolation loops (Joseph's projector, the back-projection):
 // four points at a time with AVX2, or eight with AVX-512 (its F and DQ parts), chosen at
-// run time where the processor has them. A wide loop computes every point with the same operations
-// in the same order as the plain loop (no fused multiply-add), so every level gives the same
-// doubles; the plain loop serves every other processor.
+// run time where the processor has them. A wide loop computes every point with the same
+// operations in the same order as the plain loop (no fused multiply-add), so every level
+// gives the same doubles; the plain loop serves every other processor.
 
 #if defined(__x86_64__) || defined(__i386__)
 #define QUARVEL_WIDE_LOOPS 1
@@ -50,7 +50,7 @@ __attribute__((target("avx2"))) inline __m256d Interpolate4(const double* v, __m
 
 // The same at eight positions x, where v[0 .. readable) may be read. The positions of a
 // line's or a row's neighbouring points lie close together (a cell or two apart), so
-// their cells usually fit one window of 16 doubles from the lowest: two plain loads and
+// their cells usually fit one window of 16 doubles: two plain loads and
 // two lane permutations then take the place of sixteen scattered reads. For example,
 // cells 40, 41, 43, 44, 45, 47, 48, 50 read v[40 .. 56), and lane 2 takes element 3 as
 // its left value and element 4 as its right. The window starts at the first lane's cell,
